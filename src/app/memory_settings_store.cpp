@@ -1,0 +1,80 @@
+#include "app/memory_settings_store.h"
+
+#include <cstdlib>
+
+std::string CMemorySettingsStore::GetProfileString(const std::string& entry, const std::string& def)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_values.find(entry);
+    if (it == m_values.end())
+        return def;
+    if (auto* s = std::get_if<std::string>(&it->second))
+        return *s;
+    if (auto* n = std::get_if<int>(&it->second))
+        return std::to_string(*n);
+    return def;
+}
+
+void CMemorySettingsStore::WriteProfileString(const std::string& entry, const std::string& value)
+{
+    std::lock_guard lock(m_mutex);
+    m_values[entry] = value;
+    m_writeLog.push_back(entry);
+}
+
+int CMemorySettingsStore::GetProfileInt(const std::string& entry, int def)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_values.find(entry);
+    if (it == m_values.end())
+        return def;
+    if (auto* n = std::get_if<int>(&it->second))
+        return *n;
+    // The framework reads a text value as its leading number.
+    if (auto* s = std::get_if<std::string>(&it->second))
+        return std::atoi(s->c_str());
+    return def;
+}
+
+void CMemorySettingsStore::WriteProfileInt(const std::string& entry, int value)
+{
+    std::lock_guard lock(m_mutex);
+    m_values[entry] = value;
+    m_writeLog.push_back(entry);
+}
+
+std::optional<std::vector<std::uint8_t>> CMemorySettingsStore::GetProfileBinary(const std::string& entry)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_values.find(entry);
+    if (it == m_values.end())
+        return std::nullopt;
+    if (auto* b = std::get_if<std::vector<std::uint8_t>>(&it->second))
+        return *b;
+    return std::nullopt;
+}
+
+void CMemorySettingsStore::WriteProfileBinary(const std::string& entry, const std::vector<std::uint8_t>& value)
+{
+    std::lock_guard lock(m_mutex);
+    m_values[entry] = value;
+    m_writeLog.push_back(entry);
+}
+
+std::map<std::string, CMemorySettingsStore::Value> CMemorySettingsStore::Values() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_values;
+}
+
+std::vector<std::string> CMemorySettingsStore::WriteLog() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_writeLog;
+}
+
+bool CMemorySettingsStore::Has(const std::string& entry) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_values.count(entry) != 0;
+}

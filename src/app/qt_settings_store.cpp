@@ -1,0 +1,56 @@
+#include "app/qt_settings_store.h"
+
+CQtSettingsStore::CQtSettingsStore()
+    : m_settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization, kApplication)
+{
+}
+
+QString CQtSettingsStore::Key(const std::string& entry) const
+{
+    return QString::fromLatin1(kSection) + '/' + QString::fromStdString(entry);
+}
+
+std::string CQtSettingsStore::GetProfileString(const std::string& entry, const std::string& def)
+{
+    QVariant v = m_settings.value(Key(entry));
+    if (!v.isValid())
+        return def;
+    if (v.typeId() == QMetaType::QByteArray)
+        return v.toByteArray().toStdString();
+    return v.toString().toStdString();
+}
+
+void CQtSettingsStore::WriteProfileString(const std::string& entry, const std::string& value)
+{
+    m_settings.setValue(Key(entry), QString::fromStdString(value));
+}
+
+int CQtSettingsStore::GetProfileInt(const std::string& entry, int def)
+{
+    QVariant v = m_settings.value(Key(entry));
+    if (!v.isValid())
+        return def;
+    bool ok = false;
+    int n = v.toInt(&ok);
+    return ok ? n : std::atoi(v.toString().toStdString().c_str());
+}
+
+void CQtSettingsStore::WriteProfileInt(const std::string& entry, int value)
+{
+    m_settings.setValue(Key(entry), value);
+}
+
+std::optional<std::vector<std::uint8_t>> CQtSettingsStore::GetProfileBinary(const std::string& entry)
+{
+    QVariant v = m_settings.value(Key(entry));
+    if (!v.isValid())
+        return std::nullopt;
+    QByteArray bytes = v.toByteArray();
+    return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
+}
+
+void CQtSettingsStore::WriteProfileBinary(const std::string& entry, const std::vector<std::uint8_t>& value)
+{
+    m_settings.setValue(Key(entry),
+                        QByteArray(reinterpret_cast<const char*>(value.data()), static_cast<qsizetype>(value.size())));
+}

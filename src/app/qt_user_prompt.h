@@ -1,0 +1,21 @@
+#pragma once
+// CQtUserPrompt: message boxes with QMessageBox. From the GUI thread the box is shown at once;
+// from another thread the GUI thread shows it while the caller waits for the answer (the GUI
+// thread must keep running its event loop meanwhile).
+
+#include "app/user_prompt.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class CQtUserPrompt : public IUserPrompt {
+public:
+    explicit CQtUserPrompt(QWidget* owner = nullptr) : m_owner(owner) {}
+    void SetOwner(QWidget* owner) { m_owner = owner; }
+
+    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+
+private:
+    int Show(const QString& text, const QString& caption, unsigned type);
+    QPointer<QWidget> m_owner;
+};

@@ -1,0 +1,39 @@
+#pragma once
+// CQxProgApp: the application object. Owns the settings store, the tool settings with the start
+// directory, the single-instance endpoint and the main window for the whole run. GUI thread;
+// the tool settings may be read from any thread through CToolSettings::Get.
+
+#include "app/qt_settings_store.h"
+#include "app/single_instance.h"
+#include "files/tool_settings.h"
+
+#include <QStringList>
+
+#include <memory>
+
+class CMainFrame;
+
+class CQxProgApp {
+public:
+    CQxProgApp();
+    ~CQxProgApp();
+    CQxProgApp(const CQxProgApp&) = delete;
+    CQxProgApp& operator=(const CQxProgApp&) = delete;
+
+    // Start-up; false ends the program at once (another instance runs, or the window failed).
+    bool InitInstance(const QStringList& arguments);
+
+    ISettingsStore& Store() { return *m_pStore; }
+    CQtSettingsStore& QtStore() { return *m_pStore; }
+    CToolSettings& ToolSettings() { return m_toolSettings; }
+    CMainFrame* MainWnd() { return m_pMainWnd.get(); }
+
+    // The one application object of the run, or null before construction.
+    static CQxProgApp* Instance();
+
+private:
+    std::unique_ptr<CSingleInstance> m_pInstance;
+    std::unique_ptr<CQtSettingsStore> m_pStore;
+    CToolSettings m_toolSettings;
+    std::unique_ptr<CMainFrame> m_pMainWnd;
+};

@@ -1,0 +1,75 @@
+#include "files/tool_settings.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <vector>
+
+namespace {
+std::string CurrentDirectory()
+{
+    std::vector<char> buffer(PATH_MAX);
+    if (!getcwd(buffer.data(), buffer.size()))
+        return "/";
+    std::string dir(buffer.data());
+    if (dir.empty() || dir.back() != '/')
+        dir += '/';
+    return dir;
+}
+} // namespace
+
+void CToolSettings::LoadToolSettings(ISettingsStore& store)
+{
+    CToolSettingsValues v;
+    v.m_strBuilder = store.GetProfileString("Builder", "");
+    v.m_bRemoveExtension = store.GetProfileInt("RemoveExtension", 1);
+    v.m_bChangeWorkingDir = store.GetProfileInt("ChangeWorkingDir", 1);
+    v.m_strDebugger = store.GetProfileString("Debugger", "");
+    v.m_strEditor = store.GetProfileString("Editor", "");
+    v.m_bUseAssocApp = store.GetProfileInt("UseAssocApp", 1);
+    v.m_bUsePrePostPgmCmd = store.GetProfileInt("UsePrePostPgmCmd", 1);
+    v.m_strProgramCmd = store.GetProfileString("ProgramCmd", "L");
+    v.m_strCmdAfterProgram = store.GetProfileString("CmdAfterProgram", "R");
+    std::string startDir = CurrentDirectory();
+    std::lock_guard lock(m_mutex);
+    m_values = v;
+    m_strStartDir = startDir;
+}
+
+void CToolSettings::SaveToolSettings(ISettingsStore& store) const
+{
+    CToolSettingsValues v = Get();
+    store.WriteProfileString("Builder", v.m_strBuilder);
+    store.WriteProfileInt("RemoveExtension", v.m_bRemoveExtension);
+    store.WriteProfileInt("ChangeWorkingDir", v.m_bChangeWorkingDir);
+    store.WriteProfileString("Debugger", v.m_strDebugger);
+    store.WriteProfileString("Editor", v.m_strEditor);
+    store.WriteProfileInt("UseAssocApp", v.m_bUseAssocApp);
+    store.WriteProfileInt("UsePrePostPgmCmd", v.m_bUsePrePostPgmCmd);
+    store.WriteProfileString("ProgramCmd", v.m_strProgramCmd);
+    store.WriteProfileString("CmdAfterProgram", v.m_strCmdAfterProgram);
+}
+
+CToolSettingsValues CToolSettings::Get() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_values;
+}
+
+void CToolSettings::Set(const CToolSettingsValues& values)
+{
+    std::lock_guard lock(m_mutex);
+    m_values = values;
+}
+
+std::string CToolSettings::StartDir() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_strStartDir;
+}
+
+void CToolSettings::SetStartDir(const std::string& dir)
+{
+    std::lock_guard lock(m_mutex);
+    m_strStartDir = dir;
+}

@@ -1,0 +1,45 @@
+#pragma once
+// CToolSettings: the builder, debugger and editor settings and the board commands around a
+// download, with the start directory. Owned by the application object for the whole run.
+// Loaded once at start-up and saved by the options dialog on the GUI thread; consumers take
+// Get() at the moment they need a value, from any thread (the download job reads the commands
+// on its worker thread), so a change is effective for the next command or job.
+
+#include "app/settings_store.h"
+
+#include <mutex>
+#include <string>
+
+struct CToolSettingsValues {
+    std::string m_strBuilder;
+    int m_bRemoveExtension = 1;
+    int m_bChangeWorkingDir = 1;
+    std::string m_strDebugger;
+    // Empty: the desktop's text editor.
+    std::string m_strEditor;
+    int m_bUseAssocApp = 1;
+    int m_bUsePrePostPgmCmd = 1;
+    std::string m_strProgramCmd = "L";
+    std::string m_strCmdAfterProgram = "R";
+
+    bool operator==(const CToolSettingsValues&) const = default;
+};
+
+class CToolSettings {
+public:
+    // Takes the current directory as the start directory and reads the nine keys in order.
+    void LoadToolSettings(ISettingsStore& store);
+    // Writes all nine keys, changed or not (texts as texts, flags as integers).
+    void SaveToolSettings(ISettingsStore& store) const;
+
+    CToolSettingsValues Get() const;
+    void Set(const CToolSettingsValues& values);
+    // The folder that was current at start-up, ending with a separator.
+    std::string StartDir() const;
+    void SetStartDir(const std::string& dir);
+
+private:
+    mutable std::mutex m_mutex;
+    CToolSettingsValues m_values;
+    std::string m_strStartDir;
+};

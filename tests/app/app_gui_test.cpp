@@ -1,0 +1,180 @@
+// The application layer against real parts: a settings file under a temporary XDG_CONFIG_HOME,
+// posted events on the GUI thread, and the real program started twice.
+
+#include "app/main_frame.h"
+#include "app/qt_message_sink.h"
+#include "app/qt_settings_store.h"
+#include "app/single_instance.h"
+#include "files/tool_settings.h"
+
+#include <QFile>
+#include <QLocalServer>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <thread>
+
+class AppGuiTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_config;
+
+    QString SettingsFilePath() const
+    {
+        return m_config.path() + QStringLiteral("/Quillorex/Quillorex Programmer.conf");
+    }
+
+    QProcessEnvironment ProgramEnvironment() const
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_config.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        return env;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_config.isValid());
+        qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+    }
+
+    void settingsRoundTripThroughTheRealFile()
+    {
+        {
+            CQtSettingsStore store;
+            store.WriteProfileString("Port", "/dev/ttyUSB0");
+            store.WriteProfileInt("RemoveExtension", 0);
+            store.WriteProfileBinary("TerminalFont", std::vector<std::uint8_t>{0, 1, 2, 0xFF, 0x80, 60});
+            store.Sync();
+        }
+        QVERIFY2(QFile::exists(SettingsFilePath()), qPrintable(SettingsFilePath()));
+        CQtSettingsStore store;
+        QCOMPARE(store.GetProfileString("Port", "COM1"), std::string("/dev/ttyUSB0"));
+        QCOMPARE(store.GetProfileInt("RemoveExtension", 1), 0);
+        auto font = store.GetProfileBinary("TerminalFont");
+        QVERIFY(font.has_value());
+        QCOMPARE(*font, (std::vector<std::uint8_t>{0, 1, 2, 0xFF, 0x80, 60}));
+        QCOMPARE(store.GetProfileString("Missing", "dflt"), std::string("dflt"));
+        QCOMPARE(store.GetProfileInt("Missing", 7), 7);
+        QVERIFY(!store.GetProfileBinary("Missing").has_value());
+        // The values sit in the group "Settings" of that file.
+        QSettings raw(SettingsFilePath(), QSettings::IniFormat);
+        QCOMPARE(raw.value("Settings/Port").toString(), QStringLiteral("/dev/ttyUSB0"));
+    }
+
+    void toolSettingsSaveAndLoadThroughTheRealFile()
+    {
+        CToolSettingsValues values;
+        values.m_strBuilder = "/opt/tools/build all";
+        values.m_bChangeWorkingDir = 0;
+        values.m_strProgramCmd = "LOAD";
+        {
+            CQtSettingsStore store;
+            CToolSettings settings;
+            settings.Set(values);
+            settings.SaveToolSettings(store);
+        }
+        CQtSettingsStore store;
+        CToolSettings loaded;
+        loaded.LoadToolSettings(store);
+        QVERIFY(loaded.Get() == values);
+    }
+
+    void postedMessagesArriveInOrderOnTheGuiThread()
+    {
+        std::vector<unsigned> received;
+        std::vector<std::string> texts;
+        bool offThread = false;
+        CQtMessageSink sink([&](const CPostedMessage& m) {
+            if (QThread::currentThread() != qApp->thread())
+                offThread = true;
+            received.push_back(static_cast<unsigned>(m.m_wParam));
+            texts.push_back(m.m_strText);
+        });
+        constexpr unsigned kCount = 2000;
+        std::thread worker([&] {
+            for (unsigned i = 0; i < kCount; ++i)
+                sink.Post(CPostedMessage{0x400 + (i % 4), i, 0, std::to_string(i)});
+        });
+        worker.join();
+        QTRY_COMPARE_WITH_TIMEOUT(received.size(), std::size_t(kCount), 10000);
+        QVERIFY(!offThread);
+        for (unsigned i = 0; i < kCount; ++i) {
+            QCOMPARE(received[i], i);
+            QCOMPARE(texts[i], std::to_string(i));
+        }
+    }
+
+    void secondStartAsksTheFirstToComeForwardAndEnds()
+    {
+        CSingleInstance first; // the key of this settings folder, as the program computes it
+        QVERIFY(first.Acquire());
+        QSignalSpy spy(&first, &CSingleInstance::activationRequested);
+        QFile::remove(SettingsFilePath());
+
+        QProcess second;
+        second.setProcessEnvironment(ProgramEnvironment());
+        second.start(QStringLiteral(QX_PROGRAM_PATH));
+        QVERIFY(second.waitForStarted());
+        QVERIFY(second.waitForFinished(15000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(spy.count(), 1, 5000);
+        QVERIFY2(!QFile::exists(SettingsFilePath()), "the second start touched the settings");
+    }
+
+    void staleEndpointDoesNotStopTheNextStart()
+    {
+        // A crashed instance leaves its socket file behind.
+        QString path = CSingleInstance::SocketPath(CSingleInstance::DefaultKey());
+        {
+            QLocalServer crashed;
+            QLocalServer::removeServer(path);
+            QVERIFY(crashed.listen(path));
+        }
+        QFile stale(path);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+
+        QProcess program;
+        program.setProcessEnvironment(ProgramEnvironment());
+        program.start(QStringLiteral(QX_PROGRAM_PATH));
+        QVERIFY(program.waitForStarted());
+        QVERIFY2(!program.waitForFinished(2500), "the program ended instead of starting");
+        // It now serves later starts.
+        CSingleInstance probe;
+        QVERIFY(!probe.Acquire());
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+    }
+
+    void twoSimultaneousStartsGiveOneWindow()
+    {
+        QProcess a, b;
+        a.setProcessEnvironment(ProgramEnvironment());
+        b.setProcessEnvironment(ProgramEnvironment());
+        a.start(QStringLiteral(QX_PROGRAM_PATH));
+        b.start(QStringLiteral(QX_PROGRAM_PATH));
+        QVERIFY(a.waitForStarted());
+        QVERIFY(b.waitForStarted());
+        // Exactly one of the two ends, with status 0; the other keeps running.
+        QSignalSpy aEnded(&a, &QProcess::finished);
+        QSignalSpy bEnded(&b, &QProcess::finished);
+        QTRY_VERIFY_WITH_TIMEOUT(aEnded.count() + bEnded.count() >= 1, 15000);
+        QProcess& ended = a.state() == QProcess::Running ? b : a;
+        QProcess& running = a.state() == QProcess::Running ? a : b;
+        QCOMPARE(ended.state(), QProcess::NotRunning);
+        QCOMPARE(ended.exitCode(), 0);
+        QVERIFY(!running.waitForFinished(1500));
+        running.terminate();
+        QVERIFY(running.waitForFinished(10000));
+    }
+};
+
+QTEST_MAIN(AppGuiTest)
+#include "app_gui_test.moc"

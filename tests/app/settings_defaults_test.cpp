@@ -1,0 +1,70 @@
+#include "app/memory_settings_store.h"
+#include "files/tool_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+
+TEST(ToolSettings, EmptyStoreGivesTheDefaults)
+{
+    CMemorySettingsStore store;
+    CToolSettings settings;
+    settings.LoadToolSettings(store);
+    CToolSettingsValues v = settings.Get();
+    EXPECT_EQ(v.m_strBuilder, "");
+    EXPECT_EQ(v.m_bRemoveExtension, 1);
+    EXPECT_EQ(v.m_bChangeWorkingDir, 1);
+    EXPECT_EQ(v.m_strDebugger, "");
+    EXPECT_EQ(v.m_strEditor, ""); // the desktop's text editor on this platform
+    EXPECT_EQ(v.m_bUseAssocApp, 1);
+    EXPECT_EQ(v.m_bUsePrePostPgmCmd, 1);
+    EXPECT_EQ(v.m_strProgramCmd, "L");
+    EXPECT_EQ(v.m_strCmdAfterProgram, "R");
+    EXPECT_TRUE(store.WriteLog().empty()) << "loading writes nothing";
+}
+
+TEST(ToolSettings, SaveWritesAllNineKeysInOrderEvenWhenUnchanged)
+{
+    CMemorySettingsStore store;
+    CToolSettings settings;
+    settings.LoadToolSettings(store);
+    settings.SaveToolSettings(store);
+    std::vector<std::string> expected = {"Builder", "RemoveExtension", "ChangeWorkingDir", "Debugger", "Editor",
+                                         "UseAssocApp", "UsePrePostPgmCmd", "ProgramCmd", "CmdAfterProgram"};
+    EXPECT_EQ(store.WriteLog(), expected);
+    auto values = store.Values();
+    EXPECT_EQ(std::get<int>(values["RemoveExtension"]), 1) << "flags are integers";
+    EXPECT_EQ(std::get<std::string>(values["ProgramCmd"]), "L") << "commands are texts";
+}
+
+TEST(ToolSettings, StoredValuesAreReadBackAndAnEmptyCommandStaysEmpty)
+{
+    CMemorySettingsStore store;
+    store.WriteProfileString("ProgramCmd", "");
+    store.WriteProfileString("Builder", "/usr/bin/make");
+    store.WriteProfileInt("UseAssocApp", 0);
+    CToolSettings settings;
+    settings.LoadToolSettings(store);
+    EXPECT_EQ(settings.Get().m_strProgramCmd, "");
+    EXPECT_EQ(settings.Get().m_strBuilder, "/usr/bin/make");
+    EXPECT_EQ(settings.Get().m_bUseAssocApp, 0);
+}
+
+TEST(ToolSettings, StartDirIsTheStartFolderWithSeparatorAndSurvivesChdir)
+{
+    namespace fs = std::filesystem;
+    fs::path old = fs::current_path();
+    fs::path tmp = fs::temp_directory_path() / "qx_startdir_test";
+    fs::create_directories(tmp);
+    fs::current_path(tmp);
+    CMemorySettingsStore store;
+    CToolSettings settings;
+    settings.LoadToolSettings(store);
+    fs::current_path("/");
+    EXPECT_EQ(settings.StartDir(), fs::canonical(tmp).string() + "/");
+    settings.LoadToolSettings(store);
+    EXPECT_EQ(settings.StartDir(), "/") << "the root keeps its one separator";
+    fs::current_path(old);
+}

@@ -1,0 +1,36 @@
+#pragma once
+// A user prompt that records every box instead of showing it and answers with a preset reply.
+// Thread-safe; WaitForBoxes lets a test wait for a box raised on a worker thread.
+
+#include "app/user_prompt.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+struct CRecordedBox {
+    std::string m_strText;
+    std::string m_strCaption;
+    unsigned m_nType = 0;
+};
+
+class CRecordingPrompt : public IUserPrompt {
+public:
+    explicit CRecordingPrompt(int answer = IDOK) : m_nAnswer(answer) {}
+
+    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+
+    void SetAnswer(int answer);
+    std::vector<CRecordedBox> Boxes() const;
+    std::vector<std::string> Texts() const;
+    // True when at least count boxes were shown within the time.
+    bool WaitForBoxes(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<CRecordedBox> m_boxes;
+    int m_nAnswer;
+};
