@@ -1,0 +1,57 @@
+#pragma once
+// Command identifiers: one number per user command, shared by the menus, the toolbar, the
+// accelerators and the pop-ups (the command table is built from these in the main frame).
+
+namespace cmd {
+constexpr int ID_FILE_ADD = 32783;
+constexpr int ID_FILE_REMOVE = 32775;
+constexpr int ID_FILE_REMOVE_ALL = 32788;
+constexpr int ID_APP_EXIT = 57665;
+
+constexpr int ID_VIEW_MENUBAR = 32776;
+constexpr int ID_VIEW_TOOLBAR = 59392;
+constexpr int ID_VIEW_STATUS_BAR = 59393;
+constexpr int ID_VIEW_PROGRAM = 32789;
+constexpr int ID_VIEW_BROWSER = 32777;
+constexpr int ID_VIEW_TERMINAL = 32778;
+constexpr int ID_VIEW_OUTPUT = 32779;
+
+constexpr int ID_TOOLS_PROGRAM = 32771;
+constexpr int ID_TOOLS_BUILD = 32772;
+constexpr int ID_TOOLS_DEBUG = 32773;
+constexpr int ID_TOOLS_EDIT = 32774;
+constexpr int ID_TOOLS_OPTIONS = 32781;
+constexpr int ID_TOOLS_PORT_SETUP = 32782;
+
+constexpr int ID_APP_ABOUT = 57664;
+constexpr int ID_HELP_VISIT = 32795;
+
+constexpr int ID_NEXT_PANE = 57680;
+constexpr int ID_PREV_PANE = 57681;
+
+// Raised by the status bar's port pane: left click, right click.
+constexpr int ID_PORT_LIST_MENU = 1014;
+constexpr int ID_PORT_CONFIG_MENU = 135;
+
+// Port list pop-up: COM1 .. COM20 by position.
+constexpr int ID_PORT_FIRST = 32796;
+constexpr int ID_PORT_LAST = 32815;
+constexpr int ID_BAUD_FIRST = 32816; // 1200 .. 115200
+constexpr int ID_BAUD_LAST = 32824;
+constexpr int ID_HANDSHAKE_FIRST = 32825; // None, RTS/CTS, XON/XOFF
+constexpr int ID_HANDSHAKE_LAST = 32827;
+constexpr int ID_STOPBITS_FIRST = 32828; // 1, 1.5, 2
+constexpr int ID_STOPBITS_LAST = 32830;
+constexpr int ID_PARITY_FIRST = 32831; // None, Odd, Even, Mark, Space
+constexpr int ID_PARITY_LAST = 32835;
+constexpr int ID_DATABITS_FIRST = 32836; // 5 .. 8
+constexpr int ID_DATABITS_LAST = 32839;
+
+// The file browser's shell pop-up.
+constexpr int ID_SHELL_FIRST = 20000;
+constexpr int ID_SHELL_LAST = 21000;
+
+// Status bar panes.
+constexpr int ID_INDICATOR_PROGRESS = 136;
+constexpr int ID_INDICATOR_PORT = 137;
+} // namespace cmd
