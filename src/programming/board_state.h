@@ -1,0 +1,24 @@
+#pragma once
+// CBoardState: what the receive parser and the download job share. The job (worker thread)
+// writes the wait state and clears the error flag; the parser (the thread that handles the
+// port's notifications, the GUI thread in the program) reads the wait state, raises the error
+// flag and signals the event. Both integers are atomic; the auto-reset event is the only
+// wake-up path from the parser to the job. Owned by the receive parser.
+
+#include "app/event.h"
+
+#include <atomic>
+
+enum EWaitState : int {
+    WAIT_NONE = 0,
+    WAIT_LOAD = 1,
+    WAIT_COMPLETED = 2,
+    WAIT_RUN = 3,
+};
+
+struct CBoardState {
+    std::atomic<int> m_nWaitState{WAIT_NONE};
+    // Auto-reset, initially not signalled.
+    CEvent m_evtBoard{false, false};
+    std::atomic<int> m_bBoardError{0};
+};

@@ -1,0 +1,114 @@
+#include "programming/receive_parser.h"
+
+#include <string_view>
+
+namespace {
+constexpr std::uint8_t kBackspace = 0x08;
+constexpr std::uint8_t kCarriageReturn = 0x0D;
+constexpr unsigned kEvRxChar = 0x0001;
+
+// Printable or white space in the "C" locale, the byte taken as unsigned.
+bool IsDisplayable(std::uint8_t b)
+{
+    return (b >= 0x20 && b <= 0x7E) || (b >= 0x09 && b <= 0x0D);
+}
+
+bool Contains(const std::string& text, std::string_view marker)
+{
+    return text.find(marker) != std::string::npos;
+}
+} // namespace
+
+CReceiveParser::CReceiveParser(ITerminalSink& terminal) : m_terminal(terminal) {}
+
+void CReceiveParser::OnSerialMsg(std::uintptr_t wParam,
+    const std::function<std::size_t(std::uint8_t*, std::size_t)>& read)
+{
+    const unsigned events = static_cast<unsigned>(wParam & 0xFFFF);
+    const unsigned errors = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
+    if (errors != 0 || (events & kEvRxChar) == 0)
+        return;
+    std::uint8_t buffer[kBlockSize + 1];
+    std::size_t count = 0;
+    do {
+        count = read(buffer, kBlockSize);
+        if (count > kBlockSize)
+            count = 0;
+        ProcessBlock(buffer, count);
+    } while (count == kBlockSize);
+}
+
+void CReceiveParser::ProcessBlock(const std::uint8_t* data, std::size_t count)
+{
+    // Every displayable run of the block is collected while a job waits, not only the last
+    // one: a marker followed by a control byte in the same block must still be found.
+    std::string run;
+    std::string collected;
+    run.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint8_t b = data[i];
+        if (i == count - 1 && b == kCarriageReturn)
+            continue;
+        if (IsDisplayable(b)) {
+            run.push_back(static_cast<char>(b));
+            continue;
+        }
+        if (!run.empty()) {
+            m_terminal.AppendTerminalText(run);
+            collected += run;
+            run.clear();
+        }
+        HandleTerminalControlChar(b);
+    }
+    collected += run;
+    if (m_state.m_nWaitState.load() != WAIT_NONE && !collected.empty()) {
+        m_strBoardText += collected;
+        TestMarkers();
+    }
+    if (!run.empty())
+        m_terminal.AppendTerminalText(run);
+}
+
+void CReceiveParser::HandleTerminalControlChar(std::uint8_t ch)
+{
+    if (ch == kBackspace)
+        m_terminal.DeleteLastChar();
+}
+
+void CReceiveParser::TestMarkers()
+{
+    bool signal = false;
+    bool error = false;
+    switch (m_state.m_nWaitState.load()) {
+    case WAIT_LOAD:
+        signal = Contains(m_strBoardText, "Intel format HEX file sending");
+        break;
+    case WAIT_COMPLETED:
+        signal = Contains(m_strBoardText, "prompt");
+        error = !signal && Contains(m_strBoardText, "Error");
+        break;
+    case WAIT_RUN:
+        signal = Contains(m_strBoardText, "Starting program") || Contains(m_strBoardText, "quilLOREX>");
+        break;
+    default:
+        break;
+    }
+    if (signal || error) {
+        // Emptied before the job is woken, so text after the marker is not carried into the
+        // next state.
+        m_strBoardText.clear();
+        if (signal)
+            m_state.m_evtBoard.Set();
+        else
+            m_state.m_bBoardError.store(1);
+        return;
+    }
+    if (m_strBoardText.size() > kMaxBoardText)
+        m_strBoardText.erase(0, m_strBoardText.size() - kMaxBoardText);
+}
+
+void CReceiveParser::EndJob()
+{
+    m_strBoardText.clear();
+    m_state.m_nWaitState.store(WAIT_NONE);
+}
