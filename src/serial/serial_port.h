@@ -1,0 +1,131 @@
+#pragma once
+// CSerialPort: one serial line (a terminal device), opened exclusively, with blocking or
+// "overlapped" transfers. Threads: a Read on one thread, a Write on another and one WaitEvent
+// (the listener) may run at the same time; each waits only for its own operation. Close may be
+// called from any thread: it wakes every operation in progress and returns once they have left.
+// Every operation stores its result (LastError) and returns it. The object owns its descriptor.
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+
+#include "serial/serial_error.h"
+
+class CEvent;
+class CSerialBackend;
+
+// No time limit for a wait or transfer.
+inline constexpr std::uint32_t INFINITE = 0xFFFFFFFF;
+
+// Line events (the EV_* set).
+inline constexpr std::uint32_t EV_RXCHAR = 0x0001;  // bytes arrived
+inline constexpr std::uint32_t EV_RXFLAG = 0x0002;  // the event character arrived
+inline constexpr std::uint32_t EV_TXEMPTY = 0x0004; // the last byte of the output queue was sent
+inline constexpr std::uint32_t EV_CTS = 0x0008;
+inline constexpr std::uint32_t EV_DSR = 0x0010;
+inline constexpr std::uint32_t EV_RLSD = 0x0020;
+inline constexpr std::uint32_t EV_BREAK = 0x0040;
+inline constexpr std::uint32_t EV_ERR = 0x0080;     // framing, overrun or parity error
+inline constexpr std::uint32_t EV_RING = 0x0100;
+inline constexpr std::uint32_t EV_DEFAULT_MASK = EV_RXCHAR | EV_BREAK | EV_ERR; // 0x00C1
+
+// Line errors (the CE_* set).
+inline constexpr std::uint32_t CE_RXOVER = 0x0001;   // input buffer overflow
+inline constexpr std::uint32_t CE_OVERRUN = 0x0002;  // hardware overrun
+inline constexpr std::uint32_t CE_RXPARITY = 0x0004; // parity error
+inline constexpr std::uint32_t CE_FRAME = 0x0008;    // framing error
+inline constexpr std::uint32_t CE_BREAK = 0x0010;    // break
+
+// The "overlapped record" of a transfer or wait. On this platform an operation given a record
+// runs to its end on the calling thread, then fills the result fields and signals m_pEvent (if
+// any) before it returns, so a caller that waits on the event sees the completion.
+struct COverlapped {
+    CEvent* m_pEvent = nullptr;
+    std::error_code m_code;          // result of the completed operation
+    std::uint32_t m_nTransferred = 0; // bytes moved by a Read or Write
+};
+
+class CSerialPort {
+public:
+    enum EHandshake { HandshakeNone = 0, HandshakeHardware = 1, HandshakeSoftware = 2 };
+    enum EReadMode { ReadModeImmediate = 0, ReadModeWaitAll = 1 };
+    // Parity codes of Configure/GetParity.
+    enum EParity { ParityNone = 0, ParityOdd = 1, ParityEven = 2, ParityMark = 3, ParitySpace = 4 };
+    // Stop-bit codes of Configure/GetStopBits.
+    enum EStopBits { StopBitsOne = 0, StopBitsOneAndHalf = 1, StopBitsTwo = 2 };
+
+    CSerialPort();
+    CSerialPort(const CSerialPort&) = delete;
+    CSerialPort& operator=(const CSerialPort&) = delete;
+    virtual ~CSerialPort();
+
+    // device: "/dev/..." as is, "COMn" for /dev/ttyS<n-1>, any other name under /dev.
+    // Queue sizes are accepted and ignored. Sets the event mask 0x00C1, ReadModeImmediate and
+    // raw mode (the line's own settings are restored by Close).
+    virtual std::error_code Open(const std::string& device, std::uint32_t inQueue = 0,
+        std::uint32_t outQueue = 0, bool overlapped = false);
+    virtual std::error_code Close();
+
+    virtual std::error_code Configure(std::uint32_t baud, std::uint8_t dataBits, int parity,
+        std::uint8_t stopBits);
+    virtual std::error_code SetEventChar(char ch, bool addToMask = true);
+    // Setting the mask (even to the same value) ends a wait in progress with no events.
+    virtual std::error_code SetEventMask(std::uint32_t mask);
+    // Waits for a masked line event; the events are then taken with TakeEvents.
+    virtual std::error_code WaitEvent(COverlapped* overlapped = nullptr,
+        std::uint32_t timeout = INFINITE);
+    virtual std::error_code SetHandshake(int kind);
+    virtual std::error_code SetReadMode(int mode);
+
+    // The line as the driver holds it; -1 on failure (the code is in LastError).
+    virtual int GetBaudRate();
+    virtual int GetDataBits();
+    virtual int GetParity();
+    virtual int GetStopBits();
+    virtual int GetHandshake();
+    virtual std::uint32_t GetEventMask(); // 0 when not open
+    virtual char GetEventChar();          // 0 on failure
+
+    virtual std::error_code Write(const char* text, std::uint32_t* written = nullptr,
+        COverlapped* overlapped = nullptr, std::uint32_t timeout = INFINITE);
+    virtual std::error_code Write(const void* data, std::uint32_t size,
+        std::uint32_t* written = nullptr, COverlapped* overlapped = nullptr,
+        std::uint32_t timeout = INFINITE);
+    virtual std::error_code Read(void* buffer, std::uint32_t size, std::uint32_t* read = nullptr,
+        COverlapped* overlapped = nullptr, std::uint32_t timeout = INFINITE);
+
+    // The events of the last completed wait, filtered by the mask; clears them.
+    std::uint32_t TakeEvents();
+    // Line errors (CE_*) counted since the last call, and clears them; 0 where the driver keeps
+    // no counters (pseudo-terminals).
+    std::error_code ClearLineErrors(std::uint32_t& errors);
+    std::error_code LastError() const;
+    bool IsOpen() const;
+
+protected:
+    std::error_code SetLastError(std::error_code code);
+
+private:
+    class COperation;
+    friend class COperation;
+
+    std::error_code Transfer(bool isWrite, void* data, std::uint32_t size, std::uint32_t* count,
+        COverlapped* overlapped, std::uint32_t timeout);
+
+    mutable std::mutex m_mutex;        // guards the fields below and the open/close protocol
+    std::condition_variable m_cvIdle;  // signalled when the last operation in progress leaves
+    std::error_code m_dwLastError;
+    std::uint32_t m_dwEventBits = 0;
+    std::uint32_t m_dwEventMask = 0;
+    char m_nEventChar = 0;
+    int m_nReadMode = ReadModeImmediate;
+    bool m_bOverlapped = false;
+    bool m_bClosing = false;
+    int m_nActive = 0;                 // operations in progress on the descriptor
+    std::atomic<bool> m_bOpen{false};
+    std::unique_ptr<CSerialBackend> m_pBackend; // the system side of the open line
+};
