@@ -1,0 +1,29 @@
+#pragma once
+// The stored form of a dialog's placement: "%d,%d,%d,%d,%d,%d" = the normal rectangle's left,
+// top, right and bottom, the show state and the placement flags. Pure values: any thread.
+
+#include <optional>
+#include <string>
+
+// Show states and flags as the stored text carries them.
+inline constexpr int SW_HIDE = 0;
+inline constexpr int SW_SHOWNORMAL = 1;
+inline constexpr int SW_SHOWMINIMIZED = 2;
+inline constexpr int SW_SHOWMAXIMIZED = 3;
+inline constexpr int WPF_RESTORETOMAXIMIZED = 2;
+
+struct CWindowPlacement {
+    int m_nLeft = 0;
+    int m_nTop = 0;
+    int m_nRight = 0;
+    int m_nBottom = 0;
+    int m_nShowCmd = SW_SHOWNORMAL;
+    int m_nFlags = 0;
+
+    // Reads the numbers the way the format does (blanks before a number allowed, the commas
+    // exact); empty unless all six were read. A number beyond int saturates.
+    static std::optional<CWindowPlacement> Parse(const std::string& text);
+    std::string Format() const;
+
+    friend bool operator==(const CWindowPlacement&, const CWindowPlacement&) = default;
+};
