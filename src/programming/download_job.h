@@ -115,9 +115,13 @@ public:
     void RunDownload();
 
 private:
+    enum class EWait { Signalled, TimedOut, Stopped };
+
     EDownloadResult Run();
+    // False when the write failed (its box shown) or the job is stopping.
     bool WriteToPort(const void* data, std::size_t size);
-    bool WaitForBoard(unsigned limitMs);
+    EWait WaitForBoard(unsigned limitMs);
+    // False when the job is stopping.
     bool Pause(unsigned ms);
     bool Stopping() const { return m_bStop.load(); }
 
@@ -138,4 +142,8 @@ private:
     std::atomic<bool> m_bStop{false};
     CEvent m_evtStop{true, false};
     std::atomic<EDownloadResult> m_nResult{EDownloadResult::Completed};
+
+    // Worker thread only.
+    unsigned m_nWriteTimeoutMs = 0;
+    unsigned m_nBaud = 0;
 };

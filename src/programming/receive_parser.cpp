@@ -1,5 +1,7 @@
 #include "programming/receive_parser.h"
 
+#include "serial/serial_port.h"
+
 #include <string_view>
 
 namespace {
@@ -36,6 +38,17 @@ void CReceiveParser::OnSerialMsg(std::uintptr_t wParam,
             count = 0;
         ProcessBlock(buffer, count);
     } while (count == kBlockSize);
+}
+
+void CReceiveParser::OnSerialMsg(std::uintptr_t wParam, CSerialPort& port)
+{
+    OnSerialMsg(wParam, [&port](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+        std::uint32_t count = 0;
+        // A failed read (the port was closed meanwhile) counts as nothing received.
+        if (port.Read(buffer, static_cast<std::uint32_t>(size), &count, nullptr, INFINITE))
+            return 0;
+        return count;
+    });
 }
 
 void CReceiveParser::ProcessBlock(const std::uint8_t* data, std::size_t count)

@@ -1,0 +1,50 @@
+#include "programming/output_drain.h"
+
+#include "serial/serial_port.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+Clock::duration LineTime(long bytes, unsigned baud)
+{
+    return std::chrono::milliseconds(static_cast<long long>(bytes) * 10 * 1000 / baud + 1);
+}
+
+// The serial layer reports the transmit queue where it offers the query; without it the queue
+// counts as empty, as on a pseudo-terminal.
+template <class Port>
+long QueuedBytes(Port& port)
+{
+    if constexpr (requires { port.GetOutputQueue(); })
+        return static_cast<long>(port.GetOutputQueue());
+    else
+        return 0;
+}
+} // namespace
+
+bool WaitOutputDrained(const OutputQueueQuery& queued, unsigned baud, CEvent& stop)
+{
+    long pending = queued();
+    if (pending <= 0)
+        return !stop.IsSet();
+    if (baud == 0)
+        baud = 9600;
+    const Clock::time_point deadline = Clock::now() + 2 * LineTime(pending, baud) + std::chrono::milliseconds(500);
+    while (pending > 0) {
+        const Clock::time_point now = Clock::now();
+        if (now >= deadline)
+            break;
+        if (stop.WaitUntil(std::min(deadline, now + LineTime(pending, baud))))
+            return false;
+        pending = queued();
+    }
+    return !stop.IsSet();
+}
+
+bool WaitOutputDrained(CSerialPort& port, unsigned baud, CEvent& stop)
+{
+    return WaitOutputDrained([&port] { return QueuedBytes(port); }, baud, stop);
+}

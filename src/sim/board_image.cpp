@@ -1,0 +1,74 @@
+#include "sim/board_image.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+void CBoardImage::Write(std::uint32_t address, std::uint8_t value)
+{
+    Page& page = m_pages[address / kPageSize];
+    page.data[address % kPageSize] = value;
+    page.used[address % kPageSize] = true;
+}
+
+std::uint32_t CBoardImage::LowestAddress() const
+{
+    if (m_pages.empty())
+        return 0;
+    const auto& [index, page] = *m_pages.begin();
+    for (std::uint32_t i = 0; i < kPageSize; ++i)
+        if (page.used[i])
+            return index * kPageSize + i;
+    return index * kPageSize;
+}
+
+std::vector<std::uint8_t> CBoardImage::Flatten() const
+{
+    std::vector<std::uint8_t> out;
+    if (m_pages.empty())
+        return out;
+    const std::uint64_t low = LowestAddress();
+    const auto& [lastIndex, lastPage] = *m_pages.rbegin();
+    std::uint64_t high = static_cast<std::uint64_t>(lastIndex) * kPageSize;
+    for (std::uint32_t i = 0; i < kPageSize; ++i)
+        if (lastPage.used[i])
+            high = static_cast<std::uint64_t>(lastIndex) * kPageSize + i;
+    out.assign(high - low + 1, 0xFF);
+    for (const auto& [index, page] : m_pages) {
+        const std::uint64_t base = static_cast<std::uint64_t>(index) * kPageSize;
+        for (std::uint32_t i = 0; i < kPageSize; ++i)
+            if (page.used[i])
+                out[base + i - low] = page.data[i];
+    }
+    return out;
+}
+
+std::error_code CBoardImage::WriteBinary(const std::string& path) const
+{
+    const std::vector<std::uint8_t> bytes = Flatten();
+    const std::string temp = path + ".tmp";
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return {errno, std::system_category()};
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            std::error_code code(errno, std::system_category());
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return code;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
+        std::error_code code(errno, std::system_category());
+        ::unlink(temp.c_str());
+        return code;
+    }
+    return {};
+}

@@ -1,0 +1,346 @@
+#include "sim/board_simulator.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <optional>
+
+namespace {
+constexpr const char* kMarkers[] = {"Intel format HEX file sending", "Starting program", "quilLOREX>", "prompt", "Error"};
+// Credit a paced line may build up while idle, in bytes.
+constexpr std::int64_t kMaxBurst = 64;
+constexpr std::size_t kReadChunk = 4096;
+
+// Cut points of a text sent in pieces: inside its marker when it has one, so the marker
+// itself arrives split.
+std::vector<std::size_t> CutPoints(const std::string& text, unsigned pieces)
+{
+    std::vector<std::size_t> cuts;
+    if (pieces < 2 || text.size() < pieces)
+        return cuts;
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    for (const char* marker : kMarkers) {
+        std::size_t at = text.find(marker);
+        if (at != std::string::npos) {
+            begin = at;
+            end = at + std::string(marker).size();
+            break;
+        }
+    }
+    if (end - begin < pieces) {
+        begin = 0;
+        end = text.size();
+    }
+    for (unsigned k = 1; k < pieces; ++k)
+        cuts.push_back(begin + (end - begin) * k / pieces);
+    return cuts;
+}
+} // namespace
+
+CBoardSimulator::CBoardSimulator(CBoardSimOptions options)
+    : m_options(std::move(options)), m_monitor(m_options.m_monitor)
+{
+}
+
+CBoardSimulator::~CBoardSimulator()
+{
+    Stop();
+}
+
+std::error_code CBoardSimulator::Start()
+{
+    if (m_thread.joinable())
+        return std::make_error_code(std::errc::device_or_resource_busy);
+    auto fail = [this](int err) {
+        for (int* fd : {&m_fdMaster, &m_fdSlave, &m_fdWake})
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
+        return std::error_code(err, std::system_category());
+    };
+    m_fdMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_fdMaster < 0)
+        return fail(errno);
+    if (::grantpt(m_fdMaster) != 0 || ::unlockpt(m_fdMaster) != 0)
+        return fail(errno);
+    char name[PATH_MAX];
+    if (::ptsname_r(m_fdMaster, name, sizeof name) != 0)
+        return fail(errno);
+    m_strSlavePath = name;
+    // The simulator holds the far end open itself, so the line does not hang up between two
+    // users of the port, and sets it raw until a user configures it.
+    m_fdSlave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_fdSlave < 0)
+        return fail(errno);
+    termios tio{};
+    if (::tcgetattr(m_fdSlave, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        tio.c_cflag |= CLOCAL | CREAD;
+        ::tcsetattr(m_fdSlave, TCSANOW, &tio);
+    }
+    if (::fcntl(m_fdMaster, F_SETFL, ::fcntl(m_fdMaster, F_GETFL) | O_NONBLOCK) != 0)
+        return fail(errno);
+    m_fdWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_fdWake < 0)
+        return fail(errno);
+    m_thread = std::thread([this] { Serve(); });
+    return {};
+}
+
+void CBoardSimulator::Stop()
+{
+    if (m_thread.joinable()) {
+        std::uint64_t one = 1;
+        [[maybe_unused]] ssize_t n = ::write(m_fdWake, &one, sizeof one);
+        m_thread.join();
+    }
+    for (int* fd : {&m_fdMaster, &m_fdSlave, &m_fdWake})
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+}
+
+CBoardSimulator::Clock::duration CBoardSimulator::ByteTime() const
+{
+    if (m_options.m_nBaud == 0)
+        return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(
+        std::chrono::nanoseconds(10'000'000'000LL / m_options.m_nBaud));
+}
+
+void CBoardSimulator::Serve()
+{
+    m_tInLine = m_tOutLine = m_tLastRx = Clock::now();
+    while (true) {
+        Clock::time_point now = Clock::now();
+        Transmit(now);
+        std::optional<Clock::time_point> wakeAt;
+        auto wakeBy = [&wakeAt](Clock::time_point t) {
+            if (!wakeAt || t < *wakeAt)
+                wakeAt = t;
+        };
+
+        bool stalled = m_options.m_nStallAfter != 0 && m_nReceived >= m_options.m_nStallAfter;
+        bool wantIn = !stalled;
+        if (wantIn && m_options.m_nBaud != 0) {
+            const Clock::duration byteTime = ByteTime();
+            const Clock::time_point base = std::max(m_tInLine, now - byteTime * kMaxBurst);
+            if (now - base < byteTime) {
+                wantIn = false;
+                wakeBy(base + byteTime);
+            }
+        }
+        bool wantOut = false;
+        if (!m_output.empty()) {
+            if (m_output.front().due <= now)
+                wantOut = true;
+            else
+                wakeBy(m_output.front().due);
+        }
+        if (m_monitor.SkippingAfterError())
+            wakeBy(m_tLastRx + std::chrono::milliseconds(kIdleAfterErrorMs));
+
+        pollfd fds[2] = {{m_fdWake, POLLIN, 0}, {m_fdMaster, 0, 0}};
+        fds[1].events = static_cast<short>((wantIn ? POLLIN : 0) | (wantOut ? POLLOUT : 0));
+        int timeout = -1;
+        if (wakeAt) {
+            auto left = std::chrono::ceil<std::chrono::milliseconds>(*wakeAt - now).count();
+            timeout = static_cast<int>(std::clamp<long long>(left, 0, 60'000));
+        }
+        int ready = ::poll(fds, 2, timeout);
+        if (ready < 0 && errno != EINTR)
+            return;
+        if (fds[0].revents != 0)
+            return;
+        now = Clock::now();
+        if (m_monitor.SkippingAfterError() && now - m_tLastRx >= std::chrono::milliseconds(kIdleAfterErrorMs))
+            m_monitor.LineIdle();
+        if (ready > 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) && wantIn) {
+            Receive(now);
+            if (m_fdMaster < 0)
+                return;
+        }
+    }
+}
+
+void CBoardSimulator::Receive(Clock::time_point now)
+{
+    std::size_t want = kReadChunk;
+    Clock::time_point base{};
+    const Clock::duration byteTime = ByteTime();
+    if (m_options.m_nBaud != 0) {
+        base = std::max(m_tInLine, now - byteTime * kMaxBurst);
+        want = std::min<std::size_t>(want, static_cast<std::size_t>((now - base) / byteTime));
+    }
+    if (m_options.m_nHangupAfter != 0)
+        want = std::min<std::uint64_t>(want, m_options.m_nHangupAfter - m_nReceived);
+    if (m_options.m_nStallAfter != 0)
+        want = std::min<std::uint64_t>(want, m_options.m_nStallAfter - m_nReceived);
+    if (want == 0)
+        return;
+    std::uint8_t buffer[kReadChunk];
+    ssize_t n = ::read(m_fdMaster, buffer, want);
+    if (n <= 0)
+        return; // nothing yet, or nobody has the port open
+    if (m_options.m_nBaud != 0)
+        m_tInLine = base + byteTime * n;
+    m_tLastRx = now;
+    std::vector<CBoardOutput> answers;
+    for (ssize_t i = 0; i < n; ++i)
+        m_monitor.Feed(buffer[i], answers);
+    for (const CBoardOutput& answer : answers)
+        Queue(answer, now);
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_options.m_bKeepWire)
+            m_wire.insert(m_wire.end(), buffer, buffer + n);
+        m_nReceived += static_cast<std::uint64_t>(n);
+    }
+    if (m_monitor.CompletedDownloads() != m_nSeenCompleted) {
+        m_nSeenCompleted = m_monitor.CompletedDownloads();
+        std::vector<std::uint8_t> image = m_monitor.Image().Flatten();
+        std::error_code error;
+        if (!m_options.m_strImageOut.empty())
+            error = m_monitor.Image().WriteBinary(m_options.m_strImageOut);
+        std::lock_guard lock(m_mutex);
+        m_image = std::move(image);
+        m_nCompleted = m_nSeenCompleted;
+        m_imageError = error;
+    }
+    Transmit(now);
+    if (m_options.m_nHangupAfter != 0 && m_nReceived >= m_options.m_nHangupAfter)
+        HangUp();
+    m_cv.notify_all();
+}
+
+void CBoardSimulator::Queue(const CBoardOutput& answer, Clock::time_point now)
+{
+    Clock::time_point due = now;
+    std::string text = answer.m_strText;
+    bool fault = answer.m_nKind != EBoardAnswer::Echo;
+    switch (answer.m_nKind) {
+    case EBoardAnswer::LoadAnswer:
+        if (m_options.m_bSilentLoad)
+            return;
+        due += std::chrono::milliseconds(m_options.m_nDelayLoadMs);
+        break;
+    case EBoardAnswer::Completion:
+        if (m_options.m_bSilentCompletion)
+            return;
+        due += std::chrono::milliseconds(m_options.m_nDelayCompletionMs);
+        break;
+    case EBoardAnswer::RunAnswer:
+        if (m_options.m_bSilentRun)
+            return;
+        due += std::chrono::milliseconds(m_options.m_nDelayRunMs);
+        break;
+    default:
+        break;
+    }
+    if (fault && m_options.m_bNoise)
+        text = "\x07\x85" + text + "\xff\x07";
+    std::vector<std::size_t> cuts;
+    if (fault)
+        cuts = CutPoints(text, m_options.m_nSplitPieces);
+    cuts.push_back(text.size());
+    std::size_t from = 0;
+    for (std::size_t cut : cuts) {
+        Pending piece{due, text.substr(from, cut - from)};
+        from = cut;
+        // The line keeps its order, and a paced line takes its time per byte.
+        if (!m_output.empty() && piece.due < m_output.back().due)
+            piece.due = m_output.back().due;
+        if (m_options.m_nBaud != 0) {
+            piece.due = std::max(piece.due, m_tOutLine);
+            m_tOutLine = piece.due + ByteTime() * piece.bytes.size();
+        }
+        m_output.push_back(std::move(piece));
+        due += std::chrono::milliseconds(kSplitGapMs);
+    }
+}
+
+void CBoardSimulator::Transmit(Clock::time_point now)
+{
+    while (!m_output.empty() && m_output.front().due <= now && m_fdMaster >= 0) {
+        Pending& front = m_output.front();
+        ssize_t n = ::write(m_fdMaster, front.bytes.data(), front.bytes.size());
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return; // the line is full; poll waits until it takes more
+        }
+        front.bytes.erase(0, static_cast<std::size_t>(n));
+        if (!front.bytes.empty())
+            return;
+        m_output.pop_front();
+    }
+}
+
+void CBoardSimulator::HangUp()
+{
+    for (int* fd : {&m_fdMaster, &m_fdSlave})
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
+    std::lock_guard lock(m_mutex);
+    m_bHungUp = true;
+}
+
+std::vector<std::uint8_t> CBoardSimulator::Image() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_image;
+}
+
+std::vector<std::uint8_t> CBoardSimulator::Wire() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_wire;
+}
+
+std::uint64_t CBoardSimulator::ReceivedBytes() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_nReceived;
+}
+
+unsigned CBoardSimulator::CompletedDownloads() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_nCompleted;
+}
+
+bool CBoardSimulator::HungUp() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_bHungUp;
+}
+
+std::error_code CBoardSimulator::ImageError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_imageError;
+}
+
+bool CBoardSimulator::WaitForDownloads(unsigned count, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, timeout, [&] { return m_nCompleted >= count; });
+}
+
+bool CBoardSimulator::WaitForBytes(std::uint64_t count, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, timeout, [&] { return m_nReceived >= count; });
+}
