@@ -1,0 +1,67 @@
+#pragma once
+// CFileList: the rows of the file list (name, folder, size) in display order, with the rules for
+// adding a file, the full path of a row, the list file and the command-state rules. The list
+// view owns one and mirrors it on screen; GUI thread only. Paths are bytes (a Linux file name
+// need not be valid UTF-8) and are never converted here.
+
+#include "app/command_target.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct CFileEntry {
+    // The last path component.
+    std::string m_strName;
+    // The path without its last component; no trailing separator except for the root "/".
+    std::string m_strFolder;
+    // Empty when the file could not be opened when it was added.
+    std::optional<std::int64_t> m_nSize;
+
+    bool operator==(const CFileEntry&) const = default;
+};
+
+class CFileList {
+public:
+    // The list file's name inside the start directory.
+    static constexpr const char* kListFileName = "lastfiles.lst";
+
+    // Adds one file by path. Ignores an empty path, an existing directory and a file already
+    // listed (same name ignoring ASCII case, same folder byte for byte). A missing file is still
+    // listed, without size. Returns the row where it went (rows stay sorted by name), or -1.
+    int AddFile(const std::string& path);
+    void RemoveAt(int row);
+    void RemoveAll();
+
+    int Count() const { return static_cast<int>(m_entries.size()); }
+    const CFileEntry& Entry(int row) const { return m_entries.at(static_cast<std::size_t>(row)); }
+    const std::vector<CFileEntry>& Entries() const { return m_entries; }
+    // Folder, one separator unless the folder already ends with one, then the name.
+    std::string GetEntryPath(int row) const;
+    static std::string GetEntryPath(const CFileEntry& entry);
+
+    // Adds each path of the list file (see ReadListFile); a missing file leaves the list as is.
+    void LoadFileList(const std::string& listFilePath);
+    // Writes every row's full path in display order (see WriteListFile).
+    bool SaveFileList(const std::string& listFilePath) const;
+
+    // Splits a path into its folder and its name by the rule above.
+    static CFileEntry SplitPath(const std::string& path);
+
+private:
+    std::vector<CFileEntry> m_entries;
+};
+
+// The paths of a list file: line breaks and trailing blanks, tabs and carriage returns dropped,
+// empty lines skipped. Empty when the file cannot be read.
+std::vector<std::string> ReadListFile(const std::string& listFilePath);
+// One path per line, each ending in CR LF. Written to a temporary file beside the list file and
+// renamed over it, so a failure midway leaves the old list whole. False on failure.
+bool WriteListFile(const std::string& listFilePath, const std::vector<std::string>& paths);
+
+// The command-state rules of the file list for Program, Build, Debug, Edit (enabled with exactly
+// one row selected), Remove (one or more) and Remove All (any row). With exactly one row
+// selected the first five get their text ("&Program '%s'" ...) with the selected name; otherwise
+// their text is left as it is. Returns false for any other command.
+bool UpdateFileListCommand(CCmdUI& ui, int selectedCount, int rowCount, const std::string& selectedName);

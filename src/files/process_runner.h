@@ -1,0 +1,108 @@
+#pragma once
+// CProcessRunner: runs one external program with its standard input, output and error on pipes,
+// reads the output on two threads of its own and watches the child on a third. Start, Stop and
+// IsActive belong to one thread (the GUI thread). OnStdout/OnStderr run on the reader threads,
+// OnExit on the watcher: hooks must be safe from any thread and must not wait for the GUI
+// thread. A derived class that overrides hooks calls Stop() in its own destructor, so that no
+// thread reaches a hook of a half-destroyed object. No shell is involved anywhere: the command
+// line is split into arguments and the program is executed directly.
+
+#include "app/event.h"
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+// How the last child ended.
+struct CExitStatus {
+    bool m_bEnded = false;
+    // True: m_nCode is the signal that ended the child; false: its exit status.
+    bool m_bSignalled = false;
+    int m_nCode = 0;
+
+    bool operator==(const CExitStatus&) const = default;
+};
+
+class CProcessRunner {
+public:
+    // Bytes read at a time; each read becomes one hook call.
+    static constexpr std::size_t kReadSize = 256;
+    // Time a child (and its process group) gets between the polite and the forced end.
+    static constexpr int kStopGraceMs = 1000;
+
+    CProcessRunner();
+    virtual ~CProcessRunner();
+    CProcessRunner(const CProcessRunner&) = delete;
+    CProcessRunner& operator=(const CProcessRunner&) = delete;
+
+    // Splits commandLine and starts it. A child still held from an earlier Start is stopped
+    // first (its process group ended, its readers joined), so one child is held at a time.
+    // showWindow has no meaning here (children never get a terminal); kept for the callers.
+    // On failure "Unable to start <commandLine>\n" goes through OnStdout and false is returned.
+    bool Start(const std::string& commandLine, bool showWindow);
+    // As above with the arguments given; commandLine is what the hooks and the failure text
+    // show. workingDir non-empty: the child starts there (this process's directory is kept).
+    bool Start(const std::string& commandLine, const std::vector<std::string>& args,
+               const std::string& workingDir = {});
+    // Ends the child's whole process group (TERM, then KILL after kStopGraceMs), joins the three
+    // threads, collects the child and closes every pipe. Safe to call when idle and repeatedly.
+    void Stop();
+    // True while the child has been started and has not ended.
+    bool IsActive() const;
+    // How the last child ended (m_bEnded false while it runs or when none ran).
+    CExitStatus ExitStatus() const;
+    // Waits until the child has ended and both readers have reached the end of their pipes
+    // (every run has been handed to the hooks). False on time-out or when nothing was started.
+    bool WaitUntilDone(int timeoutMs);
+
+    // Back-pressure: at most maxRuns runs handed to the hooks and not yet acknowledged with
+    // OutputConsumed (0: no limit). A reader at the limit waits (the child then waits on its
+    // full pipe) until a run is consumed or Stop is called. Any thread.
+    void SetOutputWindow(std::size_t maxRuns);
+    void OutputConsumed();
+
+protected:
+    virtual void OnStart(const std::string& commandLine);
+    virtual void OnStdout(std::string_view text);
+    virtual void OnStderr(std::string_view text);
+    virtual void OnExit();
+
+private:
+    void ReaderMain(int fd, int wakeFd, bool isError);
+    void WatcherMain(pid_t pid);
+    bool WaitForRoom();
+    void CountRun();
+    void CloseAll();
+    void ThreadFinished();
+
+    pid_t m_pid = -1;
+    int m_fdStdinWrite = -1;
+    int m_fdStdoutRead = -1;
+    int m_fdStderrRead = -1;
+    int m_fdWakeRead = -1;
+    int m_fdWakeWrite = -1;
+    std::thread m_stdoutReader;
+    std::thread m_stderrReader;
+    std::thread m_watcher;
+
+    std::atomic<bool> m_bRunning{false};
+    std::atomic<bool> m_bStopRequested{false};
+    CEvent m_evtEnded{true, false};
+    CEvent m_evtDone{true, false};
+    std::atomic<int> m_nFinishedThreads{0};
+
+    mutable std::mutex m_statusMutex;
+    CExitStatus m_exitStatus;
+
+    std::mutex m_flowMutex;
+    std::condition_variable m_flowCv;
+    std::size_t m_nInFlight = 0;
+    std::size_t m_nMaxInFlight = 0;
+};

@@ -1,0 +1,206 @@
+// The file list's rules on real files: adding and the duplicate rule, full paths, the list file
+// on disk (line ends, blanks, missing files, bytes that are not UTF-8) and the command states.
+
+#include "app/commands.h"
+#include "files/file_list.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+std::vector<std::string> Paths(const CFileList& list)
+{
+    std::vector<std::string> paths;
+    for (int i = 0; i < list.Count(); ++i)
+        paths.push_back(list.GetEntryPath(i));
+    return paths;
+}
+
+TEST(FileListAdd, TheSameFileTwiceGivesOneRow)
+{
+    CTempDir dir;
+    std::string path = dir.Write("a.hex", "12345");
+    CFileList list;
+    EXPECT_EQ(list.AddFile(path), 0);
+    EXPECT_EQ(list.AddFile(path), -1);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Entry(0), (CFileEntry{"a.hex", dir.Path(), 5}));
+}
+
+TEST(FileListAdd, NameIgnoresCaseFolderDoesNot)
+{
+    CFileList list;
+    EXPECT_GE(list.AddFile("/nowhere/work/a.hex"), 0);
+    // Same folder, name in another case: the same file.
+    EXPECT_EQ(list.AddFile("/nowhere/work/A.HEX"), -1);
+    // Folder in another case: another file.
+    EXPECT_GE(list.AddFile("/nowhere/WORK/A.HEX"), 0);
+    EXPECT_EQ(list.Count(), 2);
+}
+
+TEST(FileListAdd, SameNameInTwoFoldersGivesTwoRows)
+{
+    CTempDir one, two;
+    CFileList list;
+    list.AddFile(one.Write("a.hex", "1"));
+    list.AddFile(two.Write("a.hex", "22"));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list.Entry(0).m_strName, "a.hex");
+    EXPECT_EQ(list.Entry(1).m_strName, "a.hex");
+    EXPECT_NE(list.Entry(0).m_strFolder, list.Entry(1).m_strFolder);
+}
+
+TEST(FileListAdd, RootFolderKeepsItsSeparatorOnce)
+{
+    CFileList list;
+    list.AddFile("/boot.bin");
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list.Entry(0).m_strFolder, "/");
+    EXPECT_EQ(list.GetEntryPath(0), "/boot.bin");
+    EXPECT_EQ(CFileList::GetEntryPath(CFileEntry{"a.hex", "/work/", {}}), "/work/a.hex");
+    EXPECT_EQ(CFileList::GetEntryPath(CFileEntry{"a.hex", "/work", {}}), "/work/a.hex");
+}
+
+TEST(FileListAdd, DirectoriesEmptyPathsAndMissingFiles)
+{
+    CTempDir dir;
+    CFileList list;
+    EXPECT_EQ(list.AddFile(""), -1);
+    EXPECT_EQ(list.AddFile(dir.Path()), -1);
+    EXPECT_EQ(list.AddFile(dir.Path() + "/"), -1);
+    EXPECT_EQ(list.AddFile(dir / "gone.hex"), 0);
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_FALSE(list.Entry(0).m_nSize.has_value());
+    // An empty file has a size, 0.
+    list.AddFile(dir.Write("empty.bin", ""));
+    EXPECT_EQ(list.Entry(0).m_nSize, std::optional<std::int64_t>(0));
+}
+
+TEST(FileListAdd, RowsStaySortedByNameIgnoringCase)
+{
+    CFileList list;
+    for (const char* path : {"/x/c.hex", "/x/B.hex", "/x/a.hex", "/y/b.bin"})
+        list.AddFile(path);
+    EXPECT_EQ(Paths(list), (std::vector<std::string>{"/x/a.hex", "/y/b.bin", "/x/B.hex", "/x/c.hex"}));
+    EXPECT_EQ(list.AddFile("/z/aa.hex"), 1);
+    list.RemoveAt(0);
+    EXPECT_EQ(list.GetEntryPath(0), "/z/aa.hex");
+    list.RemoveAll();
+    EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(ListFile, ReadDropsLineEndsTrailingBlanksAndEmptyLines)
+{
+    CTempDir dir;
+    std::string existing = dir.Write("a.hex", "abc");
+    std::string listFile = dir.Write(CFileList::kListFileName,
+                                     existing + " \t \r\n\r\n   \n" + dir / "missing.hex" + "\r\n/lone.bin");
+    EXPECT_EQ(ReadListFile(listFile), (std::vector<std::string>{existing, dir / "missing.hex", "/lone.bin"}));
+    CFileList list;
+    list.LoadFileList(listFile);
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Entry(0).m_nSize, std::optional<std::int64_t>(3));
+    EXPECT_FALSE(list.Entry(2).m_nSize.has_value()); // missing.hex still listed
+}
+
+TEST(ListFile, MissingListFileGivesEmptyList)
+{
+    CTempDir dir;
+    CFileList list;
+    list.LoadFileList(dir / "nothing.lst");
+    EXPECT_EQ(list.Count(), 0);
+}
+
+TEST(ListFile, RoundTripKeepsBytesAndWritesCrLfInDisplayOrder)
+{
+    CTempDir dir;
+    // A name that is not UTF-8 (Latin-1 e-acute) and a folder with a blank.
+    std::string odd = std::string("caf\xE9") + ".hex";
+    std::filesystem::create_directory(dir / "a b");
+    std::string first = dir.Write("a b/" + odd, "1234");
+    std::string second = dir.Write("B.bin", "");
+    CFileList list;
+    list.AddFile(first);
+    list.AddFile(second);
+    list.AddFile("/boot.bin");
+    std::string listFile = dir / CFileList::kListFileName;
+    ASSERT_TRUE(list.SaveFileList(listFile));
+    EXPECT_EQ(ReadWholeFile(listFile), second + "\r\n/boot.bin\r\n" + first + "\r\n");
+
+    CFileList again;
+    again.LoadFileList(listFile);
+    EXPECT_EQ(again.Entries(), list.Entries());
+    // Nothing but the list file is left in the folder (the temporary file is renamed).
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        count += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(count, 2); // B.bin and lastfiles.lst
+}
+
+TEST(ListFile, FailedWriteKeepsTheOldList)
+{
+    CTempDir dir;
+    std::string listFile = dir.Write(CFileList::kListFileName, "/old.hex\r\n");
+    // The folder refuses new files: the old list stays whole and the failure is a result.
+    chmod(dir.Path().c_str(), 0555);
+    bool written = WriteListFile(listFile, {"/new.hex"});
+    chmod(dir.Path().c_str(), 0755);
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root ignores folder permissions";
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadWholeFile(listFile), "/old.hex\r\n");
+}
+
+TEST(ListFile, EmptyListWritesAnEmptyFile)
+{
+    CTempDir dir;
+    std::string listFile = dir.Write(CFileList::kListFileName, "/old.hex\r\n");
+    ASSERT_TRUE(CFileList().SaveFileList(listFile));
+    EXPECT_EQ(ReadWholeFile(listFile), "");
+}
+
+struct UpdateRow {
+    int m_nID;
+    int m_nSelected;
+    int m_nRows;
+    bool m_bEnabled;
+    std::optional<std::string> m_strText;
+};
+
+TEST(FileListUpdate, EnablingAndTextsForZeroOneAndTwoSelectedRows)
+{
+    using namespace cmd;
+    const std::optional<std::string> same; // text left as it was
+    const UpdateRow rows[] = {
+        {ID_TOOLS_PROGRAM, 0, 3, false, same},
+        {ID_TOOLS_BUILD, 0, 3, false, same},
+        {ID_TOOLS_DEBUG, 0, 3, false, same},
+        {ID_TOOLS_EDIT, 0, 3, false, same},
+        {ID_FILE_REMOVE, 0, 3, false, same},
+        {ID_FILE_REMOVE_ALL, 0, 3, true, same},
+        {ID_FILE_REMOVE_ALL, 0, 0, false, same},
+        {ID_TOOLS_PROGRAM, 1, 3, true, "&Program 'a.hex'"},
+        {ID_TOOLS_BUILD, 1, 3, true, "&Build 'a.hex'"},
+        {ID_TOOLS_DEBUG, 1, 3, true, "&Debug 'a.hex'"},
+        {ID_TOOLS_EDIT, 1, 3, true, "&Edit 'a.hex'"},
+        {ID_FILE_REMOVE, 1, 3, true, "&Remove 'a.hex'"},
+        {ID_FILE_REMOVE_ALL, 1, 3, true, same},
+        {ID_TOOLS_PROGRAM, 2, 3, false, same},
+        {ID_TOOLS_BUILD, 2, 3, false, same},
+        {ID_TOOLS_DEBUG, 2, 3, false, same},
+        {ID_TOOLS_EDIT, 2, 3, false, same},
+        {ID_FILE_REMOVE, 2, 3, true, same},
+        {ID_FILE_REMOVE_ALL, 2, 3, true, same},
+    };
+    for (const UpdateRow& row : rows) {
+        CCmdUI ui;
+        ui.m_nID = row.m_nID;
+        ASSERT_TRUE(UpdateFileListCommand(ui, row.m_nSelected, row.m_nRows, row.m_nSelected == 1 ? "a.hex" : ""));
+        EXPECT_EQ(ui.m_bEnabled, row.m_bEnabled) << row.m_nID << " with " << row.m_nSelected << " selected";
+        EXPECT_EQ(ui.m_strText, row.m_strText) << row.m_nID << " with " << row.m_nSelected << " selected";
+    }
+    CCmdUI other;
+    other.m_nID = ID_TOOLS_OPTIONS;
+    EXPECT_FALSE(UpdateFileListCommand(other, 1, 1, "a.hex"));
+}
+} // namespace
