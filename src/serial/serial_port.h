@@ -17,6 +17,7 @@
 
 class CEvent;
 class CSerialBackend;
+struct CLineSettings;
 
 // No time limit for a wait or transfer.
 inline constexpr std::uint32_t INFINITE = 0xFFFFFFFF;
@@ -73,7 +74,8 @@ public:
     virtual std::error_code Configure(std::uint32_t baud, std::uint8_t dataBits, int parity,
         std::uint8_t stopBits);
     virtual std::error_code SetEventChar(char ch, bool addToMask = true);
-    // Setting the mask (even to the same value) ends a wait in progress with no events.
+    // Setting the mask (even to the same value) ends the wait in progress with no events, or
+    // the next wait when none is in progress (so a stop cannot slip in between two waits).
     virtual std::error_code SetEventMask(std::uint32_t mask);
     // Waits for a masked line event; the events are then taken with TakeEvents.
     virtual std::error_code WaitEvent(COverlapped* overlapped = nullptr,
@@ -113,9 +115,11 @@ private:
     class COperation;
     friend class COperation;
 
+    bool QueryLine(CLineSettings& line);
     std::error_code Transfer(bool isWrite, void* data, std::uint32_t size, std::uint32_t* count,
         COverlapped* overlapped, std::uint32_t timeout);
 
+    std::mutex m_lifeMutex;            // one Open or Close at a time
     mutable std::mutex m_mutex;        // guards the fields below and the open/close protocol
     std::condition_variable m_cvIdle;  // signalled when the last operation in progress leaves
     std::error_code m_dwLastError;

@@ -1,0 +1,58 @@
+#pragma once
+// CSerialBackend: the system side of one serial line, one implementation per OS (this build:
+// serial_port_posix.cpp). CSerialPort keeps the rules and result codes; the backend only talks
+// to the system. Threads: one Read, one Write and one WaitEvents may run at once; WakeAll and
+// WakeWaiter may be called from any thread; Open and Close only while nothing else runs.
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <system_error>
+
+using CDeadline = std::optional<std::chrono::steady_clock::time_point>;
+
+struct CLineSettings {
+    std::uint32_t m_nBaud = 0;
+    int m_nDataBits = 8;
+    int m_nParity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
+    int m_nStopBits = 0; // 0 one, 1 one and a half, 2 two
+    int m_nHandshake = 0; // 0 none, 1 hardware, 2 software
+};
+
+class CSerialBackend {
+public:
+    static std::unique_ptr<CSerialBackend> Create();
+    virtual ~CSerialBackend() = default;
+
+    // Opens the device exclusively in raw mode.
+    virtual std::error_code Open(const std::string& path) = 0;
+    // Discards unsent output, restores the line's original settings, releases the device.
+    virtual void Close() = 0;
+    // A close is coming: every wait in progress (and any later one) ends with ECANCELED.
+    virtual void WakeAll() = 0;
+    // The event mask changed: the wait in progress, or the next one when none is in progress,
+    // ends with no events (so a stop cannot slip in between two waits).
+    virtual void WakeWaiter() = 0;
+    // Forgets a WakeWaiter no wait has taken yet.
+    virtual void ForgetWake() = 0;
+
+    virtual std::error_code GetLine(CLineSettings& line) = 0;
+    // Writes the settings and reads them back; a setting the driver does not keep gives EINVAL
+    // and the previous settings are put back.
+    virtual std::error_code SetLine(const CLineSettings& line) = 0;
+
+    // Moves up to size bytes. waitAll: until size bytes have come; otherwise what is buffered.
+    virtual std::error_code Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,
+        CDeadline deadline) = 0;
+    virtual std::error_code Write(const void* data, std::size_t size, std::size_t& done,
+        CDeadline deadline) = 0;
+    // Waits until a masked event occurs (events != 0), the mask changes (events == 0) or the
+    // deadline passes.
+    virtual std::error_code WaitEvents(std::uint32_t mask, std::uint32_t& events,
+        CDeadline deadline) = 0;
+    // Line errors (CE_*) since the last call.
+    virtual std::error_code ClearErrors(std::uint32_t& errors) = 0;
+};

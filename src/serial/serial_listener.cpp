@@ -1,0 +1,110 @@
+#include "serial/serial_listener.h"
+
+#include "app/event.h"
+
+#include <cerrno>
+#include <system_error>
+
+CSerialListener::CSerialListener() = default;
+
+CSerialListener::~CSerialListener()
+{
+    if (m_hThread.joinable())
+        CSerialListener::Close();
+}
+
+std::error_code CSerialListener::Open(const std::string& device, std::uint32_t inQueue,
+    std::uint32_t outQueue, bool startListener)
+{
+    if (std::error_code code = CSerialPort::Open(device, inQueue, outQueue, true))
+        return code;
+    m_hListenEvent = std::make_unique<CEvent>(true, false);
+    if (startListener) {
+        if (std::error_code code = StartListener())
+            return code;
+    }
+    return SetLastError({});
+}
+
+std::error_code CSerialListener::Close()
+{
+    StopListener(INFINITE);
+    m_hListenEvent.reset();
+    return CSerialPort::Close();
+}
+
+std::error_code CSerialListener::StartListener()
+{
+    if (m_hThread.joinable())
+        return SetLastError({});
+    if (!IsOpen() || !m_hListenEvent)
+        return SetLastError(ESerialError::InvalidHandle);
+    m_bThreadEnded = false;
+    m_nListenerResult = 0;
+    m_pListenerCategory = nullptr;
+    try {
+        m_hThread = std::thread([this] { ListenerThreadProc(); });
+    } catch (const std::system_error& error) {
+        return SetLastError(error.code());
+    }
+    return SetLastError({});
+}
+
+std::error_code CSerialListener::StopListener(std::uint32_t /*timeout*/)
+{
+    if (m_hThread.joinable()) {
+        m_bStopping = true;
+        // Setting the mask again ends the wait in progress (or the next one).
+        SetEventMask(GetEventMask());
+        m_hThread.join();
+        m_bStopping = false;
+        m_nListenerResult = 0;
+        m_pListenerCategory = nullptr;
+    }
+    return SetLastError({});
+}
+
+bool CSerialListener::IsListening() const
+{
+    return m_hThread.joinable() && !m_bThreadEnded.load();
+}
+
+std::error_code CSerialListener::ListenerResult() const
+{
+    const std::error_category* category = m_pListenerCategory.load();
+    if (!category)
+        return {};
+    return {m_nListenerResult.load(), *category};
+}
+
+void CSerialListener::ListenerThreadProc()
+{
+    auto end = [this](std::error_code code) {
+        m_nListenerResult = code.value();
+        m_pListenerCategory = code ? &code.category() : nullptr;
+        m_bThreadEnded = true;
+    };
+    CEvent& event = *m_hListenEvent;
+    event.Reset();
+    COverlapped record{&event, {}, 0};
+    if (std::error_code code = WaitEvent(&record, INFINITE))
+        return end(code);
+    for (;;) {
+        event.Wait();
+        if (m_bStopping)
+            return end({});
+        const std::uint32_t events = TakeEvents();
+        std::uint32_t errors = 0;
+        if (ClearLineErrors(errors))
+            errors = 0;
+        // A wait ended by a new mask carries no events and gives no call.
+        if (events != 0)
+            OnEvent(events, errors);
+        if (m_bStopping)
+            return end({});
+        event.Reset();
+        record = COverlapped{&event, {}, 0};
+        if (std::error_code code = WaitEvent(&record, INFINITE))
+            return end(code);
+    }
+}

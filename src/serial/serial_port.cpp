@@ -1,0 +1,359 @@
+// The rules every platform shares: result codes, argument checks, the order of the steps and
+// the open/close protocol. The system calls are in the backend (serial_port_posix.cpp).
+//
+// Close and the operations: each operation registers itself while it uses the line. Close
+// marks the port closing (no new operation starts), wakes those in progress through the
+// backend and waits until the last has left before the descriptor goes away.
+
+#include "serial/serial_port.h"
+
+#include "app/event.h"
+#include "serial/serial_backend.h"
+#include "serial/serial_device_name.h"
+
+#include <cerrno>
+#include <cstring>
+
+class CSerialPort::COperation {
+public:
+    explicit COperation(CSerialPort& port) : m_port(port)
+    {
+        std::lock_guard lock(port.m_mutex);
+        m_bActive = port.m_bOpen.load() && !port.m_bClosing;
+        if (m_bActive) {
+            ++port.m_nActive;
+            m_bOverlapped = port.m_bOverlapped;
+            m_nReadMode = port.m_nReadMode;
+            m_nMask = port.m_dwEventMask;
+        }
+    }
+    ~COperation()
+    {
+        if (!m_bActive)
+            return;
+        std::lock_guard lock(m_port.m_mutex);
+        if (--m_port.m_nActive == 0)
+            m_port.m_cvIdle.notify_all();
+    }
+    COperation(const COperation&) = delete;
+    COperation& operator=(const COperation&) = delete;
+
+    explicit operator bool() const { return m_bActive; }
+
+    CSerialPort& m_port;
+    bool m_bActive = false;
+    bool m_bOverlapped = false;
+    int m_nReadMode = ReadModeImmediate;
+    std::uint32_t m_nMask = 0;
+};
+
+namespace {
+
+CDeadline DeadlineAfter(std::uint32_t timeout)
+{
+    if (timeout == INFINITE)
+        return std::nullopt;
+    return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+}
+
+void Complete(COverlapped* overlapped, std::error_code code, std::uint32_t transferred)
+{
+    if (!overlapped)
+        return;
+    overlapped->m_code = code;
+    overlapped->m_nTransferred = transferred;
+    if (overlapped->m_pEvent)
+        overlapped->m_pEvent->Set();
+}
+
+} // namespace
+
+CSerialPort::CSerialPort() : m_pBackend(CSerialBackend::Create()) {}
+
+CSerialPort::~CSerialPort()
+{
+    if (IsOpen())
+        CSerialPort::Close();
+}
+
+std::error_code CSerialPort::SetLastError(std::error_code code)
+{
+    std::lock_guard lock(m_mutex);
+    m_dwLastError = code;
+    return code;
+}
+
+std::error_code CSerialPort::LastError() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_dwLastError;
+}
+
+bool CSerialPort::IsOpen() const
+{
+    return m_bOpen.load();
+}
+
+std::error_code CSerialPort::Open(const std::string& device, std::uint32_t /*inQueue*/,
+    std::uint32_t /*outQueue*/, bool overlapped)
+{
+    {
+        std::lock_guard life(m_lifeMutex);
+        if (m_bOpen.load())
+            return SetLastError(ESerialError::AlreadyInitialized);
+        if (device.empty())
+            return SetLastError({ENOENT, std::system_category()});
+        // Queue sizes are the driver's own on this platform.
+        if (std::error_code code = m_pBackend->Open(SerialDevicePath(device)))
+            return SetLastError(code);
+        std::lock_guard lock(m_mutex);
+        m_bOverlapped = overlapped;
+        m_dwEventBits = 0;
+        m_dwEventMask = 0;
+        m_nEventChar = 0;
+        m_nReadMode = ReadModeImmediate;
+        m_bClosing = false;
+        m_bOpen = true;
+    }
+    SetEventMask(EV_DEFAULT_MASK);
+    m_pBackend->ForgetWake(); // nobody waits yet
+    return SetLastError(SetReadMode(ReadModeImmediate));
+}
+
+std::error_code CSerialPort::Close()
+{
+    std::lock_guard life(m_lifeMutex);
+    std::unique_lock lock(m_mutex);
+    if (!m_bOpen.load()) {
+        m_dwLastError = {};
+        return {};
+    }
+    m_bClosing = true;
+    m_pBackend->WakeAll();
+    m_cvIdle.wait(lock, [this] { return m_nActive == 0; });
+    m_pBackend->Close();
+    m_bOpen = false;
+    m_bClosing = false;
+    m_dwEventBits = 0;
+    m_dwLastError = {};
+    return {};
+}
+
+std::error_code CSerialPort::Configure(std::uint32_t baud, std::uint8_t dataBits, int parity,
+    std::uint8_t stopBits)
+{
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    // The combinations a UART cannot send: 1.5 stop bits need 5 data bits, 2 need 6 to 8.
+    const bool valid = baud != 0 && dataBits >= 5 && dataBits <= 8 && parity >= ParityNone
+        && parity <= ParitySpace && stopBits <= StopBitsTwo
+        && (stopBits != StopBitsOneAndHalf || dataBits == 5)
+        && (stopBits != StopBitsTwo || dataBits != 5);
+    if (!valid)
+        return SetLastError({EINVAL, std::system_category()});
+    CLineSettings line;
+    if (std::error_code code = m_pBackend->GetLine(line))
+        return SetLastError(code);
+    line.m_nBaud = baud;
+    line.m_nDataBits = dataBits;
+    line.m_nParity = parity;
+    line.m_nStopBits = stopBits;
+    return SetLastError(m_pBackend->SetLine(line));
+}
+
+std::error_code CSerialPort::SetEventChar(char ch, bool addToMask)
+{
+    {
+        COperation op(*this);
+        if (!op)
+            return SetLastError(ESerialError::InvalidHandle);
+        std::lock_guard lock(m_mutex);
+        m_nEventChar = ch;
+    }
+    if (addToMask)
+        return SetEventMask(GetEventMask() | EV_RXFLAG);
+    return SetLastError({});
+}
+
+std::error_code CSerialPort::SetEventMask(std::uint32_t mask)
+{
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    {
+        std::lock_guard lock(m_mutex);
+        m_dwEventMask = mask;
+    }
+    m_pBackend->WakeWaiter();
+    return SetLastError({});
+}
+
+std::error_code CSerialPort::WaitEvent(COverlapped* overlapped, std::uint32_t timeout)
+{
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    if (!op.m_bOverlapped && (overlapped || timeout != INFINITE))
+        return SetLastError(ESerialError::InvalidFunction);
+    // A caller's record: the wait runs to its end here (there is no time-out on that form).
+    std::uint32_t events = 0;
+    std::error_code code = m_pBackend->WaitEvents(op.m_nMask, events,
+        overlapped ? std::nullopt : DeadlineAfter(timeout));
+    {
+        std::lock_guard lock(m_mutex);
+        m_dwEventBits = code ? 0 : events;
+    }
+    Complete(overlapped, code, 0);
+    return SetLastError(code);
+}
+
+std::error_code CSerialPort::SetHandshake(int kind)
+{
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    if (kind < HandshakeNone || kind > HandshakeSoftware)
+        return SetLastError(ESerialError::InvalidArg);
+    CLineSettings line;
+    if (std::error_code code = m_pBackend->GetLine(line))
+        return SetLastError(code);
+    line.m_nHandshake = kind;
+    return SetLastError(m_pBackend->SetLine(line));
+}
+
+std::error_code CSerialPort::SetReadMode(int mode)
+{
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    if (mode != ReadModeImmediate && mode != ReadModeWaitAll)
+        return SetLastError(ESerialError::InvalidArg);
+    std::lock_guard lock(m_mutex);
+    m_nReadMode = mode;
+    m_dwLastError = {};
+    return {};
+}
+
+bool CSerialPort::QueryLine(CLineSettings& line)
+{
+    COperation op(*this);
+    if (!op) {
+        SetLastError(ESerialError::InvalidHandle);
+        return false;
+    }
+    std::error_code code = m_pBackend->GetLine(line);
+    SetLastError(code);
+    return !code;
+}
+
+int CSerialPort::GetBaudRate()
+{
+    CLineSettings line;
+    return QueryLine(line) ? static_cast<int>(line.m_nBaud) : -1;
+}
+
+int CSerialPort::GetDataBits()
+{
+    CLineSettings line;
+    return QueryLine(line) ? line.m_nDataBits : -1;
+}
+
+int CSerialPort::GetParity()
+{
+    CLineSettings line;
+    return QueryLine(line) ? line.m_nParity : -1;
+}
+
+int CSerialPort::GetStopBits()
+{
+    CLineSettings line;
+    return QueryLine(line) ? line.m_nStopBits : -1;
+}
+
+int CSerialPort::GetHandshake()
+{
+    CLineSettings line;
+    return QueryLine(line) ? line.m_nHandshake : -1;
+}
+
+std::uint32_t CSerialPort::GetEventMask()
+{
+    std::lock_guard lock(m_mutex);
+    return m_bOpen.load() ? m_dwEventMask : 0;
+}
+
+char CSerialPort::GetEventChar()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_bOpen.load()) {
+        m_dwLastError = ESerialError::InvalidHandle;
+        return 0;
+    }
+    m_dwLastError = {};
+    return m_nEventChar;
+}
+
+std::error_code CSerialPort::Write(const char* text, std::uint32_t* written,
+    COverlapped* overlapped, std::uint32_t timeout)
+{
+    const std::size_t length = text ? std::strlen(text) : 0;
+    return Write(text, static_cast<std::uint32_t>(length), written, overlapped, timeout);
+}
+
+std::error_code CSerialPort::Write(const void* data, std::uint32_t size, std::uint32_t* written,
+    COverlapped* overlapped, std::uint32_t timeout)
+{
+    return Transfer(true, const_cast<void*>(data), size, written, overlapped, timeout);
+}
+
+std::error_code CSerialPort::Read(void* buffer, std::uint32_t size, std::uint32_t* read,
+    COverlapped* overlapped, std::uint32_t timeout)
+{
+    return Transfer(false, buffer, size, read, overlapped, timeout);
+}
+
+std::error_code CSerialPort::Transfer(bool isWrite, void* data, std::uint32_t size,
+    std::uint32_t* count, COverlapped* overlapped, std::uint32_t timeout)
+{
+    std::uint32_t local = 0;
+    if (!count)
+        count = &local;
+    *count = 0;
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    if (!op.m_bOverlapped && (overlapped || timeout != INFINITE))
+        return SetLastError(ESerialError::InvalidFunction);
+    if (size != 0 && !data)
+        return SetLastError({EFAULT, std::system_category()});
+    const CDeadline deadline = overlapped ? std::nullopt : DeadlineAfter(timeout);
+    std::size_t done = 0;
+    std::error_code code = isWrite
+        ? m_pBackend->Write(data, size, done, deadline)
+        : m_pBackend->Read(data, size, done, op.m_nReadMode == ReadModeWaitAll, deadline);
+    // The bytes moved are reported even when the time ran out: they are gone from the queue.
+    *count = static_cast<std::uint32_t>(done);
+    Complete(overlapped, code, *count);
+    return SetLastError(code);
+}
+
+std::uint32_t CSerialPort::TakeEvents()
+{
+    std::lock_guard lock(m_mutex);
+    std::uint32_t events = m_dwEventBits & m_dwEventMask;
+    m_dwEventBits = 0;
+    return events;
+}
+
+std::error_code CSerialPort::ClearLineErrors(std::uint32_t& errors)
+{
+    errors = 0;
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    std::error_code code = m_pBackend->ClearErrors(errors);
+    if (code)
+        return SetLastError(code);
+    return code;
+}

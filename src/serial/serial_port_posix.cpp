@@ -1,0 +1,476 @@
+// The serial line on POSIX (Linux): termios2 through ioctl, poll for every wait.
+//
+// Waits: every poll also watches two eventfds, one set for good by Close (so a Read, a Write
+// and the listener's wait all end at once) and one set when the event mask changes (ends the
+// listener's wait). A third eventfd is set by every Read that takes bytes.
+//
+// Arrival events: a terminal cannot be peeked, and poll reports "readable" for as long as
+// bytes sit unread, so the wait keeps count of the bytes it has reported (bytes read so far
+// plus bytes still queued). It reports EV_RXCHAR only when that total grows. While reported
+// bytes sit unread it does not poll for input at all; it sleeps until a Read takes bytes (then
+// it looks again) or the mask changes or the port closes. Nobody reading therefore costs no
+// CPU; bytes that arrive meanwhile are reported after the next Read.
+
+#include "serial/serial_backend.h"
+#include "serial/serial_error.h"
+#include "serial/serial_port.h"
+
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <mutex>
+
+namespace {
+
+std::error_code Errno(int value)
+{
+    return {value, std::system_category()};
+}
+
+std::error_code LastErrno()
+{
+    return Errno(errno);
+}
+
+struct CBaudCode {
+    std::uint32_t m_nRate;
+    unsigned m_nCode;
+};
+
+constexpr CBaudCode kBaudCodes[] = {
+    {50, B50}, {75, B75}, {110, B110}, {134, B134}, {150, B150}, {200, B200}, {300, B300},
+    {600, B600}, {1200, B1200}, {1800, B1800}, {2400, B2400}, {4800, B4800}, {9600, B9600},
+    {19200, B19200}, {38400, B38400}, {57600, B57600}, {115200, B115200}, {230400, B230400},
+    {460800, B460800}, {500000, B500000}, {576000, B576000}, {921600, B921600},
+    {1000000, B1000000}, {1152000, B1152000}, {1500000, B1500000}, {2000000, B2000000},
+    {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
+};
+
+// Milliseconds left until the deadline, for poll (-1: no limit).
+int PollTimeout(const CDeadline& deadline)
+{
+    if (!deadline)
+        return -1;
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0)
+        return 0;
+    return static_cast<int>(std::min<long long>(left.count(), 1 << 30));
+}
+
+bool DrainEventFd(int fd)
+{
+    eventfd_t value = 0;
+    return eventfd_read(fd, &value) == 0;
+}
+
+class CPosixSerial final : public CSerialBackend {
+public:
+    ~CPosixSerial() override { Close(); }
+
+    std::error_code Open(const std::string& path) override;
+    void Close() override;
+    void WakeAll() override { eventfd_write(m_fdClose, 1); }
+    void WakeWaiter() override { eventfd_write(m_fdMask, 1); }
+    void ForgetWake() override { DrainEventFd(m_fdMask); }
+    std::error_code GetLine(CLineSettings& line) override;
+    std::error_code SetLine(const CLineSettings& line) override;
+    std::error_code Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,
+        CDeadline deadline) override;
+    std::error_code Write(const void* data, std::size_t size, std::size_t& done,
+        CDeadline deadline) override;
+    std::error_code WaitEvents(std::uint32_t mask, std::uint32_t& events, CDeadline deadline) override;
+    std::error_code ClearErrors(std::uint32_t& errors) override;
+
+private:
+    // Waits until fd is ready for what (POLLIN/POLLOUT) or hangs up. ECANCELED on close,
+    // 1460 at the deadline.
+    std::error_code WaitReady(short what, const CDeadline& deadline);
+    bool ReadCounters(serial_icounter_struct& counters);
+    std::uint64_t BytesArrived(std::error_code& code);
+
+    int m_fd = -1;
+    int m_fdClose = -1;
+    int m_fdMask = -1;
+    int m_fdRead = -1;
+    termios2 m_original{};
+    bool m_bHaveCounters = false;
+    std::atomic<std::uint64_t> m_nBytesRead{0};
+
+    // Listener side (one waiter at a time).
+    std::uint64_t m_nReported = 0;
+    bool m_bHungUp = false;
+    serial_icounter_struct m_eventCounters{};
+
+    std::mutex m_errorMutex;
+    serial_icounter_struct m_errorCounters{};
+};
+
+std::error_code CPosixSerial::Open(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return LastErrno();
+    auto fail = [fd](std::error_code code, bool locked) {
+        if (locked)
+            ::flock(fd, LOCK_UN);
+        ::close(fd);
+        return code;
+    };
+    termios2 original{};
+    if (::ioctl(fd, TCGETS2, &original) != 0)
+        return fail(Errno(ENOTTY), false);
+    // TIOCEXCL does not stop root; the lock does, and also stops other programs that lock.
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return fail(errno == EWOULDBLOCK ? Errno(EBUSY) : LastErrno(), false);
+    if (::ioctl(fd, TIOCEXCL) != 0)
+        return fail(LastErrno(), true);
+
+    termios2 raw = original;
+    raw.c_iflag &= ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF
+        | IXANY | INPCK);
+    raw.c_oflag &= ~OPOST;
+    raw.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    raw.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    raw.c_cflag |= CS8 | CLOCAL | CREAD;
+    // VMIN 1 makes an empty non-blocking read say EAGAIN, so a read of 0 means a hang-up.
+    raw.c_cc[VMIN] = 1;
+    raw.c_cc[VTIME] = 0;
+    if (::ioctl(fd, TCSETS2, &raw) != 0) {
+        std::error_code code = LastErrno();
+        ::ioctl(fd, TIOCNXCL);
+        return fail(code, true);
+    }
+
+    int fds[3] = {-1, -1, -1};
+    for (int& e : fds) {
+        e = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+        if (e < 0) {
+            std::error_code code = LastErrno();
+            for (int c : fds)
+                if (c >= 0)
+                    ::close(c);
+            ::ioctl(fd, TCSETS2, &original);
+            ::ioctl(fd, TIOCNXCL);
+            return fail(code, true);
+        }
+    }
+    m_fd = fd;
+    m_fdClose = fds[0];
+    m_fdMask = fds[1];
+    m_fdRead = fds[2];
+    m_original = original;
+    m_nBytesRead = 0;
+    m_nReported = 0;
+    m_bHungUp = false;
+    serial_icounter_struct counters{};
+    m_bHaveCounters = ReadCounters(counters);
+    m_eventCounters = counters;
+    {
+        std::lock_guard lock(m_errorMutex);
+        m_errorCounters = counters;
+    }
+    return {};
+}
+
+void CPosixSerial::Close()
+{
+    if (m_fd < 0)
+        return;
+    // Output still queued is dropped, as a cancelled write is: the line may be stopped by flow
+    // control, and the driver would otherwise hold the close for up to 30 seconds.
+    ::ioctl(m_fd, TCFLSH, TCOFLUSH);
+    ::ioctl(m_fd, TCSETS2, &m_original);
+    ::ioctl(m_fd, TIOCNXCL);
+    ::flock(m_fd, LOCK_UN);
+    ::close(m_fd);
+    for (int* e : {&m_fdClose, &m_fdMask, &m_fdRead}) {
+        ::close(*e);
+        *e = -1;
+    }
+    m_fd = -1;
+}
+
+std::error_code CPosixSerial::GetLine(CLineSettings& line)
+{
+    termios2 t{};
+    if (::ioctl(m_fd, TCGETS2, &t) != 0)
+        return LastErrno();
+    line.m_nBaud = t.c_ospeed;
+    switch (t.c_cflag & CSIZE) {
+    case CS5: line.m_nDataBits = 5; break;
+    case CS6: line.m_nDataBits = 6; break;
+    case CS7: line.m_nDataBits = 7; break;
+    default: line.m_nDataBits = 8; break;
+    }
+    if (!(t.c_cflag & PARENB))
+        line.m_nParity = CSerialPort::ParityNone;
+    else if (t.c_cflag & CMSPAR)
+        line.m_nParity = (t.c_cflag & PARODD) ? CSerialPort::ParityMark : CSerialPort::ParitySpace;
+    else
+        line.m_nParity = (t.c_cflag & PARODD) ? CSerialPort::ParityOdd : CSerialPort::ParityEven;
+    if (!(t.c_cflag & CSTOPB))
+        line.m_nStopBits = CSerialPort::StopBitsOne;
+    else
+        line.m_nStopBits = line.m_nDataBits == 5 ? CSerialPort::StopBitsOneAndHalf : CSerialPort::StopBitsTwo;
+    if (t.c_cflag & CRTSCTS)
+        line.m_nHandshake = CSerialPort::HandshakeHardware;
+    else if ((t.c_iflag & IXON) && (t.c_iflag & IXOFF))
+        line.m_nHandshake = CSerialPort::HandshakeSoftware;
+    else
+        line.m_nHandshake = CSerialPort::HandshakeNone;
+    return {};
+}
+
+std::error_code CPosixSerial::SetLine(const CLineSettings& line)
+{
+    termios2 before{};
+    if (::ioctl(m_fd, TCGETS2, &before) != 0)
+        return LastErrno();
+    termios2 t = before;
+    t.c_cflag &= ~(CBAUD | (CBAUD << IBSHIFT));
+    unsigned code = BOTHER;
+    for (const CBaudCode& b : kBaudCodes)
+        if (b.m_nRate == line.m_nBaud)
+            code = b.m_nCode;
+    t.c_cflag |= code;
+    t.c_ospeed = line.m_nBaud;
+    t.c_ispeed = line.m_nBaud;
+
+    static constexpr unsigned kSizes[] = {CS5, CS6, CS7, CS8};
+    t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    t.c_cflag |= kSizes[line.m_nDataBits - 5];
+    switch (line.m_nParity) {
+    case CSerialPort::ParityOdd: t.c_cflag |= PARENB | PARODD; break;
+    case CSerialPort::ParityEven: t.c_cflag |= PARENB; break;
+    case CSerialPort::ParityMark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case CSerialPort::ParitySpace: t.c_cflag |= PARENB | CMSPAR; break;
+    default: break;
+    }
+    if (line.m_nStopBits != CSerialPort::StopBitsOne)
+        t.c_cflag |= CSTOPB; // with 5 data bits the UART sends one and a half
+    t.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (line.m_nHandshake == CSerialPort::HandshakeHardware)
+        t.c_cflag |= CRTSCTS;
+    else if (line.m_nHandshake == CSerialPort::HandshakeSoftware)
+        t.c_iflag |= IXON | IXOFF;
+
+    if (::ioctl(m_fd, TCSETS2, &t) != 0)
+        return LastErrno();
+    // Drivers drop what they cannot do without a word; read back and compare.
+    CLineSettings got;
+    if (std::error_code code = GetLine(got))
+        return code;
+    const std::uint32_t tolerance = line.m_nBaud / 50; // rounding of the divisor, 2 %
+    const std::uint32_t baudDiff = got.m_nBaud > line.m_nBaud ? got.m_nBaud - line.m_nBaud : line.m_nBaud - got.m_nBaud;
+    if (baudDiff > tolerance || got.m_nDataBits != line.m_nDataBits || got.m_nParity != line.m_nParity
+        || got.m_nStopBits != line.m_nStopBits || got.m_nHandshake != line.m_nHandshake) {
+        ::ioctl(m_fd, TCSETS2, &before);
+        return Errno(EINVAL);
+    }
+    return {};
+}
+
+std::error_code CPosixSerial::WaitReady(short what, const CDeadline& deadline)
+{
+    pollfd fds[2] = {{m_fd, what, 0}, {m_fdClose, POLLIN, 0}};
+    for (;;) {
+        int n = ::poll(fds, 2, PollTimeout(deadline));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return LastErrno();
+        }
+        if (fds[1].revents)
+            return Errno(ECANCELED);
+        if (n == 0)
+            return ESerialError::Timeout;
+        return {}; // ready, or hung up: the next call tells which
+    }
+}
+
+std::error_code CPosixSerial::Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,
+    CDeadline deadline)
+{
+    done = 0;
+    auto* bytes = static_cast<unsigned char*>(buffer);
+    bool waited = false;
+    while (done < size) {
+        ssize_t n = ::read(m_fd, bytes + done, size - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            m_nBytesRead.fetch_add(static_cast<std::uint64_t>(n));
+            eventfd_write(m_fdRead, 1);
+            waited = false;
+            if (!waitAll)
+                break;
+            continue;
+        }
+        if (n == 0)
+            return Errno(ENODEV); // the other side went away (hang-up)
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN)
+            return LastErrno();
+        if (!waitAll)
+            break;
+        if (waited) {
+            // Ready yet nothing to read: the line reports an error state; let read say it.
+            pollfd probe{m_fd, POLLIN, 0};
+            if (::poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR | POLLNVAL)))
+                return Errno(ENODEV);
+        }
+        if (std::error_code code = WaitReady(POLLIN, deadline))
+            return code;
+        waited = true;
+    }
+    return {};
+}
+
+std::error_code CPosixSerial::Write(const void* data, std::size_t size, std::size_t& done,
+    CDeadline deadline)
+{
+    done = 0;
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    bool waited = false;
+    while (done < size) {
+        ssize_t n = ::write(m_fd, bytes + done, size - done);
+        if (n > 0) {
+            done += static_cast<std::size_t>(n);
+            waited = false;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN)
+            return LastErrno();
+        if (waited) {
+            pollfd probe{m_fd, POLLOUT, 0};
+            if (::poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR | POLLNVAL)))
+                return Errno(EIO);
+        }
+        if (std::error_code code = WaitReady(POLLOUT, deadline))
+            return code;
+        waited = true;
+    }
+    return {};
+}
+
+bool CPosixSerial::ReadCounters(serial_icounter_struct& counters)
+{
+    return ::ioctl(m_fd, TIOCGICOUNT, &counters) == 0;
+}
+
+// Bytes that have arrived since the open: taken by Read plus still queued.
+std::uint64_t CPosixSerial::BytesArrived(std::error_code& code)
+{
+    for (;;) {
+        std::uint64_t before = m_nBytesRead.load();
+        int queued = 0;
+        if (::ioctl(m_fd, TIOCINQ, &queued) != 0) {
+            code = LastErrno();
+            return 0;
+        }
+        if (m_nBytesRead.load() == before)
+            return before + static_cast<std::uint64_t>(std::max(queued, 0));
+    }
+}
+
+std::error_code CPosixSerial::WaitEvents(std::uint32_t mask, std::uint32_t& events, CDeadline deadline)
+{
+    events = 0;
+    for (;;) {
+        if (DrainEventFd(m_fdMask))
+            return {}; // the mask was set again: end with no events
+        DrainEventFd(m_fdRead);
+        std::error_code code;
+        std::uint64_t arrived = BytesArrived(code);
+        if (code)
+            return m_bHungUp ? Errno(ENODEV) : code;
+        if (arrived > m_nReported) {
+            if (mask & EV_RXCHAR)
+                events |= EV_RXCHAR;
+            m_nReported = arrived;
+        }
+        serial_icounter_struct now{};
+        if (m_bHaveCounters && ReadCounters(now)) {
+            const serial_icounter_struct& was = m_eventCounters;
+            if (now.brk != was.brk)
+                events |= EV_BREAK;
+            if (now.frame != was.frame || now.overrun != was.overrun || now.parity != was.parity
+                || now.buf_overrun != was.buf_overrun)
+                events |= EV_ERR;
+            if (now.cts != was.cts)
+                events |= EV_CTS;
+            if (now.dsr != was.dsr)
+                events |= EV_DSR;
+            if (now.dcd != was.dcd)
+                events |= EV_RLSD;
+            if (now.rng != was.rng)
+                events |= EV_RING;
+            m_eventCounters = now;
+        }
+        events &= mask;
+        if (events)
+            return {};
+        if (m_bHungUp)
+            return Errno(ENODEV);
+
+        // Poll for input only while every arrived byte has been read; otherwise wait for a Read.
+        const bool unread = arrived > m_nBytesRead.load();
+        pollfd fds[4] = {{m_fdClose, POLLIN, 0}, {m_fdMask, POLLIN, 0}, {m_fdRead, POLLIN, 0},
+            {m_fd, static_cast<short>(unread ? 0 : POLLIN), 0}};
+        int n = ::poll(fds, 4, PollTimeout(deadline));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return LastErrno();
+        }
+        if (fds[0].revents)
+            return Errno(ECANCELED);
+        if (n == 0)
+            return ESerialError::Timeout;
+        if (fds[3].revents & (POLLHUP | POLLERR | POLLNVAL))
+            m_bHungUp = true; // report what is left, then the hang-up
+    }
+}
+
+std::error_code CPosixSerial::ClearErrors(std::uint32_t& errors)
+{
+    errors = 0;
+    if (!m_bHaveCounters)
+        return {};
+    serial_icounter_struct now{};
+    if (!ReadCounters(now))
+        return LastErrno();
+    std::lock_guard lock(m_errorMutex);
+    const serial_icounter_struct& was = m_errorCounters;
+    if (now.buf_overrun != was.buf_overrun)
+        errors |= CE_RXOVER;
+    if (now.overrun != was.overrun)
+        errors |= CE_OVERRUN;
+    if (now.parity != was.parity)
+        errors |= CE_RXPARITY;
+    if (now.frame != was.frame)
+        errors |= CE_FRAME;
+    if (now.brk != was.brk)
+        errors |= CE_BREAK;
+    m_errorCounters = now;
+    return {};
+}
+
+} // namespace
+
+std::unique_ptr<CSerialBackend> CSerialBackend::Create()
+{
+    return std::make_unique<CPosixSerial>();
+}
