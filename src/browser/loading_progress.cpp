@@ -35,5 +35,6 @@ int LoadingBarWidth(int total, int count)
     // 50 * (1 - ln(1 + (e^2 - 1) * e^(-0.4 n)) / 2): the form that stays finite for large n.
     const double e2 = std::exp(2.0);
     const double w = kLoadingBarWidth * (1.0 - 0.5 * std::log1p((e2 - 1.0) * std::exp(-0.4 * count)));
-    return std::clamp(static_cast<int>(std::floor(w)), 0, kLoadingBarWidth);
+    // The curve stays below 50 for every count; rounding must not let it reach the full bar.
+    return std::clamp(static_cast<int>(std::floor(w)), 0, kLoadingBarWidth - 1);
 }

@@ -1,0 +1,218 @@
+// The namespace over a real temporary folder tree: the places, listing with its flags and
+// attributes, the expand-button rule of volumes, cancellation, and selecting a saved path.
+
+#include "browser/desktop_folder.h"
+#include "browser/shell_namespace.h"
+
+#include "temp_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+std::vector<std::string> Names(const CFolderListing& listing)
+{
+    std::vector<std::string> names;
+    for (const CShellItem& item : listing.m_items)
+        names.push_back(item.m_strName);
+    return names;
+}
+
+std::vector<std::string> Names(const std::vector<CShellItem>& chain)
+{
+    std::vector<std::string> names;
+    for (const CShellItem& item : chain)
+        names.push_back(item.m_strName);
+    return names;
+}
+
+class NamespaceTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_tree.Folder("home/Projects/board2/src");
+        m_tree.Folder("home/Projects/board10");
+        m_tree.Folder("home/Projects/Empty");
+        m_tree.File("home/Projects/readme.txt");
+        m_tree.File("home/Projects/Alpha.hex");
+        m_tree.File("home/Projects/.secret");
+        m_tree.File("home/Projects/listed-hidden.bin");
+        m_tree.File("home/Projects/.hidden", "listed-hidden.bin\n");
+        m_tree.File("home/Projects/board2/src/main.hex");
+        m_tree.Folder("home/Desktop");
+        m_tree.Folder("media/stick/docs");
+        ::symlink("readme.txt", m_tree.Path("home/Projects/link-to-readme").c_str());
+        // The tree's folders are on a fixed disk; the stick is a removable one.
+        m_tree.Folder("sys/block/sdz/sdz1");
+        m_tree.File("sys/block/sdz/removable", "1");
+        m_tree.File("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n"
+                                 "2 1 8:1 / " + m_tree.Path("media/stick") + " rw - vfat /dev/sdz1 rw\n");
+        m_mounts.m_strMountInfo = m_tree.Path("mountinfo");
+        m_mounts.m_strSysRoot = m_tree.Path("sys");
+
+        CPlacesConfig config;
+        config.m_strHome = m_tree.Path("home");
+        config.m_strDesktopDir = m_tree.Path("home/Desktop");
+        config.m_strMountInfo = m_mounts.m_strMountInfo;
+        config.m_strSysRoot = m_mounts.m_strSysRoot;
+        m_desktop = std::make_shared<CDesktopFolder>(config);
+        m_root = MakeRootItem(m_desktop, SHELLTREE_FILES);
+    }
+
+    CFolderListing List(const CShellItem& item)
+    {
+        CLoadingProgress progress;
+        return ListShellChildren(item, progress, m_mounts);
+    }
+
+    CShellItem Child(const CShellItem& parent, const std::string& name)
+    {
+        for (CShellItem& item : List(parent).m_items) {
+            if (item.m_strName == name)
+                return item;
+        }
+        ADD_FAILURE() << "no child " << name;
+        return {};
+    }
+
+    CTempTree m_tree;
+    CMountSource m_mounts;
+    std::shared_ptr<CDesktopFolder> m_desktop;
+    CShellItem m_root;
+};
+
+} // namespace
+
+TEST_F(NamespaceTest, DesktopListsThePlaces)
+{
+    EXPECT_EQ(m_root.m_strName, "Desktop");
+    const CFolderListing places = List(m_root);
+    EXPECT_TRUE(places.m_bListed);
+    EXPECT_EQ(places.m_nPopulate, 1) << "the desktop has no drive";
+    EXPECT_EQ(Names(places), (std::vector<std::string>{"Home", "Desktop", "File System"}))
+        << "the stick is not below /media of this system";
+    EXPECT_EQ(GetPidlPath(places.m_items[0].m_pidl), m_tree.Path("home"));
+    EXPECT_EQ(GetPidlPath(places.m_items[2].m_pidl), "/");
+}
+
+TEST_F(NamespaceTest, ListingIsSortedWithFoldersFirstAndHiddenLeftOut)
+{
+    const CShellItem projects = Child(Child(m_root, "Home"), "Projects");
+    const CFolderListing listing = List(projects);
+    EXPECT_EQ(Names(listing), (std::vector<std::string>{"board2", "board10", "Empty", "Alpha.hex",
+                                                         "link-to-readme", "readme.txt"}));
+    EXPECT_EQ(listing.m_nPopulate, 1) << "a fixed disk";
+    const CShellItem& link = listing.m_items[4];
+    EXPECT_NE(link.m_nAttributes & SFGAO_LINK, 0u);
+    EXPECT_EQ(link.m_nAttributes & SFGAO_FOLDER, 0u);
+    EXPECT_TRUE(link.m_identity.m_bValid);
+    EXPECT_EQ(ShellItemChildren(listing.m_items[2]), 1) << "with files shown every folder has a button";
+    EXPECT_EQ(ShellItemChildren(listing.m_items[3]), 0) << "a file has none";
+}
+
+TEST_F(NamespaceTest, HiddenFlagListsDotNamesAndTheHiddenListAsGhosted)
+{
+    CShellItem projects = Child(Child(m_root, "Home"), "Projects");
+    projects.m_nFlags = SHELLTREE_FILES | SHELLTREE_HIDDEN;
+    const CFolderListing listing = List(projects);
+    for (const char* name : {".secret", "listed-hidden.bin", ".hidden"}) {
+        bool found = false;
+        for (const CShellItem& item : listing.m_items) {
+            if (item.m_strName == name) {
+                found = true;
+                EXPECT_NE(item.m_nAttributes & SFGAO_GHOST, 0u) << name;
+            }
+        }
+        EXPECT_TRUE(found) << name;
+    }
+}
+
+TEST_F(NamespaceTest, FoldersOnlyWhenFilesAreNotShown)
+{
+    CShellItem projects = Child(Child(m_root, "Home"), "Projects");
+    projects.m_nFlags = 0;
+    const CFolderListing listing = List(projects);
+    EXPECT_EQ(Names(listing), (std::vector<std::string>{"board2", "board10", "Empty"}));
+    EXPECT_EQ(ShellItemChildren(listing.m_items[0]), 1) << "board2 holds a sub-folder";
+    EXPECT_EQ(ShellItemChildren(listing.m_items[2]), 0) << "Empty holds none";
+}
+
+TEST_F(NamespaceTest, RemovableVolumeKeepsItsExpandButton)
+{
+    CShellItem stick = m_root;
+    stick.m_pidl = CPidl::Concat(CPidl::Empty(),
+                                 CPidl::PlaceEntry(EPlaceType::Volume, DRIVE_REMOVABLE, m_tree.Path("media/stick")));
+    const CFolderListing listing = List(stick);
+    EXPECT_TRUE(listing.m_bListed);
+    EXPECT_EQ(Names(listing), (std::vector<std::string>{"docs"}));
+    EXPECT_EQ(listing.m_nPopulate, 0);
+}
+
+TEST_F(NamespaceTest, FolderThatCannotBeListed)
+{
+    CShellItem gone = Child(Child(m_root, "Home"), "Projects");
+    gone.m_pidl = CPidl::Concat(gone.m_pidl, CPidl::FileEntry("vanished"));
+    const CFolderListing listing = List(gone);
+    EXPECT_FALSE(listing.m_bListed);
+    EXPECT_TRUE(listing.m_items.empty());
+    EXPECT_EQ(listing.m_nPopulate, 1) << "on a fixed disk the button goes";
+}
+
+TEST_F(NamespaceTest, CancelledListingDropsItsResults)
+{
+    for (int i = 0; i < 2000; ++i)
+        m_tree.File("home/Projects/Empty/f" + std::to_string(i));
+    const CShellItem empty = Child(Child(Child(m_root, "Home"), "Projects"), "Empty");
+    std::atomic<bool> started{false};
+    CLoadingProgress progress([&] { started.store(true); });
+    CFolderListing listing;
+    std::thread worker([&] { listing = ListShellChildren(empty, progress, m_mounts); });
+    // The GUI side reads the counts while the worker writes them, then cancels.
+    int total = 0;
+    while (!started.load())
+        std::this_thread::yield();
+    (void)progress.GetLoadingProgress(&total);
+    progress.Cancel();
+    worker.join();
+    if (listing.m_bCancelled)
+        EXPECT_TRUE(listing.m_items.empty());
+    else
+        EXPECT_EQ(listing.m_items.size(), 2000u) << "finished before the cancel";
+}
+
+TEST_F(NamespaceTest, SelectPathFindsTheDeepestMatchWithoutRegardToCase)
+{
+    const struct {
+        const char* name;
+        const char* path;
+        std::vector<std::string> chain;
+    } rows[] = {
+        {"full path", "Desktop/Home/Projects/board2/src/main.hex",
+         {"Desktop", "Home", "Projects", "board2", "src", "main.hex"}},
+        {"other case", "desktop/HOME/projects/BOARD2",
+         {"Desktop", "Home", "Projects", "board2"}},
+        {"deepest existing folder", "Desktop/Home/Projects/gone/deeper",
+         {"Desktop", "Home", "Projects"}},
+        {"path running past a file", "Desktop/Home/Projects/readme.txt/more",
+         {"Desktop", "Home", "Projects", "readme.txt"}},
+        {"second name matches nothing", "Desktop/Nowhere", {"Desktop"}},
+        {"separators doubled", "//Desktop//Home/", {"Desktop", "Home"}},
+        {"first name matches nothing", "Laptop/Home/Projects", {}},
+        {"empty path", "", {}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Names(FindBrowsePath(m_root, row.path, "/", m_mounts)), row.chain) << row.name;
+}
+
+TEST(BrowsePath, SplitAndJoinRoundTrip)
+{
+    const std::vector<std::string> names = {"Desktop", "File System", "tmp", "a b\\c"};
+    const std::string path = JoinBrowsePath(names, '/');
+    EXPECT_EQ(path, "Desktop/File System/tmp/a b\\c");
+    EXPECT_EQ(SplitBrowsePath(path, "/"), names);
+    EXPECT_EQ(FindBrowseName({"abc", "ABC", "x"}, "Abc"), 0) << "the first in display order";
+    EXPECT_EQ(FindBrowseName({"abc"}, "abd"), -1);
+}
