@@ -109,6 +109,7 @@ bool CProcessRunner::Start(const std::string& commandLine, const std::vector<std
     // One child at a time: the earlier one is ended and its threads joined before its
     // descriptors and process are let go.
     Stop();
+    ++m_nRun;
 
     int in[2] = {-1, -1};
     int out[2] = {-1, -1};

@@ -68,6 +68,11 @@ public:
     void SetOutputWindow(std::size_t maxRuns);
     void OutputConsumed();
 
+    // Number of the current child, counted up by each Start (successful or not) before any of
+    // its runs reach the hooks; a hook can tag its runs with it so a receiver can drop runs of
+    // an earlier child still queued. Any thread.
+    unsigned CurrentRun() const { return m_nRun; }
+
 protected:
     virtual void OnStart(const std::string& commandLine);
     virtual void OnStdout(std::string_view text);
@@ -92,6 +97,7 @@ private:
     std::thread m_stderrReader;
     std::thread m_watcher;
 
+    std::atomic<unsigned> m_nRun{0};
     std::atomic<bool> m_bRunning{false};
     std::atomic<bool> m_bStopRequested{false};
     CEvent m_evtEnded{true, false};

@@ -1,0 +1,90 @@
+#include "files/output_ctrl.h"
+
+#include "app/messages.h"
+#include "app/qt_message_sink.h"
+
+#include <QFile>
+#include <QScrollBar>
+#include <QTextCursor>
+
+COutputCtrl::COutputCtrl(QWidget* parent) : QPlainTextEdit(parent)
+{
+    setReadOnly(true);
+    setUndoRedoEnabled(false);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setMaximumBlockCount(kMaxLines);
+    setFrameShape(QFrame::StyledPanel);
+    m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& message) {
+        if (message.m_nMsg == WM_OUTPUT_TEXT)
+            OnOutputText(message);
+    });
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(kFlushDelayMs);
+    connect(&m_flushTimer, &QTimer::timeout, this, &COutputCtrl::FlushPending);
+    SetOutputWindow(kRunsInFlight);
+}
+
+COutputCtrl::~COutputCtrl()
+{
+    // The readers reach AppendOutput, so they end before this object does.
+    Stop();
+}
+
+void COutputCtrl::AppendOutput(std::string_view text, bool)
+{
+    if (text.empty()) {
+        OutputConsumed();
+        return;
+    }
+    m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, CurrentRun(), 0, std::string(text)});
+}
+
+void COutputCtrl::OnStart(const std::string& commandLine)
+{
+    m_nShownRun = CurrentRun();
+    m_flushTimer.stop();
+    m_strPending.clear();
+    m_decoder.resetState();
+    setPlainText(QFile::decodeName(QByteArray(commandLine.data(), static_cast<qsizetype>(commandLine.size()))));
+    moveCursor(QTextCursor::End);
+}
+
+void COutputCtrl::OnStdout(std::string_view text)
+{
+    AppendOutput(text, false);
+}
+
+void COutputCtrl::OnStderr(std::string_view text)
+{
+    AppendOutput(text, true);
+}
+
+void COutputCtrl::OnExit() {}
+
+void COutputCtrl::OnOutputText(const CPostedMessage& message)
+{
+    OutputConsumed();
+    // Runs of an earlier child still queued when this one started belong to the replaced text.
+    if (static_cast<unsigned>(message.m_wParam) - m_nShownRun > 0x7FFFFFFFu)
+        return;
+    const std::string& text = message.m_strText;
+    m_strPending += m_decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    if (m_strPending.size() >= kFlushChars)
+        FlushPending();
+    else if (!m_flushTimer.isActive())
+        m_flushTimer.start();
+}
+
+void COutputCtrl::FlushPending()
+{
+    m_flushTimer.stop();
+    if (m_strPending.isEmpty())
+        return;
+    QTextCursor cursor(document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(m_strPending);
+    m_strPending.clear();
+    // The caret follows the end, so the pane scrolls with the output.
+    moveCursor(QTextCursor::End);
+    emit TextAppended();
+}

@@ -1,0 +1,57 @@
+#pragma once
+// COutputCtrl: the output window, a read-only text pane that is also the process runner of the
+// Build command. Runs read on the runner's threads are posted to the GUI thread (WM_OUTPUT_TEXT
+// through an IMessageSink, the text in the message) and appended there in order; the control
+// itself is touched on the GUI thread only. At most kRunsInFlight runs wait in the queue (the
+// builder waits on its pipe beyond that), and the text keeps at most kMaxLines lines.
+//
+// Usage: the main frame owns one inside the output pane and calls Start (through the file
+// list's Build command); destroying it stops a child still running.
+
+#include "app/message_sink.h"
+#include "files/process_runner.h"
+
+#include <QPlainTextEdit>
+#include <QStringDecoder>
+#include <QTimer>
+
+#include <memory>
+
+class CQtMessageSink;
+
+class COutputCtrl : public QPlainTextEdit, public CProcessRunner {
+    Q_OBJECT
+public:
+    static constexpr std::size_t kRunsInFlight = 256;
+    static constexpr int kMaxLines = 100000;
+    // Decoded text waiting for the next paint is appended at once beyond this many characters.
+    static constexpr int kFlushChars = 256 * 1024;
+    static constexpr int kFlushDelayMs = 20;
+
+    explicit COutputCtrl(QWidget* parent = nullptr);
+    ~COutputCtrl() override;
+
+    // Posts a copy of text to this control; any thread. isError changes nothing.
+    void AppendOutput(std::string_view text, bool isError);
+    // Appends what is waiting now (the runs already handled but not yet drawn).
+    void FlushPending();
+
+signals:
+    // Emitted on the GUI thread after a batch of text has been appended.
+    void TextAppended();
+
+protected:
+    void OnStart(const std::string& commandLine) override;
+    void OnStdout(std::string_view text) override;
+    void OnStderr(std::string_view text) override;
+    void OnExit() override;
+
+private:
+    void OnOutputText(const CPostedMessage& message);
+
+    std::unique_ptr<CQtMessageSink> m_pSink;
+    QStringDecoder m_decoder{QStringDecoder::Utf8};
+    QString m_strPending;
+    QTimer m_flushTimer;
+    unsigned m_nShownRun = 0;
+};

@@ -1,0 +1,1 @@
+#include "files/qx_prog_doc.h"

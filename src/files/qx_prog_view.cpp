@@ -1,0 +1,427 @@
+#include "files/qx_prog_view.h"
+
+#include "app/commands.h"
+#include "files/command_line.h"
+#include "files/desktop_launcher.h"
+#include "files/process_runner.h"
+#include "files/tool_commands.h"
+
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileIconProvider>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMenu>
+#include <QMimeData>
+#include <QMimeDatabase>
+#include <QUrl>
+
+#include <sys/stat.h>
+
+const char* const CQxProgView::kBuilderMissing =
+    "Set Builder path in the option dialog first\r\nClick OK to bring up the option dialog, otherwise click Cancel";
+const char* const CQxProgView::kDebuggerMissing =
+    "Set Debugger path in the option dialog first\r\nClick OK to bring up the option dialog, otherwise click Cancel";
+
+namespace {
+QString FromBytes(const std::string& bytes)
+{
+    return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+std::string ToBytes(const QString& text)
+{
+    QByteArray bytes = QFile::encodeName(text);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QIcon IconFor(const CFileEntry& entry)
+{
+    static QMimeDatabase db;
+    QMimeType type = db.mimeTypeForFile(FromBytes(CFileList::GetEntryPath(entry)));
+    QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
+    if (icon.isNull()) {
+        static QFileIconProvider provider;
+        icon = provider.icon(QFileIconProvider::File);
+    }
+    return icon;
+}
+
+bool IsDirectory(const std::string& path)
+{
+    struct stat st {};
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// The local paths of a drop, folders included.
+std::vector<std::string> DroppedPaths(const QMimeData* data)
+{
+    std::vector<std::string> paths;
+    if (!data || !data->hasUrls())
+        return paths;
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            paths.push_back(ToBytes(url.toLocalFile()));
+    }
+    return paths;
+}
+
+bool HasDroppableFile(const QMimeData* data)
+{
+    for (const std::string& path : DroppedPaths(data))
+        if (!IsDirectory(path))
+            return true;
+    return false;
+}
+
+struct CMenuItem {
+    int m_nID;
+    const char* m_text;
+};
+// The "_FILELIST_" pop-up; id 0 is the separator.
+const CMenuItem kFileListMenu[] = {
+    {cmd::ID_TOOLS_PROGRAM, "&Program\tF4"},
+    {cmd::ID_TOOLS_BUILD, "&Build\tF7"},
+    {cmd::ID_TOOLS_DEBUG, "&Debug\tF5"},
+    {cmd::ID_TOOLS_EDIT, "&Edit\tF2"},
+    {0, nullptr},
+    {cmd::ID_FILE_ADD, "&Add...\tCtrl+O"},
+    {cmd::ID_FILE_REMOVE, "&Remove\tDel"},
+    {cmd::ID_FILE_REMOVE_ALL, "Re&move All"},
+};
+} // namespace
+
+CQxProgView::CQxProgView(ISettingsStore& store, CToolSettings& tools, IUserPrompt& prompt, CProcessRunner* runner,
+                         CCallbacks callbacks, QWidget* parent)
+    : QTableWidget(parent), m_store(store), m_tools(tools), m_prompt(prompt), m_pRunner(runner),
+      m_callbacks(std::move(callbacks))
+{
+    setColumnCount(3);
+    setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Location")});
+    horizontalHeaderItem(1)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    horizontalHeader()->setSectionsMovable(true);
+    horizontalHeader()->setStretchLastSection(false);
+    horizontalHeader()->setHighlightSections(false);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    setShowGrid(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setWordWrap(false);
+    setSortingEnabled(false);
+    setIconSize(QSize(16, 16));
+    setContextMenuPolicy(Qt::DefaultContextMenu);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+
+    // The selection stays visible in the bar face's grey while another pane has the focus.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Button));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::WindowText));
+    setPalette(pal);
+
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this, &CQxProgView::StatesChanged);
+}
+
+CQxProgView::~CQxProgView()
+{
+    SaveFileList();
+}
+
+void CQxProgView::OnInitialUpdate()
+{
+    if (m_bInitialised)
+        return;
+    m_bInitialised = true;
+    for (int i = 0; i < 3; ++i)
+        setColumnWidth(i, m_store.GetProfileInt("FLCWidth" + std::to_string(i), kDefaultWidths[i]));
+    LoadFileList();
+}
+
+std::string CQxProgView::ListFilePath() const
+{
+    return m_tools.StartDir() + CFileList::kListFileName;
+}
+
+void CQxProgView::LoadFileList()
+{
+    for (const std::string& path : ReadListFile(ListFilePath()))
+        AddFile(path);
+}
+
+void CQxProgView::SaveFileList()
+{
+    if (m_bSaved || !m_bInitialised)
+        return;
+    m_bSaved = true;
+    for (int i = 0; i < horizontalHeader()->count(); ++i)
+        m_store.WriteProfileInt("FLCWidth" + std::to_string(i), horizontalHeader()->sectionSize(i));
+    m_files.SaveFileList(ListFilePath());
+}
+
+int CQxProgView::AddFile(const std::string& path)
+{
+    int row = m_files.AddFile(path);
+    if (row < 0)
+        return -1;
+    InsertRow(row);
+    StatesChanged();
+    return row;
+}
+
+void CQxProgView::InsertRow(int row)
+{
+    const CFileEntry& entry = m_files.Entry(row);
+    insertRow(row);
+    auto* name = new QTableWidgetItem(IconFor(entry), FromBytes(entry.m_strName));
+    auto* size = new QTableWidgetItem(entry.m_nSize ? QString::number(*entry.m_nSize) : QString());
+    size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    auto* folder = new QTableWidgetItem(FromBytes(entry.m_strFolder));
+    setItem(row, 0, name);
+    setItem(row, 1, size);
+    setItem(row, 2, folder);
+}
+
+std::vector<int> CQxProgView::SelectedRows() const
+{
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
+}
+
+bool CQxProgView::SingleSelection(CFileEntry& entry) const
+{
+    std::vector<int> rows = SelectedRows();
+    if (rows.size() != 1)
+        return false;
+    entry = m_files.Entry(rows[0]);
+    return true;
+}
+
+void CQxProgView::StatesChanged()
+{
+    CCmdUI ui;
+    ui.m_nID = cmd::ID_TOOLS_PROGRAM;
+    OnUpdateCommand(ui);
+    if (ui.m_bEnabled != m_bProgramEnabled) {
+        m_bProgramEnabled = ui.m_bEnabled;
+        emit ProgramEnabledChanged(m_bProgramEnabled);
+    }
+    emit CommandStatesChanged();
+}
+
+bool CQxProgView::OnCommand(int id)
+{
+    switch (id) {
+    case cmd::ID_TOOLS_PROGRAM: OnProgram(); return true;
+    case cmd::ID_TOOLS_BUILD: OnBuild(); return true;
+    case cmd::ID_TOOLS_DEBUG: OnDebug(); return true;
+    case cmd::ID_TOOLS_EDIT: OnEdit(); return true;
+    case cmd::ID_FILE_ADD: OnAdd(); return true;
+    case cmd::ID_FILE_REMOVE: OnRemove(); return true;
+    case cmd::ID_FILE_REMOVE_ALL: OnRemoveAll(); return true;
+    default: return false;
+    }
+}
+
+bool CQxProgView::OnUpdateCommand(CCmdUI& ui)
+{
+    if (ui.m_nID == cmd::ID_FILE_ADD) {
+        ui.Enable(true);
+        return true;
+    }
+    std::vector<int> rows = SelectedRows();
+    std::string name = rows.size() == 1 ? m_files.Entry(rows[0]).m_strName : std::string();
+    if (!UpdateFileListCommand(ui, static_cast<int>(rows.size()), m_files.Count(), name))
+        return false;
+    if (ui.m_strText)
+        m_lastTexts[ui.m_nID] = *ui.m_strText;
+    return true;
+}
+
+void CQxProgView::OnProgram()
+{
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty())
+        return;
+    if (m_callbacks.m_startDownload)
+        m_callbacks.m_startDownload(m_files.GetEntryPath(rows[0]));
+}
+
+bool CQxProgView::EnsureTool(bool builder)
+{
+    auto current = [&] {
+        CToolSettingsValues v = m_tools.Get();
+        return builder ? v.m_strBuilder : v.m_strDebugger;
+    };
+    if (!current().empty())
+        return true;
+    if (m_prompt.MessageBox(builder ? kBuilderMissing : kDebuggerMissing, kAppTitle, MB_OKCANCEL) != IDOK)
+        return false;
+    if (m_callbacks.m_onOptions)
+        m_callbacks.m_onOptions();
+    return !current().empty();
+}
+
+void CQxProgView::OnBuild()
+{
+    CFileEntry entry;
+    if (!SingleSelection(entry) || !EnsureTool(true))
+        return;
+    CBuildCommand command = MakeBuildCommand(m_tools.Get(), entry);
+    if (m_callbacks.m_showOutputPane)
+        m_callbacks.m_showOutputPane();
+    if (m_pRunner)
+        m_pRunner->Start(command.m_strCommandLine, command.m_args, command.m_strWorkingDir);
+}
+
+void CQxProgView::OnDebug()
+{
+    CFileEntry entry;
+    if (!SingleSelection(entry) || !EnsureTool(false))
+        return;
+    std::string path = CFileList::GetEntryPath(entry);
+    if (CDesktopLauncher::OpenWithAssociation(path) == CDesktopLauncher::EResult::NoAssociation)
+        CDesktopLauncher::Run(MakeToolLaunch(m_tools.Get().m_strDebugger, path));
+}
+
+void CQxProgView::OnEdit()
+{
+    CFileEntry entry;
+    if (!SingleSelection(entry))
+        return;
+    std::string path = CFileList::GetEntryPath(entry);
+    CToolSettingsValues settings = m_tools.Get();
+    if (settings.m_bUseAssocApp &&
+        CDesktopLauncher::OpenWithAssociation(path) != CDesktopLauncher::EResult::NoAssociation)
+        return;
+    // An empty editor setting means the desktop's text editor.
+    if (settings.m_strEditor.empty())
+        CDesktopLauncher::OpenInTextEditor(path);
+    else
+        CDesktopLauncher::Run(MakeToolLaunch(settings.m_strEditor, path));
+}
+
+QStringList CQxProgView::ChooseFilesToAdd()
+{
+    const QStringList filters = {
+        QStringLiteral("All Acceptable Files (*.obj *.bin *.hex *.OBJ *.BIN *.HEX)"),
+        QStringLiteral("Object Files (*.obj *.OBJ)"),
+        QStringLiteral("Binary Files (*.bin *.BIN)"),
+        QStringLiteral("Hexa Files (*.hex *.HEX)"),
+        QStringLiteral("All Files (*)"),
+    };
+    QFileDialog dialog(this);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.first());
+    if (dialog.exec() != QDialog::Accepted)
+        return {};
+    return dialog.selectedFiles();
+}
+
+void CQxProgView::OnAdd()
+{
+    for (const QString& path : ChooseFilesToAdd())
+        AddFile(ToBytes(path));
+}
+
+void CQxProgView::OnRemove()
+{
+    std::vector<int> rows = SelectedRows();
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        m_files.RemoveAt(*it);
+        removeRow(*it);
+    }
+    StatesChanged();
+}
+
+void CQxProgView::OnRemoveAll()
+{
+    m_files.RemoveAll();
+    setRowCount(0);
+    StatesChanged();
+}
+
+QMenu* CQxProgView::CreateContextMenu(QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    menu->setObjectName(QStringLiteral("_FILELIST_"));
+    for (const CMenuItem& item : kFileListMenu) {
+        if (item.m_nID == 0) {
+            menu->addSeparator();
+            continue;
+        }
+        CCmdUI ui;
+        ui.m_nID = item.m_nID;
+        if (m_callbacks.m_updateCommand)
+            m_callbacks.m_updateCommand(ui);
+        else
+            OnUpdateCommand(ui);
+        std::string text = item.m_text;
+        auto last = m_lastTexts.find(item.m_nID);
+        if (ui.m_strText)
+            text = *ui.m_strText;
+        else if (last != m_lastTexts.end())
+            text = last->second;
+        QAction* action = menu->addAction(FromBytes(text));
+        action->setData(item.m_nID);
+        action->setEnabled(ui.m_bEnabled);
+        const int id = item.m_nID;
+        connect(action, &QAction::triggered, this, [this, id] {
+            if (!m_callbacks.m_routeCommand || !m_callbacks.m_routeCommand(id))
+                OnCommand(id);
+        });
+    }
+    return menu;
+}
+
+void CQxProgView::contextMenuEvent(QContextMenuEvent* event)
+{
+    QMenu* menu = CreateContextMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    activateWindow();
+    menu->popup(event->globalPos());
+}
+
+void CQxProgView::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Files: the add cursor; folders alone: the no-entry cursor.
+    if (HasDroppableFile(event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void CQxProgView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (HasDroppableFile(event->mimeData())) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void CQxProgView::dropEvent(QDropEvent* event)
+{
+    std::vector<std::string> paths = DroppedPaths(event->mimeData());
+    if (paths.empty()) {
+        event->ignore();
+        return;
+    }
+    for (const std::string& path : paths)
+        AddFile(path);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
