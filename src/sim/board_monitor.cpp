@@ -42,6 +42,9 @@ void CBoardMonitor::Feed(std::uint8_t b, std::vector<CBoardOutput>& out)
     case State::Hex:
         FeedHex(b, out);
         break;
+    case State::Raw:
+        FeedRaw(b, out);
+        break;
     case State::Skip:
         break;
     }
@@ -60,7 +63,7 @@ void CBoardMonitor::FeedCommand(std::uint8_t b, std::vector<CBoardOutput>& out)
             return;
         m_bSwallowLineEnd = false;
     }
-    if (b == ':' && m_strLine.empty()) {
+    if (b == ':' && m_strLine.empty() && m_config.m_nRawLength == 0) {
         // A record without a download command: the host sends the file alone.
         StartDownload();
         FeedHex(b, out);
@@ -103,7 +106,8 @@ void CBoardMonitor::FeedCommand(std::uint8_t b, std::vector<CBoardOutput>& out)
 
 void CBoardMonitor::StartDownload()
 {
-    m_nState = State::Hex;
+    m_nState = m_config.m_nRawLength != 0 ? State::Raw : State::Hex;
+    m_nRawCount = 0;
     m_image.Clear();
     m_nRecord = 0;
     m_nBase = 0;
@@ -145,16 +149,35 @@ void CBoardMonitor::FeedHex(std::uint8_t b, std::vector<CBoardOutput>& out)
         return;
     }
     if (endOfFile) {
-        ++m_nCompleted;
-        m_nState = State::Command;
-        m_bSwallowLineEnd = true;
-        m_strLine.clear();
-        if (m_config.m_nCompleteAtRecord == 0 || m_nRecord < m_config.m_nCompleteAtRecord)
-            out.push_back({EBoardAnswer::Completion, m_config.m_strCompletion});
+        if (m_config.m_nCompleteAtRecord != 0 && m_nRecord >= m_config.m_nCompleteAtRecord) {
+            // The completion text went out early already.
+            ++m_nCompleted;
+            m_nState = State::Command;
+            m_bSwallowLineEnd = true;
+            m_strLine.clear();
+            return;
+        }
+        Complete(out);
         return;
     }
     if (m_config.m_nCompleteAtRecord != 0 && m_nRecord == m_config.m_nCompleteAtRecord)
         out.push_back({EBoardAnswer::Completion, m_config.m_strCompletion});
+}
+
+void CBoardMonitor::FeedRaw(std::uint8_t b, std::vector<CBoardOutput>& out)
+{
+    m_image.Write(static_cast<std::uint32_t>(m_nRawCount), b);
+    if (++m_nRawCount == m_config.m_nRawLength)
+        Complete(out);
+}
+
+void CBoardMonitor::Complete(std::vector<CBoardOutput>& out)
+{
+    ++m_nCompleted;
+    m_nState = State::Command;
+    m_bSwallowLineEnd = true;
+    m_strLine.clear();
+    out.push_back({EBoardAnswer::Completion, m_config.m_strCompletion});
 }
 
 std::string CBoardMonitor::ProcessRecord(bool& endOfFile)

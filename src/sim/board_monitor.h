@@ -9,6 +9,7 @@
 
 #include "sim/board_image.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -35,6 +36,9 @@ struct CBoardMonitorConfig {
     // 1-based number of the record after which the completion text is sent already (as by a
     // board that acknowledges early); 0: only after the end-of-file record.
     unsigned m_nCompleteAtRecord = 0;
+    // Non-zero: a download is this many raw bytes (stored from address 0) instead of Intel HEX
+    // records, as by a monitor that loads binary images.
+    std::size_t m_nRawLength = 0;
     std::string m_strLoadAnswer = "\r\nIntel format HEX file sending...\r\n";
     std::string m_strCompletion = "\r\nDownload completed, back to prompt\r\n";
     std::string m_strRunAnswer = "\r\nStarting program...\r\n";
@@ -58,10 +62,12 @@ public:
     unsigned RecordsInDownload() const { return m_nRecord; }
 
 private:
-    enum class State { Command, Hex, Skip };
+    enum class State { Command, Hex, Raw, Skip };
 
     void FeedCommand(std::uint8_t b, std::vector<CBoardOutput>& out);
     void FeedHex(std::uint8_t b, std::vector<CBoardOutput>& out);
+    void FeedRaw(std::uint8_t b, std::vector<CBoardOutput>& out);
+    void Complete(std::vector<CBoardOutput>& out);
     void StartDownload();
     // Returns an empty text for a good record, else the reason.
     std::string ProcessRecord(bool& endOfFile);
@@ -74,6 +80,7 @@ private:
     bool m_bInRecord = false;
     std::string m_strRecord; // hex digits of the current record
     unsigned m_nRecord = 0;
+    std::size_t m_nRawCount = 0;
     std::uint32_t m_nBase = 0;
     CBoardImage m_image;
     unsigned m_nCompleted = 0;

@@ -1,6 +1,7 @@
 // The receive parser's block rules, driven block by block as the port hands them over.
 
 #include "programming/receive_parser.h"
+#include "text_terminal.h"
 
 #include <gtest/gtest.h>
 
@@ -8,23 +9,6 @@
 #include <vector>
 
 namespace {
-
-// A terminal that keeps its text and every append, as the terminal window would show it.
-class CTextTerminal : public ITerminalSink {
-public:
-    void AppendTerminalText(std::string_view run) override
-    {
-        m_strText += run;
-        m_appends.emplace_back(run);
-    }
-    void DeleteLastChar() override
-    {
-        if (!m_strText.empty())
-            m_strText.pop_back();
-    }
-    std::string m_strText;
-    std::vector<std::string> m_appends;
-};
 
 struct BlockCase {
     const char* name;

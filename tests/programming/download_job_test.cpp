@@ -1,0 +1,535 @@
+// The download job end to end: a real serial port object on the simulator's pseudo-terminal,
+// the listener's notifications driving the receive parser on the test thread (standing in for
+// the GUI thread), and the job on its worker thread.
+
+#include "programming/download_job.h"
+#include "text_terminal.h"
+
+#include "app/messages.h"
+#include "files/tool_settings.h"
+#include "port/open_configured_port.h"
+#include "port/port_settings.h"
+#include "recording_prompt.h"
+#include "serial/serial_wnd.h"
+#include "sim/board_simulator.h"
+#include "sim/intel_hex.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <numeric>
+#include <optional>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+// The test's message queue: what the job and the listener post, taken in order by the test
+// thread.
+class CQueueSink : public IMessageSink {
+public:
+    void Post(CPostedMessage message) override
+    {
+        std::lock_guard lock(m_mutex);
+        if (message.m_nMsg == WM_DOWNLOAD_STEP)
+            ++m_nPostedSteps;
+        m_queue.push_back(std::move(message));
+        m_cv.notify_all();
+    }
+    std::optional<CPostedMessage> Take(Clock::time_point deadline)
+    {
+        std::unique_lock lock(m_mutex);
+        if (!m_cv.wait_until(lock, deadline, [this] { return !m_queue.empty(); }))
+            return std::nullopt;
+        CPostedMessage message = std::move(m_queue.front());
+        m_queue.pop_front();
+        return message;
+    }
+    std::size_t PostedSteps()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_nPostedSteps;
+    }
+
+private:
+    std::size_t m_nPostedSteps = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<CPostedMessage> m_queue;
+};
+
+std::vector<std::uint8_t> Bytes(std::size_t n)
+{
+    std::vector<std::uint8_t> data(n);
+    std::iota(data.begin(), data.end(), 1);
+    return data;
+}
+
+std::string Text(const std::vector<std::uint8_t>& bytes)
+{
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// How a job went: its notifications in order ("B<n>", "S", "F", "E"), summarised.
+struct CJobRun {
+    std::vector<std::string> log;
+    bool ended = false;
+    Clock::duration took{};
+    std::size_t steps = 0;
+    std::size_t Steps() const { return steps; }
+    bool Has(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
+};
+
+class DownloadJobTest : public ::testing::Test, public IDownloadHost {
+protected:
+    void SetUp() override
+    {
+        char dir[] = "/tmp/qxjobXXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        m_strDir = dir;
+    }
+    void TearDown() override
+    {
+        for (const std::string& file : m_files)
+            ::unlink(file.c_str());
+        ::rmdir(m_strDir.c_str());
+    }
+
+    CSerialPort& DownloadPort() override { return m_port; }
+    bool OpenDownloadPort(const std::string& failureText) override
+    {
+        ++m_nOpens;
+        return OpenConfiguredPort(m_port, m_settings, &m_sink, m_prompt, failureText, nullptr);
+    }
+
+    void StartBoard(CBoardSimOptions options = {}, bool openPort = true)
+    {
+        options.m_bKeepWire = true;
+        m_sim = std::make_unique<CBoardSimulator>(options);
+        ASSERT_FALSE(m_sim->Start());
+        m_settings.SetPort(m_sim->SlavePath());
+        m_settings.SetBaud("115200");
+        if (openPort) {
+            ASSERT_TRUE(OpenConfiguredPort(m_port, m_settings, &m_sink, m_prompt, "Port open error!", nullptr));
+        }
+    }
+
+    std::string WriteFile(const std::string& name, const std::string& content)
+    {
+        std::string path = m_strDir + "/" + name;
+        std::ofstream(path, std::ios::binary) << content;
+        m_files.push_back(path);
+        return path;
+    }
+
+    void SetCommands(int use, const std::string& program, const std::string& run)
+    {
+        CToolSettingsValues values = m_tools.Get();
+        values.m_bUsePrePostPgmCmd = use;
+        values.m_strProgramCmd = program;
+        values.m_strCmdAfterProgram = run;
+        m_tools.Set(values);
+    }
+
+    // Handles the posted messages as the main window does until the job has ended.
+    CJobRun Pump(std::chrono::milliseconds limit = 10s, const std::function<void(const CPostedMessage&, CJobRun&)>& hook = {})
+    {
+        CJobRun run;
+        const auto start = Clock::now();
+        const auto deadline = start + limit;
+        while (auto message = m_sink.Take(deadline)) {
+            if (message->m_nMsg == DefaultComMsg()) {
+                m_parser.OnSerialMsg(message->m_wParam, m_port);
+                if (!m_bErrorSeen && m_parser.State().m_bBoardError.load()) {
+                    m_bErrorSeen = true;
+                    m_nStepsPostedAtError = m_sink.PostedSteps();
+                }
+                continue;
+            }
+            switch (message->m_nMsg) {
+            case WM_DOWNLOAD_BEGIN:
+                run.log.push_back("B" + std::to_string(message->m_wParam));
+                break;
+            case WM_DOWNLOAD_STEP:
+                run.log.push_back("S");
+                ++run.steps;
+                break;
+            case WM_DOWNLOAD_FAILED:
+                run.log.push_back("F");
+                break;
+            case WM_DOWNLOAD_END:
+                run.log.push_back("E");
+                break;
+            default:
+                continue;
+            }
+            if (hook)
+                hook(*message, run);
+            if (message->m_nMsg == WM_DOWNLOAD_END) {
+                m_job.OnDownloadEnd();
+                run.ended = true;
+                run.took = Clock::now() - start;
+                return run;
+            }
+        }
+        return run;
+    }
+
+    CJobRun Program(const std::string& path, std::chrono::milliseconds limit = 10s)
+    {
+        EXPECT_TRUE(m_job.StartDownload(path));
+        return Pump(limit);
+    }
+
+    std::vector<std::string> Boxes() { return m_prompt.Texts(); }
+
+    std::string m_strDir;
+    std::vector<std::string> m_files;
+    std::unique_ptr<CBoardSimulator> m_sim;
+    CPortSettings m_settings;
+    CQueueSink m_sink;
+    CRecordingPrompt m_prompt;
+    CToolSettings m_tools;
+    CTextTerminal m_terminal;
+    CReceiveParser m_parser{m_terminal};
+    CSerialWnd m_port;
+    int m_nOpens = 0;
+    bool m_bErrorSeen = false;
+    std::size_t m_nStepsPostedAtError = 0;
+    CDownloadJob m_job{m_parser, *this, m_tools, m_sink, m_prompt};
+};
+
+std::vector<std::string> Expected(std::size_t n, bool failedAtEnd = false)
+{
+    std::vector<std::string> log = {"B" + std::to_string(n)};
+    for (std::size_t i = 0; i < n + 2; ++i)
+        log.push_back("S");
+    if (failedAtEnd)
+        log.push_back("F");
+    log.push_back("E");
+    return log;
+}
+
+TEST_F(DownloadJobTest, ThreeBytesGoOutExactlyWithTheirProgress)
+{
+    CBoardSimOptions options;
+    options.m_monitor.m_nRawLength = 3;
+    StartBoard(options);
+    CJobRun run = Program(WriteFile("abc.bin", "ABC"));
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(run.log, Expected(3));
+    EXPECT_EQ(Text(m_sim->Wire()), "LABCR");
+    ASSERT_EQ(m_prompt.Boxes().size(), 1u);
+    EXPECT_EQ(m_prompt.Boxes()[0].m_strText, "Programming has been completed!");
+    EXPECT_EQ(m_prompt.Boxes()[0].m_strCaption, kAppTitle);
+    EXPECT_EQ(m_prompt.Boxes()[0].m_nType, MB_OK);
+    EXPECT_EQ(m_job.LastResult(), EDownloadResult::Completed);
+    EXPECT_GE(run.took, 200ms); // the pause before the data
+    EXPECT_FALSE(m_job.IsRunning());
+    EXPECT_EQ(m_job.DownloadFile(), "");
+    EXPECT_EQ(m_parser.State().m_nWaitState.load(), WAIT_NONE);
+    EXPECT_NE(m_terminal.m_strText.find("Starting program"), std::string::npos);
+    EXPECT_EQ(m_nOpens, 0);
+}
+
+TEST_F(DownloadJobTest, CommandTextsAsConfigured)
+{
+    const std::vector<std::uint8_t> data = Bytes(40);
+    const std::string file = EncodeIntelHex(data, 0x100);
+    CBoardSimOptions options;
+    options.m_monitor.m_strProgramCmd = "LOAD";
+    options.m_monitor.m_strRunCmd = "GO";
+    StartBoard(options);
+    const std::string path = WriteFile("data.hex", file);
+
+    // Commands of several characters go out whole, without a line end.
+    SetCommands(1, "LOAD", "GO");
+    CJobRun run = Program(path);
+    EXPECT_EQ(run.log, Expected(file.size()));
+    EXPECT_EQ(Text(m_sim->Wire()), "LOAD" + file + "GO");
+
+    // Commands off: the file alone, its first byte first.
+    SetCommands(0, "LOAD", "GO");
+    run = Program(path);
+    EXPECT_EQ(run.log, Expected(file.size()));
+    EXPECT_EQ(Text(m_sim->Wire()), "LOAD" + file + "GO" + file);
+    EXPECT_EQ(m_sim->CompletedDownloads(), 2u);
+    EXPECT_EQ(Boxes(), std::vector<std::string>(2, CDownloadJob::kTextCompleted));
+}
+
+TEST_F(DownloadJobTest, EmptyCommandsMeanLAndR)
+{
+    const std::string file = EncodeIntelHex(Bytes(16), 0);
+    StartBoard();
+    SetCommands(1, "", "");
+    CJobRun run = Program(WriteFile("data.hex", file));
+    EXPECT_EQ(run.log, Expected(file.size()));
+    EXPECT_EQ(Text(m_sim->Wire()), "L" + file + "R");
+}
+
+TEST_F(DownloadJobTest, EmptyMissingAndUnreadableFiles)
+{
+    StartBoard();
+    CJobRun run = Program(WriteFile("empty.hex", ""));
+    EXPECT_EQ(run.log, std::vector<std::string>{"E"});
+    run = Program(m_strDir + "/missing.hex");
+    EXPECT_EQ(run.log, std::vector<std::string>{"E"});
+    run = Program(m_strDir);
+    EXPECT_EQ(run.log, std::vector<std::string>{"E"});
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"The file is empty!",
+        "File open error!\r\n\r\n" + std::make_error_code(std::errc::no_such_file_or_directory).message(),
+        "File open error!\r\n\r\n" + std::make_error_code(std::errc::is_a_directory).message()}));
+    EXPECT_EQ(m_prompt.Boxes()[0].m_strCaption, kAppTitle);
+    EXPECT_EQ(m_prompt.Boxes()[1].m_strCaption, "");
+    EXPECT_TRUE(m_sim->Wire().empty());
+}
+
+TEST_F(DownloadJobTest, ClosedPortIsOpenedAndLeftOpen)
+{
+    const std::string file = EncodeIntelHex(Bytes(16), 0);
+    StartBoard({}, false);
+    CJobRun run = Program(WriteFile("data.hex", file));
+    EXPECT_EQ(run.log, Expected(file.size()));
+    EXPECT_EQ(m_nOpens, 1);
+    EXPECT_TRUE(m_port.IsOpen());
+    EXPECT_EQ(m_port.GetBaudRate(), 115200);
+
+    m_port.Close();
+    m_settings.SetPort(m_strDir + "/no-such-port");
+    run = Program(m_files.back());
+    EXPECT_EQ(run.log, std::vector<std::string>{"E"});
+    EXPECT_EQ(m_job.LastResult(), EDownloadResult::PortOpenFailed);
+    ASSERT_EQ(Boxes().size(), 2u);
+    EXPECT_EQ(Boxes()[1].rfind("Port open error!\r\n\r\n", 0), 0u);
+    EXPECT_FALSE(m_port.IsOpen());
+}
+
+TEST_F(DownloadJobTest, SplitMarkersAndStrayControlBytesAreRecognised)
+{
+    const std::vector<std::uint8_t> data = Bytes(100);
+    CBoardSimOptions options;
+    options.m_nSplitPieces = 3;
+    options.m_bNoise = true;
+    StartBoard(options);
+    CJobRun run = Program(WriteFile("data.hex", EncodeIntelHex(data, 0)));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
+    EXPECT_EQ(m_sim->Image(), data);
+}
+
+TEST_F(DownloadJobTest, RecordsOutOfAddressOrderProgramTheImage)
+{
+    std::vector<std::uint8_t> data(3000);
+    for (std::size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+    StartBoard();
+    CJobRun run = Program(WriteFile("image.hex", EncodeIntelHex(data, 0xFF00, 32, true)));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
+    EXPECT_EQ(m_sim->Image(), data);
+}
+
+TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
+{
+    CBoardSimOptions options;
+    options.m_monitor.m_nErrorAtRecord = 3;
+    StartBoard(options);
+    const std::string file = EncodeIntelHex(Bytes(20000), 0);
+    CJobRun run = Program(WriteFile("data.hex", file));
+    ASSERT_TRUE(run.ended);
+    ASSERT_GE(run.log.size(), 2u);
+    EXPECT_EQ(run.log[run.log.size() - 2], "F");
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(m_job.LastResult(), EDownloadResult::BoardError);
+    // Once the parser has raised the flag, at most the byte already being written follows.
+    EXPECT_TRUE(m_bErrorSeen);
+    EXPECT_LE(run.Steps(), m_nStepsPostedAtError + 1);
+    EXPECT_LT(run.Steps(), 1 + file.size());
+    EXPECT_NE(m_terminal.m_strText.find("Error: record 3"), std::string::npos);
+}
+
+TEST_F(DownloadJobTest, CompletionRules)
+{
+    struct Case {
+        const char* name;
+        std::string completion;
+        unsigned completeAtRecord;
+        const char* box;
+    };
+    const Case cases[] = {
+        {"prompt and Error count as completion", "\r\nError 0, back to prompt\r\n", 0, CDownloadJob::kTextCompleted},
+        {"completion that came early", "\r\nback to prompt\r\n", 2, CDownloadJob::kTextCompleted},
+        {"Error after the last byte", "\r\nError: no end\r\n", 0, CDownloadJob::kTextNoCompletedMessage},
+    };
+    const std::string file = EncodeIntelHex(Bytes(200), 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CBoardSimOptions options;
+        options.m_monitor.m_strCompletion = c.completion;
+        options.m_monitor.m_nCompleteAtRecord = c.completeAtRecord;
+        m_port.Close();
+        StartBoard(options);
+        const std::size_t boxes = Boxes().size();
+        CJobRun run = Program(WriteFile("data.hex", file));
+        ASSERT_EQ(Boxes().size(), boxes + 1);
+        EXPECT_EQ(Boxes().back(), c.box);
+        EXPECT_FALSE(run.Has("F"));
+        const bool completed = std::string(c.box) == CDownloadJob::kTextCompleted;
+        EXPECT_EQ(Text(m_sim->Wire()), "L" + file + (completed ? "R" : ""));
+        if (completed) {
+            EXPECT_EQ(run.log, Expected(file.size()));
+        }
+    }
+}
+
+TEST_F(DownloadJobTest, EachTimeLimitWithItsMessage)
+{
+    struct Case {
+        const char* name;
+        CBoardSimOptions options;
+        const char* box;
+        std::string wire;
+        EDownloadResult result;
+        std::size_t steps;
+    };
+    const std::string file = EncodeIntelHex(Bytes(16), 0);
+    CBoardSimOptions silentLoad, slowLoad, silentEnd, silentRun;
+    silentLoad.m_bSilentLoad = true;
+    slowLoad.m_nDelayLoadMs = 700;
+    silentEnd.m_bSilentCompletion = true;
+    silentRun.m_bSilentRun = true;
+    const Case cases[] = {
+        {"no answer to the download command", silentLoad, CDownloadJob::kTextNoLoadAnswer, "L", EDownloadResult::NoLoadAnswer, 1},
+        {"answer too late", slowLoad, CDownloadJob::kTextNoLoadAnswer, "L", EDownloadResult::NoLoadAnswer, 1},
+        {"no completion message", silentEnd, CDownloadJob::kTextNoCompletedMessage, "L" + file, EDownloadResult::NoCompletedMessage, 1 + file.size()},
+        {"no answer to the run command", silentRun, CDownloadJob::kTextNoRunAnswer, "L" + file + "R", EDownloadResult::NoRunAnswer, 1 + file.size()},
+    };
+    const unsigned limits[] = {CDownloadJob::kLoadAnswerMs, CDownloadJob::kLoadAnswerMs, CDownloadJob::kCompletedMs, CDownloadJob::kRunAnswerMs};
+    int i = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_port.Close();
+        StartBoard(c.options);
+        const std::size_t boxes = Boxes().size();
+        CJobRun run = Program(WriteFile("data.hex", file));
+        ASSERT_EQ(Boxes().size(), boxes + 1);
+        EXPECT_EQ(Boxes().back(), c.box);
+        EXPECT_EQ(m_prompt.Boxes().back().m_strCaption, kAppTitle);
+        EXPECT_EQ(Text(m_sim->Wire()), c.wire);
+        EXPECT_EQ(m_job.LastResult(), c.result);
+        EXPECT_EQ(run.Steps(), c.steps);
+        EXPECT_GE(run.took, std::chrono::milliseconds(limits[i++]));
+    }
+}
+
+TEST_F(DownloadJobTest, SecondRequestIsDroppedUntilTheEndIsHandled)
+{
+    const std::string file = EncodeIntelHex(Bytes(16), 0);
+    StartBoard();
+    const std::string path = WriteFile("data.hex", file);
+    const std::string other = WriteFile("other.hex", file);
+    ASSERT_TRUE(m_job.StartDownload(path));
+    EXPECT_FALSE(m_job.StartDownload(other));
+    EXPECT_EQ(m_job.DownloadFile(), path);
+    int dropped = 0;
+    CJobRun run = Pump(10s, [&](const CPostedMessage& message, CJobRun&) {
+        // Still running once the final box has been shown and the end posted, until the end
+        // has been handled.
+        if (message.m_nMsg == WM_DOWNLOAD_END) {
+            EXPECT_EQ(Boxes().size(), 1u);
+            dropped += m_job.StartDownload(other) ? 0 : 1;
+        }
+    });
+    EXPECT_EQ(dropped, 1);
+    EXPECT_EQ(run.log, Expected(file.size()));
+    EXPECT_EQ(Text(m_sim->Wire()), "L" + file + "R");
+    EXPECT_EQ(Boxes().size(), 1u);
+    EXPECT_TRUE(m_job.StartDownload(other));
+    EXPECT_TRUE(Pump().ended);
+    EXPECT_EQ(Boxes().size(), 2u);
+}
+
+TEST_F(DownloadJobTest, HangUpMidFileIsReported)
+{
+    const std::string file = EncodeIntelHex(Bytes(4000), 0);
+    CBoardSimOptions options;
+    options.m_nHangupAfter = 500;
+    StartBoard(options);
+    CJobRun run = Program(WriteFile("data.hex", file), 5s);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(m_job.LastResult(), EDownloadResult::WriteFailed);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], "Port write error!\r\n\r\n" + std::error_code(EIO, std::system_category()).message());
+    EXPECT_EQ(m_prompt.Boxes()[0].m_strCaption, "");
+    EXPECT_LT(run.Steps(), file.size());
+}
+
+TEST_F(DownloadJobTest, WriteThatCannotCompleteEndsAfterABoundedTime)
+{
+    CBoardSimOptions options;
+    options.m_nStallAfter = 100;
+    options.m_monitor.m_nRawLength = 100000;
+    StartBoard(options);
+    CJobRun run = Program(WriteFile("data.bin", std::string(100000, 'x')), 8s);
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(m_job.LastResult(), EDownloadResult::WriteFailed);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].rfind("Port write error!\r\n\r\n", 0), 0u);
+}
+
+TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
+{
+    CBoardSimOptions options;
+    options.m_nBaud = 115200;
+    StartBoard(options);
+    const std::string file = EncodeIntelHex(Bytes(20000), 0);
+    ASSERT_TRUE(m_job.StartDownload(WriteFile("data.hex", file)));
+    CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
+        if (r.Steps() == 2000)
+            m_job.RequestStop();
+    });
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(m_job.LastResult(), EDownloadResult::Stopped);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_LT(run.Steps(), file.size() / 2);
+    EXPECT_FALSE(m_job.IsRunning());
+
+    // A stop while waiting for an answer ends the wait at once.
+    m_port.Close();
+    CBoardSimOptions silent;
+    silent.m_bSilentLoad = true;
+    StartBoard(silent);
+    ASSERT_TRUE(m_job.StartDownload(m_files.back()));
+    run = Pump(5s, [&](const CPostedMessage&, CJobRun& r) {
+        if (r.Steps() == 1)
+            m_job.RequestStop();
+    });
+    ASSERT_TRUE(run.ended);
+    EXPECT_LT(run.took, 400ms);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(DownloadJobTest, RunCommandIsReadWhenItIsNeeded)
+{
+    CBoardSimOptions options;
+    options.m_monitor.m_strRunCmd = "GO";
+    options.m_nBaud = 115200;
+    StartBoard(options);
+    const std::string file = EncodeIntelHex(Bytes(400), 0);
+    SetCommands(1, "L", "R");
+    ASSERT_TRUE(m_job.StartDownload(WriteFile("data.hex", file)));
+    CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
+        if (r.Steps() == 10)
+            SetCommands(1, "L", "GO");
+    });
+    EXPECT_EQ(Text(m_sim->Wire()), "L" + file + "GO");
+    EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
+}
+
+} // namespace
