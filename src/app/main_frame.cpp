@@ -1,25 +1,466 @@
 #include "app/main_frame.h"
 
-#include "app/qx_prog_app.h"
+#include "app/command_table.h"
+#include "app/commands.h"
+#include "app/font_record.h"
+#include "app/lock_keys.h"
+#include "app/messages.h"
+#include "app/port_pane_label.h"
+#include "app/qt_message_sink.h"
+#include "app/qt_settings_store.h"
+#include "app/system_error.h"
 #include "app/user_prompt.h"
+#include "files/tool_settings.h"
+#include "port/open_configured_port.h"
+#include "programming/program_dlg.h"
+#include "programming/receive_parser.h"
+#include "programming/terminal_ctrl.h"
+#include "serial/serial_wnd.h"
+#include "sim/board_simulator.h"
+#include "port/port_menus.h"
+#include "ui/about_dlg.h"
+#include "ui/percent_progress_ctrl.h"
 
-CMainFrame::CMainFrame(CQxProgApp& app, const QStringList& arguments, QWidget* parent)
-    : QMainWindow(parent), m_app(app), m_arguments(arguments)
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDockWidget>
+#include <QFontDatabase>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QSettings>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeWidget>
+
+namespace {
+// Bumped when the saved dock layout no longer fits the panes.
+constexpr int kLayoutVersion = 1;
+constexpr const char* kKeyGeometry = "Geometry";
+constexpr const char* kKeyState = "State";
+constexpr const char* kKeyMenuBar = "MenuBar";
+constexpr const char* kKeyStatusBar = "StatusBar";
+
+// Bar sizes docked at the top or bottom (height) and at the left or right (width), and floating.
+struct CBarSizes {
+    int m_nHorzHeight;
+    int m_nVertWidth;
+    QSize m_floating;
+};
+constexpr CBarSizes kProgramSizes{70, 240, {240, 70}};
+constexpr CBarSizes kBrowserSizes{140, 200, {220, 300}};
+constexpr CBarSizes kOutputSizes{130, 160, {480, 320}};
+constexpr CBarSizes kTerminalSizes{130, 160, {480, 320}};
+
+QString Latin1(std::string_view text)
 {
-    setWindowTitle(QString::fromLatin1(kAppTitle));
-    resize(kDefaultWidth, kDefaultHeight);
+    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-CMainFrame::~CMainFrame() = default;
+// The menu text up to its tab, without mnemonics: a dock's title.
+QString PlainTitle(int id)
+{
+    const CCommandInfo* info = FindCommand(id);
+    QString text = info ? Latin1(info->m_strMenuText) : QString();
+    text = text.section(QLatin1Char('\t'), 0, 0);
+    text.remove(QLatin1Char('&'));
+    return text;
+}
+
+bool IsPaneCommand(int id)
+{
+    return id == cmd::ID_VIEW_PROGRAM || id == cmd::ID_VIEW_BROWSER || id == cmd::ID_VIEW_TERMINAL ||
+           id == cmd::ID_VIEW_OUTPUT;
+}
+} // namespace
+
+CMainFrame::CMainFrame(CQtSettingsStore& store, CToolSettings& tools, IUserPrompt& prompt,
+                       const QStringList& arguments, QWidget* parent)
+    : QMainWindow(parent), m_store(store), m_tools(tools), m_prompt(prompt), m_arguments(arguments)
+{
+    setObjectName(QStringLiteral("QxProgMainFrmCls"));
+    setWindowTitle(QString::fromLatin1(kAppTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
+    resize(kDefaultWidth, kDefaultHeight);
+
+    // The port settings are read when the frame is built; a simulated run uses the simulator's
+    // line instead of the stored port, and stores nothing about it.
+    m_portSettings.LoadPortSettings(store);
+    m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& m) { OnPosted(m); });
+    m_pSerial = std::make_unique<CSerialWnd>();
+}
+
+CMainFrame::~CMainFrame()
+{
+    // A job still running (the frame is destroyed without having been closed) is stopped and
+    // joined before the parts it uses go away; the port is closed last.
+    if (m_pJob) {
+        m_pJob->RequestStop();
+        m_pJob.reset();
+    }
+    if (m_wndTerminal)
+        m_wndTerminal->SetSerial(nullptr);
+    if (m_pSerial && m_pSerial->IsOpen())
+        m_pSerial->Close();
+    m_pPortMenus.reset();
+    m_pSerial.reset();
+    m_pParser.reset();
+    m_pSink.reset();
+    m_pSimulator.reset();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Creation
 
 bool CMainFrame::Create()
 {
+    Q_INIT_RESOURCE(qx_icons);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreatePanes();
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks | QMainWindow::AllowTabbedDocks);
+
+    m_pParser = std::make_unique<CReceiveParser>(*m_wndTerminal);
+    m_pJob = std::make_unique<CDownloadJob>(*m_pParser, static_cast<IDownloadHost&>(*this), m_tools, *m_pSink, m_prompt);
+
+    DockDefaultLayout();
+    m_bLayoutRestored = LoadBarState();
+
+    // A simulated board replaces the stored port for this run.
+    if (m_arguments.contains(QStringLiteral("--simulate"))) {
+        m_pSimulator = std::make_unique<CBoardSimulator>();
+        if (std::error_code ec = m_pSimulator->Start()) {
+            ShowSystemError(m_prompt, ec, "The board simulator could not start.");
+            m_pSimulator.reset();
+        } else {
+            m_portSettings.SetPort(m_pSimulator->SlavePath());
+            m_bSimulated = true;
+        }
+    }
+    CTerminalCtrl* terminal = m_wndTerminal;
+    m_pPortMenus = std::make_unique<CPortMenus>(m_portSettings, m_store, *m_pSerial, m_pSink.get(), m_prompt,
+                                                [terminal](CSerialPort* port) { terminal->SetSerial(port); }, this);
+    m_pPortMenus->SetSettingsChanged([this] {
+        UpdatePortPane();
+        RequestCommandUpdate();
+    });
+    UpdatePortPane();
+
+    // The window appears whether or not the port opens.
+    OpenPort(kTextOpenFailed + m_portSettings.m_strPort);
+
+    auto* indicatorTimer = new QTimer(this);
+    connect(indicatorTimer, &QTimer::timeout, this, &CMainFrame::UpdateLockIndicators);
+    indicatorTimer->start(500);
+    UpdateLockIndicators();
+
+    connect(qApp, &QApplication::focusChanged, this, [this] { RequestCommandUpdate(); });
+    UpdateCommandUI();
     return true;
+}
+
+void CMainFrame::CreateActions()
+{
+    for (const CCommandInfo& info : CommandTable()) {
+        const int id = info.m_nID;
+        auto* action = new QAction(this);
+        action->setText(info.m_strMenuText.empty() ? Latin1(info.m_strToolTip) : Latin1(info.m_strMenuText));
+        action->setStatusTip(Latin1(info.m_strPrompt));
+        action->setToolTip(Latin1(info.m_strToolTip));
+        if (id == cmd::ID_HELP_VISIT) {
+            // "&Visit " and the maker's web address, in the menu, the prompt and the tool tip.
+            QString address = QString::fromLatin1(kMakerWebAddress);
+            address.remove(QRegularExpression(QStringLiteral("^[a-z]+://")));
+            action->setText(action->text() + address);
+            action->setStatusTip(action->statusTip() + address);
+            action->setToolTip(action->toolTip() + address);
+        }
+        if (!info.m_strIcon.empty()) {
+            const QIcon own(QStringLiteral(":/icons/%1.svg").arg(Latin1(info.m_strIcon)));
+            action->setIcon(info.m_strThemeIcon.empty() ? own : QIcon::fromTheme(Latin1(info.m_strThemeIcon), own));
+        }
+        if (!info.m_strKey.empty())
+            action->setShortcut(QKeySequence(Latin1(info.m_strKey), QKeySequence::PortableText));
+        action->setShortcutContext(Qt::WindowShortcut);
+        const bool checkable = IsPaneCommand(id) || id == cmd::ID_VIEW_MENUBAR || id == cmd::ID_VIEW_TOOLBAR ||
+                               id == cmd::ID_VIEW_STATUS_BAR;
+        action->setCheckable(checkable);
+        action->setData(id);
+        action->setObjectName(QStringLiteral("cmd%1").arg(id));
+        connect(action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
+        // Actions belong to the window so their keys work while the menu bar is hidden.
+        addAction(action);
+        m_actions.emplace(id, action);
+    }
+}
+
+void CMainFrame::CreateMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("MenuBar"));
+    for (const CMenuLayout& layout : MainMenuLayout()) {
+        QMenu* menu = bar->addMenu(Latin1(layout.m_strTitle));
+        for (int id : layout.m_ids) {
+            if (id == 0)
+                menu->addSeparator();
+            else
+                menu->addAction(m_actions.at(id));
+        }
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
+    }
+}
+
+void CMainFrame::CreateToolBar()
+{
+    m_wndToolBar = new QToolBar(PlainTitle(cmd::ID_VIEW_TOOLBAR), this);
+    m_wndToolBar->setObjectName(QStringLiteral("ToolBar"));
+    m_wndToolBar->setIconSize(QSize(16, 16));
+    m_wndToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    for (int id : ToolBarLayout()) {
+        if (id == 0)
+            m_wndToolBar->addSeparator();
+        else
+            m_wndToolBar->addAction(m_actions.at(id));
+    }
+    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
+    connect(m_wndToolBar, &QToolBar::visibilityChanged, this, [this] { RequestCommandUpdate(); });
+}
+
+void CMainFrame::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+
+    m_wndMessagePane = new QLabel(QStringLiteral("Ready"), bar);
+    m_wndMessagePane->setMinimumWidth(130);
+    bar->addWidget(m_wndMessagePane, 1);
+
+    m_wndPortPane = new CPortPaneLabel(QString::fromLatin1(kPortPaneSizing), bar);
+    m_wndPortPane->setObjectName(QStringLiteral("PortPane"));
+    bar->addPermanentWidget(m_wndPortPane);
+    connect(m_wndPortPane, &CPortPaneLabel::leftClicked, this, [this] { ExecuteCommand(cmd::ID_PORT_LIST_MENU); });
+    connect(m_wndPortPane, &CPortPaneLabel::rightClicked, this,
+            [this] { ExecuteCommand(cmd::ID_PORT_CONFIG_MENU); });
+
+    m_wndStatusProgress = new CPercentProgressCtrl(bar);
+    m_wndStatusProgress->setObjectName(QStringLiteral("StatusProgress"));
+    const QFontMetrics fm(bar->font());
+    m_wndStatusProgress->setFixedSize(fm.horizontalAdvance(QString::fromLatin1(kProgressPaneSizing)) + 8,
+                                      fm.height() + 2);
+    SetProgressIdle(*m_wndStatusProgress);
+    bar->addPermanentWidget(m_wndStatusProgress);
+
+    const char* texts[3] = {"CAP", "NUM", "SCRL"};
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(bar);
+        label->setAlignment(Qt::AlignCenter);
+        label->setFixedWidth(fm.horizontalAdvance(QString::fromLatin1(texts[i])) + 8);
+        label->setProperty("indicatorText", QString::fromLatin1(texts[i]));
+        bar->addPermanentWidget(label);
+        m_wndIndicators[i] = label;
+    }
+}
+
+QDockWidget* CMainFrame::CreateDock(int id, const QString& title, const char* objectName, QWidget* content,
+                                    QSize floatingSize)
+{
+    auto* dock = new QDockWidget(title, this);
+    dock->setObjectName(QString::fromLatin1(objectName));
+    dock->setAllowedAreas(Qt::AllDockWidgetAreas);
+    dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
+                      QDockWidget::DockWidgetFloatable);
+    dock->setWidget(content);
+    // A bar that starts floating takes its floating size.
+    connect(dock, &QDockWidget::topLevelChanged, dock, [dock, floatingSize](bool floating) {
+        if (floating)
+            dock->resize(floatingSize);
+    });
+    connect(dock->toggleViewAction(), &QAction::toggled, this, [this] { RequestCommandUpdate(); });
+    m_docks.emplace(id, dock);
+    return dock;
+}
+
+void CMainFrame::CreatePanes()
+{
+    // The file list takes the centre; until it is plugged in an empty list holds its place.
+    auto* centre = new QTreeWidget(this);
+    centre->setObjectName(QStringLiteral("FileListPlaceholder"));
+    centre->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Location")});
+    centre->setRootIsDecorated(false);
+    setCentralWidget(centre);
+
+    // Program window.
+    m_wndProgram = new CProgramDlg(this);
+    m_wndProgram->ShowGrip(false);
+    SetProgressIdle(m_wndProgram->Progress());
+    connect(m_wndProgram, &CProgramDlg::commandIssued, this, [this](int id) { ExecuteCommand(id); });
+    CreateDock(cmd::ID_VIEW_PROGRAM, PlainTitle(cmd::ID_VIEW_PROGRAM), "ProgramBar", m_wndProgram,
+               kProgramSizes.m_floating);
+
+    // File browser (its tree is plugged in by SetPaneWidget).
+    auto* browser = new QTreeWidget(this);
+    browser->setObjectName(QStringLiteral("BrowserPlaceholder"));
+    browser->setHeaderHidden(true);
+    CreateDock(cmd::ID_VIEW_BROWSER, PlainTitle(cmd::ID_VIEW_BROWSER), "BrowserBar", browser,
+               kBrowserSizes.m_floating);
+
+    // Output window (its control is plugged in by SetPaneWidget).
+    m_fontOutput = LoadFont("OutputFont", "Courier New", 8);
+    auto* output = new QPlainTextEdit(this);
+    output->setObjectName(QStringLiteral("OutputPlaceholder"));
+    output->setReadOnly(true);
+    output->setFont(m_fontOutput);
+    CreateDock(cmd::ID_VIEW_OUTPUT, PlainTitle(cmd::ID_VIEW_OUTPUT), "OutputBar", output, kOutputSizes.m_floating);
+
+    // Terminal window: typed keys go to the port.
+    m_fontTerminal = LoadFont("TerminalFont", "Lucida Console", 9);
+    m_wndTerminal = new CTerminalCtrl(this);
+    m_wndTerminal->setObjectName(QStringLiteral("Terminal"));
+    m_wndTerminal->setFont(m_fontTerminal);
+    m_wndTerminal->SetSerial(m_pSerial.get());
+    CreateDock(cmd::ID_VIEW_TERMINAL, PlainTitle(cmd::ID_VIEW_TERMINAL), "TerminalBar", m_wndTerminal,
+               kTerminalSizes.m_floating);
+}
+
+void CMainFrame::SetPaneWidget(int id, QWidget* widget)
+{
+    QDockWidget* dock = DockBar(id);
+    if (!dock || !widget)
+        return;
+    QWidget* old = dock->widget();
+    if (id == cmd::ID_VIEW_OUTPUT)
+        widget->setFont(m_fontOutput);
+    dock->setWidget(widget);
+    if (old && old != widget)
+        old->deleteLater();
+}
+
+QFont CMainFrame::LoadFont(const char* key, const char* defaultFace, int defaultPoints) const
+{
+    // A stored record of exactly 60 bytes describes the font; anything else is ignored.
+    if (auto value = m_store.GetProfileBinary(key)) {
+        if (auto record = ParseLogFont(*value)) {
+            QFont font(QString::fromLatin1(record->m_strFaceName.c_str()));
+            font.setStyleHint(QFont::TypeWriter);
+            if (record->m_nHeight != 0)
+                font.setPixelSize(std::abs(record->m_nHeight));
+            else
+                font.setPointSize(defaultPoints);
+            if (record->m_nWeight > 0)
+                font.setWeight(static_cast<QFont::Weight>(std::clamp(record->m_nWeight, 1, 1000)));
+            font.setItalic(record->m_bItalic);
+            return font;
+        }
+    }
+    const QString face = QString::fromLatin1(defaultFace);
+    QFont font = QFontDatabase::hasFamily(face) ? QFont(face) : QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    font.setPointSize(defaultPoints);
+    return font;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Layout
+
+QDockWidget* CMainFrame::DockBar(int id) const
+{
+    auto it = m_docks.find(id);
+    return it == m_docks.end() ? nullptr : it->second;
+}
+
+void CMainFrame::DockDefaultLayout()
+{
+    QDockWidget* program = DockBar(cmd::ID_VIEW_PROGRAM);
+    QDockWidget* browser = DockBar(cmd::ID_VIEW_BROWSER);
+    QDockWidget* output = DockBar(cmd::ID_VIEW_OUTPUT);
+    QDockWidget* terminal = DockBar(cmd::ID_VIEW_TERMINAL);
+    addDockWidget(Qt::BottomDockWidgetArea, terminal);
+    splitDockWidget(terminal, output, Qt::Horizontal);
+    addDockWidget(Qt::LeftDockWidgetArea, browser);
+    addDockWidget(Qt::TopDockWidgetArea, program);
+    for (QDockWidget* dock : {program, browser, output, terminal}) {
+        dock->setFloating(false);
+        dock->show();
+    }
+    m_wndToolBar->show();
+    menuBar()->show();
+    statusBar()->show();
+    ApplyDefaultSizes();
+}
+
+void CMainFrame::ApplyDefaultSizes()
+{
+    QDockWidget* terminal = DockBar(cmd::ID_VIEW_TERMINAL);
+    QDockWidget* output = DockBar(cmd::ID_VIEW_OUTPUT);
+    resizeDocks({DockBar(cmd::ID_VIEW_PROGRAM)}, {kProgramSizes.m_nHorzHeight}, Qt::Vertical);
+    resizeDocks({DockBar(cmd::ID_VIEW_BROWSER)}, {kBrowserSizes.m_nVertWidth}, Qt::Horizontal);
+    resizeDocks({terminal}, {kTerminalSizes.m_nHorzHeight}, Qt::Vertical);
+    // Terminal and output share the bottom half and half.
+    resizeDocks({terminal, output}, {kTerminalSizes.m_floating.width(), kOutputSizes.m_floating.width()},
+                Qt::Horizontal);
+}
+
+bool CMainFrame::LoadBarState()
+{
+    QSettings& settings = m_store.Settings();
+    settings.beginGroup(QString::fromLatin1(kLayoutGroup));
+    const QByteArray geometry = settings.value(QString::fromLatin1(kKeyGeometry)).toByteArray();
+    const QByteArray state = settings.value(QString::fromLatin1(kKeyState)).toByteArray();
+    const QVariant menuBarShown = settings.value(QString::fromLatin1(kKeyMenuBar));
+    const QVariant statusBarShown = settings.value(QString::fromLatin1(kKeyStatusBar));
+    settings.endGroup();
+
+    if (!geometry.isEmpty() && !restoreGeometry(geometry))
+        resize(kDefaultWidth, kDefaultHeight);
+    // No saved layout, or one that does not read: the default layout stays.
+    if (state.isEmpty() || !restoreState(state, kLayoutVersion)) {
+        DockDefaultLayout();
+        return false;
+    }
+    if (menuBarShown.isValid())
+        menuBar()->setVisible(menuBarShown.toBool());
+    if (statusBarShown.isValid())
+        statusBar()->setVisible(statusBarShown.toBool());
+    return true;
+}
+
+void CMainFrame::SaveBarState()
+{
+    QSettings& settings = m_store.Settings();
+    settings.beginGroup(QString::fromLatin1(kLayoutGroup));
+    settings.setValue(QString::fromLatin1(kKeyGeometry), saveGeometry());
+    settings.setValue(QString::fromLatin1(kKeyState), saveState(kLayoutVersion));
+    settings.setValue(QString::fromLatin1(kKeyMenuBar), !menuBar()->isHidden());
+    settings.setValue(QString::fromLatin1(kKeyStatusBar), !statusBar()->isHidden());
+    settings.endGroup();
+    settings.sync();
 }
 
 void CMainFrame::ActivateFrame()
 {
     show();
+}
+
+void CMainFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Dock sizes take hold once the window has its size: apply the default ones then.
+    if (m_bFirstShow) {
+        m_bFirstShow = false;
+        if (!m_bLayoutRestored)
+            ApplyDefaultSizes();
+    }
 }
 
 void CMainFrame::BringToFront()
@@ -28,4 +469,334 @@ void CMainFrame::BringToFront()
         showNormal();
     raise();
     activateWindow();
+}
+
+QMenu* CMainFrame::createPopupMenu()
+{
+    // The bars' context menu: the View menu's toggles, so a hidden menu bar can come back.
+    UpdateCommandUI();
+    auto* menu = new QMenu(this);
+    for (const CMenuLayout& layout : MainMenuLayout()) {
+        if (layout.m_strTitle != "&View")
+            continue;
+        for (int id : layout.m_ids)
+            menu->addAction(m_actions.at(id));
+    }
+    return menu;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands
+
+void CMainFrame::SetViewTarget(ICommandTarget* target)
+{
+    m_pViewTarget = target;
+    RequestCommandUpdate();
+}
+
+QAction* CMainFrame::Action(int id) const
+{
+    auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+bool CMainFrame::ExecuteCommand(int id)
+{
+    bool handled = (m_pViewTarget && m_pViewTarget->OnCommand(id)) || OnCommand(id) ||
+                   (m_pAppTarget && m_pAppTarget->OnCommand(id));
+    RequestCommandUpdate();
+    return handled;
+}
+
+void CMainFrame::RequestCommandUpdate()
+{
+    if (m_bUpdatePending)
+        return;
+    m_bUpdatePending = true;
+    QTimer::singleShot(0, this, [this] { UpdateCommandUI(); });
+}
+
+void CMainFrame::UpdateCommandUI()
+{
+    m_bUpdatePending = false;
+    for (auto& [id, action] : m_actions) {
+        CCmdUI ui;
+        ui.m_nID = id;
+        const bool owned = (m_pViewTarget && m_pViewTarget->OnUpdateCommand(ui)) || OnUpdateCommand(ui) ||
+                           (m_pAppTarget && m_pAppTarget->OnUpdateCommand(ui));
+        // A command no target owns is disabled.
+        action->setEnabled(owned && ui.m_bEnabled);
+        if (action->isCheckable())
+            action->setChecked(ui.m_bChecked);
+        if (ui.m_strText)
+            action->setText(QString::fromStdString(*ui.m_strText));
+    }
+    // The program window's button follows the Program command.
+    m_wndProgram->ProgramButton().setEnabled(m_actions.at(cmd::ID_TOOLS_PROGRAM)->isEnabled());
+}
+
+bool CMainFrame::IsPaneShown(int id) const
+{
+    switch (id) {
+    case cmd::ID_VIEW_MENUBAR: return !menuBar()->isHidden();
+    case cmd::ID_VIEW_TOOLBAR: return !m_wndToolBar->isHidden();
+    case cmd::ID_VIEW_STATUS_BAR: return !statusBar()->isHidden();
+    default: break;
+    }
+    QDockWidget* dock = DockBar(id);
+    return dock && !dock->isHidden();
+}
+
+void CMainFrame::TogglePane(int id)
+{
+    switch (id) {
+    case cmd::ID_VIEW_MENUBAR: menuBar()->setVisible(menuBar()->isHidden()); return;
+    case cmd::ID_VIEW_TOOLBAR: m_wndToolBar->setVisible(m_wndToolBar->isHidden()); return;
+    case cmd::ID_VIEW_STATUS_BAR: statusBar()->setVisible(statusBar()->isHidden()); return;
+    default: break;
+    }
+    QDockWidget* dock = DockBar(id);
+    if (!dock)
+        return;
+    if (dock->isHidden()) {
+        dock->show();
+        dock->raise();
+    } else {
+        dock->hide();
+    }
+}
+
+bool CMainFrame::OnCommand(int id)
+{
+    switch (id) {
+    case cmd::ID_VIEW_MENUBAR:
+    case cmd::ID_VIEW_TOOLBAR:
+    case cmd::ID_VIEW_STATUS_BAR:
+    case cmd::ID_VIEW_PROGRAM:
+    case cmd::ID_VIEW_BROWSER:
+    case cmd::ID_VIEW_OUTPUT:
+        TogglePane(id);
+        return true;
+    case cmd::ID_VIEW_TERMINAL:
+        TogglePane(id);
+        // Showing the terminal retries a port that is closed; hiding it leaves the port open.
+        if (IsPaneShown(id) && !m_pSerial->IsOpen())
+            OpenPort(kTextPortOpenError);
+        return true;
+    case cmd::ID_APP_EXIT:
+        close();
+        return true;
+    case cmd::ID_NEXT_PANE:
+    case cmd::ID_PREV_PANE:
+        // No split panes: nothing to switch to.
+        return true;
+    case cmd::ID_TOOLS_PORT_SETUP:
+        m_pPortMenus->OnPortSetup();
+        return true;
+    case cmd::ID_PORT_LIST_MENU:
+        m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
+        return true;
+    case cmd::ID_PORT_CONFIG_MENU:
+        m_pPortMenus->OnPortConfigMenu(PortPaneOnScreen());
+        return true;
+    default:
+        if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_DATABITS_LAST)
+            return m_pPortMenus->OnCommand(id);
+        return false;
+    }
+}
+
+QRect CMainFrame::PortPaneOnScreen() const
+{
+    return QRect(m_wndPortPane->mapToGlobal(QPoint(0, 0)), m_wndPortPane->size());
+}
+
+bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
+{
+    switch (ui.m_nID) {
+    case cmd::ID_VIEW_MENUBAR:
+    case cmd::ID_VIEW_TOOLBAR:
+    case cmd::ID_VIEW_STATUS_BAR:
+    case cmd::ID_VIEW_PROGRAM:
+    case cmd::ID_VIEW_BROWSER:
+    case cmd::ID_VIEW_TERMINAL:
+    case cmd::ID_VIEW_OUTPUT:
+        ui.Enable(true);
+        ui.SetCheck(IsPaneShown(ui.m_nID));
+        return true;
+    case cmd::ID_APP_EXIT:
+    case cmd::ID_TOOLS_PORT_SETUP:
+        ui.Enable(true);
+        return true;
+    case cmd::ID_NEXT_PANE:
+    case cmd::ID_PREV_PANE:
+        ui.Enable(false);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Port
+
+bool CMainFrame::OpenPort(const std::string& failureText)
+{
+    CTerminalCtrl* terminal = m_wndTerminal;
+    const bool opened = OpenConfiguredPort(*m_pSerial, m_portSettings, m_pSink.get(), m_prompt, failureText,
+                                           [terminal](CSerialPort* port) { terminal->SetSerial(port); });
+    RequestCommandUpdate();
+    return opened;
+}
+
+void CMainFrame::UpdatePortPane()
+{
+    m_wndPortPane->setText(QString::fromStdString(m_portSettings.PaneText()));
+}
+
+void CMainFrame::UpdateLockIndicators()
+{
+    const CLockKeys keys = ReadLockKeys();
+    const bool on[3] = {keys.m_bCaps, keys.m_bNum, keys.m_bScroll};
+    for (int i = 0; i < 3; ++i)
+        m_wndIndicators[i]->setText(on[i] ? m_wndIndicators[i]->property("indicatorText").toString() : QString());
+}
+
+CSerialPort& CMainFrame::DownloadPort()
+{
+    return *m_pSerial;
+}
+
+bool CMainFrame::OpenDownloadPort(const std::string& failureText)
+{
+    // On the worker: the settings copied when the job started; the terminal already refers to
+    // this port, so nothing is attached from here.
+    return OpenConfiguredPort(*m_pSerial, m_jobPortSettings, m_pSink.get(), m_prompt, failureText, {});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Notifications
+
+void CMainFrame::OnPosted(const CPostedMessage& message)
+{
+    if (message.m_nMsg == DefaultComMsg()) {
+        OnSerialMsg(message.m_wParam);
+        return;
+    }
+    switch (message.m_nMsg) {
+    case WM_DOWNLOAD_BEGIN: OnDownloadBegin(static_cast<int>(message.m_wParam)); break;
+    case WM_DOWNLOAD_STEP: OnDownloadStep(); break;
+    case WM_DOWNLOAD_END: OnDownloadEnd(); break;
+    case WM_DOWNLOAD_FAILED: OnDownloadFailed(); break;
+    default: break;
+    }
+}
+
+void CMainFrame::OnSerialMsg(std::uintptr_t wParam)
+{
+    m_pParser->OnSerialMsg(wParam, *m_pSerial);
+}
+
+void CMainFrame::OnDownloadBegin(int count)
+{
+    for (CPercentProgressCtrl* bar : {m_wndStatusProgress, &m_wndProgram->Progress()}) {
+        bar->SetRange32(0, count + 2);
+        bar->SetPos(0);
+        bar->SetStep(1);
+        bar->SetShowText(true);
+        bar->SetBkColour(CLR_DEFAULT_COLOUR);
+    }
+    EmitProgress();
+}
+
+void CMainFrame::OnDownloadStep()
+{
+    m_wndStatusProgress->StepIt();
+    m_wndProgram->Progress().StepIt();
+    EmitProgress();
+}
+
+void CMainFrame::EmitProgress()
+{
+    emit downloadProgress(m_wndStatusProgress->GetPos(), m_wndProgram->Progress().GetPos(),
+                          m_wndStatusProgress->GetRange(false), m_wndStatusProgress->IsTextShown());
+}
+
+void CMainFrame::SetProgressIdle(CPercentProgressCtrl& bar)
+{
+    bar.SetPos(0);
+    bar.SetShowText(false);
+    bar.SetBkColour(CLR_FACE_COLOUR);
+}
+
+void CMainFrame::OnDownloadEnd()
+{
+    SetProgressIdle(*m_wndStatusProgress);
+    SetProgressIdle(m_wndProgram->Progress());
+    EmitProgress();
+    // Joins the worker, empties the file name and the collected text, nothing awaited.
+    m_pJob->OnDownloadEnd();
+    RequestCommandUpdate();
+    if (m_bClosePending) {
+        m_bClosePending = false;
+        QTimer::singleShot(0, this, &QWidget::close);
+    }
+}
+
+void CMainFrame::OnDownloadFailed()
+{
+    m_prompt.MessageBox(CDownloadJob::kTextProgrammingError, kAppTitle, MB_OK);
+}
+
+void CMainFrame::StartDownload(const std::string& path)
+{
+    if (!m_pJob || m_pJob->IsRunning() || m_bClosePending)
+        return;
+    m_jobPortSettings = m_portSettings;
+    m_pJob->StartDownload(path);
+    RequestCommandUpdate();
+}
+
+bool CMainFrame::IsDownloadRunning() const
+{
+    return m_pJob && m_pJob->IsRunning();
+}
+
+void CMainFrame::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    // The idle bar takes the new face colour (it resolves the palette when it paints).
+    if (event->type() == QEvent::PaletteChange && !IsDownloadRunning())
+        SetProgressIdle(*m_wndStatusProgress);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Closing
+
+void CMainFrame::closeEvent(QCloseEvent* event)
+{
+    if (m_bClosed) {
+        event->accept();
+        return;
+    }
+    if (IsDownloadRunning()) {
+        // The job uses the port and this window until it posts its end: ask it to stop at its
+        // next step and close once the end notification has arrived.
+        m_bClosePending = true;
+        m_pJob->RequestStop();
+        statusBar()->showMessage(QStringLiteral("Stopping the download..."));
+        event->ignore();
+        return;
+    }
+    emit closing();
+    DestroyWindow();
+    event->accept();
+}
+
+void CMainFrame::DestroyWindow()
+{
+    m_bClosed = true;
+    SaveBarState();
+    if (m_pSerial->IsOpen())
+        m_pSerial->Close();
 }

@@ -1,28 +1,184 @@
 #pragma once
-// CMainFrame: the program's one top-level window. GUI thread only.
+// CMainFrame: the program's one top-level window. Owns the bars, the four docking panes with
+// their contents, the serial port with its settings, the receive parser and the download job
+// for its whole life. GUI thread only: the serial listener and the download worker reach it
+// through its message sink (posted, handled here in order). Closing while a download runs asks
+// the job to stop, waits for its end notification with the event loop running, then closes;
+// the port is closed last.
 
+#include "app/command_target.h"
+#include "app/message_sink.h"
+#include "port/port_settings.h"
+#include "programming/download_job.h"
+
+#include <QFont>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
-class CQxProgApp;
+#include <map>
+#include <memory>
+#include <string>
 
-class CMainFrame : public QMainWindow {
+class CBoardSimulator;
+class CPercentProgressCtrl;
+class CPortMenus;
+class CPortPaneLabel;
+class CProgramDlg;
+class CQtMessageSink;
+class CQtSettingsStore;
+class CReceiveParser;
+class CSerialWnd;
+class CTerminalCtrl;
+class CToolSettings;
+class IUserPrompt;
+class QAction;
+class QDockWidget;
+class QLabel;
+class QToolBar;
+
+class CMainFrame : public QMainWindow, public ICommandTarget, private IDownloadHost {
     Q_OBJECT
 public:
-    CMainFrame(CQxProgApp& app, const QStringList& arguments, QWidget* parent = nullptr);
+    static constexpr int kDefaultWidth = 700;
+    static constexpr int kDefaultHeight = 480;
+    // The window layer's own group in the settings file.
+    static constexpr const char* kLayoutGroup = "MainFrame";
+    static constexpr const char* kTextOpenFailed = "Failed to open ";
+    static constexpr const char* kTextPortOpenError = "Port open error!";
+    static constexpr const char* kPortPaneSizing = "COM00: 115200 8N1.5 RTS/CTS";
+    static constexpr const char* kProgressPaneSizing = "==========";
+
+    // The stores, the tool settings and the prompt outlive the frame.
+    CMainFrame(CQtSettingsStore& store, CToolSettings& tools, IUserPrompt& prompt,
+               const QStringList& arguments, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
-    // Builds the bars and panes; false when a part of the window cannot be made.
+    // Builds the bars and panes, restores the layout and opens the port; false when a part of
+    // the window cannot be made.
     bool Create();
-    // Shows the window, applying the placement saved at the last exit once.
+    // Shows the window (its saved placement was applied by Create).
     void ActivateFrame();
     // A second start asked this instance to come forward.
     void BringToFront();
 
-    static constexpr int kDefaultWidth = 700;
-    static constexpr int kDefaultHeight = 480;
+    // Command routing: the view first, then the frame, then the application object.
+    void SetViewTarget(ICommandTarget* target);
+    void SetAppTarget(ICommandTarget* target) { m_pAppTarget = target; }
+    // Routes a command; false when no target handled it.
+    bool ExecuteCommand(int id);
+    // Runs the update routine over every command now.
+    void UpdateCommandUI();
+    // Asks for the update routine once the current event has been handled.
+    void RequestCommandUpdate();
+    QAction* Action(int id) const;
+
+    // Starts a download of the file unless one runs (the Program command calls this).
+    void StartDownload(const std::string& path);
+    bool IsDownloadRunning() const;
+
+    // ICommandTarget: the frame's own commands.
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+
+    // The panes and parts, for the windows that plug into the frame and for tests.
+    QDockWidget* DockBar(int id) const;
+    CTerminalCtrl& Terminal() { return *m_wndTerminal; }
+    CProgramDlg& ProgramDlg() { return *m_wndProgram; }
+    CPercentProgressCtrl& StatusProgress() { return *m_wndStatusProgress; }
+    CPortPaneLabel& PortPane() { return *m_wndPortPane; }
+    QToolBar& ToolBar() { return *m_wndToolBar; }
+    CSerialWnd& Serial() { return *m_pSerial; }
+    CPortSettings& PortSettings() { return m_portSettings; }
+    const QFont& TerminalFont() const { return m_fontTerminal; }
+    const QFont& OutputFont() const { return m_fontOutput; }
+    // Puts a pane's widget into its dock (the file browser and the output window).
+    void SetPaneWidget(int id, QWidget* widget);
+    // The port name used for this run (the simulator's when started with --simulate).
+    const std::string& PortName() const { return m_portSettings.m_strPort; }
+    // Opens the closed port with the current settings; false (after the box) on failure.
+    bool OpenPort(const std::string& failureText);
+    // Refreshes the port pane's text.
+    void UpdatePortPane();
+
+signals:
+    // The frame is about to save its state and close (after any download has ended).
+    void closing();
+    // The progress bars after each download notification: the status bar's and the program
+    // window's positions, the upper bound, and whether the percentage shows.
+    void downloadProgress(int statusPos, int programPos, int upper, bool textShown);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    QMenu* createPopupMenu() override;
 
 private:
-    CQxProgApp& m_app;
+    // IDownloadHost, on the download worker.
+    CSerialPort& DownloadPort() override;
+    bool OpenDownloadPort(const std::string& failureText) override;
+
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreatePanes();
+    QDockWidget* CreateDock(int id, const QString& title, const char* objectName, QWidget* content,
+                            QSize floatingSize);
+    void DockDefaultLayout();
+    void ApplyDefaultSizes();
+    bool LoadBarState();
+    void SaveBarState();
+    QFont LoadFont(const char* key, const char* defaultFace, int defaultPoints) const;
+    void TogglePane(int id);
+    bool IsPaneShown(int id) const;
+    void UpdateLockIndicators();
+    QRect PortPaneOnScreen() const;
+
+    void OnPosted(const CPostedMessage& message);
+    void OnSerialMsg(std::uintptr_t wParam);
+    void OnDownloadBegin(int count);
+    void OnDownloadStep();
+    void OnDownloadEnd();
+    void OnDownloadFailed();
+    void EmitProgress();
+    void SetProgressIdle(CPercentProgressCtrl& bar);
+    void DestroyWindow();
+
+    CQtSettingsStore& m_store;
+    CToolSettings& m_tools;
+    IUserPrompt& m_prompt;
     QStringList m_arguments;
+    ICommandTarget* m_pViewTarget = nullptr;
+    ICommandTarget* m_pAppTarget = nullptr;
+
+    std::map<int, QAction*> m_actions;
+    QToolBar* m_wndToolBar = nullptr;
+    QLabel* m_wndMessagePane = nullptr;
+    CPortPaneLabel* m_wndPortPane = nullptr;
+    CPercentProgressCtrl* m_wndStatusProgress = nullptr;
+    QLabel* m_wndIndicators[3] = {};
+    std::map<int, QDockWidget*> m_docks;
+    CTerminalCtrl* m_wndTerminal = nullptr;
+    CProgramDlg* m_wndProgram = nullptr;
+    QFont m_fontOutput;
+    QFont m_fontTerminal;
+    bool m_bLayoutRestored = false;
+    bool m_bFirstShow = true;
+    bool m_bUpdatePending = false;
+    bool m_bClosePending = false;
+    bool m_bClosed = false;
+
+    // Run-time parts, in the order they are built; torn down in reverse by the destructor.
+    std::unique_ptr<CBoardSimulator> m_pSimulator;
+    std::unique_ptr<CQtMessageSink> m_pSink;
+    std::unique_ptr<CSerialWnd> m_pSerial;
+    CPortSettings m_portSettings;
+    // The settings the running download opens the port with (a copy for the worker).
+    CPortSettings m_jobPortSettings;
+    bool m_bSimulated = false;
+    std::unique_ptr<CPortMenus> m_pPortMenus;
+    std::unique_ptr<CReceiveParser> m_pParser;
+    std::unique_ptr<CDownloadJob> m_pJob;
 };

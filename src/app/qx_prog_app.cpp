@@ -1,6 +1,10 @@
 #include "app/qx_prog_app.h"
 
 #include "app/main_frame.h"
+#include "app/command_table.h"
+#include "app/commands.h"
+
+#include "ui/about_dlg.h"
 
 namespace {
 CQxProgApp* g_pApp = nullptr;
@@ -38,7 +42,9 @@ bool CQxProgApp::InitInstance(const QStringList& arguments)
     m_toolSettings.LoadToolSettings(*m_pStore);
 
     // 6-9. The main window (it reads the port settings and its saved layout).
-    m_pMainWnd = std::make_unique<CMainFrame>(*this, arguments);
+    m_pMainWnd = std::make_unique<CMainFrame>(*m_pStore, m_toolSettings, m_prompt, arguments);
+    m_prompt.SetOwner(m_pMainWnd.get());
+    m_pMainWnd->SetAppTarget(this);
     if (!m_pMainWnd->Create())
         return false;
     QObject::connect(m_pInstance.get(), &CSingleInstance::activationRequested, m_pMainWnd.get(),
@@ -47,4 +53,32 @@ bool CQxProgApp::InitInstance(const QStringList& arguments)
     // 10. Show it with the placement saved at the last exit.
     m_pMainWnd->ActivateFrame();
     return true;
+}
+
+bool CQxProgApp::OnCommand(int id)
+{
+    switch (id) {
+    case cmd::ID_APP_ABOUT: {
+        CAboutDlg about(*m_pStore, m_pMainWnd.get());
+        about.exec();
+        return true;
+    }
+    case cmd::ID_HELP_VISIT:
+        OpenMakerWebSite();
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CQxProgApp::OnUpdateCommand(CCmdUI& ui)
+{
+    switch (ui.m_nID) {
+    case cmd::ID_APP_ABOUT:
+    case cmd::ID_HELP_VISIT:
+        ui.Enable(true);
+        return true;
+    default:
+        return false;
+    }
 }

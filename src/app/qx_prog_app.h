@@ -3,7 +3,9 @@
 // directory, the single-instance endpoint and the main window for the whole run. GUI thread;
 // the tool settings may be read from any thread through CToolSettings::Get.
 
+#include "app/command_target.h"
 #include "app/qt_settings_store.h"
+#include "app/qt_user_prompt.h"
 #include "app/single_instance.h"
 #include "files/tool_settings.h"
 
@@ -13,7 +15,7 @@
 
 class CMainFrame;
 
-class CQxProgApp {
+class CQxProgApp : public ICommandTarget {
 public:
     CQxProgApp();
     ~CQxProgApp();
@@ -27,6 +29,11 @@ public:
     CQtSettingsStore& QtStore() { return *m_pStore; }
     CToolSettings& ToolSettings() { return m_toolSettings; }
     CMainFrame* MainWnd() { return m_pMainWnd.get(); }
+    IUserPrompt& Prompt() { return m_prompt; }
+
+    // The application's own commands: About, the maker's web site and Options.
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
 
     // The one application object of the run, or null before construction.
     static CQxProgApp* Instance();
@@ -35,5 +42,6 @@ private:
     std::unique_ptr<CSingleInstance> m_pInstance;
     std::unique_ptr<CQtSettingsStore> m_pStore;
     CToolSettings m_toolSettings;
+    CQtUserPrompt m_prompt;
     std::unique_ptr<CMainFrame> m_pMainWnd;
 };

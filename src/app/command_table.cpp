@@ -1,0 +1,86 @@
+#include "app/command_table.h"
+
+#include "app/commands.h"
+
+#include <array>
+
+namespace {
+using namespace cmd;
+
+constexpr std::array kCommands = {
+    CCommandInfo{ID_FILE_ADD, "&Add...\tCtrl+O", "Adds item(s) to the file list", "Add", "list-add", "add", "Ctrl+O"},
+    CCommandInfo{ID_FILE_REMOVE, "&Remove\tDel", "Removes the selected item(s) from the file list", "Remove",
+                 "list-remove", "remove", "Del"},
+    CCommandInfo{ID_FILE_REMOVE_ALL, "Re&move All", "Removes all files in the list", "Remove All", "edit-clear-all",
+                 "remove_all", ""},
+    CCommandInfo{ID_APP_EXIT, "E&xit", "Quit the application", "Exit", "application-exit", "exit", ""},
+    CCommandInfo{ID_VIEW_MENUBAR, "&Menu Bar", "Show or hide the menu bar", "Toggle Menu Bar", "", "menubar", ""},
+    CCommandInfo{ID_VIEW_TOOLBAR, "&Toolbar", "Show or hide the toolbar", "Toggle ToolBar", "", "toolbar", ""},
+    CCommandInfo{ID_VIEW_STATUS_BAR, "&Status Bar", "Show or hide the status bar", "Toggle StatusBar", "",
+                 "statusbar", ""},
+    CCommandInfo{ID_VIEW_PROGRAM, "&Program Window", "Show or hide the program window", "Toggle Program Window", "",
+                 "program_window", ""},
+    CCommandInfo{ID_VIEW_BROWSER, "&File Browser", "Show or hide the file browser", "Toggle File Browser", "",
+                 "browser", ""},
+    CCommandInfo{ID_VIEW_TERMINAL, "&Terminal Window", "Show or hide the terminal window", "Toggle Terminal Window",
+                 "utilities-terminal", "terminal", ""},
+    CCommandInfo{ID_VIEW_OUTPUT, "&Output Window", "Show or hide the output window", "Toggle Output window", "",
+                 "output", ""},
+    CCommandInfo{ID_TOOLS_PROGRAM, "&Program\tF4", "Program selected file to the target", "Program", "", "program",
+                 "F4"},
+    CCommandInfo{ID_TOOLS_BUILD, "&Build\tF7", "Build selected file", "Build", "", "build", "F7"},
+    CCommandInfo{ID_TOOLS_DEBUG, "&Debug\tF5", "Debug selected file", "Debug", "", "debug", ""},
+    CCommandInfo{ID_TOOLS_EDIT, "&Edit\tF2", "Edit selected file", "Edit", "document-edit", "edit", "F2"},
+    CCommandInfo{ID_TOOLS_OPTIONS, "&Options...", "Changes options", "Options", "preferences-system", "options", ""},
+    CCommandInfo{ID_TOOLS_PORT_SETUP, "Port &Setup...", "Port Setup", "Port Setup", "", "port_setup", ""},
+    CCommandInfo{ID_APP_ABOUT, "&About Quillorex Programmer...",
+                 "Display program information, version number and copyright", "About", "help-about", "about", ""},
+    // The maker's web address is appended by the window layer, which owns it.
+    CCommandInfo{ID_HELP_VISIT, "&Visit ", "Visit ", "Visit ",
+                 "internet-web-browser", "visit", ""},
+    CCommandInfo{ID_NEXT_PANE, "", "Switch to the next window pane", "Next Pane", "", "", "F6"},
+    CCommandInfo{ID_PREV_PANE, "", "Switch back to the previous window pane", "Previous Pane", "", "", "Shift+F6"},
+};
+
+constexpr std::array kFileMenu = {ID_FILE_ADD, ID_FILE_REMOVE, ID_FILE_REMOVE_ALL, 0, ID_APP_EXIT};
+constexpr std::array kViewMenu = {ID_VIEW_MENUBAR, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PROGRAM,
+                                  ID_VIEW_BROWSER, ID_VIEW_TERMINAL, ID_VIEW_OUTPUT};
+constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_BUILD, ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
+                                   ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP};
+constexpr std::array kHelpMenu = {ID_APP_ABOUT, ID_HELP_VISIT};
+
+constexpr std::array kMainMenu = {
+    CMenuLayout{"&File", kFileMenu},
+    CMenuLayout{"&View", kViewMenu},
+    CMenuLayout{"&Tools", kToolsMenu},
+    CMenuLayout{"&Help", kHelpMenu},
+};
+
+constexpr std::array kToolBar = {ID_FILE_ADD, ID_FILE_REMOVE, ID_FILE_REMOVE_ALL, 0, ID_VIEW_BROWSER,
+                                 ID_VIEW_PROGRAM, ID_VIEW_OUTPUT, ID_VIEW_TERMINAL, 0, ID_TOOLS_PROGRAM,
+                                 ID_TOOLS_BUILD, ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0, ID_TOOLS_OPTIONS,
+                                 ID_TOOLS_PORT_SETUP, 0, ID_APP_ABOUT, ID_HELP_VISIT};
+} // namespace
+
+std::span<const CCommandInfo> CommandTable()
+{
+    return kCommands;
+}
+
+const CCommandInfo* FindCommand(int id)
+{
+    for (const CCommandInfo& info : kCommands)
+        if (info.m_nID == id)
+            return &info;
+    return nullptr;
+}
+
+std::span<const CMenuLayout> MainMenuLayout()
+{
+    return kMainMenu;
+}
+
+std::span<const int> ToolBarLayout()
+{
+    return kToolBar;
+}

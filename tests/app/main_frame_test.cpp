@@ -1,0 +1,610 @@
+// The main window against real parts: a settings file under a temporary XDG_CONFIG_HOME, a real
+// pseudo-terminal as the port (this test holds its far end), the board simulator for downloads,
+// and message boxes captured by a recording prompt.
+
+#include "app/command_table.h"
+#include "app/commands.h"
+#include "app/main_frame.h"
+#include "app/port_pane_label.h"
+#include "app/qt_settings_store.h"
+#include "files/tool_settings.h"
+#include "programming/program_dlg.h"
+#include "programming/terminal_ctrl.h"
+#include "recording_prompt.h"
+#include "serial/serial_wnd.h"
+#include "sim/board_simulator.h"
+#include "ui/percent_progress_ctrl.h"
+
+#include <QAction>
+#include <QDockWidget>
+#include <QFile>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QToolBar>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+// The far end of a pseudo-terminal: the test writes what the board would send and reads what the
+// program sends.
+class CFarEnd {
+public:
+    CFarEnd()
+    {
+        m_fdMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (m_fdMaster >= 0 && ::grantpt(m_fdMaster) == 0 && ::unlockpt(m_fdMaster) == 0)
+            m_strSlave = ::ptsname(m_fdMaster);
+        // Raw on the far end too, so bytes pass unchanged both ways.
+        termios tio{};
+        if (m_fdMaster >= 0 && ::tcgetattr(m_fdMaster, &tio) == 0) {
+            ::cfmakeraw(&tio);
+            ::tcsetattr(m_fdMaster, TCSANOW, &tio);
+        }
+    }
+    ~CFarEnd()
+    {
+        if (m_fdMaster >= 0)
+            ::close(m_fdMaster);
+    }
+    bool Valid() const { return m_fdMaster >= 0 && !m_strSlave.empty(); }
+    const std::string& SlavePath() const { return m_strSlave; }
+    void Write(const std::string& bytes) { QCOMPARE(::write(m_fdMaster, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    // What has arrived so far (does not wait).
+    std::string ReadAvailable()
+    {
+        std::string got;
+        char buf[256];
+        int flags = ::fcntl(m_fdMaster, F_GETFL);
+        ::fcntl(m_fdMaster, F_SETFL, flags | O_NONBLOCK);
+        for (;;) {
+            ssize_t n = ::read(m_fdMaster, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            got.append(buf, static_cast<std::size_t>(n));
+        }
+        ::fcntl(m_fdMaster, F_SETFL, flags);
+        return got;
+    }
+
+private:
+    int m_fdMaster = -1;
+    std::string m_strSlave;
+};
+
+// Holds a device the way another program does: its own descriptor with an exclusive lock.
+class CPortHolder {
+public:
+    explicit CPortHolder(const std::string& path)
+    {
+        m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (m_fd >= 0 && ::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            ::close(m_fd);
+            m_fd = -1;
+        }
+    }
+    ~CPortHolder() { Release(); }
+    bool Held() const { return m_fd >= 0; }
+    void Release()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+
+private:
+    int m_fd = -1;
+};
+
+// Records what reaches the file list's place in the command routing.
+class CViewRecorder : public ICommandTarget {
+public:
+    bool OnCommand(int id) override
+    {
+        m_commands.push_back(id);
+        return id == cmd::ID_FILE_REMOVE || id == cmd::ID_TOOLS_PROGRAM;
+    }
+    bool OnUpdateCommand(CCmdUI& ui) override
+    {
+        if (ui.m_nID == cmd::ID_FILE_REMOVE || ui.m_nID == cmd::ID_TOOLS_PROGRAM) {
+            ui.Enable(m_bSelection);
+            return true;
+        }
+        return false;
+    }
+    std::vector<int> m_commands;
+    bool m_bSelection = true;
+};
+
+// An Intel HEX file of the given data bytes, 16 per record, with the end-of-file record.
+std::string MakeHex(const std::vector<std::uint8_t>& data)
+{
+    std::string hex;
+    char line[64];
+    for (std::size_t at = 0; at < data.size(); at += 16) {
+        std::size_t n = std::min<std::size_t>(16, data.size() - at);
+        unsigned sum = static_cast<unsigned>(n) + ((at >> 8) & 0xFF) + (at & 0xFF);
+        std::snprintf(line, sizeof line, ":%02X%04X00", unsigned(n), unsigned(at));
+        hex += line;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::snprintf(line, sizeof line, "%02X", data[at + i]);
+            hex += line;
+            sum += data[at + i];
+        }
+        std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        hex += line;
+    }
+    hex += ":00000001FF\r\n";
+    return hex;
+}
+} // namespace
+
+class MainFrameTest : public QObject {
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_files;
+    std::unique_ptr<CQtSettingsStore> m_pStore;
+    CToolSettings m_tools;
+    std::unique_ptr<CRecordingPrompt> m_pPrompt;
+
+    QString SettingsFilePath() const
+    {
+        return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/Quillorex/Quillorex Programmer.conf");
+    }
+
+    void SetPort(const std::string& path)
+    {
+        m_pStore->WriteProfileString("Port", path);
+        m_pStore->Sync();
+    }
+
+    std::unique_ptr<CMainFrame> MakeFrame(const QStringList& arguments = {})
+    {
+        auto frame = std::make_unique<CMainFrame>(*m_pStore, m_tools, *m_pPrompt, arguments);
+        if (!frame->Create())
+            return nullptr;
+        frame->ActivateFrame();
+        return frame;
+    }
+
+    static bool Closed(CMainFrame& frame)
+    {
+        frame.close();
+        return !frame.isVisible();
+    }
+
+    std::string WriteFile(const char* name, const std::string& content)
+    {
+        QString path = m_files.filePath(QString::fromLatin1(name));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly))
+            return {};
+        file.write(content.data(), static_cast<qint64>(content.size()));
+        return path.toStdString();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_files.isValid());
+        QVERIFY(!qgetenv("XDG_CONFIG_HOME").isEmpty());
+    }
+
+    void init()
+    {
+        m_pStore.reset();
+        QFile::remove(SettingsFilePath());
+        m_pStore = std::make_unique<CQtSettingsStore>();
+        m_tools.LoadToolSettings(*m_pStore);
+        m_pPrompt = std::make_unique<CRecordingPrompt>();
+    }
+
+    void firstStartGivesTheDefaultLayout()
+    {
+        CFarEnd far;
+        QVERIFY(far.Valid());
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QCOMPARE(frame->size(), QSize(700, 480));
+        QCOMPARE(frame->windowTitle(), QStringLiteral("Quillorex Programmer"));
+        QVERIFY(m_pPrompt->Boxes().empty());
+
+        QDockWidget* program = frame->DockBar(cmd::ID_VIEW_PROGRAM);
+        QDockWidget* browser = frame->DockBar(cmd::ID_VIEW_BROWSER);
+        QDockWidget* terminal = frame->DockBar(cmd::ID_VIEW_TERMINAL);
+        QDockWidget* output = frame->DockBar(cmd::ID_VIEW_OUTPUT);
+        QCOMPARE(frame->dockWidgetArea(program), Qt::TopDockWidgetArea);
+        QCOMPARE(frame->dockWidgetArea(browser), Qt::LeftDockWidgetArea);
+        QCOMPARE(frame->dockWidgetArea(terminal), Qt::BottomDockWidgetArea);
+        QCOMPARE(frame->dockWidgetArea(output), Qt::BottomDockWidgetArea);
+        QCOMPARE(frame->toolBarArea(&frame->ToolBar()), Qt::TopToolBarArea);
+        for (QDockWidget* dock : {program, browser, terminal, output})
+            QVERIFY2(dock->isVisible() && !dock->isFloating(), qPrintable(dock->objectName()));
+        // Terminal and output side by side, half and half.
+        QTRY_VERIFY(output->geometry().left() > terminal->geometry().right());
+        QCOMPARE(output->geometry().top(), terminal->geometry().top());
+        QVERIFY(qAbs(output->width() - terminal->width()) <= 12);
+        // The program window sits above the browser and the terminal below it.
+        QVERIFY(program->geometry().bottom() < browser->geometry().top());
+        QVERIFY(browser->geometry().bottom() < terminal->geometry().top());
+        // The port is open and the pane says which.
+        QVERIFY(frame->Serial().IsOpen());
+        QVERIFY(frame->PortPane().text().startsWith(QString::fromStdString(far.SlavePath() + ": 19200 8N1")));
+        QVERIFY(Closed(*frame));
+    }
+
+    void menusToolbarAndKeysComeFromTheCommandTable()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        const QList<QAction*> menus = frame->menuBar()->actions();
+        QStringList titles;
+        for (QAction* menu : menus)
+            titles << menu->text();
+        QCOMPARE(titles, (QStringList{"&File", "&View", "&Tools", "&Help"}));
+        // Each pop-up in its order, separators as 0.
+        auto layout = MainMenuLayout();
+        for (int m = 0; m < 4; ++m) {
+            QList<QAction*> items = menus[m]->menu()->actions();
+            QCOMPARE(items.size(), qsizetype(layout[m].m_ids.size()));
+            for (int i = 0; i < items.size(); ++i) {
+                int id = layout[m].m_ids[i];
+                if (id == 0)
+                    QVERIFY(items[i]->isSeparator());
+                else
+                    QCOMPARE(items[i], frame->Action(id));
+            }
+        }
+        QCOMPARE(frame->Action(cmd::ID_FILE_ADD)->text(), QStringLiteral("&Add...\tCtrl+O"));
+        QCOMPARE(frame->Action(cmd::ID_TOOLS_DEBUG)->text(), QStringLiteral("&Debug\tF5"));
+        QCOMPARE(frame->Action(cmd::ID_VIEW_OUTPUT)->toolTip(), QStringLiteral("Toggle Output window"));
+        QCOMPARE(frame->Action(cmd::ID_TOOLS_PROGRAM)->statusTip(), QStringLiteral("Program selected file to the target"));
+
+        // Toolbar order with its separators.
+        const QList<QAction*> buttons = frame->ToolBar().actions();
+        auto bar = ToolBarLayout();
+        QCOMPARE(buttons.size(), qsizetype(bar.size()));
+        for (int i = 0; i < buttons.size(); ++i) {
+            if (bar[i] == 0)
+                QVERIFY(buttons[i]->isSeparator());
+            else
+                QCOMPARE(buttons[i], frame->Action(bar[i]));
+        }
+        QCOMPARE(frame->ToolBar().iconSize(), QSize(16, 16));
+        for (int id : bar)
+            if (id != 0)
+                QVERIFY2(!frame->Action(id)->icon().isNull(), qPrintable(QString::number(id)));
+
+        // Exactly these keys, and F5 bound to nothing.
+        struct {
+            int id;
+            const char* key;
+        } const keys[] = {{cmd::ID_FILE_ADD, "Ctrl+O"}, {cmd::ID_FILE_REMOVE, "Del"}, {cmd::ID_TOOLS_EDIT, "F2"},
+                          {cmd::ID_TOOLS_PROGRAM, "F4"}, {cmd::ID_NEXT_PANE, "F6"}, {cmd::ID_PREV_PANE, "Shift+F6"},
+                          {cmd::ID_TOOLS_BUILD, "F7"}};
+        int bound = 0;
+        for (QAction* action : frame->actions()) {
+            if (action->shortcut().isEmpty())
+                continue;
+            ++bound;
+            QVERIFY(action->shortcut() != QKeySequence(Qt::Key_F5));
+        }
+        QCOMPARE(bound, 7);
+        for (const auto& k : keys)
+            QCOMPARE(frame->Action(k.id)->shortcut(), QKeySequence(QString::fromLatin1(k.key)));
+
+        // Commands nobody handles are disabled; the pane toggles are checked while shown.
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_TOOLS_BUILD)->isEnabled());
+        QVERIFY(!frame->ProgramDlg().ProgramButton().isEnabled());
+        QVERIFY(frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
+        CViewRecorder view;
+        frame->SetViewTarget(&view);
+        frame->UpdateCommandUI();
+        QVERIFY(frame->Action(cmd::ID_TOOLS_PROGRAM)->isEnabled());
+        QVERIFY(frame->ProgramDlg().ProgramButton().isEnabled());
+        view.m_bSelection = false;
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->ProgramDlg().ProgramButton().isEnabled());
+        view.m_bSelection = true;
+        frame->UpdateCommandUI();
+        // The program window's button issues the Program command through the routing.
+        frame->ProgramDlg().ProgramButton().click();
+        QCOMPARE(view.m_commands, std::vector<int>{cmd::ID_TOOLS_PROGRAM});
+        frame->ExecuteCommand(cmd::ID_VIEW_BROWSER);
+        QVERIFY(frame->DockBar(cmd::ID_VIEW_BROWSER)->isHidden());
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
+        frame->SetViewTarget(nullptr);
+        QVERIFY(Closed(*frame));
+    }
+
+    void restartRestoresLayoutVisibilityAndPlacement()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        {
+            auto frame = MakeFrame();
+            QVERIFY(frame);
+            QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+            frame->resize(820, 610);
+            frame->addDockWidget(Qt::RightDockWidgetArea, frame->DockBar(cmd::ID_VIEW_OUTPUT));
+            frame->ExecuteCommand(cmd::ID_VIEW_BROWSER);
+            frame->ExecuteCommand(cmd::ID_VIEW_STATUS_BAR);
+            QTRY_COMPARE(frame->size(), QSize(820, 610));
+            QVERIFY(Closed(*frame));
+        }
+        m_pStore = std::make_unique<CQtSettingsStore>();
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QCOMPARE(frame->size(), QSize(820, 610));
+        QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_OUTPUT)), Qt::RightDockWidgetArea);
+        QVERIFY(frame->DockBar(cmd::ID_VIEW_BROWSER)->isHidden());
+        QVERIFY(frame->statusBar()->isHidden());
+        QVERIFY(frame->DockBar(cmd::ID_VIEW_TERMINAL)->isVisible());
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
+        QVERIFY(!frame->Action(cmd::ID_VIEW_STATUS_BAR)->isChecked());
+        QVERIFY(frame->Action(cmd::ID_VIEW_TERMINAL)->isChecked());
+        QVERIFY(Closed(*frame));
+    }
+
+    void malformedSavedLayoutGivesTheDefault()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        QSettings& raw = m_pStore->Settings();
+        raw.setValue(QStringLiteral("MainFrame/State"), QByteArray("not a layout at all"));
+        raw.setValue(QStringLiteral("MainFrame/Geometry"), QByteArray("\x01\x02garbage"));
+        raw.sync();
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QCOMPARE(frame->size(), QSize(700, 480));
+        QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_BROWSER)), Qt::LeftDockWidgetArea);
+        QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_PROGRAM)), Qt::TopDockWidgetArea);
+        QVERIFY(frame->DockBar(cmd::ID_VIEW_OUTPUT)->isVisible());
+        QVERIFY(Closed(*frame));
+    }
+
+    void portHeldByAnotherProgramIsReportedAndTheWindowStillOpens()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        CPortHolder holder(far.SlavePath());
+        QVERIFY(holder.Held());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QVERIFY(!frame->Serial().IsOpen());
+        const auto boxes = m_pPrompt->Boxes();
+        QCOMPARE(boxes.size(), std::size_t(1));
+        const std::string prefix = "Failed to open " + far.SlavePath() + "\r\n\r\n";
+        QVERIFY2(boxes[0].m_strText.rfind(prefix, 0) == 0, boxes[0].m_strText.c_str());
+        QVERIFY2(boxes[0].m_strText.size() > prefix.size(), "the system's text is missing");
+
+        // Hiding and showing the terminal retries the port: still held, then free.
+        frame->ExecuteCommand(cmd::ID_VIEW_TERMINAL);
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
+        frame->ExecuteCommand(cmd::ID_VIEW_TERMINAL);
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
+        QVERIFY(m_pPrompt->Boxes()[1].m_strText.rfind("Port open error!\r\n\r\n", 0) == 0);
+        QVERIFY(!frame->Serial().IsOpen());
+        holder.Release();
+        frame->ExecuteCommand(cmd::ID_VIEW_TERMINAL);
+        frame->ExecuteCommand(cmd::ID_VIEW_TERMINAL);
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
+        QVERIFY(frame->Serial().IsOpen());
+        // Hiding the terminal leaves the port open.
+        frame->ExecuteCommand(cmd::ID_VIEW_TERMINAL);
+        QVERIFY(frame->Serial().IsOpen());
+        QVERIFY(Closed(*frame));
+        QVERIFY(!frame->Serial().IsOpen());
+    }
+
+    void boardTextAppearsInTheTerminal()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->Serial().IsOpen());
+        CTerminalCtrl& terminal = frame->Terminal();
+        // A line end split over two blocks, a backspace, a bell and a byte above 0x7F.
+        far.Write("abc\r");
+        QTRY_COMPARE(terminal.toPlainText(), QStringLiteral("abc"));
+        far.Write("\nde\bf\x07g\x81h");
+        QTRY_COMPARE(terminal.toPlainText(), QStringLiteral("abc\ndfgh"));
+        // Backspaces past the start change nothing more than there is.
+        far.Write("\b\b\b\b\b\b\b\b\b\b");
+        QTRY_COMPARE(terminal.toPlainText(), QString());
+        far.Write("\bok");
+        QTRY_COMPARE(terminal.toPlainText(), QStringLiteral("ok"));
+        QVERIFY(Closed(*frame));
+    }
+
+    void typedKeysGoToTheBoardAndAreNotShown()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        CViewRecorder view;
+        frame->SetViewTarget(&view);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        frame->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(frame.get()));
+        CTerminalCtrl& terminal = frame->Terminal();
+        terminal.setFocus();
+        QVERIFY(frame->Serial().IsOpen());
+
+        QTest::keyClicks(&terminal, QStringLiteral("ab"));
+        QTest::keyClick(&terminal, Qt::Key_Backspace);
+        QTest::keyClick(&terminal, Qt::Key_Return);
+        QTest::keyClick(&terminal, Qt::Key_V, Qt::ControlModifier);
+        QTest::keyClick(&terminal, Qt::Key_Delete);
+        QTest::keyClick(&terminal, Qt::Key_Tab);
+        QTest::keyClick(&terminal, Qt::Key_Backspace);
+        std::string wire;
+        const std::string expected = std::string("ab\x08\x0D\x16\x09\x08");
+        QTRY_VERIFY_WITH_TIMEOUT((wire += far.ReadAvailable()) == expected, 5000);
+        QCOMPARE(terminal.toPlainText(), QString());
+        // Delete stayed in the terminal: the frame's Delete command did not run.
+        QVERIFY(view.m_commands.empty());
+
+        // With the port closed nothing goes anywhere, and Delete reaches the frame's command.
+        frame->Serial().Close();
+        terminal.setFocus();
+        QTest::keyClicks(&terminal, QStringLiteral("xy"));
+        QTest::keyClick(&terminal, Qt::Key_Delete);
+        QCOMPARE(view.m_commands, std::vector<int>{cmd::ID_FILE_REMOVE});
+        QCOMPARE(terminal.toPlainText(), QString());
+        QTest::qWait(50);
+        QCOMPARE(far.ReadAvailable(), std::string());
+        frame->SetViewTarget(nullptr);
+        QVERIFY(Closed(*frame));
+    }
+
+    void downloadStepsBothBarsAndLeavesThemIdle()
+    {
+        CBoardSimulator sim;
+        QVERIFY(!sim.Start());
+        SetPort(sim.SlavePath());
+        std::vector<std::uint8_t> data(40);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<std::uint8_t>(i * 7);
+        const std::string hex = MakeHex(data);
+        const std::string path = WriteFile("small.hex", hex);
+        const int n = static_cast<int>(hex.size());
+
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->Serial().IsOpen());
+        struct CSample {
+            int status, program, upper;
+            bool text;
+        };
+        std::vector<CSample> samples;
+        connect(frame.get(), &CMainFrame::downloadProgress, this,
+                [&](int s, int p, int u, bool t) { samples.push_back({s, p, u, t}); });
+        frame->StartDownload(path);
+        QVERIFY(frame->IsDownloadRunning());
+        frame->StartDownload(path); // dropped while one runs
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 20000);
+        QCOMPARE(m_pPrompt->Texts(), std::vector<std::string>{"Programming has been completed!"});
+        QVERIFY(sim.WaitForDownloads(1, std::chrono::seconds(1)));
+
+        // Begin, N+2 steps, end.
+        QCOMPARE(samples.size(), std::size_t(n + 4));
+        QCOMPARE(samples.front().upper, n + 2);
+        QCOMPARE(samples.front().status, 0);
+        QVERIFY(samples.front().text);
+        for (int i = 1; i <= n + 2; ++i) {
+            QCOMPARE(samples[i].status, i);
+            QCOMPARE(samples[i].program, i);
+        }
+        QCOMPARE(samples.back().status, 0);
+        QCOMPARE(samples.back().program, 0);
+        QVERIFY(!samples.back().text);
+        for (CPercentProgressCtrl* bar : {&frame->StatusProgress(), &frame->ProgramDlg().Progress()}) {
+            QCOMPARE(bar->GetPos(), 0);
+            QVERIFY(!bar->IsTextShown());
+            QVERIFY(bar->BkColour() == CLR_FACE_COLOUR);
+        }
+        QVERIFY(Closed(*frame));
+    }
+
+    void boardErrorShowsTheProgrammingErrorBox()
+    {
+        CBoardSimOptions options;
+        options.m_monitor.m_nErrorAtRecord = 1;
+        // A paced line, so the error arrives while the file is still being sent.
+        options.m_nBaud = 9600;
+        CBoardSimulator sim(options);
+        QVERIFY(!sim.Start());
+        SetPort(sim.SlavePath());
+        // Larger than the pseudo-terminal's buffer, so the job is still writing when it comes.
+        std::vector<std::uint8_t> data(3000, 0x5A);
+        const std::string path = WriteFile("error.hex", MakeHex(data));
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        frame->StartDownload(path);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 20000);
+        const auto boxes = m_pPrompt->Boxes();
+        QVERIFY(!boxes.empty());
+        QCOMPARE(boxes.back().m_strText,
+                 std::string("An error occured while programming.\r\nCheck out the terminal window."));
+        QCOMPARE(boxes.back().m_strCaption, std::string("Quillorex Programmer"));
+        QCOMPARE(frame->StatusProgress().GetPos(), 0);
+        QVERIFY(Closed(*frame));
+    }
+
+    void closingDuringADownloadWaitsForItsEnd()
+    {
+        // A slow line: the file would take many seconds.
+        CBoardSimOptions options;
+        options.m_nBaud = 2400;
+        CBoardSimulator sim(options);
+        QVERIFY(!sim.Start());
+        SetPort(sim.SlavePath());
+        std::vector<std::uint8_t> data(3000, 0x33);
+        const std::string path = WriteFile("large.hex", MakeHex(data));
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        int steps = 0;
+        connect(frame.get(), &CMainFrame::downloadProgress, this, [&](int s, int, int, bool) { steps = s; });
+        bool closingSeen = false;
+        connect(frame.get(), &CMainFrame::closing, this, [&] { closingSeen = true; });
+        frame->StartDownload(path);
+        QTRY_VERIFY_WITH_TIMEOUT(steps >= 5, 10000);
+
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!frame->close()); // held back until the job has ended
+        QVERIFY(frame->isVisible());
+        QVERIFY(frame->Serial().IsOpen());
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->isVisible(), 5000);
+        QVERIFY(timer.elapsed() < 5000);
+        QVERIFY(closingSeen);
+        QVERIFY(!frame->IsDownloadRunning());
+        QVERIFY(!frame->Serial().IsOpen());
+        // A stopped job shows no box of its own.
+        for (const auto& text : m_pPrompt->Texts())
+            QVERIFY2(text.find("Programming has been completed!") == std::string::npos, text.c_str());
+        frame.reset();
+    }
+
+    void destroyingTheFrameDuringADownloadJoinsTheJob()
+    {
+        CBoardSimOptions options;
+        options.m_nBaud = 2400;
+        CBoardSimulator sim(options);
+        QVERIFY(!sim.Start());
+        SetPort(sim.SlavePath());
+        const std::string path = WriteFile("large2.hex", MakeHex(std::vector<std::uint8_t>(512, 0x11)));
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        int steps = 0;
+        connect(frame.get(), &CMainFrame::downloadProgress, this, [&](int s, int, int, bool) { steps = s; });
+        frame->StartDownload(path);
+        QTRY_VERIFY_WITH_TIMEOUT(steps >= 3, 10000);
+        frame.reset();
+    }
+};
+
+QTEST_MAIN(MainFrameTest)
+#include "main_frame_test.moc"
