@@ -276,6 +276,10 @@ void CQxProgView::OnBuild()
     if (!SingleSelection(entry) || !EnsureTool(true))
         return;
     CBuildCommand command = MakeBuildCommand(m_tools.Get(), entry);
+    // A folder that cannot be entered leaves the builder in the current directory, as a failed
+    // change of directory always did.
+    if (!command.m_strWorkingDir.empty() && !IsDirectory(command.m_strWorkingDir))
+        command.m_strWorkingDir.clear();
     if (m_callbacks.m_showOutputPane)
         m_callbacks.m_showOutputPane();
     if (m_pRunner)

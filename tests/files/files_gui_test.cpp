@@ -1,0 +1,591 @@
+// The window side of the file list and its tools on the offscreen platform, with real parts: a
+// settings store in memory, real list files, real builder and editor scripts (under folders
+// with blanks), the desktop's associations read by GIO from folders this test fills.
+
+#include "app/commands.h"
+#include "app/memory_settings_store.h"
+#include "app/messages.h"
+#include "files/desktop_launcher.h"
+#include "files/options_dlg.h"
+#include "files/output_ctrl.h"
+#include "files/qx_prog_view.h"
+#include "recording_prompt.h"
+#include "temp_dir.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
+#include <QUrl>
+#include <QtTest>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <thread>
+
+namespace {
+// A named pipe a launched script writes its arguments to; Read waits for them with a deadline.
+class CFifo {
+public:
+    explicit CFifo(std::string path) : m_strPath(std::move(path))
+    {
+        mkfifo(m_strPath.c_str(), 0600);
+        m_fd = open(m_strPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    }
+    ~CFifo()
+    {
+        if (m_fd >= 0)
+            close(m_fd);
+    }
+    const std::string& Path() const { return m_strPath; }
+    // Everything written until the writer closes, or what came before the time-out.
+    std::string Read(int timeoutMs)
+    {
+        std::string text;
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        bool seenWriter = false;
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return text;
+            pollfd pfd{m_fd, POLLIN, 0};
+            if (poll(&pfd, 1, static_cast<int>(left.count())) <= 0)
+                return text;
+            char buffer[512];
+            ssize_t n = read(m_fd, buffer, sizeof buffer);
+            if (n > 0) {
+                seenWriter = true;
+                text.append(buffer, static_cast<std::size_t>(n));
+            } else if (n == 0 && seenWriter) {
+                return text;
+            } else if (n == 0) {
+                // No writer yet: wait for one without spinning.
+                close(m_fd);
+                m_fd = open(m_strPath.c_str(), O_RDONLY | O_CLOEXEC);
+                int flags = fcntl(m_fd, F_GETFL);
+                fcntl(m_fd, F_SETFL, flags | O_NONBLOCK);
+            }
+        }
+    }
+
+private:
+    std::string m_strPath;
+    int m_fd = -1;
+};
+
+class CTestView : public CQxProgView {
+public:
+    using CQxProgView::CQxProgView;
+    QStringList m_toAdd;
+
+protected:
+    QStringList ChooseFilesToAdd() override { return m_toAdd; }
+};
+
+class CTestOptionsDlg : public COptionsDlg {
+public:
+    using COptionsDlg::COptionsDlg;
+    QString m_strChosen;
+
+protected:
+    QString ChooseExecutable() override { return m_strChosen; }
+};
+
+QString Q(const std::string& s)
+{
+    return QString::fromStdString(s);
+}
+} // namespace
+
+class FilesGuiTest : public QObject {
+    Q_OBJECT
+
+private:
+    CTempDir m_xdg;
+    std::string m_strAssocFifo;
+
+    struct CViewSetup {
+        CMemorySettingsStore m_store;
+        CToolSettings m_tools;
+        CRecordingPrompt m_prompt{IDCANCEL};
+        COutputCtrl m_output;
+        std::vector<std::string> m_downloads;
+        int m_nOptions = 0;
+        int m_nShowOutput = 0;
+        std::function<void()> m_onOptions;
+        std::unique_ptr<CTestView> m_pView;
+
+        explicit CViewSetup(const std::string& startDir)
+        {
+            m_tools.SetStartDir(startDir + "/");
+            CQxProgView::CCallbacks cb;
+            cb.m_startDownload = [this](const std::string& path) { m_downloads.push_back(path); };
+            cb.m_showOutputPane = [this] { ++m_nShowOutput; };
+            cb.m_onOptions = [this] {
+                ++m_nOptions;
+                if (m_onOptions)
+                    m_onOptions();
+            };
+            m_pView = std::make_unique<CTestView>(m_store, m_tools, m_prompt, &m_output, cb);
+            m_pView->OnInitialUpdate();
+        }
+        void Select(std::initializer_list<int> rows)
+        {
+            // One change of selection, as a click would make.
+            QItemSelection selection;
+            for (int row : rows)
+                selection.select(m_pView->model()->index(row, 0), m_pView->model()->index(row, 0));
+            m_pView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        }
+        // Waits for the build to end and shows all of its output.
+        QString BuildOutput()
+        {
+            if (!m_output.WaitUntilDone(10000))
+                return QStringLiteral("<build did not end>");
+            QCoreApplication::sendPostedEvents();
+            m_output.FlushPending();
+            return m_output.toPlainText();
+        }
+    };
+
+private slots:
+    void initTestCase()
+    {
+        // The desktop's associations come from folders of this test only: one application,
+        // the default for text/plain, which writes the path it is given to a pipe.
+        std::filesystem::create_directories(m_xdg / "data/applications");
+        std::filesystem::create_directories(m_xdg / "sys");
+        std::filesystem::create_directories(m_xdg / "config");
+        std::filesystem::create_directory_symlink("/usr/share/mime", m_xdg / "sys/mime");
+        m_strAssocFifo = m_xdg / "assoc.fifo";
+        std::string app = m_xdg.Write("assoc-app", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + m_strAssocFifo + "'\n", true);
+        m_xdg.Write("data/applications/qxtest-assoc.desktop",
+                    "[Desktop Entry]\nType=Application\nName=QxTest\nExec=" + app + " %f\nMimeType=text/plain;\n");
+        m_xdg.Write("config/mimeapps.list", "[Default Applications]\ntext/plain=qxtest-assoc.desktop\n");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_xdg / "data"));
+        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(m_xdg / "sys"));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_xdg / "config"));
+        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(m_xdg / "config"));
+    }
+
+    // --- output window ---
+
+    void outputStartShowsTheCommandLineThenTheRunsInOrder()
+    {
+        CTempDir dir;
+        std::string script = dir.Write("say hello", "#!/bin/sh\nprintf 'first'\nprintf ' second\\n'\n", true);
+        COutputCtrl output;
+        output.setPlainText(QStringLiteral("old text"));
+        std::string line = "\"" + script + "\"";
+        QVERIFY(output.Start(line, false));
+        QCOMPARE(output.toPlainText(), Q(line));
+        QVERIFY(output.WaitUntilDone(10000));
+        QCoreApplication::sendPostedEvents();
+        output.FlushPending();
+        QCOMPARE(output.toPlainText(), Q(line) + QStringLiteral("first second\n"));
+    }
+
+    void outputFailedStartKeepsTheTextAndAppendsTheMessage()
+    {
+        COutputCtrl output;
+        output.setPlainText(QStringLiteral("previous"));
+        QVERIFY(!output.Start("/nonexistent/builder x", false));
+        QCoreApplication::sendPostedEvents();
+        output.FlushPending();
+        QCOMPARE(output.toPlainText(), QStringLiteral("previousUnable to start /nonexistent/builder x\n"));
+    }
+
+    void outputDecodesCharactersSplitBetweenRunsAndKeepsOrder()
+    {
+        COutputCtrl output;
+        // "é" and "€" split over runs posted from another thread; then 600 bytes in 256/256/88.
+        std::string big(600, 'z');
+        std::thread poster([&] {
+            output.AppendOutput("caf\xC3", false);
+            output.AppendOutput("\xA9 \xE2\x82", true);
+            output.AppendOutput("\xAC|", false);
+            output.AppendOutput("", false);
+            output.AppendOutput(std::string_view(big).substr(0, 256), false);
+            output.AppendOutput(std::string_view(big).substr(256, 256), false);
+            output.AppendOutput(std::string_view(big).substr(512), false);
+        });
+        poster.join();
+        QCoreApplication::sendPostedEvents();
+        output.FlushPending();
+        QCOMPARE(output.toPlainText(), QString::fromUtf8("café €|") + QString(600, QLatin1Char('z')));
+    }
+
+    void outputDropsRunsOfAnEarlierChildQueuedBeforeANewStart()
+    {
+        CTempDir dir;
+        COutputCtrl output;
+        QVERIFY(output.Start("printf early", false));
+        QVERIFY(output.WaitUntilDone(10000));
+        // The first child's run is still queued when the second starts.
+        QVERIFY(output.Start("printf late", false));
+        QVERIFY(output.WaitUntilDone(10000));
+        QCoreApplication::sendPostedEvents();
+        output.FlushPending();
+        QCOMPARE(output.toPlainText(), QStringLiteral("printf latelate"));
+    }
+
+    // --- the list and its rules through the view ---
+
+    void listFileIsReadAtStartAndWrittenAtTheEndWithWidths()
+    {
+        CTempDir dir;
+        std::string file = dir.Write("one.hex", "123");
+        dir.Write("lastfiles.lst", file + "  \r\n\r\n/missing/two.bin\r\n");
+        {
+            CViewSetup s(dir.Path());
+            QCOMPARE(s.m_pView->rowCount(), 2);
+            QCOMPARE(s.m_pView->item(0, 0)->text(), QStringLiteral("one.hex"));
+            QCOMPARE(s.m_pView->item(0, 1)->text(), QStringLiteral("3"));
+            QCOMPARE(s.m_pView->item(0, 2)->text(), Q(dir.Path()));
+            QCOMPARE(s.m_pView->item(1, 1)->text(), QString());
+            QVERIFY(s.m_pView->item(1, 1)->textAlignment() & Qt::AlignRight);
+            QCOMPARE(s.m_pView->columnWidth(2), 240);
+            s.m_pView->setColumnWidth(2, 300);
+            s.m_pView->AddFile("/missing/Zed.hex");
+        }
+        QCOMPARE(QByteArray::fromStdString(ReadWholeFile(dir / "lastfiles.lst")),
+                 QByteArray::fromStdString(file + "\r\n/missing/two.bin\r\n/missing/Zed.hex\r\n"));
+        CViewSetup again(dir.Path());
+        QCOMPARE(again.m_pView->rowCount(), 3);
+    }
+
+    void widthsComeFromTheStore()
+    {
+        CTempDir dir;
+        CMemorySettingsStore store;
+        store.WriteProfileInt("FLCWidth0", 200);
+        CToolSettings tools;
+        tools.SetStartDir(dir.Path() + "/");
+        CRecordingPrompt prompt;
+        CQxProgView view(store, tools, prompt, nullptr, {});
+        view.OnInitialUpdate();
+        QCOMPARE(view.columnWidth(0), 200);
+        QCOMPARE(view.columnWidth(1), 60);
+        QVERIFY(view.horizontalHeader()->sectionsMovable());
+        QVERIFY(view.showGrid());
+        view.SaveFileList();
+        QCOMPARE(store.GetProfileInt("FLCWidth1", -1), 60);
+        QCOMPARE(store.GetProfileInt("FLCWidth2", -1), 240);
+    }
+
+    void statesAndTextsForZeroOneAndTwoSelectedRows()
+    {
+        CTempDir dir;
+        CViewSetup s(dir.Path());
+        QSignalSpy program(s.m_pView.get(), &CQxProgView::ProgramEnabledChanged);
+        s.m_pView->AddFile("/w/a.hex");
+        s.m_pView->AddFile("/w/b.hex");
+        auto state = [&](int id) {
+            CCmdUI ui;
+            ui.m_nID = id;
+            if (!s.m_pView->OnUpdateCommand(ui))
+                return std::string("unhandled");
+            return std::string(ui.m_bEnabled ? "on" : "off") + (ui.m_strText ? " " + *ui.m_strText : "");
+        };
+        QCOMPARE(state(cmd::ID_TOOLS_PROGRAM), std::string("off"));
+        QCOMPARE(state(cmd::ID_FILE_REMOVE), std::string("off"));
+        QCOMPARE(state(cmd::ID_FILE_REMOVE_ALL), std::string("on"));
+        QCOMPARE(state(cmd::ID_FILE_ADD), std::string("on"));
+        QCOMPARE(state(cmd::ID_TOOLS_OPTIONS), std::string("unhandled"));
+        QCOMPARE(program.count(), 0);
+        s.Select({1});
+        QCOMPARE(program.last().at(0).toBool(), true);
+        QCOMPARE(state(cmd::ID_TOOLS_PROGRAM), std::string("on &Program 'b.hex'"));
+        QCOMPARE(state(cmd::ID_TOOLS_EDIT), std::string("on &Edit 'b.hex'"));
+        QCOMPARE(state(cmd::ID_FILE_REMOVE), std::string("on &Remove 'b.hex'"));
+        s.Select({0, 1});
+        QCOMPARE(state(cmd::ID_TOOLS_BUILD), std::string("off"));
+        QCOMPARE(state(cmd::ID_FILE_REMOVE), std::string("on"));
+        // The program window's button follows: disabled again at two rows.
+        QCOMPARE(program.last().at(0).toBool(), false);
+        // The pop-up shows the last texts the commands were given.
+        std::unique_ptr<QMenu> menu(s.m_pView->CreateContextMenu(nullptr));
+        QStringList texts;
+        for (QAction* a : menu->actions())
+            texts << (a->isSeparator() ? QStringLiteral("-") : a->text() + (a->isEnabled() ? "" : " (off)"));
+        QCOMPARE(texts, (QStringList{"&Program 'b.hex' (off)", "&Build\tF7 (off)", "&Debug\tF5 (off)", "&Edit 'b.hex' (off)",
+                                     "-", "&Add...\tCtrl+O", "&Remove 'b.hex'", "Re&move All"}));
+        // Program takes the first selected row.
+        s.m_pView->OnCommand(cmd::ID_TOOLS_PROGRAM);
+        QCOMPARE(s.m_downloads, std::vector<std::string>{"/w/a.hex"});
+    }
+
+    void removeDeletesEverySelectedRowAndRemoveAllTheRest()
+    {
+        CTempDir dir;
+        CViewSetup s(dir.Path());
+        s.m_pView->m_toAdd = {"/w/e.hex", "/w/d.hex", "/w/c.hex", "/w/b.hex", "/w/a.hex"};
+        s.m_pView->OnCommand(cmd::ID_FILE_ADD);
+        QCOMPARE(s.m_pView->rowCount(), 5);
+        s.Select({0, 2, 4});
+        s.m_pView->OnCommand(cmd::ID_FILE_REMOVE);
+        QCOMPARE(s.m_pView->rowCount(), 2);
+        QCOMPARE(s.m_pView->item(0, 0)->text(), QStringLiteral("b.hex"));
+        QCOMPARE(s.m_pView->item(1, 0)->text(), QStringLiteral("d.hex"));
+        QCOMPARE(s.m_pView->Files().Count(), 2);
+        s.m_pView->OnCommand(cmd::ID_FILE_REMOVE_ALL);
+        QCOMPARE(s.m_pView->rowCount(), 0);
+        QVERIFY(s.m_prompt.Boxes().empty());
+    }
+
+    void dropsAddFilesAndIgnoreFolders()
+    {
+        CTempDir dir;
+        CViewSetup s(dir.Path());
+        std::string a = dir.Write("a.hex", "1");
+        std::string b = dir.Write("b.bin", "22");
+        std::filesystem::create_directory(dir / "folder");
+        auto mime = [](const std::vector<std::string>& paths) {
+            auto* data = new QMimeData;
+            QList<QUrl> urls;
+            for (const std::string& p : paths)
+                urls << QUrl::fromLocalFile(Q(p));
+            data->setUrls(urls);
+            return data;
+        };
+        std::unique_ptr<QMimeData> folderOnly(mime({dir / "folder"}));
+        QDragEnterEvent enterFolder(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, folderOnly.get(), Qt::LeftButton,
+                                    Qt::NoModifier);
+        QCoreApplication::sendEvent(s.m_pView->viewport(), &enterFolder);
+        QVERIFY(!enterFolder.isAccepted());
+
+        std::unique_ptr<QMimeData> mixed(mime({dir / "folder", a, b}));
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, mixed.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(s.m_pView->viewport(), &enter);
+        QVERIFY(enter.isAccepted());
+        QCOMPARE(enter.dropAction(), Qt::CopyAction);
+        QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, mixed.get(), Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(s.m_pView->viewport(), &drop);
+        QCOMPARE(s.m_pView->rowCount(), 2);
+        QCOMPARE(s.m_pView->GetEntryPath(0), a);
+        QCOMPARE(s.m_pView->GetEntryPath(1), b);
+    }
+
+    // --- tool commands ---
+
+    void buildRunsTheBuilderUnderAPathWithABlank()
+    {
+        CTempDir dir;
+        std::filesystem::create_directories(dir / "my tools");
+        std::filesystem::create_directories(dir / "My Work");
+        std::string builder = dir.Write("my tools/build", "#!/bin/sh\nprintf '[%s]' \"$@\"\nprintf ' in %s\\n' \"$PWD\"\n", true);
+        std::string target = dir.Write("My Work/a.hex", ":00000001FF\n");
+        std::string before = std::filesystem::current_path().string();
+        CViewSetup s(dir.Path());
+        CToolSettingsValues v;
+        v.m_strBuilder = builder;
+        s.m_tools.Set(v);
+        s.m_pView->AddFile(target);
+        s.Select({0});
+        s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
+        QCOMPARE(s.m_nShowOutput, 1);
+        const QString line = Q("\"" + builder + "\" \"" + dir.Path() + "/My Work/a\"");
+        QCOMPARE(s.BuildOutput(), line + Q("[" + dir.Path() + "/My Work/a] in " + dir.Path() + "/My Work\n"));
+        QCOMPARE(std::filesystem::current_path().string(), before);
+
+        // Extension kept, working directory unchanged.
+        v.m_bRemoveExtension = 0;
+        v.m_bChangeWorkingDir = 0;
+        s.m_tools.Set(v);
+        s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
+        QCOMPARE(s.BuildOutput(), Q("\"" + builder + "\" \"" + target + "\"[" + target + "] in " + before + "\n"));
+    }
+
+    void buildAndEditOfAHostileNameRunNothingElse()
+    {
+        CTempDir dir;
+        std::filesystem::create_directories(dir / "a b");
+        std::string target = dir.Write("a b/$(touch pwned).hex", "x");
+        std::string builder = dir.Write("build", "#!/bin/sh\nprintf '<%s>' \"$@\"\n", true);
+        CFifo fifo(dir / "editor.fifo");
+        std::string editor = dir.Write("edit", "#!/bin/sh\nprintf '<%s>' \"$@\" > '" + fifo.Path() + "'\n", true);
+        CViewSetup s(dir.Path());
+        CToolSettingsValues v;
+        v.m_strBuilder = builder;
+        v.m_strEditor = editor;
+        v.m_bUseAssocApp = 0;
+        s.m_tools.Set(v);
+        s.m_pView->AddFile(target);
+        s.Select({0});
+        s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
+        QVERIFY(s.BuildOutput().endsWith(Q("<" + dir.Path() + "/a b/$(touch pwned)>")));
+        s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
+        QCOMPARE(Q(fifo.Read(10000)), Q("<" + target + ">"));
+        for (const std::string& where : {dir / "pwned", dir / "a b/pwned", std::filesystem::current_path().string() + "/pwned"})
+            QVERIFY2(!std::filesystem::exists(where), where.c_str());
+    }
+
+    void missingBuilderPromptsAndCancelStopsOkOpensOptions()
+    {
+        CTempDir dir;
+        CViewSetup s(dir.Path());
+        s.m_pView->AddFile("/w/a.hex");
+        s.Select({0});
+        s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
+        QCOMPARE(s.m_prompt.Boxes().size(), std::size_t(1));
+        QCOMPARE(s.m_prompt.Boxes()[0].m_strText, std::string(CQxProgView::kBuilderMissing));
+        QCOMPARE(s.m_prompt.Boxes()[0].m_strCaption, std::string("Quillorex Programmer"));
+        QCOMPARE(s.m_prompt.Boxes()[0].m_nType, MB_OKCANCEL);
+        QCOMPARE(s.m_nOptions, 0);
+        QCOMPARE(s.m_nShowOutput, 0);
+
+        // OK opens the options; a builder still empty afterwards ends the command silently.
+        s.m_prompt.SetAnswer(IDOK);
+        s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
+        QCOMPARE(s.m_nOptions, 1);
+        QCOMPARE(s.m_nShowOutput, 0);
+        // OK, and the options set a builder: the build runs.
+        s.m_onOptions = [&] {
+            CToolSettingsValues v = s.m_tools.Get();
+            v.m_strBuilder = "printf";
+            s.m_tools.Set(v);
+        };
+        s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
+        QCOMPARE(s.m_nShowOutput, 1);
+        QCOMPARE(s.BuildOutput(), QStringLiteral("printf /w/a/w/a"));
+
+        s.m_pView->OnCommand(cmd::ID_TOOLS_DEBUG);
+        QCOMPARE(s.m_prompt.Boxes().back().m_strText, std::string(CQxProgView::kDebuggerMissing));
+        QCOMPARE(s.m_nOptions, 3);
+    }
+
+    void debugAndEditUseTheAssociationFirst()
+    {
+        CTempDir dir;
+        CViewSetup s(dir.Path());
+        std::string text = dir.Write("notes.txt", "plain text\n");
+        std::string binary = dir.Write("image.qxbin", std::string("\x7F\x01\x02\x00\xFF\xFE", 6));
+        QCOMPARE(CDesktopLauncher::ContentTypeOf(text), std::string("text/plain"));
+        QCOMPARE(CDesktopLauncher::OpenWithAssociation(binary), CDesktopLauncher::EResult::NoAssociation);
+
+        CFifo assoc(m_strAssocFifo);
+        CFifo tool(dir / "tool.fifo");
+        std::string debugger = dir.Write("dbg", "#!/bin/sh\nprintf 'dbg<%s>' \"$@\" > '" + tool.Path() + "'\n", true);
+        std::string editor = dir.Write("ed", "#!/bin/sh\nprintf 'ed<%s>' \"$@\" > '" + tool.Path() + "'\n", true);
+        CToolSettingsValues v;
+        v.m_strDebugger = debugger;
+        v.m_strEditor = editor;
+        s.m_tools.Set(v);
+        s.m_pView->AddFile(text);
+        s.m_pView->AddFile(binary);
+        const int textRow = s.m_pView->GetEntryPath(0) == text ? 0 : 1;
+
+        // Debug on a file with an association opens it there and never starts the debugger.
+        s.Select({textRow});
+        s.m_pView->OnCommand(cmd::ID_TOOLS_DEBUG);
+        QCOMPARE(Q(assoc.Read(10000)), Q(text + "\n"));
+        // Without one, the debugger gets the path.
+        s.Select({1 - textRow});
+        s.m_pView->OnCommand(cmd::ID_TOOLS_DEBUG);
+        QCOMPARE(Q(tool.Read(10000)), Q("dbg<" + binary + ">"));
+        // Edit with the association option off always runs the editor.
+        v.m_bUseAssocApp = 0;
+        s.m_tools.Set(v);
+        s.Select({textRow});
+        s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
+        QCOMPARE(Q(tool.Read(10000)), Q("ed<" + text + ">"));
+        // An empty editor setting means the desktop's text editor.
+        v.m_strEditor.clear();
+        s.m_tools.Set(v);
+        s.Select({1 - textRow});
+        s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
+        QCOMPARE(Q(assoc.Read(10000)), Q(binary + "\n"));
+    }
+
+    // --- options dialog ---
+
+    void optionsProgramCommandsCheckBoxEnablesItsFields()
+    {
+        CToolSettingsValues v;
+        v.m_bUsePrePostPgmCmd = 0;
+        CTestOptionsDlg dlg(v);
+        auto enabled = [&] {
+            QStringList states;
+            for (int id : {1019, 1020, 1017, 1018})
+                states << (dlg.findChild<QWidget*>(QString::number(id))->isEnabled() ? "on" : "off");
+            return states.join(',');
+        };
+        QCOMPARE(enabled(), QStringLiteral("off,off,off,off"));
+        auto* box = dlg.findChild<QCheckBox*>(QStringLiteral("1011"));
+        QVERIFY(box);
+        box->click();
+        QCOMPARE(enabled(), QStringLiteral("on,on,on,on"));
+        box->click();
+        QCOMPARE(enabled(), QStringLiteral("off,off,off,off"));
+        QCOMPARE(dlg.findChild<QCheckBox*>(QStringLiteral("1011"))->text(), QStringLiteral("&Use Quillorex program commands"));
+        QVERIFY(!dlg.IsGripVisible());
+    }
+
+    void optionsBrowseKeepsTypedTextAndOkWritesAllNineKeys()
+    {
+        CToolSettings settings;
+        CToolSettingsValues v;
+        v.m_strEditor = "gedit";
+        settings.Set(v);
+        CTestOptionsDlg dlg(settings.Get());
+        dlg.findChild<QLineEdit*>(QStringLiteral("1004"))->setText(QStringLiteral("kate"));
+        dlg.m_strChosen = QStringLiteral("/opt/my tools/asm");
+        dlg.OnBrowse(COptionsDlg::IDC_BROWSE_BUILDER);
+        QCOMPARE(dlg.findChild<QLineEdit*>(QStringLiteral("1002"))->text(), QStringLiteral("/opt/my tools/asm"));
+        QCOMPARE(dlg.findChild<QLineEdit*>(QStringLiteral("1004"))->text(), QStringLiteral("kate"));
+        dlg.m_strChosen.clear(); // a cancelled browse changes nothing
+        dlg.OnBrowse(COptionsDlg::IDC_BROWSE_DEBUGGER);
+        QCOMPARE(dlg.findChild<QLineEdit*>(QStringLiteral("1003"))->text(), QString());
+        dlg.findChild<QLineEdit*>(QStringLiteral("1017"))->clear();
+        dlg.accept();
+        QCOMPARE(dlg.Values().m_strBuilder, std::string("/opt/my tools/asm"));
+        QCOMPARE(dlg.Values().m_strEditor, std::string("kate"));
+        QCOMPARE(dlg.Values().m_strProgramCmd, std::string());
+    }
+
+    void optionsOkStoresEverythingAndCancelNothing()
+    {
+        CMemorySettingsStore store;
+        CToolSettings settings;
+        CToolSettingsValues v;
+        v.m_strBuilder = "make";
+        settings.Set(v);
+        auto answer = [](const char* button, const QString& editorText) {
+            QTimer::singleShot(0, [button, editorText] {
+                QWidget* dlg = QApplication::activeModalWidget();
+                QVERIFY(dlg);
+                dlg->findChild<QLineEdit*>(QStringLiteral("1004"))->setText(editorText);
+                dlg->findChild<QCheckBox*>(QStringLiteral("1009"))->setChecked(false);
+                dlg->findChild<QPushButton*>(QString::fromLatin1(button))->click();
+            });
+        };
+        answer("2", QStringLiteral("cancelled"));
+        QVERIFY(!COptionsDlg::OnOptions(nullptr, settings, store));
+        QCOMPARE(settings.Get(), v);
+        QVERIFY(store.WriteLog().empty());
+
+        answer("1", QStringLiteral("kate"));
+        QVERIFY(COptionsDlg::OnOptions(nullptr, settings, store));
+        v.m_strEditor = "kate";
+        v.m_bRemoveExtension = 0;
+        QCOMPARE(settings.Get(), v);
+        QCOMPARE(store.WriteLog(), (std::vector<std::string>{"Builder", "RemoveExtension", "ChangeWorkingDir", "Debugger",
+                                                             "Editor", "UseAssocApp", "UsePrePostPgmCmd", "ProgramCmd",
+                                                             "CmdAfterProgram"}));
+        QCOMPARE(store.GetProfileString("Editor", "?"), std::string("kate"));
+        QCOMPARE(store.GetProfileInt("RemoveExtension", 9), 0);
+    }
+};
+
+QTEST_MAIN(FilesGuiTest)
+#include "files_gui_test.moc"
