@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <system_error>
 
-CSerialListener::CSerialListener() = default;
+CSerialListener::CSerialListener() : m_evtThreadEnded(std::make_unique<CEvent>(true, true)) {}
 
 CSerialListener::~CSerialListener()
 {
@@ -40,6 +40,7 @@ std::error_code CSerialListener::StartListener()
     if (!IsOpen() || !m_hListenEvent)
         return SetLastError(ESerialError::InvalidHandle);
     m_bThreadEnded = false;
+    m_evtThreadEnded->Reset();
     m_nListenerResult = 0;
     m_pListenerCategory = nullptr;
     try {
@@ -58,8 +59,6 @@ std::error_code CSerialListener::StopListener(std::uint32_t /*timeout*/)
         SetEventMask(GetEventMask());
         m_hThread.join();
         m_bStopping = false;
-        m_nListenerResult = 0;
-        m_pListenerCategory = nullptr;
     }
     return SetLastError({});
 }
@@ -67,6 +66,11 @@ std::error_code CSerialListener::StopListener(std::uint32_t /*timeout*/)
 bool CSerialListener::IsListening() const
 {
     return m_hThread.joinable() && !m_bThreadEnded.load();
+}
+
+bool CSerialListener::WaitListenerEnd(std::uint32_t timeout)
+{
+    return m_evtThreadEnded->Wait(timeout);
 }
 
 std::error_code CSerialListener::ListenerResult() const
@@ -83,6 +87,7 @@ void CSerialListener::ListenerThreadProc()
         m_nListenerResult = code.value();
         m_pListenerCategory = code ? &code.category() : nullptr;
         m_bThreadEnded = true;
+        m_evtThreadEnded->Set();
     };
     CEvent& event = *m_hListenEvent;
     event.Reset();

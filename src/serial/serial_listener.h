@@ -29,9 +29,11 @@ public:
     virtual void OnEvent(std::uint32_t events, std::uint32_t errors) = 0;
 
     bool IsListening() const;
-    // The code the listener thread ended with (0 while it runs or after a stop; a device that
-    // went away leaves ENODEV here, a failing wait its own code).
+    // The code the listener thread ended with: 0 while it runs or after a stop; ENODEV when the
+    // device went away (hang-up, adapter pulled); a failing wait's own code otherwise.
     std::error_code ListenerResult() const;
+    // True once the listener thread has ended on its own or been stopped (within timeout ms).
+    bool WaitListenerEnd(std::uint32_t timeout = INFINITE);
 
 private:
     void ListenerThreadProc();
@@ -40,6 +42,7 @@ private:
     std::thread m_hThread;
     std::unique_ptr<CEvent> m_hListenEvent;
     std::atomic<bool> m_bThreadEnded{false};
+    std::unique_ptr<CEvent> m_evtThreadEnded;
     std::atomic<int> m_nListenerResult{0};
     std::atomic<const std::error_category*> m_pListenerCategory{nullptr};
 };

@@ -1,15 +1,16 @@
 // The serial line on POSIX (Linux): termios2 through ioctl, poll for every wait.
 //
-// Waits: every poll also watches two eventfds, one set for good by Close (so a Read, a Write
-// and the listener's wait all end at once) and one set when the event mask changes (ends the
-// listener's wait). A third eventfd is set by every Read that takes bytes.
+// Waits: every poll also watches an eventfd that Close sets for good (so a Read, a Write and
+// the listener's wait all end at once) and one set when the event mask changes (ends the
+// listener's wait).
 //
 // Arrival events: a terminal cannot be peeked, and poll reports "readable" for as long as
-// bytes sit unread, so the wait keeps count of the bytes it has reported (bytes read so far
-// plus bytes still queued). It reports EV_RXCHAR only when that total grows. While reported
-// bytes sit unread it does not poll for input at all; it sleeps until a Read takes bytes (then
-// it looks again) or the mask changes or the port closes. Nobody reading therefore costs no
-// CPU; bytes that arrive meanwhile are reported after the next Read.
+// bytes sit unread. So the event wait moves arriving bytes from the driver into a bounded
+// receive buffer of ours (64 KB) and reports EV_RXCHAR when it has moved new ones; Read takes
+// from that buffer first, then from the driver. The driver's queue is thus empty while the
+// listener waits, and "readable" means new bytes. When nobody reads and the buffer is full,
+// the wait stops polling for input (the driver's queue and flow control take over) and sleeps
+// until a Read makes room, the mask changes or the port closes: no CPU is spent on unread bytes.
 
 #include "serial/serial_backend.h"
 #include "serial/serial_error.h"
@@ -29,6 +30,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 namespace {
 
@@ -96,18 +98,26 @@ private:
     // 1460 at the deadline.
     std::error_code WaitReady(short what, const CDeadline& deadline);
     bool ReadCounters(serial_icounter_struct& counters);
-    std::uint64_t BytesArrived(std::error_code& code);
+    // Moves what the driver holds into the receive buffer (caller holds m_rxMutex). Returns the
+    // bytes moved; sets hungUp at end-of-file or EIO.
+    std::size_t PullLocked(bool& hungUp, std::error_code& code);
+    std::size_t TakeLocked(unsigned char* out, std::size_t size);
 
     int m_fd = -1;
     int m_fdClose = -1;
     int m_fdMask = -1;
-    int m_fdRead = -1;
+    int m_fdRead = -1;  // set by Read when it takes from the receive buffer
+    int m_fdData = -1;  // set by the event wait when it fills the receive buffer
     termios2 m_original{};
     bool m_bHaveCounters = false;
-    std::atomic<std::uint64_t> m_nBytesRead{0};
 
-    // Listener side (one waiter at a time).
-    std::uint64_t m_nReported = 0;
+    static constexpr std::size_t kRxSize = 64 * 1024;
+    std::mutex m_rxMutex; // the receive buffer, and the order of reads from the driver
+    std::vector<unsigned char> m_rx = std::vector<unsigned char>(kRxSize);
+    std::size_t m_nRxHead = 0;
+    std::size_t m_nRxCount = 0;
+
+    // Event-wait side (one waiter at a time).
     bool m_bHungUp = false;
     serial_icounter_struct m_eventCounters{};
 
@@ -151,7 +161,7 @@ std::error_code CPosixSerial::Open(const std::string& path)
         return fail(code, true);
     }
 
-    int fds[3] = {-1, -1, -1};
+    int fds[4] = {-1, -1, -1, -1};
     for (int& e : fds) {
         e = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
         if (e < 0) {
@@ -168,9 +178,13 @@ std::error_code CPosixSerial::Open(const std::string& path)
     m_fdClose = fds[0];
     m_fdMask = fds[1];
     m_fdRead = fds[2];
+    m_fdData = fds[3];
     m_original = original;
-    m_nBytesRead = 0;
-    m_nReported = 0;
+    {
+        std::lock_guard lock(m_rxMutex);
+        m_nRxHead = 0;
+        m_nRxCount = 0;
+    }
     m_bHungUp = false;
     serial_icounter_struct counters{};
     m_bHaveCounters = ReadCounters(counters);
@@ -193,7 +207,7 @@ void CPosixSerial::Close()
     ::ioctl(m_fd, TIOCNXCL);
     ::flock(m_fd, LOCK_UN);
     ::close(m_fd);
-    for (int* e : {&m_fdClose, &m_fdMask, &m_fdRead}) {
+    for (int* e : {&m_fdClose, &m_fdMask, &m_fdRead, &m_fdData}) {
         ::close(*e);
         *e = -1;
     }
@@ -298,42 +312,95 @@ std::error_code CPosixSerial::WaitReady(short what, const CDeadline& deadline)
     }
 }
 
+std::size_t CPosixSerial::TakeLocked(unsigned char* out, std::size_t size)
+{
+    std::size_t taken = 0;
+    while (taken < size && m_nRxCount > 0) {
+        const std::size_t run = std::min({size - taken, m_nRxCount, kRxSize - m_nRxHead});
+        std::copy_n(m_rx.data() + m_nRxHead, run, out + taken);
+        m_nRxHead = (m_nRxHead + run) % kRxSize;
+        m_nRxCount -= run;
+        taken += run;
+    }
+    return taken;
+}
+
+std::size_t CPosixSerial::PullLocked(bool& hungUp, std::error_code& code)
+{
+    std::size_t moved = 0;
+    while (m_nRxCount < kRxSize) {
+        const std::size_t tail = (m_nRxHead + m_nRxCount) % kRxSize;
+        const std::size_t room = std::min(kRxSize - m_nRxCount, kRxSize - tail);
+        ssize_t n = ::read(m_fd, m_rx.data() + tail, room);
+        if (n > 0) {
+            m_nRxCount += static_cast<std::size_t>(n);
+            moved += static_cast<std::size_t>(n);
+            continue;
+        }
+        if (n == 0 || errno == EIO) {
+            hungUp = true;
+        } else if (errno == EINTR) {
+            continue;
+        } else if (errno != EAGAIN) {
+            code = LastErrno();
+        }
+        break;
+    }
+    return moved;
+}
+
 std::error_code CPosixSerial::Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,
     CDeadline deadline)
 {
     done = 0;
     auto* bytes = static_cast<unsigned char*>(buffer);
-    bool waited = false;
-    while (done < size) {
-        ssize_t n = ::read(m_fd, bytes + done, size - done);
-        if (n > 0) {
-            done += static_cast<std::size_t>(n);
-            m_nBytesRead.fetch_add(static_cast<std::uint64_t>(n));
-            eventfd_write(m_fdRead, 1);
-            waited = false;
-            if (!waitAll)
+    for (;;) {
+        DrainEventFd(m_fdData);
+        bool hungUp = false;
+        std::error_code code;
+        {
+            // Buffered bytes are older than the driver's: take them first, under one lock.
+            std::lock_guard lock(m_rxMutex);
+            const std::size_t taken = TakeLocked(bytes + done, size - done);
+            done += taken;
+            if (taken > 0)
+                eventfd_write(m_fdRead, 1);
+            while (done < size) {
+                ssize_t n = ::read(m_fd, bytes + done, size - done);
+                if (n > 0) {
+                    done += static_cast<std::size_t>(n);
+                    continue;
+                }
+                if (n == 0 || errno == EIO)
+                    hungUp = true;
+                else if (errno == EINTR)
+                    continue;
+                else if (errno != EAGAIN)
+                    code = LastErrno();
                 break;
-            continue;
+            }
         }
-        if (n == 0)
-            return Errno(ENODEV); // the other side went away (hang-up)
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN)
-            return LastErrno();
-        if (!waitAll)
-            break;
-        if (waited) {
-            // Ready yet nothing to read: the line reports an error state; let read say it.
-            pollfd probe{m_fd, POLLIN, 0};
-            if (::poll(&probe, 1, 0) > 0 && (probe.revents & (POLLHUP | POLLERR | POLLNVAL)))
-                return Errno(ENODEV);
-        }
-        if (std::error_code code = WaitReady(POLLIN, deadline))
+        if (done == size || (done > 0 && !waitAll))
+            return {};
+        if (hungUp)
+            return Errno(ENODEV); // the other side went away
+        if (code)
             return code;
-        waited = true;
+        if (!waitAll)
+            return {};
+        // Wait for the driver or for the event wait filling our buffer.
+        pollfd fds[3] = {{m_fd, POLLIN, 0}, {m_fdClose, POLLIN, 0}, {m_fdData, POLLIN, 0}};
+        int n = ::poll(fds, 3, PollTimeout(deadline));
+        if (n < 0 && errno != EINTR)
+            return LastErrno();
+        if (n > 0 && fds[1].revents)
+            return Errno(ECANCELED);
+        if (n == 0)
+            return ESerialError::Timeout;
+        if (n > 0 && (fds[0].revents & (POLLHUP | POLLERR | POLLNVAL)) && !(fds[0].revents & POLLIN)
+            && !(fds[2].revents & POLLIN))
+            return Errno(ENODEV);
     }
-    return {};
 }
 
 std::error_code CPosixSerial::Write(const void* data, std::size_t size, std::size_t& done,
@@ -370,21 +437,6 @@ bool CPosixSerial::ReadCounters(serial_icounter_struct& counters)
     return ::ioctl(m_fd, TIOCGICOUNT, &counters) == 0;
 }
 
-// Bytes that have arrived since the open: taken by Read plus still queued.
-std::uint64_t CPosixSerial::BytesArrived(std::error_code& code)
-{
-    for (;;) {
-        std::uint64_t before = m_nBytesRead.load();
-        int queued = 0;
-        if (::ioctl(m_fd, TIOCINQ, &queued) != 0) {
-            code = LastErrno();
-            return 0;
-        }
-        if (m_nBytesRead.load() == before)
-            return before + static_cast<std::uint64_t>(std::max(queued, 0));
-    }
-}
-
 std::error_code CPosixSerial::WaitEvents(std::uint32_t mask, std::uint32_t& events, CDeadline deadline)
 {
     events = 0;
@@ -392,14 +444,17 @@ std::error_code CPosixSerial::WaitEvents(std::uint32_t mask, std::uint32_t& even
         if (DrainEventFd(m_fdMask))
             return {}; // the mask was set again: end with no events
         DrainEventFd(m_fdRead);
-        std::error_code code;
-        std::uint64_t arrived = BytesArrived(code);
-        if (code)
-            return m_bHungUp ? Errno(ENODEV) : code;
-        if (arrived > m_nReported) {
-            if (mask & EV_RXCHAR)
+        bool full = false;
+        {
+            std::lock_guard lock(m_rxMutex);
+            std::error_code code;
+            if (PullLocked(m_bHungUp, code) > 0) {
                 events |= EV_RXCHAR;
-            m_nReported = arrived;
+                eventfd_write(m_fdData, 1);
+            }
+            if (code)
+                return code;
+            full = m_nRxCount == kRxSize;
         }
         serial_icounter_struct now{};
         if (m_bHaveCounters && ReadCounters(now)) {
@@ -425,10 +480,9 @@ std::error_code CPosixSerial::WaitEvents(std::uint32_t mask, std::uint32_t& even
         if (m_bHungUp)
             return Errno(ENODEV);
 
-        // Poll for input only while every arrived byte has been read; otherwise wait for a Read.
-        const bool unread = arrived > m_nBytesRead.load();
+        // With the buffer full, input waits in the driver until a Read makes room.
         pollfd fds[4] = {{m_fdClose, POLLIN, 0}, {m_fdMask, POLLIN, 0}, {m_fdRead, POLLIN, 0},
-            {m_fd, static_cast<short>(unread ? 0 : POLLIN), 0}};
+            {m_fd, static_cast<short>(full ? 0 : POLLIN), 0}};
         int n = ::poll(fds, 4, PollTimeout(deadline));
         if (n < 0) {
             if (errno == EINTR)

@@ -1,0 +1,533 @@
+// The serial port over real pseudo-terminals: open and its failures, settings and their
+// read-back, transfers with their time-outs and codes, hang-up, and Close from another thread.
+
+#include "pty_pair.h"
+
+#include "app/event.h"
+#include "serial/serial_device_name.h"
+#include "serial/serial_port.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <future>
+#include <string>
+#include <thread>
+
+namespace {
+
+std::error_code Sys(int value)
+{
+    return {value, std::system_category()};
+}
+
+const std::error_code kInvalidHandle = ESerialError::InvalidHandle;
+
+class SerialPortTest : public ::testing::Test {
+protected:
+    CPtyPair m_pty;
+    CSerialPort m_port;
+
+    void OpenOverlapped() { ASSERT_FALSE(m_port.Open(m_pty.SlavePath(), 0, 0, true)); }
+    void OpenBlocking() { ASSERT_FALSE(m_port.Open(m_pty.SlavePath(), 0, 0, false)); }
+};
+
+// ---- Device names ----------------------------------------------------------------------------
+
+struct DeviceNameRow {
+    const char* m_name;
+    const char* m_path;
+};
+
+class DeviceNameTest : public ::testing::TestWithParam<DeviceNameRow> {};
+
+TEST_P(DeviceNameTest, MapsToPath)
+{
+    EXPECT_EQ(SerialDevicePath(GetParam().m_name), GetParam().m_path);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, DeviceNameTest, ::testing::Values(
+    DeviceNameRow{"COM1", "/dev/ttyS0"},
+    DeviceNameRow{"COM10", "/dev/ttyS9"},
+    DeviceNameRow{"COM25", "/dev/ttyS24"},
+    DeviceNameRow{"COM0", "/dev/COM0"},
+    DeviceNameRow{"COM", "/dev/COM"},
+    DeviceNameRow{"COM1x", "/dev/COM1x"},
+    DeviceNameRow{"com1", "/dev/com1"},
+    DeviceNameRow{"ttyUSB0", "/dev/ttyUSB0"},
+    DeviceNameRow{"pts/3", "/dev/pts/3"},
+    DeviceNameRow{"/dev/ttyACM1", "/dev/ttyACM1"},
+    DeviceNameRow{"/tmp/some link", "/tmp/some link"}));
+
+// ---- Open and close --------------------------------------------------------------------------
+
+TEST_F(SerialPortTest, OpenSetsDefaultsAndRawMode)
+{
+    OpenOverlapped();
+    EXPECT_TRUE(m_port.IsOpen());
+    EXPECT_EQ(m_port.GetEventMask(), 0x00C1u);
+    EXPECT_EQ(m_port.GetDataBits(), 8);
+    EXPECT_EQ(m_port.GetParity(), 0);
+    EXPECT_EQ(m_port.GetStopBits(), 0);
+    EXPECT_EQ(m_port.GetHandshake(), 0);
+    // Raw: every byte value passes unchanged in both directions.
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all.push_back(static_cast<char>(i));
+    ASSERT_FALSE(m_port.Write(all.data(), 256, nullptr, nullptr, 2000));
+    EXPECT_EQ(m_pty.Receive(256), all);
+    m_pty.Send(all);
+    std::string got;
+    char buffer[255];
+    for (int round = 0; round < 100 && got.size() < 256; ++round) {
+        std::uint32_t count = 0;
+        ASSERT_FALSE(m_port.Read(buffer, sizeof buffer, &count, nullptr, INFINITE));
+        got.append(buffer, count);
+        if (count == 0)
+            std::this_thread::yield();
+    }
+    EXPECT_EQ(got, all);
+}
+
+TEST_F(SerialPortTest, OpenTwiceKeepsTheFirstOpening)
+{
+    OpenOverlapped();
+    EXPECT_EQ(m_port.Open(m_pty.SlavePath(), 0, 0, true), std::error_code(ESerialError::AlreadyInitialized));
+    EXPECT_EQ(m_port.LastError(), std::error_code(ESerialError::AlreadyInitialized));
+    EXPECT_TRUE(m_port.IsOpen());
+    ASSERT_FALSE(m_port.Write("still here"));
+    EXPECT_EQ(m_pty.Receive(10), "still here");
+}
+
+TEST_F(SerialPortTest, ClosedPortRefusesEverythingButOpenAndClose)
+{
+    char buffer[4];
+    std::uint32_t count = 77;
+    EXPECT_EQ(m_port.Close(), std::error_code());
+    EXPECT_EQ(m_port.Configure(9600, 8, 0, 0), kInvalidHandle);
+    EXPECT_EQ(m_port.SetHandshake(0), kInvalidHandle);
+    EXPECT_EQ(m_port.SetReadMode(0), kInvalidHandle);
+    EXPECT_EQ(m_port.SetEventMask(1), kInvalidHandle);
+    EXPECT_EQ(m_port.SetEventChar('x', true), kInvalidHandle);
+    EXPECT_EQ(m_port.WaitEvent(nullptr, INFINITE), kInvalidHandle);
+    EXPECT_EQ(m_port.Write("x"), kInvalidHandle);
+    EXPECT_EQ(m_port.Read(buffer, 4, &count), kInvalidHandle);
+    EXPECT_EQ(count, 0u);
+    std::uint32_t errors = 5;
+    EXPECT_EQ(m_port.ClearLineErrors(errors), kInvalidHandle);
+    EXPECT_EQ(m_port.GetBaudRate(), -1);
+    EXPECT_EQ(m_port.GetDataBits(), -1);
+    EXPECT_EQ(m_port.GetParity(), -1);
+    EXPECT_EQ(m_port.GetStopBits(), -1);
+    EXPECT_EQ(m_port.GetHandshake(), -1);
+    EXPECT_EQ(m_port.LastError(), kInvalidHandle);
+    EXPECT_EQ(m_port.GetEventMask(), 0u);
+    EXPECT_EQ(m_port.GetEventChar(), 0);
+    EXPECT_EQ(m_port.TakeEvents(), 0u);
+    EXPECT_EQ(m_port.Close(), std::error_code());
+}
+
+TEST_F(SerialPortTest, OpenFailuresLeaveThePortClosed)
+{
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("qx_serial_open_" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    std::ofstream(dir / "plain") << "not a line";
+
+    struct Row {
+        std::string m_device;
+        std::error_code m_code;
+    };
+    const Row rows[] = {
+        {(dir / "missing").string(), Sys(ENOENT)},
+        {"ttyQX_none_such", Sys(ENOENT)},
+        {"", Sys(ENOENT)},
+        {(dir / "plain").string(), Sys(ENOTTY)},
+        {"/dev/null", Sys(ENOTTY)},
+        {dir.string(), Sys(EISDIR)},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.m_device);
+        CSerialPort port;
+        EXPECT_EQ(port.Open(row.m_device, 0, 0, true), row.m_code);
+        EXPECT_EQ(port.LastError(), row.m_code);
+        EXPECT_FALSE(port.IsOpen());
+    }
+    fs::remove_all(dir);
+}
+
+TEST_F(SerialPortTest, SecondOpenerIsBusyUntilTheFirstCloses)
+{
+    OpenOverlapped();
+    CSerialPort other;
+    EXPECT_EQ(other.Open(m_pty.SlavePath(), 0, 0, true), Sys(EBUSY));
+    EXPECT_FALSE(other.IsOpen());
+    // The failed open must not have taken or kept anything.
+    EXPECT_EQ(m_port.Write("a"), std::error_code());
+    ASSERT_FALSE(m_port.Close());
+    EXPECT_EQ(other.Open(m_pty.SlavePath(), 0, 0, true), std::error_code());
+    // And the lock goes with the close, so the first can have it back.
+    ASSERT_FALSE(other.Close());
+    EXPECT_EQ(m_port.Open(m_pty.SlavePath(), 0, 0, true), std::error_code());
+}
+
+TEST_F(SerialPortTest, CloseRestoresTheLineAsItWas)
+{
+    // Another descriptor keeps the slave's settings alive and lets us look at them.
+    int fd = ::open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    termios before{};
+    ASSERT_EQ(::tcgetattr(fd, &before), 0);
+    before.c_lflag |= ICANON | ECHO;
+    before.c_iflag |= ICRNL;
+    ASSERT_EQ(::tcsetattr(fd, TCSANOW, &before), 0);
+
+    OpenOverlapped();
+    termios during{};
+    ASSERT_EQ(::tcgetattr(fd, &during), 0);
+    EXPECT_EQ(during.c_lflag & (ICANON | ECHO), 0u);
+    EXPECT_EQ(during.c_iflag & ICRNL, 0u);
+    EXPECT_NE(during.c_cflag & CLOCAL, 0u);
+    ASSERT_FALSE(m_port.Configure(57600, 8, 0, 2));
+    ASSERT_FALSE(m_port.Close());
+
+    termios after{};
+    ASSERT_EQ(::tcgetattr(fd, &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
+    ::close(fd);
+}
+
+// ---- Line settings ---------------------------------------------------------------------------
+
+struct LineRow {
+    std::uint32_t m_baud;
+    int m_dataBits;
+    int m_stopBits;
+};
+
+class SerialLineTest : public SerialPortTest, public ::testing::WithParamInterface<LineRow> {};
+
+TEST_P(SerialLineTest, ConfigureReadsBack)
+{
+    OpenOverlapped();
+    ASSERT_FALSE(m_port.Configure(4800, 8, 0, 0));
+    const LineRow& row = GetParam();
+    std::error_code code = m_port.Configure(row.m_baud, static_cast<std::uint8_t>(row.m_dataBits), 0,
+        static_cast<std::uint8_t>(row.m_stopBits));
+    if (!code) {
+        EXPECT_EQ(m_port.GetBaudRate(), static_cast<int>(row.m_baud));
+        EXPECT_EQ(m_port.GetDataBits(), row.m_dataBits);
+        EXPECT_EQ(m_port.GetStopBits(), row.m_stopBits);
+        EXPECT_EQ(m_port.GetParity(), 0);
+    } else {
+        // A pseudo-terminal holds 8 data bits only: the refusal must leave the line as it was.
+        EXPECT_EQ(code, Sys(EINVAL));
+        EXPECT_NE(row.m_dataBits, 8);
+        EXPECT_EQ(m_port.GetBaudRate(), 4800);
+        EXPECT_EQ(m_port.GetDataBits(), 8);
+        EXPECT_EQ(m_port.GetStopBits(), 0);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, SerialLineTest, ::testing::Values(
+    LineRow{1200, 8, 0}, LineRow{9600, 8, 0}, LineRow{115200, 8, 2}, LineRow{2000000, 8, 0},
+    LineRow{9600, 7, 0}, LineRow{19200, 6, 2},
+    LineRow{14400, 8, 0},  // not a termios constant: set through its own divisor
+    LineRow{56000, 8, 0}, LineRow{250000, 8, 0}, LineRow{110, 5, 1}, LineRow{300, 5, 0}));
+
+TEST_F(SerialPortTest, ConfigureRefusesWhatNoUartSends)
+{
+    OpenOverlapped();
+    ASSERT_FALSE(m_port.Configure(38400, 8, 0, 2));
+    struct Row {
+        std::uint32_t m_baud;
+        int m_dataBits, m_parity, m_stopBits;
+    };
+    const Row rows[] = {
+        {9600, 8, 0, 1}, // one and a half stop bits need 5 data bits
+        {9600, 5, 0, 2}, // two stop bits with 5 data bits
+        {9600, 9, 0, 0}, {9600, 4, 0, 0}, {9600, 8, 5, 0}, {9600, 8, -1, 0}, {9600, 8, 0, 3},
+        {0, 8, 0, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.m_baud << " " << row.m_dataBits << " "
+                                        << row.m_parity << " " << row.m_stopBits);
+        EXPECT_EQ(m_port.Configure(row.m_baud, static_cast<std::uint8_t>(row.m_dataBits), row.m_parity,
+                      static_cast<std::uint8_t>(row.m_stopBits)), Sys(EINVAL));
+        EXPECT_EQ(m_port.GetBaudRate(), 38400);
+        EXPECT_EQ(m_port.GetDataBits(), 8);
+        EXPECT_EQ(m_port.GetStopBits(), 2);
+    }
+}
+
+TEST_F(SerialPortTest, ParityEitherHoldsOrIsRefusedWithoutChange)
+{
+    // A pseudo-terminal drops parity; a real line keeps it. Either way nothing is half-set.
+    OpenOverlapped();
+    ASSERT_FALSE(m_port.Configure(4800, 8, 0, 0));
+    for (int parity = 1; parity <= 4; ++parity) {
+        SCOPED_TRACE(parity);
+        std::error_code code = m_port.Configure(9600, 8, parity, 0);
+        if (!code) {
+            EXPECT_EQ(m_port.GetParity(), parity);
+            EXPECT_EQ(m_port.GetBaudRate(), 9600);
+        } else {
+            EXPECT_EQ(code, Sys(EINVAL));
+            EXPECT_EQ(m_port.GetParity(), 0);
+            EXPECT_EQ(m_port.GetBaudRate(), 4800);
+        }
+    }
+    ASSERT_FALSE(m_port.Configure(9600, 8, 0, 0));
+    EXPECT_EQ(m_port.GetParity(), 0);
+}
+
+TEST_F(SerialPortTest, HandshakeKindsAndReadModes)
+{
+    OpenOverlapped();
+    ASSERT_FALSE(m_port.SetHandshake(CSerialPort::HandshakeHardware));
+    EXPECT_EQ(m_port.GetHandshake(), 1);
+    EXPECT_EQ(m_port.SetHandshake(3), std::error_code(ESerialError::InvalidArg));
+    EXPECT_EQ(m_port.SetHandshake(-1), std::error_code(ESerialError::InvalidArg));
+    EXPECT_EQ(m_port.GetHandshake(), 1);
+    ASSERT_FALSE(m_port.SetHandshake(CSerialPort::HandshakeSoftware));
+    EXPECT_EQ(m_port.GetHandshake(), 2);
+    ASSERT_FALSE(m_port.SetHandshake(CSerialPort::HandshakeNone));
+    EXPECT_EQ(m_port.GetHandshake(), 0);
+    // The handshake survives a change of the line settings.
+    ASSERT_FALSE(m_port.SetHandshake(CSerialPort::HandshakeHardware));
+    ASSERT_FALSE(m_port.Configure(9600, 8, 0, 0));
+    EXPECT_EQ(m_port.GetHandshake(), 1);
+
+    EXPECT_EQ(m_port.SetReadMode(2), std::error_code(ESerialError::InvalidArg));
+    EXPECT_EQ(m_port.SetReadMode(CSerialPort::ReadModeWaitAll), std::error_code());
+    EXPECT_EQ(m_port.SetReadMode(CSerialPort::ReadModeImmediate), std::error_code());
+}
+
+TEST_F(SerialPortTest, EventCharAndMask)
+{
+    OpenOverlapped();
+    EXPECT_EQ(m_port.GetEventChar(), 0);
+    ASSERT_FALSE(m_port.SetEventChar('\r', false));
+    EXPECT_EQ(m_port.GetEventChar(), '\r');
+    EXPECT_EQ(m_port.GetEventMask(), 0x00C1u);
+    ASSERT_FALSE(m_port.SetEventChar('\n', true));
+    EXPECT_EQ(m_port.GetEventMask(), 0x00C1u | EV_RXFLAG);
+    ASSERT_FALSE(m_port.SetEventMask(EV_RXCHAR));
+    EXPECT_EQ(m_port.GetEventMask(), EV_RXCHAR);
+}
+
+// ---- Transfers -------------------------------------------------------------------------------
+
+TEST_F(SerialPortTest, ImmediateReadOfNothingReturnsAtOnce)
+{
+    OpenOverlapped();
+    char buffer[255];
+    std::uint32_t count = 99;
+    EXPECT_EQ(m_port.Read(buffer, 255, &count, nullptr, INFINITE), std::error_code());
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(m_port.Read(buffer, 255, nullptr, nullptr, 10), std::error_code());
+}
+
+TEST_F(SerialPortTest, BlockingUsePortRefusesRecordsAndTimeouts)
+{
+    OpenBlocking();
+    CEvent event(true);
+    COverlapped record{&event, {}, 0};
+    std::uint32_t count = 5;
+    EXPECT_EQ(m_port.Write("data", 4, &count, nullptr, 1000), std::error_code(ESerialError::InvalidFunction));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(m_port.Write("data", 4, nullptr, &record, INFINITE), std::error_code(ESerialError::InvalidFunction));
+    char buffer[8];
+    EXPECT_EQ(m_port.Read(buffer, 8, nullptr, nullptr, 5), std::error_code(ESerialError::InvalidFunction));
+    EXPECT_EQ(m_port.WaitEvent(&record, INFINITE), std::error_code(ESerialError::InvalidFunction));
+    EXPECT_EQ(m_pty.ReceiveAvailable(), "");
+    // The plain blocking forms work.
+    ASSERT_FALSE(m_port.Write("data", 4, &count, nullptr, INFINITE));
+    EXPECT_EQ(count, 4u);
+    EXPECT_EQ(m_pty.Receive(4), "data");
+}
+
+TEST_F(SerialPortTest, TextWriteSendsWithoutTerminator)
+{
+    OpenOverlapped();
+    std::uint32_t count = 0;
+    ASSERT_FALSE(m_port.Write("L\r", &count));
+    EXPECT_EQ(count, 2u);
+    EXPECT_EQ(m_pty.Receive(3, std::chrono::milliseconds(200)), "L\r");
+}
+
+TEST_F(SerialPortTest, WriteThatCannotFinishTimesOut)
+{
+    OpenOverlapped();
+    // Nobody reads at the far end: the line takes some kilobytes, then the write must give up.
+    std::string big(1 << 20, 'x');
+    std::uint32_t count = 0;
+    EXPECT_EQ(m_port.Write(big.data(), static_cast<std::uint32_t>(big.size()), &count, nullptr, 300),
+        std::error_code(ESerialError::Timeout));
+    EXPECT_GT(count, 0u);
+    EXPECT_LT(count, big.size());
+    // What the line took arrives intact; the rest was never sent.
+    EXPECT_EQ(m_pty.Receive(count + 1, std::chrono::milliseconds(500)), big.substr(0, count));
+}
+
+TEST_F(SerialPortTest, WaitAllReadCollectsEveryByteOrReportsWhatCame)
+{
+    OpenOverlapped();
+    ASSERT_FALSE(m_port.SetReadMode(CSerialPort::ReadModeWaitAll));
+    auto sender = std::async(std::launch::async, [this] {
+        m_pty.Send("hello ");
+        m_pty.Send("world");
+    });
+    char buffer[11];
+    std::uint32_t count = 0;
+    ASSERT_EQ(m_port.Read(buffer, 11, &count, nullptr, 5000), std::error_code());
+    sender.get();
+    EXPECT_EQ(std::string(buffer, count), "hello world");
+
+    m_pty.Send("part");
+    EXPECT_EQ(m_port.Read(buffer, 11, &count, nullptr, 200), std::error_code(ESerialError::Timeout));
+    // The bytes taken before the time ran out are not lost.
+    EXPECT_EQ(std::string(buffer, count), "part");
+}
+
+TEST_F(SerialPortTest, RecordCompletesAndSignalsItsEvent)
+{
+    OpenOverlapped();
+    CEvent event(true);
+    COverlapped record{&event, {}, 0};
+    std::uint32_t count = 0;
+    ASSERT_FALSE(m_port.Write("abc", 3, &count, &record, INFINITE));
+    EXPECT_TRUE(event.IsSet());
+    EXPECT_EQ(record.m_nTransferred, 3u);
+    EXPECT_EQ(record.m_code, std::error_code());
+    EXPECT_EQ(m_pty.Receive(3), "abc");
+}
+
+TEST_F(SerialPortTest, WaitEventReportsArrivalOnceAndTimesOut)
+{
+    OpenOverlapped();
+    EXPECT_EQ(m_port.WaitEvent(nullptr, 50), std::error_code(ESerialError::Timeout));
+    m_pty.Send("x");
+    ASSERT_EQ(m_port.WaitEvent(nullptr, 5000), std::error_code());
+    EXPECT_EQ(m_port.TakeEvents(), EV_RXCHAR);
+    EXPECT_EQ(m_port.TakeEvents(), 0u);
+    // The byte is still unread: it is not reported a second time.
+    EXPECT_EQ(m_port.WaitEvent(nullptr, 100), std::error_code(ESerialError::Timeout));
+    // A masked-out arrival is not reported either.
+    ASSERT_FALSE(m_port.SetEventMask(EV_BREAK));
+    char buffer[4];
+    ASSERT_FALSE(m_port.Read(buffer, 4));
+    m_pty.Send("y");
+    EXPECT_EQ(m_port.WaitEvent(nullptr, 5000), std::error_code()); // ended by the new mask
+    EXPECT_EQ(m_port.TakeEvents(), 0u);
+    EXPECT_EQ(m_port.WaitEvent(nullptr, 100), std::error_code(ESerialError::Timeout));
+}
+
+TEST_F(SerialPortTest, SettingTheMaskEndsAWaitOnAnotherThread)
+{
+    OpenOverlapped();
+    auto waiter = std::async(std::launch::async, [this] { return m_port.WaitEvent(nullptr, INFINITE); });
+    EXPECT_EQ(waiter.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
+    ASSERT_FALSE(m_port.SetEventMask(m_port.GetEventMask()));
+    EXPECT_EQ(waiter.get(), std::error_code());
+    EXPECT_EQ(m_port.TakeEvents(), 0u);
+}
+
+TEST_F(SerialPortTest, PseudoTerminalHasNoLineErrorCounters)
+{
+    OpenOverlapped();
+    std::uint32_t errors = 1;
+    EXPECT_EQ(m_port.ClearLineErrors(errors), std::error_code());
+    EXPECT_EQ(errors, 0u);
+}
+
+// ---- The far end goes away -------------------------------------------------------------------
+
+TEST_F(SerialPortTest, HangUpEndsWaitsAndFailsTransfers)
+{
+    OpenOverlapped();
+    auto waiter = std::async(std::launch::async, [this] { return m_port.WaitEvent(nullptr, INFINITE); });
+    m_pty.CloseMaster();
+    EXPECT_EQ(waiter.get(), Sys(ENODEV));
+    EXPECT_EQ(m_port.WaitEvent(nullptr, INFINITE), Sys(ENODEV));
+    char buffer[16];
+    std::uint32_t count = 0;
+    EXPECT_TRUE(m_port.Read(buffer, sizeof buffer, &count, nullptr, INFINITE));
+    EXPECT_EQ(count, 0u);
+    std::error_code write = m_port.Write("lost", 4, nullptr, nullptr, 1000);
+    EXPECT_EQ(write, Sys(EIO));
+    EXPECT_EQ(write.category(), std::system_category());
+    EXPECT_EQ(m_port.Close(), std::error_code());
+}
+
+TEST_F(SerialPortTest, HangUpAfterDataReportsTheDataFirst)
+{
+    OpenOverlapped();
+    m_pty.Send("last words");
+    ASSERT_EQ(m_port.WaitEvent(nullptr, 5000), std::error_code());
+    EXPECT_EQ(m_port.TakeEvents(), EV_RXCHAR);
+    m_pty.CloseMaster();
+    EXPECT_EQ(m_port.WaitEvent(nullptr, 5000), Sys(ENODEV));
+}
+
+// ---- Close from another thread ---------------------------------------------------------------
+
+TEST_F(SerialPortTest, CloseWakesReadWriteAndWaitInProgress)
+{
+    OpenOverlapped();
+    CSerialPort& port = m_port;
+    auto reader = std::async(std::launch::async, [&port] {
+        port.SetReadMode(CSerialPort::ReadModeWaitAll);
+        char buffer[64];
+        return port.Read(buffer, sizeof buffer, nullptr, nullptr, INFINITE);
+    });
+    auto writer = std::async(std::launch::async, [&port] {
+        std::string big(1 << 20, 'w');
+        return port.Write(big.data(), static_cast<std::uint32_t>(big.size()), nullptr, nullptr, INFINITE);
+    });
+    auto waiter = std::async(std::launch::async, [&port] { return port.WaitEvent(nullptr, INFINITE); });
+    // Give them time to block; nothing ends them but the close.
+    EXPECT_EQ(writer.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    std::thread closer([&port] { EXPECT_EQ(port.Close(), std::error_code()); });
+    closer.join();
+    EXPECT_FALSE(m_port.IsOpen());
+    EXPECT_EQ(reader.get(), Sys(ECANCELED));
+    EXPECT_EQ(writer.get(), Sys(ECANCELED));
+    EXPECT_EQ(waiter.get(), Sys(ECANCELED));
+    // The port opens again cleanly.
+    EXPECT_EQ(m_port.Open(m_pty.SlavePath(), 0, 0, true), std::error_code());
+}
+
+// ---- Hardware (only when QX_TEST_PORT names a real port) ------------------------------------
+
+TEST(SerialHardwareTest, RealPortKeepsParityAndCountsErrors)
+{
+    const char* device = std::getenv("QX_TEST_PORT");
+    if (!device || !*device)
+        GTEST_SKIP() << "set QX_TEST_PORT to a real serial port to run this";
+    CSerialPort port;
+    ASSERT_EQ(port.Open(device, 0, 0, true), std::error_code());
+    ASSERT_EQ(port.Configure(9600, 7, CSerialPort::ParityEven, 0), std::error_code());
+    EXPECT_EQ(port.GetParity(), CSerialPort::ParityEven);
+    ASSERT_EQ(port.Configure(9600, 8, CSerialPort::ParityMark, 0), std::error_code());
+    EXPECT_EQ(port.GetParity(), CSerialPort::ParityMark);
+    ASSERT_EQ(port.Configure(9600, 5, CSerialPort::ParityNone, 1), std::error_code());
+    EXPECT_EQ(port.GetStopBits(), 1);
+    ASSERT_EQ(port.Configure(9600, 8, CSerialPort::ParityNone, 0), std::error_code());
+    std::uint32_t errors = 0;
+    EXPECT_EQ(port.ClearLineErrors(errors), std::error_code());
+    ASSERT_EQ(port.SetHandshake(CSerialPort::HandshakeHardware), std::error_code());
+    EXPECT_EQ(port.GetHandshake(), 1);
+    EXPECT_EQ(port.Close(), std::error_code());
+}
+
+} // namespace
