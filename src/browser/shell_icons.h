@@ -1,0 +1,28 @@
+#pragma once
+// CShellIcons: the small icons of the browser's items, from the icon theme (QIcon::fromTheme,
+// with the style's standard icons when the theme has none) and QMimeDatabase for files (by
+// name only, so a slow mount is never read). Icons are cached by kind; a link gets an arrow
+// overlay and a hidden item a dimmed icon. GUI thread only.
+
+#include "browser/shell_folder.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QMimeDatabase>
+
+class CShellIcons {
+public:
+    // The icon of item; a folder's open icon when open is true (a selected folder).
+    QIcon IconFor(const CShellItem& item, bool open);
+    // The ten steps of the loading hourglass.
+    static QIcon HourglassFrame(int step);
+
+private:
+    QIcon BaseIcon(const CShellItem& item, bool open, QString& key);
+    QIcon FileIcon(const QString& name, QString& key);
+    QIcon Decorate(const QIcon& icon, bool link, bool ghost) const;
+
+    QMimeDatabase m_mimeDb;
+    QHash<QString, QIcon> m_cache;
+    QHash<QString, QString> m_mimeBySuffix;
+};

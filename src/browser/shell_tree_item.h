@@ -1,0 +1,27 @@
+#pragma once
+// CShellTreeItem: a tree item with its record (the CShellItem it was listed as). The record
+// lives exactly as long as the item. GUI thread only.
+
+#include "browser/shell_folder.h"
+
+#include <QTreeWidgetItem>
+
+class CShellTreeItem : public QTreeWidgetItem {
+public:
+    static constexpr int kType = QTreeWidgetItem::UserType + 61;
+
+    explicit CShellTreeItem(CShellItem record) : QTreeWidgetItem(kType), m_record(std::move(record)) {}
+
+    const CShellItem& Record() const { return m_record; }
+
+    // The record of any item; null for items without one (the placeholder).
+    static const CShellItem* RecordOf(const QTreeWidgetItem* item)
+    {
+        if (item == nullptr || item->type() != kType)
+            return nullptr;
+        return &static_cast<const CShellTreeItem*>(item)->m_record;
+    }
+
+private:
+    CShellItem m_record;
+};
