@@ -1,0 +1,103 @@
+// OpenConfiguredPort over a pseudo-terminal: the port opens through the window layer with the
+// default message, the settings reach the line, the terminal gets the port; a failure shows
+// one box with the caller's text and leaves the port closed.
+
+#include "pty_pair.h"
+#include "recording_prompt.h"
+#include "recording_sink.h"
+
+#include "port/open_configured_port.h"
+#include "serial/serial_wnd.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+TEST(OpenConfiguredPortTest, OpensConfiguresAndAttaches)
+{
+    CPtyPair pty;
+    CRecordingSink sink;
+    CRecordingPrompt prompt;
+    CSerialWnd serial;
+    CPortSettings settings;
+    settings.SetPort(pty.SlavePath());
+    settings.SetBaud("115200");
+    settings.SetHandshake("XON/XOFF");
+    CSerialPort* attached = nullptr;
+    ASSERT_TRUE(OpenConfiguredPort(serial, settings, &sink, prompt, std::string("Port open error!"),
+        [&](CSerialPort* port) { attached = port; }));
+    EXPECT_EQ(attached, &serial);
+    EXPECT_TRUE(serial.IsOpen());
+    EXPECT_TRUE(serial.IsListening());
+    EXPECT_EQ(serial.GetBaudRate(), 115200);
+    EXPECT_EQ(serial.GetHandshake(), CSerialPort::HandshakeSoftware);
+    EXPECT_TRUE(prompt.Boxes().empty());
+    pty.Send("prompt>");
+    ASSERT_TRUE(sink.WaitFor(1));
+    EXPECT_EQ(sink.Messages().front().m_nMsg, DefaultComMsg());
+    EXPECT_EQ(sink.Messages().front().m_lParam, 0);
+}
+
+TEST(OpenConfiguredPortTest, RefusedSettingsStillGiveAnOpenPort)
+{
+    // A pseudo-terminal cannot hold 7 data bits with parity: the port is open all the same.
+    CPtyPair pty;
+    CRecordingPrompt prompt;
+    CSerialWnd serial;
+    CPortSettings settings;
+    settings.SetPort(pty.SlavePath());
+    settings.SetDataBits("7");
+    settings.SetParity("E");
+    EXPECT_TRUE(OpenConfiguredPort(serial, settings, nullptr, prompt, std::nullopt, {}));
+    EXPECT_TRUE(serial.IsOpen());
+    EXPECT_TRUE(prompt.Boxes().empty());
+}
+
+struct FailureRow {
+    std::optional<std::string> m_text;
+    std::string m_prefix;
+};
+
+class OpenConfiguredPortFailure : public ::testing::TestWithParam<FailureRow> {};
+
+TEST_P(OpenConfiguredPortFailure, ShowsOneBoxAndStaysClosed)
+{
+    CRecordingPrompt prompt;
+    CSerialWnd serial;
+    CPortSettings settings;
+    settings.SetPort("ttyQX_no_such_port");
+    bool attached = false;
+    EXPECT_FALSE(OpenConfiguredPort(serial, settings, nullptr, prompt, GetParam().m_text,
+        [&](CSerialPort*) { attached = true; }));
+    EXPECT_FALSE(attached);
+    EXPECT_FALSE(serial.IsOpen());
+    ASSERT_EQ(prompt.Boxes().size(), 1u);
+    const CRecordedBox box = prompt.Boxes().front();
+    EXPECT_EQ(box.m_strText, GetParam().m_prefix + std::strerror(ENOENT));
+    EXPECT_EQ(box.m_strCaption, "");
+    EXPECT_EQ(box.m_nType, MB_OK);
+    EXPECT_EQ(settings.m_strPort, "ttyQX_no_such_port");
+}
+
+INSTANTIATE_TEST_SUITE_P(Callers, OpenConfiguredPortFailure, ::testing::Values(
+    FailureRow{std::string("Failed to open ttyQX_no_such_port"), "Failed to open ttyQX_no_such_port\r\n\r\n"},
+    FailureRow{std::string("Port open error!"), "Port open error!\r\n\r\n"},
+    FailureRow{std::nullopt, ""}));
+
+TEST(OpenConfiguredPortTest, BusyPortShowsTheBusyText)
+{
+    CPtyPair pty;
+    CSerialPort holder;
+    ASSERT_FALSE(holder.Open(pty.SlavePath(), 0, 0, true));
+    CRecordingPrompt prompt;
+    CSerialWnd serial;
+    CPortSettings settings;
+    settings.SetPort(pty.SlavePath());
+    EXPECT_FALSE(OpenConfiguredPort(serial, settings, nullptr, prompt, std::string("Port open error!"), {}));
+    ASSERT_EQ(prompt.Texts().size(), 1u);
+    EXPECT_EQ(prompt.Texts().front(), std::string("Port open error!\r\n\r\n") + std::strerror(EBUSY));
+}
+
+} // namespace
