@@ -1,0 +1,175 @@
+#include "port/port_menus.h"
+
+#include "app/commands.h"
+#include "app/settings_store.h"
+#include "port/open_configured_port.h"
+#include "port/port_settings.h"
+#include "port/port_setup_dlg.h"
+#include "serial/serial_wnd.h"
+
+#include <QAction>
+#include <QMenu>
+
+#include <optional>
+
+namespace {
+struct CConfigItem {
+    const char* m_pszText;
+    int m_nId;
+};
+
+struct CConfigMenu {
+    const char* m_pszTitle;
+    std::vector<CConfigItem> m_items;
+};
+
+// Menu 130's "_CONFIG_" pop-up.
+const std::vector<CConfigMenu>& ConfigMenus()
+{
+    static const std::vector<CConfigMenu> menus = {
+        {"&Baud Rate",
+         {{"1200", 32816}, {"2400", 32817}, {"9600", 32818}, {"14400", 32819}, {"19200", 32820},
+          {"38400", 32821}, {"56000", 32822}, {"57600", 32823}, {"115200", 32824}}},
+        {"&Data Bits", {{"5", 32836}, {"6", 32837}, {"7", 32838}, {"8", 32839}}},
+        {"P&arity", {{"&None", 32831}, {"&Odd", 32832}, {"&Even", 32833}, {"&Mark", 32834}, {"&Space", 32835}}},
+        {"&Stop Bits", {{"1", 32828}, {"1.5", 32829}, {"2", 32830}}},
+        {"&Handshake", {{"&None", 32825}, {"&RTS/CTS (Hardware)", 32826}, {"&XON/XOFF (Software)", 32827}}},
+    };
+    return menus;
+}
+} // namespace
+
+CPortMenus::CPortMenus(CPortSettings& settings, ISettingsStore& store, CSerialWnd& serial,
+    IMessageSink* sink, IUserPrompt& prompt, AttachTerminal attachTerminal, QWidget* owner)
+    : QObject(owner), m_settings(settings), m_store(store), m_serial(serial), m_pSink(sink),
+      m_prompt(prompt), m_attachTerminal(std::move(attachTerminal)), m_pOwner(owner)
+{
+}
+
+CPortMenus::~CPortMenus() = default;
+
+void CPortMenus::Changed()
+{
+    if (m_settingsChanged)
+        m_settingsChanged();
+}
+
+std::unique_ptr<CPortSetupDlg> CPortMenus::CreatePortSetupDialog() const
+{
+    auto dialog = std::make_unique<CPortSetupDlg>(m_pOwner, m_roots);
+    dialog->m_strPort = m_settings.m_strPort;
+    dialog->m_strBaud = m_settings.m_strBaud;
+    dialog->m_strDataBits = m_settings.m_strDataBits;
+    dialog->m_strParity = m_settings.m_strParity;
+    dialog->m_strStopBits = m_settings.m_strStopBits;
+    dialog->m_strHandshake = m_settings.m_strHandshake;
+    return dialog;
+}
+
+void CPortMenus::OnPortSetup()
+{
+    const auto dialog = CreatePortSetupDialog();
+    const int result = dialog->exec();
+    FinishPortSetup(*dialog, result);
+}
+
+void CPortMenus::FinishPortSetup(const CPortSetupDlg& dialog, int result)
+{
+    if (result == QDialog::Accepted) {
+        // One setting at a time: normalised, then its key written.
+        m_settings.SetPort(dialog.m_strPort);
+        m_store.WriteProfileString(CPortSettings::kKeyPort, m_settings.m_strPort);
+        m_settings.SetBaud(dialog.m_strBaud);
+        m_store.WriteProfileString(CPortSettings::kKeyBaud, m_settings.m_strBaud);
+        m_settings.SetDataBits(dialog.m_strDataBits);
+        m_store.WriteProfileString(CPortSettings::kKeyDataBits, m_settings.m_strDataBits);
+        m_settings.SetParity(dialog.m_strParity);
+        m_store.WriteProfileString(CPortSettings::kKeyParity, m_settings.m_strParity);
+        m_settings.SetStopBits(dialog.m_strStopBits);
+        m_store.WriteProfileString(CPortSettings::kKeyStopBits, m_settings.m_strStopBits);
+        m_settings.SetHandshake(dialog.m_strHandshake);
+        m_store.WriteProfileString(CPortSettings::kKeyHandshake, m_settings.m_strHandshake);
+        Changed();
+    }
+    // OK and Cancel alike apply the settings to an open port; a closed port stays closed.
+    if (m_serial.IsOpen()) {
+        m_serial.Close();
+        OpenConfiguredPort(m_serial, m_settings, m_pSink, m_prompt, std::nullopt, m_attachTerminal);
+    }
+}
+
+std::unique_ptr<QMenu> CPortMenus::BuildPortListMenu()
+{
+    auto menu = std::make_unique<QMenu>(m_pOwner);
+    m_shownNames.clear();
+    const std::vector<CComPortInfo> ports = ProbeComPorts(m_roots);
+    for (const CComPortInfo& port : ports) {
+        if (static_cast<int>(m_shownNames.size()) >= kMaxListedPorts)
+            break;
+        const int id = cmd::ID_PORT_FIRST + static_cast<int>(m_shownNames.size());
+        m_shownNames.push_back(port.m_strName);
+        // Labels may hold '&' (a product name): shown as is, not as a mnemonic.
+        QString label = QString::fromStdString(ComPortLabel(port));
+        label.replace('&', "&&");
+        QAction* action = menu->addAction(label);
+        action->setData(id);
+        action->setCheckable(true);
+        action->setChecked(port.m_strName == m_settings.m_strPort);
+        action->setEnabled(port.m_nState == EComPortState::Present);
+        connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+    }
+    return menu;
+}
+
+std::unique_ptr<QMenu> CPortMenus::BuildConfigMenu()
+{
+    auto menu = std::make_unique<QMenu>("_CONFIG_", m_pOwner);
+    // "&Port" carries no command: it only names the menu's subject.
+    menu->addAction("&Port")->setData(65535);
+    for (const CConfigMenu& sub : ConfigMenus()) {
+        QMenu* popup = menu->addMenu(QString::fromLatin1(sub.m_pszTitle));
+        for (const CConfigItem& item : sub.m_items) {
+            QAction* action = popup->addAction(QString::fromLatin1(item.m_pszText));
+            action->setData(item.m_nId);
+            const int id = item.m_nId;
+            connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
+        }
+    }
+    return menu;
+}
+
+void CPortMenus::OnPortListMenu(const QRect& paneOnScreen)
+{
+    const auto menu = BuildPortListMenu();
+    if (menu->isEmpty())
+        return;
+    menu->exec(QPoint(paneOnScreen.left() + paneOnScreen.width(), paneOnScreen.top()));
+}
+
+void CPortMenus::OnPortConfigMenu(const QRect& paneOnScreen)
+{
+    const auto menu = BuildConfigMenu();
+    if (m_pOwner)
+        m_pOwner->window()->activateWindow();
+    menu->exec(QPoint(paneOnScreen.left(), paneOnScreen.top() + paneOnScreen.height()));
+}
+
+bool CPortMenus::OnCommand(int id)
+{
+    bool handled = false;
+    if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_PORT_LAST)
+        handled = m_settings.OnPortListChoice(id, m_shownNames, m_store);
+    else if (id >= cmd::ID_BAUD_FIRST && id <= cmd::ID_BAUD_LAST)
+        handled = m_settings.OnBaudRate(id, m_store);
+    else if (id >= cmd::ID_HANDSHAKE_FIRST && id <= cmd::ID_HANDSHAKE_LAST)
+        handled = m_settings.OnHandshake(id, m_store);
+    else if (id >= cmd::ID_STOPBITS_FIRST && id <= cmd::ID_STOPBITS_LAST)
+        handled = m_settings.OnStopBits(id, m_store);
+    else if (id >= cmd::ID_PARITY_FIRST && id <= cmd::ID_PARITY_LAST)
+        handled = m_settings.OnParity(id, m_store);
+    else if (id >= cmd::ID_DATABITS_FIRST && id <= cmd::ID_DATABITS_LAST)
+        handled = m_settings.OnDataBits(id, m_store);
+    if (handled)
+        Changed();
+    return handled;
+}
