@@ -10,6 +10,9 @@
 #include "app/qt_settings_store.h"
 #include "app/system_error.h"
 #include "app/user_prompt.h"
+#include "files/options_dlg.h"
+#include "files/output_ctrl.h"
+#include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
 #include "port/open_configured_port.h"
 #include "programming/program_dlg.h"
@@ -107,6 +110,12 @@ CMainFrame::~CMainFrame()
     }
     if (m_wndTerminal)
         m_wndTerminal->SetSerial(nullptr);
+    // The file list refers to this frame and to the output window: it goes first.
+    if (m_wndView) {
+        m_pViewTarget = nullptr;
+        delete takeCentralWidget();
+        m_wndView = nullptr;
+    }
     if (m_pSerial && m_pSerial->IsOpen())
         m_pSerial->Close();
     m_pPortMenus.reset();
@@ -165,6 +174,8 @@ bool CMainFrame::Create()
     UpdateLockIndicators();
 
     connect(qApp, &QApplication::focusChanged, this, [this] { RequestCommandUpdate(); });
+    // The file list loads its list file once the frame stands.
+    m_wndView->OnInitialUpdate();
     UpdateCommandUI();
     return true;
 }
@@ -292,15 +303,9 @@ QDockWidget* CMainFrame::CreateDock(int id, const QString& title, const char* ob
 
 void CMainFrame::CreatePanes()
 {
-    // The file list takes the centre; until it is plugged in an empty list holds its place.
-    auto* centre = new QTreeWidget(this);
-    centre->setObjectName(QStringLiteral("FileListPlaceholder"));
-    centre->setHeaderLabels({QStringLiteral("File"), QStringLiteral("Location")});
-    centre->setRootIsDecorated(false);
-    setCentralWidget(centre);
-
     // Program window.
     m_wndProgram = new CProgramDlg(this);
+    m_wndProgram->setObjectName(QStringLiteral("Program"));
     m_wndProgram->ShowGrip(false);
     SetProgressIdle(m_wndProgram->Progress());
     connect(m_wndProgram, &CProgramDlg::commandIssued, this, [this](int id) { ExecuteCommand(id); });
@@ -314,13 +319,31 @@ void CMainFrame::CreatePanes()
     CreateDock(cmd::ID_VIEW_BROWSER, PlainTitle(cmd::ID_VIEW_BROWSER), "BrowserBar", browser,
                kBrowserSizes.m_floating);
 
-    // Output window (its control is plugged in by SetPaneWidget).
+    // Output window: it also runs the builder.
     m_fontOutput = LoadFont("OutputFont", "Courier New", 8);
-    auto* output = new QPlainTextEdit(this);
-    output->setObjectName(QStringLiteral("OutputPlaceholder"));
-    output->setReadOnly(true);
-    output->setFont(m_fontOutput);
-    CreateDock(cmd::ID_VIEW_OUTPUT, PlainTitle(cmd::ID_VIEW_OUTPUT), "OutputBar", output, kOutputSizes.m_floating);
+    m_wndOutput = new COutputCtrl(this);
+    m_wndOutput->setObjectName(QStringLiteral("Output"));
+    m_wndOutput->setFont(m_fontOutput);
+    CreateDock(cmd::ID_VIEW_OUTPUT, PlainTitle(cmd::ID_VIEW_OUTPUT), "OutputBar", m_wndOutput,
+               kOutputSizes.m_floating);
+
+    // The file list in the centre: it takes commands and their states first.
+    CQxProgView::CCallbacks callbacks;
+    callbacks.m_startDownload = [this](const std::string& path) { StartDownload(path); };
+    callbacks.m_showOutputPane = [this] {
+        QDockWidget* dock = DockBar(cmd::ID_VIEW_OUTPUT);
+        dock->show();
+        dock->raise();
+        RequestCommandUpdate();
+    };
+    callbacks.m_onOptions = [this] { COptionsDlg::OnOptions(this, m_tools, m_store); };
+    callbacks.m_routeCommand = [this](int id) { return ExecuteCommand(id); };
+    callbacks.m_updateCommand = [this](CCmdUI& ui) { RouteUpdate(ui); };
+    m_wndView = new CQxProgView(m_store, m_tools, m_prompt, m_wndOutput, callbacks, this);
+    m_wndView->setObjectName(QStringLiteral("FileList"));
+    setCentralWidget(m_wndView);
+    m_pViewTarget = m_wndView;
+    connect(m_wndView, &CQxProgView::CommandStatesChanged, this, &CMainFrame::UpdateCommandUI);
 
     // Terminal window: typed keys go to the port.
     m_fontTerminal = LoadFont("TerminalFont", "Lucida Console", 9);
@@ -522,10 +545,8 @@ void CMainFrame::UpdateCommandUI()
     for (auto& [id, action] : m_actions) {
         CCmdUI ui;
         ui.m_nID = id;
-        const bool owned = (m_pViewTarget && m_pViewTarget->OnUpdateCommand(ui)) || OnUpdateCommand(ui) ||
-                           (m_pAppTarget && m_pAppTarget->OnUpdateCommand(ui));
-        // A command no target owns is disabled.
-        action->setEnabled(owned && ui.m_bEnabled);
+        RouteUpdate(ui);
+        action->setEnabled(ui.m_bEnabled);
         if (action->isCheckable())
             action->setChecked(ui.m_bChecked);
         if (ui.m_strText)
@@ -533,6 +554,16 @@ void CMainFrame::UpdateCommandUI()
     }
     // The program window's button follows the Program command.
     m_wndProgram->ProgramButton().setEnabled(m_actions.at(cmd::ID_TOOLS_PROGRAM)->isEnabled());
+}
+
+bool CMainFrame::RouteUpdate(CCmdUI& ui)
+{
+    const bool owned = (m_pViewTarget && m_pViewTarget->OnUpdateCommand(ui)) || OnUpdateCommand(ui) ||
+                       (m_pAppTarget && m_pAppTarget->OnUpdateCommand(ui));
+    // A command no target owns is disabled.
+    if (!owned)
+        ui.Enable(false);
+    return owned;
 }
 
 bool CMainFrame::IsPaneShown(int id) const
@@ -797,6 +828,7 @@ void CMainFrame::DestroyWindow()
 {
     m_bClosed = true;
     SaveBarState();
+    m_wndView->SaveFileList();
     if (m_pSerial->IsOpen())
         m_pSerial->Close();
 }

@@ -21,6 +21,8 @@
 #include <string>
 
 class CBoardSimulator;
+class COutputCtrl;
+class CQxProgView;
 class CPercentProgressCtrl;
 class CPortMenus;
 class CPortPaneLabel;
@@ -67,6 +69,8 @@ public:
     void SetAppTarget(ICommandTarget* target) { m_pAppTarget = target; }
     // Routes a command; false when no target handled it.
     bool ExecuteCommand(int id);
+    // One command's state from the targets in order; unowned commands come back disabled.
+    bool RouteUpdate(CCmdUI& ui);
     // Runs the update routine over every command now.
     void UpdateCommandUI();
     // Asks for the update routine once the current event has been handled.
@@ -84,6 +88,8 @@ public:
     // The panes and parts, for the windows that plug into the frame and for tests.
     QDockWidget* DockBar(int id) const;
     CTerminalCtrl& Terminal() { return *m_wndTerminal; }
+    CQxProgView& View() { return *m_wndView; }
+    COutputCtrl& Output() { return *m_wndOutput; }
     CProgramDlg& ProgramDlg() { return *m_wndProgram; }
     CPercentProgressCtrl& StatusProgress() { return *m_wndStatusProgress; }
     CPortPaneLabel& PortPane() { return *m_wndPortPane; }
@@ -161,6 +167,8 @@ private:
     QLabel* m_wndIndicators[3] = {};
     std::map<int, QDockWidget*> m_docks;
     CTerminalCtrl* m_wndTerminal = nullptr;
+    COutputCtrl* m_wndOutput = nullptr;
+    CQxProgView* m_wndView = nullptr;
     CProgramDlg* m_wndProgram = nullptr;
     QFont m_fontOutput;
     QFont m_fontTerminal;

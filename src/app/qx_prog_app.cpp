@@ -4,6 +4,7 @@
 #include "app/command_table.h"
 #include "app/commands.h"
 
+#include "files/options_dlg.h"
 #include "ui/about_dlg.h"
 
 namespace {
@@ -66,6 +67,9 @@ bool CQxProgApp::OnCommand(int id)
     case cmd::ID_HELP_VISIT:
         OpenMakerWebSite();
         return true;
+    case cmd::ID_TOOLS_OPTIONS:
+        COptionsDlg::OnOptions(m_pMainWnd.get(), m_toolSettings, *m_pStore);
+        return true;
     default:
         return false;
     }
@@ -76,6 +80,7 @@ bool CQxProgApp::OnUpdateCommand(CCmdUI& ui)
     switch (ui.m_nID) {
     case cmd::ID_APP_ABOUT:
     case cmd::ID_HELP_VISIT:
+    case cmd::ID_TOOLS_OPTIONS:
         ui.Enable(true);
         return true;
     default:

@@ -7,6 +7,7 @@
 #include "app/main_frame.h"
 #include "app/port_pane_label.h"
 #include "app/qt_settings_store.h"
+#include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
 #include "programming/program_dlg.h"
 #include "programming/terminal_ctrl.h"
@@ -104,26 +105,6 @@ private:
     int m_fd = -1;
 };
 
-// Records what reaches the file list's place in the command routing.
-class CViewRecorder : public ICommandTarget {
-public:
-    bool OnCommand(int id) override
-    {
-        m_commands.push_back(id);
-        return id == cmd::ID_FILE_REMOVE || id == cmd::ID_TOOLS_PROGRAM;
-    }
-    bool OnUpdateCommand(CCmdUI& ui) override
-    {
-        if (ui.m_nID == cmd::ID_FILE_REMOVE || ui.m_nID == cmd::ID_TOOLS_PROGRAM) {
-            ui.Enable(m_bSelection);
-            return true;
-        }
-        return false;
-    }
-    std::vector<int> m_commands;
-    bool m_bSelection = true;
-};
-
 // An Intel HEX file of the given data bytes, 16 per record, with the end-of-file record.
 std::string MakeHex(const std::vector<std::uint8_t>& data)
 {
@@ -204,6 +185,9 @@ private slots:
         m_pStore.reset();
         QFile::remove(SettingsFilePath());
         m_pStore = std::make_unique<CQtSettingsStore>();
+        // The file list keeps its list file in the start directory: a folder of the test's own.
+        QDir::setCurrent(m_files.path());
+        QFile::remove(m_files.filePath(QStringLiteral("lastfiles.lst")));
         m_tools.LoadToolSettings(*m_pStore);
         m_pPrompt = std::make_unique<CRecordingPrompt>();
     }
@@ -306,29 +290,38 @@ private slots:
         for (const auto& k : keys)
             QCOMPARE(frame->Action(k.id)->shortcut(), QKeySequence(QString::fromLatin1(k.key)));
 
-        // Commands nobody handles are disabled; the pane toggles are checked while shown.
+        // With no file selected the file commands and the program window's button are off; the
+        // pane toggles are checked while shown.
         frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::ID_TOOLS_BUILD)->isEnabled());
+        QVERIFY(!frame->Action(cmd::ID_TOOLS_PROGRAM)->isEnabled());
         QVERIFY(!frame->ProgramDlg().ProgramButton().isEnabled());
         QVERIFY(frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
-        CViewRecorder view;
-        frame->SetViewTarget(&view);
-        frame->UpdateCommandUI();
+        QVERIFY(frame->Action(cmd::ID_VIEW_MENUBAR)->isChecked());
+        QVERIFY(!frame->Action(cmd::ID_NEXT_PANE)->isEnabled());
+        const std::string file = WriteFile("button.hex", MakeHex({1, 2, 3}));
+        QCOMPARE(frame->View().AddFile(file), 0);
+        frame->View().selectRow(0);
         QVERIFY(frame->Action(cmd::ID_TOOLS_PROGRAM)->isEnabled());
         QVERIFY(frame->ProgramDlg().ProgramButton().isEnabled());
-        view.m_bSelection = false;
-        frame->UpdateCommandUI();
+        frame->View().clearSelection();
         QVERIFY(!frame->ProgramDlg().ProgramButton().isEnabled());
-        view.m_bSelection = true;
-        frame->UpdateCommandUI();
-        // The program window's button issues the Program command through the routing.
+        frame->View().selectRow(0);
+        QVERIFY(frame->ProgramDlg().ProgramButton().isEnabled());
+        // The button issues the Program command: the download command goes on the line, and a
+        // board that does not answer ends the job with its box.
         frame->ProgramDlg().ProgramButton().click();
-        QCOMPARE(view.m_commands, std::vector<int>{cmd::ID_TOOLS_PROGRAM});
+        QVERIFY(frame->IsDownloadRunning());
+        std::string wire;
+        QTRY_VERIFY_WITH_TIMEOUT((wire += far.ReadAvailable()) == "L", 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 5000);
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
+        QVERIFY(m_pPrompt->Texts()[0].rfind("The target board does not respond to the LOAD command.", 0) == 0);
+
         frame->ExecuteCommand(cmd::ID_VIEW_BROWSER);
         QVERIFY(frame->DockBar(cmd::ID_VIEW_BROWSER)->isHidden());
         frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
-        frame->SetViewTarget(nullptr);
         QVERIFY(Closed(*frame));
     }
 
@@ -443,8 +436,9 @@ private slots:
         SetPort(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
-        CViewRecorder view;
-        frame->SetViewTarget(&view);
+        const std::string file = WriteFile("keys.hex", MakeHex({1}));
+        QCOMPARE(frame->View().AddFile(file), 0);
+        frame->View().selectRow(0);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
         frame->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(frame.get()));
@@ -463,19 +457,18 @@ private slots:
         const std::string expected = std::string("ab\x08\x0D\x16\x09\x08");
         QTRY_VERIFY_WITH_TIMEOUT((wire += far.ReadAvailable()) == expected, 5000);
         QCOMPARE(terminal.toPlainText(), QString());
-        // Delete stayed in the terminal: the frame's Delete command did not run.
-        QVERIFY(view.m_commands.empty());
+        // Delete stayed in the terminal: the file list's Remove command did not run.
+        QCOMPARE(frame->View().rowCount(), 1);
 
         // With the port closed nothing goes anywhere, and Delete reaches the frame's command.
         frame->Serial().Close();
         terminal.setFocus();
         QTest::keyClicks(&terminal, QStringLiteral("xy"));
         QTest::keyClick(&terminal, Qt::Key_Delete);
-        QCOMPARE(view.m_commands, std::vector<int>{cmd::ID_FILE_REMOVE});
+        QCOMPARE(frame->View().rowCount(), 0);
         QCOMPARE(terminal.toPlainText(), QString());
         QTest::qWait(50);
         QCOMPARE(far.ReadAvailable(), std::string());
-        frame->SetViewTarget(nullptr);
         QVERIFY(Closed(*frame));
     }
 
