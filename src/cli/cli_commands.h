@@ -1,0 +1,28 @@
+#pragma once
+// The subcommands of qxprog. Each runs on the main thread and returns the exit status.
+
+#include <string>
+#include <vector>
+
+// Exit status of `qxprog program`: 0 only when the board confirmed the whole handshake.
+enum EProgramExit : int {
+    EXIT_PROGRAMMED = 0,
+    EXIT_USAGE = 1,
+    EXIT_PORT_OPEN = 2,
+    EXIT_FILE_OPEN = 3,
+    EXIT_FILE_EMPTY = 4,
+    EXIT_NO_MEMORY = 5,
+    EXIT_NO_LOAD_ANSWER = 6,
+    EXIT_BOARD_ERROR = 7,
+    EXIT_NO_COMPLETED = 8,
+    EXIT_NO_RUN_ANSWER = 9,
+    EXIT_PORT_WRITE = 10,
+    EXIT_INTERRUPTED = 130,
+};
+
+int RunProgram(const std::vector<std::string>& args);
+int RunSimulate(const std::vector<std::string>& args);
+int RunPorts(const std::vector<std::string>& args);
+
+// Parses a whole decimal number in [min, max]; false otherwise.
+bool ParseNumber(const std::string& text, long long min, long long max, long long& value);

@@ -1,0 +1,58 @@
+#include "cli/console_progress.h"
+
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+constexpr int kWidth = 40;
+}
+
+CConsoleProgress::CConsoleProgress(std::FILE* out)
+    : m_pOut(out), m_bEnabled(::isatty(::fileno(out)) == 1)
+{
+}
+
+void CConsoleProgress::Begin(std::uint64_t range)
+{
+    std::lock_guard lock(m_mutex);
+    m_nRange = range;
+    m_nPos = 0;
+    m_nShownPercent = -1;
+    Draw();
+}
+
+void CConsoleProgress::Step()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_nPos < m_nRange)
+        ++m_nPos;
+    Draw();
+}
+
+void CConsoleProgress::Draw()
+{
+    if (!m_bEnabled || m_nRange == 0)
+        return;
+    const int percent = static_cast<int>(m_nPos * 100 / m_nRange);
+    if (percent == m_nShownPercent)
+        return;
+    m_nShownPercent = percent;
+    const int filled = percent * kWidth / 100;
+    std::string bar = "\r[" + std::string(static_cast<std::size_t>(filled), '#')
+        + std::string(static_cast<std::size_t>(kWidth - filled), '-') + "] " + std::to_string(percent) + "%";
+    std::fputs(bar.c_str(), m_pOut);
+    std::fflush(m_pOut);
+    m_bShown = true;
+}
+
+void CConsoleProgress::Clear()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_bShown)
+        return;
+    std::fputs("\r\033[K", m_pOut);
+    std::fflush(m_pOut);
+    m_bShown = false;
+    m_nShownPercent = -1;
+}

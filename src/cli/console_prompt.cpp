@@ -1,0 +1,31 @@
+#include "cli/console_prompt.h"
+
+CConsolePrompt::CConsolePrompt(std::FILE* out) : m_pOut(out) {}
+
+void CConsolePrompt::SetBeforeBox(std::function<void()> hook)
+{
+    std::lock_guard lock(m_mutex);
+    m_beforeBox = std::move(hook);
+}
+
+int CConsolePrompt::MessageBox(const std::string& text, const std::string&, unsigned type)
+{
+    std::string lines;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            continue;
+        lines.push_back(text[i]);
+    }
+    lines.push_back('\n');
+    std::lock_guard lock(m_mutex);
+    if (m_beforeBox)
+        m_beforeBox();
+    std::fputs(lines.c_str(), m_pOut);
+    std::fflush(m_pOut);
+    switch (type & 0xF) {
+    case 0x4: // MB_YESNO
+        return IDYES;
+    default:
+        return IDOK;
+    }
+}

@@ -1,0 +1,29 @@
+#include "cli/message_queue.h"
+
+void CMessageQueue::Post(CPostedMessage message)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(message));
+    }
+    m_cv.notify_one();
+}
+
+CPostedMessage CMessageQueue::Take()
+{
+    std::unique_lock lock(m_mutex);
+    m_cv.wait(lock, [this] { return !m_queue.empty(); });
+    CPostedMessage message = std::move(m_queue.front());
+    m_queue.pop_front();
+    return message;
+}
+
+std::optional<CPostedMessage> CMessageQueue::TryTake()
+{
+    std::lock_guard lock(m_mutex);
+    if (m_queue.empty())
+        return std::nullopt;
+    CPostedMessage message = std::move(m_queue.front());
+    m_queue.pop_front();
+    return message;
+}

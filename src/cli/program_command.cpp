@@ -1,0 +1,268 @@
+// qxprog program: the download job of the window program, driven from a terminal.
+
+#include "cli/cli_commands.h"
+#include "cli/console_progress.h"
+#include "cli/console_prompt.h"
+#include "cli/console_terminal.h"
+#include "cli/ini_settings_file.h"
+#include "cli/message_queue.h"
+#include "cli/signal_watcher.h"
+
+#include "app/memory_settings_store.h"
+#include "app/messages.h"
+#include "files/tool_settings.h"
+#include "port/com_port_probe.h"
+#include "port/open_configured_port.h"
+#include "port/port_settings.h"
+#include "programming/download_job.h"
+#include "programming/receive_parser.h"
+#include "serial/serial_wnd.h"
+
+#include <cctype>
+#include <cstdio>
+#include <optional>
+
+namespace {
+const char* kHelp =
+    "Usage: qxprog program FILE [OPTIONS]\n"
+    "\n"
+    "Sends FILE to the target board byte by byte, as the Program command of the window\n"
+    "program does: the download command, the file, the completion message, the run command,\n"
+    "each answer with its time limit. The board's text goes to standard output; messages and\n"
+    "the progress bar (when standard error is a terminal) to standard error. Defaults come from\n"
+    "the window program's settings ($XDG_CONFIG_HOME/Quillorex/Quillorex Programmer.conf,\n"
+    "~/.config when XDG_CONFIG_HOME is not set), which are never written.\n"
+    "\n"
+    "Options:\n"
+    "  --port NAME            serial port: a path, COMn (= /dev/ttyS<n-1>) or a name under /dev\n"
+    "  --baud N               bits per second (any rate the line accepts)\n"
+    "  --data-bits N          5, 6, 7 or 8\n"
+    "  --parity N|O|E|M|S     none, odd, even, mark or space\n"
+    "  --stop-bits 1|1.5|2\n"
+    "  --handshake None|RTS/CTS|XON/XOFF\n"
+    "  --no-commands          send the file alone, without download and run commands\n"
+    "  --program-cmd TEXT     download command (empty: L)\n"
+    "  --run-cmd TEXT         run command (empty: R)\n"
+    "  --help                 this text\n"
+    "\n"
+    "Exit status:\n"
+    "  0    \"Programming has been completed!\"\n"
+    "  1    wrong usage\n"
+    "  2    the port cannot be opened\n"
+    "  3    the file cannot be opened or read\n"
+    "  4    the file is empty\n"
+    "  5    not enough memory for the file\n"
+    "  6    no answer to the download command within 500 ms\n"
+    "  7    the board reported an error while the file was sent\n"
+    "  8    no completion message within 1000 ms after the last byte\n"
+    "  9    no answer to the run command within 500 ms\n"
+    "  10   writing to the port failed or did not complete\n"
+    "  130  interrupted (Ctrl+C or SIGTERM)\n";
+
+int Usage(const std::string& message)
+{
+    std::fprintf(stderr, "qxprog program: %s\n(see 'qxprog program --help')\n", message.c_str());
+    return EXIT_USAGE;
+}
+
+class CCliHost : public IDownloadHost {
+public:
+    CCliHost(CSerialWnd& serial, const CPortSettings& settings, IMessageSink& sink, IUserPrompt& prompt)
+        : m_serial(serial), m_settings(settings), m_sink(sink), m_prompt(prompt)
+    {
+    }
+    CSerialPort& DownloadPort() override { return m_serial; }
+    bool OpenDownloadPort(const std::string& failureText) override
+    {
+        return OpenConfiguredPort(m_serial, m_settings, &m_sink, m_prompt, failureText, nullptr);
+    }
+
+private:
+    CSerialWnd& m_serial;
+    const CPortSettings& m_settings;
+    IMessageSink& m_sink;
+    IUserPrompt& m_prompt;
+};
+
+int ExitStatus(EDownloadResult result)
+{
+    switch (result) {
+    case EDownloadResult::Completed: return EXIT_PROGRAMMED;
+    case EDownloadResult::PortOpenFailed: return EXIT_PORT_OPEN;
+    case EDownloadResult::FileOpenFailed: return EXIT_FILE_OPEN;
+    case EDownloadResult::FileEmpty: return EXIT_FILE_EMPTY;
+    case EDownloadResult::OutOfMemory: return EXIT_NO_MEMORY;
+    case EDownloadResult::NoLoadAnswer: return EXIT_NO_LOAD_ANSWER;
+    case EDownloadResult::BoardError: return EXIT_BOARD_ERROR;
+    case EDownloadResult::NoCompletedMessage: return EXIT_NO_COMPLETED;
+    case EDownloadResult::NoRunAnswer: return EXIT_NO_RUN_ANSWER;
+    case EDownloadResult::WriteFailed: return EXIT_PORT_WRITE;
+    case EDownloadResult::Stopped: return EXIT_INTERRUPTED;
+    }
+    return EXIT_USAGE;
+}
+} // namespace
+
+int RunProgram(const std::vector<std::string>& args)
+{
+    std::optional<std::string> file;
+    std::optional<std::string> port, baud, dataBits, parity, stopBits, handshake, programCmd, runCmd;
+    bool noCommands = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        auto value = [&](std::optional<std::string>& target) {
+            if (i + 1 >= args.size())
+                return false;
+            target = args[++i];
+            return true;
+        };
+        bool ok = true;
+        if (arg == "--port")
+            ok = value(port);
+        else if (arg == "--baud")
+            ok = value(baud);
+        else if (arg == "--data-bits")
+            ok = value(dataBits);
+        else if (arg == "--parity")
+            ok = value(parity);
+        else if (arg == "--stop-bits")
+            ok = value(stopBits);
+        else if (arg == "--handshake")
+            ok = value(handshake);
+        else if (arg == "--program-cmd")
+            ok = value(programCmd);
+        else if (arg == "--run-cmd")
+            ok = value(runCmd);
+        else if (arg == "--no-commands")
+            noCommands = true;
+        else if (arg.rfind("--", 0) == 0)
+            return Usage("unknown option '" + arg + "'");
+        else if (file)
+            return Usage("one file only");
+        else
+            file = arg;
+        if (!ok)
+            return Usage("option '" + arg + "' needs a value");
+    }
+    if (!file)
+        return Usage("no file given");
+
+    CIniSettingsFile ini;
+    const std::string iniPath = CIniSettingsFile::DefaultPath();
+    if (!ini.Load(iniPath))
+        std::fprintf(stderr, "qxprog: cannot read %s; using the default settings\n", iniPath.c_str());
+    CMemorySettingsStore store;
+    ini.CopyGroup("Settings", store);
+    CPortSettings settings;
+    settings.LoadPortSettings(store);
+    CToolSettings tools;
+    tools.LoadToolSettings(store);
+
+    long long number = 0;
+    if (port)
+        settings.SetPort(*port);
+    if (baud) {
+        if (!ParseNumber(*baud, 50, 4000000, number))
+            return Usage("--baud takes a rate in bits per second");
+        settings.m_strBaud = *baud;
+        settings.m_nBaud = static_cast<int>(number);
+    }
+    if (dataBits) {
+        if (!ParseNumber(*dataBits, 5, 8, number))
+            return Usage("--data-bits takes 5, 6, 7 or 8");
+        settings.SetDataBits(*dataBits);
+    }
+    if (parity) {
+        if (parity->size() != 1 || std::string("NOEMSnoems").find((*parity)[0]) == std::string::npos)
+            return Usage("--parity takes N, O, E, M or S");
+        settings.SetParity(std::string(1, static_cast<char>(std::toupper(static_cast<unsigned char>((*parity)[0])))));
+    }
+    if (stopBits) {
+        if (*stopBits != "1" && *stopBits != "1.5" && *stopBits != "2")
+            return Usage("--stop-bits takes 1, 1.5 or 2");
+        settings.SetStopBits(*stopBits);
+    }
+    if (handshake) {
+        if (*handshake != "None" && *handshake != "RTS/CTS" && *handshake != "XON/XOFF")
+            return Usage("--handshake takes None, RTS/CTS or XON/XOFF");
+        settings.SetHandshake(*handshake);
+    }
+    CToolSettingsValues values = tools.Get();
+    if (noCommands)
+        values.m_bUsePrePostPgmCmd = 0;
+    if (programCmd)
+        values.m_strProgramCmd = *programCmd;
+    if (runCmd)
+        values.m_strCmdAfterProgram = *runCmd;
+    tools.Set(values);
+
+    // Before any other thread exists, so that every thread inherits the blocked signals.
+    CSignalWatcher signals;
+    CMessageQueue queue;
+    CConsoleProgress progress(stderr);
+    CConsolePrompt prompt(stderr);
+    prompt.SetBeforeBox([&progress] { progress.Clear(); });
+    CConsoleTerminal terminal(stdout);
+    CReceiveParser parser(terminal);
+    CSerialWnd serial;
+    CCliHost host(serial, settings, queue, prompt);
+    int status = EXIT_USAGE;
+    {
+        CDownloadJob job(parser, host, tools, queue, prompt);
+        signals.Start([&job] { job.RequestStop(); });
+        job.StartDownload(*file);
+        const unsigned serialMsg = DefaultComMsg();
+        while (true) {
+            CPostedMessage message = queue.Take();
+            if (message.m_nMsg == serialMsg) {
+                parser.OnSerialMsg(message.m_wParam, serial);
+            } else if (message.m_nMsg == WM_DOWNLOAD_BEGIN) {
+                progress.Begin(static_cast<std::uint64_t>(message.m_wParam) + 2);
+            } else if (message.m_nMsg == WM_DOWNLOAD_STEP) {
+                progress.Step();
+            } else if (message.m_nMsg == WM_DOWNLOAD_FAILED) {
+                prompt.MessageBox(CDownloadJob::kTextProgrammingError, kAppTitle, MB_OK);
+            } else if (message.m_nMsg == WM_DOWNLOAD_END) {
+                job.OnDownloadEnd();
+                break;
+            }
+        }
+        // Show what the board said up to now.
+        while (auto message = queue.TryTake())
+            if (message->m_nMsg == serialMsg)
+                parser.OnSerialMsg(message->m_wParam, serial);
+        progress.Clear();
+        status = ExitStatus(job.LastResult());
+    }
+    serial.Close();
+    signals.Stop();
+    if (signals.Interrupted() && status != EXIT_PROGRAMMED)
+        status = EXIT_INTERRUPTED;
+    std::fflush(stdout);
+    return status;
+}
+
+int RunPorts(const std::vector<std::string>& args)
+{
+    for (const std::string& arg : args) {
+        if (arg == "--help" || arg == "-h") {
+            std::fputs("Usage: qxprog ports\n\n"
+                       "Lists the serial ports of this machine, one a line: the device, a tab, the name\n"
+                       "the settings use with the port's description and why it cannot be used.\n",
+                stdout);
+            return 0;
+        }
+        std::fprintf(stderr, "qxprog ports: unknown argument '%s'\n", arg.c_str());
+        return EXIT_USAGE;
+    }
+    const std::vector<CComPortInfo> ports = ProbeComPorts();
+    if (ports.empty())
+        std::fputs("qxprog: no serial ports found\n", stderr);
+    for (const CComPortInfo& info : ports)
+        std::printf("%s\t%s\n", info.m_strPath.c_str(), ComPortLabel(info).c_str());
+    return 0;
+}

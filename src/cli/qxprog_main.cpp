@@ -1,0 +1,59 @@
+// qxprog: programs a board from the command line, simulates a board, lists the serial ports.
+
+#include "cli/cli_commands.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+const char* kUsage =
+    "Usage: qxprog COMMAND [OPTIONS]\n"
+    "\n"
+    "Commands:\n"
+    "  program FILE   send FILE to the board (download command, the file, run command)\n"
+    "  simulate       serve a simulated board on a pseudo-terminal\n"
+    "  ports          list the serial ports of this machine\n"
+    "\n"
+    "Run 'qxprog COMMAND --help' for the options of a command.\n";
+}
+
+bool ParseNumber(const std::string& text, long long min, long long max, long long& value)
+{
+    if (text.empty() || text.size() > 18)
+        return false;
+    long long v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + (c - '0');
+    }
+    if (v < min || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+int main(int argc, char** argv)
+{
+    // A closed standard output must end in a failed write, not in a killed process.
+    std::signal(SIGPIPE, SIG_IGN);
+    if (argc < 2) {
+        std::fputs(kUsage, stderr);
+        return EXIT_USAGE;
+    }
+    const std::string command = argv[1];
+    const std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "program")
+        return RunProgram(args);
+    if (command == "simulate")
+        return RunSimulate(args);
+    if (command == "ports")
+        return RunPorts(args);
+    std::fprintf(stderr, "qxprog: unknown command '%s'\n\n%s", command.c_str(), kUsage);
+    return EXIT_USAGE;
+}

@@ -1,0 +1,363 @@
+// The real qxprog program as a child process: against the board simulator, with a real
+// settings file under a temporary XDG_CONFIG_HOME, its exit status for every outcome.
+
+#include "cli/cli_commands.h"
+#include "cli/ini_settings_file.h"
+#include "sim/board_simulator.h"
+#include "sim/intel_hex.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <numeric>
+#include <sstream>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::vector<std::uint8_t> Bytes(std::size_t n)
+{
+    std::vector<std::uint8_t> data(n);
+    std::iota(data.begin(), data.end(), 3);
+    return data;
+}
+
+// One run of qxprog with its standard output and error in files (or stdout in a pipe).
+class CChild {
+public:
+    CChild(const std::vector<std::string>& args, const std::string& configHome, const std::string& outDir, bool stdoutPipe = false)
+    {
+        static int counter = 0;
+        const std::string base = outDir + "/run" + std::to_string(++counter);
+        m_strOut = base + ".out";
+        m_strErr = base + ".err";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        int pipeFds[2] = {-1, -1};
+        if (stdoutPipe) {
+            EXPECT_EQ(::pipe2(pipeFds, O_CLOEXEC), 0);
+            posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, m_strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
+        posix_spawn_file_actions_addopen(&actions, 2, m_strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<std::string> argv = {QX_QXPROG_PATH};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> cargv;
+        for (std::string& a : argv)
+            cargv.push_back(a.data());
+        cargv.push_back(nullptr);
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::string(*e).rfind("XDG_CONFIG_HOME=", 0) != 0)
+                env.emplace_back(*e);
+        env.push_back("XDG_CONFIG_HOME=" + configHome);
+        std::vector<char*> cenv;
+        for (std::string& e : env)
+            cenv.push_back(e.data());
+        cenv.push_back(nullptr);
+        m_tStart = Clock::now();
+        EXPECT_EQ(posix_spawn(&m_pid, QX_QXPROG_PATH, &actions, nullptr, cargv.data(), cenv.data()), 0);
+        posix_spawn_file_actions_destroy(&actions);
+        if (stdoutPipe) {
+            ::close(pipeFds[1]);
+            m_fdOut = pipeFds[0];
+        }
+        m_fdPid = static_cast<int>(::syscall(SYS_pidfd_open, m_pid, 0));
+    }
+    ~CChild()
+    {
+        if (m_nStatus < 0) {
+            ::kill(m_pid, SIGKILL);
+            Wait(5s);
+        }
+        if (m_fdOut >= 0)
+            ::close(m_fdOut);
+        if (m_fdPid >= 0)
+            ::close(m_fdPid);
+    }
+
+    // The exit status, or -1 when the program did not end in time (it is then killed).
+    int Wait(std::chrono::milliseconds limit = 10s)
+    {
+        if (m_nStatus >= 0)
+            return m_nStatus;
+        pollfd p{m_fdPid, POLLIN, 0};
+        if (::poll(&p, 1, static_cast<int>(limit.count())) <= 0)
+            ::kill(m_pid, SIGKILL);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+        m_took = Clock::now() - m_tStart;
+        m_nStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+        return m_nStatus;
+    }
+    std::string ReadLine(std::chrono::milliseconds limit)
+    {
+        std::string line;
+        const auto deadline = Clock::now() + limit;
+        char c = 0;
+        while (Clock::now() < deadline) {
+            pollfd p{m_fdOut, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0)
+                continue;
+            if (::read(m_fdOut, &c, 1) != 1 || c == '\n')
+                break;
+            line.push_back(c);
+        }
+        return line;
+    }
+    void Signal(int signal) { ::kill(m_pid, signal); }
+    std::string Out() const { return ReadFile(m_strOut); }
+    std::string Err() const { return ReadFile(m_strErr); }
+    Clock::duration Took() const { return m_took; }
+
+private:
+    pid_t m_pid = -1;
+    int m_fdPid = -1;
+    int m_fdOut = -1;
+    int m_nStatus = -1;
+    std::string m_strOut, m_strErr;
+    Clock::time_point m_tStart;
+    Clock::duration m_took{};
+};
+
+class QxprogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char dir[] = "/tmp/qxcliXXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        m_strDir = dir;
+        m_strConfig = m_strDir + "/config";
+        ::mkdir(m_strConfig.c_str(), 0755);
+        ::mkdir((m_strConfig + "/Quillorex").c_str(), 0755);
+    }
+    void TearDown() override
+    {
+        std::string command = "rm -rf '" + m_strDir + "'";
+        [[maybe_unused]] int rc = std::system(command.c_str());
+    }
+    void WriteSettings(const std::string& body)
+    {
+        std::ofstream(m_strConfig + "/Quillorex/Quillorex Programmer.conf") << body;
+    }
+    std::string WriteFile(const std::string& name, const std::string& content)
+    {
+        std::string path = m_strDir + "/" + name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+    CBoardSimulator& Board(CBoardSimOptions options = {})
+    {
+        options.m_bKeepWire = true;
+        m_boards.push_back(std::make_unique<CBoardSimulator>(options));
+        EXPECT_FALSE(m_boards.back()->Start());
+        return *m_boards.back();
+    }
+    std::unique_ptr<CChild> Run(const std::vector<std::string>& args, bool stdoutPipe = false)
+    {
+        return std::make_unique<CChild>(args, m_strConfig, m_strDir, stdoutPipe);
+    }
+
+    std::string m_strDir;
+    std::string m_strConfig;
+    std::vector<std::unique_ptr<CBoardSimulator>> m_boards;
+};
+
+TEST_F(QxprogTest, DefaultsComeFromTheSettingsFile)
+{
+    CBoardSimOptions options;
+    options.m_monitor.m_strProgramCmd = "LD";
+    options.m_monitor.m_strRunCmd = "GO";
+    CBoardSimulator& board = Board(options);
+    // As QSettings writes it: other groups, quoting, an escaped character.
+    const std::string settings = "[General]\nPort=/dev/null\n\n[Settings]\nPort=" + board.SlavePath()
+        + "\nBaud=115200\nParity=N\nProgramCmd=\"L\\x44\"\nCmdAfterProgram=GO\nUsePrePostPgmCmd=1\n"
+        "LastBrowse=\"/home/a, b\"\n\n[MainWindow]\ngeometry=@ByteArray(x)\n";
+    WriteSettings(settings);
+    const std::vector<std::uint8_t> data = Bytes(500);
+    const std::string file = EncodeIntelHex(data, 0x4000, 16, true);
+    auto child = Run({"program", WriteFile("a.hex", file)});
+    ASSERT_EQ(child->Wait(), EXIT_PROGRAMMED) << child->Err();
+    EXPECT_EQ(child->Err(), "Programming has been completed!\n");
+    EXPECT_NE(child->Out().find("Intel format HEX file sending"), std::string::npos);
+    EXPECT_NE(child->Out().find("Starting program"), std::string::npos);
+    EXPECT_EQ(board.Image(), data);
+    const std::vector<std::uint8_t> wire = board.Wire();
+    EXPECT_EQ(std::string(wire.begin(), wire.end()), "LD" + file + "GO");
+    // The settings file is only read.
+    EXPECT_EQ(ReadFile(m_strConfig + "/Quillorex/Quillorex Programmer.conf"), settings);
+}
+
+TEST_F(QxprogTest, ExitStatusForEveryOutcome)
+{
+    WriteSettings("[Settings]\nBaud=115200\n");
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(Bytes(300), 0));
+    const std::string empty = WriteFile("empty.hex", "");
+    // Larger than the pseudo-terminal holds, so the board's reaction comes while bytes remain.
+    const std::string big = WriteFile("big.hex", EncodeIntelHex(Bytes(20000), 0));
+    struct Case {
+        const char* name;
+        CBoardSimOptions options;
+        std::vector<std::string> args; // after the port
+        int status;
+        std::string err;
+    };
+    CBoardSimOptions plain, silentLoad, errorAt, silentEnd, silentRun, hangup;
+    silentLoad.m_bSilentLoad = true;
+    errorAt.m_monitor.m_nErrorAtRecord = 2;
+    silentEnd.m_bSilentCompletion = true;
+    silentRun.m_bSilentRun = true;
+    hangup.m_nHangupAfter = 100;
+    const std::string sorry = "Check out follwings and try again:\n\t- Reset the target board.\n\t- Check the port configuration.\n\t- Check the communicatin cable.\n";
+    const std::vector<Case> cases = {
+        {"completed without commands", plain, {"--no-commands", file}, EXIT_PROGRAMMED, "Programming has been completed!\n"},
+        {"missing file", plain, {m_strDir + "/none.hex"}, EXIT_FILE_OPEN, "File open error!\n\nNo such file or directory\n"},
+        {"empty file", plain, {empty}, EXIT_FILE_EMPTY, "The file is empty!\n"},
+        {"no answer to the download command", silentLoad, {file}, EXIT_NO_LOAD_ANSWER, "The target board does not respond to the LOAD command.\n" + sorry},
+        {"board error", errorAt, {big}, EXIT_BOARD_ERROR, "An error occured while programming.\nCheck out the terminal window.\n"},
+        {"no completion message", silentEnd, {file}, EXIT_NO_COMPLETED, "The target board does not send COMPLETED message.\n" + sorry},
+        {"no answer to the run command", silentRun, {file}, EXIT_NO_RUN_ANSWER, "The target board does not respond to the RUN command.\n" + sorry},
+        {"hang-up", hangup, {big}, EXIT_PORT_WRITE, "Port write error!\n\nInput/output error\n"},
+    };
+    // The runs go side by side, each with a board of its own.
+    std::vector<std::unique_ptr<CChild>> children;
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"program", "--port", Board(c.options).SlavePath()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        children.push_back(Run(args));
+    }
+    children.push_back(Run({"program", "--port", m_strDir + "/no-port", file}));
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(children[i]->Wait(), cases[i].status);
+        EXPECT_EQ(children[i]->Err(), cases[i].err);
+    }
+    EXPECT_EQ(children.back()->Wait(), EXIT_PORT_OPEN);
+    EXPECT_EQ(children.back()->Err(), "Port open error!\n\nNo such file or directory\n");
+}
+
+TEST_F(QxprogTest, UsageErrorsAndHelp)
+{
+    const std::vector<std::vector<std::string>> wrong = {
+        {}, {"frobnicate"}, {"program"}, {"program", "a", "b"}, {"program", "a", "--baud", "fast"},
+        {"program", "a", "--parity", "X"}, {"program", "a", "--stop-bits", "3"},
+        {"program", "a", "--handshake", "rts"}, {"program", "a", "--data-bits", "9"},
+        {"program", "a", "--port"}, {"simulate", "--no-answer", "Q"}, {"simulate", "--delay-answer", "L"},
+        {"simulate", "--bogus"}, {"ports", "extra"},
+    };
+    for (const auto& args : wrong) {
+        auto child = Run(args);
+        EXPECT_EQ(child->Wait(), EXIT_USAGE) << ::testing::PrintToString(args);
+    }
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"program", "--help"}, {"simulate", "--help"}, {"ports", "--help"}}) {
+        auto child = Run(args);
+        EXPECT_EQ(child->Wait(), 0);
+        EXPECT_EQ(child->Out().rfind("Usage: qxprog", 0), 0u) << child->Out();
+    }
+    auto ports = Run({"ports"});
+    EXPECT_EQ(ports->Wait(), 0);
+}
+
+TEST_F(QxprogTest, CtrlCStopsCleanly)
+{
+    CBoardSimOptions paced;
+    paced.m_nBaud = 115200;
+    CBoardSimulator& board = Board(paced);
+    const std::string file = WriteFile("big.hex", EncodeIntelHex(Bytes(40000), 0));
+    auto child = Run({"program", "--port", board.SlavePath(), "--baud", "115200", file});
+    ASSERT_TRUE(board.WaitForBytes(5000, 5s));
+    const auto interrupted = Clock::now();
+    child->Signal(SIGINT);
+    EXPECT_EQ(child->Wait(), EXIT_INTERRUPTED);
+    EXPECT_LT(Clock::now() - interrupted, 2s);
+    EXPECT_EQ(child->Err(), "");
+    EXPECT_LT(board.ReceivedBytes(), 100000u);
+}
+
+TEST_F(QxprogTest, ProgramsTheSimulateCommand)
+{
+    const std::string image = m_strDir + "/image.bin";
+    auto sim = Run({"simulate", "--image-out", image, "--split-markers", "--noise", "--program-cmd", "LOAD"}, true);
+    const std::string path = sim->ReadLine(5s);
+    ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
+    const std::vector<std::uint8_t> data = Bytes(2000);
+    auto child = Run({"program", "--port", path, "--program-cmd", "LOAD",
+        WriteFile("a.hex", EncodeIntelHex(data, 0x10000, 32, true))});
+    EXPECT_EQ(child->Wait(), EXIT_PROGRAMMED) << child->Err();
+    const std::string written = ReadFile(image);
+    EXPECT_EQ(std::vector<std::uint8_t>(written.begin(), written.end()), data);
+    sim->Signal(SIGINT);
+    EXPECT_EQ(sim->Wait(), 0);
+}
+
+struct IniCase {
+    const char* text;
+    const char* value;
+};
+
+TEST(IniSettingsFile, ValuesAsQSettingsWritesThem)
+{
+    const IniCase cases[] = {
+        {"COM1", "COM1"},
+        {"\"a, b\"", "a, b"},
+        {"a, b", "a, b"},
+        {"\"  padded \"", "  padded "},
+        {"\"say \\\"hi\\\"\"", "say \"hi\""},
+        {"C:\\\\tools\\\\x.exe", "C:\\tools\\x.exe"},
+        {"tab\\there", "tab\there"},
+        {"caf\\xe9", "caf\xc3\xa9"},
+        {"@@home", "@home"},
+        {"", ""},
+    };
+    for (const IniCase& c : cases)
+        EXPECT_EQ(CIniSettingsFile::UnescapeValue(c.text), c.value) << c.text;
+    EXPECT_EQ(CIniSettingsFile::UnescapeKey("FLCWidth%250"), "FLCWidth%0");
+    EXPECT_EQ(CIniSettingsFile::UnescapeKey("a\\b"), "a/b");
+}
+
+TEST(IniSettingsFile, PathHonoursXdgConfigHome)
+{
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    std::string saved = old ? old : "";
+    ::setenv("XDG_CONFIG_HOME", "/tmp/xdg", 1);
+    EXPECT_EQ(CIniSettingsFile::DefaultPath(), "/tmp/xdg/Quillorex/Quillorex Programmer.conf");
+    ::setenv("XDG_CONFIG_HOME", "relative", 1); // not absolute: ignored
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "/root";
+    ::setenv("HOME", "/home/u", 1);
+    EXPECT_EQ(CIniSettingsFile::DefaultPath(), "/home/u/.config/Quillorex/Quillorex Programmer.conf");
+    ::setenv("HOME", home.c_str(), 1);
+    if (old)
+        ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_CONFIG_HOME");
+    CIniSettingsFile missing;
+    EXPECT_TRUE(missing.Load("/tmp/no-such-dir/x.conf"));
+    EXPECT_TRUE(missing.Group("Settings").empty());
+}
+
+} // namespace
