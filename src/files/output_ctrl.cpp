@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <QScrollBar>
+#include <QTextBlock>
 #include <QTextCursor>
 
 COutputCtrl::COutputCtrl(QWidget* parent) : QPlainTextEdit(parent)
@@ -12,7 +13,6 @@ COutputCtrl::COutputCtrl(QWidget* parent) : QPlainTextEdit(parent)
     setReadOnly(true);
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
-    setMaximumBlockCount(kMaxLines);
     setFrameShape(QFrame::StyledPanel);
     m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& message) {
         if (message.m_nMsg == WM_OUTPUT_TEXT)
@@ -45,6 +45,7 @@ void COutputCtrl::OnStart(const std::string& commandLine)
     m_flushTimer.stop();
     m_strPending.clear();
     m_decoder.resetState();
+    m_nAppendedChars = 0;
     setPlainText(QFile::decodeName(QByteArray(commandLine.data(), static_cast<qsizetype>(commandLine.size()))));
     moveCursor(QTextCursor::End);
 }
@@ -83,7 +84,15 @@ void COutputCtrl::FlushPending()
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(m_strPending);
+    m_nAppendedChars += m_strPending.size();
     m_strPending.clear();
+    // The oldest lines go in large steps: trimming line by line as text arrives costs far more.
+    const int lines = document()->blockCount();
+    if (lines > kMaxLines + kMaxLines / 5) {
+        QTextCursor head(document());
+        head.setPosition(document()->findBlockByNumber(lines - kMaxLines).position(), QTextCursor::KeepAnchor);
+        head.removeSelectedText();
+    }
     // The caret follows the end, so the pane scrolls with the output.
     moveCursor(QTextCursor::End);
     emit TextAppended();

@@ -3,7 +3,8 @@
 // Build command. Runs read on the runner's threads are posted to the GUI thread (WM_OUTPUT_TEXT
 // through an IMessageSink, the text in the message) and appended there in order; the control
 // itself is touched on the GUI thread only. At most kRunsInFlight runs wait in the queue (the
-// builder waits on its pipe beyond that), and the text keeps at most kMaxLines lines.
+// builder waits on its pipe beyond that), and the text keeps the last kMaxLines lines (it may
+// grow a fifth beyond that before the oldest lines are dropped).
 //
 // Usage: the main frame owns one inside the output pane and calls Start (through the file
 // list's Build command); destroying it stops a child still running.
@@ -25,7 +26,7 @@ public:
     static constexpr std::size_t kRunsInFlight = 256;
     static constexpr int kMaxLines = 100000;
     // Decoded text waiting for the next paint is appended at once beyond this many characters.
-    static constexpr int kFlushChars = 256 * 1024;
+    static constexpr int kFlushChars = 64 * 1024;
     static constexpr int kFlushDelayMs = 20;
 
     explicit COutputCtrl(QWidget* parent = nullptr);
@@ -35,6 +36,8 @@ public:
     void AppendOutput(std::string_view text, bool isError);
     // Appends what is waiting now (the runs already handled but not yet drawn).
     void FlushPending();
+    // Characters appended since the last start (what the builder printed, decoded).
+    qint64 AppendedChars() const { return m_nAppendedChars; }
 
 signals:
     // Emitted on the GUI thread after a batch of text has been appended.
@@ -54,4 +57,5 @@ private:
     QString m_strPending;
     QTimer m_flushTimer;
     unsigned m_nShownRun = 0;
+    qint64 m_nAppendedChars = 0;
 };

@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+
 namespace {
 std::vector<std::string> Paths(const CFileList& list)
 {
@@ -137,18 +140,32 @@ TEST(ListFile, RoundTripKeepsBytesAndWritesCrLfInDisplayOrder)
     EXPECT_EQ(count, 2); // B.bin and lastfiles.lst
 }
 
-TEST(ListFile, FailedWriteKeepsTheOldList)
+TEST(ListFile, WriteFailingMidwayKeepsTheOldList)
 {
     CTempDir dir;
     std::string listFile = dir.Write(CFileList::kListFileName, "/old.hex\r\n");
-    // The folder refuses new files: the old list stays whole and the failure is a result.
-    chmod(dir.Path().c_str(), 0555);
-    bool written = WriteListFile(listFile, {"/new.hex"});
-    chmod(dir.Path().c_str(), 0755);
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root ignores folder permissions";
+    // Files may grow to 64 bytes only: the new list breaks off in the middle of its writing.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    setrlimit(RLIMIT_FSIZE, &small);
+    bool written = WriteListFile(listFile, {std::string(50, 'a'), std::string(50, 'b')});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
     EXPECT_FALSE(written);
     EXPECT_EQ(ReadWholeFile(listFile), "/old.hex\r\n");
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+        count += entry.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(count, 1) << "the broken temporary file must be gone";
+}
+
+TEST(ListFile, WriteIntoAMissingFolderFails)
+{
+    CTempDir dir;
+    EXPECT_FALSE(WriteListFile(dir / "no/such/folder/lastfiles.lst", {"/a.hex"}));
 }
 
 TEST(ListFile, EmptyListWritesAnEmptyFile)

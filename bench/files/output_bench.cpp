@@ -1,0 +1,119 @@
+// How long the output window takes to show 20 MB that a builder prints at full speed, against
+// cat of the same bytes to /dev/null, and how responsive the window stays meanwhile (the
+// largest delay of a 10 ms timer on the GUI thread). Prints its figures; asserts nothing.
+
+#include "files/output_ctrl.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+constexpr std::size_t kBytes = 20u * 1024u * 1024u;
+
+// Build-log lines with some multi-byte characters, kBytes long; returns the decoded length.
+qint64 WriteLog(const std::string& path)
+{
+    std::string data;
+    data.reserve(kBytes);
+    for (int n = 0; data.size() < kBytes; ++n)
+        data += "src/module_" + std::to_string(n % 997) + ".c:" + std::to_string(n) +
+                ": warning: unused variable \xE2\x80\x98x\xE2\x80\x99 [-Wunused-variable] \xC2\xB5s\n";
+    data.resize(kBytes);
+    while ((static_cast<unsigned char>(data.back()) & 0xC0) == 0x80 || static_cast<unsigned char>(data.back()) >= 0xC0)
+        data.back() = '.';
+    std::ofstream(path, std::ios::binary) << data;
+    return QString::fromUtf8(data.data(), static_cast<qsizetype>(data.size())).size();
+}
+
+double CatToDevNull(const std::string& path)
+{
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv = {const_cast<char*>("cat"), const_cast<char*>(path.c_str()), nullptr};
+    QElapsedTimer timer;
+    timer.start();
+    pid_t pid = -1;
+    if (posix_spawnp(&pid, "cat", &actions, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    waitpid(pid, &status, 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    char dirTemplate[] = "/tmp/qxbench.XXXXXX";
+    std::string dir = mkdtemp(dirTemplate);
+    std::string log = dir + "/build.log";
+    const qint64 expected = WriteLog(log);
+
+    double catMs = CatToDevNull(log);
+    catMs = std::min(catMs, CatToDevNull(log));
+
+    COutputCtrl output;
+    output.resize(800, 400);
+    output.show();
+
+    std::vector<double> gaps;
+    QElapsedTimer tick;
+    QTimer probe;
+    probe.setInterval(10);
+    QObject::connect(&probe, &QTimer::timeout, [&] {
+        gaps.push_back(static_cast<double>(tick.nsecsElapsed()) / 1e6);
+        tick.restart();
+    });
+
+    QElapsedTimer total;
+    QEventLoop loop;
+    QObject::connect(&output, &COutputCtrl::TextAppended, [&] {
+        if (output.AppendedChars() >= expected)
+            loop.quit();
+    });
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    tick.start();
+    probe.start();
+    total.start();
+    output.Start("cat " + log, false);
+    loop.exec();
+    const double windowMs = static_cast<double>(total.nsecsElapsed()) / 1e6;
+    probe.stop();
+    output.Stop();
+
+    std::sort(gaps.begin(), gaps.end());
+    const double maxGap = gaps.empty() ? 0 : gaps.back();
+    const double p99 = gaps.empty() ? 0 : gaps[gaps.size() * 99 / 100];
+    std::printf("output window, 20 MB from a builder at full speed\n");
+    std::printf("  shown in the window:     %8.1f ms (%lld of %lld characters)\n", windowMs,
+                static_cast<long long>(output.AppendedChars()), static_cast<long long>(expected));
+    std::printf("  cat to /dev/null:        %8.1f ms\n", catMs);
+    std::printf("  ratio:                   %8.1f x\n", catMs > 0 ? windowMs / catMs : 0.0);
+    std::printf("  10 ms timer while shown: %zu ticks, p99 interval %.1f ms, max interval %.1f ms\n", gaps.size(), p99,
+                maxGap);
+    std::printf("  lines kept by the window: %d (limit %d)\n", output.document()->blockCount(), COutputCtrl::kMaxLines);
+
+    std::remove(log.c_str());
+    rmdir(dir.c_str());
+    return 0;
+}
