@@ -197,6 +197,8 @@ bool CFileBrowserTree::MoveItem(QTreeWidgetItem* dragItem, QTreeWidgetItem* drop
         return false;
     }
     DeleteItem(dragItem);
+    // The target folder holds something now, even when it was listed empty: list it again.
+    dropItem->setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
     RefreshFolderOf(dropItem);
     return true;
 }

@@ -48,6 +48,8 @@ public:
     // A listing runs for item (any item when null).
     bool IsLoading(const QTreeWidgetItem* item = nullptr) const;
     QTreeWidgetItem* PlaceholderOf(const QTreeWidgetItem* item) const;
+    // Worker threads not yet joined, cancelled ones included.
+    int WorkerCount() const { return static_cast<int>(m_loads.size()); }
 
     static bool IsInSubtree(const QTreeWidgetItem* item, const QTreeWidgetItem* root);
 
