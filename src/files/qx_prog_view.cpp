@@ -39,6 +39,9 @@ std::string ToBytes(const QString& text)
 
 QIcon IconFor(const CFileEntry& entry)
 {
+    // A file that could not be opened has no icon, as the desktop cannot tell its kind.
+    if (!entry.m_nSize)
+        return QIcon();
     static QMimeDatabase db;
     QMimeType type = db.mimeTypeForFile(FromBytes(CFileList::GetEntryPath(entry)));
     QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));

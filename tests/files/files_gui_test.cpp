@@ -225,6 +225,28 @@ private slots:
         QCOMPARE(output.toPlainText(), QString::fromUtf8("café €|") + QString(600, QLatin1Char('z')));
     }
 
+    void outputKeepsTheLastLinesWithinItsBound()
+    {
+        COutputCtrl output;
+        QVERIFY(output.Start("true", false));
+        QVERIFY(output.WaitUntilDone(10000));
+        const int total = COutputCtrl::kMaxLines + COutputCtrl::kMaxLines / 4;
+        std::string chunk;
+        for (int line = 0; line < total; ++line) {
+            chunk += "line " + std::to_string(line) + "\n";
+            if (chunk.size() >= CProcessRunner::kReadSize * 16 || line == total - 1) {
+                output.AppendOutput(chunk, false);
+                chunk.clear();
+                QCoreApplication::sendPostedEvents();
+            }
+        }
+        output.FlushPending();
+        const int blocks = output.document()->blockCount();
+        QVERIFY2(blocks >= COutputCtrl::kMaxLines && blocks <= COutputCtrl::kMaxLines + COutputCtrl::kMaxLines / 5 + 1,
+                 qPrintable(QString::number(blocks)));
+        QVERIFY(output.toPlainText().endsWith(QStringLiteral("line %1\n").arg(total - 1)));
+    }
+
     void outputDropsRunsOfAnEarlierChildQueuedBeforeANewStart()
     {
         CTempDir dir;
