@@ -1,0 +1,270 @@
+// The main window's figures: the time from the start of the process to the first shown window,
+// and the GUI thread's work to absorb 1 MiB of board text arriving at full pseudo-terminal speed
+// (wall time, GUI-thread CPU time, the largest delay of a 10 ms timer meanwhile, and the
+// terminal's size afterwards). Run under a display (xvfb-run -a) for real painting; with
+// --screenshot FILE it also saves a picture of the window in the middle of a simulated download.
+// Prints its figures; asserts nothing.
+
+#include "app/commands.h"
+#include "app/main_frame.h"
+#include "app/qt_settings_store.h"
+#include "app/user_prompt.h"
+#include "files/qx_prog_view.h"
+#include "files/tool_settings.h"
+#include "programming/terminal_ctrl.h"
+#include "serial/serial_wnd.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTimer>
+#include <QWindow>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <termios.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+class CAutoPrompt : public IUserPrompt {
+public:
+    int MessageBox(const std::string& text, const std::string&, unsigned) override
+    {
+        std::fprintf(stderr, "box: %s\n", text.c_str());
+        return IDOK;
+    }
+};
+
+// Seconds since the process started (the kernel's start time, 10 ms resolution).
+double SecondsSinceProcessStart()
+{
+    std::ifstream stat("/proc/self/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    std::size_t at = text.rfind(')');
+    if (at == std::string::npos)
+        return -1;
+    // Fields after the command name; the start time is field 22 (the 20th after it).
+    const char* p = text.c_str() + at + 2;
+    unsigned long long start = 0;
+    for (int field = 3; field <= 22; ++field) {
+        if (field == 22)
+            start = std::strtoull(p, nullptr, 10);
+        p = std::strchr(p, ' ');
+        if (!p)
+            return -1;
+        ++p;
+    }
+    timespec now{};
+    clock_gettime(CLOCK_BOOTTIME, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9 - double(start) / double(sysconf(_SC_CLK_TCK));
+}
+
+double ThreadCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_THREAD, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long ResidentKiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long size = 0, resident = 0;
+    statm >> size >> resident;
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    }
+    return true;
+}
+
+std::string MakeHex(std::size_t bytes)
+{
+    std::string hex;
+    char line[80];
+    for (std::size_t at = 0; at < bytes; at += 16) {
+        std::size_t n = std::min<std::size_t>(16, bytes - at);
+        unsigned sum = unsigned(n) + ((at >> 8) & 0xFF) + (at & 0xFF);
+        std::snprintf(line, sizeof line, ":%02X%04X00", unsigned(n), unsigned(at & 0xFFFF));
+        hex += line;
+        for (std::size_t i = 0; i < n; ++i) {
+            unsigned b = unsigned((at + i) * 31) & 0xFF;
+            std::snprintf(line, sizeof line, "%02X", b);
+            hex += line;
+            sum += b;
+        }
+        std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        hex += line;
+    }
+    return hex + ":00000001FF\r\n";
+}
+
+// 1 MiB of board text written to the far end of a pseudo-terminal as fast as it takes it.
+void AbsorbBench(QTemporaryDir& dir)
+{
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+        std::printf("absorb: no pseudo-terminal\n");
+        return;
+    }
+    termios tio{};
+    ::tcgetattr(master, &tio);
+    ::cfmakeraw(&tio);
+    ::tcsetattr(master, TCSANOW, &tio);
+    const std::string slave = ::ptsname(master);
+
+    CQtSettingsStore store;
+    store.WriteProfileString("Port", slave);
+    QDir::setCurrent(dir.path());
+    CToolSettings tools;
+    tools.LoadToolSettings(store);
+    CAutoPrompt prompt;
+    CMainFrame frame(store, tools, prompt, {});
+    frame.Create();
+    frame.ActivateFrame();
+    WaitUntil([&] { return frame.windowHandle() && frame.windowHandle()->isExposed(); }, 5000);
+    CTerminalCtrl& terminal = frame.Terminal();
+
+    constexpr std::size_t kTotal = 1024 * 1024;
+    std::string text;
+    for (int line = 0; text.size() < kTotal; ++line)
+        text += "quilLOREX> dump " + std::to_string(line) + ": 0123456789abcdef 0123456789abcdef 0123456789abcdef\r\n";
+    text.resize(kTotal - 8);
+    text += "\r\n#END#\r\n";
+
+    // Responsiveness: how late a 10 ms timer fires while the text arrives.
+    QElapsedTimer tick;
+    qint64 worstLateMs = 0;
+    QTimer timer;
+    timer.setInterval(10);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        worstLateMs = std::max(worstLateMs, tick.elapsed() - 10);
+        tick.restart();
+    });
+    const long rssBefore = ResidentKiB();
+    const double cpuBefore = ThreadCpuSeconds();
+    QElapsedTimer wall;
+    wall.start();
+    tick.start();
+    timer.start();
+    std::thread writer([&] {
+        std::size_t at = 0;
+        while (at < text.size()) {
+            ssize_t n = ::write(master, text.data() + at, std::min<std::size_t>(4096, text.size() - at));
+            if (n <= 0)
+                break;
+            at += std::size_t(n);
+        }
+    });
+    const bool done = WaitUntil(
+        [&] { return terminal.document()->lastBlock().previous().text() == QLatin1String("#END#"); }, 120000);
+    const double seconds = wall.elapsed() / 1000.0;
+    const double cpu = ThreadCpuSeconds() - cpuBefore;
+    timer.stop();
+    writer.join();
+    std::printf("absorb 1 MiB: %s in %.3f s wall (%.1f MiB/s), GUI thread CPU %.3f s, worst timer delay %lld ms\n",
+                done ? "shown" : "NOT shown", seconds, 1.0 / seconds, cpu, static_cast<long long>(worstLateMs));
+    std::printf("terminal afterwards: %d lines kept (limit %d), %d characters; resident memory %+ld KiB\n",
+                terminal.document()->blockCount(), CTerminalCtrl::kMaxLines, terminal.document()->characterCount(),
+                ResidentKiB() - rssBefore);
+    frame.close();
+    ::close(master);
+}
+
+void Screenshot(QTemporaryDir& dir, const QString& path)
+{
+    CQtSettingsStore store;
+    QDir::setCurrent(dir.path());
+    CToolSettings tools;
+    tools.LoadToolSettings(store);
+    CAutoPrompt prompt;
+    CMainFrame frame(store, tools, prompt, {QStringLiteral("--simulate")});
+    frame.Create();
+    frame.ActivateFrame();
+    WaitUntil([&] { return frame.windowHandle() && frame.windowHandle()->isExposed(); }, 5000);
+    const char* names[] = {"blinky.hex", "monitor_test.hex", "uart_echo.hex"};
+    for (const char* name : names) {
+        std::ofstream(dir.filePath(QString::fromLatin1(name)).toStdString()) << MakeHex(2048);
+        frame.View().AddFile(dir.filePath(QString::fromLatin1(name)).toStdString());
+    }
+    frame.View().selectRow(0);
+    // The board's prompt in the terminal, then a download caught half-way.
+    const char cr = '\r';
+    frame.Serial().Write(&cr, 1);
+    WaitUntil([&] { return frame.Terminal().toPlainText().contains(QLatin1String("quilLOREX>")); }, 3000);
+    bool grabbed = false;
+    QObject::connect(&frame, &CMainFrame::downloadProgress, [&](int pos, int, int upper, bool) {
+        if (!grabbed && upper > 0 && pos >= upper * 45 / 100) {
+            grabbed = true;
+            frame.grab().save(path);
+        }
+    });
+    frame.ExecuteCommand(cmd::ID_TOOLS_PROGRAM);
+    WaitUntil([&] { return !frame.IsDownloadRunning(); }, 60000);
+    std::printf("screenshot: %s\n", grabbed ? qPrintable(path) : "not taken");
+    frame.close();
+}
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // A settings folder of its own: the user's settings stay untouched.
+    QTemporaryDir config;
+    qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
+    QElapsedTimer sinceMain;
+    sinceMain.start();
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+
+    QString screenshot;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (QLatin1String(argv[i]) == QLatin1String("--screenshot"))
+            screenshot = QString::fromLocal8Bit(argv[i + 1]);
+    if (!screenshot.isEmpty()) {
+        Screenshot(dir, screenshot);
+        return 0;
+    }
+
+    {
+        // A line to open, as on a real start.
+        int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        ::grantpt(master);
+        ::unlockpt(master);
+        CQtSettingsStore store;
+        store.WriteProfileString("Port", ::ptsname(master));
+        CToolSettings tools;
+        tools.LoadToolSettings(store);
+        CAutoPrompt prompt;
+        CMainFrame frame(store, tools, prompt, {});
+        frame.Create();
+        frame.ActivateFrame();
+        WaitUntil([&] { return frame.windowHandle() && frame.windowHandle()->isExposed(); }, 10000);
+        std::printf("first shown window (%s): %lld ms after main, %.0f ms after the process started\n",
+                    qPrintable(QGuiApplication::platformName()), static_cast<long long>(sinceMain.elapsed()),
+                    SecondsSinceProcessStart() * 1000.0);
+        frame.close();
+        ::close(master);
+    }
+    AbsorbBench(dir);
+    return 0;
+}
