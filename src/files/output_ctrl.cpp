@@ -14,6 +14,11 @@ COutputCtrl::COutputCtrl(QWidget* parent) : QPlainTextEdit(parent)
     setUndoRedoEnabled(false);
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setFrameShape(QFrame::StyledPanel);
+    // A selection stays visible while another pane has the focus.
+    QPalette pal = palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(pal);
     m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& message) {
         if (message.m_nMsg == WM_OUTPUT_TEXT)
             OnOutputText(message);

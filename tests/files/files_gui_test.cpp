@@ -29,6 +29,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <thread>
@@ -223,6 +224,26 @@ private slots:
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
         QCOMPARE(output.toPlainText(), QString::fromUtf8("café €|") + QString(600, QLatin1Char('z')));
+    }
+
+    void closingTheOutputWindowEndsARunningBuilder()
+    {
+        CTempDir dir;
+        std::string script = dir.Write("slow build", "#!/bin/sh\necho $$\nexec sleep 300\n", true);
+        auto output = std::make_unique<COutputCtrl>();
+        QVERIFY(output->Start("\"" + script + "\"", false));
+        QSignalSpy appended(output.get(), &COutputCtrl::TextAppended);
+        QVERIFY(appended.wait(10000));
+        const QString text = output->toPlainText();
+        const pid_t pid = text.mid(text.indexOf(QLatin1Char('"'), 1) + 1).trimmed().toInt();
+        QVERIFY(pid > 0);
+        const int handle = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+        QVERIFY(handle >= 0);
+        QVERIFY(output->IsActive());
+        output.reset();
+        pollfd pfd{handle, POLLIN, 0};
+        QCOMPARE(poll(&pfd, 1, 5000), 1);
+        close(handle);
     }
 
     void outputKeepsTheLastLinesWithinItsBound()
