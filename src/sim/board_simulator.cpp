@@ -134,7 +134,7 @@ void CBoardSimulator::Serve()
         bool wantIn = !stalled;
         if (wantIn && m_options.m_nBaud != 0) {
             const Clock::duration byteTime = ByteTime();
-            const Clock::time_point base = std::max(m_tInLine, now - byteTime * kMaxBurst);
+            const Clock::time_point base = InLineBase(now);
             if (now - base < byteTime) {
                 wantIn = false;
                 wakeBy(base + byteTime);
@@ -179,7 +179,7 @@ void CBoardSimulator::Receive(Clock::time_point now)
     Clock::time_point base{};
     const Clock::duration byteTime = ByteTime();
     if (m_options.m_nBaud != 0) {
-        base = std::max(m_tInLine, now - byteTime * kMaxBurst);
+        base = InLineBase(now);
         want = std::min<std::size_t>(want, static_cast<std::size_t>((now - base) / byteTime));
     }
     if (m_options.m_nHangupAfter != 0)
@@ -190,8 +190,11 @@ void CBoardSimulator::Receive(Clock::time_point now)
         return;
     std::uint8_t buffer[kReadChunk];
     ssize_t n = ::read(m_fdMaster, buffer, want);
-    if (n <= 0)
+    if (n <= 0) {
+        m_bInIdle = true;
         return; // nothing yet, or nobody has the port open
+    }
+    m_bInIdle = static_cast<std::size_t>(n) < want;
     if (m_options.m_nBaud != 0)
         m_tInLine = base + byteTime * n;
     m_tLastRx = now;
@@ -223,11 +226,21 @@ void CBoardSimulator::Receive(Clock::time_point now)
     m_cv.notify_all();
 }
 
+CBoardSimulator::Clock::time_point CBoardSimulator::InLineBase(Clock::time_point now) const
+{
+    // A busy line keeps its clock; after a pause only a short burst counts as already sent.
+    if (!m_bInIdle)
+        return m_tInLine;
+    return std::max(m_tInLine, now - ByteTime() * kMaxBurst);
+}
+
 void CBoardSimulator::Queue(const CBoardOutput& answer, Clock::time_point now)
 {
     Clock::time_point due = now;
     std::string text = answer.m_strText;
     bool fault = answer.m_nKind != EBoardAnswer::Echo;
+    if (!fault && m_nPendingOutput >= kMaxPendingOutput)
+        return;
     switch (answer.m_nKind) {
     case EBoardAnswer::LoadAnswer:
         if (m_options.m_bSilentLoad)
@@ -264,6 +277,7 @@ void CBoardSimulator::Queue(const CBoardOutput& answer, Clock::time_point now)
             piece.due = std::max(piece.due, m_tOutLine);
             m_tOutLine = piece.due + ByteTime() * piece.bytes.size();
         }
+        m_nPendingOutput += piece.bytes.size();
         m_output.push_back(std::move(piece));
         due += std::chrono::milliseconds(kSplitGapMs);
     }
@@ -280,6 +294,7 @@ void CBoardSimulator::Transmit(Clock::time_point now)
             return; // the line is full; poll waits until it takes more
         }
         front.bytes.erase(0, static_cast<std::size_t>(n));
+        m_nPendingOutput -= static_cast<std::size_t>(n);
         if (!front.bytes.empty())
             return;
         m_output.pop_front();

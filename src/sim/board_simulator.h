@@ -50,6 +50,8 @@ public:
     static constexpr unsigned kSplitGapMs = 30;
     // Quiet time after which a monitor that rejected a download takes commands again.
     static constexpr unsigned kIdleAfterErrorMs = 100;
+    // Echo is dropped while this much output waits for a host that does not read.
+    static constexpr std::size_t kMaxPendingOutput = 64 * 1024;
 
     explicit CBoardSimulator(CBoardSimOptions options = {});
     ~CBoardSimulator();
@@ -86,6 +88,8 @@ private:
     void Queue(const CBoardOutput& answer, Clock::time_point now);
     void Transmit(Clock::time_point now);
     void HangUp();
+    // Where the paced line's clock stands for the next read.
+    Clock::time_point InLineBase(Clock::time_point now) const;
     Clock::duration ByteTime() const;
 
     CBoardSimOptions m_options;
@@ -98,7 +102,10 @@ private:
     // Serving thread only.
     CBoardMonitor m_monitor;
     std::deque<Pending> m_output;
+    std::size_t m_nPendingOutput = 0;
     Clock::time_point m_tInLine{};
+    // The last read found the line empty: the next byte starts a new burst.
+    bool m_bInIdle = true;
     Clock::time_point m_tOutLine{};
     Clock::time_point m_tLastRx{};
     unsigned m_nSeenCompleted = 0;

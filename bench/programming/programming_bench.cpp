@@ -1,0 +1,215 @@
+// Prints the download job's throughput against a bare write loop on the same pseudo-terminal,
+// and the programming time of a 64 KiB image on a paced 460800-baud line against the ideal.
+
+#include "app/messages.h"
+#include "files/tool_settings.h"
+#include "port/open_configured_port.h"
+#include "port/port_settings.h"
+#include "programming/download_job.h"
+#include "serial/serial_wnd.h"
+#include "sim/board_simulator.h"
+#include "sim/intel_hex.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <fstream>
+#include <future>
+#include <mutex>
+#include <optional>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class CQueue : public IMessageSink {
+public:
+    void Post(CPostedMessage message) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_queue.push_back(std::move(message));
+        m_cv.notify_one();
+    }
+    CPostedMessage Take()
+    {
+        std::unique_lock lock(m_mutex);
+        m_cv.wait(lock, [this] { return !m_queue.empty(); });
+        CPostedMessage message = std::move(m_queue.front());
+        m_queue.pop_front();
+        return message;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<CPostedMessage> m_queue;
+};
+
+class CQuietPrompt : public IUserPrompt {
+public:
+    int MessageBox(const std::string& text, const std::string&, unsigned) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_strLast = text;
+        return IDOK;
+    }
+    std::string Last()
+    {
+        std::lock_guard lock(m_mutex);
+        return m_strLast;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::string m_strLast;
+};
+
+class CNullTerminal : public ITerminalSink {
+public:
+    void AppendTerminalText(std::string_view) override {}
+    void DeleteLastChar() override {}
+};
+
+struct CRig : IDownloadHost {
+    CQueue queue;
+    CQuietPrompt prompt;
+    CNullTerminal terminal;
+    CReceiveParser parser{terminal};
+    CToolSettings tools;
+    CSerialWnd port;
+    CPortSettings settings;
+    CDownloadJob job{parser, *this, tools, queue, prompt};
+
+    CSerialPort& DownloadPort() override { return port; }
+    bool OpenDownloadPort(const std::string& text) override
+    {
+        return OpenConfiguredPort(port, settings, &queue, prompt, text, nullptr);
+    }
+
+    // Runs one job to its end on this thread; returns the time from start to end and the time
+    // the first data byte was reported written.
+    std::pair<Clock::time_point, Clock::time_point> Run(const std::string& path)
+    {
+        job.StartDownload(path);
+        std::size_t steps = 0;
+        Clock::time_point firstData{};
+        while (true) {
+            CPostedMessage message = queue.Take();
+            if (message.m_nMsg == DefaultComMsg()) {
+                parser.OnSerialMsg(message.m_wParam, port);
+            } else if (message.m_nMsg == WM_DOWNLOAD_STEP) {
+                if (++steps == 2)
+                    firstData = Clock::now();
+            } else if (message.m_nMsg == WM_DOWNLOAD_END) {
+                job.OnDownloadEnd();
+                return {firstData, Clock::now()};
+            }
+        }
+    }
+};
+
+std::string WriteTemp(const std::string& name, const std::string& content)
+{
+    std::string path = "/tmp/qxbench-" + std::to_string(::getpid()) + "-" + name;
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+}
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+void Throughput()
+{
+    const std::size_t size = 1 << 20;
+    std::string data(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        data[i] = static_cast<char>(i * 31 + 7);
+    const std::string path = WriteTemp("raw.bin", data);
+
+    // The bare loop: one Write per byte on the same kind of port, nothing else.
+    double bareRate = 0;
+    {
+        CBoardSimOptions options;
+        options.m_monitor.m_nRawLength = size;
+        CBoardSimulator sim(options);
+        sim.Start();
+        CSerialPort port;
+        port.Open(sim.SlavePath(), 0, 0, true);
+        port.Configure(115200, 8, 0, 0);
+        port.Write("L", nullptr, nullptr, INFINITE);
+        sim.WaitForBytes(1, std::chrono::seconds(5));
+        const auto start = Clock::now();
+        for (std::size_t i = 0; i < size; ++i)
+            port.Write(&data[i], 1, nullptr, nullptr, 5000);
+        sim.WaitForBytes(1 + size, std::chrono::seconds(60));
+        bareRate = size / Seconds(Clock::now() - start);
+        port.Close();
+    }
+
+    // The job on the same line.
+    double jobRate = 0;
+    std::string outcome;
+    {
+        CBoardSimOptions options;
+        options.m_monitor.m_nRawLength = size;
+        CBoardSimulator sim(options);
+        sim.Start();
+        CRig rig;
+        rig.settings.SetPort(sim.SlavePath());
+        rig.settings.SetBaud("115200");
+        auto allReceived = std::async(std::launch::async, [&sim, size] {
+            sim.WaitForBytes(1 + size, std::chrono::seconds(120));
+            return Clock::now();
+        });
+        auto [firstData, end] = rig.Run(path);
+        (void)end;
+        jobRate = size / Seconds(allReceived.get() - firstData);
+        outcome = rig.prompt.Last();
+    }
+    ::unlink(path.c_str());
+    std::printf("(a) unpaced pseudo-terminal, 1 MiB file, one write per byte\n");
+    std::printf("    bare write loop : %10.0f bytes/s\n", bareRate);
+    std::printf("    download job    : %10.0f bytes/s  (%.2f of the bare loop; target >= 0.90) [%s]\n",
+        jobRate, jobRate / bareRate, outcome.c_str());
+}
+
+void PacedImage()
+{
+    const unsigned baud = 460800;
+    std::vector<std::uint8_t> image(64 * 1024);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i * 13 + i / 251);
+    const std::string hex = EncodeIntelHex(image, 0x8000000, 16);
+    const std::string path = WriteTemp("image.hex", hex);
+    CBoardSimOptions options;
+    options.m_nBaud = baud;
+    CBoardSimulator sim(options);
+    sim.Start();
+    CRig rig;
+    rig.settings.SetPort(sim.SlavePath());
+    rig.settings.SetBaud("115200");
+    rig.OpenDownloadPort("Port open error!");
+    const auto start = Clock::now();
+    rig.Run(path);
+    const double took = Seconds(Clock::now() - start);
+    const std::size_t bytes = 1 + hex.size() + 1; // commands and file
+    const double ideal = bytes * 10.0 / baud + 0.2;
+    ::unlink(path.c_str());
+    std::printf("(b) simulator pacing %u baud, 64 KiB image as Intel HEX (%zu bytes on the line)\n", baud, bytes);
+    std::printf("    programming time: %.3f s, ideal %.3f s (%+.1f %%; target within 3 %%) [%s]%s\n", took, ideal,
+        (took / ideal - 1) * 100, rig.prompt.Last().c_str(), sim.Image() == image ? "" : " IMAGE DIFFERS");
+}
+
+} // namespace
+
+int main()
+{
+    Throughput();
+    PacedImage();
+    return 0;
+}
