@@ -113,8 +113,10 @@ std::unique_ptr<QMenu> CPortMenus::BuildPortListMenu()
         label.replace('&', "&&");
         QAction* action = menu->addAction(label);
         action->setData(id);
-        action->setCheckable(true);
-        action->setChecked(port.m_strName == m_settings.m_strPort);
+        // Only the current port carries a mark; the others show no empty box.
+        const bool current = port.m_strName == m_settings.m_strPort;
+        action->setCheckable(current);
+        action->setChecked(current);
         action->setEnabled(port.m_nState == EComPortState::Present);
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
@@ -124,8 +126,10 @@ std::unique_ptr<QMenu> CPortMenus::BuildPortListMenu()
 std::unique_ptr<QMenu> CPortMenus::BuildConfigMenu()
 {
     auto menu = std::make_unique<QMenu>("_CONFIG_", m_pOwner);
-    // "&Port" carries no command: it only names the menu's subject.
-    menu->addAction("&Port")->setData(65535);
+    // "&Port" has no handler, so it shows greyed: it only names the menu's subject.
+    QAction* title = menu->addAction("&Port");
+    title->setData(65535);
+    title->setEnabled(false);
     for (const CConfigMenu& sub : ConfigMenus()) {
         QMenu* popup = menu->addMenu(QString::fromLatin1(sub.m_pszTitle));
         for (const CConfigItem& item : sub.m_items) {
