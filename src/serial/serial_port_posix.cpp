@@ -29,6 +29,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -112,6 +113,9 @@ private:
     bool m_bHaveCounters = false;
 
     static constexpr std::size_t kRxSize = 64 * 1024;
+    std::mutex m_writeMutex; // one Write at a time on the line
+    std::condition_variable m_cvWriter;
+    bool m_bWriting = false;
     std::mutex m_rxMutex; // the receive buffer, and the order of reads from the driver
     std::vector<unsigned char> m_rx = std::vector<unsigned char>(kRxSize);
     std::size_t m_nRxHead = 0;
@@ -407,6 +411,25 @@ std::error_code CPosixSerial::Write(const void* data, std::size_t size, std::siz
     CDeadline deadline)
 {
     done = 0;
+    // One Write's bytes go out together: a key typed during a download waits for its turn.
+    {
+        std::unique_lock lock(m_writeMutex);
+        auto free = [this] { return !m_bWriting; };
+        if (!deadline)
+            m_cvWriter.wait(lock, free);
+        else if (!m_cvWriter.wait_until(lock, *deadline, free))
+            return ESerialError::Timeout;
+        m_bWriting = true;
+    }
+    struct CTurn {
+        CPosixSerial& m_self;
+        ~CTurn()
+        {
+            std::lock_guard lock(m_self.m_writeMutex);
+            m_self.m_bWriting = false;
+            m_self.m_cvWriter.notify_one();
+        }
+    } turn{*this};
     const auto* bytes = static_cast<const unsigned char*>(data);
     bool waited = false;
     while (done < size) {

@@ -379,6 +379,20 @@ TEST_F(SerialPortTest, WriteThatCannotFinishTimesOut)
     EXPECT_EQ(m_pty.Receive(count + 1, std::chrono::milliseconds(500)), big.substr(0, count));
 }
 
+TEST_F(SerialPortTest, ConcurrentWritesDoNotInterleave)
+{
+    OpenOverlapped();
+    const std::string a(30000, 'a');
+    const std::string b(30000, 'b');
+    auto first = std::async(std::launch::async, [&] { return m_port.Write(a.data(), 30000, nullptr, nullptr, 10000); });
+    auto second = std::async(std::launch::async, [&] { return m_port.Write(b.data(), 30000, nullptr, nullptr, 10000); });
+    const std::string got = m_pty.Receive(60000, std::chrono::seconds(10));
+    EXPECT_EQ(first.get(), std::error_code());
+    EXPECT_EQ(second.get(), std::error_code());
+    ASSERT_EQ(got.size(), 60000u);
+    EXPECT_TRUE(got == a + b || got == b + a);
+}
+
 TEST_F(SerialPortTest, WaitAllReadCollectsEveryByteOrReportsWhatCame)
 {
     OpenOverlapped();
