@@ -1,5 +1,7 @@
 #include "ui/percent_progress_ctrl.h"
 
+#include "ui/flat_frame.h"
+
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -42,7 +44,22 @@ int CPercentProgressCtrl::GetRange(bool wantLow, int* lower, int* upper) const
 
 int CPercentProgressCtrl::Length() const
 {
-    return m_bVertical ? height() : width();
+    const QRect client = ClientRect();
+    return m_bVertical ? client.height() : client.width();
+}
+
+QRect CPercentProgressCtrl::ClientRect() const
+{
+    return m_bFlatFrame ? FlatFrameClient(rect()) : rect();
+}
+
+void CPercentProgressCtrl::SetFlatFrame(bool framed)
+{
+    if (m_bFlatFrame == framed)
+        return;
+    m_bFlatFrame = framed;
+    m_model.ForgetBarLength();
+    update();
 }
 
 int CPercentProgressCtrl::ApplyPos(const CProgressModel::CPosResult& result)
@@ -191,7 +208,9 @@ void CPercentProgressCtrl::Paint(QPainter& painter)
 {
     const QColor bar = ResolvedBarColour();
     const QColor background = ResolvedBkColour();
-    const QRect client = rect();
+    if (m_bFlatFrame)
+        PaintFlatFrame(painter, rect(), palette());
+    const QRect client = ClientRect();
     const CProgressModel::CSplit split = m_model.Split(
         {client.left(), client.top(), client.left() + client.width(), client.top() + client.height()},
         m_bVertical);
@@ -200,7 +219,6 @@ void CPercentProgressCtrl::Paint(QPainter& painter)
     };
     const QRect filled = toRect(split.m_filled) & client;
     const QRect empty = toRect(split.m_empty) & client;
-    painter.fillRect(client, background);
     painter.fillRect(filled, bar);
     painter.fillRect(empty, background);
 

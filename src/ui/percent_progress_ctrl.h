@@ -45,6 +45,11 @@ public:
     // What is drawn now (empty when no text is drawn).
     QString DisplayedText() const;
 
+    // A one-pixel flat ring around the bar (the pane's look); the bar fills what is inside.
+    void SetFlatFrame(bool framed);
+    bool HasFlatFrame() const { return m_bFlatFrame; }
+    QRect ClientRect() const;
+
     void SetVertical(bool vertical);
     bool IsVertical() const { return m_bVertical; }
 
@@ -72,4 +77,5 @@ private:
     CProgressColour m_crBar = CLR_DEFAULT_COLOUR;
     CProgressColour m_crBk = CLR_DEFAULT_COLOUR;
     bool m_bVertical = false;
+    bool m_bFlatFrame = false;
 };

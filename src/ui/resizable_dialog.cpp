@@ -1,6 +1,7 @@
 #include "ui/resizable_dialog.h"
 
 #include "app/settings_store.h"
+#include "ui/flat_frame.h"
 
 #include <QEvent>
 #include <QPainter>
@@ -147,11 +148,7 @@ void CResizableDialog::SetPaneFrame(bool framed)
 
 QRect CResizableDialog::ClientRect() const
 {
-    QRect client = rect();
-    // Without room for a ring there is no frame.
-    if (m_bPaneFrame && client.width() > 2 && client.height() > 2)
-        client.adjust(1, 1, -1, -1);
-    return client;
+    return m_bPaneFrame ? FlatFrameClient(rect()) : rect();
 }
 
 void CResizableDialog::resizeEvent(QResizeEvent* event)
@@ -164,12 +161,10 @@ void CResizableDialog::resizeEvent(QResizeEvent* event)
 void CResizableDialog::paintEvent(QPaintEvent* event)
 {
     QDialog::paintEvent(event);
-    if (ClientRect() == rect())
+    if (!m_bPaneFrame)
         return;
     QPainter painter(this);
-    painter.setPen(palette().color(QPalette::Mid));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+    PaintFlatFrame(painter, rect(), palette());
 }
 
 void CResizableDialog::changeEvent(QEvent* event)

@@ -2,6 +2,7 @@
 // resize, the pane frame, placement memory through a settings store, and painted images.
 
 #include "app/memory_settings_store.h"
+#include "ui/flat_button.h"
 #include "ui/percent_progress_ctrl.h"
 #include "ui/resizable_dialog.h"
 
@@ -70,6 +71,7 @@ private slots:
     void progressColoursAndFace();
     void progressVerticalHasNoText();
     void progressEmptyRangeDrawsNothing();
+    void flatFramedBarAndButton();
 };
 
 void UiGuiTest::anchorMovesAtFirstLayoutOnOddWidth()
@@ -398,6 +400,39 @@ void UiGuiTest::progressEmptyRangeDrawsNothing()
     image.fill(QColor(9, 9, 9));
     bar.render(&image);
     QCOMPARE(CountColour(image, image.rect(), QColor(9, 9, 9)), 60 * 20);
+}
+
+void UiGuiTest::flatFramedBarAndButton()
+{
+    QPalette palette = TestPalette();
+    palette.setColor(QPalette::Mid, QColor(10, 20, 30));
+    CPercentProgressCtrl bar;
+    bar.setPalette(palette);
+    bar.resize(102, 20);
+    bar.SetFlatFrame(true);
+    bar.SetShowText(false);
+    QCOMPARE(bar.ClientRect(), QRect(1, 1, 100, 18));
+    bar.SetPos(50);
+    QImage image = bar.grab().toImage();
+    QCOMPARE(image.pixelColor(0, 10), QColor(10, 20, 30));
+    QCOMPARE(image.pixelColor(101, 10), QColor(10, 20, 30));
+    // The bar's length is measured inside the ring: 50 of 100 pixels.
+    QCOMPARE(image.pixelColor(50, 10), QColor(0, 0, 255));
+    QCOMPARE(image.pixelColor(51, 10), QColor(Qt::white));
+
+    CFlatButton button("Program");
+    button.setPalette(palette);
+    button.resize(75, 21);
+    int clicks = 0;
+    connect(&button, &QPushButton::clicked, [&] { ++clicks; });
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(clicks, 1);
+    image = button.grab().toImage();
+    QCOMPARE(image.pixelColor(0, 0), QColor(10, 20, 30));
+    QCOMPARE(image.pixelColor(74, 20), QColor(10, 20, 30));
+    button.setEnabled(false);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QCOMPARE(clicks, 1);
 }
 
 QTEST_MAIN(UiGuiTest)
