@@ -237,9 +237,10 @@ int RunProgram(const std::vector<std::string>& args)
                 parser.OnSerialMsg(message->m_wParam, serial);
         progress.Clear();
         status = ExitStatus(job.LastResult());
+        // No stop request may reach the job once it is gone.
+        signals.Stop();
     }
     serial.Close();
-    signals.Stop();
     if (signals.Interrupted() && status != EXIT_PROGRAMMED)
         status = EXIT_INTERRUPTED;
     std::fflush(stdout);
