@@ -29,7 +29,8 @@ public:
 
     // Opens the device exclusively in raw mode.
     virtual std::error_code Open(const std::string& path) = 0;
-    // Discards unsent output, restores the line's original settings, releases the device.
+    // Lets queued output go out (bounded by the time it needs at the line's rate, then dropped),
+    // restores the line's original settings and releases the device.
     virtual void Close() = 0;
     // A close is coming: every wait in progress (and any later one) ends with ECANCELED.
     virtual void WakeAll() = 0;

@@ -99,6 +99,7 @@ private:
     // 1460 at the deadline.
     std::error_code WaitReady(short what, const CDeadline& deadline);
     bool ReadCounters(serial_icounter_struct& counters);
+    void DrainOutput();
     // Moves what the driver holds into the receive buffer (caller holds m_rxMutex). Returns the
     // bytes moved; sets hungUp at end-of-file or EIO.
     std::size_t PullLocked(bool& hungUp, std::error_code& code);
@@ -204,9 +205,7 @@ void CPosixSerial::Close()
 {
     if (m_fd < 0)
         return;
-    // Output still queued is dropped, as a cancelled write is: the line may be stopped by flow
-    // control, and the driver would otherwise hold the close for up to 30 seconds.
-    ::ioctl(m_fd, TCFLSH, TCOFLUSH);
+    DrainOutput();
     ::ioctl(m_fd, TCSETS2, &m_original);
     ::ioctl(m_fd, TIOCNXCL);
     ::flock(m_fd, LOCK_UN);
@@ -216,6 +215,28 @@ void CPosixSerial::Close()
         *e = -1;
     }
     m_fd = -1;
+}
+
+// Lets the driver send what is queued, for as long as that takes at the line's rate plus half a
+// second, then drops the rest: a line stopped by flow control would otherwise hold the close
+// for the driver's closing wait (30 seconds). The driver gives no notice when its queue is
+// empty, so the queue is looked at every 10 ms until then.
+void CPosixSerial::DrainOutput()
+{
+    int queued = 0;
+    if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
+        return;
+    termios2 t{};
+    const std::uint32_t baud = ::ioctl(m_fd, TCGETS2, &t) == 0 && t.c_ospeed > 0 ? t.c_ospeed : 9600;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500)
+        + std::chrono::milliseconds(static_cast<long long>(queued) * 11 * 1000 / baud);
+    while (queued > 0 && std::chrono::steady_clock::now() < deadline) {
+        ::poll(nullptr, 0, 10);
+        if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0)
+            return;
+    }
+    if (queued > 0)
+        ::ioctl(m_fd, TCFLSH, TCOFLUSH);
 }
 
 std::error_code CPosixSerial::GetLine(CLineSettings& line)

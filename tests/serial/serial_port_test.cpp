@@ -206,6 +206,19 @@ TEST_F(SerialPortTest, CloseRestoresTheLineAsItWas)
     ::close(fd);
 }
 
+TEST_F(SerialPortTest, CloseRightAfterWriteLosesNothing)
+{
+    OpenOverlapped();
+    std::string sent;
+    for (int i = 0; sent.size() < 12000; ++i)
+        sent += std::to_string(i) + " ";
+    ASSERT_FALSE(m_port.Write(sent.data(), static_cast<std::uint32_t>(sent.size()), nullptr, nullptr, 5000));
+    ASSERT_FALSE(m_port.Close());
+    const std::string got = m_pty.Receive(sent.size());
+    EXPECT_EQ(got.size(), sent.size());
+    EXPECT_TRUE(got == sent);
+}
+
 // ---- Line settings ---------------------------------------------------------------------------
 
 struct LineRow {
