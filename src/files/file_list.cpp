@@ -192,6 +192,52 @@ bool WriteListFile(const std::string& listFilePath, const std::vector<std::strin
     return false;
 }
 
+std::vector<std::string> PathsFromUriList(const std::string& uriList)
+{
+    auto hex = [](char c) -> int {
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    std::vector<std::string> paths;
+    std::size_t pos = 0;
+    while (pos < uriList.size()) {
+        std::size_t end = uriList.find('\n', pos);
+        if (end == std::string::npos)
+            end = uriList.size();
+        std::string line = uriList.substr(pos, end - pos);
+        pos = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t'))
+            line.pop_back();
+        const std::string scheme = "file://";
+        if (line.empty() || line[0] == '#' || line.compare(0, scheme.size(), scheme) != 0)
+            continue;
+        std::string rest = line.substr(scheme.size());
+        std::size_t slash = rest.find('/');
+        if (slash == std::string::npos)
+            continue;
+        std::string host = rest.substr(0, slash);
+        if (!host.empty() && host != "localhost")
+            continue;
+        std::string encoded = rest.substr(slash);
+        std::string path;
+        for (std::size_t i = 0; i < encoded.size(); ++i) {
+            if (encoded[i] == '%' && i + 2 < encoded.size() && hex(encoded[i + 1]) >= 0 && hex(encoded[i + 2]) >= 0) {
+                path += static_cast<char>(hex(encoded[i + 1]) * 16 + hex(encoded[i + 2]));
+                i += 2;
+            } else {
+                path += encoded[i];
+            }
+        }
+        paths.push_back(path);
+    }
+    return paths;
+}
+
 bool UpdateFileListCommand(CCmdUI& ui, int selectedCount, int rowCount, const std::string& selectedName)
 {
     const char* format = nullptr;

@@ -60,6 +60,11 @@ std::vector<std::string> ReadListFile(const std::string& listFilePath);
 // renamed over it, so a failure midway leaves the old list whole. False on failure.
 bool WriteListFile(const std::string& listFilePath, const std::vector<std::string>& paths);
 
+// The local paths of a text/uri-list (a drop from a file manager), as bytes: file URIs with an
+// empty host or "localhost", percent escapes decoded (so a name that is not UTF-8 comes through
+// unchanged); comments, other schemes and other hosts are left out.
+std::vector<std::string> PathsFromUriList(const std::string& uriList);
+
 // The command-state rules of the file list for Program, Build, Debug, Edit (enabled with exactly
 // one row selected), Remove (one or more) and Remove All (any row). With exactly one row
 // selected the first five get their text ("&Program '%s'" ...) with the selected name; otherwise

@@ -58,17 +58,13 @@ bool IsDirectory(const std::string& path)
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-// The local paths of a drop, folders included.
+// The local paths of a drop, folders included, as the bytes of the names.
 std::vector<std::string> DroppedPaths(const QMimeData* data)
 {
-    std::vector<std::string> paths;
-    if (!data || !data->hasUrls())
-        return paths;
-    for (const QUrl& url : data->urls()) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            paths.push_back(ToBytes(url.toLocalFile()));
-    }
-    return paths;
+    if (!data || !data->hasFormat(QStringLiteral("text/uri-list")))
+        return {};
+    QByteArray list = data->data(QStringLiteral("text/uri-list"));
+    return PathsFromUriList(std::string(list.constData(), static_cast<std::size_t>(list.size())));
 }
 
 bool HasDroppableFile(const QMimeData* data)

@@ -176,6 +176,24 @@ TEST(ListFile, EmptyListWritesAnEmptyFile)
     EXPECT_EQ(ReadWholeFile(listFile), "");
 }
 
+TEST(UriList, LocalFilesComeThroughAsBytes)
+{
+    struct Row {
+        const char* m_name;
+        std::string m_list;
+        std::vector<std::string> m_paths;
+    } rows[] = {
+        {"one", "file:///home/u/a.hex\r\n", {"/home/u/a.hex"}},
+        {"escapes", "file:///home/u/My%20Work/%24(touch%20pwned).hex", {"/home/u/My Work/$(touch pwned).hex"}},
+        {"not_utf8", "file:///w/caf%E9.hex\r\nfile:///w/b.bin", {"/w/caf\xE9.hex", "/w/b.bin"}},
+        {"localhost", "file://localhost/w/a.hex", {"/w/a.hex"}},
+        {"other_host_scheme_comment", "# comment\r\nfile://far/w/a.hex\r\nhttp://x/y\r\n\r\n", {}},
+        {"broken_escape_kept", "file:///w/100%.hex", {"/w/100%.hex"}},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(PathsFromUriList(row.m_list), row.m_paths) << row.m_name;
+}
+
 struct UpdateRow {
     int m_nID;
     int m_nSelected;

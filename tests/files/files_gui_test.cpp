@@ -408,15 +408,21 @@ private slots:
         QVERIFY(!enterFolder.isAccepted());
 
         std::unique_ptr<QMimeData> mixed(mime({dir / "folder", a, b}));
+        // A name that is not UTF-8 travels percent-encoded and arrives as its bytes.
+        std::string odd = dir.Write("caf\xE9.obj", "333");
+        mixed->setData(QStringLiteral("text/uri-list"),
+                       mixed->data(QStringLiteral("text/uri-list")) + QByteArray::fromStdString("file://" + dir.Path() + "/caf%E9.obj\r\n"));
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, mixed.get(), Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(s.m_pView->viewport(), &enter);
         QVERIFY(enter.isAccepted());
         QCOMPARE(enter.dropAction(), Qt::CopyAction);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, mixed.get(), Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(s.m_pView->viewport(), &drop);
-        QCOMPARE(s.m_pView->rowCount(), 2);
+        QCOMPARE(s.m_pView->rowCount(), 3);
         QCOMPARE(s.m_pView->GetEntryPath(0), a);
         QCOMPARE(s.m_pView->GetEntryPath(1), b);
+        QCOMPARE(s.m_pView->GetEntryPath(2), odd);
+        QCOMPARE(s.m_pView->item(2, 1)->text(), QStringLiteral("3"));
     }
 
     // --- tool commands ---
