@@ -102,10 +102,21 @@ std::string CFileSystemFolder::GetDisplayNameOf(const CPidl& child)
 std::uint32_t CFileSystemFolder::GetAttributesOf(const CPidl& child, std::uint32_t mask)
 {
     std::uint32_t attributes = 0;
+    CFileIdentity identity;
+    DescribeChild(child, mask, attributes, identity);
+    return attributes;
+}
+
+void CFileSystemFolder::DescribeChild(const CPidl& child, std::uint32_t mask, std::uint32_t& attributes,
+                                      CFileIdentity& identity)
+{
+    attributes = 0;
+    identity = {};
     const std::string path = ChildPath(child);
     struct stat lst {};
     if (::lstat(path.c_str(), &lst) != 0)
-        return 0;
+        return;
+    identity = CFileIdentity{lst.st_dev, lst.st_ino, true};
     struct stat st = lst;
     if (S_ISLNK(lst.st_mode)) {
         attributes |= SFGAO_LINK;
@@ -118,7 +129,7 @@ std::uint32_t CFileSystemFolder::GetAttributesOf(const CPidl& child, std::uint32
         attributes |= SFGAO_GHOST;
     if ((mask & SFGAO_HASSUBFOLDER) != 0 && (attributes & SFGAO_FOLDER) != 0 && HasSubFolder(path))
         attributes |= SFGAO_HASSUBFOLDER;
-    return attributes & mask;
+    attributes &= mask;
 }
 
 CFileIdentity CFileSystemFolder::GetIdentityOf(const CPidl& child)

@@ -21,6 +21,8 @@ public:
     std::string GetDisplayNameOf(const CPidl& child) override;
     std::uint32_t GetAttributesOf(const CPidl& child, std::uint32_t mask) override;
     CFileIdentity GetIdentityOf(const CPidl& child) override;
+    void DescribeChild(const CPidl& child, std::uint32_t mask, std::uint32_t& attributes,
+                       CFileIdentity& identity) override;
     std::shared_ptr<IShellFolder> BindToObject(const CPidl& child) override;
 
 private:

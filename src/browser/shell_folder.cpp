@@ -66,6 +66,13 @@ bool CShellItem::IsFolder() const
     return (m_nAttributes & SFGAO_FOLDER) != 0;
 }
 
+void IShellFolder::DescribeChild(const CPidl& child, std::uint32_t mask, std::uint32_t& attributes,
+                                 CFileIdentity& identity)
+{
+    attributes = GetAttributesOf(child, mask);
+    identity = GetIdentityOf(child);
+}
+
 int IShellFolder::CompareItems(const CShellItem& a, const CShellItem& b)
 {
     if (a.IsFolder() != b.IsFolder())

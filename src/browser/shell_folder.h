@@ -69,6 +69,9 @@ public:
     virtual std::uint32_t GetAttributesOf(const CPidl& child, std::uint32_t mask) = 0;
     // The child's identity on disk (invalid for virtual items).
     virtual CFileIdentity GetIdentityOf(const CPidl& child) = 0;
+    // Attributes and identity together (one look at the disk where the folder can).
+    virtual void DescribeChild(const CPidl& child, std::uint32_t mask, std::uint32_t& attributes,
+                               CFileIdentity& identity);
     // The folder a child folder stands for; null when it cannot be bound.
     virtual std::shared_ptr<IShellFolder> BindToObject(const CPidl& child) = 0;
     // The folder's own order for two of its listed children (negative, zero, positive). The

@@ -26,8 +26,7 @@ CShellItem DescribeShellItem(const std::shared_ptr<IShellFolder>& folder, const 
     std::uint32_t mask = SFGAO_GHOST | SFGAO_LINK | SFGAO_SHARE | SFGAO_FOLDER | SFGAO_REMOVABLE;
     if ((flags & SHELLTREE_FILES) == 0)
         mask |= SFGAO_HASSUBFOLDER;
-    item.m_nAttributes = folder->GetAttributesOf(child, mask);
-    item.m_identity = folder->GetIdentityOf(child);
+    folder->DescribeChild(child, mask, item.m_nAttributes, item.m_identity);
     return item;
 }
 
