@@ -9,13 +9,19 @@ CSerialListener::CSerialListener() : m_evtThreadEnded(std::make_unique<CEvent>(t
 
 CSerialListener::~CSerialListener()
 {
-    if (m_hThread.joinable())
+    bool running = false;
+    {
+        std::lock_guard control(m_controlMutex);
+        running = m_hThread.joinable();
+    }
+    if (running)
         CSerialListener::Close();
 }
 
 std::error_code CSerialListener::Open(const std::string& device, std::uint32_t inQueue,
     std::uint32_t outQueue, bool startListener)
 {
+    std::lock_guard control(m_controlMutex);
     if (std::error_code code = CSerialPort::Open(device, inQueue, outQueue, true))
         return code;
     m_hListenEvent = std::make_unique<CEvent>(true, false);
@@ -28,6 +34,7 @@ std::error_code CSerialListener::Open(const std::string& device, std::uint32_t i
 
 std::error_code CSerialListener::Close()
 {
+    std::lock_guard control(m_controlMutex);
     StopListener(INFINITE);
     m_hListenEvent.reset();
     return CSerialPort::Close();
@@ -35,6 +42,7 @@ std::error_code CSerialListener::Close()
 
 std::error_code CSerialListener::StartListener()
 {
+    std::lock_guard control(m_controlMutex);
     if (m_hThread.joinable())
         return SetLastError({});
     if (!IsOpen() || !m_hListenEvent)
@@ -53,6 +61,7 @@ std::error_code CSerialListener::StartListener()
 
 std::error_code CSerialListener::StopListener(std::uint32_t /*timeout*/)
 {
+    std::lock_guard control(m_controlMutex);
     if (m_hThread.joinable()) {
         m_bStopping = true;
         // Setting the mask again ends the wait in progress (or the next one).
@@ -65,6 +74,7 @@ std::error_code CSerialListener::StopListener(std::uint32_t /*timeout*/)
 
 bool CSerialListener::IsListening() const
 {
+    std::lock_guard control(m_controlMutex);
     return m_hThread.joinable() && !m_bThreadEnded.load();
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 // CSerialListener: a serial port with a listener thread that waits for line events and calls
-// OnEvent on that thread. Open, Close, StartListener and StopListener belong to one controlling
-// thread (the GUI thread); Close joins the listener before it returns, so OnEvent never runs
-// after Close. OnEvent must not call Close or StopListener (the thread cannot join itself).
-// The object owns its thread and event.
+// OnEvent on that thread. Open, Close, StartListener and StopListener are serialised, so the GUI
+// thread and the download worker may both open or close; Close joins the listener before it
+// returns, so OnEvent never runs after Close. OnEvent must not call Close or StopListener (the
+// thread cannot join itself). The object owns its thread and event.
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "serial/serial_port.h"
@@ -38,6 +39,7 @@ public:
 private:
     void ListenerThreadProc();
 
+    mutable std::recursive_mutex m_controlMutex; // Open, Close, Start and Stop one at a time
     std::atomic<bool> m_bStopping{false};
     std::thread m_hThread;
     std::unique_ptr<CEvent> m_hListenEvent;

@@ -187,6 +187,23 @@ TEST_F(SerialListenerTest, HangUpEndsTheListenerWithAClearResult)
     EXPECT_EQ(m_serial.Close(), std::error_code());
 }
 
+TEST_F(SerialListenerTest, OpenOnTheWorkerWhileTheGuiCloses)
+{
+    // The download worker may open the port while the GUI thread closes it.
+    for (int round = 0; round < 40; ++round) {
+        std::thread worker([&] { m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0); });
+        std::thread gui([&] { m_serial.Close(); });
+        worker.join();
+        gui.join();
+        EXPECT_EQ(m_serial.IsOpen(), m_serial.IsListening()) << round;
+        m_serial.Close();
+        EXPECT_FALSE(m_serial.IsOpen());
+    }
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    m_pty.Send("ok");
+    ASSERT_TRUE(m_sink.WaitFor(1));
+}
+
 TEST_F(SerialListenerTest, DestructorClosesAnOpenPort)
 {
     CRecordingSink sink;
