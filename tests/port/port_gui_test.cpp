@@ -305,6 +305,20 @@ void PortGuiTest::typedNameReturnedUnchanged()
     });
     QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     QCOMPARE(dialog.m_strPort, std::string("COM12"));
+
+    // Enter in the port field ends the dialog with OK and the typed text, listing nothing new.
+    CPortSetupDlg second(nullptr, tree.Roots());
+    second.m_strPort = "COM1";
+    OnModalDialog([](CPortSetupDlg& dlg) {
+        QLineEdit* edit = dlg.Combo(CPortSetupDlg::IDC_PORT)->lineEdit();
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, "/dev/ttyX9");
+        QTest::keyClick(edit, Qt::Key_Return);
+    });
+    QCOMPARE(second.exec(), int(QDialog::Accepted));
+    QCOMPARE(second.m_strPort, std::string("/dev/ttyX9"));
+    QCOMPARE(second.Combo(CPortSetupDlg::IDC_PORT)->count(), 1);
 }
 
 void PortGuiTest::okStoresNormalisedTextsWithPortClosed()
