@@ -10,6 +10,7 @@
 #include "app/qt_settings_store.h"
 #include "app/system_error.h"
 #include "app/user_prompt.h"
+#include "browser/file_browser_tree.h"
 #include "files/options_dlg.h"
 #include "files/output_ctrl.h"
 #include "files/qx_prog_view.h"
@@ -41,7 +42,6 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-#include <QTreeWidget>
 
 namespace {
 // Bumped when the saved dock layout no longer fits the panes.
@@ -174,7 +174,9 @@ bool CMainFrame::Create()
     UpdateLockIndicators();
 
     connect(qApp, &QApplication::focusChanged, this, [this] { RequestCommandUpdate(); });
-    // The file list loads its list file once the frame stands.
+    // The browser's top level and the folder of the last run; the file list's list file.
+    m_wndBrowser->FillRoot(SHELLTREE_FILES);
+    m_wndBrowser->RestoreLastBrowse();
     m_wndView->OnInitialUpdate();
     UpdateCommandUI();
     return true;
@@ -312,11 +314,13 @@ void CMainFrame::CreatePanes()
     CreateDock(cmd::ID_VIEW_PROGRAM, PlainTitle(cmd::ID_VIEW_PROGRAM), "ProgramBar", m_wndProgram,
                kProgramSizes.m_floating);
 
-    // File browser (its tree is plugged in by SetPaneWidget).
-    auto* browser = new QTreeWidget(this);
-    browser->setObjectName(QStringLiteral("BrowserPlaceholder"));
-    browser->setHeaderHidden(true);
-    CreateDock(cmd::ID_VIEW_BROWSER, PlainTitle(cmd::ID_VIEW_BROWSER), "BrowserBar", browser,
+    // File browser: a double-click on a file adds it to the file list.
+    m_wndBrowser = new CFileBrowserTree(m_store, m_prompt, [this](const std::string& path) {
+        if (m_wndView)
+            m_wndView->AddFile(path);
+    }, this);
+    m_wndBrowser->setObjectName(QStringLiteral("Browser"));
+    CreateDock(cmd::ID_VIEW_BROWSER, PlainTitle(cmd::ID_VIEW_BROWSER), "BrowserBar", m_wndBrowser,
                kBrowserSizes.m_floating);
 
     // Output window: it also runs the builder.
@@ -828,6 +832,8 @@ void CMainFrame::DestroyWindow()
 {
     m_bClosed = true;
     SaveBarState();
+    // "LastBrowse" changes only when an item is selected.
+    m_wndBrowser->SaveLastBrowse();
     m_wndView->SaveFileList();
     if (m_pSerial->IsOpen())
         m_pSerial->Close();

@@ -21,6 +21,7 @@
 #include <string>
 
 class CBoardSimulator;
+class CFileBrowserTree;
 class COutputCtrl;
 class CQxProgView;
 class CPercentProgressCtrl;
@@ -89,6 +90,7 @@ public:
     QDockWidget* DockBar(int id) const;
     CTerminalCtrl& Terminal() { return *m_wndTerminal; }
     CQxProgView& View() { return *m_wndView; }
+    CFileBrowserTree& Browser() { return *m_wndBrowser; }
     COutputCtrl& Output() { return *m_wndOutput; }
     CProgramDlg& ProgramDlg() { return *m_wndProgram; }
     CPercentProgressCtrl& StatusProgress() { return *m_wndStatusProgress; }
@@ -168,6 +170,7 @@ private:
     std::map<int, QDockWidget*> m_docks;
     CTerminalCtrl* m_wndTerminal = nullptr;
     COutputCtrl* m_wndOutput = nullptr;
+    CFileBrowserTree* m_wndBrowser = nullptr;
     CQxProgView* m_wndView = nullptr;
     CProgramDlg* m_wndProgram = nullptr;
     QFont m_fontOutput;

@@ -7,6 +7,7 @@
 #include "app/main_frame.h"
 #include "app/port_pane_label.h"
 #include "app/qt_settings_store.h"
+#include "browser/file_browser_tree.h"
 #include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
 #include "programming/program_dlg.h"
@@ -337,8 +338,13 @@ private slots:
             frame->addDockWidget(Qt::RightDockWidgetArea, frame->DockBar(cmd::ID_VIEW_OUTPUT));
             frame->ExecuteCommand(cmd::ID_VIEW_BROWSER);
             frame->ExecuteCommand(cmd::ID_VIEW_STATUS_BAR);
+            // A folder selected in the browser.
+            QVERIFY(frame->Browser().SelectPath(QStringLiteral("Desktop/File System"), QStringLiteral("/")));
+            QTRY_VERIFY(frame->Browser().currentItem() &&
+                        frame->Browser().currentItem()->text(0) == QStringLiteral("File System"));
             QTRY_COMPARE(frame->size(), QSize(820, 610));
             QVERIFY(Closed(*frame));
+            QCOMPARE(m_pStore->GetProfileString("LastBrowse", ""), std::string("Desktop/File System"));
         }
         m_pStore = std::make_unique<CQtSettingsStore>();
         auto frame = MakeFrame();
@@ -353,6 +359,9 @@ private slots:
         QVERIFY(!frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
         QVERIFY(!frame->Action(cmd::ID_VIEW_STATUS_BAR)->isChecked());
         QVERIFY(frame->Action(cmd::ID_VIEW_TERMINAL)->isChecked());
+        // The browser comes back to the same folder.
+        QTRY_VERIFY(frame->Browser().currentItem() &&
+                    frame->Browser().currentItem()->text(0) == QStringLiteral("File System"));
         QVERIFY(Closed(*frame));
     }
 
