@@ -92,10 +92,28 @@ void CPortMenus::FinishPortSetup(const CPortSetupDlg& dialog, int result)
         Changed();
     }
     // OK and Cancel alike apply the settings to an open port; a closed port stays closed.
-    if (m_serial.IsOpen()) {
-        m_serial.Close();
-        OpenConfiguredPort(m_serial, m_settings, m_pSink, m_prompt, std::nullopt, m_attachTerminal);
+    if (!m_serial.IsOpen())
+        return;
+    if (m_isBusy && m_isBusy()) {
+        m_bReopenPending = true;
+        return;
     }
+    Reopen();
+}
+
+void CPortMenus::ApplyPendingReopen()
+{
+    if (!m_bReopenPending)
+        return;
+    m_bReopenPending = false;
+    if (m_serial.IsOpen())
+        Reopen();
+}
+
+void CPortMenus::Reopen()
+{
+    m_serial.Close();
+    OpenConfiguredPort(m_serial, m_settings, m_pSink, m_prompt, std::nullopt, m_attachTerminal);
 }
 
 std::unique_ptr<QMenu> CPortMenus::BuildPortListMenu()

@@ -11,6 +11,8 @@
 //   command 1014:  m_portMenus->OnPortListMenu(portPaneRectOnScreen);
 //   command 135:   m_portMenus->OnPortConfigMenu(portPaneRectOnScreen);
 //   commands 32796..32839 from elsewhere: m_portMenus->OnCommand(id);
+//   m_portMenus->SetBusy([this] { return DownloadRunning(); });
+//   at WM_DOWNLOAD_END: m_portMenus->ApplyPendingReopen();
 
 #include "port/com_port_probe.h"
 
@@ -49,6 +51,12 @@ public:
     // Called after any setting changed (the port pane shows the new text at once).
     void SetSettingsChanged(std::function<void()> changed) { m_settingsChanged = std::move(changed); }
 
+    // While busy (a download writes to the port) Port Setup does not pull the port from under
+    // the job: the reopening waits for ApplyPendingReopen, called when the job has ended.
+    void SetBusy(std::function<bool()> isBusy) { m_isBusy = std::move(isBusy); }
+    bool IsReopenPending() const { return m_bReopenPending; }
+    void ApplyPendingReopen();
+
     // Command 32782: modal.
     void OnPortSetup();
     // The two halves of OnPortSetup, for a caller that runs the dialog itself.
@@ -71,6 +79,7 @@ public:
 
 private:
     void Changed();
+    void Reopen();
 
     CPortSettings& m_settings;
     ISettingsStore& m_store;
@@ -82,4 +91,6 @@ private:
     CProbeRoots m_roots;
     std::function<void()> m_settingsChanged;
     std::vector<std::string> m_shownNames;
+    std::function<bool()> m_isBusy;
+    bool m_bReopenPending = false;
 };

@@ -164,6 +164,7 @@ private slots:
     void okStoresNormalisedTextsWithPortClosed();
     void cancelReopensOpenPortWithPopupChoice();
     void cancelLeavesClosedPortClosed();
+    void reopenWaitsForRunningDownload();
     void portListShowsTwentyCheckedAndGreyed();
     void portListChoosesByPosition();
     void configMenuTextsAndCommands();
@@ -412,6 +413,36 @@ void PortGuiTest::cancelLeavesClosedPortClosed()
     QVERIFY(!serial.IsOpen());
     QVERIFY(prompt.Boxes().empty());
     QCOMPARE(Stored(store, "Port"), std::string("<missing>"));
+}
+
+void PortGuiTest::reopenWaitsForRunningDownload()
+{
+    CFakeDeviceTree tree;
+    CPtyPair pty;
+    CMemorySettingsStore store;
+    CRecordingPrompt prompt;
+    CSerialWnd serial;
+    CPortSettings settings;
+    settings.SetPort(pty.SlavePath());
+    QVERIFY(OpenConfiguredPort(serial, settings, nullptr, prompt, std::nullopt, {}));
+    CPortMenus menus(settings, store, serial, nullptr, prompt, {}, nullptr);
+    menus.SetProbeRoots(tree.Roots());
+    bool busy = true;
+    menus.SetBusy([&] { return busy; });
+    QVERIFY(menus.OnCommand(32830));
+    OnModalDialog([](CPortSetupDlg& dlg) { ClickButton(dlg, 2); });
+    menus.OnPortSetup();
+    // The job keeps its line untouched until it ends.
+    QVERIFY(serial.IsOpen());
+    QVERIFY(menus.IsReopenPending());
+    QVERIFY(!(FarEndFlags(pty) & CSTOPB));
+    busy = false;
+    menus.ApplyPendingReopen();
+    QVERIFY(!menus.IsReopenPending());
+    QVERIFY(serial.IsOpen());
+    QVERIFY(FarEndFlags(pty) & CSTOPB);
+    QVERIFY(prompt.Boxes().empty());
+    serial.Close();
 }
 
 void PortGuiTest::portListShowsTwentyCheckedAndGreyed()
