@@ -303,13 +303,16 @@ void CBoardSimulator::Transmit(Clock::time_point now)
 
 void CBoardSimulator::HangUp()
 {
+    {
+        // Known before the host can see the line go.
+        std::lock_guard lock(m_mutex);
+        m_bHungUp = true;
+    }
     for (int* fd : {&m_fdMaster, &m_fdSlave})
         if (*fd >= 0) {
             ::close(*fd);
             *fd = -1;
         }
-    std::lock_guard lock(m_mutex);
-    m_bHungUp = true;
 }
 
 std::vector<std::uint8_t> CBoardSimulator::Image() const
