@@ -4,6 +4,7 @@
 #include "ui/flat_frame.h"
 
 #include <QEvent>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QResizeEvent>
 #include <QVariant>
@@ -172,6 +173,16 @@ void CResizableDialog::changeEvent(QEvent* event)
     QDialog::changeEvent(event);
     if (event->type() == QEvent::ParentChange)
         ApplyGrip();
+}
+
+void CResizableDialog::keyPressEvent(QKeyEvent* event)
+{
+    // A pane is not ended by Escape: it would vanish from its dock.
+    if (!isWindow() && event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->ignore();
+        return;
+    }
+    QDialog::keyPressEvent(event);
 }
 
 void CResizableDialog::EnablePlacementMemory(ISettingsStore& store, const std::string& key, bool forceHide)

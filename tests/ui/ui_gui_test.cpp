@@ -181,6 +181,9 @@ void UiGuiTest::gripOnlyOnTopLevel()
     QVERIFY(!pane->isWindow());
     QVERIFY(!pane->isSizeGripEnabled());
     // Taken out of its dock into a window of its own, it gets its grip back.
+    holder.show();
+    QTest::keyClick(pane, Qt::Key_Escape);
+    QVERIFY(pane->isVisible());
     pane->setParent(nullptr, Qt::Dialog);
     QVERIFY(pane->isSizeGripEnabled());
     delete pane;
