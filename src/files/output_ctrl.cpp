@@ -37,11 +37,18 @@ COutputCtrl::~COutputCtrl()
 
 void COutputCtrl::AppendOutput(std::string_view text, bool)
 {
+    PostRun(text, false);
+}
+
+void COutputCtrl::PostRun(std::string_view text, bool counted)
+{
     if (text.empty()) {
-        OutputConsumed();
+        if (counted)
+            OutputConsumed();
         return;
     }
-    m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, CurrentRun(), 0, std::string(text)});
+    // wParam: the child the run belongs to; lParam: 1 when the runner counts it in flight.
+    m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, CurrentRun(), counted ? 1 : 0, std::string(text)});
 }
 
 void COutputCtrl::OnStart(const std::string& commandLine)
@@ -55,21 +62,23 @@ void COutputCtrl::OnStart(const std::string& commandLine)
     moveCursor(QTextCursor::End);
 }
 
+// Both streams look the same in the window.
 void COutputCtrl::OnStdout(std::string_view text)
 {
-    AppendOutput(text, false);
+    PostRun(text, true);
 }
 
 void COutputCtrl::OnStderr(std::string_view text)
 {
-    AppendOutput(text, true);
+    PostRun(text, true);
 }
 
 void COutputCtrl::OnExit() {}
 
 void COutputCtrl::OnOutputText(const CPostedMessage& message)
 {
-    OutputConsumed();
+    if (message.m_lParam == 1)
+        OutputConsumed();
     // Runs of an earlier child still queued when this one started belong to the replaced text.
     if (static_cast<unsigned>(message.m_wParam) - m_nShownRun > 0x7FFFFFFFu)
         return;

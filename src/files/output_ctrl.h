@@ -51,6 +51,8 @@ protected:
 
 private:
     void OnOutputText(const CPostedMessage& message);
+    // Posts one run; counted: the runner counted it against its window of runs in flight.
+    void PostRun(std::string_view text, bool counted);
 
     std::unique_ptr<CQtMessageSink> m_pSink;
     QStringDecoder m_decoder{QStringDecoder::Utf8};
