@@ -11,6 +11,17 @@
 // listener waits, and "readable" means new bytes. When nobody reads and the buffer is full,
 // the wait stops polling for input (the driver's queue and flow control take over) and sleeps
 // until a Read makes room, the mask changes or the port closes: no CPU is spent on unread bytes.
+//
+// What termios does not have, and what stands in for it:
+// - no DTR/DSR flow control: the hardware handshake is CRTSCTS alone;
+// - no event character: it is kept by the port object, and EV_RXFLAG is never reported (a
+//   terminal cannot be peeked); EV_TXEMPTY is never reported either; modem-line events come
+//   only from counter changes seen when the wait wakes for other reasons;
+// - line errors and breaks come from the TIOCGICOUNT counters; drivers without them
+//   (pseudo-terminals) report none;
+// - no read time-outs in the driver: VMIN 1 / VTIME 0, and the read modes are ours;
+// - settings the driver does not keep (a pseudo-terminal keeps 8 data bits and no parity) are
+//   found by reading back, refused with EINVAL, and the previous settings restored.
 
 #include "serial/serial_backend.h"
 #include "serial/serial_error.h"
