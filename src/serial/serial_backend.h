@@ -54,6 +54,8 @@ public:
     // deadline passes.
     virtual std::error_code WaitEvents(std::uint32_t mask, std::uint32_t& events,
         CDeadline deadline) = 0;
+    // Bytes written but not yet sent by the driver.
+    virtual std::error_code OutputQueue(std::size_t& bytes) = 0;
     // Line errors (CE_*) since the last call.
     virtual std::error_code ClearErrors(std::uint32_t& errors) = 0;
 };

@@ -357,3 +357,19 @@ std::error_code CSerialPort::ClearLineErrors(std::uint32_t& errors)
         return SetLastError(code);
     return code;
 }
+
+long CSerialPort::GetOutputQueue()
+{
+    COperation op(*this);
+    if (!op) {
+        SetLastError(ESerialError::InvalidHandle);
+        return 0;
+    }
+    std::size_t bytes = 0;
+    if (std::error_code code = m_pBackend->OutputQueue(bytes)) {
+        SetLastError(code);
+        return 0;
+    }
+    SetLastError({});
+    return static_cast<long>(bytes);
+}

@@ -105,6 +105,9 @@ public:
     // Line errors (CE_*) counted since the last call, and clears them; 0 where the driver keeps
     // no counters (pseudo-terminals).
     std::error_code ClearLineErrors(std::uint32_t& errors);
+    // Bytes written but not yet sent by the driver (0 when not open, on failure, or where the
+    // driver keeps no count, as a pseudo-terminal); the code is in LastError.
+    long GetOutputQueue();
     std::error_code LastError() const;
     bool IsOpen() const;
 

@@ -104,6 +104,14 @@ public:
         CDeadline deadline) override;
     std::error_code WaitEvents(std::uint32_t mask, std::uint32_t& events, CDeadline deadline) override;
     std::error_code ClearErrors(std::uint32_t& errors) override;
+    std::error_code OutputQueue(std::size_t& bytes) override
+    {
+        int queued = 0;
+        if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0)
+            return LastErrno();
+        bytes = static_cast<std::size_t>(std::max(queued, 0));
+        return {};
+    }
 
 private:
     // Waits until fd is ready for what (POLLIN/POLLOUT) or hangs up. ECANCELED on close,

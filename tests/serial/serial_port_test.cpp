@@ -471,7 +471,12 @@ TEST_F(SerialPortTest, SettingTheMaskEndsAWaitOnAnotherThread)
 
 TEST_F(SerialPortTest, PseudoTerminalHasNoLineErrorCounters)
 {
+    EXPECT_EQ(m_port.GetOutputQueue(), 0);
+    EXPECT_EQ(m_port.LastError(), kInvalidHandle);
     OpenOverlapped();
+    ASSERT_FALSE(m_port.Write("queued"));
+    EXPECT_EQ(m_port.GetOutputQueue(), 0); // handed straight to the far end
+    EXPECT_EQ(m_port.LastError(), std::error_code());
     std::uint32_t errors = 1;
     EXPECT_EQ(m_port.ClearLineErrors(errors), std::error_code());
     EXPECT_EQ(errors, 0u);
