@@ -53,8 +53,8 @@ public:
     std::string Read(int timeoutMs)
     {
         std::string text;
+        // A FIFO that never had a writer does not report a hang-up, so poll waits for one.
         auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-        bool seenWriter = false;
         for (;;) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             if (left.count() <= 0)
@@ -64,18 +64,13 @@ public:
                 return text;
             char buffer[512];
             ssize_t n = read(m_fd, buffer, sizeof buffer);
-            if (n > 0) {
-                seenWriter = true;
-                text.append(buffer, static_cast<std::size_t>(n));
-            } else if (n == 0 && seenWriter) {
-                return text;
-            } else if (n == 0) {
-                // No writer yet: wait for one without spinning.
+            if (n <= 0) {
+                // The writer has closed its end: open afresh, ready for the next writer.
                 close(m_fd);
-                m_fd = open(m_strPath.c_str(), O_RDONLY | O_CLOEXEC);
-                int flags = fcntl(m_fd, F_GETFL);
-                fcntl(m_fd, F_SETFL, flags | O_NONBLOCK);
+                m_fd = open(m_strPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+                return text;
             }
+            text.append(buffer, static_cast<std::size_t>(n));
         }
     }
 
