@@ -320,12 +320,27 @@ bool CFileBrowserTree::OnItemLabel(QTreeWidgetItem* item, const QPoint& pos) con
 
 bool CFileBrowserTree::BuildContextMenu(QMenu& menu, QTreeWidgetItem* item)
 {
-    // The menu ends with a separator; the desktop's entries go above it.
+    // The menu ends with a separator; the desktop's entries go above it. Over a separator the
+    // status bar is cleared (eventFilter).
+    menu.setSeparatorsCollapsible(false);
     menu.addSeparator();
+    menu.installEventFilter(this);
     const CShellItem* record = CShellTreeItem::RecordOf(item);
     if (record == nullptr || !m_ContextMenu.AttachItem(*record))
         return false;
-    return m_ContextMenu.QueryMenu(&menu, kShellFirst, kShellLast);
+    const bool filled = m_ContextMenu.QueryMenu(&menu, kShellFirst, kShellLast);
+    // A pop-up is a window of its own, where status tips stop; the frame's status bar hears
+    // them through the tree.
+    auto relay = [this](QAction* action) {
+        QStatusTipEvent tip(action->isSeparator() ? QString() : action->statusTip());
+        QApplication::sendEvent(this, &tip);
+    };
+    connect(&menu, &QMenu::hovered, this, relay);
+    for (QAction* action : menu.actions()) {
+        if (QMenu* sub = action->menu())
+            connect(sub, &QMenu::hovered, this, relay);
+    }
+    return filled;
 }
 
 void CFileBrowserTree::contextMenuEvent(QContextMenuEvent* event)
@@ -341,7 +356,6 @@ void CFileBrowserTree::contextMenuEvent(QContextMenuEvent* event)
 
     QMenu menu(this);
     BuildContextMenu(menu, item);
-    menu.installEventFilter(this);
     // The clicked item stands out while the menu is open; the current item does not move.
     const QPersistentModelIndex selected(currentIndex());
     m_pMenuItem = item;

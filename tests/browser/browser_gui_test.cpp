@@ -10,7 +10,9 @@
 #include "recording_prompt.h"
 #include "temp_tree.h"
 
+#include <QMainWindow>
 #include <QMenu>
+#include <QStatusBar>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QStatusTipEvent>
@@ -175,6 +177,24 @@ private slots:
         QVERIFY(ExpandAndWait(*tree, empty));
         QCOMPARE(empty->childCount(), 0);
         QCOMPARE(empty->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    }
+
+    void emptyRemovableVolumeKeepsItsButtonAndShowsCollapsed()
+    {
+        // Projects/Empty is a stick's mount point in this system's table.
+        m_disk->Folder("sys/block/sdz/sdz1");
+        m_disk->File("sys/block/sdz/removable", "1");
+        m_disk->File("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n"
+                                  "2 1 8:1 / " + m_disk->Path("home/Projects/Empty") + " rw - vfat /dev/sdz1 rw\n");
+        m_mounts.m_strSysRoot = m_disk->Path("sys");
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        QTreeWidgetItem* stick = ChildNamed(projects, "Empty");
+        QVERIFY(ExpandAndWait(*tree, stick));
+        QCOMPARE(stick->childCount(), 0);
+        QCOMPARE(stick->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+        QVERIFY(!stick->isExpanded());
     }
 
     void collapseDiscardsChildren()
@@ -389,6 +409,36 @@ private slots:
         QMenu rootMenu;
         QVERIFY(!tree->BuildContextMenu(rootMenu, tree->topLevelItem(0)));
         QCOMPARE(rootMenu.actions().size(), 1);
+    }
+
+    void menuEntriesShowTheirHelpInTheStatusBar()
+    {
+        QMainWindow frame;
+        auto tree = MakeTree();
+        CFileBrowserTree* pane = tree.release();
+        frame.setCentralWidget(pane);
+        frame.statusBar()->showMessage(QStringLiteral("Ready"));
+        frame.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&frame));
+        QTreeWidgetItem* projects = OpenProjects(*pane);
+        QVERIFY(projects != nullptr);
+
+        QMenu menu(pane);
+        QVERIFY(pane->BuildContextMenu(menu, ChildNamed(projects, "Alpha.hex")));
+        menu.popup(frame.mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(&menu));
+        QAction* copyPath = nullptr;
+        for (QAction* action : menu.actions()) {
+            if (action->text() == QLatin1String("&Copy Path"))
+                copyPath = action;
+        }
+        QVERIFY(copyPath != nullptr);
+        QTest::mouseMove(&menu, menu.actionGeometry(copyPath).center());
+        QTRY_COMPARE(frame.statusBar()->currentMessage(), copyPath->statusTip());
+        QVERIFY(menu.actionGeometry(menu.actions().back()).height() > 0);
+        QTest::mouseMove(&menu, menu.actionGeometry(menu.actions().back()).center());
+        QTRY_COMPARE(frame.statusBar()->currentMessage(), QString());
+        menu.close();
     }
 
     void lastBrowseRoundTripsThroughTheSettingsFile()

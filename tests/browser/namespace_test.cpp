@@ -207,6 +207,38 @@ TEST_F(NamespaceTest, SelectPathFindsTheDeepestMatchWithoutRegardToCase)
         EXPECT_EQ(Names(FindBrowsePath(m_root, row.path, "/", m_mounts)), row.chain) << row.name;
 }
 
+TEST(DesktopPlaces, VolumesBelowTheMediaFoldersWithTheirDriveTypes)
+{
+    CTempTree tree;
+    tree.Folder("home");
+    tree.Folder("sys/block/sdz/sdz1");
+    tree.File("sys/block/sdz/removable", "1");
+    tree.File("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n"
+                           "2 1 8:1 / /media/user/USB rw - vfat /dev/sdz1 rw\n"
+                           "3 1 0:9 / /mnt/nfs rw - nfs srv:/x rw\n"
+                           "4 1 11:0 / /run/media/u/DVD ro - iso9660 /dev/sr0 ro\n"
+                           "5 1 0:3 / /media rw - tmpfs tmpfs rw\n"
+                           "6 1 0:4 / /mntx rw - ext4 /dev/fixed rw\n"
+                           "7 1 8:1 / /media/user/USB rw - vfat /dev/sdz1 rw\n");
+    CPlacesConfig config;
+    config.m_strHome = tree.Path("home");
+    config.m_strMountInfo = tree.Path("mountinfo");
+    config.m_strSysRoot = tree.Path("sys");
+    auto desktop = std::make_shared<CDesktopFolder>(config);
+    std::vector<std::string> names;
+    std::vector<int> types;
+    std::vector<bool> removable;
+    desktop->EnumObjects(SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, [&](CPidl&& child) {
+        names.push_back(desktop->GetDisplayNameOf(child));
+        types.push_back(PidlPlaceDriveType(PidlLastEntry(child)));
+        removable.push_back((desktop->GetAttributesOf(child, SFGAO_REMOVABLE | SFGAO_FOLDER) & SFGAO_REMOVABLE) != 0);
+        return true;
+    });
+    EXPECT_EQ(names, (std::vector<std::string>{"Home", "File System", "USB", "nfs", "DVD"}));
+    EXPECT_EQ(types, (std::vector<int>{DRIVE_UNKNOWN, DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_REMOTE, DRIVE_CDROM}));
+    EXPECT_EQ(removable, (std::vector<bool>{false, false, true, true, true}));
+}
+
 TEST(BrowsePath, SplitAndJoinRoundTrip)
 {
     const std::vector<std::string> names = {"Desktop", "File System", "tmp", "a b\\c"};
