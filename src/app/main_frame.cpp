@@ -389,11 +389,20 @@ QFont CMainFrame::LoadFont(const char* key, const char* defaultFace, int default
             return font;
         }
     }
+    // The default face, else the desktop's fixed font, else any fixed-pitch family there is.
     const QString face = QString::fromLatin1(defaultFace);
     QFont font = QFontDatabase::hasFamily(face) ? QFont(face) : QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::TypeWriter);
     font.setFixedPitch(true);
     font.setPointSize(defaultPoints);
+    if (!QFontInfo(font).fixedPitch()) {
+        for (const QString& family : QFontDatabase::families()) {
+            if (QFontDatabase::isFixedPitch(family)) {
+                font.setFamily(family);
+                break;
+            }
+        }
+    }
     return font;
 }
 

@@ -4,6 +4,7 @@
 
 #include "app/command_table.h"
 #include "app/commands.h"
+#include "app/font_record.h"
 #include "app/main_frame.h"
 #include "app/port_pane_label.h"
 #include "app/qt_settings_store.h"
@@ -381,6 +382,32 @@ private slots:
         QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_PROGRAM)), Qt::TopDockWidgetArea);
         QVERIFY(frame->DockBar(cmd::ID_VIEW_OUTPUT)->isVisible());
         QVERIFY(Closed(*frame));
+    }
+
+    void storedFontRecordsAreUsedAndOtherSizesIgnored()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        m_pStore->WriteProfileBinary("TerminalFont", MakeLogFont(CFontRecord{-15, 700, true, "DejaVu Sans Mono"}));
+        std::vector<std::uint8_t> tooShort = MakeLogFont(CFontRecord{-30, 700, true, "DejaVu Serif"});
+        tooShort.pop_back();
+        m_pStore->WriteProfileBinary("OutputFont", tooShort);
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        const QFont terminal = frame->TerminalFont();
+        QCOMPARE(terminal.family(), QStringLiteral("DejaVu Sans Mono"));
+        QCOMPARE(terminal.pixelSize(), 15);
+        QCOMPARE(terminal.weight(), QFont::Bold);
+        QVERIFY(terminal.italic());
+        QCOMPARE(frame->Terminal().font().pixelSize(), 15);
+        // The 59-byte output record is ignored: the default, 8 points and fixed pitch.
+        const QFont output = frame->OutputFont();
+        QCOMPARE(output.pointSize(), 8);
+        QVERIFY(!output.italic());
+        QVERIFY(QFontInfo(output).fixedPitch());
+        QVERIFY(Closed(*frame));
+        // Fonts are read, never written.
+        QCOMPARE(m_pStore->GetProfileBinary("OutputFont")->size(), std::size_t(59));
     }
 
     void portHeldByAnotherProgramIsReportedAndTheWindowStillOpens()
