@@ -212,10 +212,9 @@ void CFileBrowserTree::startDrag(Qt::DropActions /*supportedActions*/)
     auto* drag = new QDrag(this);
     drag->setMimeData(MimeDataFor(item));
     drag->setPixmap(item->icon(0).pixmap(16, 16));
-    m_bDragging = true;
     // Other programs get a copy unless the user asks otherwise; a drop on this tree moves.
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
-    m_bDragging = false;
+    stopAutoScroll();
     m_pDragItem = nullptr;
     SetDropItem(nullptr);
 }
@@ -233,7 +232,13 @@ void CFileBrowserTree::dragEnterEvent(QDragEnterEvent* event)
 
 void CFileBrowserTree::dragMoveEvent(QDragMoveEvent* event)
 {
-    QTreeWidgetItem* drop = itemAt(event->position().toPoint());
+    const QPoint pos = event->position().toPoint();
+    // Near an edge the view scrolls, so a folder out of sight can be reached.
+    const QRect inner = viewport()->rect().adjusted(autoScrollMargin(), autoScrollMargin(),
+                                                    -autoScrollMargin(), -autoScrollMargin());
+    if (hasAutoScroll() && !inner.contains(pos))
+        startAutoScroll();
+    QTreeWidgetItem* drop = itemAt(pos);
     if (m_pDragItem != nullptr && IsValidDropTarget(m_pDragItem, drop)) {
         SetDropItem(drop);
         event->setDropAction(Qt::MoveAction);
@@ -246,6 +251,7 @@ void CFileBrowserTree::dragMoveEvent(QDragMoveEvent* event)
 
 void CFileBrowserTree::dragLeaveEvent(QDragLeaveEvent* event)
 {
+    stopAutoScroll();
     SetDropItem(nullptr);
     m_pDragItem = nullptr;
     event->accept();
@@ -255,6 +261,7 @@ void CFileBrowserTree::dropEvent(QDropEvent* event)
 {
     QTreeWidgetItem* drag = m_pDragItem != nullptr ? m_pDragItem : DraggedItem(event->mimeData());
     QTreeWidgetItem* drop = itemAt(event->position().toPoint());
+    stopAutoScroll();
     SetDropItem(nullptr);
     m_pDragItem = nullptr;
     if (!IsValidDropTarget(drag, drop)) {

@@ -107,5 +107,4 @@ private:
     QTreeWidgetItem* m_pDropItem = nullptr;
     QTreeWidgetItem* m_pMenuItem = nullptr;
     QTreeWidgetItem* m_pCommandItem = nullptr;
-    bool m_bDragging = false;
 };
