@@ -100,9 +100,10 @@ void COutputCtrl::FlushPending()
     cursor.insertText(m_strPending);
     m_nAppendedChars += m_strPending.size();
     m_strPending.clear();
-    // The oldest lines go in large steps: trimming line by line as text arrives costs far more.
+    // The oldest lines go in steps of kTrimSlack: line by line costs far more in all, and
+    // much larger steps stall the window.
     const int lines = document()->blockCount();
-    if (lines > kMaxLines + kMaxLines / 5) {
+    if (lines > kMaxLines + kTrimSlack) {
         QTextCursor head(document());
         head.setPosition(document()->findBlockByNumber(lines - kMaxLines).position(), QTextCursor::KeepAnchor);
         head.removeSelectedText();

@@ -4,7 +4,7 @@
 // through an IMessageSink, the text in the message) and appended there in order; the control
 // itself is touched on the GUI thread only. At most kRunsInFlight runs wait in the queue (the
 // builder waits on its pipe beyond that), and the text keeps the last kMaxLines lines (it may
-// grow a fifth beyond that before the oldest lines are dropped).
+// grow by kTrimSlack lines before the oldest are dropped).
 //
 // Usage: the main frame owns one inside the output pane and calls Start (through the file
 // list's Build command); destroying it stops a child still running.
@@ -25,6 +25,8 @@ class COutputCtrl : public QPlainTextEdit, public CProcessRunner {
 public:
     static constexpr std::size_t kRunsInFlight = 256;
     static constexpr int kMaxLines = 100000;
+    // Lines the text may grow beyond kMaxLines before the oldest are dropped in one step.
+    static constexpr int kTrimSlack = 2000;
     // Decoded text waiting for the next paint is appended at once beyond this many characters.
     static constexpr int kFlushChars = 64 * 1024;
     static constexpr int kFlushDelayMs = 20;

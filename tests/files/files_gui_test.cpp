@@ -258,7 +258,7 @@ private slots:
         }
         output.FlushPending();
         const int blocks = output.document()->blockCount();
-        QVERIFY2(blocks >= COutputCtrl::kMaxLines && blocks <= COutputCtrl::kMaxLines + COutputCtrl::kMaxLines / 5 + 1,
+        QVERIFY2(blocks >= COutputCtrl::kMaxLines && blocks <= COutputCtrl::kMaxLines + COutputCtrl::kTrimSlack + 1,
                  qPrintable(QString::number(blocks)));
         QVERIFY(output.toPlainText().endsWith(QStringLiteral("line %1\n").arg(total - 1)));
     }
