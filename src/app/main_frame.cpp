@@ -147,13 +147,19 @@ bool CMainFrame::Create()
 
     // A simulated board replaces the stored port for this run.
     if (m_arguments.contains(QStringLiteral("--simulate"))) {
-        m_pSimulator = std::make_unique<CBoardSimulator>();
+        // The simulated monitor understands the commands the tool settings send.
+        const CToolSettingsValues values = m_tools.Get();
+        CBoardSimOptions options;
+        if (!values.m_strProgramCmd.empty())
+            options.m_monitor.m_strProgramCmd = values.m_strProgramCmd;
+        if (!values.m_strCmdAfterProgram.empty())
+            options.m_monitor.m_strRunCmd = values.m_strCmdAfterProgram;
+        m_pSimulator = std::make_unique<CBoardSimulator>(options);
         if (std::error_code ec = m_pSimulator->Start()) {
             ShowSystemError(m_prompt, ec, "The board simulator could not start.");
             m_pSimulator.reset();
         } else {
             m_portSettings.SetPort(m_pSimulator->SlavePath());
-            m_bSimulated = true;
         }
     }
     CTerminalCtrl* terminal = m_wndTerminal;

@@ -188,7 +188,6 @@ private:
     CPortSettings m_portSettings;
     // The settings the running download opens the port with (a copy for the worker).
     CPortSettings m_jobPortSettings;
-    bool m_bSimulated = false;
     std::unique_ptr<CPortMenus> m_pPortMenus;
     std::unique_ptr<CReceiveParser> m_pParser;
     std::unique_ptr<CDownloadJob> m_pJob;

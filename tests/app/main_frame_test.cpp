@@ -582,6 +582,27 @@ private slots:
         QVERIFY(Closed(*frame));
     }
 
+    void simulateOptionTalksToTheBuiltInBoardAndStoresNothingAboutIt()
+    {
+        SetPort("COM7");
+        const std::string path = WriteFile("sim.hex", MakeHex({9, 8, 7, 6}));
+        auto frame = MakeFrame({QStringLiteral("--simulate")});
+        QVERIFY(frame);
+        QVERIFY(m_pPrompt->Boxes().empty());
+        QVERIFY(frame->Serial().IsOpen());
+        QVERIFY(frame->PortName() != "COM7");
+        QVERIFY(frame->PortPane().text().startsWith(QString::fromStdString(frame->PortName())));
+        // The board answers a carriage return with its prompt.
+        const char cr = '\r';
+        frame->Serial().Write(&cr, 1);
+        QTRY_VERIFY(frame->Terminal().toPlainText().contains(QStringLiteral("quilLOREX>")));
+        frame->StartDownload(path);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 10000);
+        QCOMPARE(m_pPrompt->Texts(), std::vector<std::string>{"Programming has been completed!"});
+        QVERIFY(Closed(*frame));
+        QCOMPARE(m_pStore->GetProfileString("Port", ""), std::string("COM7"));
+    }
+
     void closingDuringADownloadWaitsForItsEnd()
     {
         // A slow line: the file would take many seconds.
