@@ -2,11 +2,15 @@
 
 void CMessageQueue::Post(CPostedMessage message)
 {
+    bool wasEmpty = false;
     {
         std::lock_guard lock(m_mutex);
+        wasEmpty = m_queue.empty();
         m_queue.push_back(std::move(message));
     }
-    m_cv.notify_one();
+    // The one taker waits only on an empty queue.
+    if (wasEmpty)
+        m_cv.notify_one();
 }
 
 CPostedMessage CMessageQueue::Take()

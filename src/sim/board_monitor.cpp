@@ -27,10 +27,11 @@ bool StartsWith(const std::string& text, const std::string& prefix)
 
 CBoardMonitor::CBoardMonitor(CBoardMonitorConfig config) : m_config(std::move(config))
 {
+    // An empty command means the default one.
     if (m_config.m_strProgramCmd.empty())
-        m_config.m_strProgramCmd = "L";
+        m_config.m_strProgramCmd.push_back('L');
     if (m_config.m_strRunCmd.empty())
-        m_config.m_strRunCmd = "R";
+        m_config.m_strRunCmd.push_back('R');
 }
 
 void CBoardMonitor::Feed(std::uint8_t b, std::vector<CBoardOutput>& out)
