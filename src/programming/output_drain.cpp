@@ -12,17 +12,6 @@ Clock::duration LineTime(long bytes, unsigned baud)
 {
     return std::chrono::milliseconds(static_cast<long long>(bytes) * 10 * 1000 / baud + 1);
 }
-
-// The serial layer reports the transmit queue where it offers the query; without it the queue
-// counts as empty, as on a pseudo-terminal.
-template <class Port>
-long QueuedBytes(Port& port)
-{
-    if constexpr (requires { port.GetOutputQueue(); })
-        return static_cast<long>(port.GetOutputQueue());
-    else
-        return 0;
-}
 } // namespace
 
 bool WaitOutputDrained(const OutputQueueQuery& queued, unsigned baud, CEvent& stop)
@@ -46,5 +35,6 @@ bool WaitOutputDrained(const OutputQueueQuery& queued, unsigned baud, CEvent& st
 
 bool WaitOutputDrained(CSerialPort& port, unsigned baud, CEvent& stop)
 {
-    return WaitOutputDrained([&port] { return QueuedBytes(port); }, baud, stop);
+    // A driver without a count (a pseudo-terminal) reports an empty queue.
+    return WaitOutputDrained([&port] { return port.GetOutputQueue(); }, baud, stop);
 }
