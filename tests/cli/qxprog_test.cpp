@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <map>
@@ -48,7 +49,8 @@ std::vector<std::uint8_t> Bytes(std::size_t n)
 // One run of qxprog with its standard output and error in files (or stdout in a pipe).
 class CChild {
 public:
-    CChild(const std::vector<std::string>& args, const std::string& configHome, const std::string& outDir, bool stdoutPipe = false)
+    CChild(const std::vector<std::string>& args, const std::string& configHome, const std::string& outDir,
+        bool stdoutPipe = false, int stderrFd = -1)
     {
         static int counter = 0;
         const std::string base = outDir + "/run" + std::to_string(++counter);
@@ -63,7 +65,10 @@ public:
         } else {
             posix_spawn_file_actions_addopen(&actions, 1, m_strOut.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         }
-        posix_spawn_file_actions_addopen(&actions, 2, m_strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (stderrFd >= 0)
+            posix_spawn_file_actions_adddup2(&actions, stderrFd, 2);
+        else
+            posix_spawn_file_actions_addopen(&actions, 2, m_strErr.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> argv = {QX_QXPROG_PATH};
         argv.insert(argv.end(), args.begin(), args.end());
         std::vector<char*> cargv;
@@ -177,9 +182,9 @@ protected:
         EXPECT_FALSE(m_boards.back()->Start());
         return *m_boards.back();
     }
-    std::unique_ptr<CChild> Run(const std::vector<std::string>& args, bool stdoutPipe = false)
+    std::unique_ptr<CChild> Run(const std::vector<std::string>& args, bool stdoutPipe = false, int stderrFd = -1)
     {
-        return std::make_unique<CChild>(args, m_strConfig, m_strDir, stdoutPipe);
+        return std::make_unique<CChild>(args, m_strConfig, m_strDir, stdoutPipe, stderrFd);
     }
 
     std::string m_strDir;
@@ -313,6 +318,39 @@ TEST_F(QxprogTest, ProgramsTheSimulateCommand)
     EXPECT_EQ(std::vector<std::uint8_t>(written.begin(), written.end()), data);
     sim->Signal(SIGINT);
     EXPECT_EQ(sim->Wait(), 0);
+}
+
+TEST_F(QxprogTest, ProgressBarOnATerminal)
+{
+    CBoardSimulator& board = Board();
+    // Standard error on a pseudo-terminal of the test's own.
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    auto child = Run({"program", "--port", board.SlavePath(), WriteFile("a.hex", EncodeIntelHex(Bytes(3000), 0))}, false, terminal);
+    ::close(terminal);
+    std::string err;
+    char buffer[4096];
+    while (true) {
+        pollfd p{master, POLLIN, 0};
+        if (::poll(&p, 1, 10000) <= 0)
+            break;
+        ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break; // the program has ended and closed the terminal
+        err.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(master);
+    EXPECT_EQ(child->Wait(), EXIT_PROGRAMMED);
+    EXPECT_NE(err.find("] 0%"), std::string::npos) << err;
+    EXPECT_NE(err.find("] 100%"), std::string::npos) << err;
+    // The bar's line is cleared before the final message.
+    EXPECT_NE(err.find("\r\033[KProgramming has been completed!"), std::string::npos) << err;
+    // Redrawn per percent, not per byte.
+    EXPECT_LT(std::count(err.begin(), err.end(), '%'), 110);
 }
 
 struct IniCase {
