@@ -28,8 +28,10 @@ std::uint8_t* MakeEntry(EPidlKind kind, std::string_view header, std::string_vie
         return nullptr;
     WriteCount(p, static_cast<std::uint16_t>(cb));
     p[2] = static_cast<std::uint8_t>(kind);
-    std::memcpy(p + 3, header.data(), header.size());
-    std::memcpy(p + 3 + header.size(), payload.data(), payload.size());
+    if (!header.empty())
+        std::memcpy(p + 3, header.data(), header.size());
+    if (!payload.empty())
+        std::memcpy(p + 3 + header.size(), payload.data(), payload.size());
     WriteCount(p + cb, 0);
     return p;
 }

@@ -4,6 +4,7 @@
 
 #include "browser/shell_folder.h"
 
+#include <QTreeWidget>
 #include <QTreeWidgetItem>
 
 class CShellTreeItem : public QTreeWidgetItem {
@@ -11,6 +12,15 @@ public:
     static constexpr int kType = QTreeWidgetItem::UserType + 61;
 
     explicit CShellTreeItem(CShellItem record) : QTreeWidgetItem(kType), m_record(std::move(record)) {}
+    // Leaves the tree while still whole: the view's signals about the removal (a new current
+    // item) may look at this item's record.
+    ~CShellTreeItem() override
+    {
+        if (QTreeWidgetItem* parentItem = parent())
+            parentItem->removeChild(this);
+        else if (QTreeWidget* tree = treeWidget())
+            tree->takeTopLevelItem(tree->indexOfTopLevelItem(this));
+    }
 
     const CShellItem& Record() const { return m_record; }
 
