@@ -159,6 +159,15 @@ private:
         return frame;
     }
 
+    // Every box so far, for failure messages.
+    QString AllTexts() const
+    {
+        QString all;
+        for (const auto& text : m_pPrompt->Texts())
+            all += QString::fromStdString(text) + QStringLiteral(" | ");
+        return all;
+    }
+
     static bool Closed(CMainFrame& frame)
     {
         frame.close();
@@ -575,8 +584,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 20000);
         const auto boxes = m_pPrompt->Boxes();
         QVERIFY(!boxes.empty());
-        QCOMPARE(boxes.back().m_strText,
-                 std::string("An error occured while programming.\r\nCheck out the terminal window."));
+        QVERIFY2(boxes.back().m_strText == "An error occured while programming.\r\nCheck out the terminal window.",
+                 qPrintable(AllTexts()));
         QCOMPARE(boxes.back().m_strCaption, std::string("Quillorex Programmer"));
         QCOMPARE(frame->StatusProgress().GetPos(), 0);
         QVERIFY(Closed(*frame));
@@ -607,7 +616,7 @@ private slots:
     {
         // A slow line: the file would take many seconds.
         CBoardSimOptions options;
-        options.m_nBaud = 2400;
+        options.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());
@@ -620,7 +629,7 @@ private slots:
         bool closingSeen = false;
         connect(frame.get(), &CMainFrame::closing, this, [&] { closingSeen = true; });
         frame->StartDownload(path);
-        QTRY_VERIFY_WITH_TIMEOUT(steps >= 5, 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(steps >= 5, qPrintable(AllTexts()), 10000);
 
         QElapsedTimer timer;
         timer.start();
@@ -641,17 +650,17 @@ private slots:
     void destroyingTheFrameDuringADownloadJoinsTheJob()
     {
         CBoardSimOptions options;
-        options.m_nBaud = 2400;
+        options.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());
-        const std::string path = WriteFile("large2.hex", MakeHex(std::vector<std::uint8_t>(512, 0x11)));
+        const std::string path = WriteFile("large2.hex", MakeHex(std::vector<std::uint8_t>(3000, 0x11)));
         auto frame = MakeFrame();
         QVERIFY(frame);
         int steps = 0;
         connect(frame.get(), &CMainFrame::downloadProgress, this, [&](int s, int, int, bool) { steps = s; });
         frame->StartDownload(path);
-        QTRY_VERIFY_WITH_TIMEOUT(steps >= 3, 10000);
+        QTRY_VERIFY2_WITH_TIMEOUT(steps >= 5, qPrintable(AllTexts()), 10000);
         frame.reset();
     }
 };
