@@ -114,7 +114,8 @@ EDownloadResult CDownloadJob::Run()
     if (!port.IsOpen() && !m_host.OpenDownloadPort(kTextPortOpenError))
         return EDownloadResult::PortOpenFailed;
 
-    CFileDescriptor file(::open(m_strJobFile.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so a named pipe in the list cannot hold the job before its first box.
+    CFileDescriptor file(::open(m_strJobFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     struct stat info {};
     if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || S_ISDIR(info.st_mode)) {
         std::error_code code = file.Get() < 0 || !S_ISDIR(info.st_mode)

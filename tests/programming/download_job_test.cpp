@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -284,9 +285,16 @@ TEST_F(DownloadJobTest, EmptyMissingAndUnreadableFiles)
     EXPECT_EQ(run.log, std::vector<std::string>{"E"});
     run = Program(m_strDir);
     EXPECT_EQ(run.log, std::vector<std::string>{"E"});
+    // A named pipe nobody writes to does not hold the job.
+    const std::string fifo = m_strDir + "/pipe.hex";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    m_files.push_back(fifo);
+    run = Program(fifo, 3s);
+    EXPECT_EQ(run.log, std::vector<std::string>{"E"});
     EXPECT_EQ(Boxes(), (std::vector<std::string>{"The file is empty!",
         "File open error!\r\n\r\n" + std::make_error_code(std::errc::no_such_file_or_directory).message(),
-        "File open error!\r\n\r\n" + std::make_error_code(std::errc::is_a_directory).message()}));
+        "File open error!\r\n\r\n" + std::make_error_code(std::errc::is_a_directory).message(),
+        "The file is empty!"}));
     EXPECT_EQ(m_prompt.Boxes()[0].m_strCaption, kAppTitle);
     EXPECT_EQ(m_prompt.Boxes()[1].m_strCaption, "");
     EXPECT_TRUE(m_sim->Wire().empty());
