@@ -234,6 +234,72 @@ private slots:
         QCOMPARE(home->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
     }
 
+    void refreshWhileListingStartsAfreshAndInsertsOnce()
+    {
+        auto gate = std::make_shared<CListingGate>(std::chrono::seconds(10));
+        auto tree = MakeTree(std::make_shared<CSlowHomeDesktop>(Places(), gate));
+        QTreeWidgetItem* root = tree->topLevelItem(0);
+        QVERIFY(ExpandAndWait(*tree, root));
+        QTreeWidgetItem* home = ChildNamed(root, "Home");
+        home->setExpanded(true);
+        QVERIFY(gate->WaitForListing(std::chrono::seconds(5)));
+        tree->setCurrentItem(home);
+        QSignalSpy finished(tree.get(), &CLazyTreeCtrl::LoadFinished);
+        QTest::keyClick(tree.get(), Qt::Key_F5);
+        QVERIFY(tree->IsLoading(home));
+        QCOMPARE(tree->WorkerCount(), 2);
+        QCOMPARE(ChildTexts(home), QStringList{"Loading..."});
+        gate->Open();
+        QVERIFY(finished.wait(5000));
+        QTRY_COMPARE_WITH_TIMEOUT(tree->WorkerCount(), 0, 5000);
+        QCOMPARE(finished.count(), 1);
+        QCOMPARE(ChildTexts(home), QStringList{"Projects"});
+    }
+
+    void destroyingTheTreeWhileAListingBlocksJoinsTheWorker()
+    {
+        // The stand-in mount answers after 300 ms: destruction waits for it, then nothing runs.
+        auto gate = std::make_shared<CListingGate>(std::chrono::milliseconds(300));
+        auto tree = MakeTree(std::make_shared<CSlowHomeDesktop>(Places(), gate));
+        QTreeWidgetItem* root = tree->topLevelItem(0);
+        QVERIFY(ExpandAndWait(*tree, root));
+        ChildNamed(root, "Home")->setExpanded(true);
+        QVERIFY(gate->WaitForListing(std::chrono::seconds(5)));
+        tree.reset();
+        // Whatever the worker posted died with the tree.
+        QCoreApplication::processEvents();
+    }
+
+    void selectPathWaitsForASlowLevelAndYieldsToTheUser()
+    {
+        auto gate = std::make_shared<CListingGate>(std::chrono::seconds(10));
+        auto tree = MakeTree(std::make_shared<CSlowHomeDesktop>(Places(), gate));
+        QSignalSpy done(tree.get(), &CShellTreeCtrl::SelectPathFinished);
+        QVERIFY(tree->SelectPath("Desktop/Home/Projects/board2", "/"));
+        // The desktop's listing completes through the event loop; then Home blocks.
+        QTRY_VERIFY_WITH_TIMEOUT(gate->WaitForListing(std::chrono::milliseconds(0)), 5000);
+        QVERIFY(tree->IsSelectingPath());
+        QCOMPARE(done.count(), 0);
+        gate->Open();
+        QVERIFY(done.wait(5000));
+        QCOMPARE(tree->ItemNamePath(done.front().front().value<QTreeWidgetItem*>(), '/'),
+                 QStringLiteral("Desktop/Home/Projects/board2"));
+        QCOMPARE(tree->currentItem(), done.front().front().value<QTreeWidgetItem*>());
+
+        // A click of the user's own ends a walk that still waits.
+        auto gate2 = std::make_shared<CListingGate>(std::chrono::seconds(10));
+        auto tree2 = MakeTree(std::make_shared<CSlowHomeDesktop>(Places(), gate2));
+        QVERIFY(tree2->SelectPath("Desktop/Home/Projects", "/"));
+        QTRY_VERIFY_WITH_TIMEOUT(gate2->WaitForListing(std::chrono::milliseconds(0)), 5000);
+        QTreeWidgetItem* root = tree2->topLevelItem(0);
+        QTest::mouseClick(tree2->viewport(), Qt::LeftButton, {}, tree2->visualItemRect(root).center());
+        QVERIFY(!tree2->IsSelectingPath());
+        gate2->Open();
+        QTRY_COMPARE_WITH_TIMEOUT(tree2->WorkerCount(), 0, 5000);
+        QCoreApplication::processEvents();
+        QCOMPARE(tree2->currentItem(), root);
+    }
+
     void f5ShowsAFileThatAppeared()
     {
         auto tree = MakeTree();
