@@ -102,6 +102,11 @@ CMainFrame::CMainFrame(CQtSettingsStore& store, CToolSettings& tools, IUserPromp
 
 CMainFrame::~CMainFrame()
 {
+    // The panes go after this destructor (with the base window): their signals, and focus
+    // changes while they go, must no longer reach this frame.
+    disconnect(qApp, nullptr, this, nullptr);
+    for (QObject* child : findChildren<QObject*>())
+        disconnect(child, nullptr, this, nullptr);
     // A job still running (the frame is destroyed without having been closed) is stopped and
     // joined before the parts it uses go away; the port is closed last.
     if (m_pJob) {
