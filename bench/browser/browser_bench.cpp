@@ -106,7 +106,7 @@ int main(int argc, char** argv)
         std::printf("list and show %d files: first %.1f ms, median %.1f ms, best %.1f ms (target < 300 ms)\n",
                     kFiles, runs.front(), Median(runs), *std::min_element(runs.begin(), runs.end()));
 
-        CShellItem bigItem;
+        ShellItemData bigItem;
         bigItem.m_pFolder = std::make_shared<CFileSystemFolder>(disk.Path("home"));
         bigItem.m_pidl = CPidl::Concat(CPidl::Concat(CPidl::Empty(), CPidl::PlaceEntry(EPlaceType::Home, 3, disk.Path("home"))),
                                        CPidl::FileEntry("big"));
@@ -114,7 +114,7 @@ int main(int argc, char** argv)
         QElapsedTimer clock;
         clock.start();
         CLoadingProgress progress;
-        const CFolderListing listing = ListShellChildren(bigItem, progress, mounts);
+        const CFolderListing listing = EnumerateChildren(bigItem, progress, mounts);
         std::printf("  of which listing on the worker (read, describe, sort %zu items): %.1f ms\n",
                     listing.m_items.size(), static_cast<double>(clock.nsecsElapsed()) / 1e6);
     }

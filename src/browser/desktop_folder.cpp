@@ -157,7 +157,7 @@ std::shared_ptr<IShellFolder> CDesktopFolder::BindToObject(const CPidl& child)
     return std::make_shared<CFileSystemFolder>(path);
 }
 
-int CDesktopFolder::CompareItems(const CShellItem& a, const CShellItem& b)
+int CDesktopFolder::CompareItems(const ShellItemData& a, const ShellItemData& b)
 {
     const auto rankA = static_cast<int>(PidlPlaceType(PidlLastEntry(a.m_pidl)));
     const auto rankB = static_cast<int>(PidlPlaceType(PidlLastEntry(b.m_pidl)));

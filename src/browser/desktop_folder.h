@@ -31,7 +31,7 @@ public:
     CFileIdentity GetIdentityOf(const CPidl& child) override;
     std::shared_ptr<IShellFolder> BindToObject(const CPidl& child) override;
     // Places keep their fixed order: Home, Desktop, File System, then volumes by name.
-    int CompareItems(const CShellItem& a, const CShellItem& b) override;
+    int CompareItems(const ShellItemData& a, const ShellItemData& b) override;
 
 private:
     const CPlacesConfig m_config;

@@ -85,7 +85,7 @@ void CFileBrowserTree::DeleteSelected()
         return;
     if (m_prompt.MessageBox("Are you sure?", "Confirm to delete the file", MB_YESNO) != IDYES)
         return;
-    const CShellItem* record = CShellTreeItem::RecordOf(item);
+    const ShellItemData* record = CShellTreeItem::RecordOf(item);
     const std::error_code error = record != nullptr ? DeleteShellFile(GetPidlPath(record->m_pidl), record->m_identity)
                                                     : std::make_error_code(std::errc::no_such_file_or_directory);
     if (error) {
@@ -131,7 +131,7 @@ void CFileBrowserTree::OnDoubleClicked(QTreeWidgetItem* item)
 QMimeData* CFileBrowserTree::MimeDataFor(QTreeWidgetItem* item) const
 {
     auto* data = new QMimeData;
-    const CShellItem* record = CShellTreeItem::RecordOf(item);
+    const ShellItemData* record = CShellTreeItem::RecordOf(item);
     if (record == nullptr)
         return data;
     const std::string path = GetPidlPath(record->m_pidl);
@@ -161,7 +161,7 @@ QTreeWidgetItem* CFileBrowserTree::DraggedItem(const QMimeData* data) const
 QTreeWidgetItem* CFileBrowserTree::FindItemByPidl(const CPidl& pidl) const
 {
     for (QTreeWidgetItemIterator it(const_cast<CFileBrowserTree*>(this)); *it != nullptr; ++it) {
-        const CShellItem* record = CShellTreeItem::RecordOf(*it);
+        const ShellItemData* record = CShellTreeItem::RecordOf(*it);
         if (record != nullptr && record->m_pidl == pidl)
             return *it;
     }
@@ -170,8 +170,8 @@ QTreeWidgetItem* CFileBrowserTree::FindItemByPidl(const CPidl& pidl) const
 
 bool CFileBrowserTree::IsValidDropTarget(const QTreeWidgetItem* dragItem, const QTreeWidgetItem* dropItem) const
 {
-    const CShellItem* drag = CShellTreeItem::RecordOf(dragItem);
-    const CShellItem* drop = CShellTreeItem::RecordOf(dropItem);
+    const ShellItemData* drag = CShellTreeItem::RecordOf(dragItem);
+    const ShellItemData* drop = CShellTreeItem::RecordOf(dropItem);
     if (drag == nullptr || drop == nullptr || dragItem == dropItem)
         return false;
     // Places and the desktop stay where they are; only files and folders move.
@@ -186,7 +186,7 @@ bool CFileBrowserTree::MoveItem(QTreeWidgetItem* dragItem, QTreeWidgetItem* drop
 {
     if (!IsValidDropTarget(dragItem, dropItem))
         return false;
-    const CShellItem* drag = CShellTreeItem::RecordOf(dragItem);
+    const ShellItemData* drag = CShellTreeItem::RecordOf(dragItem);
     const std::string source = GetPidlPath(drag->m_pidl);
     std::string destination = GetItemPath(dropItem);
     if (destination.back() != '/')
@@ -332,7 +332,7 @@ bool CFileBrowserTree::BuildContextMenu(QMenu& menu, QTreeWidgetItem* item)
     menu.setSeparatorsCollapsible(false);
     menu.addSeparator();
     menu.installEventFilter(this);
-    const CShellItem* record = CShellTreeItem::RecordOf(item);
+    const ShellItemData* record = CShellTreeItem::RecordOf(item);
     if (record == nullptr || !m_ContextMenu.AttachItem(*record))
         return false;
     const bool filled = m_ContextMenu.QueryMenu(&menu, kShellFirst, kShellLast);

@@ -199,7 +199,7 @@ void CLazyTreeCtrl::OnWorkerDone(quint64 id)
     const bool updates = updatesEnabled();
     setUpdatesEnabled(false);
     delete load.m_pPlaceholder;
-    const int populate = InsertLoadedChildren(item, *load.m_pJob);
+    const int populate = PopulateItem(item, *load.m_pJob);
     ApplyChildRule(item, populate);
     setUpdatesEnabled(updates);
     if (item->isExpanded())

@@ -63,7 +63,7 @@ protected:
     virtual std::unique_ptr<CLoadingJob> CreateLoadingJob(QTreeWidgetItem* item) = 0;
     // Inserts the children the job found under item. 1: the expand button shall show whether
     // children exist; 0: it stays whatever was found.
-    virtual int InsertLoadedChildren(QTreeWidgetItem* item, CLoadingJob& job) = 0;
+    virtual int PopulateItem(QTreeWidgetItem* item, CLoadingJob& job) = 0;
     // Indicator hooks, GUI thread: a listing starts with its placeholder; a tick of the timer
     // (tick true) or new progress (tick false); the listing ended or was cancelled.
     virtual void OnBeginLoading(QTreeWidgetItem* /*placeholder*/) {}

@@ -36,7 +36,7 @@ std::string PermissionText(mode_t mode)
 
 } // namespace
 
-bool CShellContextMenu::AttachItem(const CShellItem& record)
+bool CShellContextMenu::AttachItem(const ShellItemData& record)
 {
     m_entries.clear();
     m_idFirst = 0;

@@ -23,7 +23,7 @@ public:
     virtual ~CShellContextMenu() = default;
 
     // False when the item has no file-system path (nothing can be offered for it).
-    bool AttachItem(const CShellItem& record);
+    bool AttachItem(const ShellItemData& record);
     bool QueryMenu(QMenu* menu, unsigned idFirst, unsigned idLast);
     bool GetHelpText(unsigned id, std::string& text) const;
     // True when the command was carried out.

@@ -61,7 +61,7 @@ int CompareNamesNatural(const std::string& a, const std::string& b)
     return raw < 0 ? -1 : (raw > 0 ? 1 : 0);
 }
 
-bool CShellItem::IsFolder() const
+bool ShellItemData::IsFolder() const
 {
     return (m_nAttributes & SFGAO_FOLDER) != 0;
 }
@@ -73,7 +73,7 @@ void IShellFolder::DescribeChild(const CPidl& child, std::uint32_t mask, std::ui
     identity = GetIdentityOf(child);
 }
 
-int IShellFolder::CompareItems(const CShellItem& a, const CShellItem& b)
+int IShellFolder::CompareItems(const ShellItemData& a, const ShellItemData& b)
 {
     if (a.IsFolder() != b.IsFolder())
         return a.IsFolder() ? -1 : 1;

@@ -44,7 +44,7 @@ class IShellFolder;
 // One item of the tree as it was listed: the folder that listed it, its absolute list (the
 // parent's list and its own entry), the content flags it was created with, and what the listing
 // learnt of it (shown name, attributes, identity on disk).
-struct CShellItem {
+struct ShellItemData {
     std::shared_ptr<IShellFolder> m_pFolder;
     CPidl m_pidl;
     unsigned m_nFlags = 0;
@@ -76,7 +76,7 @@ public:
     virtual std::shared_ptr<IShellFolder> BindToObject(const CPidl& child) = 0;
     // The folder's own order for two of its listed children (negative, zero, positive). The
     // default is the shell's order: folders first, then names compared numerically, without case.
-    virtual int CompareItems(const CShellItem& a, const CShellItem& b);
+    virtual int CompareItems(const ShellItemData& a, const ShellItemData& b);
 };
 
 // Numeric-aware, case-insensitive name order ("file2" before "File10"); ties broken by bytes.

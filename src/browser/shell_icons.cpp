@@ -16,7 +16,7 @@ QIcon Themed(const char* name, QStyle::StandardPixmap fallback)
 
 } // namespace
 
-QIcon CShellIcons::IconFor(const CShellItem& item, bool open)
+QIcon CShellIcons::IconFor(const ShellItemData& item, bool open)
 {
     const bool link = (item.m_nAttributes & SFGAO_LINK) != 0;
     const bool ghost = (item.m_nAttributes & SFGAO_GHOST) != 0;
@@ -33,7 +33,7 @@ QIcon CShellIcons::IconFor(const CShellItem& item, bool open)
     return decorated;
 }
 
-QIcon CShellIcons::BaseIcon(const CShellItem& item, bool open, QString& key)
+QIcon CShellIcons::BaseIcon(const ShellItemData& item, bool open, QString& key)
 {
     if (item.m_pidl.IsEmpty()) {
         key = QStringLiteral("desktop");

@@ -13,12 +13,12 @@
 class CShellIcons {
 public:
     // The icon of item; a folder's open icon when open is true (a selected folder).
-    QIcon IconFor(const CShellItem& item, bool open);
+    QIcon IconFor(const ShellItemData& item, bool open);
     // The ten steps of the loading hourglass.
     static QIcon HourglassFrame(int step);
 
 private:
-    QIcon BaseIcon(const CShellItem& item, bool open, QString& key);
+    QIcon BaseIcon(const ShellItemData& item, bool open, QString& key);
     QIcon FileIcon(const QString& name, QString& key);
     QIcon Decorate(const QIcon& icon, bool link, bool ghost) const;
 

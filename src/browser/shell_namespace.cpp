@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-CShellItem MakeRootItem(const std::shared_ptr<IShellFolder>& desktop, unsigned flags)
+ShellItemData MakeRootItem(const std::shared_ptr<IShellFolder>& desktop, unsigned flags)
 {
-    CShellItem item;
+    ShellItemData item;
     item.m_pFolder = desktop;
     item.m_pidl = CPidl::Empty();
     item.m_nFlags = flags;
@@ -15,10 +15,10 @@ CShellItem MakeRootItem(const std::shared_ptr<IShellFolder>& desktop, unsigned f
     return item;
 }
 
-CShellItem DescribeShellItem(const std::shared_ptr<IShellFolder>& folder, const CPidl& parentPidl,
+ShellItemData DescribeShellItem(const std::shared_ptr<IShellFolder>& folder, const CPidl& parentPidl,
                              const CPidl& child, unsigned flags)
 {
-    CShellItem item;
+    ShellItemData item;
     item.m_pFolder = folder;
     item.m_pidl = CPidl::Concat(parentPidl, child);
     item.m_nFlags = flags & 0xF;
@@ -30,7 +30,7 @@ CShellItem DescribeShellItem(const std::shared_ptr<IShellFolder>& folder, const 
     return item;
 }
 
-int CompareShellItems(const CShellItem& a, const CShellItem& b)
+int CompareShellItems(const ShellItemData& a, const ShellItemData& b)
 {
     if (!b.m_pFolder)
         return 0;
@@ -38,7 +38,7 @@ int CompareShellItems(const CShellItem& a, const CShellItem& b)
     return r < 0 ? -1 : (r > 0 ? 1 : 0);
 }
 
-int ShellItemChildren(const CShellItem& item)
+int ShellItemChildren(const ShellItemData& item)
 {
     if (!item.IsFolder())
         return 0;
@@ -49,7 +49,7 @@ int ShellItemChildren(const CShellItem& item)
     return (item.m_nAttributes & SFGAO_HASSUBFOLDER) != 0 ? 1 : 0;
 }
 
-CFolderListing ListShellChildren(const CShellItem& parent, CLoadingProgress& progress,
+CFolderListing EnumerateChildren(const ShellItemData& parent, CLoadingProgress& progress,
                                  const CMountSource& mounts)
 {
     CFolderListing listing;
@@ -78,7 +78,7 @@ CFolderListing ListShellChildren(const CShellItem& parent, CLoadingProgress& pro
         return listing;
     }
     std::stable_sort(listing.m_items.begin(), listing.m_items.end(),
-                     [](const CShellItem& a, const CShellItem& b) { return CompareShellItems(a, b) < 0; });
+                     [](const ShellItemData& a, const ShellItemData& b) { return CompareShellItems(a, b) < 0; });
     progress.SetLoadingProgress(1, 1);
 
     // A volume that is not fixed keeps its expand button whatever was found.
@@ -136,22 +136,22 @@ int FindBrowseName(const std::vector<std::string>& names, const std::string& nam
     return -1;
 }
 
-std::vector<CShellItem> FindBrowsePath(const CShellItem& root, const std::string& path,
+std::vector<ShellItemData> FindBrowsePath(const ShellItemData& root, const std::string& path,
                                        const std::string& separators, const CMountSource& mounts)
 {
-    std::vector<CShellItem> chain;
+    std::vector<ShellItemData> chain;
     const std::vector<std::string> names = SplitBrowsePath(path, separators);
     if (names.empty() || !BrowseNamesEqual(root.m_strName, names.front()))
         return chain;
     chain.push_back(root);
     for (std::size_t level = 1; level < names.size(); ++level) {
-        const CShellItem& current = chain.back();
+        const ShellItemData& current = chain.back();
         if (ShellItemChildren(current) == 0)
             break;
         CLoadingProgress progress;
-        CFolderListing listing = ListShellChildren(current, progress, mounts);
+        CFolderListing listing = EnumerateChildren(current, progress, mounts);
         std::vector<std::string> shown;
-        for (const CShellItem& child : listing.m_items)
+        for (const ShellItemData& child : listing.m_items)
             shown.push_back(child.m_strName);
         const int index = FindBrowseName(shown, names[level]);
         if (index < 0)

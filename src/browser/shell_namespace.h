@@ -1,7 +1,7 @@
 #pragma once
 // The browser's namespace operations that need no window: describing and ordering listed items,
 // listing the children of an item (what the lazy tree's worker runs), the expand-button rules,
-// and the path of shown names that "LastBrowse" keeps. ListShellChildren may block on a slow
+// and the path of shown names that "LastBrowse" keeps. EnumerateChildren may block on a slow
 // mount: run it on a worker. Everything else is cheap and safe on any thread.
 
 #include "browser/loading_progress.h"
@@ -12,18 +12,18 @@
 #include <vector>
 
 // The desktop's own item: the empty list, the desktop's name, a folder.
-CShellItem MakeRootItem(const std::shared_ptr<IShellFolder>& desktop, unsigned flags);
+ShellItemData MakeRootItem(const std::shared_ptr<IShellFolder>& desktop, unsigned flags);
 
 // A child that folder listed under parentPidl: name, attributes and identity read now.
-CShellItem DescribeShellItem(const std::shared_ptr<IShellFolder>& folder, const CPidl& parentPidl,
+ShellItemData DescribeShellItem(const std::shared_ptr<IShellFolder>& folder, const CPidl& parentPidl,
                              const CPidl& child, unsigned flags);
 
 // Order of two children of one folder, by that folder's own order: -1, 0 or 1.
-int CompareShellItems(const CShellItem& a, const CShellItem& b);
+int CompareShellItems(const ShellItemData& a, const ShellItemData& b);
 
 // Whether an item shows an expand button before it has been listed: every folder when files are
 // shown; otherwise a removable volume, or a folder with sub-folders.
-int ShellItemChildren(const CShellItem& item);
+int ShellItemChildren(const ShellItemData& item);
 
 struct CFolderListing {
     // False when the folder could not be bound or gave no enumerator.
@@ -34,7 +34,7 @@ struct CFolderListing {
     // is not fixed may change at any time).
     int m_nPopulate = 1;
     // Sorted in the folder's order.
-    std::vector<CShellItem> m_items;
+    std::vector<ShellItemData> m_items;
 };
 
 struct CMountSource {
@@ -44,7 +44,7 @@ struct CMountSource {
 
 // Lists the children of parent: files when its flags say so, hidden ones when they say so,
 // reporting progress (no total while listing, then 1 of 1) and stopping when cancelled.
-CFolderListing ListShellChildren(const CShellItem& parent, CLoadingProgress& progress,
+CFolderListing EnumerateChildren(const ShellItemData& parent, CLoadingProgress& progress,
                                  const CMountSource& mounts = {});
 
 // "LastBrowse" paths: shown names from the desktop down, joined by a separator. Splitting skips
@@ -58,6 +58,6 @@ int FindBrowseName(const std::vector<std::string>& names, const std::string& nam
 // The chain of items, from the root down, that selecting path reaches: each name is looked up
 // among the children of the item before (listing it), and the deepest match ends the chain.
 // Empty when the first name is not the root's.
-std::vector<CShellItem> FindBrowsePath(const CShellItem& root, const std::string& path,
+std::vector<ShellItemData> FindBrowsePath(const ShellItemData& root, const std::string& path,
                                        const std::string& separators,
                                        const CMountSource& mounts = {});

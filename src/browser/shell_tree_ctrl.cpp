@@ -11,18 +11,18 @@ namespace {
 // Lists one item's children on the worker.
 class CShellListingJob : public CLoadingJob {
 public:
-    CShellListingJob(CShellItem parent, CMountSource mounts)
+    CShellListingJob(ShellItemData parent, CMountSource mounts)
         : m_parent(std::move(parent)), m_mounts(std::move(mounts))
     {
     }
     void Run(CLoadingProgress& progress) override
     {
-        m_listing = ListShellChildren(m_parent, progress, m_mounts);
+        m_listing = EnumerateChildren(m_parent, progress, m_mounts);
     }
     CFolderListing& Listing() { return m_listing; }
 
 private:
-    const CShellItem m_parent;
+    const ShellItemData m_parent;
     const CMountSource m_mounts;
     CFolderListing m_listing;
 };
@@ -55,7 +55,7 @@ QTreeWidgetItem* CShellTreeCtrl::FillRoot(unsigned flags)
     return InsertShellItem(nullptr, MakeRootItem(m_pDesktop, flags));
 }
 
-QTreeWidgetItem* CShellTreeCtrl::InsertShellItem(QTreeWidgetItem* parent, CShellItem record)
+QTreeWidgetItem* CShellTreeCtrl::InsertShellItem(QTreeWidgetItem* parent, ShellItemData record)
 {
     auto* item = new CShellTreeItem(std::move(record));
     FillItemInfo(item);
@@ -68,7 +68,7 @@ QTreeWidgetItem* CShellTreeCtrl::InsertShellItem(QTreeWidgetItem* parent, CShell
 
 void CShellTreeCtrl::FillItemInfo(QTreeWidgetItem* item)
 {
-    const CShellItem* record = CShellTreeItem::RecordOf(item);
+    const ShellItemData* record = CShellTreeItem::RecordOf(item);
     if (record == nullptr)
         return;
     item->setText(0, QString::fromStdString(record->m_strName));
@@ -83,7 +83,7 @@ void CShellTreeCtrl::FillItemInfo(QTreeWidgetItem* item)
 
 void CShellTreeCtrl::UpdateItemIcon(QTreeWidgetItem* item)
 {
-    const CShellItem* record = CShellTreeItem::RecordOf(item);
+    const ShellItemData* record = CShellTreeItem::RecordOf(item);
     if (record == nullptr)
         return;
     const bool selected = item == currentItem();
@@ -92,8 +92,8 @@ void CShellTreeCtrl::UpdateItemIcon(QTreeWidgetItem* item)
 
 int CShellTreeCtrl::CompareShellItems(const QTreeWidgetItem* a, const QTreeWidgetItem* b)
 {
-    const CShellItem* ra = CShellTreeItem::RecordOf(a);
-    const CShellItem* rb = CShellTreeItem::RecordOf(b);
+    const ShellItemData* ra = CShellTreeItem::RecordOf(a);
+    const ShellItemData* rb = CShellTreeItem::RecordOf(b);
     if (ra == nullptr || rb == nullptr)
         return 0;
     return ::CompareShellItems(*ra, *rb);
@@ -101,18 +101,18 @@ int CShellTreeCtrl::CompareShellItems(const QTreeWidgetItem* a, const QTreeWidge
 
 std::unique_ptr<CLoadingJob> CShellTreeCtrl::CreateLoadingJob(QTreeWidgetItem* item)
 {
-    const CShellItem* record = CShellTreeItem::RecordOf(item);
+    const ShellItemData* record = CShellTreeItem::RecordOf(item);
     if (record == nullptr)
         return nullptr;
     return std::make_unique<CShellListingJob>(*record, m_mounts);
 }
 
-int CShellTreeCtrl::InsertLoadedChildren(QTreeWidgetItem* item, CLoadingJob& job)
+int CShellTreeCtrl::PopulateItem(QTreeWidgetItem* item, CLoadingJob& job)
 {
     CFolderListing& listing = static_cast<CShellListingJob&>(job).Listing();
     QList<QTreeWidgetItem*> children;
     children.reserve(static_cast<qsizetype>(listing.m_items.size()));
-    for (CShellItem& record : listing.m_items) {
+    for (ShellItemData& record : listing.m_items) {
         auto* child = new CShellTreeItem(std::move(record));
         FillItemInfo(child);
         children.append(child);
@@ -132,7 +132,7 @@ bool CShellTreeCtrl::SelectPath(const QString& path, const QString& separators, 
     if (start == nullptr || walk.m_names.empty())
         return false;
     m_walk = std::move(walk);
-    ContinueWalk(start);
+    FindPathItem(start);
     return true;
 }
 
@@ -141,7 +141,7 @@ void CShellTreeCtrl::CancelSelectPath()
     m_walk.reset();
 }
 
-void CShellTreeCtrl::ContinueWalk(QTreeWidgetItem* first)
+void CShellTreeCtrl::FindPathItem(QTreeWidgetItem* first)
 {
     CWalk& walk = *m_walk;
     if (first == nullptr || walk.m_nIndex >= walk.m_names.size()) {
@@ -173,7 +173,7 @@ void CShellTreeCtrl::ContinueWalk(QTreeWidgetItem* first)
         if (walk.m_nIndex >= walk.m_names.size())
             FinishWalk(match);
         else
-            ContinueWalk(match->child(0));
+            FindPathItem(match->child(0));
         return;
     }
     walk.m_pWaiting = match;
@@ -196,7 +196,7 @@ void CShellTreeCtrl::OnLoadFinishedForWalk(QTreeWidgetItem* item)
         FinishWalk(item);
         return;
     }
-    ContinueWalk(item->child(0));
+    FindPathItem(item->child(0));
 }
 
 void CShellTreeCtrl::FinishWalk(QTreeWidgetItem* item)
@@ -246,7 +246,7 @@ void CShellTreeCtrl::OnCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem*
 
 CPidl CShellTreeCtrl::GetItemPidl(const QTreeWidgetItem* item) const
 {
-    const CShellItem* record = CShellTreeItem::RecordOf(item);
+    const ShellItemData* record = CShellTreeItem::RecordOf(item);
     return record != nullptr ? record->m_pidl : CPidl();
 }
 
@@ -265,6 +265,6 @@ QString CShellTreeCtrl::ItemNamePath(const QTreeWidgetItem* item, QChar separato
 
 bool CShellTreeCtrl::IsFolderItem(const QTreeWidgetItem* item) const
 {
-    const CShellItem* record = CShellTreeItem::RecordOf(item);
+    const ShellItemData* record = CShellTreeItem::RecordOf(item);
     return record != nullptr && record->IsFolder();
 }

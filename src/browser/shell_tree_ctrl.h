@@ -25,7 +25,7 @@ public:
     // The single top item for the desktop, not expanded.
     QTreeWidgetItem* FillRoot(unsigned flags);
     // Inserts an item for record under parent (top level when null), after the last child.
-    QTreeWidgetItem* InsertShellItem(QTreeWidgetItem* parent, CShellItem record);
+    QTreeWidgetItem* InsertShellItem(QTreeWidgetItem* parent, ShellItemData record);
     // Text, icon (open folder when selected, dimmed when hidden, arrow when a link) and button.
     void FillItemInfo(QTreeWidgetItem* item);
     // The icon alone, as the selection changes.
@@ -52,7 +52,7 @@ signals:
 
 protected:
     std::unique_ptr<CLoadingJob> CreateLoadingJob(QTreeWidgetItem* item) override;
-    int InsertLoadedChildren(QTreeWidgetItem* item, CLoadingJob& job) override;
+    int PopulateItem(QTreeWidgetItem* item, CLoadingJob& job) override;
     void OnSubtreeRemoving(QTreeWidgetItem* root, bool includeRoot) override;
     void mousePressEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -68,7 +68,7 @@ private:
         QTreeWidgetItem* m_pWaiting = nullptr;
     };
     // Looks for the current name among first and its following siblings.
-    void ContinueWalk(QTreeWidgetItem* first);
+    void FindPathItem(QTreeWidgetItem* first);
     void FinishWalk(QTreeWidgetItem* item);
     void OnLoadFinishedForWalk(QTreeWidgetItem* item);
     void OnCurrentChanged(QTreeWidgetItem* current, QTreeWidgetItem* previous);

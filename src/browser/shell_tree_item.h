@@ -1,5 +1,5 @@
 #pragma once
-// CShellTreeItem: a tree item with its record (the CShellItem it was listed as). The record
+// CShellTreeItem: a tree item with its record (the ShellItemData it was listed as). The record
 // lives exactly as long as the item. GUI thread only.
 
 #include "browser/shell_folder.h"
@@ -11,7 +11,7 @@ class CShellTreeItem : public QTreeWidgetItem {
 public:
     static constexpr int kType = QTreeWidgetItem::UserType + 61;
 
-    explicit CShellTreeItem(CShellItem record) : QTreeWidgetItem(kType), m_record(std::move(record)) {}
+    explicit CShellTreeItem(ShellItemData record) : QTreeWidgetItem(kType), m_record(std::move(record)) {}
     // Leaves the tree while still whole: the view's signals about the removal (a new current
     // item) may look at this item's record.
     ~CShellTreeItem() override
@@ -22,10 +22,10 @@ public:
             tree->takeTopLevelItem(tree->indexOfTopLevelItem(this));
     }
 
-    const CShellItem& Record() const { return m_record; }
+    const ShellItemData& Record() const { return m_record; }
 
     // The record of any item; null for items without one (the placeholder).
-    static const CShellItem* RecordOf(const QTreeWidgetItem* item)
+    static const ShellItemData* RecordOf(const QTreeWidgetItem* item)
     {
         if (item == nullptr || item->type() != kType)
             return nullptr;
@@ -33,5 +33,5 @@ public:
     }
 
 private:
-    CShellItem m_record;
+    ShellItemData m_record;
 };

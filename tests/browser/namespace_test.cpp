@@ -16,15 +16,15 @@ namespace {
 std::vector<std::string> Names(const CFolderListing& listing)
 {
     std::vector<std::string> names;
-    for (const CShellItem& item : listing.m_items)
+    for (const ShellItemData& item : listing.m_items)
         names.push_back(item.m_strName);
     return names;
 }
 
-std::vector<std::string> Names(const std::vector<CShellItem>& chain)
+std::vector<std::string> Names(const std::vector<ShellItemData>& chain)
 {
     std::vector<std::string> names;
-    for (const CShellItem& item : chain)
+    for (const ShellItemData& item : chain)
         names.push_back(item.m_strName);
     return names;
 }
@@ -62,15 +62,15 @@ protected:
         m_root = MakeRootItem(m_desktop, SHELLTREE_FILES);
     }
 
-    CFolderListing List(const CShellItem& item)
+    CFolderListing List(const ShellItemData& item)
     {
         CLoadingProgress progress;
-        return ListShellChildren(item, progress, m_mounts);
+        return EnumerateChildren(item, progress, m_mounts);
     }
 
-    CShellItem Child(const CShellItem& parent, const std::string& name)
+    ShellItemData Child(const ShellItemData& parent, const std::string& name)
     {
-        for (CShellItem& item : List(parent).m_items) {
+        for (ShellItemData& item : List(parent).m_items) {
             if (item.m_strName == name)
                 return item;
         }
@@ -81,7 +81,7 @@ protected:
     CTempTree m_tree;
     CMountSource m_mounts;
     std::shared_ptr<CDesktopFolder> m_desktop;
-    CShellItem m_root;
+    ShellItemData m_root;
 };
 
 } // namespace
@@ -100,12 +100,12 @@ TEST_F(NamespaceTest, DesktopListsThePlaces)
 
 TEST_F(NamespaceTest, ListingIsSortedWithFoldersFirstAndHiddenLeftOut)
 {
-    const CShellItem projects = Child(Child(m_root, "Home"), "Projects");
+    const ShellItemData projects = Child(Child(m_root, "Home"), "Projects");
     const CFolderListing listing = List(projects);
     EXPECT_EQ(Names(listing), (std::vector<std::string>{"board2", "board10", "Empty", "Alpha.hex",
                                                          "link-to-readme", "readme.txt"}));
     EXPECT_EQ(listing.m_nPopulate, 1) << "a fixed disk";
-    const CShellItem& link = listing.m_items[4];
+    const ShellItemData& link = listing.m_items[4];
     EXPECT_NE(link.m_nAttributes & SFGAO_LINK, 0u);
     EXPECT_EQ(link.m_nAttributes & SFGAO_FOLDER, 0u);
     EXPECT_TRUE(link.m_identity.m_bValid);
@@ -115,12 +115,12 @@ TEST_F(NamespaceTest, ListingIsSortedWithFoldersFirstAndHiddenLeftOut)
 
 TEST_F(NamespaceTest, HiddenFlagListsDotNamesAndTheHiddenListAsGhosted)
 {
-    CShellItem projects = Child(Child(m_root, "Home"), "Projects");
+    ShellItemData projects = Child(Child(m_root, "Home"), "Projects");
     projects.m_nFlags = SHELLTREE_FILES | SHELLTREE_HIDDEN;
     const CFolderListing listing = List(projects);
     for (const char* name : {".secret", "listed-hidden.bin", ".hidden"}) {
         bool found = false;
-        for (const CShellItem& item : listing.m_items) {
+        for (const ShellItemData& item : listing.m_items) {
             if (item.m_strName == name) {
                 found = true;
                 EXPECT_NE(item.m_nAttributes & SFGAO_GHOST, 0u) << name;
@@ -132,7 +132,7 @@ TEST_F(NamespaceTest, HiddenFlagListsDotNamesAndTheHiddenListAsGhosted)
 
 TEST_F(NamespaceTest, FoldersOnlyWhenFilesAreNotShown)
 {
-    CShellItem projects = Child(Child(m_root, "Home"), "Projects");
+    ShellItemData projects = Child(Child(m_root, "Home"), "Projects");
     projects.m_nFlags = 0;
     const CFolderListing listing = List(projects);
     EXPECT_EQ(Names(listing), (std::vector<std::string>{"board2", "board10", "Empty"}));
@@ -142,7 +142,7 @@ TEST_F(NamespaceTest, FoldersOnlyWhenFilesAreNotShown)
 
 TEST_F(NamespaceTest, RemovableVolumeKeepsItsExpandButton)
 {
-    CShellItem stick = m_root;
+    ShellItemData stick = m_root;
     stick.m_pidl = CPidl::Concat(CPidl::Empty(),
                                  CPidl::PlaceEntry(EPlaceType::Volume, DRIVE_REMOVABLE, m_tree.Path("media/stick")));
     const CFolderListing listing = List(stick);
@@ -153,7 +153,7 @@ TEST_F(NamespaceTest, RemovableVolumeKeepsItsExpandButton)
 
 TEST_F(NamespaceTest, FolderThatCannotBeListed)
 {
-    CShellItem gone = Child(Child(m_root, "Home"), "Projects");
+    ShellItemData gone = Child(Child(m_root, "Home"), "Projects");
     gone.m_pidl = CPidl::Concat(gone.m_pidl, CPidl::FileEntry("vanished"));
     const CFolderListing listing = List(gone);
     EXPECT_FALSE(listing.m_bListed);
@@ -165,11 +165,11 @@ TEST_F(NamespaceTest, CancelledListingDropsItsResults)
 {
     for (int i = 0; i < 2000; ++i)
         m_tree.File("home/Projects/Empty/f" + std::to_string(i));
-    const CShellItem empty = Child(Child(Child(m_root, "Home"), "Projects"), "Empty");
+    const ShellItemData empty = Child(Child(Child(m_root, "Home"), "Projects"), "Empty");
     std::atomic<bool> started{false};
     CLoadingProgress progress([&] { started.store(true); });
     CFolderListing listing;
-    std::thread worker([&] { listing = ListShellChildren(empty, progress, m_mounts); });
+    std::thread worker([&] { listing = EnumerateChildren(empty, progress, m_mounts); });
     // The GUI side reads the counts while the worker writes them, then cancels.
     int total = 0;
     while (!started.load())

@@ -15,9 +15,9 @@ struct OrderRow {
     int expected;
 };
 
-CShellItem Item(const std::shared_ptr<IShellFolder>& folder, const char* name, bool isFolder)
+ShellItemData Item(const std::shared_ptr<IShellFolder>& folder, const char* name, bool isFolder)
 {
-    CShellItem item;
+    ShellItemData item;
     item.m_pFolder = folder;
     item.m_pidl = CPidl::FileEntry(name);
     item.m_strName = name;
@@ -77,14 +77,14 @@ TEST(ShellOrder, DesktopKeepsItsPlacesInTheirOrder)
 {
     auto desktop = std::make_shared<CDesktopFolder>(CPlacesConfig{});
     auto place = [&](EPlaceType type, const char* path, const char* name) {
-        CShellItem item;
+        ShellItemData item;
         item.m_pFolder = desktop;
         item.m_pidl = CPidl::PlaceEntry(type, DRIVE_FIXED, path);
         item.m_strName = name;
         item.m_nAttributes = SFGAO_FOLDER;
         return item;
     };
-    std::vector<CShellItem> items = {
+    std::vector<ShellItemData> items = {
         place(EPlaceType::Volume, "/media/u/Zip", "Zip"),
         place(EPlaceType::FileSystem, "/", "File System"),
         place(EPlaceType::Volume, "/mnt/Home", "Home"),
@@ -93,9 +93,9 @@ TEST(ShellOrder, DesktopKeepsItsPlacesInTheirOrder)
         place(EPlaceType::Volume, "/media/u/Alpha", "Alpha"),
     };
     std::stable_sort(items.begin(), items.end(),
-                     [](const CShellItem& a, const CShellItem& b) { return CompareShellItems(a, b) < 0; });
+                     [](const ShellItemData& a, const ShellItemData& b) { return CompareShellItems(a, b) < 0; });
     std::vector<std::string> paths;
-    for (const CShellItem& item : items)
+    for (const ShellItemData& item : items)
         paths.push_back(GetPidlPath(CPidl::Concat(CPidl::Empty(), item.m_pidl)));
     EXPECT_EQ(paths, (std::vector<std::string>{"/home/u", "/home/u/Desktop", "/", "/media/u/Alpha",
                                                "/mnt/Home", "/media/u/Zip"}));
