@@ -17,6 +17,10 @@
 
 #include <thread>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
 class AppGuiTest : public QObject {
     Q_OBJECT
 
@@ -151,6 +155,32 @@ private slots:
         QVERIFY(!probe.Acquire());
         program.terminate();
         QVERIFY(program.waitForFinished(10000));
+    }
+
+    void terminationRequestClosesTheWindowTheNormalWay()
+    {
+        // A line that opens, so no box holds the start.
+        int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+        QFile::remove(SettingsFilePath());
+        {
+            CQtSettingsStore store;
+            store.WriteProfileString("Port", ::ptsname(master));
+            store.Sync();
+        }
+        QProcess program;
+        program.setProcessEnvironment(ProgramEnvironment());
+        program.start(QStringLiteral(QX_PROGRAM_PATH));
+        QVERIFY(program.waitForStarted());
+        QVERIFY2(!program.waitForFinished(2000), "the program ended instead of starting");
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        ::close(master);
+        // The window saved its layout on the way out.
+        QSettings raw(SettingsFilePath(), QSettings::IniFormat);
+        QVERIFY(!raw.value(QStringLiteral("MainFrame/State")).toByteArray().isEmpty());
     }
 
     void twoSimultaneousStartsGiveOneWindow()
