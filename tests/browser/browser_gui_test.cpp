@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QStatusTipEvent>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 
 #include <cstdio>
@@ -475,6 +476,54 @@ private slots:
         QMenu rootMenu;
         QVERIFY(!tree->BuildContextMenu(rootMenu, tree->topLevelItem(0)));
         QCOMPARE(rootMenu.actions().size(), 1);
+    }
+
+    void rightClickHighlightsTheItemWhileTheSelectionStays()
+    {
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        QTreeWidgetItem* readme = ChildNamed(projects, "readme.txt");
+        QTreeWidgetItem* alpha = ChildNamed(projects, "Alpha.hex");
+        tree->setCurrentItem(readme);
+        const QRect cell = tree->visualItemRect(alpha);
+        const QPoint onLabel(cell.left() + 24, cell.center().y());
+
+        bool sawMenu = false;
+        QTimer::singleShot(0, tree.get(), [&] {
+            QWidget* popup = QApplication::activePopupWidget();
+            sawMenu = popup != nullptr;
+            QCOMPARE(tree->MenuItem(), alpha);
+            QVERIFY(alpha->isSelected());
+            QVERIFY(!readme->isSelected());
+            QCOMPARE(tree->currentItem(), readme);
+            if (popup != nullptr)
+                popup->close();
+        });
+        QContextMenuEvent click(QContextMenuEvent::Mouse, onLabel, tree->viewport()->mapToGlobal(onLabel));
+        QApplication::sendEvent(tree->viewport(), &click);
+        QVERIFY(sawMenu);
+        QVERIFY(tree->MenuItem() == nullptr);
+        QVERIFY(readme->isSelected());
+        QVERIFY(!alpha->isSelected());
+
+        // Empty space below the items, and the menu key: no menu.
+        const QPoint below(10, tree->viewport()->height() - 5);
+        QVERIFY(tree->itemAt(below) == nullptr);
+        for (QContextMenuEvent::Reason reason : {QContextMenuEvent::Mouse, QContextMenuEvent::Keyboard}) {
+            const QPoint at = reason == QContextMenuEvent::Mouse ? below : onLabel;
+            bool opened = false;
+            QTimer::singleShot(0, tree.get(), [&] {
+                if (QWidget* popup = QApplication::activePopupWidget()) {
+                    opened = true;
+                    popup->close();
+                }
+            });
+            QContextMenuEvent event(reason, at, tree->viewport()->mapToGlobal(at));
+            QApplication::sendEvent(tree->viewport(), &event);
+            QCoreApplication::processEvents();
+            QVERIFY(!opened);
+        }
     }
 
     void menuEntriesShowTheirHelpInTheStatusBar()
