@@ -21,6 +21,7 @@
 #include <QAction>
 #include <QDockWidget>
 #include <QFile>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStatusBar>
@@ -390,6 +391,36 @@ private slots:
         QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_BROWSER)), Qt::LeftDockWidgetArea);
         QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_PROGRAM)), Qt::TopDockWidgetArea);
         QVERIFY(frame->DockBar(cmd::ID_VIEW_OUTPUT)->isVisible());
+        QVERIFY(Closed(*frame));
+    }
+
+    void rightClickOnThePortPaneOpensTheLineSettings()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QString shown;
+        // Choose 115200 in the pop-up's "&Baud Rate" once it is open.
+        QTimer::singleShot(200, this, [&] {
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!popup)
+                return;
+            shown = popup->title();
+            for (QAction* sub : popup->actions()) {
+                if (sub->menu() && sub->text() == QStringLiteral("&Baud Rate")) {
+                    for (QAction* item : sub->menu()->actions())
+                        if (item->text() == QStringLiteral("115200"))
+                            item->trigger();
+                }
+            }
+            popup->close();
+        });
+        QTest::mouseClick(&frame->PortPane(), Qt::RightButton);
+        QTRY_COMPARE(shown, QStringLiteral("_CONFIG_"));
+        QTRY_VERIFY(frame->PortPane().text().startsWith(QString::fromStdString(far.SlavePath() + ": 115200 8N1")));
+        QCOMPARE(m_pStore->GetProfileString("Baud", ""), std::string("115200"));
         QVERIFY(Closed(*frame));
     }
 
