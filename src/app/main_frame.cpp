@@ -165,6 +165,7 @@ bool CMainFrame::Create()
             m_pSimulator.reset();
         } else {
             m_portSettings.SetPort(m_pSimulator->SlavePath());
+            m_bSimulated = true;
         }
     }
     CTerminalCtrl* terminal = m_wndTerminal;
@@ -646,15 +647,20 @@ bool CMainFrame::OnCommand(int id)
         // No split panes: nothing to switch to.
         return true;
     case cmd::ID_TOOLS_PORT_SETUP:
-        m_pPortMenus->OnPortSetup();
+        // A simulated run keeps the simulator's line: choosing another port would store it.
+        if (!m_bSimulated)
+            m_pPortMenus->OnPortSetup();
         return true;
     case cmd::ID_PORT_LIST_MENU:
-        m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
+        if (!m_bSimulated)
+            m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
         return true;
     case cmd::ID_PORT_CONFIG_MENU:
         m_pPortMenus->OnPortConfigMenu(PortPaneOnScreen());
         return true;
     default:
+        if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_PORT_LAST && m_bSimulated)
+            return true;
         if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_DATABITS_LAST)
             return m_pPortMenus->OnCommand(id);
         return false;
@@ -680,8 +686,10 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
         ui.SetCheck(IsPaneShown(ui.m_nID));
         return true;
     case cmd::ID_APP_EXIT:
-    case cmd::ID_TOOLS_PORT_SETUP:
         ui.Enable(true);
+        return true;
+    case cmd::ID_TOOLS_PORT_SETUP:
+        ui.Enable(!m_bSimulated);
         return true;
     case cmd::ID_NEXT_PANE:
     case cmd::ID_PREV_PANE:

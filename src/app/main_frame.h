@@ -188,6 +188,8 @@ private:
     CPortSettings m_portSettings;
     // The settings the running download opens the port with (a copy for the worker).
     CPortSettings m_jobPortSettings;
+    // Started with --simulate: the port is the simulator's for this run and is never stored.
+    bool m_bSimulated = false;
     std::unique_ptr<CPortMenus> m_pPortMenus;
     std::unique_ptr<CReceiveParser> m_pParser;
     std::unique_ptr<CDownloadJob> m_pJob;

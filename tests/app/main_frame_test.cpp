@@ -632,6 +632,9 @@ private slots:
         QVERIFY(frame->Serial().IsOpen());
         QVERIFY(frame->PortName() != "COM7");
         QVERIFY(frame->PortPane().text().startsWith(QString::fromStdString(frame->PortName())));
+        // Choosing another port would store the simulator's line: not offered in this run.
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_TOOLS_PORT_SETUP)->isEnabled());
         // The board answers a carriage return with its prompt.
         const char cr = '\r';
         frame->Serial().Write(&cr, 1);
