@@ -297,7 +297,7 @@ void CMainFrame::CreateStatusBar()
 }
 
 QDockWidget* CMainFrame::CreateDock(int id, const QString& title, const char* objectName, QWidget* content,
-                                    QSize floatingSize)
+                                    int horzHeight, int vertWidth, QSize floatingSize)
 {
     auto* dock = new QDockWidget(title, this);
     dock->setObjectName(QString::fromLatin1(objectName));
@@ -309,6 +309,16 @@ QDockWidget* CMainFrame::CreateDock(int id, const QString& title, const char* ob
     connect(dock, &QDockWidget::topLevelChanged, dock, [dock, floatingSize](bool floating) {
         if (floating)
             dock->resize(floatingSize);
+    });
+    // Docked on another side by the user, the bar takes that side's size (a restored layout
+    // keeps its own sizes: it is applied before the window shows).
+    connect(dock, &QDockWidget::dockLocationChanged, this, [this, dock, horzHeight, vertWidth](Qt::DockWidgetArea area) {
+        if (!isVisible() || dock->isFloating())
+            return;
+        if (area == Qt::TopDockWidgetArea || area == Qt::BottomDockWidgetArea)
+            resizeDocks({dock}, {horzHeight}, Qt::Vertical);
+        else if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea)
+            resizeDocks({dock}, {vertWidth}, Qt::Horizontal);
     });
     connect(dock->toggleViewAction(), &QAction::toggled, this, [this] { RequestCommandUpdate(); });
     m_docks.emplace(id, dock);
@@ -324,7 +334,7 @@ void CMainFrame::CreatePanes()
     SetProgressIdle(m_wndProgram->Progress());
     connect(m_wndProgram, &CProgramDlg::commandIssued, this, [this](int id) { ExecuteCommand(id); });
     CreateDock(cmd::ID_VIEW_PROGRAM, PlainTitle(cmd::ID_VIEW_PROGRAM), "ProgramBar", m_wndProgram,
-               kProgramSizes.m_floating);
+               kProgramSizes.m_nHorzHeight, kProgramSizes.m_nVertWidth, kProgramSizes.m_floating);
 
     // File browser: a double-click on a file adds it to the file list.
     m_wndBrowser = new CFileBrowserTree(m_store, m_prompt, [this](const std::string& path) {
@@ -333,7 +343,7 @@ void CMainFrame::CreatePanes()
     }, this);
     m_wndBrowser->setObjectName(QStringLiteral("Browser"));
     CreateDock(cmd::ID_VIEW_BROWSER, PlainTitle(cmd::ID_VIEW_BROWSER), "BrowserBar", m_wndBrowser,
-               kBrowserSizes.m_floating);
+               kBrowserSizes.m_nHorzHeight, kBrowserSizes.m_nVertWidth, kBrowserSizes.m_floating);
 
     // Output window: it also runs the builder.
     m_fontOutput = LoadFont("OutputFont", "Courier New", 8);
@@ -341,7 +351,7 @@ void CMainFrame::CreatePanes()
     m_wndOutput->setObjectName(QStringLiteral("Output"));
     m_wndOutput->setFont(m_fontOutput);
     CreateDock(cmd::ID_VIEW_OUTPUT, PlainTitle(cmd::ID_VIEW_OUTPUT), "OutputBar", m_wndOutput,
-               kOutputSizes.m_floating);
+               kOutputSizes.m_nHorzHeight, kOutputSizes.m_nVertWidth, kOutputSizes.m_floating);
 
     // The file list in the centre: it takes commands and their states first.
     CQxProgView::CCallbacks callbacks;
@@ -368,7 +378,7 @@ void CMainFrame::CreatePanes()
     m_wndTerminal->setFont(m_fontTerminal);
     m_wndTerminal->SetSerial(m_pSerial.get());
     CreateDock(cmd::ID_VIEW_TERMINAL, PlainTitle(cmd::ID_VIEW_TERMINAL), "TerminalBar", m_wndTerminal,
-               kTerminalSizes.m_floating);
+               kTerminalSizes.m_nHorzHeight, kTerminalSizes.m_nVertWidth, kTerminalSizes.m_floating);
 }
 
 void CMainFrame::SetPaneWidget(int id, QWidget* widget)

@@ -133,7 +133,7 @@ private:
     void CreateStatusBar();
     void CreatePanes();
     QDockWidget* CreateDock(int id, const QString& title, const char* objectName, QWidget* content,
-                            QSize floatingSize);
+                            int horzHeight, int vertWidth, QSize floatingSize);
     void DockDefaultLayout();
     void ApplyDefaultSizes();
     bool LoadBarState();

@@ -341,12 +341,16 @@ private slots:
     {
         CFarEnd far;
         SetPort(far.SlavePath());
+        int outputWidth = 0;
         {
             auto frame = MakeFrame();
             QVERIFY(frame);
             QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
             frame->resize(820, 610);
             frame->addDockWidget(Qt::RightDockWidgetArea, frame->DockBar(cmd::ID_VIEW_OUTPUT));
+            // Docked at the right, the output window takes that side's width.
+            QTRY_VERIFY(qAbs(frame->DockBar(cmd::ID_VIEW_OUTPUT)->width() - 160) <= 4);
+            outputWidth = frame->DockBar(cmd::ID_VIEW_OUTPUT)->width();
             frame->ExecuteCommand(cmd::ID_VIEW_BROWSER);
             frame->ExecuteCommand(cmd::ID_VIEW_STATUS_BAR);
             // A folder selected in the browser.
@@ -363,6 +367,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
         QCOMPARE(frame->size(), QSize(820, 610));
         QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_OUTPUT)), Qt::RightDockWidgetArea);
+        QCOMPARE(frame->DockBar(cmd::ID_VIEW_OUTPUT)->width(), outputWidth);
         QVERIFY(frame->DockBar(cmd::ID_VIEW_BROWSER)->isHidden());
         QVERIFY(frame->statusBar()->isHidden());
         QVERIFY(frame->DockBar(cmd::ID_VIEW_TERMINAL)->isVisible());
