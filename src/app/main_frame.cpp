@@ -767,7 +767,35 @@ void CMainFrame::OnPosted(const CPostedMessage& message)
 
 void CMainFrame::OnSerialMsg(std::uintptr_t wParam)
 {
-    m_pParser->OnSerialMsg(wParam, *m_pSerial);
+    // A board that talks without pause keeps every block full, and draining until a short
+    // block would hold the GUI thread for as long as the stream lasts. One notification reads
+    // at most kBlocksPerNotification blocks; the rest is read by a notification of our own,
+    // queued behind the input and paint events that came in meanwhile.
+    const bool rxChar = (wParam & 0xFFFF & EV_RXCHAR) != 0 && (wParam >> 16) == 0;
+    if (rxChar && m_bReadQueued && !(wParam & kContinuationFlag))
+        return; // the queued notification reads these bytes
+    if (wParam & kContinuationFlag) {
+        m_bReadQueued = false;
+        wParam &= ~kContinuationFlag;
+    }
+    int blocksLeft = kBlocksPerNotification;
+    bool more = false;
+    CSerialWnd& port = *m_pSerial;
+    m_pParser->OnSerialMsg(wParam, [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+        if (blocksLeft-- == 0) {
+            more = true;
+            return 0;
+        }
+        std::uint32_t count = 0;
+        // A failed read (the port was closed meanwhile) counts as nothing received.
+        if (port.Read(buffer, static_cast<std::uint32_t>(size), &count, nullptr, INFINITE))
+            return 0;
+        return count;
+    });
+    if (more) {
+        m_bReadQueued = true;
+        m_pSink->Post(DefaultComMsg(), EV_RXCHAR | kContinuationFlag, 0);
+    }
 }
 
 void CMainFrame::OnDownloadBegin(int count)

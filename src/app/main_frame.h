@@ -51,6 +51,11 @@ public:
     static constexpr const char* kTextPortOpenError = "Port open error!";
     static constexpr const char* kPortPaneSizing = "COM00: 115200 8N1.5 RTS/CTS";
     static constexpr const char* kProgressPaneSizing = "==========";
+    // Received blocks (of 255 bytes) read per port notification before the GUI thread turns to
+    // its other events; about 16 KiB.
+    static constexpr int kBlocksPerNotification = 64;
+    // Marks the frame's own follow-up notification (an event bit the port never reports).
+    static constexpr std::uintptr_t kContinuationFlag = 0x8000;
 
     // The stores, the tool settings and the prompt outlive the frame.
     CMainFrame(CQtSettingsStore& store, CToolSettings& tools, IUserPrompt& prompt,
@@ -180,6 +185,8 @@ private:
     bool m_bUpdatePending = false;
     bool m_bClosePending = false;
     bool m_bClosed = false;
+    // A follow-up read is queued: the listener's notifications until then add nothing.
+    bool m_bReadQueued = false;
 
     // Run-time parts, in the order they are built; torn down in reverse by the destructor.
     std::unique_ptr<CBoardSimulator> m_pSimulator;

@@ -36,6 +36,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <thread>
 
 namespace {
 // The far end of a pseudo-terminal: the test writes what the board would send and reads what the
@@ -61,7 +62,17 @@ public:
     }
     bool Valid() const { return m_fdMaster >= 0 && !m_strSlave.empty(); }
     const std::string& SlavePath() const { return m_strSlave; }
-    void Write(const std::string& bytes) { QCOMPARE(::write(m_fdMaster, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    // Any thread; false when the line went away.
+    bool Write(const std::string& bytes)
+    {
+        for (std::size_t at = 0; at < bytes.size();) {
+            ssize_t n = ::write(m_fdMaster, bytes.data() + at, bytes.size() - at);
+            if (n <= 0)
+                return false;
+            at += static_cast<std::size_t>(n);
+        }
+        return true;
+    }
     // What has arrived so far (does not wait).
     std::string ReadAvailable()
     {
@@ -499,15 +510,44 @@ private slots:
         QVERIFY(frame->Serial().IsOpen());
         CTerminalCtrl& terminal = frame->Terminal();
         // A line end split over two blocks, a backspace, a bell and a byte above 0x7F.
-        far.Write("abc\r");
+        QVERIFY(far.Write("abc\r"));
         QTRY_COMPARE(terminal.toPlainText(), QStringLiteral("abc"));
-        far.Write("\nde\bf\x07g\x81h");
+        QVERIFY(far.Write("\nde\bf\x07g\x81h"));
         QTRY_COMPARE(terminal.toPlainText(), QStringLiteral("abc\ndfgh"));
         // Backspaces past the start change nothing more than there is.
-        far.Write("\b\b\b\b\b\b\b\b\b\b");
+        QVERIFY(far.Write("\b\b\b\b\b\b\b\b\b\b"));
         QTRY_COMPARE(terminal.toPlainText(), QString());
-        far.Write("\bok");
+        QVERIFY(far.Write("\bok"));
         QTRY_COMPARE(terminal.toPlainText(), QStringLiteral("ok"));
+        QVERIFY(Closed(*frame));
+    }
+
+    void aLongFastStreamArrivesWholeAndInOrder()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        // Far more than one notification reads at a time, written as fast as the line takes it.
+        std::string text;
+        for (int line = 0; text.size() < 300 * 1024; ++line)
+            text += "line " + std::to_string(line) + " " + std::string(90, char('a' + line % 26)) + "\n";
+        std::thread writer([&] {
+            for (std::size_t at = 0; at < text.size(); at += 4096)
+                if (!far.Write(text.substr(at, 4096)))
+                    return;
+        });
+        const QString expected = QString::fromLatin1(text.data(), qsizetype(text.size()));
+        QTRY_VERIFY_WITH_TIMEOUT(frame->Terminal().toPlainText().size() >= expected.size(), 20000);
+        writer.join();
+        const QString shown = frame->Terminal().toPlainText();
+        qsizetype diff = 0;
+        while (diff < shown.size() && diff < expected.size() && shown[diff] == expected[diff])
+            ++diff;
+        QVERIFY2(shown == expected, qPrintable(QStringLiteral("differs at %1 of %2/%3: [%4] vs [%5]")
+                                                   .arg(diff).arg(shown.size()).arg(expected.size())
+                                                   .arg(shown.mid(qMax<qsizetype>(0, diff - 20), 60))
+                                                   .arg(expected.mid(qMax<qsizetype>(0, diff - 20), 60))));
         QVERIFY(Closed(*frame));
     }
 
