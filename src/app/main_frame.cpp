@@ -8,6 +8,7 @@
 #include "app/port_pane_label.h"
 #include "app/qt_message_sink.h"
 #include "app/qt_settings_store.h"
+#include "app/rx_coalescing_sink.h"
 #include "app/system_error.h"
 #include "app/user_prompt.h"
 #include "browser/file_browser_tree.h"
@@ -97,6 +98,7 @@ CMainFrame::CMainFrame(CQtSettingsStore& store, CToolSettings& tools, IUserPromp
     // line instead of the stored port, and stores nothing about it.
     m_portSettings.LoadPortSettings(store);
     m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& m) { OnPosted(m); });
+    m_pRxSink = std::make_unique<CRxCoalescingSink>(*m_pSink, DefaultComMsg());
     m_pSerial = std::make_unique<CSerialWnd>();
 }
 
@@ -126,6 +128,7 @@ CMainFrame::~CMainFrame()
     m_pPortMenus.reset();
     m_pSerial.reset();
     m_pParser.reset();
+    m_pRxSink.reset();
     m_pSink.reset();
     m_pSimulator.reset();
 }
@@ -169,7 +172,7 @@ bool CMainFrame::Create()
         }
     }
     CTerminalCtrl* terminal = m_wndTerminal;
-    m_pPortMenus = std::make_unique<CPortMenus>(m_portSettings, m_store, *m_pSerial, m_pSink.get(), m_prompt,
+    m_pPortMenus = std::make_unique<CPortMenus>(m_portSettings, m_store, *m_pSerial, m_pRxSink.get(), m_prompt,
                                                 [terminal](CSerialPort* port) { terminal->SetSerial(port); }, this);
     m_pPortMenus->SetSettingsChanged([this] {
         UpdatePortPane();
@@ -716,7 +719,7 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
 bool CMainFrame::OpenPort(const std::string& failureText)
 {
     CTerminalCtrl* terminal = m_wndTerminal;
-    const bool opened = OpenConfiguredPort(*m_pSerial, m_portSettings, m_pSink.get(), m_prompt, failureText,
+    const bool opened = OpenConfiguredPort(*m_pSerial, m_portSettings, m_pRxSink.get(), m_prompt, failureText,
                                            [terminal](CSerialPort* port) { terminal->SetSerial(port); });
     RequestCommandUpdate();
     return opened;
@@ -744,7 +747,7 @@ bool CMainFrame::OpenDownloadPort(const std::string& failureText)
 {
     // On the worker: the settings copied when the job started; the terminal already refers to
     // this port, so nothing is attached from here.
-    return OpenConfiguredPort(*m_pSerial, m_jobPortSettings, m_pSink.get(), m_prompt, failureText, {});
+    return OpenConfiguredPort(*m_pSerial, m_jobPortSettings, m_pRxSink.get(), m_prompt, failureText, {});
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -767,17 +770,12 @@ void CMainFrame::OnPosted(const CPostedMessage& message)
 
 void CMainFrame::OnSerialMsg(std::uintptr_t wParam)
 {
+    // Bytes arriving from here on are announced again.
+    m_pRxSink->Taken();
     // A board that talks without pause keeps every block full, and draining until a short
     // block would hold the GUI thread for as long as the stream lasts. One notification reads
     // at most kBlocksPerNotification blocks; the rest is read by a notification of our own,
     // queued behind the input and paint events that came in meanwhile.
-    const bool rxChar = (wParam & 0xFFFF & EV_RXCHAR) != 0 && (wParam >> 16) == 0;
-    if (rxChar && m_bReadQueued && !(wParam & kContinuationFlag))
-        return; // the queued notification reads these bytes
-    if (wParam & kContinuationFlag) {
-        m_bReadQueued = false;
-        wParam &= ~kContinuationFlag;
-    }
     int blocksLeft = kBlocksPerNotification;
     bool more = false;
     CSerialWnd& port = *m_pSerial;
@@ -792,10 +790,8 @@ void CMainFrame::OnSerialMsg(std::uintptr_t wParam)
             return 0;
         return count;
     });
-    if (more) {
-        m_bReadQueued = true;
-        m_pSink->Post(DefaultComMsg(), EV_RXCHAR | kContinuationFlag, 0);
-    }
+    if (more)
+        m_pRxSink->Post(DefaultComMsg(), EV_RXCHAR, 0);
 }
 
 void CMainFrame::OnDownloadBegin(int count)

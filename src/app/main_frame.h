@@ -31,6 +31,7 @@ class CProgramDlg;
 class CQtMessageSink;
 class CQtSettingsStore;
 class CReceiveParser;
+class CRxCoalescingSink;
 class CSerialWnd;
 class CTerminalCtrl;
 class CToolSettings;
@@ -54,8 +55,6 @@ public:
     // Received blocks (of 255 bytes) read per port notification before the GUI thread turns to
     // its other events; about 16 KiB.
     static constexpr int kBlocksPerNotification = 64;
-    // Marks the frame's own follow-up notification (an event bit the port never reports).
-    static constexpr std::uintptr_t kContinuationFlag = 0x8000;
 
     // The stores, the tool settings and the prompt outlive the frame.
     CMainFrame(CQtSettingsStore& store, CToolSettings& tools, IUserPrompt& prompt,
@@ -185,12 +184,12 @@ private:
     bool m_bUpdatePending = false;
     bool m_bClosePending = false;
     bool m_bClosed = false;
-    // A follow-up read is queued: the listener's notifications until then add nothing.
-    bool m_bReadQueued = false;
 
     // Run-time parts, in the order they are built; torn down in reverse by the destructor.
     std::unique_ptr<CBoardSimulator> m_pSimulator;
     std::unique_ptr<CQtMessageSink> m_pSink;
+    // What the port posts through: at most one "bytes received" waits in the queue.
+    std::unique_ptr<CRxCoalescingSink> m_pRxSink;
     std::unique_ptr<CSerialWnd> m_pSerial;
     CPortSettings m_portSettings;
     // The settings the running download opens the port with (a copy for the worker).
