@@ -127,6 +127,9 @@ void CTerminalCtrl::keyPressEvent(QKeyEvent* event)
     // Control with a letter (or @ [ \ ] ^ _) is its control code, as a character message carries
     // it; Ctrl+V therefore sends 0x16 and pastes nothing.
     if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && key >= Qt::Key_At && key <= Qt::Key_Underscore) {
+        // Ctrl+C still copies a selection, and sends its byte as well.
+        if (key == Qt::Key_C && textCursor().hasSelection())
+            copy();
         WriteByte(static_cast<unsigned char>(key & 0x1F));
         event->accept();
         return;
