@@ -642,6 +642,32 @@ private slots:
         QVERIFY(Closed(*frame));
     }
 
+    void aDownloadOpensAClosedPortAndLeavesItOpen()
+    {
+        CBoardSimulator sim;
+        QVERIFY(!sim.Start());
+        SetPort(sim.SlavePath());
+        const std::string path = WriteFile("reopen.hex", MakeHex({1, 2, 3, 4, 5}));
+        std::unique_ptr<CMainFrame> frame;
+        {
+            CPortHolder holder(sim.SlavePath());
+            QVERIFY(holder.Held());
+            frame = MakeFrame();
+            QVERIFY(frame);
+            QVERIFY(!frame->Serial().IsOpen());
+        }
+        frame->StartDownload(path);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 10000);
+        const auto texts = m_pPrompt->Texts();
+        QCOMPARE(texts.size(), std::size_t(2));
+        QVERIFY(texts[0].rfind("Failed to open ", 0) == 0);
+        QCOMPARE(texts[1], std::string("Programming has been completed!"));
+        QVERIFY(frame->Serial().IsOpen());
+        // The board's answers reached the terminal through the port the job opened.
+        QVERIFY(frame->Terminal().toPlainText().contains(QStringLiteral("Intel format HEX file sending")));
+        QVERIFY(Closed(*frame));
+    }
+
     void boardErrorShowsTheProgrammingErrorBox()
     {
         CBoardSimOptions options;
