@@ -308,9 +308,9 @@ QDockWidget* CMainFrame::CreateDock(int id, const QString& title, const char* ob
     dock->setFeatures(QDockWidget::DockWidgetClosable | QDockWidget::DockWidgetMovable |
                       QDockWidget::DockWidgetFloatable);
     dock->setWidget(content);
-    // A bar that starts floating takes its floating size.
-    connect(dock, &QDockWidget::topLevelChanged, dock, [dock, floatingSize](bool floating) {
-        if (floating)
+    // A bar the user pulls out takes its floating size (a restored layout keeps its own).
+    connect(dock, &QDockWidget::topLevelChanged, this, [this, dock, floatingSize](bool floating) {
+        if (floating && isVisible())
             dock->resize(floatingSize);
     });
     // Docked on another side by the user, the bar takes that side's size (a restored layout
@@ -649,7 +649,8 @@ bool CMainFrame::OnCommand(int id)
     case cmd::ID_VIEW_TERMINAL:
         TogglePane(id);
         // Showing the terminal retries a port that is closed; hiding it leaves the port open.
-        if (IsPaneShown(id) && !m_pSerial->IsOpen())
+        // (A running download opens the port itself when it needs to.)
+        if (IsPaneShown(id) && !m_pSerial->IsOpen() && !IsDownloadRunning())
             OpenPort(kTextPortOpenError);
         return true;
     case cmd::ID_APP_EXIT:

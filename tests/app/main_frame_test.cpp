@@ -392,6 +392,31 @@ private slots:
         QVERIFY(Closed(*frame));
     }
 
+    void aPaneFloatedByTheUserTakesItsSizeAndKeepsItAcrossRuns()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        {
+            auto frame = MakeFrame();
+            QVERIFY(frame);
+            QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+            QDockWidget* terminal = frame->DockBar(cmd::ID_VIEW_TERMINAL);
+            terminal->setFloating(true);
+            QTRY_COMPARE(terminal->size(), QSize(480, 320));
+            terminal->resize(510, 290);
+            QTRY_COMPARE(terminal->size(), QSize(510, 290));
+            QVERIFY(Closed(*frame));
+        }
+        m_pStore = std::make_unique<CQtSettingsStore>();
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QDockWidget* terminal = frame->DockBar(cmd::ID_VIEW_TERMINAL);
+        QVERIFY(terminal->isFloating());
+        QTRY_COMPARE(terminal->size(), QSize(510, 290));
+        QVERIFY(Closed(*frame));
+    }
+
     void malformedSavedLayoutGivesTheDefault()
     {
         CFarEnd far;
