@@ -183,9 +183,12 @@ bool CMainFrame::Create()
     // The window appears whether or not the port opens.
     OpenPort(kTextOpenFailed + m_portSettings.m_strPort);
 
-    auto* indicatorTimer = new QTimer(this);
-    connect(indicatorTimer, &QTimer::timeout, this, &CMainFrame::UpdateLockIndicators);
-    indicatorTimer->start(500);
+    auto* idleTimer = new QTimer(this);
+    connect(idleTimer, &QTimer::timeout, this, [this] {
+        UpdateLockIndicators();
+        CheckPortLost();
+    });
+    idleTimer->start(500);
     UpdateLockIndicators();
 
     connect(qApp, &QApplication::focusChanged, this, [this] { RequestCommandUpdate(); });
@@ -737,6 +740,21 @@ void CMainFrame::UpdateLockIndicators()
     const bool on[3] = {keys.m_bCaps, keys.m_bNum, keys.m_bScroll};
     for (int i = 0; i < 3; ++i)
         m_wndIndicators[i]->setText(on[i] ? m_wndIndicators[i]->property("indicatorText").toString() : QString());
+}
+
+void CMainFrame::CheckPortLost()
+{
+    // The device went away (an adapter pulled out): its listener ended with an error. Say so
+    // once and close the port, so that showing the terminal or a download opens it again. A
+    // running download reports the failure itself and is left alone.
+    if (!m_pSerial->IsOpen() || m_pSerial->IsListening() || IsDownloadRunning())
+        return;
+    const std::error_code code = m_pSerial->ListenerResult();
+    if (!code)
+        return;
+    m_pSerial->Close();
+    RequestCommandUpdate();
+    ShowSystemError(m_prompt, code, kTextPortLost + m_portSettings.m_strPort);
 }
 
 CSerialPort& CMainFrame::DownloadPort()

@@ -50,6 +50,7 @@ public:
     static constexpr const char* kLayoutGroup = "MainFrame";
     static constexpr const char* kTextOpenFailed = "Failed to open ";
     static constexpr const char* kTextPortOpenError = "Port open error!";
+    static constexpr const char* kTextPortLost = "Lost the connection to ";
     static constexpr const char* kPortPaneSizing = "COM00: 115200 8N1.5 RTS/CTS";
     static constexpr const char* kProgressPaneSizing = "==========";
     // Received blocks (of 255 bytes) read per port notification before the GUI thread turns to
@@ -146,6 +147,7 @@ private:
     void TogglePane(int id);
     bool IsPaneShown(int id) const;
     void UpdateLockIndicators();
+    void CheckPortLost();
     QRect PortPaneOnScreen() const;
 
     void OnPosted(const CPostedMessage& message);

@@ -547,6 +547,24 @@ private slots:
         QVERIFY(Closed(*frame));
     }
 
+    void aLineThatGoesAwayIsReportedOnceAndClosed()
+    {
+        auto far = std::make_unique<CFarEnd>();
+        const std::string path = far->SlavePath();
+        SetPort(path);
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->Serial().IsOpen());
+        far.reset(); // the other side hangs up, as a pulled adapter does
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->Serial().IsOpen(), 5000);
+        QTRY_COMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
+        QVERIFY2(m_pPrompt->Texts()[0].rfind("Lost the connection to " + path + "\r\n\r\n", 0) == 0,
+                 m_pPrompt->Texts()[0].c_str());
+        QTest::qWait(1200);
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
+        QVERIFY(Closed(*frame));
+    }
+
     void aLongFastStreamArrivesWholeAndInOrder()
     {
         CFarEnd far;
