@@ -901,6 +901,13 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         m_bClosePending = true;
         m_pJob->RequestStop();
         statusBar()->showMessage(QStringLiteral("Stopping the download..."));
+        // A job blocked in a write to a line that takes nothing (a held-off handshake) would
+        // only notice at the end of its write time-out, which is long at low rates; closing
+        // the port wakes it at once.
+        QTimer::singleShot(kStopGraceMs, this, [this] {
+            if (m_bClosePending && IsDownloadRunning() && m_pSerial->IsOpen())
+                m_pSerial->Close();
+        });
         event->ignore();
         return;
     }

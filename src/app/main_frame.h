@@ -51,6 +51,8 @@ public:
     static constexpr const char* kTextOpenFailed = "Failed to open ";
     static constexpr const char* kTextPortOpenError = "Port open error!";
     static constexpr const char* kTextPortLost = "Lost the connection to ";
+    // How long a download asked to stop for closing may take before its port is closed under it.
+    static constexpr int kStopGraceMs = 500;
     static constexpr const char* kPortPaneSizing = "COM00: 115200 8N1.5 RTS/CTS";
     static constexpr const char* kProgressPaneSizing = "==========";
     // Received blocks (of 255 bytes) read per port notification before the GUI thread turns to

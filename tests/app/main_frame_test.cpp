@@ -795,6 +795,36 @@ private slots:
         frame.reset();
     }
 
+    void closingWhileTheBoardStopsReadingStillEnds()
+    {
+        // The board stops taking bytes (a held-off handshake): the job sits in a write whose
+        // time-out is long at this rate. Closing wakes it instead of waiting for the time-out.
+        CBoardSimOptions options;
+        options.m_nStallAfter = 64;
+        CBoardSimulator sim(options);
+        QVERIFY(!sim.Start());
+        SetPort(sim.SlavePath());
+        m_pStore->WriteProfileString("Baud", "1200");
+        const std::string path = WriteFile("stall.hex", MakeHex(std::vector<std::uint8_t>(8000, 0x44)));
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        int steps = 0;
+        connect(frame.get(), &CMainFrame::downloadProgress, this, [&](int s, int, int, bool) { steps = s; });
+        frame->StartDownload(path);
+        QTRY_VERIFY2_WITH_TIMEOUT(steps >= 5, qPrintable(AllTexts()), 10000);
+        QTest::qWait(300);
+        QElapsedTimer timer;
+        timer.start();
+        QVERIFY(!frame->close());
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->isVisible(), 60000);
+        // Far below the write time-out at 1200 baud (more than 30 s).
+        QVERIFY2(timer.elapsed() < 10000, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!frame->Serial().IsOpen());
+        for (const auto& text : m_pPrompt->Texts())
+            QVERIFY2(text.find("Port write error!") == std::string::npos, text.c_str());
+        frame.reset();
+    }
+
     void destroyingTheFrameDuringADownloadJoinsTheJob()
     {
         CBoardSimOptions options;
