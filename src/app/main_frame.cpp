@@ -920,6 +920,10 @@ void CMainFrame::DestroyWindow()
 {
     m_bClosed = true;
     SaveBarState();
+    // Floating panes are windows of their own: they go with the main window.
+    for (auto& [id, dock] : m_docks)
+        if (dock->isFloating())
+            dock->hide();
     // "LastBrowse" changes only when an item is selected.
     m_wndBrowser->SaveLastBrowse();
     m_wndView->SaveFileList();

@@ -415,6 +415,8 @@ private slots:
         QVERIFY(terminal->isFloating());
         QTRY_COMPARE(terminal->size(), QSize(510, 290));
         QVERIFY(Closed(*frame));
+        // A floating pane goes with its window, so closing the window ends the program.
+        QVERIFY(!terminal->isVisible());
     }
 
     void malformedSavedLayoutGivesTheDefault()
