@@ -119,8 +119,9 @@ void CTerminalCtrl::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        // Carriage return alone: no line end translation.
-        WriteByte(0x0D);
+        // Carriage return alone: no line end translation (Ctrl+Enter is a line feed, as its
+        // character is).
+        WriteByte((mods & Qt::ControlModifier) ? 0x0A : 0x0D);
         event->accept();
         return;
     }

@@ -619,8 +619,10 @@ private slots:
         QTest::keyClick(&terminal, Qt::Key_Delete);
         QTest::keyClick(&terminal, Qt::Key_Tab);
         QTest::keyClick(&terminal, Qt::Key_Backspace);
+        QTest::keyClick(&terminal, Qt::Key_Return, Qt::ControlModifier);
+        QTest::keyClick(&terminal, Qt::Key_Escape);
         std::string wire;
-        const std::string expected = std::string("ab\x08\x0D\x16\x09\x08");
+        const std::string expected = std::string("ab\x08\x0D\x16\x09\x08\x0A\x1B");
         QTRY_VERIFY_WITH_TIMEOUT((wire += far.ReadAvailable()) == expected, 5000);
         QCOMPARE(terminal.toPlainText(), QString());
         // Delete stayed in the terminal: the file list's Remove command did not run.
