@@ -2,6 +2,7 @@
 
 #include "app/system_error.h"
 #include "browser/shell_file_ops.h"
+#include "browser/shell_icons.h"
 #include "browser/shell_tree_item.h"
 
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QPainter>
 #include <QPersistentModelIndex>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
 
@@ -97,10 +99,12 @@ void CFileBrowserTree::DeleteSelected()
 
 bool CFileBrowserTree::event(QEvent* event)
 {
-    // Delete and F5 are the browser's own while it has the focus: the frame's shortcuts wait.
+    // Delete and F5 are the browser's own while it has the focus, and Escape during a drag: the
+    // frame's shortcuts wait.
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
-        if (IsOurKey(key->key()) && key->modifiers() == Qt::NoModifier) {
+        const bool ours = IsOurKey(key->key()) || (key->key() == Qt::Key_Escape && IsDragging());
+        if (ours && key->modifiers() == Qt::NoModifier) {
             event->accept();
             return true;
         }
@@ -116,9 +120,42 @@ void CFileBrowserTree::keyPressEvent(QKeyEvent* event)
         DeleteSelected();
         return;
     }
+    if (event->modifiers() == Qt::NoModifier && OnDragKey(event->key())) {
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier)
         RefreshFolderOf(currentItem());
     CHourglassTreeCtrl::keyPressEvent(event);
+}
+
+bool CFileBrowserTree::OnDragKey(int key)
+{
+    if (!IsDragging() || (key != Qt::Key_Escape && key != Qt::Key_F5))
+        return false;
+    CancelDrag();
+    // F5 reloads as always, once the drag is over.
+    if (key == Qt::Key_F5)
+        RefreshFolderOf(currentItem());
+    return true;
+}
+
+bool CFileBrowserTree::IsDragging() const
+{
+    return (m_bDragging || m_pDragItem != nullptr) && !m_bDragCancelled;
+}
+
+void CFileBrowserTree::CancelDrag()
+{
+    if (!IsDragging())
+        return;
+    m_bDragCancelled = true;
+    stopAutoScroll();
+    SetDropItem(nullptr);
+    m_pDragItem = nullptr;
+    // Ends the platform's drag loop; the target hears a leave, never a drop.
+    if (m_bDragging)
+        QDrag::cancel();
 }
 
 void CFileBrowserTree::OnDoubleClicked(QTreeWidgetItem* item)
@@ -203,17 +240,38 @@ bool CFileBrowserTree::MoveItem(QTreeWidgetItem* dragItem, QTreeWidgetItem* drop
     return true;
 }
 
-void CFileBrowserTree::startDrag(Qt::DropActions /*supportedActions*/)
+QDrag* CFileBrowserTree::CreateDrag(QTreeWidgetItem* item)
 {
-    QTreeWidgetItem* item = currentItem();
     if (CShellTreeItem::RecordOf(item) == nullptr)
-        return;
-    CancelSelectPath();
+        return nullptr;
     auto* drag = new QDrag(this);
     drag->setMimeData(MimeDataFor(item));
     drag->setPixmap(item->icon(0).pixmap(16, 16));
+    // The cursor follows the action the target accepts; a refusal shows the system's no-entry.
+    drag->setDragCursor(CShellIcons::AddToListCursor(), kAddToListAction);
+    drag->setDragCursor(CShellIcons::MoveHereCursor(), kMoveHereAction);
+    return drag;
+}
+
+void CFileBrowserTree::startDrag(Qt::DropActions /*supportedActions*/)
+{
+    QDrag* drag = CreateDrag(currentItem());
+    if (drag == nullptr)
+        return;
+    CancelSelectPath();
+    m_bDragging = true;
+    m_bDragCancelled = false;
+    // The platform's drag loop takes every key for itself through a filter on the application;
+    // a filter installed once that loop runs is asked first, so Escape and F5 reach this tree.
+    QTimer::singleShot(0, this, [this] {
+        if (m_bDragging)
+            qApp->installEventFilter(this);
+    });
     // Other programs get a copy unless the user asks otherwise; a drop on this tree moves.
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    qApp->removeEventFilter(this);
+    m_bDragging = false;
+    m_bDragCancelled = false;
     stopAutoScroll();
     m_pDragItem = nullptr;
     SetDropItem(nullptr);
@@ -221,12 +279,15 @@ void CFileBrowserTree::startDrag(Qt::DropActions /*supportedActions*/)
 
 void CFileBrowserTree::dragEnterEvent(QDragEnterEvent* event)
 {
-    m_pDragItem = DraggedItem(event->mimeData());
+    // A drag that is not this tree's own begins here; a cancelled one of its own stays cancelled.
+    if (!m_bDragging)
+        m_bDragCancelled = false;
+    m_pDragItem = m_bDragCancelled ? nullptr : DraggedItem(event->mimeData());
     if (m_pDragItem == nullptr) {
         event->ignore();
         return;
     }
-    event->setDropAction(Qt::MoveAction);
+    event->setDropAction(kMoveHereAction);
     event->accept();
 }
 
@@ -239,9 +300,9 @@ void CFileBrowserTree::dragMoveEvent(QDragMoveEvent* event)
     if (hasAutoScroll() && !inner.contains(pos))
         startAutoScroll();
     QTreeWidgetItem* drop = itemAt(pos);
-    if (m_pDragItem != nullptr && IsValidDropTarget(m_pDragItem, drop)) {
+    if (!m_bDragCancelled && m_pDragItem != nullptr && IsValidDropTarget(m_pDragItem, drop)) {
         SetDropItem(drop);
-        event->setDropAction(Qt::MoveAction);
+        event->setDropAction(kMoveHereAction);
         event->accept();
         return;
     }
@@ -254,11 +315,18 @@ void CFileBrowserTree::dragLeaveEvent(QDragLeaveEvent* event)
     stopAutoScroll();
     SetDropItem(nullptr);
     m_pDragItem = nullptr;
+    if (!m_bDragging)
+        m_bDragCancelled = false;
     event->accept();
 }
 
 void CFileBrowserTree::dropEvent(QDropEvent* event)
 {
+    if (m_bDragCancelled) {
+        stopAutoScroll();
+        event->ignore();
+        return;
+    }
     QTreeWidgetItem* drag = m_pDragItem != nullptr ? m_pDragItem : DraggedItem(event->mimeData());
     QTreeWidgetItem* drop = itemAt(event->position().toPoint());
     stopAutoScroll();
@@ -268,7 +336,7 @@ void CFileBrowserTree::dropEvent(QDropEvent* event)
         event->ignore();
         return;
     }
-    event->setDropAction(Qt::MoveAction);
+    event->setDropAction(kMoveHereAction);
     event->accept();
     // The move (and any error box) waits until the drag has ended; both items are found again
     // by their lists, in case the tree changed meanwhile.
@@ -384,6 +452,12 @@ void CFileBrowserTree::contextMenuEvent(QContextMenuEvent* event)
 
 bool CFileBrowserTree::eventFilter(QObject* watched, QEvent* event)
 {
+    // Installed on the application only while this tree's drag runs.
+    if (m_bDragging && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->modifiers() == Qt::NoModifier && OnDragKey(key->key()))
+            return true;
+    }
     if (event->type() == QEvent::MouseMove) {
         if (auto* menu = qobject_cast<QMenu*>(watched)) {
             // Over the separators (the trailing one included) the status bar is cleared.
@@ -404,8 +478,11 @@ void CFileBrowserTree::OnShellCommand(unsigned id)
     m_ContextMenu.InvokeCommand(id, this);
     // The command may have changed the disk: the selected item's folder is listed again, and
     // the folder of the item the command was for when that is another one.
-    RefreshFolderOf(currentItem());
-    if (m_pCommandItem != nullptr && m_pCommandItem->parent() != nullptr)
+    QTreeWidgetItem* selected = currentItem();
+    QTreeWidgetItem* selectedFolder = selected != nullptr && !ItemHasChildren(selected) ? selected->parent() : selected;
+    RefreshFolderOf(selected);
+    // The refresh may have taken the command's item away (m_pCommandItem is then null).
+    if (m_pCommandItem != nullptr && m_pCommandItem->parent() != nullptr && m_pCommandItem->parent() != selectedFolder)
         RefreshItem(m_pCommandItem->parent());
 }
 

@@ -19,7 +19,10 @@
 //
 // Keys: Delete deletes the selected file after "Are you sure?"; F5 reloads the selected folder
 // (a file's folder). Dragging an item out carries text/uri-list (the file list adds files and
-// refuses folders); dropping it on another folder of this tree moves it there. Right click on an
+// refuses folders); dropping it on another folder of this tree moves it there. The cursor tells
+// which: add-to-list over the list (which takes a file as a copy), move-here over a folder that
+// accepts the item, no-entry wherever the drop is refused. Escape during a drag cancels it; F5
+// cancels it too, then reloads. Right click on an
 // item opens the desktop's commands (identifiers from 20000). Delete and move act only on the
 // file the user saw: a name that stands for another file since it was listed gives an error.
 
@@ -31,6 +34,7 @@
 
 #include <functional>
 
+class QDrag;
 class QMimeData;
 
 class CFileBrowserTree : public CHourglassTreeCtrl {
@@ -56,6 +60,18 @@ public:
     void DeleteSelected();
     // What a drag of item carries.
     QMimeData* MimeDataFor(QTreeWidgetItem* item) const;
+    // The drag of item: its data and its cursors (kAddToListAction over the file list,
+    // kMoveHereAction over a folder of this tree). Null for an item that cannot be dragged.
+    QDrag* CreateDrag(QTreeWidgetItem* item);
+    static constexpr Qt::DropAction kAddToListAction = Qt::CopyAction;
+    static constexpr Qt::DropAction kMoveHereAction = Qt::MoveAction;
+    // A drag of an item of this tree runs (started here, or entered over the tree) and was not
+    // cancelled.
+    bool IsDragging() const;
+    // Ends the drag without a drop; nothing happens when no drag runs.
+    void CancelDrag();
+    // The folder highlighted as the drop target (null when none).
+    QTreeWidgetItem* DropItem() const { return m_pDropItem; }
     // Whether dragItem may be dropped on dropItem (a folder that is neither the item, its own
     // folder nor below it).
     bool IsValidDropTarget(const QTreeWidgetItem* dragItem, const QTreeWidgetItem* dropItem) const;
@@ -97,6 +113,8 @@ private:
     QTreeWidgetItem* FindItemByPidl(const CPidl& pidl) const;
     bool OnItemLabel(QTreeWidgetItem* item, const QPoint& pos) const;
     void SetDropItem(QTreeWidgetItem* item);
+    // Escape and F5 while dragging; true when the key was used.
+    bool OnDragKey(int key);
 
     ISettingsStore& m_settings;
     IUserPrompt& m_prompt;
@@ -107,4 +125,8 @@ private:
     QTreeWidgetItem* m_pDropItem = nullptr;
     QTreeWidgetItem* m_pMenuItem = nullptr;
     QTreeWidgetItem* m_pCommandItem = nullptr;
+    // This tree's own drag is running (inside QDrag::exec).
+    bool m_bDragging = false;
+    // The running drag was cancelled: no drop is taken until the next one begins.
+    bool m_bDragCancelled = false;
 };

@@ -5,9 +5,37 @@
 #include <QPainterPath>
 #include <QStyle>
 
+#include <functional>
+
 namespace {
 
 constexpr int kIconSize = 16;
+
+constexpr int kCursorSize = 32;
+
+// A pointer with its tip at the centre of a 32 x 32 cursor and a badge's white box below right;
+// draw the badge's black picture into the returned painter's box (x 19..30, y 19..30).
+QPixmap CursorWithBadge(const std::function<void(QPainter&)>& badge)
+{
+    QPixmap pixmap(kCursorSize, kCursorSize);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setPen(QPen(Qt::black, 1));
+    painter.setBrush(Qt::white);
+    const double x = kCursorSize / 2.0;
+    const double y = kCursorSize / 2.0;
+    QPainterPath arrow;
+    arrow.moveTo(x, y);
+    arrow.lineTo(x, y + 11);
+    arrow.lineTo(x + 3, y + 8);
+    arrow.lineTo(x + 7.5, y + 8);
+    arrow.closeSubpath();
+    painter.drawPath(arrow);
+    painter.drawRect(QRect(19, 19, 11, 11));
+    badge(painter);
+    painter.end();
+    return pixmap;
+}
 
 QIcon Themed(const char* name, QStyle::StandardPixmap fallback)
 {
@@ -194,4 +222,34 @@ QIcon CShellIcons::HourglassFrame(int step)
     painter.end();
     frames[step] = QIcon(pixmap);
     return frames[step];
+}
+
+const QPixmap& CShellIcons::AddToListCursor()
+{
+    // Three list lines and a plus: the file joins the list.
+    static const QPixmap* cursor = new QPixmap(CursorWithBadge([](QPainter& painter) {
+        painter.setPen(QPen(Qt::black, 1));
+        for (int line = 0; line < 3; ++line)
+            painter.drawLine(21, 21 + 3 * line, 24, 21 + 3 * line);
+        painter.drawLine(25, 22, 25, 28);
+        painter.drawLine(22, 27, 28, 27);
+        painter.drawLine(26, 22, 26, 28);
+        painter.drawLine(22, 26, 28, 26);
+    }));
+    return *cursor;
+}
+
+const QPixmap& CShellIcons::MoveHereCursor()
+{
+    // A folder with an arrow going into it: the item moves there.
+    static const QPixmap* cursor = new QPixmap(CursorWithBadge([](QPainter& painter) {
+        painter.setPen(QPen(Qt::black, 1));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRect(QRect(21, 24, 7, 4));
+        painter.drawLine(21, 23, 24, 23);
+        painter.drawLine(24, 20, 24, 26);
+        painter.drawLine(22, 24, 26, 24);
+        painter.drawLine(23, 25, 25, 25);
+    }));
+    return *cursor;
 }

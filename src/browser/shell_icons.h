@@ -9,6 +9,7 @@
 #include <QHash>
 #include <QIcon>
 #include <QMimeDatabase>
+#include <QPixmap>
 
 class CShellIcons {
 public:
@@ -16,6 +17,11 @@ public:
     QIcon IconFor(const ShellItemData& item, bool open);
     // The ten steps of the loading hourglass.
     static QIcon HourglassFrame(int step);
+    // The 32 x 32 black-and-white drag cursors, pointer tip at the centre (a pixmap cursor's hot
+    // spot): over the file list when a file may be added, over a folder that takes the item.
+    // Made once per process and kept.
+    static const QPixmap& AddToListCursor();
+    static const QPixmap& MoveHereCursor();
 
 private:
     QIcon BaseIcon(const ShellItemData& item, bool open, QString& key);

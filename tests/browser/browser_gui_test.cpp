@@ -7,9 +7,14 @@
 
 #include "app/qt_settings_store.h"
 #include "blocking_folder.h"
+#include "browser/shell_icons.h"
+#include "fifo_reader.h"
 #include "recording_prompt.h"
 #include "temp_tree.h"
 
+#include <QClipboard>
+#include <QDrag>
+#include <QInputDialog>
 #include <QMainWindow>
 #include <QMenu>
 #include <QStatusBar>
@@ -42,6 +47,36 @@ QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& name)
     return nullptr;
 }
 
+// The entry of a menu (or of one of its sub-menus) with text; null when there is none.
+QAction* ActionNamed(const QMenu& menu, const QString& text)
+{
+    for (QAction* action : menu.actions()) {
+        if (action->text() == text)
+            return action;
+        if (action->menu() != nullptr) {
+            if (QAction* inner = ActionNamed(*action->menu(), text))
+                return inner;
+        }
+    }
+    return nullptr;
+}
+
+// Only black, white and transparent pixels.
+bool IsMonochrome(const QPixmap& pixmap)
+{
+    const QImage image = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb pixel = image.pixel(x, y);
+            if (qAlpha(pixel) == 0)
+                continue;
+            if (qAlpha(pixel) != 255 || ((pixel & 0xFFFFFF) != 0 && (pixel & 0xFFFFFF) != 0xFFFFFF))
+                return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 class BrowserGuiTest : public QObject {
@@ -53,6 +88,9 @@ private:
     std::unique_ptr<CRecordingPrompt> m_prompt;
     std::unique_ptr<CQtSettingsStore> m_store;
     std::vector<std::string> m_added;
+    // The desktop this test sets up: its applications write to m_launched.
+    std::unique_ptr<CTempTree> m_xdg;
+    std::unique_ptr<CFifoReader> m_launched;
 
     CPlacesConfig Places() const
     {
@@ -112,7 +150,86 @@ private:
         return dropEvent.isAccepted();
     }
 
+    // Over the tree at pos during a drag of item: whether a drop would be taken, and as what.
+    static Qt::DropAction DragOver(CFileBrowserTree& tree, const QMimeData& data, const QPoint& pos, bool enter)
+    {
+        if (enter) {
+            QDragEnterEvent event(pos, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(tree.viewport(), &event);
+        }
+        QDragMoveEvent move(pos, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tree.viewport(), &move);
+        return move.isAccepted() ? move.dropAction() : Qt::IgnoreAction;
+    }
+
+    static bool DropAt(CFileBrowserTree& tree, const QMimeData& data, const QPoint& pos)
+    {
+        QDropEvent event(QPointF(pos), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(tree.viewport(), &event);
+        return event.isAccepted();
+    }
+
+    // Runs a command of item's menu and waits until folder has been listed again.
+    bool RunCommand(CFileBrowserTree& tree, QTreeWidgetItem* item, const QString& text, QTreeWidgetItem* folder)
+    {
+        QMenu menu;
+        tree.BuildContextMenu(menu, item);
+        QAction* action = ActionNamed(menu, text);
+        if (action == nullptr || !action->data().isValid())
+            return false;
+        QSignalSpy listed(&tree, &CLazyTreeCtrl::LoadFinished);
+        tree.OnShellCommand(action->data().toUInt());
+        for (int i = 0; i < listed.count(); ++i) {
+            if (listed.at(i).front().value<QTreeWidgetItem*>() == folder)
+                return true;
+        }
+        while (listed.wait(5000)) {
+            if (listed.back().front().value<QTreeWidgetItem*>() == folder)
+                return true;
+        }
+        return false;
+    }
+
 private slots:
+    void initTestCase()
+    {
+        // The desktop's applications and associations come from folders of this test only:
+        // "QxOpen" is the default for text files and folders, "QxOther" is offered as well;
+        // both write what they were given to a pipe. The trash goes there too.
+        m_xdg = std::make_unique<CTempTree>();
+        m_xdg->Folder("data/applications");
+        m_xdg->Folder("config");
+        m_xdg->Folder("sys");
+        std::filesystem::create_directory_symlink("/usr/share/mime", m_xdg->Path("sys/mime"));
+        m_launched = std::make_unique<CFifoReader>(m_xdg->Path("launched.fifo"));
+        for (const char* tag : {"open", "other"}) {
+            const std::string script = m_xdg->Path(std::string(tag) + ".sh");
+            m_xdg->File(std::string(tag) + ".sh", "#!/bin/sh\nprintf '" + std::string(tag) + ":%s\\n' \"$@\" > '" +
+                                                      m_launched->Path() + "'\n");
+            std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+            m_xdg->File(std::string("data/applications/qxtest-") + tag + ".desktop",
+                        std::string("[Desktop Entry]\nType=Application\nName=") + (tag == std::string("open") ? "QxOpen" : "QxOther") +
+                            "\nExec=" + script + " %f\nMimeType=text/plain;inode/directory;\n");
+        }
+        // The index a desktop keeps of its applications' types (update-desktop-database).
+        m_xdg->File("data/applications/mimeinfo.cache",
+                    "[MIME Cache]\ntext/plain=qxtest-open.desktop;qxtest-other.desktop;\n"
+                    "inode/directory=qxtest-open.desktop;qxtest-other.desktop;\n");
+        m_xdg->File("config/mimeapps.list", "[Default Applications]\ntext/plain=qxtest-open.desktop\n"
+                                             "inode/directory=qxtest-open.desktop\n");
+        qputenv("HOME", QByteArray::fromStdString(m_xdg->Root()));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_xdg->Path("data")));
+        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(m_xdg->Path("sys")));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_xdg->Path("config")));
+        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(m_xdg->Path("config")));
+    }
+
+    void cleanupTestCase()
+    {
+        m_launched.reset();
+        m_xdg.reset();
+    }
+
     void init()
     {
         m_disk = std::make_unique<CTempTree>();
@@ -554,6 +671,265 @@ private slots:
         QTest::mouseMove(&menu, menu.actionGeometry(menu.actions().back()).center());
         QTRY_COMPARE(frame.statusBar()->currentMessage(), QString());
         menu.close();
+    }
+
+    void dragCursorsSayWhatADropWouldDo()
+    {
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        QTreeWidgetItem* readme = ChildNamed(projects, "readme.txt");
+        QTreeWidgetItem* board2 = ChildNamed(projects, "board2");
+        QTreeWidgetItem* board10 = ChildNamed(projects, "board10");
+        QVERIFY(ExpandAndWait(*tree, board2));
+        QTreeWidgetItem* src = ChildNamed(board2, "src");
+
+        // The file list takes a file as a copy: the add-to-list cursor; a folder on this tree
+        // takes the item as a move: the move-here cursor. Both are the program's own.
+        std::unique_ptr<QDrag> drag(tree->CreateDrag(readme));
+        QVERIFY(drag != nullptr);
+        const QPixmap addToList = drag->dragCursor(CFileBrowserTree::kAddToListAction);
+        const QPixmap moveHere = drag->dragCursor(CFileBrowserTree::kMoveHereAction);
+        QCOMPARE(CFileBrowserTree::kAddToListAction, Qt::CopyAction);
+        QCOMPARE(addToList.cacheKey(), CShellIcons::AddToListCursor().cacheKey());
+        QCOMPARE(moveHere.cacheKey(), CShellIcons::MoveHereCursor().cacheKey());
+        for (const QPixmap& cursor : {addToList, moveHere}) {
+            QCOMPARE(cursor.size(), QSize(32, 32));
+            QVERIFY(IsMonochrome(cursor));
+            // The pointer's tip is the hot spot of a pixmap cursor: its centre.
+            QCOMPARE(cursor.toImage().pixel(16, 16) & 0xFFFFFF, 0u);
+        }
+        QVERIFY(addToList.toImage() != moveHere.toImage());
+        // A refused drop shows the system's no-entry cursor.
+        QCOMPARE(drag->dragCursor(Qt::IgnoreAction).toImage(),
+                 QDrag(tree.get()).dragCursor(Qt::IgnoreAction).toImage());
+
+        // Within the tree: the move-here cursor over a folder that takes the item, no-entry
+        // elsewhere, with the target highlighted only when it takes the item.
+        const QPoint emptySpace(10, tree->viewport()->height() - 5);
+        QVERIFY(tree->itemAt(emptySpace) == nullptr);
+        struct Row {
+            const char* m_name;
+            QTreeWidgetItem* m_pDrag;
+            QTreeWidgetItem* m_pTarget;
+            Qt::DropAction m_expected;
+        };
+        const Row rows[] = {
+            {"file onto a folder", readme, board10, Qt::MoveAction},
+            {"folder onto a folder", board10, board2, Qt::MoveAction},
+            {"file onto a folder further down", readme, src, Qt::MoveAction},
+            {"onto itself", readme, readme, Qt::IgnoreAction},
+            {"onto a file", readme, ChildNamed(projects, "Alpha.hex"), Qt::IgnoreAction},
+            {"onto its own folder", readme, projects, Qt::IgnoreAction},
+            {"folder into its own sub-folder", board2, src, Qt::IgnoreAction},
+            {"empty space", readme, nullptr, Qt::IgnoreAction},
+        };
+        for (const Row& row : rows) {
+            std::unique_ptr<QMimeData> data(tree->MimeDataFor(row.m_pDrag));
+            const QPoint pos = row.m_pTarget != nullptr ? tree->visualItemRect(row.m_pTarget).center() : emptySpace;
+            QCOMPARE(DragOver(*tree, *data, pos, true), row.m_expected);
+            QVERIFY2(tree->DropItem() == (row.m_expected == Qt::MoveAction ? row.m_pTarget : nullptr), row.m_name);
+            QDragLeaveEvent leave;
+            QApplication::sendEvent(tree->viewport(), &leave);
+            QVERIFY(tree->DropItem() == nullptr);
+        }
+        // Data of another tree (or program) is never taken.
+        std::unique_ptr<QMimeData> foreign(tree->MimeDataFor(readme));
+        foreign->setData(QString::fromLatin1(CFileBrowserTree::kItemMimeType), "1:beef\n" +
+                         foreign->data(QString::fromLatin1(CFileBrowserTree::kItemMimeType)).split('\n').value(1));
+        QCOMPARE(DragOver(*tree, *foreign, tree->visualItemRect(board10).center(), true), Qt::IgnoreAction);
+    }
+
+    void escapeCancelsADragWithoutAMove()
+    {
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        QTreeWidgetItem* board10 = ChildNamed(projects, "board10");
+        std::unique_ptr<QMimeData> data(tree->MimeDataFor(ChildNamed(projects, "readme.txt")));
+        const QPoint over = tree->visualItemRect(board10).center();
+
+        QVERIFY(!tree->IsDragging());
+        QCOMPARE(DragOver(*tree, *data, over, true), Qt::MoveAction);
+        QVERIFY(tree->IsDragging());
+        QCOMPARE(tree->DropItem(), board10);
+        // Escape is the tree's own during a drag: the frame's shortcut does not take it.
+        QKeyEvent shortcut(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(tree.get(), &shortcut);
+        QVERIFY(shortcut.isAccepted());
+        QTest::keyClick(tree.get(), Qt::Key_Escape);
+        QVERIFY(!tree->IsDragging());
+        QVERIFY(tree->DropItem() == nullptr);
+        // The rest of that drag is refused: no highlight, no drop, nothing moved.
+        QCOMPARE(DragOver(*tree, *data, over, false), Qt::IgnoreAction);
+        QVERIFY(tree->DropItem() == nullptr);
+        QSignalSpy moved(tree.get(), &CFileBrowserTree::MoveFinished);
+        QVERIFY(!DropAt(*tree, *data, over));
+        QCoreApplication::processEvents();
+        QCOMPARE(moved.count(), 0);
+        QVERIFY(m_disk->Exists("home/Projects/readme.txt"));
+        QVERIFY(!m_disk->Exists("home/Projects/board10/readme.txt"));
+        // Escaping twice changes nothing; outside a drag Escape is not the tree's.
+        tree->CancelDrag();
+        QKeyEvent idle(QEvent::ShortcutOverride, Qt::Key_Escape, Qt::NoModifier);
+        idle.ignore();
+        QApplication::sendEvent(tree.get(), &idle);
+        QVERIFY(!idle.isAccepted());
+
+        // The next drag is taken again.
+        QCOMPARE(DragOver(*tree, *data, over, true), Qt::MoveAction);
+        QVERIFY(DropAt(*tree, *data, over));
+        QVERIFY(moved.wait(5000));
+        QVERIFY(m_disk->Exists("home/Projects/board10/readme.txt"));
+    }
+
+    void f5DuringADragCancelsItThenReloads()
+    {
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        QTreeWidgetItem* readme = ChildNamed(projects, "readme.txt");
+        tree->setCurrentItem(readme);
+        std::unique_ptr<QMimeData> data(tree->MimeDataFor(readme));
+        const QPoint over = tree->visualItemRect(ChildNamed(projects, "board10")).center();
+        QCOMPARE(DragOver(*tree, *data, over, true), Qt::MoveAction);
+
+        m_disk->File("home/Projects/new.hex");
+        QSignalSpy listed(tree.get(), &CLazyTreeCtrl::LoadFinished);
+        QTest::keyClick(tree.get(), Qt::Key_F5);
+        QVERIFY(!tree->IsDragging());
+        QVERIFY(tree->DropItem() == nullptr);
+        QVERIFY(listed.wait(5000));
+        QCOMPARE(listed.front().front().value<QTreeWidgetItem*>(), projects);
+        QVERIFY(ChildNamed(projects, "new.hex") != nullptr);
+        // The drag's item was listed afresh; the rest of the drag moves nothing.
+        QSignalSpy moved(tree.get(), &CFileBrowserTree::MoveFinished);
+        QVERIFY(!DropAt(*tree, *data, tree->visualItemRect(ChildNamed(projects, "board10")).center()));
+        QCoreApplication::processEvents();
+        QCOMPARE(moved.count(), 0);
+        QVERIFY(m_disk->Exists("home/Projects/readme.txt"));
+    }
+
+    void openCommandsRunTheDesktopsApplications()
+    {
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        const std::string readme = m_disk->Path("home/Projects/readme.txt");
+
+        // One Open With entry per application for the type.
+        QMenu menu;
+        QVERIFY(tree->BuildContextMenu(menu, ChildNamed(projects, "readme.txt")));
+        QAction* openWith = ActionNamed(menu, "Open &With");
+        QVERIFY(openWith != nullptr && openWith->menu() != nullptr);
+        QStringList apps;
+        for (QAction* action : openWith->menu()->actions()) {
+            apps << action->text();
+            QCOMPARE(action->statusTip(), QStringLiteral("Opens the item with ") + action->text());
+        }
+        apps.sort();
+        QCOMPARE(apps, (QStringList{"QxOpen", "QxOther"}));
+
+        // Each command runs for the item; the selected item's folder is listed again after it.
+        struct Row {
+            const char* m_command;
+            std::string m_expected;
+        };
+        const Row rows[] = {
+            {"QxOther", "other:" + readme + "\n"},
+            {"QxOpen", "open:" + readme + "\n"},
+            {"&Open", "open:" + readme + "\n"},
+            {"Open Containing &Folder", "open:" + m_disk->Path("home/Projects") + "\n"},
+        };
+        for (const Row& row : rows) {
+            tree->setCurrentItem(ChildNamed(projects, "Alpha.hex"));
+            QVERIFY2(RunCommand(*tree, ChildNamed(projects, "readme.txt"), QString::fromLatin1(row.m_command), projects),
+                     row.m_command);
+            QCOMPARE(QString::fromStdString(m_launched->Read(10000)), QString::fromStdString(row.m_expected));
+            QVERIFY(m_prompt->Boxes().empty());
+        }
+    }
+
+    void copyPathAndPropertiesDescribeTheItem()
+    {
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        QApplication::clipboard()->clear();
+        tree->setCurrentItem(ChildNamed(projects, "readme.txt"));
+        QVERIFY(RunCommand(*tree, ChildNamed(projects, "readme.txt"), "&Copy Path", projects));
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(m_disk->Path("home/Projects/readme.txt")));
+
+        QVERIFY(RunCommand(*tree, ChildNamed(projects, "readme.txt"), "P&roperties", projects));
+        QCOMPARE(m_prompt->Boxes().size(), std::size_t(1));
+        const std::string text = m_prompt->Boxes()[0].m_strText;
+        QCOMPARE(m_prompt->Boxes()[0].m_strCaption, std::string("Properties"));
+        for (const std::string& line : {std::string("Name: readme.txt"), "Location: " + m_disk->Path("home/Projects"),
+                                        std::string("Type: text/plain"), std::string("Size: 7 bytes"),
+                                        std::string("Permissions: rw")})
+            QVERIFY2(text.find(line) != std::string::npos, text.c_str());
+    }
+
+    void renameRenamesOnDiskAndRefusesAStaleItem()
+    {
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        // Answers the name dialog, which offers the item's current name.
+        auto answerWith = [](const QString& shown, const QString& name) {
+            QTimer::singleShot(0, [shown, name] {
+                auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog != nullptr);
+                QCOMPARE(dialog->textValue(), shown);
+                dialog->setTextValue(name);
+                dialog->accept();
+            });
+        };
+        tree->setCurrentItem(ChildNamed(projects, "Alpha.hex"));
+        answerWith("readme.txt", "notes.txt");
+        QVERIFY(RunCommand(*tree, ChildNamed(projects, "readme.txt"), "Rena&me...", projects));
+        QCOMPARE(m_disk->Read("home/Projects/notes.txt"), std::string("read me"));
+        QVERIFY(!m_disk->Exists("home/Projects/readme.txt"));
+        QVERIFY(ChildNamed(projects, "notes.txt") != nullptr);
+        QVERIFY(ChildNamed(projects, "readme.txt") == nullptr);
+        QVERIFY(m_prompt->Boxes().empty());
+
+        // Another file has taken the name since the listing: an error, nothing renamed.
+        m_disk->File("elsewhere", "other content");
+        QCOMPARE(std::rename(m_disk->Path("elsewhere").c_str(), m_disk->Path("home/Projects/notes.txt").c_str()), 0);
+        answerWith("notes.txt", "renamed.txt");
+        QVERIFY(RunCommand(*tree, ChildNamed(projects, "notes.txt"), "Rena&me...", projects));
+        QCOMPARE(m_prompt->Boxes().size(), std::size_t(1));
+        QVERIFY2(m_prompt->Texts()[0].rfind("An error occured while renaming the file.", 0) == 0, m_prompt->Texts()[0].c_str());
+        QCOMPARE(m_disk->Read("home/Projects/notes.txt"), std::string("other content"));
+        QVERIFY(!m_disk->Exists("home/Projects/renamed.txt"));
+    }
+
+    void trashMovesTheFileToTheDesktopsTrash()
+    {
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        tree->setCurrentItem(ChildNamed(projects, "Alpha.hex"));
+        QVERIFY(RunCommand(*tree, ChildNamed(projects, "readme.txt"), "Move to &Trash", projects));
+        QVERIFY2(m_prompt->Boxes().empty(), m_prompt->Texts().empty() ? "" : m_prompt->Texts()[0].c_str());
+        QVERIFY(!m_disk->Exists("home/Projects/readme.txt"));
+        QVERIFY(ChildNamed(projects, "readme.txt") == nullptr);
+        std::ifstream trashed(m_xdg->Path("data/Trash/files/readme.txt"));
+        QVERIFY(trashed.good());
+        std::filesystem::remove(m_xdg->Path("data/Trash/files/readme.txt"));
+
+        // A name that stands for another file since the listing: refused, the file stays.
+        m_disk->File("elsewhere", "other content");
+        QCOMPARE(std::rename(m_disk->Path("elsewhere").c_str(), m_disk->Path("home/Projects/Alpha.hex").c_str()), 0);
+        QSignalSpy listed(tree.get(), &CLazyTreeCtrl::LoadFinished);
+        QMenu menu;
+        QVERIFY(tree->BuildContextMenu(menu, ChildNamed(projects, "Alpha.hex")));
+        tree->OnShellCommand(ActionNamed(menu, "Move to &Trash")->data().toUInt());
+        QCOMPARE(m_prompt->Boxes().size(), std::size_t(1));
+        QVERIFY(m_prompt->Texts()[0].rfind("An error occured while moving the file to the trash.", 0) == 0);
+        QCOMPARE(m_disk->Read("home/Projects/Alpha.hex"), std::string("other content"));
+        QVERIFY(listed.wait(5000));
     }
 
     void lastBrowseRoundTripsThroughTheSettingsFile()
