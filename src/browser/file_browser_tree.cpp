@@ -13,6 +13,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QPersistentModelIndex>
+#include <QPointer>
 #include <QStatusTipEvent>
 #include <QTimer>
 #include <QTreeWidgetItemIterator>
@@ -268,7 +269,11 @@ void CFileBrowserTree::startDrag(Qt::DropActions /*supportedActions*/)
             qApp->installEventFilter(this);
     });
     // Other programs get a copy unless the user asks otherwise; a drop on this tree moves.
+    const QPointer<CFileBrowserTree> alive(this);
     drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
+    // The window may have been closed while the drag ran.
+    if (alive.isNull())
+        return;
     qApp->removeEventFilter(this);
     m_bDragging = false;
     m_bDragCancelled = false;

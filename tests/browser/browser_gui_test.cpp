@@ -499,6 +499,19 @@ private slots:
         QCOMPARE(ChildTexts(board10), QStringList{"readme.txt"});
     }
 
+    void destroyingTheTreeBeforeItsMoveRunsMovesNothing()
+    {
+        auto tree = MakeTree();
+        QTreeWidgetItem* projects = OpenProjects(*tree);
+        QVERIFY(projects != nullptr);
+        // The move waits for the drag to end; a tree gone by then takes its move with it.
+        QVERIFY(Drop(*tree, ChildNamed(projects, "readme.txt"), ChildNamed(projects, "board10")));
+        tree.reset();
+        QCoreApplication::processEvents();
+        QVERIFY(m_disk->Exists("home/Projects/readme.txt"));
+        QVERIFY(!m_disk->Exists("home/Projects/board10/readme.txt"));
+    }
+
     void moveOntoAnExistingNameKeepsBothFiles()
     {
         m_disk->File("home/Projects/board10/readme.txt", "theirs");
