@@ -483,11 +483,10 @@ void CFileBrowserTree::OnShellCommand(unsigned id)
     m_ContextMenu.InvokeCommand(id, this);
     // The command may have changed the disk: the selected item's folder is listed again, and
     // the folder of the item the command was for when that is another one.
-    QTreeWidgetItem* selected = currentItem();
-    QTreeWidgetItem* selectedFolder = selected != nullptr && !ItemHasChildren(selected) ? selected->parent() : selected;
-    RefreshFolderOf(selected);
-    // The refresh may have taken the command's item away (m_pCommandItem is then null).
-    if (m_pCommandItem != nullptr && m_pCommandItem->parent() != nullptr && m_pCommandItem->parent() != selectedFolder)
+    RefreshFolderOf(currentItem());
+    // When that folder held the command's item, the item went with the reload (and the pointer
+    // with it); otherwise its own folder is listed again too.
+    if (m_pCommandItem != nullptr && m_pCommandItem->parent() != nullptr)
         RefreshItem(m_pCommandItem->parent());
 }
 

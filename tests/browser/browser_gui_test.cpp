@@ -869,8 +869,24 @@ private slots:
         QTreeWidgetItem* projects = OpenProjects(*tree);
         QVERIFY(projects != nullptr);
         QApplication::clipboard()->clear();
+        // Chosen from the menu of a right click on readme.txt while Alpha.hex is selected.
+        tree->setCurrentItem(ChildNamed(projects, "Alpha.hex"));
+        const QRect cell = tree->visualItemRect(ChildNamed(projects, "readme.txt"));
+        const QPoint onLabel(cell.left() + 24, cell.center().y());
+        QTimer::singleShot(0, tree.get(), [] {
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            QVERIFY(popup != nullptr);
+            popup->setActiveAction(ActionNamed(*popup, "&Copy Path"));
+            QTest::keyClick(popup, Qt::Key_Return);
+        });
+        QSignalSpy listed(tree.get(), &CLazyTreeCtrl::LoadFinished);
+        QContextMenuEvent click(QContextMenuEvent::Mouse, onLabel, tree->viewport()->mapToGlobal(onLabel));
+        QApplication::sendEvent(tree->viewport(), &click);
+        // The item's folder is the selected item's: it is listed once, not twice.
+        QCOMPARE(tree->WorkerCount(), 1);
+        QVERIFY(listed.wait(5000));
+        QCOMPARE(listed.front().front().value<QTreeWidgetItem*>(), projects);
         tree->setCurrentItem(ChildNamed(projects, "readme.txt"));
-        QVERIFY(RunCommand(*tree, ChildNamed(projects, "readme.txt"), "&Copy Path", projects));
         QCOMPARE(QApplication::clipboard()->text(), QString::fromStdString(m_disk->Path("home/Projects/readme.txt")));
 
         QVERIFY(RunCommand(*tree, ChildNamed(projects, "readme.txt"), "P&roperties", projects));
@@ -916,6 +932,14 @@ private slots:
         QVERIFY2(m_prompt->Texts()[0].rfind("An error occured while renaming the file.", 0) == 0, m_prompt->Texts()[0].c_str());
         QCOMPARE(m_disk->Read("home/Projects/notes.txt"), std::string("other content"));
         QVERIFY(!m_disk->Exists("home/Projects/renamed.txt"));
+
+        // A name another file has: refused, neither file touched.
+        answerWith("Alpha.hex", "notes.txt");
+        QVERIFY(RunCommand(*tree, ChildNamed(projects, "Alpha.hex"), "Rena&me...", projects));
+        QCOMPARE(m_prompt->Boxes().size(), std::size_t(2));
+        QVERIFY2(m_prompt->Texts()[1].rfind("An error occured while renaming the file.", 0) == 0, m_prompt->Texts()[1].c_str());
+        QCOMPARE(m_disk->Read("home/Projects/notes.txt"), std::string("other content"));
+        QCOMPARE(m_disk->Read("home/Projects/Alpha.hex"), std::string(":00000001FF\n"));
     }
 
     void trashMovesTheFileToTheDesktopsTrash()
