@@ -22,9 +22,9 @@
 // refuses folders); dropping it on another folder of this tree moves it there. The cursor tells
 // which: add-to-list over the list (which takes a file as a copy), move-here over a folder that
 // accepts the item, no-entry wherever the drop is refused. Escape during a drag cancels it; F5
-// cancels it too, then reloads. Right click on an
-// item opens the desktop's commands (identifiers from 20000). Delete and move act only on the
-// file the user saw: a name that stands for another file since it was listed gives an error.
+// cancels it too, then reloads. Right click on an item opens the desktop's commands
+// (identifiers from 20000). Delete and move act only on the file the user saw: a name that
+// stands for another file since it was listed gives an error.
 
 #include "browser/hourglass_tree_ctrl.h"
 #include "browser/shell_context_menu.h"
