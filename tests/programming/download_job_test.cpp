@@ -470,7 +470,9 @@ TEST_F(DownloadJobTest, SecondRequestIsDroppedUntilTheEndIsHandled)
 
 TEST_F(DownloadJobTest, HangUpMidFileIsReported)
 {
-    const std::string file = EncodeIntelHex(Bytes(4000), 0);
+    // Far more than the pseudo-terminal buffers: however late the board hangs up, the job is
+    // still writing then.
+    const std::string file = EncodeIntelHex(Bytes(40000), 0);
     CBoardSimOptions options;
     options.m_nHangupAfter = 500;
     StartBoard(options);
