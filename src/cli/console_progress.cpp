@@ -49,10 +49,23 @@ void CConsoleProgress::Draw()
 void CConsoleProgress::Clear()
 {
     std::lock_guard lock(m_mutex);
+    ClearLine();
+    std::fflush(m_pOut);
+}
+
+void CConsoleProgress::WriteOver(const std::string& text)
+{
+    std::lock_guard lock(m_mutex);
+    ClearLine();
+    std::fputs(text.c_str(), m_pOut);
+    std::fflush(m_pOut);
+}
+
+void CConsoleProgress::ClearLine()
+{
     if (!m_bShown)
         return;
     std::fputs("\r\033[K", m_pOut);
-    std::fflush(m_pOut);
     m_bShown = false;
     m_nShownPercent = -1;
 }

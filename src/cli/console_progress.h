@@ -1,11 +1,12 @@
 #pragma once
 // CConsoleProgress: the download's progress bar on standard error, drawn only when standard
 // error is a terminal, redrawn only when the shown percentage changes. The main thread draws;
-// Clear may come from any thread (a box of the job is about to be written).
+// Clear and WriteOver may come from any thread (a box of the job is written over the bar).
 
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 class CConsoleProgress {
 public:
@@ -13,11 +14,15 @@ public:
     bool Enabled() const { return m_bEnabled; }
     void Begin(std::uint64_t range);
     void Step();
-    // Clears the bar's line (before other text, and at the end).
+    // Clears the bar's line (at the end).
     void Clear();
+    // Clears the bar's line and writes text there in one step: a step drawn by the main thread
+    // meanwhile would otherwise land between the two. The bar comes back at the next step.
+    void WriteOver(const std::string& text);
 
 private:
     void Draw();
+    void ClearLine();
 
     std::mutex m_mutex;
     std::FILE* m_pOut;

@@ -2,10 +2,10 @@
 
 CConsolePrompt::CConsolePrompt(std::FILE* out) : m_pOut(out) {}
 
-void CConsolePrompt::SetBeforeBox(std::function<void()> hook)
+void CConsolePrompt::SetWriter(std::function<void(const std::string&)> writer)
 {
     std::lock_guard lock(m_mutex);
-    m_beforeBox = std::move(hook);
+    m_writer = std::move(writer);
 }
 
 int CConsolePrompt::MessageBox(const std::string& text, const std::string&, unsigned type)
@@ -18,10 +18,12 @@ int CConsolePrompt::MessageBox(const std::string& text, const std::string&, unsi
     }
     lines.push_back('\n');
     std::lock_guard lock(m_mutex);
-    if (m_beforeBox)
-        m_beforeBox();
-    std::fputs(lines.c_str(), m_pOut);
-    std::fflush(m_pOut);
+    if (m_writer) {
+        m_writer(lines);
+    } else {
+        std::fputs(lines.c_str(), m_pOut);
+        std::fflush(m_pOut);
+    }
     switch (type & 0xF) {
     case 0x4: // MB_YESNO
         return IDYES;

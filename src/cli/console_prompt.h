@@ -15,11 +15,12 @@ class CConsolePrompt : public IUserPrompt {
 public:
     explicit CConsolePrompt(std::FILE* out);
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
-    // Called before a box is written (the progress bar clears its line).
-    void SetBeforeBox(std::function<void()> hook);
+    // Writes a box's lines in place of the prompt (the progress bar writes them over its line,
+    // so that no redraw comes between the clearing and the text).
+    void SetWriter(std::function<void(const std::string&)> writer);
 
 private:
     std::FILE* m_pOut;
     std::mutex m_mutex;
-    std::function<void()> m_beforeBox;
+    std::function<void(const std::string&)> m_writer;
 };

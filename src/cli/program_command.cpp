@@ -205,7 +205,7 @@ int RunProgram(const std::vector<std::string>& args)
     CMessageQueue queue;
     CConsoleProgress progress(stderr);
     CConsolePrompt prompt(stderr);
-    prompt.SetBeforeBox([&progress] { progress.Clear(); });
+    prompt.SetWriter([&progress](const std::string& lines) { progress.WriteOver(lines); });
     CConsoleTerminal terminal(stdout);
     CReceiveParser parser(terminal);
     CSerialWnd serial;
