@@ -140,11 +140,12 @@ protected:
         m_tools.Set(values);
     }
 
-    // Handles the posted messages as the main window does until the job has ended.
-    CJobRun Pump(std::chrono::milliseconds limit = 10s, const std::function<void(const CPostedMessage&, CJobRun&)>& hook = {})
+    // Handles the posted messages as the main window does until the job has ended. The run's
+    // time counts from `start`.
+    CJobRun Pump(std::chrono::milliseconds limit = 10s, const std::function<void(const CPostedMessage&, CJobRun&)>& hook = {},
+        Clock::time_point start = Clock::now())
     {
         CJobRun run;
-        const auto start = Clock::now();
         const auto deadline = start + limit;
         while (auto message = m_sink.Take(deadline)) {
             if (message->m_nMsg == DefaultComMsg()) {
@@ -186,8 +187,11 @@ protected:
 
     CJobRun Program(const std::string& path, std::chrono::milliseconds limit = 10s)
     {
+        // Timed from before the start: the job may be well under way before this thread runs
+        // again.
+        const auto start = Clock::now();
         EXPECT_TRUE(m_job.StartDownload(path));
-        return Pump(limit);
+        return Pump(limit, {}, start);
     }
 
     std::vector<std::string> Boxes() { return m_prompt.Texts(); }
