@@ -185,6 +185,9 @@ private slots:
 
     void twoSimultaneousStartsGiveOneWindow()
     {
+        // No stored line from an earlier start: a pseudo-terminal's name is reused by the next
+        // one made, possibly another test's board, which the started window would then hold.
+        QFile::remove(SettingsFilePath());
         QProcess a, b;
         a.setProcessEnvironment(ProgramEnvironment());
         b.setProcessEnvironment(ProgramEnvironment());
