@@ -5,12 +5,13 @@
 // --screenshot FILE it also saves a picture of the window in the middle of a simulated download.
 // Prints its figures; asserts nothing.
 
-#include "app/commands.h"
+#include "base/commands.h"
 #include "app/main_frame.h"
-#include "app/qt_settings_store.h"
-#include "app/user_prompt.h"
+#include "base/qt_settings_store.h"
+#include "base/user_prompt.h"
 #include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
+#include "programming/board_commands.h"
 #include "programming/terminal_ctrl.h"
 #include "serial/serial_wnd.h"
 
@@ -187,8 +188,10 @@ void AbsorbBench(QTemporaryDir& dir)
     QDir::setCurrent(dir.path());
     CToolSettings tools;
     tools.LoadToolSettings(store);
+    CBoardCommands commands;
+    commands.LoadBoardCommands(store);
     CAutoPrompt prompt;
-    CMainFrame frame(store, tools, prompt, {});
+    CMainFrame frame(store, tools, commands, prompt, {});
     frame.Create();
     frame.ActivateFrame();
     WaitUntil([&] { return frame.windowHandle() && frame.windowHandle()->isExposed(); }, 5000);
@@ -257,8 +260,10 @@ void Screenshot(QTemporaryDir& dir, const QString& path)
     QDir::setCurrent(dir.path());
     CToolSettings tools;
     tools.LoadToolSettings(store);
+    CBoardCommands commands;
+    commands.LoadBoardCommands(store);
     CAutoPrompt prompt;
-    CMainFrame frame(store, tools, prompt, {QStringLiteral("--simulate")});
+    CMainFrame frame(store, tools, commands, prompt, {QStringLiteral("--simulate")});
     frame.Create();
     frame.ActivateFrame();
     WaitUntil([&] { return frame.windowHandle() && frame.windowHandle()->isExposed(); }, 5000);
@@ -314,8 +319,10 @@ int main(int argc, char* argv[])
         store.WriteProfileString("Port", ::ptsname(master));
         CToolSettings tools;
         tools.LoadToolSettings(store);
+    CBoardCommands commands;
+    commands.LoadBoardCommands(store);
         CAutoPrompt prompt;
-        CMainFrame frame(store, tools, prompt, {});
+        CMainFrame frame(store, tools, commands, prompt, {});
         frame.Create();
         frame.ActivateFrame();
         WaitUntil([&] { return frame.windowHandle() && frame.windowHandle()->isExposed(); }, 10000);

@@ -4,7 +4,7 @@
 
 #include "browser/file_browser_tree.h"
 
-#include "app/memory_settings_store.h"
+#include "base/memory_settings_store.h"
 #include "blocking_folder.h"
 #include "temp_tree.h"
 

@@ -1,12 +1,9 @@
 // Prints the download job's throughput against a bare write loop on the same pseudo-terminal,
 // and the programming time of a 64 KiB image on a paced 460800-baud line against the ideal.
 
-#include "app/messages.h"
-#include "files/tool_settings.h"
-#include "port/open_configured_port.h"
-#include "port/port_settings.h"
-#include "programming/download_job.h"
-#include "serial/serial_wnd.h"
+#include "base/messages.h"
+#include "programming/board_commands.h"
+#include "programming/programming_session.h"
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
 
@@ -89,35 +86,23 @@ public:
     void DeleteLastChar() override {}
 };
 
-struct CRig : IDownloadHost {
+struct CRig {
     CQueue queue;
     CQuietPrompt prompt;
     CNullTerminal terminal;
-    CReceiveParser parser{terminal};
-    CToolSettings tools;
-    CSerialWnd port;
-    CPortSettings settings;
-    CDownloadJob job{parser, *this, tools, queue, prompt};
-
-    CSerialPort& DownloadPort() override { return port; }
-    bool OpenDownloadPort(const std::string& text) override
-    {
-        return OpenConfiguredPort(port, settings, &queue, prompt, text, nullptr);
-    }
+    CBoardCommands commands;
+    CProgrammingSession session{terminal, commands, queue, prompt};
+    CPortSettings& settings = session.PortSettings();
 
     // Runs one job to its end, handling its messages on this thread as the window does.
     void Run(const std::string& path)
     {
-        job.StartDownload(path);
-        std::size_t steps = 0;
+        session.StartDownload(path);
         while (true) {
             for (const CPostedMessage& message : queue.TakeAll()) {
-                if (message.m_nMsg == DefaultComMsg()) {
-                    parser.OnSerialMsg(message.m_wParam, port);
-                } else if (message.m_nMsg == WM_DOWNLOAD_STEP) {
-                    ++steps;
-                } else if (message.m_nMsg == WM_DOWNLOAD_END) {
-                    job.OnDownloadEnd();
+                if (session.HandleMessage(message) == CProgrammingSession::EEvent::End) {
+                    session.ShowResult();
+                    session.EndDownload();
                     return;
                 }
             }
@@ -242,7 +227,7 @@ void PacedImage()
     CRig rig;
     rig.settings.SetPort(sim.SlavePath());
     rig.settings.SetBaud("115200");
-    rig.OpenDownloadPort("Port open error!");
+    rig.session.OpenPort(std::string("Port open error!"));
     const auto start = Clock::now();
     rig.Run(path);
     const double took = Seconds(Clock::now() - start);

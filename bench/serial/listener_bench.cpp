@@ -2,7 +2,7 @@
 // with bytes left unread) and the latency from a byte written at the far end of a
 // pseudo-terminal to its notification. Figures only; nothing is asserted.
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 #include "serial/serial_wnd.h"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
 #include "app/command_table.h"
 
-#include "app/commands.h"
+#include "base/commands.h"
 
 #include <array>
 

@@ -1,28 +1,26 @@
 #include "app/main_frame.h"
 
 #include "app/command_table.h"
-#include "app/commands.h"
 #include "app/font_record.h"
 #include "app/lock_keys.h"
-#include "app/messages.h"
 #include "app/port_pane_label.h"
-#include "app/qt_message_sink.h"
-#include "app/qt_settings_store.h"
-#include "app/rx_coalescing_sink.h"
-#include "app/system_error.h"
-#include "app/user_prompt.h"
+#include "base/commands.h"
+#include "base/messages.h"
+#include "base/qt_message_sink.h"
+#include "base/qt_settings_store.h"
+#include "base/system_error.h"
+#include "base/user_prompt.h"
 #include "browser/file_browser_tree.h"
 #include "files/options_dlg.h"
 #include "files/output_ctrl.h"
 #include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
-#include "port/open_configured_port.h"
-#include "programming/program_dlg.h"
-#include "programming/receive_parser.h"
-#include "programming/terminal_ctrl.h"
-#include "serial/serial_wnd.h"
-#include "sim/board_simulator.h"
 #include "port/port_menus.h"
+#include "programming/board_commands.h"
+#include "programming/program_dlg.h"
+#include "programming/programming_session.h"
+#include "programming/terminal_ctrl.h"
+#include "sim/board_simulator.h"
 #include "ui/about_dlg.h"
 #include "ui/percent_progress_ctrl.h"
 
@@ -85,21 +83,17 @@ bool IsPaneCommand(int id)
 }
 } // namespace
 
-CMainFrame::CMainFrame(CQtSettingsStore& store, CToolSettings& tools, IUserPrompt& prompt,
+CMainFrame::CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardCommands& commands, IUserPrompt& prompt,
                        const QStringList& arguments, QWidget* parent)
-    : QMainWindow(parent), m_store(store), m_tools(tools), m_prompt(prompt), m_arguments(arguments)
+    : QMainWindow(parent), m_store(store), m_tools(tools), m_commands(commands), m_prompt(prompt),
+      m_arguments(arguments)
 {
     setObjectName(QStringLiteral("QxProgMainFrmCls"));
     setWindowTitle(QString::fromLatin1(kAppTitle));
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     resize(kDefaultWidth, kDefaultHeight);
 
-    // The port settings are read when the frame is built; a simulated run uses the simulator's
-    // line instead of the stored port, and stores nothing about it.
-    m_portSettings.LoadPortSettings(store);
     m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& m) { OnPosted(m); });
-    m_pRxSink = std::make_unique<CRxCoalescingSink>(*m_pSink, DefaultComMsg());
-    m_pSerial = std::make_unique<CSerialWnd>();
 }
 
 CMainFrame::~CMainFrame()
@@ -111,10 +105,6 @@ CMainFrame::~CMainFrame()
         disconnect(child, nullptr, this, nullptr);
     // A job still running (the frame is destroyed without having been closed) is stopped and
     // joined before the parts it uses go away; the port is closed last.
-    if (m_pJob) {
-        m_pJob->RequestStop();
-        m_pJob.reset();
-    }
     if (m_wndTerminal)
         m_wndTerminal->SetSerial(nullptr);
     // The file list refers to this frame and to the output window: it goes first.
@@ -123,12 +113,9 @@ CMainFrame::~CMainFrame()
         delete takeCentralWidget();
         m_wndView = nullptr;
     }
-    if (m_pSerial && m_pSerial->IsOpen())
-        m_pSerial->Close();
     m_pPortMenus.reset();
-    m_pSerial.reset();
-    m_pParser.reset();
-    m_pRxSink.reset();
+    // Stops and joins a running job, then closes the port.
+    m_pSession.reset();
     m_pSink.reset();
     m_pSimulator.reset();
 }
@@ -147,8 +134,11 @@ bool CMainFrame::Create()
     CreatePanes();
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks | QMainWindow::AllowTabbedDocks);
 
-    m_pParser = std::make_unique<CReceiveParser>(*m_wndTerminal);
-    m_pJob = std::make_unique<CDownloadJob>(*m_pParser, static_cast<IDownloadHost&>(*this), m_tools, *m_pSink, m_prompt);
+    // The port settings are read when the frame is built; a simulated run uses the simulator's
+    // line instead of the stored port, and stores nothing about it.
+    m_pSession = std::make_unique<CProgrammingSession>(*m_wndTerminal, m_commands, *m_pSink, m_prompt);
+    m_pSession->PortSettings().LoadPortSettings(m_store);
+    m_wndTerminal->SetSerial(&m_pSession->Port());
 
     DockDefaultLayout();
     m_bLayoutRestored = LoadBarState();
@@ -156,7 +146,7 @@ bool CMainFrame::Create()
     // A simulated board replaces the stored port for this run.
     if (m_arguments.contains(QStringLiteral("--simulate"))) {
         // The simulated monitor understands the commands the tool settings send.
-        const CToolSettingsValues values = m_tools.Get();
+        const CBoardCommandValues values = m_commands.Get();
         CBoardSimOptions options;
         if (!values.m_strProgramCmd.empty())
             options.m_monitor.m_strProgramCmd = values.m_strProgramCmd;
@@ -167,13 +157,16 @@ bool CMainFrame::Create()
             ShowSystemError(m_prompt, ec, "The board simulator could not start.");
             m_pSimulator.reset();
         } else {
-            m_portSettings.SetPort(m_pSimulator->SlavePath());
+            PortSettings().SetPort(m_pSimulator->SlavePath());
             m_bSimulated = true;
         }
     }
     CTerminalCtrl* terminal = m_wndTerminal;
-    m_pPortMenus = std::make_unique<CPortMenus>(m_portSettings, m_store, *m_pSerial, m_pRxSink.get(), m_prompt,
+    m_pPortMenus = std::make_unique<CPortMenus>(PortSettings(), m_store, Serial(), &m_pSession->PortSink(), m_prompt,
                                                 [terminal](CSerialPort* port) { terminal->SetSerial(port); }, this);
+    // Port Setup does not pull the port from under a running download: the reopening waits for
+    // the job's end.
+    m_pPortMenus->SetBusy([this] { return IsDownloadRunning(); });
     m_pPortMenus->SetSettingsChanged([this] {
         UpdatePortPane();
         RequestCommandUpdate();
@@ -181,7 +174,7 @@ bool CMainFrame::Create()
     UpdatePortPane();
 
     // The window appears whether or not the port opens.
-    OpenPort(kTextOpenFailed + m_portSettings.m_strPort);
+    OpenPort(kTextOpenFailed + PortSettings().m_strPort);
 
     auto* idleTimer = new QTimer(this);
     connect(idleTimer, &QTimer::timeout, this, [this] {
@@ -368,7 +361,7 @@ void CMainFrame::CreatePanes()
         dock->raise();
         RequestCommandUpdate();
     };
-    callbacks.m_onOptions = [this] { COptionsDlg::OnOptions(this, m_tools, m_store); };
+    callbacks.m_onOptions = [this] { COptionsDlg::OnOptions(this, m_tools, m_commands, m_store); };
     callbacks.m_routeCommand = [this](int id) { return ExecuteCommand(id); };
     callbacks.m_updateCommand = [this](CCmdUI& ui) { RouteUpdate(ui); };
     m_wndView = new CQxProgView(m_store, m_tools, m_prompt, m_wndOutput, callbacks, this);
@@ -382,7 +375,6 @@ void CMainFrame::CreatePanes()
     m_wndTerminal = new CTerminalCtrl(this);
     m_wndTerminal->setObjectName(QStringLiteral("Terminal"));
     m_wndTerminal->setFont(m_fontTerminal);
-    m_wndTerminal->SetSerial(m_pSerial.get());
     CreateDock(cmd::ID_VIEW_TERMINAL, PlainTitle(cmd::ID_VIEW_TERMINAL), "TerminalBar", m_wndTerminal,
                kTerminalSizes.m_nHorzHeight, kTerminalSizes.m_nVertWidth, kTerminalSizes.m_floating);
 }
@@ -653,7 +645,7 @@ bool CMainFrame::OnCommand(int id)
         TogglePane(id);
         // Showing the terminal retries a port that is closed; hiding it leaves the port open.
         // (A running download opens the port itself when it needs to.)
-        if (IsPaneShown(id) && !m_pSerial->IsOpen() && !IsDownloadRunning())
+        if (IsPaneShown(id) && !Serial().IsOpen() && !IsDownloadRunning())
             OpenPort(kTextPortOpenError);
         return true;
     case cmd::ID_APP_EXIT:
@@ -723,15 +715,14 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
 bool CMainFrame::OpenPort(const std::string& failureText)
 {
     CTerminalCtrl* terminal = m_wndTerminal;
-    const bool opened = OpenConfiguredPort(*m_pSerial, m_portSettings, m_pRxSink.get(), m_prompt, failureText,
-                                           [terminal](CSerialPort* port) { terminal->SetSerial(port); });
+    const bool opened = m_pSession->OpenPort(failureText, [terminal](CSerialPort* port) { terminal->SetSerial(port); });
     RequestCommandUpdate();
     return opened;
 }
 
 void CMainFrame::UpdatePortPane()
 {
-    m_wndPortPane->setText(QString::fromStdString(m_portSettings.PaneText()));
+    m_wndPortPane->setText(QString::fromStdString(PortSettings().PaneText()));
 }
 
 void CMainFrame::UpdateLockIndicators()
@@ -747,26 +738,15 @@ void CMainFrame::CheckPortLost()
     // The device went away (an adapter pulled out): its listener ended with an error. Say so
     // once and close the port, so that showing the terminal or a download opens it again. A
     // running download reports the failure itself and is left alone.
-    if (!m_pSerial->IsOpen() || m_pSerial->IsListening() || IsDownloadRunning())
+    CSerialWnd& port = Serial();
+    if (!port.IsOpen() || port.IsListening() || IsDownloadRunning())
         return;
-    const std::error_code code = m_pSerial->ListenerResult();
+    const std::error_code code = port.ListenerResult();
     if (!code)
         return;
-    m_pSerial->Close();
+    port.Close();
     RequestCommandUpdate();
-    ShowSystemError(m_prompt, code, kTextPortLost + m_portSettings.m_strPort);
-}
-
-CSerialPort& CMainFrame::DownloadPort()
-{
-    return *m_pSerial;
-}
-
-bool CMainFrame::OpenDownloadPort(const std::string& failureText)
-{
-    // On the worker: the settings copied when the job started; the terminal already refers to
-    // this port, so nothing is attached from here.
-    return OpenConfiguredPort(*m_pSerial, m_jobPortSettings, m_pRxSink.get(), m_prompt, failureText, {});
+    ShowSystemError(m_prompt, code, kTextPortLost + PortSettings().m_strPort);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -774,43 +754,12 @@ bool CMainFrame::OpenDownloadPort(const std::string& failureText)
 
 void CMainFrame::OnPosted(const CPostedMessage& message)
 {
-    if (message.m_nMsg == DefaultComMsg()) {
-        OnSerialMsg(message.m_wParam);
-        return;
-    }
-    switch (message.m_nMsg) {
-    case WM_DOWNLOAD_BEGIN: OnDownloadBegin(static_cast<int>(message.m_wParam)); break;
-    case WM_DOWNLOAD_STEP: OnDownloadStep(); break;
-    case WM_DOWNLOAD_END: OnDownloadEnd(); break;
-    case WM_DOWNLOAD_FAILED: OnDownloadFailed(); break;
+    switch (m_pSession->HandleMessage(message)) {
+    case CProgrammingSession::EEvent::Begin: OnDownloadBegin(static_cast<int>(m_pSession->Count())); break;
+    case CProgrammingSession::EEvent::Step: OnDownloadStep(); break;
+    case CProgrammingSession::EEvent::End: OnDownloadEnd(); break;
     default: break;
     }
-}
-
-void CMainFrame::OnSerialMsg(std::uintptr_t wParam)
-{
-    // Bytes arriving from here on are announced again.
-    m_pRxSink->Taken();
-    // A board that talks without pause keeps every block full, and draining until a short
-    // block would hold the GUI thread for as long as the stream lasts. One notification reads
-    // at most kBlocksPerNotification blocks; the rest is read by a notification of our own,
-    // queued behind the input and paint events that came in meanwhile.
-    int blocksLeft = kBlocksPerNotification;
-    bool more = false;
-    CSerialWnd& port = *m_pSerial;
-    m_pParser->OnSerialMsg(wParam, [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
-        if (blocksLeft-- == 0) {
-            more = true;
-            return 0;
-        }
-        std::uint32_t count = 0;
-        // A failed read (the port was closed meanwhile) counts as nothing received.
-        if (port.Read(buffer, static_cast<std::uint32_t>(size), &count, nullptr, INFINITE))
-            return 0;
-        return count;
-    });
-    if (more)
-        m_pRxSink->Post(DefaultComMsg(), EV_RXCHAR, 0);
 }
 
 void CMainFrame::OnDownloadBegin(int count)
@@ -847,11 +796,16 @@ void CMainFrame::SetProgressIdle(CPercentProgressCtrl& bar)
 
 void CMainFrame::OnDownloadEnd()
 {
+    // The outcome's box shows over the full bars; they go idle once it is closed.
+    m_pSession->ShowResult();
     SetProgressIdle(*m_wndStatusProgress);
     SetProgressIdle(m_wndProgram->Progress());
     EmitProgress();
     // Joins the worker, empties the file name and the collected text, nothing awaited.
-    m_pJob->OnDownloadEnd();
+    m_pSession->EndDownload();
+    // Port Setup's changes made during the download apply now.
+    m_pPortMenus->ApplyPendingReopen();
+    UpdatePortPane();
     RequestCommandUpdate();
     if (m_bClosePending) {
         m_bClosePending = false;
@@ -859,23 +813,17 @@ void CMainFrame::OnDownloadEnd()
     }
 }
 
-void CMainFrame::OnDownloadFailed()
-{
-    m_prompt.MessageBox(CDownloadJob::kTextProgrammingError, kAppTitle, MB_OK);
-}
-
 void CMainFrame::StartDownload(const std::string& path)
 {
-    if (!m_pJob || m_pJob->IsRunning() || m_bClosePending)
+    if (!m_pSession || m_bClosePending)
         return;
-    m_jobPortSettings = m_portSettings;
-    m_pJob->StartDownload(path);
+    m_pSession->StartDownload(path);
     RequestCommandUpdate();
 }
 
 bool CMainFrame::IsDownloadRunning() const
 {
-    return m_pJob && m_pJob->IsRunning();
+    return m_pSession && m_pSession->IsDownloadRunning();
 }
 
 void CMainFrame::changeEvent(QEvent* event)
@@ -899,14 +847,14 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         // The job uses the port and this window until it posts its end: ask it to stop at its
         // next step and close once the end notification has arrived.
         m_bClosePending = true;
-        m_pJob->RequestStop();
+        m_pSession->RequestStop();
         statusBar()->showMessage(QStringLiteral("Stopping the download..."));
         // A job blocked in a write to a line that takes nothing (a held-off handshake) would
         // only notice at the end of its write time-out, which is long at low rates; closing
         // the port wakes it at once.
         QTimer::singleShot(kStopGraceMs, this, [this] {
-            if (m_bClosePending && IsDownloadRunning() && m_pSerial->IsOpen())
-                m_pSerial->Close();
+            if (m_bClosePending && IsDownloadRunning() && Serial().IsOpen())
+                Serial().Close();
         });
         event->ignore();
         return;
@@ -927,6 +875,6 @@ void CMainFrame::DestroyWindow()
     // "LastBrowse" changes only when an item is selected.
     m_wndBrowser->SaveLastBrowse();
     m_wndView->SaveFileList();
-    if (m_pSerial->IsOpen())
-        m_pSerial->Close();
+    if (Serial().IsOpen())
+        Serial().Close();
 }

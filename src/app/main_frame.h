@@ -1,15 +1,15 @@
 #pragma once
 // CMainFrame: the program's one top-level window. Owns the bars, the four docking panes with
-// their contents, the serial port with its settings, the receive parser and the download job
-// for its whole life. GUI thread only: the serial listener and the download worker reach it
+// their contents, and the programming session (the serial port with its settings, the receive
+// parser and the download job) for its whole life. GUI thread only: the serial listener and the download worker reach it
 // through its message sink (posted, handled here in order). Closing while a download runs asks
 // the job to stop, waits for its end notification with the event loop running, then closes;
 // the port is closed last.
 
-#include "app/command_target.h"
-#include "app/message_sink.h"
+#include "base/command_target.h"
+#include "base/message_sink.h"
 #include "port/port_settings.h"
-#include "programming/download_job.h"
+#include "programming/programming_session.h"
 
 #include <QFont>
 #include <QMainWindow>
@@ -20,6 +20,7 @@
 #include <memory>
 #include <string>
 
+class CBoardCommands;
 class CBoardSimulator;
 class CFileBrowserTree;
 class COutputCtrl;
@@ -30,9 +31,6 @@ class CPortPaneLabel;
 class CProgramDlg;
 class CQtMessageSink;
 class CQtSettingsStore;
-class CReceiveParser;
-class CRxCoalescingSink;
-class CSerialWnd;
 class CTerminalCtrl;
 class CToolSettings;
 class IUserPrompt;
@@ -41,7 +39,7 @@ class QDockWidget;
 class QLabel;
 class QToolBar;
 
-class CMainFrame : public QMainWindow, public ICommandTarget, private IDownloadHost {
+class CMainFrame : public QMainWindow, public ICommandTarget {
     Q_OBJECT
 public:
     static constexpr int kDefaultWidth = 700;
@@ -55,12 +53,8 @@ public:
     static constexpr int kStopGraceMs = 500;
     static constexpr const char* kPortPaneSizing = "COM00: 115200 8N1.5 RTS/CTS";
     static constexpr const char* kProgressPaneSizing = "==========";
-    // Received blocks (of 255 bytes) read per port notification before the GUI thread turns to
-    // its other events; about 16 KiB.
-    static constexpr int kBlocksPerNotification = 64;
-
-    // The stores, the tool settings and the prompt outlive the frame.
-    CMainFrame(CQtSettingsStore& store, CToolSettings& tools, IUserPrompt& prompt,
+    // The stores, the tool settings, the board commands and the prompt outlive the frame.
+    CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardCommands& commands, IUserPrompt& prompt,
                const QStringList& arguments, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
@@ -103,14 +97,15 @@ public:
     CPercentProgressCtrl& StatusProgress() { return *m_wndStatusProgress; }
     CPortPaneLabel& PortPane() { return *m_wndPortPane; }
     QToolBar& ToolBar() { return *m_wndToolBar; }
-    CSerialWnd& Serial() { return *m_pSerial; }
-    CPortSettings& PortSettings() { return m_portSettings; }
+    CProgrammingSession& Session() { return *m_pSession; }
+    CSerialWnd& Serial() { return m_pSession->Port(); }
+    CPortSettings& PortSettings() { return m_pSession->PortSettings(); }
     const QFont& TerminalFont() const { return m_fontTerminal; }
     const QFont& OutputFont() const { return m_fontOutput; }
     // Puts a pane's widget into its dock (the file browser and the output window).
     void SetPaneWidget(int id, QWidget* widget);
     // The port name used for this run (the simulator's when started with --simulate).
-    const std::string& PortName() const { return m_portSettings.m_strPort; }
+    const std::string& PortName() const { return m_pSession->PortSettings().m_strPort; }
     // Opens the closed port with the current settings; false (after the box) on failure.
     bool OpenPort(const std::string& failureText);
     // Refreshes the port pane's text.
@@ -130,10 +125,6 @@ protected:
     QMenu* createPopupMenu() override;
 
 private:
-    // IDownloadHost, on the download worker.
-    CSerialPort& DownloadPort() override;
-    bool OpenDownloadPort(const std::string& failureText) override;
-
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
@@ -153,17 +144,16 @@ private:
     QRect PortPaneOnScreen() const;
 
     void OnPosted(const CPostedMessage& message);
-    void OnSerialMsg(std::uintptr_t wParam);
     void OnDownloadBegin(int count);
     void OnDownloadStep();
     void OnDownloadEnd();
-    void OnDownloadFailed();
     void EmitProgress();
     void SetProgressIdle(CPercentProgressCtrl& bar);
     void DestroyWindow();
 
     CQtSettingsStore& m_store;
     CToolSettings& m_tools;
+    CBoardCommands& m_commands;
     IUserPrompt& m_prompt;
     QStringList m_arguments;
     ICommandTarget* m_pViewTarget = nullptr;
@@ -192,15 +182,9 @@ private:
     // Run-time parts, in the order they are built; torn down in reverse by the destructor.
     std::unique_ptr<CBoardSimulator> m_pSimulator;
     std::unique_ptr<CQtMessageSink> m_pSink;
-    // What the port posts through: at most one "bytes received" waits in the queue.
-    std::unique_ptr<CRxCoalescingSink> m_pRxSink;
-    std::unique_ptr<CSerialWnd> m_pSerial;
-    CPortSettings m_portSettings;
-    // The settings the running download opens the port with (a copy for the worker).
-    CPortSettings m_jobPortSettings;
+    // The port with its settings, the receive parser and the download job; made by Create.
+    std::unique_ptr<CProgrammingSession> m_pSession;
     // Started with --simulate: the port is the simulator's for this run and is never stored.
     bool m_bSimulated = false;
     std::unique_ptr<CPortMenus> m_pPortMenus;
-    std::unique_ptr<CReceiveParser> m_pParser;
-    std::unique_ptr<CDownloadJob> m_pJob;
 };

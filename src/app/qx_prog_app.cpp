@@ -2,7 +2,7 @@
 
 #include "app/main_frame.h"
 #include "app/command_table.h"
-#include "app/commands.h"
+#include "base/commands.h"
 
 #include "files/options_dlg.h"
 #include "ui/about_dlg.h"
@@ -41,9 +41,10 @@ bool CQxProgApp::InitInstance(const QStringList& arguments)
 
     // 5. Tool settings and the start directory.
     m_toolSettings.LoadToolSettings(*m_pStore);
+    m_boardCommands.LoadBoardCommands(*m_pStore);
 
     // 6-9. The main window (it reads the port settings and its saved layout).
-    m_pMainWnd = std::make_unique<CMainFrame>(*m_pStore, m_toolSettings, m_prompt, arguments);
+    m_pMainWnd = std::make_unique<CMainFrame>(*m_pStore, m_toolSettings, m_boardCommands, m_prompt, arguments);
     m_prompt.SetOwner(m_pMainWnd.get());
     m_pMainWnd->SetAppTarget(this);
     if (!m_pMainWnd->Create())
@@ -68,7 +69,7 @@ bool CQxProgApp::OnCommand(int id)
         OpenMakerWebSite();
         return true;
     case cmd::ID_TOOLS_OPTIONS:
-        COptionsDlg::OnOptions(m_pMainWnd.get(), m_toolSettings, *m_pStore);
+        COptionsDlg::OnOptions(m_pMainWnd.get(), m_toolSettings, m_boardCommands, *m_pStore);
         return true;
     default:
         return false;

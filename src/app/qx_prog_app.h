@@ -1,13 +1,14 @@
 #pragma once
 // CQxProgApp: the application object. Owns the settings store, the tool settings with the start
-// directory, the single-instance endpoint and the main window for the whole run. GUI thread;
-// the tool settings may be read from any thread through CToolSettings::Get.
+// directory, the board commands, the single-instance endpoint and the main window for the whole
+// run. GUI thread; the tool settings and board commands may be read from any thread (Get).
 
-#include "app/command_target.h"
-#include "app/qt_settings_store.h"
-#include "app/qt_user_prompt.h"
+#include "base/command_target.h"
+#include "base/qt_settings_store.h"
+#include "base/qt_user_prompt.h"
 #include "app/single_instance.h"
 #include "files/tool_settings.h"
+#include "programming/board_commands.h"
 
 #include <QStringList>
 
@@ -28,6 +29,7 @@ public:
     ISettingsStore& Store() { return *m_pStore; }
     CQtSettingsStore& QtStore() { return *m_pStore; }
     CToolSettings& ToolSettings() { return m_toolSettings; }
+    CBoardCommands& BoardCommands() { return m_boardCommands; }
     CMainFrame* MainWnd() { return m_pMainWnd.get(); }
     IUserPrompt& Prompt() { return m_prompt; }
 
@@ -42,6 +44,7 @@ private:
     std::unique_ptr<CSingleInstance> m_pInstance;
     std::unique_ptr<CQtSettingsStore> m_pStore;
     CToolSettings m_toolSettings;
+    CBoardCommands m_boardCommands;
     CQtUserPrompt m_prompt;
     std::unique_ptr<CMainFrame> m_pMainWnd;
 };

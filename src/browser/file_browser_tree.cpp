@@ -1,6 +1,6 @@
 #include "browser/file_browser_tree.h"
 
-#include "app/system_error.h"
+#include "base/system_error.h"
 #include "browser/shell_file_ops.h"
 #include "browser/shell_icons.h"
 #include "browser/shell_tree_item.h"

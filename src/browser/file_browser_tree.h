@@ -29,8 +29,8 @@
 #include "browser/hourglass_tree_ctrl.h"
 #include "browser/shell_context_menu.h"
 
-#include "app/settings_store.h"
-#include "app/user_prompt.h"
+#include "base/settings_store.h"
+#include "base/user_prompt.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #include "browser/shell_context_menu.h"
 
-#include "app/system_error.h"
+#include "base/system_error.h"
 #include "browser/desktop_apps.h"
 #include "browser/shell_file_ops.h"
 

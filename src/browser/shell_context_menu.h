@@ -7,7 +7,7 @@
 // first check that the name still stands for the file that was listed. GUI thread only.
 
 #include "browser/shell_folder.h"
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 #include <string>
 #include <vector>

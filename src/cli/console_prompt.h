@@ -3,7 +3,7 @@
 // the caption left out). Answers every box with its first button. Any thread; the lines of one
 // box are written in one piece.
 
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 #include <cstdio>
 #include <functional>

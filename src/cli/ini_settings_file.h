@@ -4,7 +4,7 @@
 // without Qt, so the command line starts from the user's port and board settings. Read-only:
 // the command line never writes the user's settings. Plain functions of one thread.
 
-#include "app/memory_settings_store.h"
+#include "base/memory_settings_store.h"
 
 #include <map>
 #include <string>

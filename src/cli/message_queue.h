@@ -4,7 +4,7 @@
 // been posted and not taken: the job posts one message per byte written, and the main thread
 // takes them as fast as they come.
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -8,15 +8,11 @@
 #include "cli/message_queue.h"
 #include "cli/signal_watcher.h"
 
-#include "app/memory_settings_store.h"
-#include "app/messages.h"
-#include "files/tool_settings.h"
+#include "base/memory_settings_store.h"
 #include "port/com_port_probe.h"
-#include "port/open_configured_port.h"
 #include "port/port_settings.h"
-#include "programming/download_job.h"
-#include "programming/receive_parser.h"
-#include "serial/serial_wnd.h"
+#include "programming/board_commands.h"
+#include "programming/programming_session.h"
 
 #include <cctype>
 #include <cstdio>
@@ -64,25 +60,6 @@ int Usage(const std::string& message)
     std::fprintf(stderr, "qxprog program: %s\n(see 'qxprog program --help')\n", message.c_str());
     return EXIT_USAGE;
 }
-
-class CCliHost : public IDownloadHost {
-public:
-    CCliHost(CSerialWnd& serial, const CPortSettings& settings, IMessageSink& sink, IUserPrompt& prompt)
-        : m_serial(serial), m_settings(settings), m_sink(sink), m_prompt(prompt)
-    {
-    }
-    CSerialPort& DownloadPort() override { return m_serial; }
-    bool OpenDownloadPort(const std::string& failureText) override
-    {
-        return OpenConfiguredPort(m_serial, m_settings, &m_sink, m_prompt, failureText, nullptr);
-    }
-
-private:
-    CSerialWnd& m_serial;
-    const CPortSettings& m_settings;
-    IMessageSink& m_sink;
-    IUserPrompt& m_prompt;
-};
 
 int ExitStatus(EDownloadResult result)
 {
@@ -159,8 +136,8 @@ int RunProgram(const std::vector<std::string>& args)
     ini.CopyGroup("Settings", store);
     CPortSettings settings;
     settings.LoadPortSettings(store);
-    CToolSettings tools;
-    tools.LoadToolSettings(store);
+    CBoardCommands commands;
+    commands.LoadBoardCommands(store);
 
     long long number = 0;
     if (port)
@@ -191,14 +168,14 @@ int RunProgram(const std::vector<std::string>& args)
             return Usage("--handshake takes None, RTS/CTS or XON/XOFF");
         settings.SetHandshake(*handshake);
     }
-    CToolSettingsValues values = tools.Get();
+    CBoardCommandValues values = commands.Get();
     if (noCommands)
         values.m_bUsePrePostPgmCmd = 0;
     if (programCmd)
         values.m_strProgramCmd = *programCmd;
     if (runCmd)
         values.m_strCmdAfterProgram = *runCmd;
-    tools.Set(values);
+    commands.Set(values);
 
     // Before any other thread exists, so that every thread inherits the blocked signals.
     CSignalWatcher signals;
@@ -207,40 +184,34 @@ int RunProgram(const std::vector<std::string>& args)
     CConsolePrompt prompt(stderr);
     prompt.SetWriter([&progress](const std::string& lines) { progress.WriteOver(lines); });
     CConsoleTerminal terminal(stdout);
-    CReceiveParser parser(terminal);
-    CSerialWnd serial;
-    CCliHost host(serial, settings, queue, prompt);
     int status = EXIT_USAGE;
     {
-        CDownloadJob job(parser, host, tools, queue, prompt);
-        signals.Start([&job] { job.RequestStop(); });
-        job.StartDownload(*file);
-        const unsigned serialMsg = DefaultComMsg();
-        while (true) {
-            CPostedMessage message = queue.Take();
-            if (message.m_nMsg == serialMsg) {
-                parser.OnSerialMsg(message.m_wParam, serial);
-            } else if (message.m_nMsg == WM_DOWNLOAD_BEGIN) {
-                progress.Begin(static_cast<std::uint64_t>(message.m_wParam) + 2);
-            } else if (message.m_nMsg == WM_DOWNLOAD_STEP) {
+        CProgrammingSession session(terminal, commands, queue, prompt);
+        session.PortSettings() = settings;
+        signals.Start([&session] { session.RequestStop(); });
+        // Only a worker thread that cannot start drops the request (after its message).
+        const bool started = session.StartDownload(*file);
+        while (started) {
+            const CPostedMessage message = queue.Take();
+            const CProgrammingSession::EEvent event = session.HandleMessage(message);
+            if (event == CProgrammingSession::EEvent::Begin) {
+                progress.Begin(static_cast<std::uint64_t>(session.Count()) + 2);
+            } else if (event == CProgrammingSession::EEvent::Step) {
                 progress.Step();
-            } else if (message.m_nMsg == WM_DOWNLOAD_FAILED) {
-                prompt.MessageBox(CDownloadJob::kTextProgrammingError, kAppTitle, MB_OK);
-            } else if (message.m_nMsg == WM_DOWNLOAD_END) {
-                job.OnDownloadEnd();
+            } else if (event == CProgrammingSession::EEvent::End) {
+                // Show what the board said up to now, then how the job ended.
+                while (auto more = queue.TryTake())
+                    session.HandleMessage(*more);
+                progress.Clear();
+                session.ShowResult();
+                session.EndDownload();
                 break;
             }
         }
-        // Show what the board said up to now.
-        while (auto message = queue.TryTake())
-            if (message->m_nMsg == serialMsg)
-                parser.OnSerialMsg(message->m_wParam, serial);
-        progress.Clear();
-        status = ExitStatus(job.LastResult());
-        // No stop request may reach the job once it is gone.
+        status = started ? ExitStatus(session.LastResult()) : EXIT_NO_MEMORY;
+        // No stop request may reach the session once it is gone; it closes the port.
         signals.Stop();
     }
-    serial.Close();
     if (signals.Interrupted() && status != EXIT_PROGRAMMED)
         status = EXIT_INTERRUPTED;
     std::fflush(stdout);

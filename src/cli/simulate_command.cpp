@@ -2,6 +2,7 @@
 
 #include "cli/cli_commands.h"
 
+#include "programming/board_protocol.h"
 #include "sim/board_simulator.h"
 
 #include <signal.h>
@@ -10,17 +11,18 @@
 #include <optional>
 
 namespace {
-const char* kHelp =
+const char* kHelpHead =
     "Usage: qxprog simulate [OPTIONS]\n"
     "\n"
     "Serves a simulated target board on a new pseudo-terminal and prints its path (for\n"
     "example /dev/pts/3) as the first line; open that path as the serial port. The board\n"
-    "answers a carriage return with its prompt \"quilLOREX>\", the download command with\n"
-    "\"Intel format HEX file sending\", checks the Intel HEX records that follow (format,\n"
-    "checksum, types 00-05, any address order), sends a text holding \"prompt\" after the\n"
-    "end-of-file record or one holding \"Error\" on a bad record, and answers the run command\n"
-    "with \"Starting program\". Runs until interrupted (Ctrl+C, SIGTERM).\n"
-    "\n"
+    "answers a carriage return with its prompt \"%s\", the download command with\n"
+    "\"%s\", checks the Intel HEX records that follow (format,\n"
+    "checksum, types 00-05, any address order), sends a text holding \"%s\" after the\n"
+    "end-of-file record or one holding \"%s\" on a bad record, and answers the run command\n"
+    "with \"%s\". Runs until interrupted (Ctrl+C, SIGTERM).\n"
+    "\n";
+const char* kHelp =
     "Options:\n"
     "  --baud N               pace the line at N bits per second (10 bits a byte)\n"
     "  --image-out FILE       write the received image (lowest to highest address, gaps\n"
@@ -52,6 +54,8 @@ int RunSimulate(const std::vector<std::string>& args)
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
+            std::printf(kHelpHead, board::kPrompt, board::kLoadAnswer, board::kCompleted, board::kError,
+                board::kRunAnswer);
             std::fputs(kHelp, stdout);
             return 0;
         }
@@ -72,9 +76,9 @@ int RunSimulate(const std::vector<std::string>& args)
         } else if (arg == "--image-out") {
             options.m_strImageOut = value;
         } else if (arg == "--program-cmd") {
-            options.m_monitor.m_strProgramCmd = value.empty() ? "L" : value;
+            options.m_monitor.m_strProgramCmd = value.empty() ? board::kDefaultProgramCmd : value;
         } else if (arg == "--run-cmd") {
-            options.m_monitor.m_strRunCmd = value.empty() ? "R" : value;
+            options.m_monitor.m_strRunCmd = value.empty() ? board::kDefaultRunCmd : value;
         } else if (arg == "--no-answer") {
             silent.push_back(value);
         } else if (arg == "--delay-answer") {

@@ -1,6 +1,6 @@
 #include "files/file_list.h"
 
-#include "app/commands.h"
+#include "base/commands.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

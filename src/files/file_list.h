@@ -4,7 +4,7 @@
 // view owns one and mirrors it on screen; GUI thread only. Paths are bytes (a Linux file name
 // need not be valid UTF-8) and are never converted here.
 
-#include "app/command_target.h"
+#include "base/command_target.h"
 
 #include <cstdint>
 #include <optional>

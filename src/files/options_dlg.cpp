@@ -19,7 +19,7 @@ std::string ToBytes(const QString& text)
 }
 } // namespace
 
-COptionsDlg::COptionsDlg(const CToolSettingsValues& values, QWidget* parent)
+COptionsDlg::COptionsDlg(const COptionsValues& values, QWidget* parent)
     : CResizableDialog(parent), m_values(values)
 {
     setWindowTitle(QStringLiteral("Options"));
@@ -185,12 +185,18 @@ void COptionsDlg::done(int result)
     CResizableDialog::done(result);
 }
 
-bool COptionsDlg::OnOptions(QWidget* parent, CToolSettings& settings, ISettingsStore& store)
+bool COptionsDlg::OnOptions(QWidget* parent, CToolSettings& settings, CBoardCommands& commands, ISettingsStore& store)
 {
-    COptionsDlg dialog(settings.Get(), parent);
+    COptionsValues values;
+    static_cast<CToolSettingsValues&>(values) = settings.Get();
+    static_cast<CBoardCommandValues&>(values) = commands.Get();
+    COptionsDlg dialog(values, parent);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     settings.Set(dialog.Values());
+    commands.Set(dialog.Values());
+    // The tool keys first, then the board commands: the stored order of the nine keys.
     settings.SaveToolSettings(store);
+    commands.SaveBoardCommands(store);
     return true;
 }

@@ -1,19 +1,22 @@
 #pragma once
-// COptionsDlg: the modal "Options" dialog over the nine tool settings. The settings are copied
-// in, edited, and copied back and written to the store only on OK (OnOptions); Cancel changes
-// nothing. GUI thread only.
-//
-// Usage (command 32781, and the Build/Debug prompts' OK):
-//   COptionsDlg::OnOptions(mainFrame, app.ToolSettings(), app.Store());
+// COptionsDlg: the modal "Options" dialog over the nine tool settings (the six tool keys and the
+// three board commands). The settings are copied in, edited, and copied back and written to the
+// store only on OK (OnOptions); Cancel changes nothing. GUI thread only.
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 #include "files/tool_settings.h"
+#include "programming/board_commands.h"
 #include "ui/resizable_dialog.h"
 
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+// What the dialog edits: the tool settings and the board commands.
+struct COptionsValues : CToolSettingsValues, CBoardCommandValues {
+    bool operator==(const COptionsValues&) const = default;
+};
 
 class COptionsDlg : public CResizableDialog {
     Q_OBJECT
@@ -27,14 +30,14 @@ public:
         IDC_OK = 1, IDC_CANCEL = 2
     };
 
-    explicit COptionsDlg(const CToolSettingsValues& values, QWidget* parent = nullptr);
+    explicit COptionsDlg(const COptionsValues& values, QWidget* parent = nullptr);
 
     // Runs the dialog on the settings; on OK copies the values back and writes all nine keys.
     // True on OK.
-    static bool OnOptions(QWidget* parent, CToolSettings& settings, ISettingsStore& store);
+    static bool OnOptions(QWidget* parent, CToolSettings& settings, CBoardCommands& commands, ISettingsStore& store);
 
     // The members (after OK: what the controls held).
-    const CToolSettingsValues& Values() const { return m_values; }
+    const COptionsValues& Values() const { return m_values; }
 
     // Reads the controls into the members (true) or shows the members in the controls (false).
     void UpdateData(bool save);
@@ -48,7 +51,7 @@ protected:
     virtual QString ChooseExecutable();
 
 private:
-    CToolSettingsValues m_values;
+    COptionsValues m_values;
     QLineEdit* m_pBuilder;
     QLineEdit* m_pDebugger;
     QLineEdit* m_pEditor;

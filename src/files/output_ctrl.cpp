@@ -1,7 +1,7 @@
 #include "files/output_ctrl.h"
 
-#include "app/messages.h"
-#include "app/qt_message_sink.h"
+#include "base/messages.h"
+#include "base/qt_message_sink.h"
 
 #include <QFile>
 #include <QScrollBar>

@@ -9,7 +9,7 @@
 // Usage: the main frame owns one inside the output pane and calls Start (through the file
 // list's Build command); destroying it stops a child still running.
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 #include "files/process_runner.h"
 
 #include <QPlainTextEdit>

@@ -7,7 +7,7 @@
 // thread reaches a hook of a half-destroyed object. No shell is involved anywhere: the command
 // line is split into arguments and the program is executed directly.
 
-#include "app/event.h"
+#include "base/event.h"
 
 #include <sys/types.h>
 

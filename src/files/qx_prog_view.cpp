@@ -1,6 +1,6 @@
 #include "files/qx_prog_view.h"
 
-#include "app/commands.h"
+#include "base/commands.h"
 #include "files/command_line.h"
 #include "files/desktop_launcher.h"
 #include "files/process_runner.h"

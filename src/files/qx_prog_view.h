@@ -19,9 +19,9 @@
 //   connect(view, &CQxProgView::CommandStatesChanged, this, &CMainFrame::UpdateCommands);
 // and offer it commands and updates first as an ICommandTarget.
 
-#include "app/command_target.h"
-#include "app/settings_store.h"
-#include "app/user_prompt.h"
+#include "base/command_target.h"
+#include "base/settings_store.h"
+#include "base/user_prompt.h"
 #include "files/file_list.h"
 #include "files/tool_settings.h"
 

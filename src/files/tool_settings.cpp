@@ -27,9 +27,6 @@ void CToolSettings::LoadToolSettings(ISettingsStore& store)
     v.m_strDebugger = store.GetProfileString("Debugger", "");
     v.m_strEditor = store.GetProfileString("Editor", "");
     v.m_bUseAssocApp = store.GetProfileInt("UseAssocApp", 1);
-    v.m_bUsePrePostPgmCmd = store.GetProfileInt("UsePrePostPgmCmd", 1);
-    v.m_strProgramCmd = store.GetProfileString("ProgramCmd", "L");
-    v.m_strCmdAfterProgram = store.GetProfileString("CmdAfterProgram", "R");
     std::string startDir = CurrentDirectory();
     std::lock_guard lock(m_mutex);
     m_values = v;
@@ -45,9 +42,6 @@ void CToolSettings::SaveToolSettings(ISettingsStore& store) const
     store.WriteProfileString("Debugger", v.m_strDebugger);
     store.WriteProfileString("Editor", v.m_strEditor);
     store.WriteProfileInt("UseAssocApp", v.m_bUseAssocApp);
-    store.WriteProfileInt("UsePrePostPgmCmd", v.m_bUsePrePostPgmCmd);
-    store.WriteProfileString("ProgramCmd", v.m_strProgramCmd);
-    store.WriteProfileString("CmdAfterProgram", v.m_strCmdAfterProgram);
 }
 
 CToolSettingsValues CToolSettings::Get() const

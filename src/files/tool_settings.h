@@ -1,11 +1,11 @@
 #pragma once
-// CToolSettings: the builder, debugger and editor settings and the board commands around a
-// download, with the start directory. Owned by the application object for the whole run.
+// CToolSettings: the builder, debugger and editor settings, with the start directory (the board
+// commands around a download are CBoardCommands, stored after these keys). Owned by the application object for the whole run.
 // Loaded once at start-up and saved by the options dialog on the GUI thread; consumers take
 // Get() at the moment they need a value, from any thread (the download job reads the commands
-// on its worker thread), so a change is effective for the next command or job.
+// elsewhere), so a change is effective for the next command.
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 
 #include <mutex>
 #include <string>
@@ -18,18 +18,15 @@ struct CToolSettingsValues {
     // Empty: the desktop's text editor.
     std::string m_strEditor;
     int m_bUseAssocApp = 1;
-    int m_bUsePrePostPgmCmd = 1;
-    std::string m_strProgramCmd = "L";
-    std::string m_strCmdAfterProgram = "R";
 
     bool operator==(const CToolSettingsValues&) const = default;
 };
 
 class CToolSettings {
 public:
-    // Takes the current directory as the start directory and reads the nine keys in order.
+    // Takes the current directory as the start directory and reads the six keys in order.
     void LoadToolSettings(ISettingsStore& store);
-    // Writes all nine keys, changed or not (texts as texts, flags as integers).
+    // Writes all six keys, changed or not (texts as texts, flags as integers).
     void SaveToolSettings(ISettingsStore& store) const;
 
     CToolSettingsValues Get() const;

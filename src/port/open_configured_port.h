@@ -7,12 +7,16 @@
 #include <optional>
 #include <string>
 
-#include "app/message_sink.h"
-#include "app/user_prompt.h"
+#include "base/message_sink.h"
+#include "base/user_prompt.h"
 #include "port/port_settings.h"
 #include "serial/serial_wnd.h"
 
-// Opens serial on settings.m_strPort (message 0, lParam 0, queues 0). On failure shows
+// Opens serial on settings.m_strPort (message 0, lParam 0, queues 0) and applies Configure and
+// SetHandshake (their results are not checked); the port's error when it cannot be opened.
+std::error_code OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& settings, IMessageSink* sink);
+
+// The same for the user: opens serial on settings.m_strPort (message 0, lParam 0, queues 0). On failure shows
 // ShowSystemError(prompt, serial.LastError(), failureText or no text) and returns false.
 // Otherwise applies Configure and SetHandshake (their results are not checked), then calls
 // attachTerminal(&serial) when given, and returns true.

@@ -1,7 +1,7 @@
 #include "port/port_menus.h"
 
-#include "app/commands.h"
-#include "app/settings_store.h"
+#include "base/commands.h"
+#include "base/settings_store.h"
 #include "port/open_configured_port.h"
 #include "port/port_settings.h"
 #include "port/port_setup_dlg.h"

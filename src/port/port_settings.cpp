@@ -1,7 +1,7 @@
 #include "port/port_settings.h"
 
-#include "app/commands.h"
-#include "app/settings_store.h"
+#include "base/commands.h"
+#include "base/settings_store.h"
 
 #include <climits>
 

@@ -5,7 +5,7 @@
 // flag and signals the event. Both integers are atomic; the auto-reset event is the only
 // wake-up path from the parser to the job. Owned by the receive parser.
 
-#include "app/event.h"
+#include "base/event.h"
 
 #include <atomic>
 

@@ -1,10 +1,9 @@
 #include "programming/download_job.h"
 
-#include "app/message_sink.h"
-#include "app/messages.h"
-#include "app/system_error.h"
-#include "app/user_prompt.h"
-#include "files/tool_settings.h"
+#include "base/line_timing.h"
+#include "base/message_sink.h"
+#include "base/messages.h"
+#include "programming/board_commands.h"
 #include "programming/output_drain.h"
 #include "serial/serial_port.h"
 
@@ -14,14 +13,12 @@
 
 #include <cerrno>
 #include <new>
-#include <vector>
 
 namespace {
 // A write waits at most this long plus the time a full driver queue takes to drain at the
 // line's rate: longer only when the line does not move at all (handshake held off).
 constexpr unsigned kWriteBaseMs = 1000;
 constexpr unsigned kDriverQueueBytes = 4096;
-constexpr int kFallbackBaud = 9600;
 
 class CFileDescriptor {
 public:
@@ -45,10 +42,9 @@ std::error_code LastSystemError()
 }
 } // namespace
 
-CDownloadJob::CDownloadJob(CReceiveParser& parser, IDownloadHost& host, const CToolSettings& tools,
-    IMessageSink& sink, IUserPrompt& prompt)
-    : m_parser(parser), m_state(parser.State()), m_host(host), m_tools(tools), m_sink(sink),
-      m_prompt(prompt)
+CDownloadJob::CDownloadJob(CReceiveParser& parser, IDownloadHost& host, const CBoardCommands& commands,
+    IMessageSink& sink)
+    : m_parser(parser), m_state(parser.State()), m_host(host), m_commands(commands), m_sink(sink)
 {
 }
 
@@ -60,7 +56,7 @@ CDownloadJob::~CDownloadJob()
     }
 }
 
-bool CDownloadJob::StartDownload(const std::string& path)
+bool CDownloadJob::StartDownload(const std::string& path, std::error_code* error)
 {
     if (m_bRunning)
         return false;
@@ -73,10 +69,11 @@ bool CDownloadJob::StartDownload(const std::string& path)
     m_bRunning = true;
     try {
         m_downloadThread = std::thread([this] { RunDownload(); });
-    } catch (const std::system_error& error) {
+    } catch (const std::system_error& failure) {
         m_bRunning = false;
         m_strDownloadFile.clear();
-        ShowSystemError(m_prompt, error.code());
+        if (error)
+            *error = failure.code();
         return false;
     }
     return true;
@@ -101,9 +98,18 @@ void CDownloadJob::RequestStop()
 
 void CDownloadJob::RunDownload()
 {
+    m_lastError.clear();
     const EDownloadResult result = Run();
     m_nResult.store(result);
     m_sink.Post(WM_DOWNLOAD_END, 0, 0);
+}
+
+EDownloadResult CDownloadJob::Fail(EDownloadResult result, std::error_code code)
+{
+    if (Stopping())
+        return EDownloadResult::Stopped;
+    m_lastError = code;
+    return result;
 }
 
 EDownloadResult CDownloadJob::Run()
@@ -111,96 +117,38 @@ EDownloadResult CDownloadJob::Run()
     CSerialPort& port = m_host.DownloadPort();
     if (Stopping())
         return EDownloadResult::Stopped;
-    if (!port.IsOpen() && !m_host.OpenDownloadPort(kTextPortOpenError))
-        return EDownloadResult::PortOpenFailed;
-
-    // Non-blocking, so a named pipe in the list cannot hold the job before its first box.
-    CFileDescriptor file(::open(m_strJobFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info {};
-    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || S_ISDIR(info.st_mode)) {
-        std::error_code code = file.Get() < 0 || !S_ISDIR(info.st_mode)
-            ? LastSystemError() : std::make_error_code(std::errc::is_a_directory);
-        if (Stopping())
-            return EDownloadResult::Stopped;
-        ShowSystemError(m_prompt, code, kTextFileOpenError);
-        return EDownloadResult::FileOpenFailed;
-    }
-    if (info.st_size == 0) {
-        if (Stopping())
-            return EDownloadResult::Stopped;
-        m_prompt.MessageBox(kTextFileEmpty, kAppTitle, MB_OK);
-        return EDownloadResult::FileEmpty;
+    if (!port.IsOpen()) {
+        if (std::error_code code = m_host.OpenDownloadPort())
+            return Fail(EDownloadResult::PortOpenFailed, code);
     }
 
     // The buffer lives in this scope only, so it is freed on every path.
     std::vector<std::uint8_t> buffer;
-    try {
-        buffer.resize(static_cast<std::size_t>(info.st_size));
-    } catch (const std::bad_alloc&) {
-        if (Stopping())
-            return EDownloadResult::Stopped;
-        ShowSystemError(m_prompt, std::make_error_code(std::errc::not_enough_memory));
-        return EDownloadResult::OutOfMemory;
-    } catch (const std::length_error&) {
-        if (Stopping())
-            return EDownloadResult::Stopped;
-        ShowSystemError(m_prompt, std::make_error_code(std::errc::not_enough_memory));
-        return EDownloadResult::OutOfMemory;
-    }
-    std::size_t count = 0;
-    while (count < buffer.size()) {
-        ssize_t n = ::read(file.Get(), buffer.data() + count, buffer.size() - count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            // A file that cannot be read is reported like one that cannot be opened.
-            std::error_code code = LastSystemError();
-            if (Stopping())
-                return EDownloadResult::Stopped;
-            ShowSystemError(m_prompt, code, kTextFileOpenError);
-            return EDownloadResult::FileOpenFailed;
-        }
-        if (n == 0)
-            break;
-        count += static_cast<std::size_t>(n);
-    }
-    buffer.resize(count);
-    m_sink.Post(WM_DOWNLOAD_BEGIN, count, 0);
+    if (EDownloadResult read = ReadFile(buffer); read != EDownloadResult::Completed)
+        return read;
+    m_sink.Post(WM_DOWNLOAD_BEGIN, buffer.size(), 0);
 
     m_state.m_evtBoard.Reset();
     m_state.m_bBoardError.store(0);
 
-    int baud = port.GetBaudRate();
-    if (baud <= 0)
-        baud = kFallbackBaud;
+    const unsigned baud = port.GetBaudRate() > 0 ? static_cast<unsigned>(port.GetBaudRate()) : line_timing::kFallbackBaud;
     m_nWriteTimeoutMs = kWriteBaseMs
-        + static_cast<unsigned>(static_cast<std::uint64_t>(kDriverQueueBytes) * 10 * 1000 / static_cast<unsigned>(baud));
-    m_nBaud = static_cast<unsigned>(baud);
+        + static_cast<unsigned>(std::chrono::ceil<std::chrono::milliseconds>(line_timing::LineTime(kDriverQueueBytes, baud)).count());
+    m_nBaud = baud;
 
-    if (m_tools.Get().m_bUsePrePostPgmCmd == 0) {
+    static constexpr CExchange kLoad{WAIT_LOAD, board::kLoadAnswerMs, EDownloadResult::NoLoadAnswer};
+    static constexpr CExchange kCompletion{WAIT_COMPLETED, board::kCompletedMs, EDownloadResult::NoCompletedMessage};
+    static constexpr CExchange kRun{WAIT_RUN, board::kRunAnswerMs, EDownloadResult::NoRunAnswer};
+
+    const CBoardCommandValues before = m_commands.Get();
+    if (before.m_bUsePrePostPgmCmd == 0) {
         m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
-        m_state.m_nWaitState.store(WAIT_COMPLETED);
-    } else {
-        std::string command = m_tools.Get().m_strProgramCmd;
-        if (command.empty())
-            command = "L";
-        m_state.m_nWaitState.store(WAIT_LOAD);
-        if (!WriteToPort(command.data(), command.size()))
-            return Stopping() ? EDownloadResult::Stopped : EDownloadResult::WriteFailed;
-        m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
-        switch (WaitForBoard(kLoadAnswerMs)) {
-        case EWait::Stopped:
-            return EDownloadResult::Stopped;
-        case EWait::TimedOut:
-            m_prompt.MessageBox(kTextNoLoadAnswer, kAppTitle, MB_OK);
-            return EDownloadResult::NoLoadAnswer;
-        case EWait::Signalled:
-            m_state.m_nWaitState.store(WAIT_COMPLETED);
-            break;
-        }
+    } else if (EDownloadResult answer = Exchange(kLoad, before.ProgramCommand()); answer != EDownloadResult::Completed) {
+        return answer;
     }
-
-    if (!Pause(kPauseMs))
+    // From here on the board's completion (or error) text counts, during the pause too.
+    m_state.m_nWaitState.store(WAIT_COMPLETED);
+    if (!Pause(board::kPauseMs))
         return EDownloadResult::Stopped;
 
     for (std::size_t i = 0; i < buffer.size(); ++i) {
@@ -210,74 +158,96 @@ EDownloadResult CDownloadJob::Run()
         }
         if (Stopping())
             return EDownloadResult::Stopped;
-        if (!WriteToPort(&buffer[i], 1))
-            return Stopping() ? EDownloadResult::Stopped : EDownloadResult::WriteFailed;
+        if (EDownloadResult written = WriteToPort(&buffer[i], 1); written != EDownloadResult::Completed)
+            return written;
         m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
     }
+    if (EDownloadResult answer = Exchange(kCompletion, {}); answer != EDownloadResult::Completed)
+        return answer;
+    m_state.m_nWaitState.store(WAIT_RUN);
 
-    switch (WaitForBoard(kCompletedMs)) {
-    case EWait::Stopped:
-        return EDownloadResult::Stopped;
-    case EWait::TimedOut:
-        m_prompt.MessageBox(kTextNoCompletedMessage, kAppTitle, MB_OK);
-        return EDownloadResult::NoCompletedMessage;
-    case EWait::Signalled:
-        m_state.m_nWaitState.store(WAIT_RUN);
-        break;
-    }
-
-    const CToolSettingsValues after = m_tools.Get();
+    // Read now: the options may have changed while the file was sent.
+    const CBoardCommandValues after = m_commands.Get();
     if (after.m_bUsePrePostPgmCmd != 0) {
-        std::string command = after.m_strCmdAfterProgram;
-        if (command.empty())
-            command = "R";
-        if (!WriteToPort(command.data(), command.size()))
-            return Stopping() ? EDownloadResult::Stopped : EDownloadResult::WriteFailed;
-        switch (WaitForBoard(kRunAnswerMs)) {
-        case EWait::Stopped:
-            return EDownloadResult::Stopped;
-        case EWait::TimedOut:
-            m_prompt.MessageBox(kTextNoRunAnswer, kAppTitle, MB_OK);
-            return EDownloadResult::NoRunAnswer;
-        case EWait::Signalled:
-            m_state.m_nWaitState.store(WAIT_NONE);
-            break;
-        }
+        if (EDownloadResult answer = Exchange(kRun, after.RunCommand()); answer != EDownloadResult::Completed)
+            return answer;
+        m_state.m_nWaitState.store(WAIT_NONE);
     }
 
     m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
-    if (Stopping())
-        return EDownloadResult::Stopped;
-    m_prompt.MessageBox(kTextCompleted, kAppTitle, MB_OK);
+    return Stopping() ? EDownloadResult::Stopped : EDownloadResult::Completed;
+}
+
+EDownloadResult CDownloadJob::ReadFile(std::vector<std::uint8_t>& buffer)
+{
+    // Non-blocking, so a named pipe in the list cannot hold the job before its first box.
+    CFileDescriptor file(::open(m_strJobFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info {};
+    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+        const std::error_code code = file.Get() < 0 || !S_ISDIR(info.st_mode)
+            ? LastSystemError() : std::make_error_code(std::errc::is_a_directory);
+        return Fail(EDownloadResult::FileOpenFailed, code);
+    }
+    if (info.st_size == 0)
+        return Fail(EDownloadResult::FileEmpty);
+    try {
+        buffer.resize(static_cast<std::size_t>(info.st_size));
+    } catch (const std::bad_alloc&) {
+        return Fail(EDownloadResult::OutOfMemory, std::make_error_code(std::errc::not_enough_memory));
+    } catch (const std::length_error&) {
+        return Fail(EDownloadResult::OutOfMemory, std::make_error_code(std::errc::not_enough_memory));
+    }
+    std::size_t count = 0;
+    while (count < buffer.size()) {
+        ssize_t n = ::read(file.Get(), buffer.data() + count, buffer.size() - count);
+        if (n < 0 && errno == EINTR)
+            continue;
+        // A file that cannot be read is reported like one that cannot be opened.
+        if (n < 0)
+            return Fail(EDownloadResult::FileOpenFailed, LastSystemError());
+        if (n == 0)
+            break;
+        count += static_cast<std::size_t>(n);
+    }
+    buffer.resize(count);
     return EDownloadResult::Completed;
 }
 
-bool CDownloadJob::WriteToPort(const void* data, std::size_t size)
+EDownloadResult CDownloadJob::Exchange(const CExchange& exchange, const std::string& text)
+{
+    m_state.m_nWaitState.store(exchange.m_nAwait);
+    if (!text.empty()) {
+        if (EDownloadResult written = WriteToPort(text.data(), text.size()); written != EDownloadResult::Completed)
+            return written;
+        // The download command's step: the bar moves once it has gone out.
+        if (exchange.m_nAwait == WAIT_LOAD)
+            m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
+    }
+    return WaitForBoard(exchange);
+}
+
+EDownloadResult CDownloadJob::WriteToPort(const void* data, std::size_t size)
 {
     if (Stopping())
-        return false;
+        return EDownloadResult::Stopped;
     CSerialPort& port = m_host.DownloadPort();
     std::uint32_t written = 0;
     std::error_code code = port.Write(data, static_cast<std::uint32_t>(size), &written, nullptr, m_nWriteTimeoutMs);
     if (!code && written != size)
         code = std::make_error_code(std::errc::io_error);
-    if (!code)
-        return true;
-    if (!Stopping())
-        ShowSystemError(m_prompt, code, kTextPortWriteError);
-    return false;
+    return code ? Fail(EDownloadResult::WriteFailed, code) : EDownloadResult::Completed;
 }
 
-CDownloadJob::EWait CDownloadJob::WaitForBoard(unsigned limitMs)
+EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)
 {
     // The limit starts once the written bytes have left the port, not when the driver took them.
     if (!WaitOutputDrained(m_host.DownloadPort(), m_nBaud, m_evtStop) || Stopping())
-        return EWait::Stopped;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
+        return EDownloadResult::Stopped;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exchange.m_nLimitMs);
     const bool signalled = m_state.m_evtBoard.WaitUntil(deadline);
     if (Stopping())
-        return EWait::Stopped;
-    return signalled ? EWait::Signalled : EWait::TimedOut;
+        return EDownloadResult::Stopped;
+    return signalled ? EDownloadResult::Completed : Fail(exchange.m_nOnSilence);
 }
 
 bool CDownloadJob::Pause(unsigned ms)

@@ -2,25 +2,27 @@
 // CDownloadJob: sends one file to the board and drives the monitor's handshake (download
 // command, the file byte by byte, completion message, run command), each answer with its time
 // limit. StartDownload, OnDownloadEnd, IsRunning and the destructor run on the owner's thread
-// (the GUI thread in the program, where the receive parser runs too); the job itself runs on a
-// worker thread that writes to the port, waits on the parser's event, shows its message boxes
-// through the prompt and reports by posting WM_DOWNLOAD_BEGIN/STEP/END/FAILED to the sink.
-// The parser, host, tool settings, sink and prompt must outlive the job. RequestStop may be
-// called from any thread (closing the window, Ctrl+C): the job ends at its next byte or wait
-// without a box. The destructor stops and joins a running job; the prompt must then return
-// (a box still open has to be closed by its owner first).
-
+// (where the receive parser runs too); the job itself runs on a worker thread that writes to the
+// port, waits on the parser's event and reports by posting WM_DOWNLOAD_BEGIN/STEP/END/FAILED to
+// the sink. It shows nothing: how it ended (LastResult, LastError) is read by its owner once
+// WM_DOWNLOAD_END has arrived, and the owner tells the user (CProgrammingSession does, for the
+// window and the command line alike). The parser, host, board commands and sink must outlive
+// the job. RequestStop may be called from any thread (closing the window, Ctrl+C): the job ends
+// at its next byte or wait. The destructor stops and joins a running job.
+#include "programming/board_protocol.h"
 #include "programming/receive_parser.h"
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include <system_error>
+
+class CBoardCommands;
 class CSerialPort;
-class CToolSettings;
 class IMessageSink;
-class IUserPrompt;
 
 // What the owner of the port provides. Called on the worker thread.
 class IDownloadHost {
@@ -28,11 +30,10 @@ public:
     virtual ~IDownloadHost() = default;
     // The port the job writes to; its IsOpen() decides whether OpenDownloadPort is called.
     virtual CSerialPort& DownloadPort() = 0;
-    // Opens the closed port with the current port settings, the way OpenConfiguredPort does
-    // (listener started, line and handshake applied, terminal attached). On failure it shows
-    // ShowSystemError with the port's last error and failureText ("Port open error!") and
-    // returns false. The job never closes the port.
-    virtual bool OpenDownloadPort(const std::string& failureText) = 0;
+    // Opens the closed port with the settings of the job's start, the way OpenConfiguredPort
+    // does (listener started, line and handshake applied) but without a box: the port's error
+    // when it cannot be opened. The job never closes the port.
+    virtual std::error_code OpenDownloadPort() = 0;
 };
 
 // How a job ended, for callers that need more than the boxes (the command line's exit status).
@@ -76,25 +77,25 @@ public:
         "\t- Check the port configuration.\r\n"
         "\t- Check the communicatin cable.";
     static constexpr const char* kTextCompleted = "Programming has been completed!";
-    // Shown by the receiver of WM_DOWNLOAD_FAILED (owned by the main window, application title).
+    // Shown by the receiver of WM_DOWNLOAD_FAILED (application title).
     static constexpr const char* kTextProgrammingError =
         "An error occured while programming.\r\nCheck out the terminal window.";
 
-    // Time limits, measured from the moment the written bytes have left the port.
-    static constexpr unsigned kLoadAnswerMs = 500;
-    static constexpr unsigned kCompletedMs = 1000;
-    static constexpr unsigned kRunAnswerMs = 500;
-    static constexpr unsigned kPauseMs = 200;
+    // The time limits and the pause, as the board protocol has them.
+    static constexpr unsigned kLoadAnswerMs = board::kLoadAnswerMs;
+    static constexpr unsigned kCompletedMs = board::kCompletedMs;
+    static constexpr unsigned kRunAnswerMs = board::kRunAnswerMs;
+    static constexpr unsigned kPauseMs = board::kPauseMs;
 
-    CDownloadJob(CReceiveParser& parser, IDownloadHost& host, const CToolSettings& tools,
-        IMessageSink& sink, IUserPrompt& prompt);
+    CDownloadJob(CReceiveParser& parser, IDownloadHost& host, const CBoardCommands& commands, IMessageSink& sink);
     ~CDownloadJob();
     CDownloadJob(const CDownloadJob&) = delete;
     CDownloadJob& operator=(const CDownloadJob&) = delete;
 
-    // Starts a job for the file unless one is running; never blocks. Returns false when the
-    // request was dropped (a job runs, its boxes included, until OnDownloadEnd).
-    bool StartDownload(const std::string& path);
+    // Starts a job for the file unless one is running; never blocks. Returns false with no
+    // error when the request was dropped (a job runs until OnDownloadEnd), false with the
+    // error when the worker thread could not be started.
+    bool StartDownload(const std::string& path, std::error_code* error = nullptr);
     // The receiver of WM_DOWNLOAD_END calls this on the owner's thread: joins the worker, empties
     // the file name and the collected board text, sets the wait state to WAIT_NONE; the job no
     // longer runs afterwards.
@@ -103,34 +104,49 @@ public:
     bool IsRunning() const { return m_bRunning; }
     const std::string& DownloadFile() const { return m_strDownloadFile; }
 
-    // Any thread: the running job ends at its next byte or wait, posts WM_DOWNLOAD_END and shows
-    // no box. A job waiting on one of its boxes ends once the box is closed.
+    // Any thread: the running job ends at its next byte or wait, posts WM_DOWNLOAD_END and ends
+    // as Stopped.
     void RequestStop();
 
-    // The outcome of the last job; valid once WM_DOWNLOAD_END has been received.
+    // The outcome of the last job and the system error behind it (a port that would not open or
+    // write, a file that would not read); valid once WM_DOWNLOAD_END has been received.
     EDownloadResult LastResult() const { return m_nResult.load(); }
+    std::error_code LastError() const { return m_lastError; }
 
     // The job itself; runs on the worker thread (public for the thread routine and tests that
     // drive it on a thread of their own).
     void RunDownload();
 
 private:
-    enum class EWait { Signalled, TimedOut, Stopped };
+    // One exchange of the handshake: what the parser awaits, how long the board may take once
+    // the written bytes have left the port, and how the job ends when it stays silent.
+    struct CExchange {
+        EWaitState m_nAwait;
+        unsigned m_nLimitMs;
+        EDownloadResult m_nOnSilence;
+    };
 
     EDownloadResult Run();
-    // False when the write failed (its box shown) or the job is stopping.
-    bool WriteToPort(const void* data, std::size_t size);
-    EWait WaitForBoard(unsigned limitMs);
+    // Reads the whole file; Completed, or how reading it failed.
+    EDownloadResult ReadFile(std::vector<std::uint8_t>& buffer);
+    // Writes text (may be empty) while the parser awaits the exchange's answer, then waits for
+    // it; Completed when it came.
+    EDownloadResult Exchange(const CExchange& exchange, const std::string& text);
+    // Completed when written, otherwise WriteFailed (or Stopped).
+    EDownloadResult WriteToPort(const void* data, std::size_t size);
+    // Completed when the board answered, otherwise the exchange's failure (or Stopped).
+    EDownloadResult WaitForBoard(const CExchange& exchange);
     // False when the job is stopping.
     bool Pause(unsigned ms);
     bool Stopping() const { return m_bStop.load(); }
+    // A failure, unless the job was asked to stop meanwhile.
+    EDownloadResult Fail(EDownloadResult result, std::error_code code = {});
 
     CReceiveParser& m_parser;
     CBoardState& m_state;
     IDownloadHost& m_host;
-    const CToolSettings& m_tools;
+    const CBoardCommands& m_commands;
     IMessageSink& m_sink;
-    IUserPrompt& m_prompt;
 
     // Owner's thread only.
     bool m_bRunning = false;
@@ -143,7 +159,8 @@ private:
     CEvent m_evtStop{true, false};
     std::atomic<EDownloadResult> m_nResult{EDownloadResult::Completed};
 
-    // Worker thread only.
+    // Worker thread only; read by the owner after WM_DOWNLOAD_END.
+    std::error_code m_lastError;
     unsigned m_nWriteTimeoutMs = 0;
     unsigned m_nBaud = 0;
 };

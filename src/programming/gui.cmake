@@ -3,4 +3,4 @@ add_library(qx_programming_gui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/terminal_ctrl.cpp
   ${CMAKE_CURRENT_LIST_DIR}/program_dlg.cpp
 )
-target_link_libraries(qx_programming_gui PUBLIC qx_programming qx_serial qx_ui_gui qx_app_core Qt6::Widgets)
+target_link_libraries(qx_programming_gui PUBLIC qx_programming qx_serial qx_ui_gui qx_base_gui Qt6::Widgets)

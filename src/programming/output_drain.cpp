@@ -1,5 +1,6 @@
 #include "programming/output_drain.h"
 
+#include "base/line_timing.h"
 #include "serial/serial_port.h"
 
 #include <algorithm>
@@ -10,7 +11,7 @@ using Clock = std::chrono::steady_clock;
 
 Clock::duration LineTime(long bytes, unsigned baud)
 {
-    return std::chrono::milliseconds(static_cast<long long>(bytes) * 10 * 1000 / baud + 1);
+    return line_timing::LineTime(static_cast<std::uint64_t>(bytes), baud) + std::chrono::milliseconds(1);
 }
 } // namespace
 
@@ -19,8 +20,6 @@ bool WaitOutputDrained(const OutputQueueQuery& queued, unsigned baud, CEvent& st
     long pending = queued();
     if (pending <= 0)
         return !stop.IsSet();
-    if (baud == 0)
-        baud = 9600;
     const Clock::time_point deadline = Clock::now() + 2 * LineTime(pending, baud) + std::chrono::milliseconds(500);
     while (pending > 0) {
         const Clock::time_point now = Clock::now();

@@ -4,7 +4,7 @@
 // seconds of data at low rates; pseudo-terminals report an empty queue at once. Called on the
 // thread that writes (the download worker); the stop event is shared with any thread.
 
-#include "app/event.h"
+#include "base/event.h"
 
 #include <functional>
 

@@ -1,6 +1,6 @@
 #include "programming/program_dlg.h"
 
-#include "app/commands.h"
+#include "base/commands.h"
 #include "ui/percent_progress_ctrl.h"
 
 #include <QLabel>

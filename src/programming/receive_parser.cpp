@@ -1,5 +1,6 @@
 #include "programming/receive_parser.h"
 
+#include "programming/board_protocol.h"
 #include "serial/serial_port.h"
 
 #include <string_view>
@@ -94,14 +95,14 @@ void CReceiveParser::TestMarkers()
     bool error = false;
     switch (m_state.m_nWaitState.load()) {
     case WAIT_LOAD:
-        signal = Contains(m_strBoardText, "Intel format HEX file sending");
+        signal = Contains(m_strBoardText, board::kLoadAnswer);
         break;
     case WAIT_COMPLETED:
-        signal = Contains(m_strBoardText, "prompt");
-        error = !signal && Contains(m_strBoardText, "Error");
+        signal = Contains(m_strBoardText, board::kCompleted);
+        error = !signal && Contains(m_strBoardText, board::kError);
         break;
     case WAIT_RUN:
-        signal = Contains(m_strBoardText, "Starting program") || Contains(m_strBoardText, "quilLOREX>");
+        signal = Contains(m_strBoardText, board::kRunAnswer) || Contains(m_strBoardText, board::kPrompt);
         break;
     default:
         break;

@@ -1,6 +1,6 @@
 #include "serial/serial_listener.h"
 
-#include "app/event.h"
+#include "base/event.h"
 
 #include <cerrno>
 #include <system_error>

@@ -7,7 +7,7 @@
 
 #include "serial/serial_port.h"
 
-#include "app/event.h"
+#include "base/event.h"
 #include "serial/serial_backend.h"
 #include "serial/serial_device_name.h"
 

@@ -23,6 +23,7 @@
 // - settings the driver does not keep (a pseudo-terminal keeps 8 data bits and no parity) are
 //   found by reading back, refused with EINVAL, and the previous settings restored.
 
+#include "base/line_timing.h"
 #include "serial/serial_backend.h"
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"
@@ -246,9 +247,16 @@ void CPosixSerial::DrainOutput()
     if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
         return;
     termios2 t{};
-    const std::uint32_t baud = ::ioctl(m_fd, TCGETS2, &t) == 0 && t.c_ospeed > 0 ? t.c_ospeed : 9600;
+    unsigned baud = 0;
+    unsigned bits = line_timing::kDefaultBitsPerCharacter;
+    if (::ioctl(m_fd, TCGETS2, &t) == 0) {
+        baud = t.c_ospeed;
+        const unsigned dataBits = (t.c_cflag & CSIZE) == CS5 ? 5 : (t.c_cflag & CSIZE) == CS6 ? 6
+            : (t.c_cflag & CSIZE) == CS7 ? 7 : 8;
+        bits = line_timing::BitsPerCharacter(dataBits, (t.c_cflag & PARENB) != 0, (t.c_cflag & CSTOPB) ? 2 : 1);
+    }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500)
-        + std::chrono::milliseconds(static_cast<long long>(queued) * 11 * 1000 / baud);
+        + line_timing::LineTime(static_cast<std::uint64_t>(queued), baud, bits);
     while (queued > 0 && std::chrono::steady_clock::now() < deadline) {
         ::poll(nullptr, 0, 10);
         if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0)

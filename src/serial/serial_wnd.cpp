@@ -1,6 +1,6 @@
 #include "serial/serial_wnd.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 
 unsigned DefaultComMsg()
 {

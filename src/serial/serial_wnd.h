@@ -7,7 +7,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 #include "serial/serial_listener.h"
 
 // The process-wide number of "CSerialWnd_DefaultComMsg".

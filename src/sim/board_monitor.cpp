@@ -29,9 +29,9 @@ CBoardMonitor::CBoardMonitor(CBoardMonitorConfig config) : m_config(std::move(co
 {
     // An empty command means the default one.
     if (m_config.m_strProgramCmd.empty())
-        m_config.m_strProgramCmd.push_back('L');
+        m_config.m_strProgramCmd = board::kDefaultProgramCmd;
     if (m_config.m_strRunCmd.empty())
-        m_config.m_strRunCmd.push_back('R');
+        m_config.m_strRunCmd = board::kDefaultRunCmd;
 }
 
 void CBoardMonitor::Feed(std::uint8_t b, std::vector<CBoardOutput>& out)
@@ -228,7 +228,7 @@ std::string CBoardMonitor::ProcessRecord(bool& endOfFile)
 void CBoardMonitor::Fail(const std::string& reason, std::vector<CBoardOutput>& out)
 {
     char text[128];
-    std::snprintf(text, sizeof text, "\r\nError: record %u: %s\r\n", m_nRecord, reason.c_str());
+    std::snprintf(text, sizeof text, "\r\n%s: record %u: %s\r\n", board::kError, m_nRecord, reason.c_str());
     out.push_back({EBoardAnswer::RecordError, text});
     m_nState = State::Skip;
     m_bInRecord = false;

@@ -1,12 +1,13 @@
 #pragma once
 // CBoardMonitor: the target board's monitor program as a pure state machine: bytes in, answers
 // out. It echoes typed characters, answers a carriage return with its prompt, the download
-// command with the "Intel format HEX file sending" line, takes Intel HEX records (format,
-// checksum, record types 00/01/02/03/04/05, any address order) into an image, reports a bad
-// record with a text holding "Error" and the end-of-file record with a text holding "prompt",
-// and answers the run command with "Starting program". No I/O and no clock: the simulator
+// command with its answer line, takes Intel HEX records (format, checksum, record types
+// 00/01/02/03/04/05, any address order) into an image, reports a bad record with the error
+// text and the end-of-file record with the completion text, and answers the run command (the
+// texts of the board protocol). No I/O and no clock: the simulator
 // feeds it and decides how and when each answer reaches the line. Single-threaded.
 
+#include "programming/board_protocol.h"
 #include "sim/board_image.h"
 
 #include <cstddef>
@@ -16,7 +17,7 @@
 
 enum class EBoardAnswer {
     Echo,       // typed characters echoed in command mode
-    Prompt,     // "quilLOREX>" after a carriage return
+    Prompt,     // the prompt after a carriage return
     LoadAnswer, // answer to the download command
     Completion, // after the end-of-file record
     RecordError,
@@ -29,9 +30,9 @@ struct CBoardOutput {
 };
 
 struct CBoardMonitorConfig {
-    std::string m_strProgramCmd = "L";
-    std::string m_strRunCmd = "R";
-    // 1-based number of the record answered with "Error" whatever it holds; 0: none.
+    std::string m_strProgramCmd = board::kDefaultProgramCmd;
+    std::string m_strRunCmd = board::kDefaultRunCmd;
+    // 1-based number of the record answered with the error text whatever it holds; 0: none.
     unsigned m_nErrorAtRecord = 0;
     // 1-based number of the record after which the completion text is sent already (as by a
     // board that acknowledges early); 0: only after the end-of-file record.
@@ -39,10 +40,10 @@ struct CBoardMonitorConfig {
     // Non-zero: a download is this many raw bytes (stored from address 0) instead of Intel HEX
     // records, as by a monitor that loads binary images.
     std::size_t m_nRawLength = 0;
-    std::string m_strLoadAnswer = "\r\nIntel format HEX file sending...\r\n";
-    std::string m_strCompletion = "\r\nDownload completed, back to prompt\r\n";
-    std::string m_strRunAnswer = "\r\nStarting program...\r\n";
-    std::string m_strPrompt = "\r\nquilLOREX>";
+    std::string m_strLoadAnswer = std::string("\r\n") + board::kLoadAnswer + "...\r\n";
+    std::string m_strCompletion = std::string("\r\nDownload completed, back to ") + board::kCompleted + "\r\n";
+    std::string m_strRunAnswer = std::string("\r\n") + board::kRunAnswer + "...\r\n";
+    std::string m_strPrompt = std::string("\r\n") + board::kPrompt;
 };
 
 class CBoardMonitor {

@@ -1,5 +1,7 @@
 #include "sim/board_simulator.h"
 
+#include "programming/board_protocol.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -13,7 +15,7 @@
 #include <optional>
 
 namespace {
-constexpr const char* kMarkers[] = {"Intel format HEX file sending", "Starting program", "quilLOREX>", "prompt", "Error"};
+constexpr const char* kMarkers[] = {board::kLoadAnswer, board::kRunAnswer, board::kPrompt, board::kCompleted, board::kError};
 // Credit a paced line may build up while idle, in bytes.
 constexpr std::int64_t kMaxBurst = 64;
 constexpr std::size_t kReadChunk = 4096;

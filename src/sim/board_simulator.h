@@ -1,6 +1,6 @@
 #pragma once
 // CBoardSimulator: a pseudo-terminal whose far end behaves like the target board's monitor
-// (CBoardMonitor), with switchable faults: silence or a delay per answer, "Error" at record N,
+// (CBoardMonitor), with switchable faults: silence or a delay per answer, an error at record N,
 // answers split over several writes, stray control bytes around the texts, a line paced at a
 // baud rate, hang-up after N bytes, and a stall (the board stops reading, as a held-off
 // handshake does). Start and Stop run on the owner's thread; the simulator serves on a thread

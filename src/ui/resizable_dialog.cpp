@@ -1,6 +1,6 @@
 #include "ui/resizable_dialog.h"
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 #include "ui/flat_frame.h"
 
 #include <QEvent>

@@ -2,10 +2,11 @@
 // posted events on the GUI thread, and the real program started twice.
 
 #include "app/main_frame.h"
-#include "app/qt_message_sink.h"
-#include "app/qt_settings_store.h"
+#include "base/qt_message_sink.h"
+#include "base/qt_settings_store.h"
 #include "app/single_instance.h"
 #include "files/tool_settings.h"
+#include "programming/board_commands.h"
 
 #include <QFile>
 #include <QLocalServer>
@@ -76,17 +77,22 @@ private slots:
         CToolSettingsValues values;
         values.m_strBuilder = "/opt/tools/build all";
         values.m_bChangeWorkingDir = 0;
-        values.m_strProgramCmd = "LOAD";
+        CBoardCommandValues commandValues;
+        commandValues.m_strProgramCmd = "LOAD";
         {
             CQtSettingsStore store;
             CToolSettings settings;
             settings.Set(values);
             settings.SaveToolSettings(store);
+            CBoardCommands(commandValues).SaveBoardCommands(store);
         }
         CQtSettingsStore store;
         CToolSettings loaded;
         loaded.LoadToolSettings(store);
         QVERIFY(loaded.Get() == values);
+        CBoardCommands loadedCommands;
+        loadedCommands.LoadBoardCommands(store);
+        QVERIFY(loadedCommands.Get() == commandValues);
     }
 
     void postedMessagesArriveInOrderOnTheGuiThread()

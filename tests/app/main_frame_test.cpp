@@ -3,14 +3,15 @@
 // and message boxes captured by a recording prompt.
 
 #include "app/command_table.h"
-#include "app/commands.h"
+#include "base/commands.h"
 #include "app/font_record.h"
 #include "app/main_frame.h"
 #include "app/port_pane_label.h"
-#include "app/qt_settings_store.h"
+#include "base/qt_settings_store.h"
 #include "browser/file_browser_tree.h"
 #include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
+#include "programming/board_commands.h"
 #include "programming/program_dlg.h"
 #include "programming/terminal_ctrl.h"
 #include "recording_prompt.h"
@@ -149,6 +150,7 @@ private:
     QTemporaryDir m_files;
     std::unique_ptr<CQtSettingsStore> m_pStore;
     CToolSettings m_tools;
+    CBoardCommands m_commands;
     std::unique_ptr<CRecordingPrompt> m_pPrompt;
 
     QString SettingsFilePath() const
@@ -164,7 +166,7 @@ private:
 
     std::unique_ptr<CMainFrame> MakeFrame(const QStringList& arguments = {})
     {
-        auto frame = std::make_unique<CMainFrame>(*m_pStore, m_tools, *m_pPrompt, arguments);
+        auto frame = std::make_unique<CMainFrame>(*m_pStore, m_tools, m_commands, *m_pPrompt, arguments);
         if (!frame->Create())
             return nullptr;
         frame->ActivateFrame();
@@ -212,6 +214,7 @@ private slots:
         QDir::setCurrent(m_files.path());
         QFile::remove(m_files.filePath(QStringLiteral("lastfiles.lst")));
         m_tools.LoadToolSettings(*m_pStore);
+        m_commands.LoadBoardCommands(*m_pStore);
         m_pPrompt = std::make_unique<CRecordingPrompt>();
     }
 

@@ -1,5 +1,6 @@
-#include "app/memory_settings_store.h"
+#include "base/memory_settings_store.h"
 #include "files/tool_settings.h"
+#include "programming/board_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -12,16 +13,19 @@ TEST(ToolSettings, EmptyStoreGivesTheDefaults)
     CMemorySettingsStore store;
     CToolSettings settings;
     settings.LoadToolSettings(store);
+    CBoardCommands commands;
+    commands.LoadBoardCommands(store);
     CToolSettingsValues v = settings.Get();
+    CBoardCommandValues c = commands.Get();
     EXPECT_EQ(v.m_strBuilder, "");
     EXPECT_EQ(v.m_bRemoveExtension, 1);
     EXPECT_EQ(v.m_bChangeWorkingDir, 1);
     EXPECT_EQ(v.m_strDebugger, "");
     EXPECT_EQ(v.m_strEditor, ""); // the desktop's text editor on this platform
     EXPECT_EQ(v.m_bUseAssocApp, 1);
-    EXPECT_EQ(v.m_bUsePrePostPgmCmd, 1);
-    EXPECT_EQ(v.m_strProgramCmd, "L");
-    EXPECT_EQ(v.m_strCmdAfterProgram, "R");
+    EXPECT_EQ(c.m_bUsePrePostPgmCmd, 1);
+    EXPECT_EQ(c.m_strProgramCmd, "L");
+    EXPECT_EQ(c.m_strCmdAfterProgram, "R");
     EXPECT_TRUE(store.WriteLog().empty()) << "loading writes nothing";
 }
 
@@ -30,7 +34,11 @@ TEST(ToolSettings, SaveWritesAllNineKeysInOrderEvenWhenUnchanged)
     CMemorySettingsStore store;
     CToolSettings settings;
     settings.LoadToolSettings(store);
+    CBoardCommands commands;
+    commands.LoadBoardCommands(store);
+    // The tool keys, then the board commands: the order the options dialog writes them in.
     settings.SaveToolSettings(store);
+    commands.SaveBoardCommands(store);
     std::vector<std::string> expected = {"Builder", "RemoveExtension", "ChangeWorkingDir", "Debugger", "Editor",
                                          "UseAssocApp", "UsePrePostPgmCmd", "ProgramCmd", "CmdAfterProgram"};
     EXPECT_EQ(store.WriteLog(), expected);
@@ -47,7 +55,9 @@ TEST(ToolSettings, StoredValuesAreReadBackAndAnEmptyCommandStaysEmpty)
     store.WriteProfileInt("UseAssocApp", 0);
     CToolSettings settings;
     settings.LoadToolSettings(store);
-    EXPECT_EQ(settings.Get().m_strProgramCmd, "");
+    CBoardCommands commands;
+    commands.LoadBoardCommands(store);
+    EXPECT_EQ(commands.Get().m_strProgramCmd, "");
     EXPECT_EQ(settings.Get().m_strBuilder, "/usr/bin/make");
     EXPECT_EQ(settings.Get().m_bUseAssocApp, 0);
 }

@@ -5,7 +5,7 @@
 #include "browser/file_browser_tree.h"
 #include "browser/shell_tree_item.h"
 
-#include "app/qt_settings_store.h"
+#include "base/qt_settings_store.h"
 #include "blocking_folder.h"
 #include "browser/shell_icons.h"
 #include "fifo_reader.h"

@@ -1,7 +1,7 @@
 // The file list's rules on real files: adding and the duplicate rule, full paths, the list file
 // on disk (line ends, blanks, missing files, bytes that are not UTF-8) and the command states.
 
-#include "app/commands.h"
+#include "base/commands.h"
 #include "files/file_list.h"
 #include "temp_dir.h"
 

@@ -2,9 +2,9 @@
 // settings store in memory, real list files, real builder and editor scripts (under folders
 // with blanks), the desktop's associations read by GIO from folders this test fills.
 
-#include "app/commands.h"
-#include "app/memory_settings_store.h"
-#include "app/messages.h"
+#include "base/commands.h"
+#include "base/memory_settings_store.h"
+#include "base/messages.h"
 #include "files/desktop_launcher.h"
 #include "files/options_dlg.h"
 #include "files/output_ctrl.h"
@@ -555,7 +555,7 @@ private slots:
 
     void optionsProgramCommandsCheckBoxEnablesItsFields()
     {
-        CToolSettingsValues v;
+        COptionsValues v;
         v.m_bUsePrePostPgmCmd = 0;
         CTestOptionsDlg dlg(v);
         auto enabled = [&] {
@@ -581,7 +581,9 @@ private slots:
         CToolSettingsValues v;
         v.m_strEditor = "gedit";
         settings.Set(v);
-        CTestOptionsDlg dlg(settings.Get());
+        COptionsValues values;
+        static_cast<CToolSettingsValues&>(values) = settings.Get();
+        CTestOptionsDlg dlg(values);
         dlg.findChild<QLineEdit*>(QStringLiteral("1004"))->setText(QStringLiteral("kate"));
         dlg.m_strChosen = QStringLiteral("/opt/my tools/asm");
         dlg.OnBrowse(COptionsDlg::IDC_BROWSE_BUILDER);
@@ -613,13 +615,14 @@ private slots:
                 dlg->findChild<QPushButton*>(QString::fromLatin1(button))->click();
             });
         };
+        CBoardCommands commands;
         answer("2", QStringLiteral("cancelled"));
-        QVERIFY(!COptionsDlg::OnOptions(nullptr, settings, store));
+        QVERIFY(!COptionsDlg::OnOptions(nullptr, settings, commands, store));
         QCOMPARE(settings.Get(), v);
         QVERIFY(store.WriteLog().empty());
 
         answer("1", QStringLiteral("kate"));
-        QVERIFY(COptionsDlg::OnOptions(nullptr, settings, store));
+        QVERIFY(COptionsDlg::OnOptions(nullptr, settings, commands, store));
         v.m_strEditor = "kate";
         v.m_bRemoveExtension = 0;
         QCOMPARE(settings.Get(), v);

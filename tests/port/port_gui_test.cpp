@@ -5,7 +5,7 @@
 #include "pty_pair.h"
 #include "recording_prompt.h"
 
-#include "app/memory_settings_store.h"
+#include "base/memory_settings_store.h"
 #include "port/open_configured_port.h"
 #include "port/port_menus.h"
 #include "port/port_settings.h"

@@ -1,8 +1,8 @@
 // Port settings: the normalisation table, loading with defaults, the pane text and the
 // single-value commands, each writing exactly one key as text.
 
-#include "app/commands.h"
-#include "app/memory_settings_store.h"
+#include "base/commands.h"
+#include "base/memory_settings_store.h"
 #include "port/port_settings.h"
 
 #include <gtest/gtest.h>

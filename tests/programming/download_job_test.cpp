@@ -1,13 +1,13 @@
-// The download job end to end: a real serial port object on the simulator's pseudo-terminal,
-// the listener's notifications driving the receive parser on the test thread (standing in for
-// the GUI thread), and the job on its worker thread.
+// The download job end to end through the programming session: a real serial port object on the
+// simulator's pseudo-terminal, the listener's notifications driving the receive parser on the
+// test thread (standing in for the GUI thread), and the job on its worker thread.
 
-#include "programming/download_job.h"
+#include "programming/programming_session.h"
 #include "text_terminal.h"
 
-#include "app/messages.h"
-#include "files/tool_settings.h"
+#include "base/messages.h"
 #include "port/open_configured_port.h"
+#include "programming/board_commands.h"
 #include "port/port_settings.h"
 #include "recording_prompt.h"
 #include "serial/serial_wnd.h"
@@ -89,7 +89,7 @@ struct CJobRun {
     bool Has(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
 };
 
-class DownloadJobTest : public ::testing::Test, public IDownloadHost {
+class DownloadJobTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -104,13 +104,6 @@ protected:
         ::rmdir(m_strDir.c_str());
     }
 
-    CSerialPort& DownloadPort() override { return m_port; }
-    bool OpenDownloadPort(const std::string& failureText) override
-    {
-        ++m_nOpens;
-        return OpenConfiguredPort(m_port, m_settings, &m_sink, m_prompt, failureText, nullptr);
-    }
-
     void StartBoard(CBoardSimOptions options = {}, bool openPort = true)
     {
         options.m_bKeepWire = true;
@@ -119,7 +112,9 @@ protected:
         m_settings.SetPort(m_sim->SlavePath());
         m_settings.SetBaud("115200");
         if (openPort) {
-            ASSERT_TRUE(OpenConfiguredPort(m_port, m_settings, &m_sink, m_prompt, "Port open error!", nullptr));
+            ASSERT_TRUE(OpenConfiguredPort(m_port, m_settings, &m_session.PortSink(), m_prompt, "Port open error!", nullptr));
+            // A job that opened the port again would set this rate.
+            m_settings.SetBaud("57600");
         }
     }
 
@@ -133,11 +128,11 @@ protected:
 
     void SetCommands(int use, const std::string& program, const std::string& run)
     {
-        CToolSettingsValues values = m_tools.Get();
+        CBoardCommandValues values = m_commands.Get();
         values.m_bUsePrePostPgmCmd = use;
         values.m_strProgramCmd = program;
         values.m_strCmdAfterProgram = run;
-        m_tools.Set(values);
+        m_commands.Set(values);
     }
 
     // Handles the posted messages as the main window does until the job has ended. The run's
@@ -148,8 +143,8 @@ protected:
         CJobRun run;
         const auto deadline = start + limit;
         while (auto message = m_sink.Take(deadline)) {
-            if (message->m_nMsg == DefaultComMsg()) {
-                m_parser.OnSerialMsg(message->m_wParam, m_port);
+            const CProgrammingSession::EEvent event = m_session.HandleMessage(*message);
+            if (event == CProgrammingSession::EEvent::Received) {
                 if (!m_bErrorSeen && m_parser.State().m_bBoardError.load()) {
                     m_bErrorSeen = true;
                     m_nStepsPostedAtError = m_sink.PostedSteps();
@@ -173,10 +168,12 @@ protected:
             default:
                 continue;
             }
+            if (event == CProgrammingSession::EEvent::End)
+                m_session.ShowResult();
             if (hook)
                 hook(*message, run);
-            if (message->m_nMsg == WM_DOWNLOAD_END) {
-                m_job.OnDownloadEnd();
+            if (event == CProgrammingSession::EEvent::End) {
+                m_session.EndDownload();
                 run.ended = true;
                 run.took = Clock::now() - start;
                 return run;
@@ -190,7 +187,7 @@ protected:
         // Timed from before the start: the job may be well under way before this thread runs
         // again.
         const auto start = Clock::now();
-        EXPECT_TRUE(m_job.StartDownload(path));
+        EXPECT_TRUE(m_session.StartDownload(path));
         return Pump(limit, {}, start);
     }
 
@@ -199,17 +196,16 @@ protected:
     std::string m_strDir;
     std::vector<std::string> m_files;
     std::unique_ptr<CBoardSimulator> m_sim;
-    CPortSettings m_settings;
     CQueueSink m_sink;
     CRecordingPrompt m_prompt;
-    CToolSettings m_tools;
+    CBoardCommands m_commands;
     CTextTerminal m_terminal;
-    CReceiveParser m_parser{m_terminal};
-    CSerialWnd m_port;
-    int m_nOpens = 0;
+    CProgrammingSession m_session{m_terminal, m_commands, m_sink, m_prompt};
+    CPortSettings& m_settings = m_session.PortSettings();
+    CReceiveParser& m_parser = m_session.Parser();
+    CSerialWnd& m_port = m_session.Port();
     bool m_bErrorSeen = false;
     std::size_t m_nStepsPostedAtError = 0;
-    CDownloadJob m_job{m_parser, *this, m_tools, m_sink, m_prompt};
 };
 
 std::vector<std::string> Expected(std::size_t n, bool failedAtEnd = false)
@@ -236,13 +232,13 @@ TEST_F(DownloadJobTest, ThreeBytesGoOutExactlyWithTheirProgress)
     EXPECT_EQ(m_prompt.Boxes()[0].m_strText, "Programming has been completed!");
     EXPECT_EQ(m_prompt.Boxes()[0].m_strCaption, kAppTitle);
     EXPECT_EQ(m_prompt.Boxes()[0].m_nType, MB_OK);
-    EXPECT_EQ(m_job.LastResult(), EDownloadResult::Completed);
+    EXPECT_EQ(m_session.LastResult(), EDownloadResult::Completed);
     EXPECT_GE(run.took, 200ms); // the pause before the data
-    EXPECT_FALSE(m_job.IsRunning());
-    EXPECT_EQ(m_job.DownloadFile(), "");
+    EXPECT_FALSE(m_session.IsDownloadRunning());
+    EXPECT_EQ(m_session.Job().DownloadFile(), "");
     EXPECT_EQ(m_parser.State().m_nWaitState.load(), WAIT_NONE);
     EXPECT_NE(m_terminal.m_strText.find("Starting program"), std::string::npos);
-    EXPECT_EQ(m_nOpens, 0);
+    EXPECT_EQ(m_port.GetBaudRate(), 115200) << "the open port was used as it was";
 }
 
 TEST_F(DownloadJobTest, CommandTextsAsConfigured)
@@ -314,7 +310,6 @@ TEST_F(DownloadJobTest, ClosedPortIsOpenedAndLeftOpen)
     StartBoard({}, false);
     CJobRun run = Program(WriteFile("data.hex", file));
     EXPECT_EQ(run.log, Expected(file.size()));
-    EXPECT_EQ(m_nOpens, 1);
     EXPECT_TRUE(m_port.IsOpen());
     EXPECT_EQ(m_port.GetBaudRate(), 115200);
 
@@ -322,7 +317,7 @@ TEST_F(DownloadJobTest, ClosedPortIsOpenedAndLeftOpen)
     m_settings.SetPort(m_strDir + "/no-such-port");
     run = Program(m_files.back());
     EXPECT_EQ(run.log, std::vector<std::string>{"E"});
-    EXPECT_EQ(m_job.LastResult(), EDownloadResult::PortOpenFailed);
+    EXPECT_EQ(m_session.LastResult(), EDownloadResult::PortOpenFailed);
     ASSERT_EQ(Boxes().size(), 2u);
     EXPECT_EQ(Boxes()[1].rfind("Port open error!\r\n\r\n", 0), 0u);
     EXPECT_FALSE(m_port.IsOpen());
@@ -361,8 +356,9 @@ TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
     ASSERT_TRUE(run.ended);
     ASSERT_GE(run.log.size(), 2u);
     EXPECT_EQ(run.log[run.log.size() - 2], "F");
-    EXPECT_TRUE(Boxes().empty());
-    EXPECT_EQ(m_job.LastResult(), EDownloadResult::BoardError);
+    // Only the board error's own box, shown when the failure was posted.
+    EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextProgrammingError});
+    EXPECT_EQ(m_session.LastResult(), EDownloadResult::BoardError);
     // Once the parser has raised the flag, at most the byte already being written follows.
     EXPECT_TRUE(m_bErrorSeen);
     EXPECT_LE(run.Steps(), m_nStepsPostedAtError + 1);
@@ -443,7 +439,7 @@ TEST_F(DownloadJobTest, EachTimeLimitWithItsMessage)
         EXPECT_EQ(Boxes().back(), c.box);
         EXPECT_EQ(m_prompt.Boxes().back().m_strCaption, kAppTitle);
         EXPECT_EQ(Text(m_sim->Wire()), c.wire);
-        EXPECT_EQ(m_job.LastResult(), c.result);
+        EXPECT_EQ(m_session.LastResult(), c.result);
         EXPECT_EQ(run.Steps(), c.steps);
         EXPECT_GE(run.took, std::chrono::milliseconds(limits[i++]));
     }
@@ -455,23 +451,23 @@ TEST_F(DownloadJobTest, SecondRequestIsDroppedUntilTheEndIsHandled)
     StartBoard();
     const std::string path = WriteFile("data.hex", file);
     const std::string other = WriteFile("other.hex", file);
-    ASSERT_TRUE(m_job.StartDownload(path));
-    EXPECT_FALSE(m_job.StartDownload(other));
-    EXPECT_EQ(m_job.DownloadFile(), path);
+    ASSERT_TRUE(m_session.StartDownload(path));
+    EXPECT_FALSE(m_session.StartDownload(other));
+    EXPECT_EQ(m_session.Job().DownloadFile(), path);
     int dropped = 0;
     CJobRun run = Pump(10s, [&](const CPostedMessage& message, CJobRun&) {
         // Still running once the final box has been shown and the end posted, until the end
         // has been handled.
         if (message.m_nMsg == WM_DOWNLOAD_END) {
             EXPECT_EQ(Boxes().size(), 1u);
-            dropped += m_job.StartDownload(other) ? 0 : 1;
+            dropped += m_session.StartDownload(other) ? 0 : 1;
         }
     });
     EXPECT_EQ(dropped, 1);
     EXPECT_EQ(run.log, Expected(file.size()));
     EXPECT_EQ(Text(m_sim->Wire()), "L" + file + "R");
     EXPECT_EQ(Boxes().size(), 1u);
-    EXPECT_TRUE(m_job.StartDownload(other));
+    EXPECT_TRUE(m_session.StartDownload(other));
     EXPECT_TRUE(Pump().ended);
     EXPECT_EQ(Boxes().size(), 2u);
 }
@@ -486,7 +482,7 @@ TEST_F(DownloadJobTest, HangUpMidFileIsReported)
     StartBoard(options);
     CJobRun run = Program(WriteFile("data.hex", file), 5s);
     ASSERT_TRUE(run.ended);
-    EXPECT_EQ(m_job.LastResult(), EDownloadResult::WriteFailed);
+    EXPECT_EQ(m_session.LastResult(), EDownloadResult::WriteFailed);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0], "Port write error!\r\n\r\n" + std::error_code(EIO, std::system_category()).message());
     EXPECT_EQ(m_prompt.Boxes()[0].m_strCaption, "");
@@ -501,7 +497,7 @@ TEST_F(DownloadJobTest, WriteThatCannotCompleteEndsAfterABoundedTime)
     StartBoard(options);
     CJobRun run = Program(WriteFile("data.bin", std::string(100000, 'x')), 8s);
     ASSERT_TRUE(run.ended);
-    EXPECT_EQ(m_job.LastResult(), EDownloadResult::WriteFailed);
+    EXPECT_EQ(m_session.LastResult(), EDownloadResult::WriteFailed);
     ASSERT_EQ(Boxes().size(), 1u);
     EXPECT_EQ(Boxes()[0].rfind("Port write error!\r\n\r\n", 0), 0u);
 }
@@ -512,29 +508,29 @@ TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
     options.m_nBaud = 115200;
     StartBoard(options);
     const std::string file = EncodeIntelHex(Bytes(20000), 0);
-    ASSERT_TRUE(m_job.StartDownload(WriteFile("data.hex", file)));
+    ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
     CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
         if (r.Steps() == 2000)
-            m_job.RequestStop();
+            m_session.RequestStop();
     });
     ASSERT_TRUE(run.ended);
-    EXPECT_EQ(m_job.LastResult(), EDownloadResult::Stopped);
+    EXPECT_EQ(m_session.LastResult(), EDownloadResult::Stopped);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_LT(run.Steps(), file.size() / 2);
-    EXPECT_FALSE(m_job.IsRunning());
+    EXPECT_FALSE(m_session.IsDownloadRunning());
 
     // A stop while waiting for an answer ends the wait at once.
     m_port.Close();
     CBoardSimOptions silent;
     silent.m_bSilentLoad = true;
     StartBoard(silent);
-    ASSERT_TRUE(m_job.StartDownload(m_files.back()));
+    ASSERT_TRUE(m_session.StartDownload(m_files.back()));
     // Timed from the stop request, so that a slow start does not count against the wait.
     Clock::time_point stopped{};
     run = Pump(5s, [&](const CPostedMessage&, CJobRun& r) {
         if (r.Steps() == 1) {
             stopped = Clock::now();
-            m_job.RequestStop();
+            m_session.RequestStop();
         }
     });
     ASSERT_TRUE(run.ended);
@@ -551,7 +547,7 @@ TEST_F(DownloadJobTest, RunCommandIsReadWhenItIsNeeded)
     StartBoard(options);
     const std::string file = EncodeIntelHex(Bytes(400), 0);
     SetCommands(1, "L", "R");
-    ASSERT_TRUE(m_job.StartDownload(WriteFile("data.hex", file)));
+    ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
     CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
         if (r.Steps() == 10)
             SetCommands(1, "L", "GO");

@@ -1,7 +1,7 @@
 #pragma once
 // A message sink that records what is posted, for the listener tests. Thread-safe.
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 
 #include <chrono>
 #include <condition_variable>

@@ -5,7 +5,7 @@
 #include "pty_pair.h"
 #include "recording_sink.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "serial/serial_wnd.h"
 
 #include <gtest/gtest.h>

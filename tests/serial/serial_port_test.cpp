@@ -3,7 +3,7 @@
 
 #include "pty_pair.h"
 
-#include "app/event.h"
+#include "base/event.h"
 #include "serial/serial_device_name.h"
 #include "serial/serial_port.h"
 

@@ -2,7 +2,7 @@
 // A user prompt that records every box instead of showing it and answers with a preset reply.
 // Thread-safe; WaitForBoxes lets a test wait for a box raised on a worker thread.
 
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 #include <chrono>
 #include <condition_variable>

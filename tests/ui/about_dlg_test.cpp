@@ -1,6 +1,6 @@
 // The about box on the offscreen platform: texts, the link's look and action, placement memory.
 
-#include "app/memory_settings_store.h"
+#include "base/memory_settings_store.h"
 #include "ui/about_dlg.h"
 
 #include <QApplication>

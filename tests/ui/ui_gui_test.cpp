@@ -1,7 +1,7 @@
 // The dialog base and the progress control on the offscreen platform: anchors applied on
 // resize, the pane frame, placement memory through a settings store, and painted images.
 
-#include "app/memory_settings_store.h"
+#include "base/memory_settings_store.h"
 #include "ui/flat_button.h"
 #include "ui/percent_progress_ctrl.h"
 #include "ui/resizable_dialog.h"

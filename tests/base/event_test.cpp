@@ -1,4 +1,4 @@
-#include "app/event.h"
+#include "base/event.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // The settings store on QSettings("Quillorex", "Quillorex Programmer"), group "Settings": on
 // Linux ~/.config/Quillorex/Quillorex Programmer.conf (XDG_CONFIG_HOME is honoured). GUI thread.
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 
 #include <QSettings>
 

@@ -1,4 +1,4 @@
-#include "app/system_error.h"
+#include "base/system_error.h"
 
 std::string FormatSystemError(std::error_code code, const std::string& text)
 {

@@ -1,4 +1,4 @@
-#include "app/system_error.h"
+#include "base/system_error.h"
 #include "recording_prompt.h"
 
 #include <gtest/gtest.h>

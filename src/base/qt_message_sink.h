@@ -4,7 +4,7 @@
 // handler runs on the thread that owns this object, in posting order. Destroying the sink drops
 // what is still queued; join the posting threads first.
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 
 #include <QEvent>
 #include <QObject>

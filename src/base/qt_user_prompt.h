@@ -3,7 +3,7 @@
 // from another thread the GUI thread shows it while the caller waits for the answer (the GUI
 // thread must keep running its event loop meanwhile).
 
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 #include <QPointer>
 #include <QWidget>

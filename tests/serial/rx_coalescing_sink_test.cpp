@@ -1,6 +1,6 @@
 // At most one "bytes received" notification waits at a time; everything else goes through.
 
-#include "app/rx_coalescing_sink.h"
+#include "serial/rx_coalescing_sink.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 // thread; Taken is called by the handler (on the receiving thread) before it reads the port, so
 // bytes that arrive while it reads are announced again. The target outlives this sink.
 
-#include "app/message_sink.h"
+#include "base/message_sink.h"
 
 #include <atomic>
 

@@ -1,4 +1,4 @@
-#include "app/rx_coalescing_sink.h"
+#include "serial/rx_coalescing_sink.h"
 
 void CRxCoalescingSink::Post(CPostedMessage message)
 {

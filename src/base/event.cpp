@@ -1,4 +1,4 @@
-#include "app/event.h"
+#include "base/event.h"
 
 CEvent::CEvent(bool manualReset, bool initialState)
     : m_bManualReset(manualReset), m_bSignalled(initialState)

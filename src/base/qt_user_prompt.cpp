@@ -1,4 +1,4 @@
-#include "app/qt_user_prompt.h"
+#include "base/qt_user_prompt.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

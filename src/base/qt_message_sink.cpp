@@ -1,4 +1,4 @@
-#include "app/qt_message_sink.h"
+#include "base/qt_message_sink.h"
 
 #include <QCoreApplication>
 

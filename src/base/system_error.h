@@ -1,7 +1,7 @@
 #pragma once
 // The one routine that reports a failed system call to the user.
 
-#include "app/user_prompt.h"
+#include "base/user_prompt.h"
 
 #include <string>
 #include <system_error>

@@ -1,4 +1,4 @@
-#include "app/qt_settings_store.h"
+#include "base/qt_settings_store.h"
 
 CQtSettingsStore::CQtSettingsStore()
     : m_settings(QSettings::NativeFormat, QSettings::UserScope, kOrganization, kApplication)

@@ -2,7 +2,7 @@
 // A settings store held in memory, for tests and for runs that must not touch the user's
 // settings. Thread-safe.
 
-#include "app/settings_store.h"
+#include "base/settings_store.h"
 
 #include <map>
 #include <mutex>

@@ -1,0 +1,42 @@
+#pragma once
+// CBoardCommands: whether a download is framed by the board's download and run commands, and
+// those commands, as stored under "UsePrePostPgmCmd", "ProgramCmd" and "CmdAfterProgram" (the
+// last three of the tool keys, written after them in that order). Owned by the application
+// object; the options dialog sets them on the GUI thread while a download job may read them on
+// its worker thread, so Get() and Set() are guarded and a change is effective for the next job.
+
+#include "base/settings_store.h"
+#include "programming/board_protocol.h"
+
+#include <mutex>
+#include <string>
+
+struct CBoardCommandValues {
+    int m_bUsePrePostPgmCmd = 1;
+    // Empty: the protocol's default command.
+    std::string m_strProgramCmd = board::kDefaultProgramCmd;
+    std::string m_strCmdAfterProgram = board::kDefaultRunCmd;
+
+    bool operator==(const CBoardCommandValues&) const = default;
+
+    // The command sent, an empty setting standing for the default one.
+    std::string ProgramCommand() const { return m_strProgramCmd.empty() ? board::kDefaultProgramCmd : m_strProgramCmd; }
+    std::string RunCommand() const { return m_strCmdAfterProgram.empty() ? board::kDefaultRunCmd : m_strCmdAfterProgram; }
+};
+
+class CBoardCommands {
+public:
+    CBoardCommands() = default;
+    explicit CBoardCommands(const CBoardCommandValues& values) : m_values(values) {}
+
+    void LoadBoardCommands(ISettingsStore& store);
+    // Writes the three keys, changed or not.
+    void SaveBoardCommands(ISettingsStore& store) const;
+
+    CBoardCommandValues Get() const;
+    void Set(const CBoardCommandValues& values);
+
+private:
+    mutable std::mutex m_mutex;
+    CBoardCommandValues m_values;
+};

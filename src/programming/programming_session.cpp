@@ -1,0 +1,127 @@
+#include "programming/programming_session.h"
+
+#include "base/messages.h"
+#include "base/system_error.h"
+#include "port/open_configured_port.h"
+
+CProgrammingSession::CProgrammingSession(ITerminalSink& terminal, const CBoardCommands& commands,
+    IMessageSink& sink, IUserPrompt& prompt)
+    : m_prompt(prompt), m_rxSink(sink, DefaultComMsg()), m_parser(terminal),
+      m_job(m_parser, static_cast<IDownloadHost&>(*this), commands, sink)
+{
+}
+
+CProgrammingSession::~CProgrammingSession()
+{
+    // The job writes to the port: it goes first.
+    m_job.RequestStop();
+    m_job.OnDownloadEnd();
+    if (m_port.IsOpen())
+        m_port.Close();
+}
+
+bool CProgrammingSession::OpenPort(const std::optional<std::string>& failureText,
+    const std::function<void(CSerialPort*)>& attachTerminal)
+{
+    return OpenConfiguredPort(m_port, m_portSettings, &m_rxSink, m_prompt, failureText, attachTerminal);
+}
+
+std::error_code CProgrammingSession::OpenDownloadPort()
+{
+    // On the worker: the settings copied when the job started; the terminal already refers to
+    // this port, so nothing is attached from here.
+    return OpenConfiguredPort(m_port, m_jobPortSettings, &m_rxSink);
+}
+
+bool CProgrammingSession::StartDownload(const std::string& path)
+{
+    if (m_job.IsRunning())
+        return false;
+    m_jobPortSettings = m_portSettings;
+    std::error_code error;
+    if (m_job.StartDownload(path, &error))
+        return true;
+    if (error)
+        ShowSystemError(m_prompt, error);
+    return false;
+}
+
+CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMessage& message)
+{
+    if (message.m_nMsg == DefaultComMsg()) {
+        ReadPort(message.m_wParam);
+        return EEvent::Received;
+    }
+    switch (message.m_nMsg) {
+    case WM_DOWNLOAD_BEGIN:
+        m_nCount = message.m_wParam;
+        return EEvent::Begin;
+    case WM_DOWNLOAD_STEP:
+        return EEvent::Step;
+    case WM_DOWNLOAD_FAILED:
+        m_prompt.MessageBox(CDownloadJob::kTextProgrammingError, kAppTitle, MB_OK);
+        return EEvent::Failed;
+    case WM_DOWNLOAD_END:
+        return EEvent::End;
+    default:
+        return EEvent::None;
+    }
+}
+
+void CProgrammingSession::ReadPort(std::uintptr_t wParam)
+{
+    // Bytes arriving from here on are announced again.
+    m_rxSink.Taken();
+    // A board that talks without pause keeps every block full, and draining until a short block
+    // would hold the owner's thread for as long as the stream lasts. One notification reads at
+    // most kBlocksPerNotification blocks; the rest is read by a notification of our own, queued
+    // behind whatever came in meanwhile.
+    int blocksLeft = kBlocksPerNotification;
+    bool more = false;
+    m_parser.OnSerialMsg(wParam, [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+        if (blocksLeft-- == 0) {
+            more = true;
+            return 0;
+        }
+        std::uint32_t count = 0;
+        // A failed read (the port was closed meanwhile) counts as nothing received.
+        if (m_port.Read(buffer, static_cast<std::uint32_t>(size), &count, nullptr, INFINITE))
+            return 0;
+        return count;
+    });
+    if (more)
+        m_rxSink.Post(DefaultComMsg(), CRxCoalescingSink::kRxChar, 0);
+}
+
+void CProgrammingSession::ShowResult()
+{
+    std::string text;
+    std::string caption;
+    if (ResultMessage(m_job.LastResult(), m_job.LastError(), text, caption))
+        m_prompt.MessageBox(text, caption, MB_OK);
+}
+
+bool CProgrammingSession::ResultMessage(EDownloadResult result, std::error_code code, std::string& text,
+    std::string& caption)
+{
+    // System failures carry the system's reason and the default caption; the board's answers
+    // the application's title.
+    caption = kAppTitle;
+    switch (result) {
+    case EDownloadResult::Completed: text = CDownloadJob::kTextCompleted; return true;
+    case EDownloadResult::FileEmpty: text = CDownloadJob::kTextFileEmpty; return true;
+    case EDownloadResult::NoLoadAnswer: text = CDownloadJob::kTextNoLoadAnswer; return true;
+    case EDownloadResult::NoCompletedMessage: text = CDownloadJob::kTextNoCompletedMessage; return true;
+    case EDownloadResult::NoRunAnswer: text = CDownloadJob::kTextNoRunAnswer; return true;
+    case EDownloadResult::PortOpenFailed: text = CDownloadJob::kTextPortOpenError; break;
+    case EDownloadResult::FileOpenFailed: text = CDownloadJob::kTextFileOpenError; break;
+    case EDownloadResult::WriteFailed: text = CDownloadJob::kTextPortWriteError; break;
+    case EDownloadResult::OutOfMemory: text.clear(); break;
+    case EDownloadResult::BoardError:
+    case EDownloadResult::Stopped:
+        return false;
+    }
+    caption.clear();
+    text = FormatSystemError(code, text);
+    return true;
+}

@@ -1,0 +1,98 @@
+#pragma once
+// CProgrammingSession: one board on one port: the serial port with its listener, the receive
+// parser and the download job, put together once for the window, the command line, the tests
+// and the benchmarks. Everything runs on the owner's thread (the GUI thread, the command line's
+// main thread) except RequestStop, which any thread may call. The port posts through a sink
+// that keeps one "bytes received" queued at a time into the owner's sink; the owner hands every
+// message it takes to HandleMessage and acts on what it says. The session shows the job's
+// outcome through the prompt (a box in the window, a line on the command line), always with the
+// same texts. Destroying the session stops and joins a running job, then closes the port.
+
+#include "base/message_sink.h"
+#include "base/user_prompt.h"
+#include "port/port_settings.h"
+#include "programming/download_job.h"
+#include "programming/receive_parser.h"
+#include "serial/rx_coalescing_sink.h"
+#include "serial/serial_wnd.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+class CBoardCommands;
+class ITerminalSink;
+
+class CProgrammingSession : private IDownloadHost {
+public:
+    // Received blocks (of CReceiveParser::kBlockSize bytes) read per port notification before
+    // the owner turns to its other messages; the rest is announced again. About 16 KiB.
+    static constexpr int kBlocksPerNotification = 64;
+
+    // What a posted message was, for the owner.
+    enum class EEvent {
+        None,     // not the session's
+        Received, // the board's bytes went to the terminal
+        Begin,    // a download starts: Count() bytes, so the bars run from 0 to Count() + 2
+        Step,     // one step of the bars
+        Failed,   // the board reported an error (its box has been shown)
+        End,      // the job has ended: the owner calls ShowResult, then EndDownload
+    };
+
+    // The terminal, the board commands, the owner's sink and the prompt outlive the session.
+    CProgrammingSession(ITerminalSink& terminal, const CBoardCommands& commands, IMessageSink& sink,
+        IUserPrompt& prompt);
+    ~CProgrammingSession() override;
+    CProgrammingSession(const CProgrammingSession&) = delete;
+    CProgrammingSession& operator=(const CProgrammingSession&) = delete;
+
+    CSerialWnd& Port() { return m_port; }
+    CReceiveParser& Parser() { return m_parser; }
+    CDownloadJob& Job() { return m_job; }
+    // The settings the port is opened with; a job uses a copy taken when it starts.
+    CPortSettings& PortSettings() { return m_portSettings; }
+    // The sink the port posts through (for whoever else opens the port).
+    CRxCoalescingSink& PortSink() { return m_rxSink; }
+
+    // Opens the closed port with the port settings. On failure shows the port's error after
+    // failureText and returns false; on success calls attachTerminal(&port) when given.
+    bool OpenPort(const std::optional<std::string>& failureText,
+        const std::function<void(CSerialPort*)>& attachTerminal = {});
+
+    // Starts a download of the file unless one runs; false when dropped or when the worker
+    // could not start (then after its box).
+    bool StartDownload(const std::string& path);
+    void RequestStop() { m_job.RequestStop(); }
+    bool IsDownloadRunning() const { return m_job.IsRunning(); }
+    EDownloadResult LastResult() const { return m_job.LastResult(); }
+
+    EEvent HandleMessage(const CPostedMessage& message);
+    // With EEvent::Begin: the file's size.
+    std::size_t Count() const { return m_nCount; }
+    // At EEvent::End: shows how the job ended (nothing when it was stopped, or when the board's
+    // error was shown at EEvent::Failed).
+    void ShowResult();
+    // Then: joins the worker; the job no longer runs.
+    void EndDownload() { m_job.OnDownloadEnd(); }
+
+    // The box for a job's outcome: its text and caption; false when the outcome shows none.
+    static bool ResultMessage(EDownloadResult result, std::error_code code, std::string& text, std::string& caption);
+
+private:
+    // IDownloadHost, on the worker.
+    CSerialPort& DownloadPort() override { return m_port; }
+    std::error_code OpenDownloadPort() override;
+
+    void ReadPort(std::uintptr_t wParam);
+
+    IUserPrompt& m_prompt;
+    CRxCoalescingSink m_rxSink;
+    CPortSettings m_portSettings;
+    // The settings the running job opens the port with (a copy for the worker).
+    CPortSettings m_jobPortSettings;
+    CReceiveParser m_parser;
+    CSerialWnd m_port;
+    CDownloadJob m_job;
+    std::size_t m_nCount = 0;
+};
