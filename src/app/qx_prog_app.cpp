@@ -7,24 +7,12 @@
 #include "files/options_dlg.h"
 #include "ui/about_dlg.h"
 
-namespace {
-CQxProgApp* g_pApp = nullptr;
-}
-
-CQxProgApp::CQxProgApp()
-{
-    g_pApp = this;
-}
+CQxProgApp::CQxProgApp() = default;
 
 CQxProgApp::~CQxProgApp()
 {
+    // The window goes before the settings, the board commands and the prompt it refers to.
     m_pMainWnd.reset();
-    g_pApp = nullptr;
-}
-
-CQxProgApp* CQxProgApp::Instance()
-{
-    return g_pApp;
 }
 
 bool CQxProgApp::InitInstance(const QStringList& arguments)

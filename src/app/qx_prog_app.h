@@ -37,9 +37,6 @@ public:
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
-    // The one application object of the run, or null before construction.
-    static CQxProgApp* Instance();
-
 private:
     std::unique_ptr<CSingleInstance> m_pInstance;
     std::unique_ptr<CQtSettingsStore> m_pStore;

@@ -12,14 +12,17 @@
 #include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
 #include "programming/board_commands.h"
+#include "port/port_setup_dlg.h"
 #include "programming/program_dlg.h"
 #include "programming/terminal_ctrl.h"
 #include "recording_prompt.h"
 #include "serial/serial_wnd.h"
 #include "sim/board_simulator.h"
+#include "sim/intel_hex.h"
 #include "ui/percent_progress_ctrl.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
 #include <QMenu>
@@ -120,27 +123,6 @@ private:
     int m_fd = -1;
 };
 
-// An Intel HEX file of the given data bytes, 16 per record, with the end-of-file record.
-std::string MakeHex(const std::vector<std::uint8_t>& data)
-{
-    std::string hex;
-    char line[64];
-    for (std::size_t at = 0; at < data.size(); at += 16) {
-        std::size_t n = std::min<std::size_t>(16, data.size() - at);
-        unsigned sum = static_cast<unsigned>(n) + ((at >> 8) & 0xFF) + (at & 0xFF);
-        std::snprintf(line, sizeof line, ":%02X%04X00", unsigned(n), unsigned(at));
-        hex += line;
-        for (std::size_t i = 0; i < n; ++i) {
-            std::snprintf(line, sizeof line, "%02X", data[at + i]);
-            hex += line;
-            sum += data[at + i];
-        }
-        std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-        hex += line;
-    }
-    hex += ":00000001FF\r\n";
-    return hex;
-}
 } // namespace
 
 class MainFrameTest : public QObject {
@@ -325,7 +307,7 @@ private slots:
         QVERIFY(frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
         QVERIFY(frame->Action(cmd::ID_VIEW_MENUBAR)->isChecked());
         QVERIFY(!frame->Action(cmd::ID_NEXT_PANE)->isEnabled());
-        const std::string file = WriteFile("button.hex", MakeHex({1, 2, 3}));
+        const std::string file = WriteFile("button.hex", EncodeIntelHex({1, 2, 3}, 0));
         QCOMPARE(frame->View().AddFile(file), 0);
         frame->View().selectRow(0);
         QVERIFY(frame->Action(cmd::ID_TOOLS_PROGRAM)->isEnabled());
@@ -605,7 +587,7 @@ private slots:
         SetPort(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
-        const std::string file = WriteFile("keys.hex", MakeHex({1}));
+        const std::string file = WriteFile("keys.hex", EncodeIntelHex({1}, 0));
         QCOMPARE(frame->View().AddFile(file), 0);
         frame->View().selectRow(0);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
@@ -651,7 +633,7 @@ private slots:
         std::vector<std::uint8_t> data(40);
         for (std::size_t i = 0; i < data.size(); ++i)
             data[i] = static_cast<std::uint8_t>(i * 7);
-        const std::string hex = MakeHex(data);
+        const std::string hex = EncodeIntelHex(data, 0);
         const std::string path = WriteFile("small.hex", hex);
         const int n = static_cast<int>(hex.size());
 
@@ -697,7 +679,7 @@ private slots:
         CBoardSimulator sim;
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());
-        const std::string path = WriteFile("reopen.hex", MakeHex({1, 2, 3, 4, 5}));
+        const std::string path = WriteFile("reopen.hex", EncodeIntelHex({1, 2, 3, 4, 5}, 0));
         std::unique_ptr<CMainFrame> frame;
         {
             CPortHolder holder(sim.SlavePath());
@@ -718,6 +700,55 @@ private slots:
         QVERIFY(Closed(*frame));
     }
 
+    void portSetupDuringADownloadLeavesThePortToTheJobAndAppliesAtItsEnd()
+    {
+        CBoardSimOptions options;
+        // A paced line, so the job still runs when the dialog is confirmed.
+        options.m_nBaud = 9600;
+        CBoardSimulator sim(options);
+        QVERIFY(!sim.Start());
+        SetPort(sim.SlavePath());
+        m_pStore->WriteProfileString("Baud", "9600");
+        std::vector<std::uint8_t> data(300);
+        for (std::size_t i = 0; i < data.size(); ++i)
+            data[i] = static_cast<std::uint8_t>(i * 11);
+        const std::string path = WriteFile("setup.hex", EncodeIntelHex(data, 0));
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->Serial().IsOpen());
+        frame->StartDownload(path);
+        QVERIFY(frame->IsDownloadRunning());
+
+        bool confirmed = false;
+        QTimer::singleShot(0, [&confirmed] {
+            auto* dialog = qobject_cast<CPortSetupDlg*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QComboBox* baud = dialog->Combo(CPortSetupDlg::IDC_BAUD);
+            const int index = baud->findText(QStringLiteral("57600"));
+            QVERIFY(index >= 0);
+            baud->setCurrentIndex(index);
+            emit baud->activated(index);
+            dialog->accept();
+            confirmed = true;
+        });
+        QVERIFY(frame->ExecuteCommand(cmd::ID_TOOLS_PORT_SETUP));
+        QVERIFY(confirmed);
+        // The job keeps its port and line until it ends.
+        QVERIFY(frame->IsDownloadRunning());
+        QVERIFY(frame->Serial().IsOpen());
+        QCOMPARE(frame->Serial().GetBaudRate(), 9600);
+
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 20000);
+        QCOMPARE(m_pPrompt->Texts(), std::vector<std::string>{"Programming has been completed!"});
+        QVERIFY(sim.WaitForDownloads(1, std::chrono::seconds(1)));
+        QVERIFY(sim.Image() == data);
+        // Then the new settings apply to the open port.
+        QVERIFY(frame->Serial().IsOpen());
+        QCOMPARE(frame->Serial().GetBaudRate(), 57600);
+        QVERIFY(frame->PortPane().text().contains(QStringLiteral("57600")));
+        QVERIFY(Closed(*frame));
+    }
+
     void boardErrorShowsTheProgrammingErrorBox()
     {
         CBoardSimOptions options;
@@ -729,7 +760,7 @@ private slots:
         SetPort(sim.SlavePath());
         // Larger than the pseudo-terminal's buffer, so the job is still writing when it comes.
         std::vector<std::uint8_t> data(3000, 0x5A);
-        const std::string path = WriteFile("error.hex", MakeHex(data));
+        const std::string path = WriteFile("error.hex", EncodeIntelHex(data, 0));
         auto frame = MakeFrame();
         QVERIFY(frame);
         frame->StartDownload(path);
@@ -746,7 +777,7 @@ private slots:
     void simulateOptionTalksToTheBuiltInBoardAndStoresNothingAboutIt()
     {
         SetPort("COM7");
-        const std::string path = WriteFile("sim.hex", MakeHex({9, 8, 7, 6}));
+        const std::string path = WriteFile("sim.hex", EncodeIntelHex({9, 8, 7, 6}, 0));
         auto frame = MakeFrame({QStringLiteral("--simulate")});
         QVERIFY(frame);
         QVERIFY(m_pPrompt->Boxes().empty());
@@ -776,7 +807,7 @@ private slots:
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());
         std::vector<std::uint8_t> data(3000, 0x33);
-        const std::string path = WriteFile("large.hex", MakeHex(data));
+        const std::string path = WriteFile("large.hex", EncodeIntelHex(data, 0));
         auto frame = MakeFrame();
         QVERIFY(frame);
         int steps = 0;
@@ -812,7 +843,7 @@ private slots:
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());
         m_pStore->WriteProfileString("Baud", "1200");
-        const std::string path = WriteFile("stall.hex", MakeHex(std::vector<std::uint8_t>(8000, 0x44)));
+        const std::string path = WriteFile("stall.hex", EncodeIntelHex(std::vector<std::uint8_t>(8000, 0x44), 0));
         auto frame = MakeFrame();
         QVERIFY(frame);
         int steps = 0;
@@ -839,7 +870,7 @@ private slots:
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());
-        const std::string path = WriteFile("large2.hex", MakeHex(std::vector<std::uint8_t>(3000, 0x11)));
+        const std::string path = WriteFile("large2.hex", EncodeIntelHex(std::vector<std::uint8_t>(3000, 0x11), 0));
         auto frame = MakeFrame();
         QVERIFY(frame);
         int steps = 0;
