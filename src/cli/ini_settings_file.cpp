@@ -1,5 +1,7 @@
 #include "cli/ini_settings_file.h"
 
+#include "base/text_codec.h"
+
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
@@ -14,17 +16,6 @@ std::string Trim(const std::string& text)
         return {};
     std::size_t end = text.find_last_not_of(blanks);
     return text.substr(begin, end - begin + 1);
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 void AppendUtf8(std::string& out, unsigned long code)
@@ -94,18 +85,7 @@ void CIniSettingsFile::CopyGroup(const std::string& name, ISettingsStore& store)
 
 std::string CIniSettingsFile::UnescapeKey(const std::string& text)
 {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && HexDigit(text[i + 1]) >= 0 && HexDigit(text[i + 2]) >= 0) {
-            out.push_back(static_cast<char>(HexDigit(text[i + 1]) * 16 + HexDigit(text[i + 2])));
-            i += 2;
-        } else if (text[i] == '\\') {
-            out.push_back('/');
-        } else {
-            out.push_back(text[i]);
-        }
-    }
-    return out;
+    return PercentDecode(text, '/');
 }
 
 std::string CIniSettingsFile::UnescapeValue(const std::string& text)
@@ -138,8 +118,8 @@ std::string CIniSettingsFile::UnescapeValue(const std::string& text)
         case 'v': out.push_back('\v'); break;
         case 'x': {
             unsigned long code = 0;
-            while (i + 1 < text.size() && HexDigit(text[i + 1]) >= 0)
-                code = code * 16 + static_cast<unsigned long>(HexDigit(text[++i]));
+            while (i + 1 < text.size() && HexDigitValue(text[i + 1]) >= 0)
+                code = code * 16 + static_cast<unsigned long>(HexDigitValue(text[++i]));
             AppendUtf8(out, code);
             break;
         }

@@ -1,6 +1,7 @@
 #include "files/file_list.h"
 
 #include "base/commands.h"
+#include "base/text_codec.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -194,15 +195,6 @@ bool WriteListFile(const std::string& listFilePath, const std::vector<std::strin
 
 std::vector<std::string> PathsFromUriList(const std::string& uriList)
 {
-    auto hex = [](char c) -> int {
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
     std::vector<std::string> paths;
     std::size_t pos = 0;
     while (pos < uriList.size()) {
@@ -223,17 +215,7 @@ std::vector<std::string> PathsFromUriList(const std::string& uriList)
         std::string host = rest.substr(0, slash);
         if (!host.empty() && host != "localhost")
             continue;
-        std::string encoded = rest.substr(slash);
-        std::string path;
-        for (std::size_t i = 0; i < encoded.size(); ++i) {
-            if (encoded[i] == '%' && i + 2 < encoded.size() && hex(encoded[i + 1]) >= 0 && hex(encoded[i + 2]) >= 0) {
-                path += static_cast<char>(hex(encoded[i + 1]) * 16 + hex(encoded[i + 2]));
-                i += 2;
-            } else {
-                path += encoded[i];
-            }
-        }
-        paths.push_back(path);
+        paths.push_back(PercentDecode(std::string_view(rest).substr(slash)));
     }
     return paths;
 }

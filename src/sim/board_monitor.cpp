@@ -1,19 +1,10 @@
 #include "sim/board_monitor.h"
 
+#include "base/text_codec.h"
+
 #include <cstdio>
 
 namespace {
-int HexValue(std::uint8_t c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
-
 bool IsLineSpace(std::uint8_t c)
 {
     return c == '\r' || c == '\n' || c == ' ' || c == '\t';
@@ -128,14 +119,14 @@ void CBoardMonitor::FeedHex(std::uint8_t b, std::vector<CBoardOutput>& out)
         }
         return;
     }
-    if (HexValue(b) < 0) {
+    if (HexDigitValue(static_cast<char>(b)) < 0) {
         Fail("bad character in record", out);
         return;
     }
     m_strRecord.push_back(static_cast<char>(b));
     if (m_strRecord.size() < 2)
         return;
-    const std::size_t length = static_cast<std::size_t>(HexValue(m_strRecord[0]) * 16 + HexValue(m_strRecord[1]));
+    const std::size_t length = static_cast<std::size_t>(HexPairValue(m_strRecord[0], m_strRecord[1]));
     if (m_strRecord.size() < 2 * (length + 5))
         return;
     m_bInRecord = false;
@@ -185,8 +176,7 @@ std::string CBoardMonitor::ProcessRecord(bool& endOfFile)
 {
     std::vector<std::uint8_t> bytes;
     for (std::size_t i = 0; i + 1 < m_strRecord.size(); i += 2)
-        bytes.push_back(static_cast<std::uint8_t>(
-            HexValue(static_cast<std::uint8_t>(m_strRecord[i])) * 16 + HexValue(static_cast<std::uint8_t>(m_strRecord[i + 1]))));
+        bytes.push_back(static_cast<std::uint8_t>(HexPairValue(m_strRecord[i], m_strRecord[i + 1])));
     std::uint8_t sum = 0;
     for (std::uint8_t v : bytes)
         sum = static_cast<std::uint8_t>(sum + v);
