@@ -10,11 +10,12 @@
 #include <QAction>
 #include <QMenu>
 
+#include <array>
 #include <optional>
 
 namespace {
 struct CConfigItem {
-    const char* m_pszText;
+    QString m_strText;
     int m_nId;
 };
 
@@ -23,17 +24,35 @@ struct CConfigMenu {
     std::vector<CConfigItem> m_items;
 };
 
+// One item per choice, with the commands from firstId on.
+template <std::size_t N>
+std::vector<CConfigItem> Items(const std::array<int, N>& values, int firstId)
+{
+    std::vector<CConfigItem> items;
+    for (int value : values)
+        items.push_back({QString::number(value), firstId + static_cast<int>(items.size())});
+    return items;
+}
+
+// prefix "&" makes each text's first letter its mnemonic.
+template <std::size_t N>
+std::vector<CConfigItem> Items(const std::array<const char*, N>& texts, int firstId, const char* prefix = "")
+{
+    std::vector<CConfigItem> items;
+    for (const char* text : texts)
+        items.push_back({QString::fromLatin1(prefix) + QString::fromLatin1(text), firstId + static_cast<int>(items.size())});
+    return items;
+}
+
 // Menu 130's "_CONFIG_" pop-up.
 const std::vector<CConfigMenu>& ConfigMenus()
 {
     static const std::vector<CConfigMenu> menus = {
-        {"&Baud Rate",
-         {{"1200", 32816}, {"2400", 32817}, {"9600", 32818}, {"14400", 32819}, {"19200", 32820},
-          {"38400", 32821}, {"56000", 32822}, {"57600", 32823}, {"115200", 32824}}},
-        {"&Data Bits", {{"5", 32836}, {"6", 32837}, {"7", 32838}, {"8", 32839}}},
-        {"P&arity", {{"&None", 32831}, {"&Odd", 32832}, {"&Even", 32833}, {"&Mark", 32834}, {"&Space", 32835}}},
-        {"&Stop Bits", {{"1", 32828}, {"1.5", 32829}, {"2", 32830}}},
-        {"&Handshake", {{"&None", 32825}, {"&RTS/CTS (Hardware)", 32826}, {"&XON/XOFF (Software)", 32827}}},
+        {"&Baud Rate", Items(CPortSettings::kBaudRates, cmd::ID_BAUD_FIRST)},
+        {"&Data Bits", Items(CPortSettings::kDataBits, cmd::ID_DATABITS_FIRST)},
+        {"P&arity", Items(CPortSettings::kParityNames, cmd::ID_PARITY_FIRST, "&")},
+        {"&Stop Bits", Items(CPortSettings::kStopBitTexts, cmd::ID_STOPBITS_FIRST)},
+        {"&Handshake", Items(CPortSettings::kHandshakeMenuTexts, cmd::ID_HANDSHAKE_FIRST)},
     };
     return menus;
 }
@@ -151,7 +170,7 @@ std::unique_ptr<QMenu> CPortMenus::BuildConfigMenu()
     for (const CConfigMenu& sub : ConfigMenus()) {
         QMenu* popup = menu->addMenu(QString::fromLatin1(sub.m_pszTitle));
         for (const CConfigItem& item : sub.m_items) {
-            QAction* action = popup->addAction(QString::fromLatin1(item.m_pszText));
+            QAction* action = popup->addAction(item.m_strText);
             action->setData(item.m_nId);
             const int id = item.m_nId;
             connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });

@@ -4,15 +4,28 @@
 #include "base/settings_store.h"
 
 #include <climits>
+#include <string_view>
 
 using namespace cmd;
 
 namespace {
 
-constexpr int kBaudRates[] = {1200, 2400, 9600, 14400, 19200, 38400, 56000, 57600, 115200};
-constexpr const char* kParityTexts[] = {"N", "O", "E", "M", "S"};
-constexpr const char* kStopBitTexts[] = {"1", "1.5", "2"};
-constexpr const char* kHandshakeTexts[] = {"None", "RTS/CTS", "XON/XOFF"};
+// Each table has one entry per command of its range.
+constexpr std::size_t RangeSize(int first, int last)
+{
+    return static_cast<std::size_t>(last - first + 1);
+}
+static_assert(CPortSettings::kBaudRates.size() == RangeSize(ID_BAUD_FIRST, ID_BAUD_LAST));
+static_assert(CPortSettings::kDataBits.size() == RangeSize(ID_DATABITS_FIRST, ID_DATABITS_LAST));
+static_assert(CPortSettings::kParityNames.size() == RangeSize(ID_PARITY_FIRST, ID_PARITY_LAST));
+static_assert(CPortSettings::kStopBitTexts.size() == RangeSize(ID_STOPBITS_FIRST, ID_STOPBITS_LAST));
+static_assert(CPortSettings::kHandshakeTexts.size() == RangeSize(ID_HANDSHAKE_FIRST, ID_HANDSHAKE_LAST));
+static_assert(CPortSettings::kHandshakeMenuTexts.size() == CPortSettings::kHandshakeTexts.size());
+
+std::string ParityText(int code)
+{
+    return std::string(1, CPortSettings::kParityNames[static_cast<std::size_t>(code)][0]);
+}
 
 bool InRange(int id, int first, int last)
 {
@@ -51,7 +64,7 @@ int CPortSettings::NormalizeBaud(std::string& text)
 int CPortSettings::NormalizeDataBits(std::string& text)
 {
     const long value = ParseLeadingInteger(text);
-    if (value >= 5 && value <= 8)
+    if (value >= kDataBits.front() && value <= kDataBits.back())
         return static_cast<int>(value);
     text = "8";
     return 8;
@@ -60,9 +73,9 @@ int CPortSettings::NormalizeDataBits(std::string& text)
 int CPortSettings::NormalizeParity(std::string& text)
 {
     const char first = text.empty() ? '\0' : text.front();
-    for (int code = 1; code < 5; ++code) {
-        if (first == kParityTexts[code][0]) {
-            text = kParityTexts[code];
+    for (int code = 1; code < static_cast<int>(kParityNames.size()); ++code) {
+        if (first == kParityNames[static_cast<std::size_t>(code)][0]) {
+            text = ParityText(code);
             return code;
         }
     }
@@ -72,8 +85,8 @@ int CPortSettings::NormalizeParity(std::string& text)
 
 int CPortSettings::NormalizeStopBits(std::string& text)
 {
-    for (int code = 0; code < 3; ++code)
-        if (text == kStopBitTexts[code])
+    for (int code = 0; code < static_cast<int>(kStopBitTexts.size()); ++code)
+        if (text == kStopBitTexts[static_cast<std::size_t>(code)])
             return code;
     text = "1";
     return 0;
@@ -81,17 +94,17 @@ int CPortSettings::NormalizeStopBits(std::string& text)
 
 int CPortSettings::NormalizeHandshake(std::string& text)
 {
-    if (text == "None")
+    // "None" counts only whole; the others also with a note after them.
+    if (text == kHandshakeTexts[0])
         return 0;
-    if (text.compare(0, 7, "RTS/CTS") == 0 && text.size() >= 7) {
-        text = "RTS/CTS";
-        return 1;
+    for (int code = 1; code < static_cast<int>(kHandshakeTexts.size()); ++code) {
+        const std::string_view name = kHandshakeTexts[static_cast<std::size_t>(code)];
+        if (std::string_view(text).starts_with(name)) {
+            text = name;
+            return code;
+        }
     }
-    if (text.compare(0, 8, "XON/XOFF") == 0 && text.size() >= 8) {
-        text = "XON/XOFF";
-        return 2;
-    }
-    text = "None";
+    text = kHandshakeTexts[0];
     return 0;
 }
 
@@ -154,7 +167,7 @@ bool CPortSettings::OnBaudRate(int commandId, ISettingsStore& store)
 {
     if (!InRange(commandId, ID_BAUD_FIRST, ID_BAUD_LAST))
         return false;
-    m_nBaud = kBaudRates[commandId - ID_BAUD_FIRST];
+    m_nBaud = kBaudRates[static_cast<std::size_t>(commandId - ID_BAUD_FIRST)];
     m_strBaud = std::to_string(m_nBaud);
     store.WriteProfileString(kKeyBaud, m_strBaud);
     return true;
@@ -165,7 +178,7 @@ bool CPortSettings::OnHandshake(int commandId, ISettingsStore& store)
     if (!InRange(commandId, ID_HANDSHAKE_FIRST, ID_HANDSHAKE_LAST))
         return false;
     m_nHandshake = commandId - ID_HANDSHAKE_FIRST;
-    m_strHandshake = kHandshakeTexts[m_nHandshake];
+    m_strHandshake = kHandshakeTexts[static_cast<std::size_t>(m_nHandshake)];
     store.WriteProfileString(kKeyHandshake, m_strHandshake);
     return true;
 }
@@ -175,7 +188,7 @@ bool CPortSettings::OnStopBits(int commandId, ISettingsStore& store)
     if (!InRange(commandId, ID_STOPBITS_FIRST, ID_STOPBITS_LAST))
         return false;
     m_nStopBits = commandId - ID_STOPBITS_FIRST;
-    m_strStopBits = kStopBitTexts[m_nStopBits];
+    m_strStopBits = kStopBitTexts[static_cast<std::size_t>(m_nStopBits)];
     store.WriteProfileString(kKeyStopBits, m_strStopBits);
     return true;
 }
@@ -185,7 +198,7 @@ bool CPortSettings::OnParity(int commandId, ISettingsStore& store)
     if (!InRange(commandId, ID_PARITY_FIRST, ID_PARITY_LAST))
         return false;
     m_nParity = commandId - ID_PARITY_FIRST;
-    m_strParity = kParityTexts[m_nParity];
+    m_strParity = ParityText(m_nParity);
     store.WriteProfileString(kKeyParity, m_strParity);
     return true;
 }
@@ -194,7 +207,7 @@ bool CPortSettings::OnDataBits(int commandId, ISettingsStore& store)
 {
     if (!InRange(commandId, ID_DATABITS_FIRST, ID_DATABITS_LAST))
         return false;
-    m_nDataBits = 5 + (commandId - ID_DATABITS_FIRST);
+    m_nDataBits = kDataBits[static_cast<std::size_t>(commandId - ID_DATABITS_FIRST)];
     m_strDataBits = std::to_string(m_nDataBits);
     store.WriteProfileString(kKeyDataBits, m_strDataBits);
     return true;

@@ -4,6 +4,7 @@
 // text through its normalisation rule. A plain value type: the GUI thread owns the main frame's
 // copy; the download worker gets a copy. The settings store is written one key at a time.
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,18 @@ public:
     static constexpr const char* kKeyParity = "Parity";
     static constexpr const char* kKeyStopBits = "StopBit";
     static constexpr const char* kKeyHandshake = "Handshake";
+
+    // The choices of each line setting, in the order of their commands (ID_BAUD_FIRST..,
+    // ID_DATABITS_FIRST.., ...), of the Port Setup boxes and of the "_CONFIG_" pop-up.
+    static constexpr std::array<int, 9> kBaudRates = {1200, 2400, 9600, 14400, 19200, 38400, 56000, 57600, 115200};
+    static constexpr std::array<int, 4> kDataBits = {5, 6, 7, 8};
+    // Shown as is; the stored text is the first letter ("N", "O", ...).
+    static constexpr std::array<const char*, 5> kParityNames = {"None", "Odd", "Even", "Mark", "Space"};
+    static constexpr std::array<const char*, 3> kStopBitTexts = {"1", "1.5", "2"};
+    // Stored and shown in the dialog as is; the pop-up names the kind of handshake too.
+    static constexpr std::array<const char*, 3> kHandshakeTexts = {"None", "RTS/CTS", "XON/XOFF"};
+    static constexpr std::array<const char*, 3> kHandshakeMenuTexts = {
+        "&None", "&RTS/CTS (Hardware)", "&XON/XOFF (Software)"};
 
     std::string m_strPort = "COM1";
     std::string m_strBaud = "19200";
@@ -59,14 +72,14 @@ public:
 
     // Single-value commands: set one text and its number and write that one key. False (and
     // nothing written) for a command outside the handler's range.
-    // OnPortName: 32796..32815 give "COM1".."COM20".
+    // OnPortName: ID_PORT_FIRST..ID_PORT_LAST give "COM1".."COM20".
     bool OnPortName(int commandId, ISettingsStore& store);
-    bool OnBaudRate(int commandId, ISettingsStore& store);  // 32816..32824
-    bool OnHandshake(int commandId, ISettingsStore& store); // 32825..32827
-    bool OnStopBits(int commandId, ISettingsStore& store);  // 32828..32830
-    bool OnParity(int commandId, ISettingsStore& store);    // 32831..32835
-    bool OnDataBits(int commandId, ISettingsStore& store);  // 32836..32839
-    // The port list pop-up: 32796.. choose by position in the names shown; writes "Port".
+    bool OnBaudRate(int commandId, ISettingsStore& store);  // ID_BAUD_FIRST..ID_BAUD_LAST
+    bool OnHandshake(int commandId, ISettingsStore& store); // ID_HANDSHAKE_FIRST..ID_HANDSHAKE_LAST
+    bool OnStopBits(int commandId, ISettingsStore& store);  // ID_STOPBITS_FIRST..ID_STOPBITS_LAST
+    bool OnParity(int commandId, ISettingsStore& store);    // ID_PARITY_FIRST..ID_PARITY_LAST
+    bool OnDataBits(int commandId, ISettingsStore& store);  // ID_DATABITS_FIRST..ID_DATABITS_LAST
+    // The port list pop-up: ID_PORT_FIRST.. choose by position in the names shown; writes "Port".
     bool OnPortListChoice(int commandId, const std::vector<std::string>& shownNames,
         ISettingsStore& store);
 };

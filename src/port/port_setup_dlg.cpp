@@ -1,5 +1,7 @@
 #include "port/port_setup_dlg.h"
 
+#include "port/port_settings.h"
+
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QGridLayout>
@@ -8,6 +10,29 @@
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
+
+#include <array>
+
+namespace {
+// A box's items: the choices of one line setting.
+template <std::size_t N>
+QStringList Items(const std::array<int, N>& values)
+{
+    QStringList items;
+    for (int value : values)
+        items << QString::number(value);
+    return items;
+}
+
+template <std::size_t N>
+QStringList Items(const std::array<const char*, N>& texts)
+{
+    QStringList items;
+    for (const char* text : texts)
+        items << QString::fromLatin1(text);
+    return items;
+}
+} // namespace
 
 CPortSetupDlg::CPortSetupDlg(QWidget* parent, CProbeRoots roots)
     : CResizableDialog(parent), m_roots(std::move(roots))
@@ -23,12 +48,11 @@ CPortSetupDlg::CPortSetupDlg(QWidget* parent, CProbeRoots roots)
     // A typed name is a value, never a new list entry.
     m_wndPort->setInsertPolicy(QComboBox::NoInsert);
     m_wndPort->setCompleter(nullptr);
-    m_wndBaud = AddCombo(IDC_BAUD, "Baud",
-        {"1200", "2400", "9600", "14400", "19200", "38400", "56000", "57600", "115200"}, 1);
-    m_wndDataBits = AddCombo(IDC_DATABITS, "Data Bits", {"5", "6", "7", "8"}, 2);
-    m_wndParity = AddCombo(IDC_PARITY, "Parity", {"None", "Odd", "Even", "Mark", "Space"}, 3);
-    m_wndStopBits = AddCombo(IDC_STOPBITS, "Stop Bits", {"1", "1.5", "2"}, 4);
-    m_wndHandshake = AddCombo(IDC_HANDSHAKE, "Handshake", {"None", "RTS/CTS", "XON/XOFF"}, 5);
+    m_wndBaud = AddCombo(IDC_BAUD, "Baud", Items(CPortSettings::kBaudRates), 1);
+    m_wndDataBits = AddCombo(IDC_DATABITS, "Data Bits", Items(CPortSettings::kDataBits), 2);
+    m_wndParity = AddCombo(IDC_PARITY, "Parity", Items(CPortSettings::kParityNames), 3);
+    m_wndStopBits = AddCombo(IDC_STOPBITS, "Stop Bits", Items(CPortSettings::kStopBitTexts), 4);
+    m_wndHandshake = AddCombo(IDC_HANDSHAKE, "Handshake", Items(CPortSettings::kHandshakeTexts), 5);
 
     m_wndOK = new QPushButton("OK", this);
     m_wndOK->setDefault(true);
