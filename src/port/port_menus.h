@@ -1,18 +1,21 @@
 #pragma once
-// CPortMenus: the main frame's three port commands: Port Setup (32782: the dialog, store the
-// six settings, reopen an open port), the port list pop-up (1014, left click on the port pane)
-// and the line-settings pop-up "_CONFIG_" (135, right click). GUI thread only. It owns nothing
-// of the frame: settings, store, port, sink and prompt are the frame's and outlive it.
+// CPortMenus: the main frame's three port commands: Port Setup (ID_TOOLS_PORT_SETUP: the
+// dialog, store the six settings, reopen an open port), the port list pop-up (ID_PORT_LIST_MENU,
+// left click on the port pane) and the line-settings pop-up "_CONFIG_" (ID_PORT_CONFIG_MENU,
+// right click). GUI thread only. It owns nothing of the frame: settings, store, port, sink and
+// prompt are the frame's and outlive it.
 //
-//   m_portMenus = std::make_unique<CPortMenus>(m_portSettings, m_store, m_Serial, m_pSink,
-//       m_prompt, [this](CSerialPort* port) { m_wndTerminal->SetPort(port); }, this);
-//   m_portMenus->SetSettingsChanged([this] { UpdatePortPane(); });
-//   command 32782: m_portMenus->OnPortSetup();
-//   command 1014:  m_portMenus->OnPortListMenu(portPaneRectOnScreen);
-//   command 135:   m_portMenus->OnPortConfigMenu(portPaneRectOnScreen);
-//   commands 32796..32839 from elsewhere: m_portMenus->OnCommand(id);
-//   m_portMenus->SetBusy([this] { return DownloadRunning(); });
-//   at WM_DOWNLOAD_END: m_portMenus->ApplyPendingReopen();
+//   CTerminalCtrl* terminal = m_wndTerminal;
+//   m_pPortMenus = std::make_unique<CPortMenus>(PortSettings(), m_store, Serial(),
+//       &m_pSession->PortSink(), m_prompt,
+//       [terminal](CSerialPort* port) { terminal->SetSerial(port); }, this);
+//   m_pPortMenus->SetBusy([this] { return IsDownloadRunning(); });
+//   m_pPortMenus->SetSettingsChanged([this] { UpdatePortPane(); RequestCommandUpdate(); });
+//   ID_TOOLS_PORT_SETUP:  m_pPortMenus->OnPortSetup();
+//   ID_PORT_LIST_MENU:    m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
+//   ID_PORT_CONFIG_MENU:  m_pPortMenus->OnPortConfigMenu(PortPaneOnScreen());
+//   ID_PORT_FIRST..ID_DATABITS_LAST: m_pPortMenus->OnCommand(id);
+//   when the download has ended: m_pPortMenus->ApplyPendingReopen();
 
 #include "port/com_port_probe.h"
 
@@ -57,22 +60,22 @@ public:
     bool IsReopenPending() const { return m_bReopenPending; }
     void ApplyPendingReopen();
 
-    // Command 32782: modal.
+    // ID_TOOLS_PORT_SETUP: modal.
     void OnPortSetup();
     // The two halves of OnPortSetup, for a caller that runs the dialog itself.
     std::unique_ptr<CPortSetupDlg> CreatePortSetupDialog() const;
     void FinishPortSetup(const CPortSetupDlg& dialog, int result);
 
-    // Command 1014: probes now, shows the list with its top-left corner at the pane's top right.
+    // ID_PORT_LIST_MENU: probes now, shows the list with its top-left corner at the pane's top right.
     void OnPortListMenu(const QRect& paneOnScreen);
-    // Command 135: the "_CONFIG_" pop-up at the pane's bottom-left corner.
+    // ID_PORT_CONFIG_MENU: the "_CONFIG_" pop-up at the pane's bottom-left corner.
     void OnPortConfigMenu(const QRect& paneOnScreen);
     // The menus as shown (the list probes and remembers what it shows).
     std::unique_ptr<QMenu> BuildPortListMenu();
     std::unique_ptr<QMenu> BuildConfigMenu();
 
-    // The single-value commands: 32796..32815 choose a port of the list last shown,
-    // 32816..32839 the line settings. Stored at once, applied at the next opening of the port.
+    // The single-value commands: ID_PORT_FIRST..ID_PORT_LAST choose a port of the list last
+    // shown, ID_BAUD_FIRST..ID_DATABITS_LAST the line settings. Stored at once, applied at the next opening of the port.
     bool OnCommand(int id);
 
     const std::vector<std::string>& ShownPortNames() const { return m_shownNames; }
