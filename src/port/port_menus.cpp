@@ -95,19 +95,14 @@ void CPortMenus::OnPortSetup()
 void CPortMenus::FinishPortSetup(const CPortSetupDlg& dialog, int result)
 {
     if (result == QDialog::Accepted) {
-        // One setting at a time: normalised, then its key written.
+        // Normalised first, so the store holds what the port pane shows.
         m_settings.SetPort(dialog.m_strPort);
-        m_store.WriteProfileString(CPortSettings::kKeyPort, m_settings.m_strPort);
         m_settings.SetBaud(dialog.m_strBaud);
-        m_store.WriteProfileString(CPortSettings::kKeyBaud, m_settings.m_strBaud);
         m_settings.SetDataBits(dialog.m_strDataBits);
-        m_store.WriteProfileString(CPortSettings::kKeyDataBits, m_settings.m_strDataBits);
         m_settings.SetParity(dialog.m_strParity);
-        m_store.WriteProfileString(CPortSettings::kKeyParity, m_settings.m_strParity);
         m_settings.SetStopBits(dialog.m_strStopBits);
-        m_store.WriteProfileString(CPortSettings::kKeyStopBits, m_settings.m_strStopBits);
         m_settings.SetHandshake(dialog.m_strHandshake);
-        m_store.WriteProfileString(CPortSettings::kKeyHandshake, m_settings.m_strHandshake);
+        m_settings.SaveAll(m_store);
         Changed();
     }
     // OK and Cancel alike apply the settings to an open port; a closed port stays closed.
