@@ -94,28 +94,27 @@ int CPercentProgressCtrl::StepIt()
     return ApplyPos(m_model.StepIt(Length()));
 }
 
-CProgressColour CPercentProgressCtrl::SetBarColour(CProgressColour colour)
+CProgressColour CPercentProgressCtrl::ReplaceColour(CProgressColour& member, CProgressColour colour)
 {
-    const CProgressColour old = m_crBar;
-    m_crBar = colour;
+    const CProgressColour old = member;
+    member = colour;
     update();
     return old;
+}
+
+CProgressColour CPercentProgressCtrl::SetBarColour(CProgressColour colour)
+{
+    return ReplaceColour(m_crBar, colour);
 }
 
 CProgressColour CPercentProgressCtrl::SetBkColour(CProgressColour colour)
 {
-    const CProgressColour old = m_crBk;
-    m_crBk = colour;
-    update();
-    return old;
+    return ReplaceColour(m_crBk, colour);
 }
 
 CProgressColour CPercentProgressCtrl::SetTextColour(CProgressColour colour)
 {
-    const CProgressColour old = m_crText;
-    m_crText = colour;
-    update();
-    return old;
+    return ReplaceColour(m_crText, colour);
 }
 
 void CPercentProgressCtrl::SetShowText(bool show)

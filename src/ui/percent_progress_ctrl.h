@@ -68,6 +68,8 @@ private:
     int Length() const;
     int ApplyPos(const CProgressModel::CPosResult& result);
     QColor Resolve(CProgressColour colour, QPalette::ColorRole role) const;
+    // Stores colour in member, repaints and returns the colour it replaces.
+    CProgressColour ReplaceColour(CProgressColour& member, CProgressColour colour);
     void Paint(QPainter& painter);
 
     CProgressColour m_crText = CLR_DEFAULT_COLOUR;
