@@ -227,24 +227,23 @@ void CLazyTreeCtrl::ApplyChildRule(QTreeWidgetItem* item, int populate)
 
 void CLazyTreeCtrl::OnTimer()
 {
-    for (CLoad& load : m_loads) {
-        if (load.m_bCancelled)
-            continue;
-        int total = 0;
-        const int count = load.m_pProgress->GetLoadingProgress(&total);
-        OnLoadingTick(load.m_pPlaceholder, true, total, count);
-    }
+    TickLoads(true);
 }
 
 void CLazyTreeCtrl::OnProgressPosted()
 {
     m_bProgressPosted.store(false);
+    TickLoads(false);
+}
+
+void CLazyTreeCtrl::TickLoads(bool tick)
+{
     for (CLoad& load : m_loads) {
         if (load.m_bCancelled)
             continue;
         int total = 0;
         const int count = load.m_pProgress->GetLoadingProgress(&total);
-        OnLoadingTick(load.m_pPlaceholder, false, total, count);
+        OnLoadingTick(load.m_pPlaceholder, tick, total, count);
     }
 }
 

@@ -91,6 +91,8 @@ private:
     void OnWorkerDone(quint64 id);
     void OnTimer();
     void OnProgressPosted();
+    // OnLoadingTick for every load not cancelled; tick as there.
+    void TickLoads(bool tick);
     void ApplyChildRule(QTreeWidgetItem* item, int populate);
     void UpdateTimer();
 
