@@ -56,7 +56,7 @@ double RunnerOnly(const std::string& path, std::size_t& bytes)
     CCountingRunner runner;
     QElapsedTimer timer;
     timer.start();
-    runner.Start("cat " + path, false);
+    runner.Start("cat " + path, {"cat", path});
     runner.WaitUntilDone(120000);
     bytes = runner.m_nBytes;
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
@@ -119,11 +119,11 @@ int main(int argc, char** argv)
     tick.start();
     probe.start();
     total.start();
-    output.Start("cat " + log, false);
+    output.Runner().Start("cat " + log, {"cat", log});
     loop.exec();
     const double windowMs = static_cast<double>(total.nsecsElapsed()) / 1e6;
     probe.stop();
-    output.Stop();
+    output.Runner().Stop();
 
     std::sort(gaps.begin(), gaps.end());
     const double maxGap = gaps.empty() ? 0 : gaps.back();

@@ -364,7 +364,7 @@ void CMainFrame::CreatePanes()
     callbacks.m_onOptions = [this] { COptionsDlg::OnOptions(this, m_tools, m_commands, m_store); };
     callbacks.m_routeCommand = [this](int id) { return ExecuteCommand(id); };
     callbacks.m_updateCommand = [this](CCmdUI& ui) { RouteUpdate(ui); };
-    m_wndView = new CQxProgView(m_store, m_tools, m_prompt, m_wndOutput, callbacks, this);
+    m_wndView = new CQxProgView(m_store, m_tools, m_prompt, &m_wndOutput->Runner(), callbacks, this);
     m_wndView->setObjectName(QStringLiteral("FileList"));
     setCentralWidget(m_wndView);
     m_pViewTarget = m_wndView;

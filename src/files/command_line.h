@@ -1,8 +1,7 @@
 #pragma once
-// Command-line text rules shared by the Build, Debug and Edit commands and the process runner.
-// Pure functions, callable from any thread. No command line ever reaches a shell: a line is
-// split here with the Windows quoting rules the settings were written for, and the arguments go
-// to the program directly.
+// Command-line text rules shared by the Build, Debug and Edit commands. Pure functions, callable
+// from any thread. No command line ever reaches a shell: a line is split here with the Windows
+// quoting rules the settings were written for, and the arguments go to the program directly.
 
 #include <string>
 #include <string_view>

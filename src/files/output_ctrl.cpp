@@ -26,13 +26,13 @@ COutputCtrl::COutputCtrl(QWidget* parent) : QPlainTextEdit(parent)
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(kFlushDelayMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &COutputCtrl::FlushPending);
-    SetOutputWindow(kRunsInFlight);
+    m_runner.SetOutputWindow(kRunsInFlight);
 }
 
 COutputCtrl::~COutputCtrl()
 {
-    // The readers reach AppendOutput, so they end before this object does.
-    Stop();
+    // The readers post to this control, so they end before any of it goes.
+    m_runner.Stop();
 }
 
 void COutputCtrl::AppendOutput(std::string_view text, bool)
@@ -44,16 +44,16 @@ void COutputCtrl::PostRun(std::string_view text, bool counted)
 {
     if (text.empty()) {
         if (counted)
-            OutputConsumed();
+            m_runner.OutputConsumed();
         return;
     }
     // wParam: the child the run belongs to; lParam: 1 when the runner counts it in flight.
-    m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, CurrentRun(), counted ? 1 : 0, std::string(text)});
+    m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, m_runner.CurrentRun(), counted ? 1 : 0, std::string(text)});
 }
 
 void COutputCtrl::OnStart(const std::string& commandLine)
 {
-    m_nShownRun = CurrentRun();
+    m_nShownRun = m_runner.CurrentRun();
     m_flushTimer.stop();
     m_strPending.clear();
     m_decoder.resetState();
@@ -62,23 +62,10 @@ void COutputCtrl::OnStart(const std::string& commandLine)
     moveCursor(QTextCursor::End);
 }
 
-// Both streams look the same in the window.
-void COutputCtrl::OnStdout(std::string_view text)
-{
-    PostRun(text, true);
-}
-
-void COutputCtrl::OnStderr(std::string_view text)
-{
-    PostRun(text, true);
-}
-
-void COutputCtrl::OnExit() {}
-
 void COutputCtrl::OnOutputText(const CPostedMessage& message)
 {
     if (message.m_lParam == 1)
-        OutputConsumed();
+        m_runner.OutputConsumed();
     // Runs of an earlier child still queued when this one started belong to the replaced text.
     if (static_cast<unsigned>(message.m_wParam) - m_nShownRun > 0x7FFFFFFFu)
         return;

@@ -1,7 +1,5 @@
 #include "files/process_runner.h"
 
-#include "files/command_line.h"
-
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -97,11 +95,6 @@ void CProcessRunner::OnStart(const std::string&) {}
 void CProcessRunner::OnStdout(std::string_view) {}
 void CProcessRunner::OnStderr(std::string_view) {}
 void CProcessRunner::OnExit() {}
-
-bool CProcessRunner::Start(const std::string& commandLine, bool)
-{
-    return Start(commandLine, SplitCommandLine(commandLine));
-}
 
 bool CProcessRunner::Start(const std::string& commandLine, const std::vector<std::string>& args,
                            const std::string& workingDir)

@@ -4,8 +4,8 @@
 // IsActive belong to one thread (the GUI thread). OnStdout/OnStderr run on the reader threads,
 // OnExit on the watcher: hooks must be safe from any thread and must not wait for the GUI
 // thread. A derived class that overrides hooks calls Stop() in its own destructor, so that no
-// thread reaches a hook of a half-destroyed object. No shell is involved anywhere: the command
-// line is split into arguments and the program is executed directly.
+// thread reaches a hook of a half-destroyed object. No shell is involved anywhere: the program
+// is executed directly with the arguments the caller split.
 
 #include "base/event.h"
 
@@ -42,13 +42,11 @@ public:
     CProcessRunner(const CProcessRunner&) = delete;
     CProcessRunner& operator=(const CProcessRunner&) = delete;
 
-    // Splits commandLine and starts it. A child still held from an earlier Start is stopped
-    // first (its process group ended, its readers joined), so one child is held at a time.
-    // showWindow has no meaning here (children never get a terminal); kept for the callers.
+    // Starts args (args[0] is the program, found through PATH when it has no slash); commandLine
+    // is what the hooks and the failure text show. A child still held from an earlier Start is
+    // stopped first (its process group ended, its readers joined), so one child is held at a
+    // time. workingDir non-empty: the child starts there (this process's directory is kept).
     // On failure "Unable to start <commandLine>\n" goes through OnStdout and false is returned.
-    bool Start(const std::string& commandLine, bool showWindow);
-    // As above with the arguments given; commandLine is what the hooks and the failure text
-    // show. workingDir non-empty: the child starts there (this process's directory is kept).
     bool Start(const std::string& commandLine, const std::vector<std::string>& args,
                const std::string& workingDir = {});
     // Ends the child's whole process group (TERM, then KILL after kStopGraceMs), joins the three

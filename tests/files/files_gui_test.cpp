@@ -5,6 +5,7 @@
 #include "base/commands.h"
 #include "base/memory_settings_store.h"
 #include "base/messages.h"
+#include "files/command_line.h"
 #include "files/desktop_launcher.h"
 #include "files/options_dlg.h"
 #include "files/output_ctrl.h"
@@ -101,6 +102,12 @@ QString Q(const std::string& s)
 {
     return QString::fromStdString(s);
 }
+
+// Starts a command line split as the tool settings are.
+bool StartLine(CProcessRunner& runner, const std::string& line)
+{
+    return runner.Start(line, SplitCommandLine(line));
+}
 } // namespace
 
 class FilesGuiTest : public QObject {
@@ -132,7 +139,7 @@ private:
                 if (m_onOptions)
                     m_onOptions();
             };
-            m_pView = std::make_unique<CTestView>(m_store, m_tools, m_prompt, &m_output, cb);
+            m_pView = std::make_unique<CTestView>(m_store, m_tools, m_prompt, &m_output.Runner(), cb);
             m_pView->OnInitialUpdate();
         }
         void Select(std::initializer_list<int> rows)
@@ -146,7 +153,7 @@ private:
         // Waits for the build to end and shows all of its output.
         QString BuildOutput()
         {
-            if (!m_output.WaitUntilDone(10000))
+            if (!m_output.Runner().WaitUntilDone(10000))
                 return QStringLiteral("<build did not end>");
             QCoreApplication::sendPostedEvents();
             m_output.FlushPending();
@@ -183,9 +190,9 @@ private slots:
         COutputCtrl output;
         output.setPlainText(QStringLiteral("old text"));
         std::string line = "\"" + script + "\"";
-        QVERIFY(output.Start(line, false));
+        QVERIFY(StartLine(output.Runner(), line));
         QCOMPARE(output.toPlainText(), Q(line));
-        QVERIFY(output.WaitUntilDone(10000));
+        QVERIFY(output.Runner().WaitUntilDone(10000));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
         QCOMPARE(output.toPlainText(), Q(line) + QStringLiteral("first second\n"));
@@ -195,7 +202,7 @@ private slots:
     {
         COutputCtrl output;
         output.setPlainText(QStringLiteral("previous"));
-        QVERIFY(!output.Start("/nonexistent/builder x", false));
+        QVERIFY(!StartLine(output.Runner(), "/nonexistent/builder x"));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
         QCOMPARE(output.toPlainText(), QStringLiteral("previousUnable to start /nonexistent/builder x\n"));
@@ -226,7 +233,7 @@ private slots:
         CTempDir dir;
         std::string script = dir.Write("slow build", "#!/bin/sh\necho $$\nexec sleep 300\n", true);
         auto output = std::make_unique<COutputCtrl>();
-        QVERIFY(output->Start("\"" + script + "\"", false));
+        QVERIFY(StartLine(output->Runner(), "\"" + script + "\""));
         QSignalSpy appended(output.get(), &COutputCtrl::TextAppended);
         QVERIFY(appended.wait(10000));
         const QString text = output->toPlainText();
@@ -234,7 +241,7 @@ private slots:
         QVERIFY(pid > 0);
         const int handle = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
         QVERIFY(handle >= 0);
-        QVERIFY(output->IsActive());
+        QVERIFY(output->Runner().IsActive());
         output.reset();
         pollfd pfd{handle, POLLIN, 0};
         QCOMPARE(poll(&pfd, 1, 5000), 1);
@@ -244,8 +251,8 @@ private slots:
     void outputKeepsTheLastLinesWithinItsBound()
     {
         COutputCtrl output;
-        QVERIFY(output.Start("true", false));
-        QVERIFY(output.WaitUntilDone(10000));
+        QVERIFY(StartLine(output.Runner(), "true"));
+        QVERIFY(output.Runner().WaitUntilDone(10000));
         const int total = COutputCtrl::kMaxLines + COutputCtrl::kMaxLines / 4;
         std::string chunk;
         for (int line = 0; line < total; ++line) {
@@ -267,11 +274,11 @@ private slots:
     {
         CTempDir dir;
         COutputCtrl output;
-        QVERIFY(output.Start("printf early", false));
-        QVERIFY(output.WaitUntilDone(10000));
+        QVERIFY(StartLine(output.Runner(), "printf early"));
+        QVERIFY(output.Runner().WaitUntilDone(10000));
         // The first child's run is still queued when the second starts.
-        QVERIFY(output.Start("printf late", false));
-        QVERIFY(output.WaitUntilDone(10000));
+        QVERIFY(StartLine(output.Runner(), "printf late"));
+        QVERIFY(output.Runner().WaitUntilDone(10000));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
         QCOMPARE(output.toPlainText(), QStringLiteral("printf latelate"));

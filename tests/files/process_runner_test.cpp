@@ -2,6 +2,7 @@
 // 256 bytes, standard error, arguments reaching the program unchanged (no shell), exit status,
 // back-pressure, and Stop ending a child with its whole process group.
 
+#include "files/command_line.h"
 #include "files/process_runner.h"
 #include "temp_dir.h"
 
@@ -99,6 +100,12 @@ private:
     int m_fd;
 };
 
+// Starts a command line split as the tool settings are.
+bool StartLine(CProcessRunner& runner, const std::string& line)
+{
+    return runner.Start(line, SplitCommandLine(line));
+}
+
 std::vector<pid_t> PidsOf(const std::string& text)
 {
     std::vector<pid_t> pids;
@@ -116,7 +123,7 @@ std::vector<pid_t> PidsOf(const std::string& text)
 TEST(ProcessRunnerStart, MissingProgramGivesExactlyOneUnableToStartRun)
 {
     CRecordingRunner runner;
-    EXPECT_FALSE(runner.Start("/nonexistent/qx-builder \"a b\"", false));
+    EXPECT_FALSE(StartLine(runner, "/nonexistent/qx-builder \"a b\""));
     auto runs = runner.Runs();
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_FALSE(runs[0].m_bError);
@@ -133,7 +140,7 @@ TEST(ProcessRunnerStart, EmptyAndNonExecutableProgramsFailTheSameWay)
     std::string plain = dir.Write("not-executable", "#!/bin/sh\necho hi\n");
     for (const std::string& line : {std::string(), std::string("   "), plain, dir.Path()}) {
         CRecordingRunner runner;
-        EXPECT_FALSE(runner.Start(line, false)) << line;
+        EXPECT_FALSE(StartLine(runner, line)) << line;
         ASSERT_EQ(runner.Runs().size(), 1u) << line;
         EXPECT_EQ(runner.Runs()[0].m_strText, "Unable to start " + line + "\n");
     }
@@ -144,7 +151,7 @@ TEST(ProcessRunnerOutput, TenThousandBytesArriveWholeInRunsOfAtMost256)
     CTempDir dir;
     std::string script = dir.Write("burst", "#!/bin/sh\nhead -c 10000 /dev/zero | tr '\\0' x\n", true);
     CRecordingRunner runner;
-    ASSERT_TRUE(runner.Start(script, false));
+    ASSERT_TRUE(StartLine(runner, script));
     ASSERT_TRUE(runner.WaitUntilDone(10000));
     std::size_t total = 0;
     for (const CRun& run : runner.Runs()) {
@@ -165,7 +172,7 @@ TEST(ProcessRunnerOutput, StandardErrorIsCapturedLikeStandardOutput)
     CTempDir dir;
     std::string script = dir.Write("errs", "#!/bin/sh\necho 'only to stderr' >&2\nexit 3\n", true);
     CRecordingRunner runner;
-    ASSERT_TRUE(runner.Start(script, false));
+    ASSERT_TRUE(StartLine(runner, script));
     ASSERT_TRUE(runner.WaitUntilDone(10000));
     EXPECT_EQ(runner.Text(true), "only to stderr\n");
     EXPECT_EQ(runner.Text(false), "");
@@ -184,7 +191,7 @@ TEST(ProcessRunnerOutput, ArgumentsReachTheProgramUnchangedWithoutAShell)
     EXPECT_FALSE(std::filesystem::exists(dir / "pwned"));
 
     CRecordingRunner split;
-    ASSERT_TRUE(split.Start("printf \"<%s>\" $(touch pwned) \"a b\"", false));
+    ASSERT_TRUE(StartLine(split, "printf \"<%s>\" $(touch pwned) \"a b\""));
     ASSERT_TRUE(split.WaitUntilDone(10000));
     EXPECT_EQ(split.Text(false), "<$(touch><pwned)><a b>");
 }
@@ -206,7 +213,7 @@ TEST(ProcessRunnerOutput, StandardInputIsEmptyAndDeathBySignalIsReportedAsSuch)
     CTempDir dir;
     std::string script = dir.Write("sig", "#!/bin/sh\nkill -9 $$\n", true);
     CRecordingRunner runner;
-    ASSERT_TRUE(runner.Start(script, false));
+    ASSERT_TRUE(StartLine(runner, script));
     ASSERT_TRUE(runner.WaitUntilDone(10000));
     EXPECT_EQ(runner.ExitStatus(), (CExitStatus{true, true, SIGKILL}));
 }
@@ -219,7 +226,7 @@ TEST(ProcessRunnerStop, EndsTheChildAndItsGrandchildren)
                                    "#!/bin/sh\n(trap '' TERM; exec sleep 300) &\necho $!\nsleep 300 &\necho $!\necho $$\nwait\n",
                                    true);
     CRecordingRunner runner;
-    ASSERT_TRUE(runner.Start(script, false));
+    ASSERT_TRUE(StartLine(runner, script));
     ASSERT_TRUE(runner.WaitForLines(3));
     std::vector<pid_t> pids = PidsOf(runner.Text(false));
     ASSERT_EQ(pids.size(), 3u);
@@ -244,7 +251,7 @@ TEST(ProcessRunnerStop, ReturnsWhenAnEndedChildLeftAGrandchildHoldingThePipes)
     CTempDir dir;
     std::string script = dir.Write("leaver", "#!/bin/sh\nsleep 300 &\necho $!\n", true);
     CRecordingRunner runner;
-    ASSERT_TRUE(runner.Start(script, false));
+    ASSERT_TRUE(StartLine(runner, script));
     ASSERT_TRUE(runner.WaitForLines(1));
     CProcessHandle grandchild(PidsOf(runner.Text(false)).at(0));
     // The child has ended; its readers still wait because the grandchild holds the pipes.
@@ -260,10 +267,10 @@ TEST(ProcessRunnerStop, ASecondStartEndsTheFirstChildBeforeStartingAnother)
     CTempDir dir;
     std::string script = dir.Write("long", "#!/bin/sh\necho $$\nexec sleep 300\n", true);
     CRecordingRunner runner;
-    ASSERT_TRUE(runner.Start(script, false));
+    ASSERT_TRUE(StartLine(runner, script));
     ASSERT_TRUE(runner.WaitForLines(1));
     CProcessHandle first(PidsOf(runner.Text(false)).at(0));
-    ASSERT_TRUE(runner.Start("echo second", false));
+    ASSERT_TRUE(StartLine(runner, "echo second"));
     EXPECT_TRUE(first.WaitGone(0)) << "the first child must be gone when the second starts";
     ASSERT_TRUE(runner.WaitUntilDone(10000));
     EXPECT_EQ(runner.m_nExits, 2);
@@ -293,7 +300,7 @@ TEST(ProcessRunnerOutput, BackPressureBoundsTheRunsInFlightAndLosesNothing)
     std::string script = dir.Write("big", "#!/bin/sh\nhead -c 200000 /dev/zero | tr '\\0' y\n", true);
     CSlowConsumer runner;
     runner.SetOutputWindow(4);
-    ASSERT_TRUE(runner.Start(script, false));
+    ASSERT_TRUE(StartLine(runner, script));
     std::size_t consumed = 0;
     std::size_t bytes = 0;
     // Consume run by run, as the window does.
@@ -318,7 +325,7 @@ TEST(ProcessRunnerStop, StopWhileAReaderWaitsForRoomReturns)
     std::string script = dir.Write("flood", "#!/bin/sh\nexec cat /dev/zero\n", true);
     CRecordingRunner runner;
     runner.SetOutputWindow(2);
-    ASSERT_TRUE(runner.Start(script, false));
+    ASSERT_TRUE(StartLine(runner, script));
     // Two runs are taken and never consumed: the reader now waits for room.
     ASSERT_TRUE(runner.WaitForRuns(2));
     EXPECT_FALSE(runner.WaitForRuns(3, std::chrono::seconds(0)));
