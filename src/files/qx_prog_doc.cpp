@@ -1,1 +1,0 @@
-#include "files/qx_prog_doc.h"
