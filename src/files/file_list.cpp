@@ -99,7 +99,7 @@ std::string CFileList::GetEntryPath(int row) const
     return GetEntryPath(Entry(row));
 }
 
-int CFileList::AddFile(const std::string& path)
+int CFileList::AddFile(const std::string& path, const std::function<void(int row)>& beforeInsert)
 {
     if (path.empty())
         return -1;
@@ -115,8 +115,11 @@ int CFileList::AddFile(const std::string& path)
     }
     entry.m_nSize = FileSize(path);
     auto it = std::upper_bound(m_entries.begin(), m_entries.end(), entry, NameLess);
-    it = m_entries.insert(it, std::move(entry));
-    return static_cast<int>(it - m_entries.begin());
+    const int row = static_cast<int>(it - m_entries.begin());
+    if (beforeInsert)
+        beforeInsert(row);
+    m_entries.insert(m_entries.begin() + row, std::move(entry));
+    return row;
 }
 
 void CFileList::RemoveAt(int row)

@@ -1,12 +1,13 @@
 #pragma once
 // CFileList: the rows of the file list (name, folder, size) in display order, with the rules for
-// adding a file, the full path of a row, the list file and the command-state rules. The list
-// view owns one and mirrors it on screen; GUI thread only. Paths are bytes (a Linux file name
-// need not be valid UTF-8) and are never converted here.
+// adding a file, the full path of a row, the list file and the command-state rules. The file
+// list's model owns one and shows it on screen; GUI thread only. Paths are bytes (a Linux file
+// name need not be valid UTF-8) and are never converted here.
 
 #include "base/command_target.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,7 +31,9 @@ public:
     // Adds one file by path. Ignores an empty path, an existing directory and a file already
     // listed (same name ignoring ASCII case, same folder byte for byte). A missing file is still
     // listed, without size. Returns the row where it went (rows stay sorted by name), or -1.
-    int AddFile(const std::string& path);
+    // beforeInsert, when given, gets that row just before the entry goes in (a model announces
+    // the row there).
+    int AddFile(const std::string& path, const std::function<void(int row)>& beforeInsert = {});
     void RemoveAt(int row);
     void RemoveAll();
 

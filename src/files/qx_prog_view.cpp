@@ -10,12 +10,9 @@
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QFileDialog>
-#include <QFileIconProvider>
-#include <QFileInfo>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMimeData>
-#include <QMimeDatabase>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -35,21 +32,6 @@ std::string ToBytes(const QString& text)
 {
     QByteArray bytes = QFile::encodeName(text);
     return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-}
-
-QIcon IconFor(const CFileEntry& entry)
-{
-    // A file that could not be opened has no icon, as the desktop cannot tell its kind.
-    if (!entry.m_nSize)
-        return QIcon();
-    static QMimeDatabase db;
-    QMimeType type = db.mimeTypeForFile(FromBytes(CFileList::GetEntryPath(entry)));
-    QIcon icon = QIcon::fromTheme(type.iconName(), QIcon::fromTheme(type.genericIconName()));
-    if (icon.isNull()) {
-        static QFileIconProvider provider;
-        icon = provider.icon(QFileIconProvider::File);
-    }
-    return icon;
 }
 
 bool IsDirectory(const std::string& path)
@@ -94,12 +76,10 @@ const CMenuItem kFileListMenu[] = {
 
 CQxProgView::CQxProgView(ISettingsStore& store, CToolSettings& tools, IUserPrompt& prompt, CProcessRunner* runner,
                          CCallbacks callbacks, QWidget* parent)
-    : QTableWidget(parent), m_store(store), m_tools(tools), m_prompt(prompt), m_pRunner(runner),
-      m_callbacks(std::move(callbacks))
+    : QTableView(parent), m_store(store), m_tools(tools), m_prompt(prompt), m_pRunner(runner),
+      m_callbacks(std::move(callbacks)), m_pModel(new CFileListModel(this))
 {
-    setColumnCount(3);
-    setHorizontalHeaderLabels({QStringLiteral("File"), QStringLiteral("Size"), QStringLiteral("Location")});
-    horizontalHeaderItem(1)->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setModel(m_pModel);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setSectionsMovable(true);
     horizontalHeader()->setStretchLastSection(false);
@@ -160,30 +140,16 @@ void CQxProgView::SaveFileList()
     m_bSaved = true;
     for (int i = 0; i < horizontalHeader()->count(); ++i)
         m_store.WriteProfileInt("FLCWidth" + std::to_string(i), horizontalHeader()->sectionSize(i));
-    m_files.SaveFileList(ListFilePath());
+    Files().SaveFileList(ListFilePath());
 }
 
 int CQxProgView::AddFile(const std::string& path)
 {
-    int row = m_files.AddFile(path);
+    int row = m_pModel->AddFile(path);
     if (row < 0)
         return -1;
-    InsertRow(row);
     StatesChanged();
     return row;
-}
-
-void CQxProgView::InsertRow(int row)
-{
-    const CFileEntry& entry = m_files.Entry(row);
-    insertRow(row);
-    auto* name = new QTableWidgetItem(IconFor(entry), FromBytes(entry.m_strName));
-    auto* size = new QTableWidgetItem(entry.m_nSize ? QString::number(*entry.m_nSize) : QString());
-    size->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    auto* folder = new QTableWidgetItem(FromBytes(entry.m_strFolder));
-    setItem(row, 0, name);
-    setItem(row, 1, size);
-    setItem(row, 2, folder);
 }
 
 std::vector<int> CQxProgView::SelectedRows() const
@@ -200,7 +166,7 @@ bool CQxProgView::SingleSelection(CFileEntry& entry) const
     std::vector<int> rows = SelectedRows();
     if (rows.size() != 1)
         return false;
-    entry = m_files.Entry(rows[0]);
+    entry = Files().Entry(rows[0]);
     return true;
 }
 
@@ -237,8 +203,8 @@ bool CQxProgView::OnUpdateCommand(CCmdUI& ui)
         return true;
     }
     std::vector<int> rows = SelectedRows();
-    std::string name = rows.size() == 1 ? m_files.Entry(rows[0]).m_strName : std::string();
-    if (!UpdateFileListCommand(ui, static_cast<int>(rows.size()), m_files.Count(), name))
+    std::string name = rows.size() == 1 ? Files().Entry(rows[0]).m_strName : std::string();
+    if (!UpdateFileListCommand(ui, static_cast<int>(rows.size()), Files().Count(), name))
         return false;
     if (ui.m_strText)
         m_lastTexts[ui.m_nID] = *ui.m_strText;
@@ -251,7 +217,7 @@ void CQxProgView::OnProgram()
     if (rows.empty())
         return;
     if (m_callbacks.m_startDownload)
-        m_callbacks.m_startDownload(m_files.GetEntryPath(rows[0]));
+        m_callbacks.m_startDownload(Files().GetEntryPath(rows[0]));
 }
 
 bool CQxProgView::EnsureTool(bool builder)
@@ -340,17 +306,14 @@ void CQxProgView::OnAdd()
 void CQxProgView::OnRemove()
 {
     std::vector<int> rows = SelectedRows();
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        m_files.RemoveAt(*it);
-        removeRow(*it);
-    }
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it)
+        m_pModel->RemoveAt(*it);
     StatesChanged();
 }
 
 void CQxProgView::OnRemoveAll()
 {
-    m_files.RemoveAll();
-    setRowCount(0);
+    m_pModel->RemoveAll();
     StatesChanged();
 }
 

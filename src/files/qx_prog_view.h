@@ -1,19 +1,20 @@
 #pragma once
-// CQxProgView: the file list, the main view. A report list with the columns File (with the
-// file's icon), Size and Location, sorted by name; files come from the Add dialog, drops of
-// files and the file browser (AddFile), and from "lastfiles.lst" in the start directory, which
-// is written back when the view goes (or when the frame calls SaveFileList at close). It handles
-// the commands Program, Build, Debug, Edit, Add, Remove and Remove All and their states.
+// CQxProgView: the file list, the main view. A table over a CFileListModel with the columns
+// File (with the file's icon), Size and Location, sorted by name; files come from the Add
+// dialog, drops of files and the file browser (AddFile), and from "lastfiles.lst" in the start
+// directory, which is written back when the view goes (or when the frame calls SaveFileList at
+// close). It handles the commands Program, Build, Debug, Edit, Add, Remove and Remove All and
+// their states.
 // GUI thread only.
 //
 // Usage (main frame):
 //   CQxProgView::CCallbacks cb;
 //   cb.m_startDownload = [this](const std::string& path) { StartDownload(path); };
 //   cb.m_showOutputPane = [this] { m_pOutputDock->show(); };
-//   cb.m_onOptions = [&app] { COptionsDlg::OnOptions(frame, app.ToolSettings(), app.Store()); };
+//   cb.m_onOptions = [this] { COptionsDlg::OnOptions(this, m_tools, m_commands, m_store); };
 //   cb.m_routeCommand = [this](int id) { return RouteCommand(id); };  // pop-up menu commands
 //   cb.m_updateCommand = [this](CCmdUI& ui) { RouteUpdate(ui); };      // pop-up menu states
-//   auto* view = new CQxProgView(app.Store(), app.ToolSettings(), prompt, m_wndOutput, cb);
+//   auto* view = new CQxProgView(m_store, m_tools, m_prompt, &m_wndOutput->Runner(), cb, this);
 //   setCentralWidget(view); view->OnInitialUpdate();   // loads the list file
 //   connect(view, &CQxProgView::ProgramEnabledChanged, programButton, &QWidget::setEnabled);
 //   connect(view, &CQxProgView::CommandStatesChanged, this, &CMainFrame::UpdateCommands);
@@ -23,9 +24,10 @@
 #include "base/settings_store.h"
 #include "base/user_prompt.h"
 #include "files/file_list.h"
+#include "files/file_list_model.h"
 #include "files/tool_settings.h"
 
-#include <QTableWidget>
+#include <QTableView>
 
 #include <functional>
 #include <map>
@@ -33,7 +35,7 @@
 
 class CProcessRunner;
 
-class CQxProgView : public QTableWidget, public ICommandTarget {
+class CQxProgView : public QTableView, public ICommandTarget {
     Q_OBJECT
 public:
     struct CCallbacks {
@@ -63,9 +65,9 @@ public:
     void SaveFileList();
     std::string ListFilePath() const;
 
-    const CFileList& Files() const { return m_files; }
+    const CFileList& Files() const { return m_pModel->Files(); }
     // Full path of a row.
-    std::string GetEntryPath(int row) const { return m_files.GetEntryPath(row); }
+    std::string GetEntryPath(int row) const { return Files().GetEntryPath(row); }
     // Selected rows in display order.
     std::vector<int> SelectedRows() const;
 
@@ -103,7 +105,6 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    void InsertRow(int row);
     void StatesChanged();
     bool SingleSelection(CFileEntry& entry) const;
     bool EnsureTool(bool builder);
@@ -113,7 +114,8 @@ private:
     IUserPrompt& m_prompt;
     CProcessRunner* m_pRunner;
     CCallbacks m_callbacks;
-    CFileList m_files;
+    // A child of this view: it goes after the view's own destructor has saved the list.
+    CFileListModel* m_pModel;
     std::map<int, std::string> m_lastTexts;
     bool m_bProgramEnabled = false;
     bool m_bInitialised = false;

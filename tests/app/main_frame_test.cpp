@@ -611,14 +611,14 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT((wire += far.ReadAvailable()) == expected, 5000);
         QCOMPARE(terminal.toPlainText(), QString());
         // Delete stayed in the terminal: the file list's Remove command did not run.
-        QCOMPARE(frame->View().rowCount(), 1);
+        QCOMPARE(frame->View().model()->rowCount(), 1);
 
         // With the port closed nothing goes anywhere, and Delete reaches the frame's command.
         frame->Serial().Close();
         terminal.setFocus();
         QTest::keyClicks(&terminal, QStringLiteral("xy"));
         QTest::keyClick(&terminal, Qt::Key_Delete);
-        QCOMPARE(frame->View().rowCount(), 0);
+        QCOMPARE(frame->View().model()->rowCount(), 0);
         QCOMPARE(terminal.toPlainText(), QString());
         QTest::qWait(50);
         QCOMPARE(far.ReadAvailable(), std::string());

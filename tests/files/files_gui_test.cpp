@@ -7,6 +7,7 @@
 #include "base/messages.h"
 #include "files/command_line.h"
 #include "files/desktop_launcher.h"
+#include "files/file_list_model.h"
 #include "files/options_dlg.h"
 #include "files/output_ctrl.h"
 #include "files/qx_prog_view.h"
@@ -141,6 +142,11 @@ private:
             };
             m_pView = std::make_unique<CTestView>(m_store, m_tools, m_prompt, &m_output.Runner(), cb);
             m_pView->OnInitialUpdate();
+        }
+        int Rows() const { return m_pView->model()->rowCount(); }
+        QVariant Cell(int row, int column, int role = Qt::DisplayRole) const
+        {
+            return m_pView->model()->index(row, column).data(role);
         }
         void Select(std::initializer_list<int> rows)
         {
@@ -284,6 +290,50 @@ private slots:
         QCOMPARE(output.toPlainText(), QStringLiteral("printf latelate"));
     }
 
+    // --- the model over the list ---
+
+    void modelFollowsTheListThroughAddsAndRemovals_data()
+    {
+        // Steps: "+path" adds a file, "-row" removes a row, "*" removes all.
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<QStringList>("names");
+        QTest::newRow("adds go in name order") << QStringList{"+/w/b.hex", "+/v/A.bin", "+/w/c.obj"}
+                                               << QStringList{"A.bin", "b.hex", "c.obj"};
+        QTest::newRow("a name listed in another case") << QStringList{"+/w/a.hex", "+/w/A.HEX"} << QStringList{"a.hex"};
+        QTest::newRow("removals keep the rest in order") << QStringList{"+/w/a", "+/w/b", "+/w/c", "-1", "-5"}
+                                                         << QStringList{"a", "c"};
+        QTest::newRow("remove all, then add") << QStringList{"+/w/a", "+/w/b", "*", "*", "+/w/c"} << QStringList{"c"};
+    }
+
+    void modelFollowsTheListThroughAddsAndRemovals()
+    {
+        QFETCH(QStringList, steps);
+        QFETCH(QStringList, names);
+        CFileListModel model;
+        // Checks each change's signals against the rows before and after it.
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        for (const QString& step : steps) {
+            const std::string arg = step.mid(1).toStdString();
+            if (step.startsWith(QLatin1Char('+'))) {
+                const int row = model.AddFile(arg);
+                QCOMPARE(inserted.isEmpty() ? -1 : inserted.takeFirst().at(1).toInt(), row);
+            } else if (step.startsWith(QLatin1Char('-'))) {
+                model.RemoveAt(std::stoi(arg));
+            } else {
+                model.RemoveAll();
+            }
+        }
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            shown << model.index(row, CFileListModel::kColumnFile).data().toString();
+            QCOMPARE(model.index(row, CFileListModel::kColumnLocation).data().toString(),
+                     Q(model.Files().Entry(row).m_strFolder));
+        }
+        QCOMPARE(shown, names);
+        QCOMPARE(model.rowCount(), model.Files().Count());
+    }
+
     // --- the list and its rules through the view ---
 
     void listFileIsReadAtStartAndWrittenAtTheEndWithWidths()
@@ -293,12 +343,15 @@ private slots:
         dir.Write("lastfiles.lst", file + "  \r\n\r\n/missing/two.bin\r\n");
         {
             CViewSetup s(dir.Path());
-            QCOMPARE(s.m_pView->rowCount(), 2);
-            QCOMPARE(s.m_pView->item(0, 0)->text(), QStringLiteral("one.hex"));
-            QCOMPARE(s.m_pView->item(0, 1)->text(), QStringLiteral("3"));
-            QCOMPARE(s.m_pView->item(0, 2)->text(), Q(dir.Path()));
-            QCOMPARE(s.m_pView->item(1, 1)->text(), QString());
-            QVERIFY(s.m_pView->item(1, 1)->textAlignment() & Qt::AlignRight);
+            QCOMPARE(s.Rows(), 2);
+            QCOMPARE(s.Cell(0, 0).toString(), QStringLiteral("one.hex"));
+            QCOMPARE(s.Cell(0, 1).toString(), QStringLiteral("3"));
+            QCOMPARE(s.Cell(0, 2).toString(), Q(dir.Path()));
+            QCOMPARE(s.Cell(1, 1).toString(), QString());
+            QVERIFY(s.Cell(1, 1, Qt::TextAlignmentRole).toInt() & Qt::AlignRight);
+            // A file that could be opened has an icon; a missing one has none.
+            QVERIFY(!s.Cell(0, 0, Qt::DecorationRole).value<QIcon>().isNull());
+            QVERIFY(s.Cell(1, 0, Qt::DecorationRole).value<QIcon>().isNull());
             QCOMPARE(s.m_pView->columnWidth(2), 240);
             s.m_pView->setColumnWidth(2, 300);
             s.m_pView->AddFile("/missing/Zed.hex");
@@ -306,7 +359,7 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(ReadWholeFile(dir / "lastfiles.lst")),
                  QByteArray::fromStdString(file + "\r\n/missing/two.bin\r\n/missing/Zed.hex\r\n"));
         CViewSetup again(dir.Path());
-        QCOMPARE(again.m_pView->rowCount(), 3);
+        QCOMPARE(again.Rows(), 3);
     }
 
     void widthsComeFromTheStore()
@@ -323,6 +376,10 @@ private slots:
         QCOMPARE(view.columnWidth(1), 60);
         QVERIFY(view.horizontalHeader()->sectionsMovable());
         QVERIFY(view.showGrid());
+        QStringList headers;
+        for (int column = 0; column < 3; ++column)
+            headers << view.model()->headerData(column, Qt::Horizontal).toString();
+        QCOMPARE(headers, (QStringList{"File", "Size", "Location"}));
         view.SaveFileList();
         QCOMPARE(store.GetProfileInt("FLCWidth1", -1), 60);
         QCOMPARE(store.GetProfileInt("FLCWidth2", -1), 240);
@@ -376,15 +433,15 @@ private slots:
         CViewSetup s(dir.Path());
         s.m_pView->m_toAdd = {"/w/e.hex", "/w/d.hex", "/w/c.hex", "/w/b.hex", "/w/a.hex"};
         s.m_pView->OnCommand(cmd::ID_FILE_ADD);
-        QCOMPARE(s.m_pView->rowCount(), 5);
+        QCOMPARE(s.Rows(), 5);
         s.Select({0, 2, 4});
         s.m_pView->OnCommand(cmd::ID_FILE_REMOVE);
-        QCOMPARE(s.m_pView->rowCount(), 2);
-        QCOMPARE(s.m_pView->item(0, 0)->text(), QStringLiteral("b.hex"));
-        QCOMPARE(s.m_pView->item(1, 0)->text(), QStringLiteral("d.hex"));
+        QCOMPARE(s.Rows(), 2);
+        QCOMPARE(s.Cell(0, 0).toString(), QStringLiteral("b.hex"));
+        QCOMPARE(s.Cell(1, 0).toString(), QStringLiteral("d.hex"));
         QCOMPARE(s.m_pView->Files().Count(), 2);
         s.m_pView->OnCommand(cmd::ID_FILE_REMOVE_ALL);
-        QCOMPARE(s.m_pView->rowCount(), 0);
+        QCOMPARE(s.Rows(), 0);
         QVERIFY(s.m_prompt.Boxes().empty());
     }
 
@@ -420,11 +477,11 @@ private slots:
         QCOMPARE(enter.dropAction(), Qt::CopyAction);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::MoveAction, mixed.get(), Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(s.m_pView->viewport(), &drop);
-        QCOMPARE(s.m_pView->rowCount(), 3);
+        QCOMPARE(s.Rows(), 3);
         QCOMPARE(s.m_pView->GetEntryPath(0), a);
         QCOMPARE(s.m_pView->GetEntryPath(1), b);
         QCOMPARE(s.m_pView->GetEntryPath(2), odd);
-        QCOMPARE(s.m_pView->item(2, 1)->text(), QStringLiteral("3"));
+        QCOMPARE(s.Cell(2, 1).toString(), QStringLiteral("3"));
     }
 
     // --- tool commands ---
