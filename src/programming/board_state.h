@@ -2,7 +2,7 @@
 // CBoardState: what the receive parser and the download job share. The job (worker thread)
 // writes the wait state and clears the error flag; the parser (the thread that handles the
 // port's notifications, the GUI thread in the program) reads the wait state, raises the error
-// flag and signals the event. Both integers are atomic; the auto-reset event is the only
+// flag and signals the event (for an awaited marker and for an error alike). Both integers are atomic; the auto-reset event is the only
 // wake-up path from the parser to the job. Owned by the receive parser.
 
 #include "base/event.h"

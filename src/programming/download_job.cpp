@@ -112,6 +112,12 @@ EDownloadResult CDownloadJob::Fail(EDownloadResult result, std::error_code code)
     return result;
 }
 
+EDownloadResult CDownloadJob::BoardFailed()
+{
+    m_sink.Post(WM_DOWNLOAD_FAILED, 0, 0);
+    return EDownloadResult::BoardError;
+}
+
 EDownloadResult CDownloadJob::Run()
 {
     CSerialPort& port = m_host.DownloadPort();
@@ -152,10 +158,8 @@ EDownloadResult CDownloadJob::Run()
         return EDownloadResult::Stopped;
 
     for (std::size_t i = 0; i < buffer.size(); ++i) {
-        if (m_state.m_bBoardError.load() != 0) {
-            m_sink.Post(WM_DOWNLOAD_FAILED, 0, 0);
-            return EDownloadResult::BoardError;
-        }
+        if (m_state.m_bBoardError.load() != 0)
+            return BoardFailed();
         if (Stopping())
             return EDownloadResult::Stopped;
         if (EDownloadResult written = WriteToPort(&buffer[i], 1); written != EDownloadResult::Completed)
@@ -247,6 +251,9 @@ EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)
     const bool signalled = m_state.m_evtBoard.WaitUntil(deadline);
     if (Stopping())
         return EDownloadResult::Stopped;
+    // The board's error after the last byte ends the job as one during the data does.
+    if (exchange.m_nAwait == WAIT_COMPLETED && m_state.m_bBoardError.load() != 0)
+        return BoardFailed();
     return signalled ? EDownloadResult::Completed : Fail(exchange.m_nOnSilence);
 }
 

@@ -139,6 +139,8 @@ private:
     // False when the job is stopping.
     bool Pause(unsigned ms);
     bool Stopping() const { return m_bStop.load(); }
+    // The board reported an error: posts WM_DOWNLOAD_FAILED.
+    EDownloadResult BoardFailed();
     // A failure, unless the job was asked to stop meanwhile.
     EDownloadResult Fail(EDownloadResult result, std::error_code code = {});
 

@@ -111,10 +111,11 @@ void CReceiveParser::TestMarkers()
         // Emptied before the job is woken, so text after the marker is not carried into the
         // next state.
         m_strBoardText.clear();
-        if (signal)
-            m_state.m_evtBoard.Set();
-        else
+        // An error wakes a job that waits for the completion text too; the flag is raised
+        // first, so the woken job sees it.
+        if (error)
             m_state.m_bBoardError.store(1);
+        m_state.m_evtBoard.Set();
         return;
     }
     if (m_strBoardText.size() > kMaxBoardText)

@@ -378,7 +378,8 @@ TEST_F(DownloadJobTest, CompletionRules)
     const Case cases[] = {
         {"prompt and Error count as completion", "\r\nError 0, back to prompt\r\n", 0, CDownloadJob::kTextCompleted, false},
         {"completion that came early", "\r\nback to prompt\r\n", 2, CDownloadJob::kTextCompleted, false},
-        {"Error after the last byte", "\r\nError: no end\r\n", 0, CDownloadJob::kTextNoCompletedMessage, true},
+        // Reported at once as the board's error, not as a missing completion text.
+        {"Error after the last byte", "\r\nError: no end\r\n", 0, CDownloadJob::kTextProgrammingError, true},
     };
     const std::string lines = EncodeIntelHex(Bytes(200), 0);
     for (const Case& c : cases) {
@@ -396,8 +397,11 @@ TEST_F(DownloadJobTest, CompletionRules)
         CJobRun run = Program(WriteFile("data.hex", file));
         ASSERT_EQ(Boxes().size(), boxes + 1);
         EXPECT_EQ(Boxes().back(), c.box);
-        EXPECT_FALSE(run.Has("F"));
         const bool completed = std::string(c.box) == CDownloadJob::kTextCompleted;
+        EXPECT_EQ(run.Has("F"), !completed);
+        if (!completed) {
+            EXPECT_EQ(m_session.LastResult(), EDownloadResult::BoardError);
+        }
         EXPECT_EQ(Text(m_sim->Wire()), "L" + file + (completed ? "R" : ""));
         if (completed) {
             EXPECT_EQ(run.log, Expected(file.size()));

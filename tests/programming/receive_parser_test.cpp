@@ -64,8 +64,9 @@ INSTANTIATE_TEST_SUITE_P(Table, BlockRules, ::testing::Values(
     BlockCase{"CompletionPrompt", WAIT_COMPLETED, {"\r\nback to prompt\r\n"}, "\r\nback to prompt\r\n", {}, true, false, ""},
     BlockCase{"PromptAndErrorIsCompletion", WAIT_COMPLETED, {"Error 3, prompt"}, "Error 3, prompt", {}, true, false, ""},
     BlockCase{"ErrorThenPromptAfterControlByte", WAIT_COMPLETED, {"Error\aprompt"}, "Errorprompt", {}, true, false, ""},
-    BlockCase{"ErrorAloneRaisesFlag", WAIT_COMPLETED, {"\r\nError: record 2\r\n"}, "\r\nError: record 2\r\n", {}, false, true, ""},
-    BlockCase{"ErrorSplitOverBlocks", WAIT_COMPLETED, {"Er", "ror"}, "Error", {}, false, true, ""},
+    // An error raises the flag and wakes the job, which may be waiting for the completion text.
+    BlockCase{"ErrorAloneRaisesFlag", WAIT_COMPLETED, {"\r\nError: record 2\r\n"}, "\r\nError: record 2\r\n", {}, true, true, ""},
+    BlockCase{"ErrorSplitOverBlocks", WAIT_COMPLETED, {"Er", "ror"}, "Error", {}, true, true, ""},
     BlockCase{"MarkersAreCaseSensitive", WAIT_COMPLETED, {"PROMPT error"}, "PROMPT error", {}, false, false, "PROMPT error"},
     BlockCase{"RunAnswerStartingProgram", WAIT_RUN, {"Starting program..."}, "Starting program...", {}, true, false, ""},
     BlockCase{"RunAnswerPromptAlone", WAIT_RUN, {"\r\nquilLOREX>"}, "\r\nquilLOREX>", {}, true, false, ""},
