@@ -53,7 +53,7 @@ const char* kHelp =
     "  8    no completion message within 1000 ms after the last byte\n"
     "  9    no answer to the run command within 500 ms\n"
     "  10   writing to the port failed or did not complete\n"
-    "  130  interrupted (Ctrl+C or SIGTERM)\n";
+    "  130  interrupted (Ctrl+C, SIGTERM, SIGHUP or SIGQUIT)\n";
 
 int Usage(const std::string& message)
 {

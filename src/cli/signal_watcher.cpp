@@ -11,8 +11,10 @@ sigset_t WatchedSignals()
 {
     sigset_t set;
     sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
+    // Ctrl+C, kill, the terminal closing (SIGHUP) and Ctrl+\ all end the run the same way,
+    // so the port gets its settings back.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
+        sigaddset(&set, signal);
     sigaddset(&set, kStopSignal);
     return set;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// CSignalWatcher: turns Ctrl+C (SIGINT) and SIGTERM into a call on a thread of its own, so the
+// CSignalWatcher: turns Ctrl+C (SIGINT), SIGTERM, SIGHUP and SIGQUIT into a call on a thread of its own, so the
 // handler may take locks and set events (nothing of that is allowed in a signal handler).
 // Construct it on the main thread before any other thread starts: the signals are blocked
 // there and every later thread inherits the mask. Stop (or the destructor) joins the thread.

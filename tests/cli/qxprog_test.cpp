@@ -14,10 +14,12 @@
 #include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -231,9 +233,11 @@ TEST_F(QxprogTest, ExitStatusForEveryOutcome)
         int status;
         std::string err;
     };
-    CBoardSimOptions plain, silentLoad, errorAt, silentEnd, silentRun, hangup;
+    CBoardSimOptions plain, silentLoad, errorAt, errorAtLast, silentEnd, silentRun, hangup;
     silentLoad.m_bSilentLoad = true;
     errorAt.m_monitor.m_nErrorAtRecord = 2;
+    // a.hex holds 19 data records: the error comes once most or all of the file is out.
+    errorAtLast.m_monitor.m_nErrorAtRecord = 19;
     silentEnd.m_bSilentCompletion = true;
     silentRun.m_bSilentRun = true;
     hangup.m_nHangupAfter = 100;
@@ -244,6 +248,7 @@ TEST_F(QxprogTest, ExitStatusForEveryOutcome)
         {"empty file", plain, {empty}, EXIT_FILE_EMPTY, "The file is empty!\n"},
         {"no answer to the download command", silentLoad, {file}, EXIT_NO_LOAD_ANSWER, "The target board does not respond to the LOAD command.\n" + sorry},
         {"board error", errorAt, {big}, EXIT_BOARD_ERROR, "An error occured while programming.\nCheck out the terminal window.\n"},
+        {"board error on the last data record", errorAtLast, {file}, EXIT_BOARD_ERROR, "An error occured while programming.\nCheck out the terminal window.\n"},
         {"no completion message", silentEnd, {file}, EXIT_NO_COMPLETED, "The target board does not send COMPLETED message.\n" + sorry},
         {"no answer to the run command", silentRun, {file}, EXIT_NO_RUN_ANSWER, "The target board does not respond to the RUN command.\n" + sorry},
         {"hang-up", hangup, {big}, EXIT_PORT_WRITE, "Port write error!\n\nInput/output error\n"},
@@ -288,20 +293,37 @@ TEST_F(QxprogTest, UsageErrorsAndHelp)
     EXPECT_EQ(ports->Wait(), 0);
 }
 
-TEST_F(QxprogTest, CtrlCStopsCleanly)
+TEST_F(QxprogTest, TerminationSignalsStopCleanlyAndRestoreThePort)
 {
-    CBoardSimOptions paced;
-    paced.m_nBaud = 115200;
-    CBoardSimulator& board = Board(paced);
-    const std::string file = WriteFile("big.hex", EncodeIntelHex(Bytes(40000), 0));
-    auto child = Run({"program", "--port", board.SlavePath(), "--baud", "115200", file});
-    ASSERT_TRUE(board.WaitForBytes(5000, 5s));
-    const auto interrupted = Clock::now();
-    child->Signal(SIGINT);
-    EXPECT_EQ(child->Wait(), EXIT_INTERRUPTED);
-    EXPECT_LT(Clock::now() - interrupted, 2s);
-    EXPECT_EQ(child->Err(), "");
-    EXPECT_LT(board.ReceivedBytes(), 100000u);
+    // The line as the far end's owner left it; qxprog sets raw mode and its own rate meanwhile.
+    auto lineOf = [](const std::string& path) {
+        termios t{};
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::tcgetattr(fd, &t), 0);
+        ::close(fd);
+        return t;
+    };
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+        SCOPED_TRACE(::strsignal(sig));
+        CBoardSimOptions paced;
+        paced.m_nBaud = 115200;
+        CBoardSimulator& board = Board(paced);
+        const termios before = lineOf(board.SlavePath());
+        const std::string file = WriteFile("big.hex", EncodeIntelHex(Bytes(40000), 0));
+        auto child = Run({"program", "--port", board.SlavePath(), "--baud", "115200", file});
+        ASSERT_TRUE(board.WaitForBytes(5000, 5s));
+        const auto interrupted = Clock::now();
+        child->Signal(sig);
+        EXPECT_EQ(child->Wait(), EXIT_INTERRUPTED);
+        EXPECT_LT(Clock::now() - interrupted, 2s);
+        EXPECT_EQ(child->Err(), "");
+        EXPECT_LT(board.ReceivedBytes(), 100000u);
+        const termios after = lineOf(board.SlavePath());
+        EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
+        EXPECT_EQ(after.c_lflag, before.c_lflag);
+        EXPECT_EQ(after.c_iflag, before.c_iflag);
+    }
 }
 
 TEST_F(QxprogTest, ProgramsTheSimulateCommand)
