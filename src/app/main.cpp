@@ -1,45 +1,39 @@
 #include "app/main_frame.h"
 #include "app/qx_prog_app.h"
+#include "app/termination_handler.h"
 
 #include <QApplication>
-#include <QSocketNotifier>
 
-#include <fcntl.h>
-#include <signal.h>
-#include <unistd.h>
+#include <cstdio>
 
 namespace {
-// A termination request (SIGTERM from the session or kill, SIGINT, SIGHUP) closes the main
-// window the normal way, so the layout and the file list are saved and a running download is
-// stopped first. The handler only writes to a pipe; the GUI thread does the rest.
-int g_signalPipe[2] = {-1, -1};
+const char* kUsage =
+    "Usage: quillorex-programmer [--simulate]\n"
+    "\n"
+    "Starts Quillorex Programmer, or brings the running window of this user forward.\n"
+    "\n"
+    "Options:\n"
+    "  --simulate   use a simulated board on a pseudo-terminal as the port for this run\n"
+    "  -h, --help   this text\n"
+    "\n"
+    "Qt's own options (-platform, -style, ...) are accepted too.\n";
 
-void OnTerminationSignal(int)
+// 0: start; otherwise the exit status after the usage text.
+int CheckArguments(const QStringList& arguments)
 {
-    const char byte = 1;
-    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &byte, 1);
-}
-
-void InstallTerminationHandler(CQxProgApp& app, QObject* parent)
-{
-    if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int sig : {SIGTERM, SIGINT, SIGHUP})
-        ::sigaction(sig, &action, nullptr);
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, parent);
-    QObject::connect(notifier, &QSocketNotifier::activated, parent, [&app] {
-        char buffer[16];
-        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            std::fputs(kUsage, stdout);
+            return 0;
         }
-        if (CMainFrame* frame = app.MainWnd())
-            frame->close();
-        else
-            QApplication::quit();
-    });
+    }
+    for (const QString& argument : arguments.mid(1)) {
+        if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("--simulate")) {
+            std::fprintf(stderr, "quillorex-programmer: unknown option '%s'\n\n%s", qPrintable(argument), kUsage);
+            return 1;
+        }
+    }
+    return -1;
 }
 } // namespace
 
@@ -48,9 +42,15 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillorex Programmer"));
     QApplication::setOrganizationName(QStringLiteral("Quillorex"));
+    // Qt has taken its own options out of the arguments by now.
+    if (int status = CheckArguments(QApplication::arguments()); status >= 0)
+        return status;
+    // Before start-up, which may wait on a box: a request then still ends the program the normal
+    // way and leaves no single-instance endpoint behind.
+    CTerminationHandler termination;
     CQxProgApp app;
+    QObject::connect(&termination, &CTerminationHandler::requested, &application, [&app] { app.Terminate(); });
     if (!app.InitInstance(QApplication::arguments()))
         return 0;
-    InstallTerminationHandler(app, &application);
     return QApplication::exec();
 }

@@ -7,6 +7,10 @@
 #include "files/options_dlg.h"
 #include "ui/about_dlg.h"
 
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
+
 CQxProgApp::CQxProgApp() = default;
 
 CQxProgApp::~CQxProgApp()
@@ -42,7 +46,26 @@ bool CQxProgApp::InitInstance(const QStringList& arguments)
 
     // 10. Show it with the placement saved at the last exit.
     m_pMainWnd->ActivateFrame();
+    m_bCreated = true;
+    // Asked to end while start-up was busy (a box about the port, say): close once running.
+    if (m_bTerminating)
+        QTimer::singleShot(0, m_pMainWnd.get(), &QWidget::close);
     return true;
+}
+
+void CQxProgApp::Terminate()
+{
+    m_bTerminating = true;
+    m_prompt.SetQuiet(true);
+    // Each box, dialog and pop-up menu returns to its caller as cancelled; the close below runs
+    // once their event loops have unwound.
+    while (QWidget* popup = QApplication::activePopupWidget())
+        popup->close();
+    for (QWidget* widget : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(widget); dialog && dialog->isVisible())
+            dialog->reject();
+    if (m_bCreated)
+        QTimer::singleShot(0, m_pMainWnd.get(), &QWidget::close);
 }
 
 bool CQxProgApp::OnCommand(int id)

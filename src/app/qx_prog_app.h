@@ -33,6 +33,12 @@ public:
     CMainFrame* MainWnd() { return m_pMainWnd.get(); }
     IUserPrompt& Prompt() { return m_prompt; }
 
+    // A termination request: every open box, dialog and menu ends as cancelled, no further box
+    // shows, and the main window closes the normal way (saving its layout and list; a running
+    // download is stopped first), at once or as soon as start-up has made it.
+    void Terminate();
+    bool IsTerminating() const { return m_bTerminating; }
+
     // The application's own commands: About, the maker's web site and Options.
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
@@ -44,4 +50,6 @@ private:
     CBoardCommands m_boardCommands;
     CQtUserPrompt m_prompt;
     std::unique_ptr<CMainFrame> m_pMainWnd;
+    bool m_bCreated = false;
+    bool m_bTerminating = false;
 };

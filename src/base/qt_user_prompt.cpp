@@ -20,6 +20,8 @@ int CQtUserPrompt::MessageBox(const std::string& text, const std::string& captio
 
 int CQtUserPrompt::Show(const QString& text, const QString& caption, unsigned type)
 {
+    if (m_bQuiet)
+        return (type & 0x0F) == MB_OK ? IDOK : (type & 0x0F) == MB_YESNO ? IDNO : IDCANCEL;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (type & 0xF0) {
     case MB_ICONERROR: icon = QMessageBox::Critical; break;

@@ -2,6 +2,7 @@
 // posted events on the GUI thread, and the real program started twice.
 
 #include "app/main_frame.h"
+#include "app/qx_prog_app.h"
 #include "base/qt_message_sink.h"
 #include "base/qt_settings_store.h"
 #include "app/single_instance.h"
@@ -187,6 +188,64 @@ private slots:
         // The window saved its layout on the way out.
         QSettings raw(SettingsFilePath(), QSettings::IniFormat);
         QVERIFY(!raw.value(QStringLiteral("MainFrame/State")).toByteArray().isEmpty());
+    }
+
+    void terminationDuringTheStartUpBoxStillEndsTheNormalWay()
+    {
+        // A port that cannot open: start-up waits on its box.
+        QFile::remove(SettingsFilePath());
+        {
+            CQtSettingsStore store;
+            store.WriteProfileString("Port", m_config.filePath(QStringLiteral("no-such-port")).toStdString());
+            store.Sync();
+        }
+        QProcess program;
+        program.setProcessEnvironment(ProgramEnvironment());
+        program.start(QStringLiteral(QX_PROGRAM_PATH));
+        QVERIFY(program.waitForStarted());
+        QVERIFY2(!program.waitForFinished(2000), "the program ended instead of starting");
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QSettings raw(SettingsFilePath(), QSettings::IniFormat);
+        QVERIFY(!raw.value(QStringLiteral("MainFrame/State")).toByteArray().isEmpty());
+        // Nothing of the single-instance endpoint is left behind.
+        CSingleInstance next;
+        QVERIFY(next.Acquire());
+    }
+
+    void terminationClosesTheOpenBoxAndKeepsLaterOnesShut()
+    {
+        CQxProgApp app;
+        QTimer::singleShot(0, [&app] {
+            QVERIFY(QApplication::activeModalWidget());
+            app.Terminate();
+        });
+        QCOMPARE(app.Prompt().MessageBox("Programming has been completed!", "Quillorex Programmer", MB_OK), IDOK);
+        QVERIFY(app.IsTerminating());
+        QCOMPARE(app.Prompt().MessageBox("Save?", "", MB_YESNO), IDNO);
+        QCOMPARE(app.Prompt().MessageBox("Go on?", "", MB_OKCANCEL), IDCANCEL);
+        QVERIFY(!QApplication::activeModalWidget());
+    }
+
+    void helpAndUnknownOptionsPrintTheUsage()
+    {
+        struct Case {
+            QStringList args;
+            int status;
+            bool toStdout;
+        };
+        const Case cases[] = {{{"--help"}, 0, true}, {{"-h"}, 0, true}, {{"--frobnicate"}, 1, false}};
+        for (const Case& c : cases) {
+            QProcess program;
+            program.setProcessEnvironment(ProgramEnvironment());
+            program.start(QStringLiteral(QX_PROGRAM_PATH), c.args);
+            QVERIFY(program.waitForFinished(10000));
+            QCOMPARE(program.exitCode(), c.status);
+            const QByteArray text = c.toStdout ? program.readAllStandardOutput() : program.readAllStandardError();
+            QVERIFY2(text.contains("Usage: quillorex-programmer"), text.constData());
+        }
     }
 
     void twoSimultaneousStartsGiveOneWindow()
