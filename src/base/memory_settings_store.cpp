@@ -30,9 +30,8 @@ int CMemorySettingsStore::GetProfileInt(const std::string& entry, int def)
         return def;
     if (auto* n = std::get_if<int>(&it->second))
         return *n;
-    // The framework reads a text value as its leading number.
     if (auto* s = std::get_if<std::string>(&it->second))
-        return std::atoi(s->c_str());
+        return ParseProfileInt(*s).value_or(def);
     return def;
 }
 

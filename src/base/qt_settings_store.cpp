@@ -30,9 +30,9 @@ int CQtSettingsStore::GetProfileInt(const std::string& entry, int def)
     QVariant v = m_settings.value(Key(entry));
     if (!v.isValid())
         return def;
-    bool ok = false;
-    int n = v.toInt(&ok);
-    return ok ? n : std::atoi(v.toString().toStdString().c_str());
+    if (v.typeId() == QMetaType::Int)
+        return v.toInt();
+    return ParseProfileInt(v.toString().toStdString()).value_or(def);
 }
 
 void CQtSettingsStore::WriteProfileInt(const std::string& entry, int value)

@@ -7,7 +7,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+// An integer setting stored as text: the whole text (blanks around it aside) must be a number
+// in range; anything else is no value, so the caller's default applies and a stray edit of the
+// file cannot switch a feature off.
+std::optional<int> ParseProfileInt(std::string_view text);
 
 class ISettingsStore {
 public:

@@ -96,6 +96,28 @@ private slots:
         QVERIFY(loadedCommands.Get() == commandValues);
     }
 
+    void anIntegerKeyThatIsNotANumberReadsAsItsDefaultAndStaysInTheFile()
+    {
+        QFile::remove(SettingsFilePath());
+        QDir().mkpath(QFileInfo(SettingsFilePath()).path());
+        const QByteArray text = "[Settings]\nUsePrePostPgmCmd=abc\nRemoveExtension=0\n";
+        {
+            QFile file(SettingsFilePath());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text);
+        }
+        {
+            CQtSettingsStore store;
+            CBoardCommands commands;
+            commands.LoadBoardCommands(store);
+            QCOMPARE(commands.Get().m_bUsePrePostPgmCmd, 1);
+            QCOMPARE(store.GetProfileInt("RemoveExtension", 1), 0);
+        }
+        QFile file(SettingsFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), text);
+    }
+
     void postedMessagesArriveInOrderOnTheGuiThread()
     {
         std::vector<unsigned> received;

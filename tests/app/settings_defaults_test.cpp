@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <optional>
 
 TEST(ToolSettings, EmptyStoreGivesTheDefaults)
 {
@@ -77,4 +78,35 @@ TEST(ToolSettings, StartDirIsTheStartFolderWithSeparatorAndSurvivesChdir)
     settings.LoadToolSettings(store);
     EXPECT_EQ(settings.StartDir(), "/") << "the root keeps its one separator";
     fs::current_path(old);
+}
+
+TEST(ToolSettings, IntegerTextsThatAreNotNumbersReadAsTheKeysDefaults)
+{
+    struct Case {
+        const char* text;
+        std::optional<int> value;
+    };
+    const Case cases[] = {
+        {"0", 0}, {"1", 1}, {" 7 ", 7}, {"+2", 2}, {"-3", -3}, {"\t0\r\n", 0},
+        {"abc", std::nullopt}, {"", std::nullopt}, {"  ", std::nullopt}, {"12abc", std::nullopt},
+        {"1.5", std::nullopt}, {"0x1", std::nullopt}, {"99999999999", std::nullopt}, {"- 1", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ParseProfileInt(c.text), c.value);
+    }
+    // Through the stores: a flag that is not a number keeps its default (on), so the download
+    // and run commands are still sent; the stored text stays as it was.
+    CMemorySettingsStore store;
+    store.WriteProfileString("UsePrePostPgmCmd", "abc");
+    store.WriteProfileString("RemoveExtension", " 0 ");
+    store.WriteProfileString("UseAssocApp", "12abc");
+    CBoardCommands commands;
+    commands.LoadBoardCommands(store);
+    CToolSettings settings;
+    settings.LoadToolSettings(store);
+    EXPECT_EQ(commands.Get().m_bUsePrePostPgmCmd, 1);
+    EXPECT_EQ(settings.Get().m_bRemoveExtension, 0);
+    EXPECT_EQ(settings.Get().m_bUseAssocApp, 1);
+    EXPECT_EQ(store.GetProfileString("UsePrePostPgmCmd", ""), "abc");
 }
