@@ -12,14 +12,19 @@
 #include "port/port_settings.h"
 #include "serial/serial_wnd.h"
 
-// Opens serial on settings.m_strPort (message 0, lParam 0, queues 0) and applies Configure and
-// SetHandshake (their results are not checked); the port's error when it cannot be opened.
-std::error_code OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& settings, IMessageSink* sink);
+// The first line of the warning about line settings the port did not take.
+inline constexpr const char* kTextLineRefused = "The port did not accept the line settings.";
 
-// The same for the user: opens serial on settings.m_strPort (message 0, lParam 0, queues 0). On failure shows
-// ShowSystemError(prompt, serial.LastError(), failureText or no text) and returns false.
-// Otherwise applies Configure and SetHandshake (their results are not checked), then calls
-// attachTerminal(&serial) when given, and returns true.
+// Opens serial on settings.m_strPort (message 0, lParam 0, queues 0) and applies Configure and
+// SetHandshake; the port's error when it cannot be opened. When the port opened but refused a
+// setting and refused is given, it receives the warning for the user (what was asked, what the
+// line runs at); the port stays open.
+std::error_code OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& settings, IMessageSink* sink,
+    std::string* refused = nullptr);
+
+// The same for the user: on failure shows ShowSystemError(prompt, error, failureText or no text,
+// the device's path) and returns false. Otherwise calls attachTerminal(&serial) when given,
+// shows the warning about refused line settings if any, and returns true.
 bool OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& settings, IMessageSink* sink,
     IUserPrompt& prompt, const std::optional<std::string>& failureText,
     const std::function<void(CSerialPort*)>& attachTerminal);

@@ -8,7 +8,9 @@
 #include "serial/serial_port.h"
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -39,6 +41,28 @@ private:
 std::error_code LastSystemError()
 {
     return {errno, std::system_category()};
+}
+
+// A FIFO, a device or a file of the kernel's pseudo file systems: its size says nothing about
+// what reading it gives, so it is not sent.
+class CNotRegularCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "download"; }
+    std::string message(int) const override { return "not a regular file"; }
+};
+
+std::error_code NotARegularFile()
+{
+    static const CNotRegularCategory category;
+    return {1, category};
+}
+
+bool OnPseudoFileSystem(int fd)
+{
+    struct statfs info {};
+    if (::fstatfs(fd, &info) != 0)
+        return false;
+    return info.f_type == PROC_SUPER_MAGIC || info.f_type == SYSFS_MAGIC || info.f_type == DEBUGFS_MAGIC;
 }
 } // namespace
 
@@ -192,6 +216,8 @@ EDownloadResult CDownloadJob::ReadFile(std::vector<std::uint8_t>& buffer)
             ? LastSystemError() : std::make_error_code(std::errc::is_a_directory);
         return Fail(EDownloadResult::FileOpenFailed, code);
     }
+    if (!S_ISREG(info.st_mode) || OnPseudoFileSystem(file.Get()))
+        return Fail(EDownloadResult::FileOpenFailed, NotARegularFile());
     if (info.st_size == 0)
         return Fail(EDownloadResult::FileEmpty);
     try {

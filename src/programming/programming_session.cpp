@@ -3,6 +3,7 @@
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "port/open_configured_port.h"
+#include "serial/serial_device_name.h"
 
 CProgrammingSession::CProgrammingSession(ITerminalSink& terminal, const CBoardCommands& commands,
     IMessageSink& sink, IUserPrompt& prompt)
@@ -29,8 +30,13 @@ bool CProgrammingSession::OpenPort(const std::optional<std::string>& failureText
 std::error_code CProgrammingSession::OpenDownloadPort()
 {
     // On the worker: the settings copied when the job started; the terminal already refers to
-    // this port, so nothing is attached from here.
-    return OpenConfiguredPort(m_port, m_jobPortSettings, &m_rxSink);
+    // this port, so nothing is attached from here. A line setting the port refused is said
+    // before the file goes (the prompt may be called from the worker).
+    std::string refused;
+    const std::error_code code = OpenConfiguredPort(m_port, m_jobPortSettings, &m_rxSink, &refused);
+    if (!code && !refused.empty())
+        m_prompt.MessageBox(refused, kAppTitle, MB_OK | MB_ICONWARNING);
+    return code;
 }
 
 bool CProgrammingSession::StartDownload(const std::string& path)
@@ -97,31 +103,31 @@ void CProgrammingSession::ShowResult()
 {
     std::string text;
     std::string caption;
-    if (ResultMessage(m_job.LastResult(), m_job.LastError(), text, caption))
+    if (ResultMessage(m_job.LastResult(), m_job.LastError(), text, caption,
+            SerialDevicePath(m_jobPortSettings.m_strPort), m_job.DownloadFile()))
         m_prompt.MessageBox(text, caption, MB_OK);
 }
 
 bool CProgrammingSession::ResultMessage(EDownloadResult result, std::error_code code, std::string& text,
-    std::string& caption)
+    std::string& caption, const std::string& device, const std::string& file)
 {
     // System failures carry the system's reason and the default caption; the board's answers
     // the application's title.
     caption = kAppTitle;
     switch (result) {
     case EDownloadResult::Completed: text = CDownloadJob::kTextCompleted; return true;
-    case EDownloadResult::FileEmpty: text = CDownloadJob::kTextFileEmpty; return true;
     case EDownloadResult::NoLoadAnswer: text = CDownloadJob::kTextNoLoadAnswer; return true;
     case EDownloadResult::NoCompletedMessage: text = CDownloadJob::kTextNoCompletedMessage; return true;
     case EDownloadResult::NoRunAnswer: text = CDownloadJob::kTextNoRunAnswer; return true;
-    case EDownloadResult::PortOpenFailed: text = CDownloadJob::kTextPortOpenError; break;
-    case EDownloadResult::FileOpenFailed: text = CDownloadJob::kTextFileOpenError; break;
-    case EDownloadResult::WriteFailed: text = CDownloadJob::kTextPortWriteError; break;
-    case EDownloadResult::OutOfMemory: text.clear(); break;
+    case EDownloadResult::FileEmpty: text = CDownloadJob::kTextFileEmpty + ("\r\n\r\n" + file); return true;
+    case EDownloadResult::PortOpenFailed: text = FormatSystemError(code, CDownloadJob::kTextPortOpenError, device); break;
+    case EDownloadResult::FileOpenFailed: text = FormatSystemError(code, CDownloadJob::kTextFileOpenError, file); break;
+    case EDownloadResult::WriteFailed: text = FormatSystemError(code, CDownloadJob::kTextPortWriteError, device); break;
+    case EDownloadResult::OutOfMemory: text = FormatSystemError(code, {}, file); break;
     case EDownloadResult::BoardError:
     case EDownloadResult::Stopped:
         return false;
     }
     caption.clear();
-    text = FormatSystemError(code, text);
     return true;
 }

@@ -76,8 +76,10 @@ public:
     // Then: joins the worker; the job no longer runs.
     void EndDownload() { m_job.OnDownloadEnd(); }
 
-    // The box for a job's outcome: its text and caption; false when the outcome shows none.
-    static bool ResultMessage(EDownloadResult result, std::error_code code, std::string& text, std::string& caption);
+    // The box for a job's outcome: its text and caption; false when the outcome shows none. The
+    // device and the file name what a failure was about.
+    static bool ResultMessage(EDownloadResult result, std::error_code code, std::string& text, std::string& caption,
+        const std::string& device, const std::string& file);
 
 private:
     // IDownloadHost, on the worker.

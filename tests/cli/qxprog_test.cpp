@@ -244,30 +244,40 @@ TEST_F(QxprogTest, ExitStatusForEveryOutcome)
     const std::string sorry = "Check out follwings and try again:\n\t- Reset the target board.\n\t- Check the port configuration.\n\t- Check the communicatin cable.\n";
     const std::vector<Case> cases = {
         {"completed without commands", plain, {"--no-commands", file}, EXIT_PROGRAMMED, "Programming has been completed!\n"},
-        {"missing file", plain, {m_strDir + "/none.hex"}, EXIT_FILE_OPEN, "File open error!\n\nNo such file or directory\n"},
-        {"empty file", plain, {empty}, EXIT_FILE_EMPTY, "The file is empty!\n"},
+        {"missing file", plain, {m_strDir + "/none.hex"}, EXIT_FILE_OPEN, "File open error!\n\n" + m_strDir + "/none.hex: No such file or directory\n"},
+        {"empty file", plain, {empty}, EXIT_FILE_EMPTY, "The file is empty!\n\n" + empty + "\n"},
         {"no answer to the download command", silentLoad, {file}, EXIT_NO_LOAD_ANSWER, "The target board does not respond to the LOAD command.\n" + sorry},
         {"board error", errorAt, {big}, EXIT_BOARD_ERROR, "An error occured while programming.\nCheck out the terminal window.\n"},
         {"board error on the last data record", errorAtLast, {file}, EXIT_BOARD_ERROR, "An error occured while programming.\nCheck out the terminal window.\n"},
         {"no completion message", silentEnd, {file}, EXIT_NO_COMPLETED, "The target board does not send COMPLETED message.\n" + sorry},
         {"no answer to the run command", silentRun, {file}, EXIT_NO_RUN_ANSWER, "The target board does not respond to the RUN command.\n" + sorry},
-        {"hang-up", hangup, {big}, EXIT_PORT_WRITE, "Port write error!\n\nInput/output error\n"},
+        {"hang-up", hangup, {big}, EXIT_PORT_WRITE, "Port write error!\n\n@PORT@: Input/output error\n"},
+        // A pseudo-terminal keeps 8 data bits without parity: said, and the file still goes.
+        {"line settings refused", plain, {"--data-bits", "7", "--parity", "E", "--no-commands", file}, EXIT_PROGRAMMED,
+            "The port did not accept the line settings.\n\n@PORT@ refused 115200 7E1; the line runs at 38400 8N1.\n"
+            "Programming has been completed!\n"},
     };
     // The runs go side by side, each with a board of its own.
     std::vector<std::unique_ptr<CChild>> children;
+    std::vector<std::string> expected;
     for (const Case& c : cases) {
-        std::vector<std::string> args = {"program", "--port", Board(c.options).SlavePath()};
+        const std::string port = Board(c.options).SlavePath();
+        std::vector<std::string> args = {"program", "--port", port};
         args.insert(args.end(), c.args.begin(), c.args.end());
         children.push_back(Run(args));
+        std::string err = c.err;
+        if (std::size_t at = err.find("@PORT@"); at != std::string::npos)
+            err.replace(at, 6, port);
+        expected.push_back(err);
     }
     children.push_back(Run({"program", "--port", m_strDir + "/no-port", file}));
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].name);
         EXPECT_EQ(children[i]->Wait(), cases[i].status);
-        EXPECT_EQ(children[i]->Err(), cases[i].err);
+        EXPECT_EQ(children[i]->Err(), expected[i]);
     }
     EXPECT_EQ(children.back()->Wait(), EXIT_PORT_OPEN);
-    EXPECT_EQ(children.back()->Err(), "Port open error!\n\nNo such file or directory\n");
+    EXPECT_EQ(children.back()->Err(), "Port open error!\n\n" + m_strDir + "/no-port: No such file or directory\n");
 }
 
 TEST_F(QxprogTest, UsageErrorsAndHelp)

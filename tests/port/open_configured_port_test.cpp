@@ -42,17 +42,22 @@ TEST(OpenConfiguredPortTest, OpensConfiguresAndAttaches)
 
 TEST(OpenConfiguredPortTest, RefusedSettingsStillGiveAnOpenPort)
 {
-    // A pseudo-terminal cannot hold 7 data bits with parity: the port is open all the same.
+    // A pseudo-terminal cannot hold 7 data bits with parity: the port is open all the same,
+    // and one warning says what was asked and what the line runs at.
     CPtyPair pty;
     CRecordingPrompt prompt;
     CSerialWnd serial;
     CPortSettings settings;
     settings.SetPort(pty.SlavePath());
+    settings.SetBaud("9600");
     settings.SetDataBits("7");
     settings.SetParity("E");
     EXPECT_TRUE(OpenConfiguredPort(serial, settings, nullptr, prompt, std::nullopt, {}));
     EXPECT_TRUE(serial.IsOpen());
-    EXPECT_TRUE(prompt.Boxes().empty());
+    ASSERT_EQ(prompt.Boxes().size(), 1u);
+    EXPECT_EQ(prompt.Boxes()[0].m_strText, std::string(kTextLineRefused) + "\r\n\r\n" + pty.SlavePath()
+        + " refused 9600 7E1; the line runs at " + std::to_string(serial.GetBaudRate()) + " 8N1.");
+    EXPECT_EQ(prompt.Boxes()[0].m_nType, MB_OK | MB_ICONWARNING);
 }
 
 struct FailureRow {
@@ -75,7 +80,8 @@ TEST_P(OpenConfiguredPortFailure, ShowsOneBoxAndStaysClosed)
     EXPECT_FALSE(serial.IsOpen());
     ASSERT_EQ(prompt.Boxes().size(), 1u);
     const CRecordedBox box = prompt.Boxes().front();
-    EXPECT_EQ(box.m_strText, GetParam().m_prefix + std::strerror(ENOENT));
+    // The device's path stands before the system's reason.
+    EXPECT_EQ(box.m_strText, GetParam().m_prefix + "/dev/ttyQX_no_such_port: " + std::strerror(ENOENT));
     EXPECT_EQ(box.m_strCaption, "");
     EXPECT_EQ(box.m_nType, MB_OK);
     EXPECT_EQ(settings.m_strPort, "ttyQX_no_such_port");
@@ -97,7 +103,7 @@ TEST(OpenConfiguredPortTest, BusyPortShowsTheBusyText)
     settings.SetPort(pty.SlavePath());
     EXPECT_FALSE(OpenConfiguredPort(serial, settings, nullptr, prompt, std::string("Port open error!"), {}));
     ASSERT_EQ(prompt.Texts().size(), 1u);
-    EXPECT_EQ(prompt.Texts().front(), std::string("Port open error!\r\n\r\n") + std::strerror(EBUSY));
+    EXPECT_EQ(prompt.Texts().front(), "Port open error!\r\n\r\n" + pty.SlavePath() + ": " + std::strerror(EBUSY));
 }
 
 } // namespace

@@ -283,7 +283,8 @@ TEST_F(DownloadJobTest, EmptyCommandsMeanLAndR)
 TEST_F(DownloadJobTest, EmptyMissingAndUnreadableFiles)
 {
     StartBoard();
-    CJobRun run = Program(WriteFile("empty.hex", ""));
+    const std::string empty = WriteFile("empty.hex", "");
+    CJobRun run = Program(empty);
     EXPECT_EQ(run.log, std::vector<std::string>{"E"});
     run = Program(m_strDir + "/missing.hex");
     EXPECT_EQ(run.log, std::vector<std::string>{"E"});
@@ -295,10 +296,18 @@ TEST_F(DownloadJobTest, EmptyMissingAndUnreadableFiles)
     m_files.push_back(fifo);
     run = Program(fifo, 3s);
     EXPECT_EQ(run.log, std::vector<std::string>{"E"});
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{"The file is empty!",
-        "File open error!\r\n\r\n" + std::make_error_code(std::errc::no_such_file_or_directory).message(),
-        "File open error!\r\n\r\n" + std::make_error_code(std::errc::is_a_directory).message(),
-        "The file is empty!"}));
+    // A device and a kernel file report a size that says nothing of their contents.
+    run = Program("/dev/zero");
+    EXPECT_EQ(run.log, std::vector<std::string>{"E"});
+    run = Program("/proc/self/status");
+    EXPECT_EQ(run.log, std::vector<std::string>{"E"});
+    // Each box names the file after the first line.
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"The file is empty!\r\n\r\n" + empty,
+        "File open error!\r\n\r\n" + m_strDir + "/missing.hex: " + std::make_error_code(std::errc::no_such_file_or_directory).message(),
+        "File open error!\r\n\r\n" + m_strDir + ": " + std::make_error_code(std::errc::is_a_directory).message(),
+        "File open error!\r\n\r\n" + fifo + ": not a regular file",
+        "File open error!\r\n\r\n/dev/zero: not a regular file",
+        "File open error!\r\n\r\n/proc/self/status: not a regular file"}));
     EXPECT_EQ(m_prompt.Boxes()[0].m_strCaption, kAppTitle);
     EXPECT_EQ(m_prompt.Boxes()[1].m_strCaption, "");
     EXPECT_TRUE(m_sim->Wire().empty());
@@ -488,7 +497,7 @@ TEST_F(DownloadJobTest, HangUpMidFileIsReported)
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(m_session.LastResult(), EDownloadResult::WriteFailed);
     ASSERT_EQ(Boxes().size(), 1u);
-    EXPECT_EQ(Boxes()[0], "Port write error!\r\n\r\n" + std::error_code(EIO, std::system_category()).message());
+    EXPECT_EQ(Boxes()[0], "Port write error!\r\n\r\n" + m_sim->SlavePath() + ": " + std::error_code(EIO, std::system_category()).message());
     EXPECT_EQ(m_prompt.Boxes()[0].m_strCaption, "");
     EXPECT_LT(run.Steps(), file.size());
 }
