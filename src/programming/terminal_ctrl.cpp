@@ -24,6 +24,16 @@ CTerminalCtrl::CTerminalCtrl(QWidget* parent) : QPlainTextEdit(parent)
         pal.setColor(group, QPalette::Text, Qt::black);
     }
     setPalette(pal);
+    // The user's scrolling (bar, wheel, keys on the bar) decides whether the view follows: the
+    // action's target position is known before the view moves there.
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] {
+        m_bFollowEnd = verticalScrollBar()->sliderPosition() >= verticalScrollBar()->maximum();
+    });
+    // Reaching the end any other way (the cursor keys with the port closed) follows again.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this](int value) {
+        if (!m_bAppending && value >= verticalScrollBar()->maximum())
+            m_bFollowEnd = true;
+    });
 }
 
 bool CTerminalCtrl::PortOpen() const
@@ -42,7 +52,7 @@ void CTerminalCtrl::AppendTerminalText(std::string_view run)
     if (run.empty())
         return;
     QScrollBar* bar = verticalScrollBar();
-    const bool atBottom = bar->value() >= bar->maximum();
+    m_bAppending = true;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     // Bytes are shown as Latin-1 characters: one character per byte, as the board sends them.
@@ -65,8 +75,9 @@ void CTerminalCtrl::AppendTerminalText(std::string_view run)
         bounded += ch;
     }
     cursor.insertText(bounded);
-    if (atBottom)
+    if (m_bFollowEnd)
         bar->setValue(bar->maximum());
+    m_bAppending = false;
 }
 
 void CTerminalCtrl::DeleteLastChar()

@@ -40,4 +40,8 @@ private:
     void WriteByte(unsigned char byte);
 
     CSerialPort* m_pSerial = nullptr;
+    // The view follows the end until the user scrolls away from it, and again once back there.
+    // Text going in (and old lines going out) moves the scroll bar too: that is not the user.
+    bool m_bFollowEnd = true;
+    bool m_bAppending = false;
 };

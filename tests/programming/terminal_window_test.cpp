@@ -6,6 +6,7 @@
 #include "ui/percent_progress_ctrl.h"
 
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QtTest>
 
@@ -72,6 +73,36 @@ private slots:
         for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
             QVERIFY(block.length() - 1 <= CTerminalCtrl::kMaxLineLength);
         QCOMPARE(doc->firstBlock().length() - 1, CTerminalCtrl::kMaxLineLength);
+    }
+
+    void theViewFollowsTheEndWhileOldLinesGoUnlessTheUserScrolledUp()
+    {
+        CTerminalCtrl terminal;
+        terminal.resize(400, 300);
+        terminal.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&terminal));
+        QScrollBar* bar = terminal.verticalScrollBar();
+        // A fast stream as the port hands it over (one run per line, the window's events
+        // handled between batches), well past the bound, so old lines go all the time.
+        auto burst = [&terminal](int first) {
+            for (int i = first; i < first + 1000; ++i)
+                terminal.AppendTerminalText("line " + std::to_string(i) + "\n");
+            QCoreApplication::processEvents();
+        };
+        for (int first = 0; first < 3 * CTerminalCtrl::kMaxLines; first += 1000) {
+            burst(first);
+            QCOMPARE(bar->value(), bar->maximum());
+        }
+        // Scrolled up by the user: the view stays where it was put...
+        bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+        const int kept = bar->value();
+        QVERIFY(kept < bar->maximum());
+        burst(0);
+        QVERIFY(bar->value() < bar->maximum());
+        // ...and follows again once back at the end.
+        bar->triggerAction(QAbstractSlider::SliderToMaximum);
+        burst(0);
+        QCOMPARE(bar->value(), bar->maximum());
     }
 
     void blackOnWhiteAndReadOnly()
