@@ -28,6 +28,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
@@ -41,6 +42,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QWindow>
 
 namespace {
 // Bumped when the saved dock layout no longer fits the panes.
@@ -185,6 +187,8 @@ bool CMainFrame::Create()
     UpdateLockIndicators();
 
     connect(qApp, &QApplication::focusChanged, this, [this] { RequestCommandUpdate(); });
+    // A menu's prompt in the status bar goes with the menu.
+    qApp->installEventFilter(this);
     // The browser's top level and the folder of the last run; the file list's list file.
     m_wndBrowser->FillRoot(SHELLTREE_FILES);
     m_wndBrowser->RestoreLastBrowse();
@@ -265,7 +269,8 @@ void CMainFrame::CreateStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
 
-    m_wndMessagePane = new QLabel(QStringLiteral("Ready"), bar);
+    m_wndMessagePane = new QLabel(QString::fromLatin1(kTextReady), bar);
+    m_wndMessagePane->setObjectName(QStringLiteral("MessagePane"));
     m_wndMessagePane->setMinimumWidth(130);
     bar->addWidget(m_wndMessagePane, 1);
 
@@ -306,8 +311,10 @@ QDockWidget* CMainFrame::CreateDock(int id, const QString& title, const char* ob
     dock->setWidget(content);
     // A bar the user pulls out takes its floating size (a restored layout keeps its own).
     connect(dock, &QDockWidget::topLevelChanged, this, [this, dock, floatingSize](bool floating) {
-        if (floating && isVisible())
+        if (floating && isVisible()) {
             dock->resize(floatingSize);
+            KeepAbove(dock);
+        }
     });
     // Docked on another side by the user, the bar takes that side's size (a restored layout
     // keeps its own sizes: it is applied before the window shows).
@@ -516,6 +523,29 @@ void CMainFrame::showEvent(QShowEvent* event)
         m_bFirstShow = false;
         if (!m_bLayoutRestored)
             ApplyDefaultSizes();
+        // A pane restored floating was made before this window had one of its own, so the
+        // window manager would not keep it above this one: tie it to this window now.
+        QTimer::singleShot(0, this, [this] {
+            for (auto& [id, dock] : m_docks)
+                KeepAbove(dock);
+        });
+    }
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::Hide && qobject_cast<QMenu*>(watched))
+        statusBar()->clearMessage();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::KeepAbove(QDockWidget* dock)
+{
+    if (!dock->isFloating() || !dock->isVisible() || !windowHandle())
+        return;
+    if (QWindow* window = dock->windowHandle(); window && window->transientParent() != windowHandle()) {
+        window->setTransientParent(windowHandle());
+        dock->raise();
     }
 }
 
@@ -764,6 +794,8 @@ void CMainFrame::OnPosted(const CPostedMessage& message)
 
 void CMainFrame::OnDownloadBegin(int count)
 {
+    const QString file = QString::fromStdString(m_pSession->Job().DownloadFile());
+    m_wndMessagePane->setText(QStringLiteral("Programming %1...").arg(QFileInfo(file).fileName()));
     for (CPercentProgressCtrl* bar : {m_wndStatusProgress, &m_wndProgram->Progress()}) {
         bar->SetRange32(0, count + 2);
         bar->SetPos(0);
@@ -798,6 +830,7 @@ void CMainFrame::OnDownloadEnd()
 {
     // The outcome's box shows over the full bars; they go idle once it is closed.
     m_pSession->ShowResult();
+    m_wndMessagePane->setText(QString::fromLatin1(kTextReady));
     SetProgressIdle(*m_wndStatusProgress);
     SetProgressIdle(m_wndProgram->Progress());
     EmitProgress();

@@ -49,6 +49,7 @@ public:
     static constexpr const char* kTextOpenFailed = "Failed to open ";
     static constexpr const char* kTextPortOpenError = "Port open error!";
     static constexpr const char* kTextPortLost = "Lost the connection to ";
+    static constexpr const char* kTextReady = "Ready";
     // How long a download asked to stop for closing may take before its port is closed under it.
     static constexpr int kStopGraceMs = 500;
     static constexpr const char* kPortPaneSizing = "COM00: 115200 8N1.5 RTS/CTS";
@@ -123,6 +124,7 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     QMenu* createPopupMenu() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateActions();
@@ -138,6 +140,8 @@ private:
     void SaveBarState();
     QFont LoadFont(const char* key, const char* defaultFace, int defaultPoints) const;
     void TogglePane(int id);
+    // A floating pane stays above this window (its window manager's transient parent).
+    void KeepAbove(QDockWidget* dock);
     bool IsPaneShown(int id) const;
     void UpdateLockIndicators();
     void CheckPortLost();

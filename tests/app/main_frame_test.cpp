@@ -333,6 +333,26 @@ private slots:
         QVERIFY(Closed(*frame));
     }
 
+    void aMenuPromptGoesWithItsMenu()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QMenu* file = frame->menuBar()->actions().front()->menu();
+        QVERIFY(file);
+        file->popup(frame->mapToGlobal(QPoint(10, 10)));
+        QVERIFY(QTest::qWaitForWindowExposed(file));
+        QAction* add = frame->Action(cmd::ID_FILE_ADD);
+        file->setActiveAction(add);
+        QTRY_COMPARE(frame->statusBar()->currentMessage(), add->statusTip());
+        QVERIFY(!add->statusTip().isEmpty());
+        file->hide();
+        QCOMPARE(frame->statusBar()->currentMessage(), QString());
+        QVERIFY(Closed(*frame));
+    }
+
     void restartRestoresLayoutVisibilityAndPlacement()
     {
         CFarEnd far;
@@ -399,6 +419,8 @@ private slots:
         QDockWidget* terminal = frame->DockBar(cmd::ID_VIEW_TERMINAL);
         QVERIFY(terminal->isFloating());
         QTRY_COMPARE(terminal->size(), QSize(510, 290));
+        // Restored above its main window, not as a window of its own.
+        QTRY_VERIFY(terminal->windowHandle() && terminal->windowHandle()->transientParent() == frame->windowHandle());
         QVERIFY(Closed(*frame));
         // A floating pane goes with its window, so closing the window ends the program.
         QVERIFY(!terminal->isVisible());
@@ -645,8 +667,13 @@ private slots:
             bool text;
         };
         std::vector<CSample> samples;
-        connect(frame.get(), &CMainFrame::downloadProgress, this,
-                [&](int s, int p, int u, bool t) { samples.push_back({s, p, u, t}); });
+        auto* message = frame->findChild<QLabel*>(QStringLiteral("MessagePane"));
+        QVERIFY(message);
+        QStringList messages;
+        connect(frame.get(), &CMainFrame::downloadProgress, this, [&](int s, int p, int u, bool t) {
+            samples.push_back({s, p, u, t});
+            messages << message->text();
+        });
         frame->StartDownload(path);
         QVERIFY(frame->IsDownloadRunning());
         frame->StartDownload(path); // dropped while one runs
@@ -666,6 +693,9 @@ private slots:
         QCOMPARE(samples.back().status, 0);
         QCOMPARE(samples.back().program, 0);
         QVERIFY(!samples.back().text);
+        // The status bar names the file while it goes, and is ready again after.
+        QCOMPARE(messages.front(), QStringLiteral("Programming small.hex..."));
+        QCOMPARE(message->text(), QStringLiteral("Ready"));
         for (CPercentProgressCtrl* bar : {&frame->StatusProgress(), &frame->ProgramDlg().Progress()}) {
             QCOMPARE(bar->GetPos(), 0);
             QVERIFY(!bar->IsTextShown());
