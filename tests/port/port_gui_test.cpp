@@ -12,6 +12,7 @@
 #include "port/port_setup_dlg.h"
 #include "serial/serial_wnd.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -168,6 +169,7 @@ private slots:
     void portListShowsTwentyCheckedAndGreyed();
     void portListChoosesByPosition();
     void configMenuTextsAndCommands();
+    void portDropDownOpensAndClosesManyTimes();
     void screenshots();
 };
 
@@ -443,6 +445,37 @@ void PortGuiTest::reopenWaitsForRunningDownload()
     QVERIFY(FarEndFlags(pty) & CSTOPB);
     QVERIFY(prompt.Boxes().empty());
     serial.Close();
+}
+
+void PortGuiTest::portDropDownOpensAndClosesManyTimes()
+{
+    // A fake tree with a held and a described port, and this machine's own devices: each round
+    // probes (a new dialog, the status bar's list) and opens and closes the drop-down.
+    CFakeDeviceTree tree;
+    tree.Add("ttyS0");
+    tree.Add("ttyUSB0", "FT232R USB UART");
+    tree.Add("ttyUSB1");
+    tree.Hold("ttyUSB1");
+    CMemorySettingsStore store;
+    CRecordingPrompt prompt;
+    CSerialWnd serial;
+    CPortSettings settings;
+    for (const CProbeRoots& roots : {tree.Roots(), CProbeRoots{}}) {
+        CPortMenus menus(settings, store, serial, nullptr, prompt, {}, nullptr);
+        menus.SetProbeRoots(roots);
+        for (int round = 0; round < 100; ++round) {
+            CPortSetupDlg dialog(nullptr, roots);
+            dialog.show();
+            QComboBox* port = dialog.Combo(CPortSetupDlg::IDC_PORT);
+            port->showPopup();
+            QTRY_VERIFY(port->view()->isVisible());
+            port->hidePopup();
+            QTRY_VERIFY(!port->view()->isVisible());
+            dialog.reject();
+            QVERIFY(menus.BuildPortListMenu());
+        }
+    }
+    QVERIFY(prompt.Boxes().empty());
 }
 
 void PortGuiTest::portListShowsTwentyCheckedAndGreyed()
