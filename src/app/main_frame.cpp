@@ -313,7 +313,7 @@ QDockWidget* CMainFrame::CreateDock(int id, const QString& title, const char* ob
     connect(dock, &QDockWidget::topLevelChanged, this, [this, dock, floatingSize](bool floating) {
         if (floating && isVisible()) {
             dock->resize(floatingSize);
-            KeepAbove(dock);
+            KeepAbove(dock, false);
         }
     });
     // Docked on another side by the user, the bar takes that side's size (a restored layout
@@ -527,7 +527,7 @@ void CMainFrame::showEvent(QShowEvent* event)
         // window manager would not keep it above this one: tie it to this window now.
         QTimer::singleShot(0, this, [this] {
             for (auto& [id, dock] : m_docks)
-                KeepAbove(dock);
+                KeepAbove(dock, true);
         });
     }
 }
@@ -539,14 +539,21 @@ bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void CMainFrame::KeepAbove(QDockWidget* dock)
+void CMainFrame::KeepAbove(QDockWidget* dock, bool remap)
 {
     if (!dock->isFloating() || !dock->isVisible() || !windowHandle())
         return;
-    if (QWindow* window = dock->windowHandle(); window && window->transientParent() != windowHandle()) {
-        window->setTransientParent(windowHandle());
-        dock->raise();
+    QWindow* window = dock->windowHandle();
+    if (!window)
+        return;
+    window->setTransientParent(windowHandle());
+    // A pane mapped before this window was, is stacked by the window manager as a window of its
+    // own; it takes the tie to this window when it is mapped again.
+    if (remap) {
+        dock->hide();
+        dock->show();
     }
+    dock->raise();
 }
 
 void CMainFrame::BringToFront()

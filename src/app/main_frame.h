@@ -140,8 +140,9 @@ private:
     void SaveBarState();
     QFont LoadFont(const char* key, const char* defaultFace, int defaultPoints) const;
     void TogglePane(int id);
-    // A floating pane stays above this window (its window manager's transient parent).
-    void KeepAbove(QDockWidget* dock);
+    // A floating pane stays above this window (its window manager's transient parent); remap
+    // for a pane that was shown before this window.
+    void KeepAbove(QDockWidget* dock, bool remap);
     bool IsPaneShown(int id) const;
     void UpdateLockIndicators();
     void CheckPortLost();
