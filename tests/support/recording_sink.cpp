@@ -1,0 +1,26 @@
+#include "recording_sink.h"
+
+void CRecordingSink::Post(CPostedMessage message)
+{
+    std::lock_guard lock(m_mutex);
+    m_messages.push_back(std::move(message));
+    m_cv.notify_all();
+}
+
+std::vector<CPostedMessage> CRecordingSink::Messages() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_messages;
+}
+
+std::size_t CRecordingSink::Count() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_messages.size();
+}
+
+bool CRecordingSink::WaitFor(std::size_t count, std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, timeout, [&] { return m_messages.size() >= count; });
+}

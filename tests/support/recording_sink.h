@@ -1,0 +1,26 @@
+#pragma once
+// A message sink that records what is posted, in order. Thread-safe; WaitFor lets a test wait
+// for messages posted on a worker thread.
+
+#include "base/message_sink.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+class CRecordingSink : public IMessageSink {
+public:
+    using IMessageSink::Post;
+    void Post(CPostedMessage message) override;
+
+    std::vector<CPostedMessage> Messages() const;
+    std::size_t Count() const;
+    // True when at least count messages have been posted within the time.
+    bool WaitFor(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<CPostedMessage> m_messages;
+};
