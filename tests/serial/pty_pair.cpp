@@ -45,6 +45,9 @@ void CPtyPair::Send(const std::string& bytes)
             throw std::runtime_error("far end write failed");
         pollfd fd{m_fdMaster, POLLOUT, 0};
         ::poll(&fd, 1, 1000);
+        // With the line closed nobody will ever make room: end instead of waiting for good.
+        if ((fd.revents & (POLLHUP | POLLERR)) && !(fd.revents & POLLOUT))
+            throw std::runtime_error("far end write: the line is closed");
     }
 }
 

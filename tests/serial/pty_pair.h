@@ -17,7 +17,7 @@ public:
     const std::string& SlavePath() const { return m_strSlave; }
     int Master() const { return m_fdMaster; }
 
-    // Writes all bytes at the far end.
+    // Writes all bytes at the far end; throws when the port side closes before they all fit.
     void Send(const std::string& bytes);
     // Reads at the far end until count bytes came or the time is up; returns what came.
     std::string Receive(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));

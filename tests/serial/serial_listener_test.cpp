@@ -2,6 +2,7 @@
 // no repeats while bytes sit unread, the stop order, hang-up, and a reader, a writer and the
 // listener working one port at once until Close comes from another thread.
 
+#include "close_on_exit.h"
 #include "pty_pair.h"
 #include "recording_sink.h"
 
@@ -79,10 +80,13 @@ TEST_F(SerialListenerTest, BurstGivesOneNotificationAndNoRepeatWhileUnread)
     ASSERT_TRUE(m_sink.WaitFor(1));
     // Nobody reads: the bytes sit in the queue, and must not be announced again and again.
     EXPECT_FALSE(m_sink.WaitFor(2, 300ms));
+    std::size_t seen = m_sink.Count();
     std::string got = Drain(m_serial);
     // More than one notification may stand for one burst, but each one is for new bytes.
-    while (got.size() < 300 && m_sink.WaitFor(m_sink.Count() + 1, 2s))
+    while (got.size() < 300 && m_sink.WaitFor(seen + 1, 2s)) {
+        seen = m_sink.Count();
         got += Drain(m_serial);
+    }
     EXPECT_EQ(got, std::string(300, 'z'));
     const std::size_t settled = m_sink.Count();
     EXPECT_LE(settled, 3u);
@@ -109,16 +113,20 @@ TEST_F(SerialListenerTest, FullBufferWaitsForTheReaderWithoutLosingBytes)
         sent += std::to_string(i) + ",";
     // More than the port buffers: the far end blocks until the reader makes room.
     auto sender = std::async(std::launch::async, [&] { m_pty.Send(sent); });
+    const CCloseOnExit closeFirst(m_serial);
     ASSERT_TRUE(m_sink.WaitFor(1));
     EXPECT_EQ(sender.wait_for(300ms), std::future_status::timeout);
     const std::size_t idle = m_sink.Count();
     EXPECT_FALSE(m_sink.WaitFor(idle + 1, 300ms)); // nobody reads: no further notifications
     std::string got;
     while (got.size() < sent.size()) {
+        // Counted before the drain: a notification posted during it is not waited for again.
+        const std::size_t seen = m_sink.Count();
         got += Drain(m_serial);
-        if (got.size() < sent.size() && !m_sink.WaitFor(m_sink.Count() + 1, 5s))
+        if (got.size() < sent.size() && !m_sink.WaitFor(seen + 1, 5s))
             break;
     }
+    ASSERT_EQ(sender.wait_for(10s), std::future_status::ready) << "the far end is still blocked";
     sender.get();
     got += Drain(m_serial);
     EXPECT_EQ(got.size(), sent.size());
@@ -271,19 +279,22 @@ TEST_F(SerialListenerTest, ReaderWriterAndListenerShareOnePort)
         }
     });
 
+    bool caughtUp = false;
     {
         // Until the far end has finished talking and the reader has everything it said.
         std::unique_lock lock(mutex);
-        ASSERT_TRUE(progress.wait_until(lock, until + 10s, [&] {
+        caughtUp = progress.wait_until(lock, until + 10s, [&] {
             return std::chrono::steady_clock::now() >= until && read.size() == farSent.size();
-        }));
+        });
     }
+    // Closed and joined also when the reader fell behind, so the threads end with the test.
     std::thread closer([&] { EXPECT_EQ(m_serial.Close(), std::error_code()); });
     closer.join();
     writer.join();
     reader.join();
     farStop = true;
     farEnd.join();
+    ASSERT_TRUE(caughtUp);
     // The pseudo-terminal hands written bytes over asynchronously: collect the rest.
     if (farGot.size() < written.size())
         farGot += m_pty.Receive(written.size() - farGot.size(), 2s);

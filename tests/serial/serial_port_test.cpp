@@ -1,6 +1,7 @@
 // The serial port over real pseudo-terminals: open and its failures, settings and their
 // read-back, transfers with their time-outs and codes, hang-up, and Close from another thread.
 
+#include "close_on_exit.h"
 #include "pty_pair.h"
 
 #include "base/event.h"
@@ -18,7 +19,6 @@
 #include <fstream>
 #include <future>
 #include <string>
-#include <thread>
 
 namespace {
 
@@ -90,7 +90,7 @@ TEST_F(SerialPortTest, OpenSetsDefaultsAndRawMode)
         ASSERT_FALSE(m_port.Read(buffer, sizeof buffer, &count, nullptr, INFINITE));
         got.append(buffer, count);
         if (count == 0)
-            std::this_thread::yield();
+            m_port.WaitEvent(nullptr, 1000); // until more bytes arrive
     }
     EXPECT_EQ(got, all);
 }
@@ -463,8 +463,10 @@ TEST_F(SerialPortTest, SettingTheMaskEndsAWaitOnAnotherThread)
 {
     OpenOverlapped();
     auto waiter = std::async(std::launch::async, [this] { return m_port.WaitEvent(nullptr, INFINITE); });
+    const CCloseOnExit closeFirst(m_port);
     EXPECT_EQ(waiter.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     ASSERT_FALSE(m_port.SetEventMask(m_port.GetEventMask()));
+    ASSERT_EQ(waiter.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(waiter.get(), std::error_code());
     EXPECT_EQ(m_port.TakeEvents(), 0u);
 }
@@ -488,9 +490,12 @@ TEST_F(SerialPortTest, HangUpEndsWaitsAndFailsTransfers)
 {
     OpenOverlapped();
     auto waiter = std::async(std::launch::async, [this] { return m_port.WaitEvent(nullptr, INFINITE); });
+    const CCloseOnExit closeFirst(m_port);
     m_pty.CloseMaster();
+    ASSERT_EQ(waiter.wait_for(std::chrono::seconds(10)), std::future_status::ready);
     EXPECT_EQ(waiter.get(), Sys(ENODEV));
-    EXPECT_EQ(m_port.WaitEvent(nullptr, INFINITE), Sys(ENODEV));
+    // Bounded, so a wait that misses the hang-up fails with a time-out instead of hanging.
+    EXPECT_EQ(m_port.WaitEvent(nullptr, 5000), Sys(ENODEV));
     char buffer[16];
     std::uint32_t count = 0;
     EXPECT_TRUE(m_port.Read(buffer, sizeof buffer, &count, nullptr, INFINITE));
@@ -529,8 +534,12 @@ TEST_F(SerialPortTest, CloseWakesReadWriteAndWaitInProgress)
     auto waiter = std::async(std::launch::async, [&port] { return port.WaitEvent(nullptr, INFINITE); });
     // Give them time to block; nothing ends them but the close.
     EXPECT_EQ(writer.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
-    std::thread closer([&port] { EXPECT_EQ(port.Close(), std::error_code()); });
-    closer.join();
+    auto closer = std::async(std::launch::async, [&port] { return port.Close(); });
+    if (closer.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "Close did not end the operations in progress";
+        m_pty.CloseMaster(); // the hang-up ends them, so the test still ends
+    }
+    EXPECT_EQ(closer.get(), std::error_code());
     EXPECT_FALSE(m_port.IsOpen());
     EXPECT_EQ(reader.get(), Sys(ECANCELED));
     EXPECT_EQ(writer.get(), Sys(ECANCELED));
