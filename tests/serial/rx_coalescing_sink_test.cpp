@@ -1,5 +1,7 @@
 // At most one "bytes received" notification waits at a time; everything else goes through.
 
+#include "recording_sink.h"
+
 #include "serial/rx_coalescing_sink.h"
 
 #include <gtest/gtest.h>
@@ -9,18 +11,11 @@
 
 namespace {
 constexpr unsigned kComMsg = 0xC123;
-
-class CCollectingSink : public IMessageSink {
-public:
-    using IMessageSink::Post;
-    void Post(CPostedMessage message) override { m_messages.push_back(message); }
-    std::vector<CPostedMessage> m_messages;
-};
 } // namespace
 
 TEST(RxCoalescingSink, KeepsOneReceivedNotificationUntilItIsTaken)
 {
-    CCollectingSink target;
+    CRecordingSink target;
     CRxCoalescingSink sink(target, kComMsg);
     struct Row {
         const char* what;
@@ -40,21 +35,21 @@ TEST(RxCoalescingSink, KeepsOneReceivedNotificationUntilItIsTaken)
     for (const Row& row : rows) {
         sink.Post(row.msg, row.wParam, 0);
         expected += row.forwarded ? 1 : 0;
-        EXPECT_EQ(target.m_messages.size(), expected) << row.what;
+        EXPECT_EQ(target.Count(), expected) << row.what;
     }
     // Handled: the next bytes are announced again, once.
     sink.Taken();
     sink.Post(kComMsg, 0x0001, 0);
     sink.Post(kComMsg, 0x0001, 0);
-    EXPECT_EQ(target.m_messages.size(), expected + 1);
+    EXPECT_EQ(target.Count(), expected + 1);
 }
 
 TEST(RxCoalescingSink, ManyPostingThreadsQueueExactlyOne)
 {
-    CCollectingSink target;
+    CRecordingSink target;
     CRxCoalescingSink sink(target, kComMsg);
     std::vector<std::thread> threads;
-    // The target here is not thread-safe: exactly one post may reach it.
+    // However many threads post, exactly one notification reaches the target.
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
             for (int i = 0; i < 1000; ++i)
@@ -62,6 +57,6 @@ TEST(RxCoalescingSink, ManyPostingThreadsQueueExactlyOne)
         });
     for (auto& thread : threads)
         thread.join();
-    EXPECT_EQ(target.m_messages.size(), 1u);
+    EXPECT_EQ(target.Count(), 1u);
     EXPECT_TRUE(sink.IsQueued());
 }

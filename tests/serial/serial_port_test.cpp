@@ -3,6 +3,7 @@
 
 #include "close_on_exit.h"
 #include "pty_pair.h"
+#include "temp_dir.h"
 
 #include "base/event.h"
 #include "serial/serial_device_name.h"
@@ -15,8 +16,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <future>
 #include <string>
 
@@ -135,22 +134,20 @@ TEST_F(SerialPortTest, ClosedPortRefusesEverythingButOpenAndClose)
 
 TEST_F(SerialPortTest, OpenFailuresLeaveThePortClosed)
 {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("qx_serial_open_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    std::ofstream(dir / "plain") << "not a line";
+    const CTempDir dir;
+    dir.Write("plain", "not a line");
 
     struct Row {
         std::string m_device;
         std::error_code m_code;
     };
     const Row rows[] = {
-        {(dir / "missing").string(), Sys(ENOENT)},
+        {dir.Path("missing"), Sys(ENOENT)},
         {"ttyQX_none_such", Sys(ENOENT)},
         {"", Sys(ENOENT)},
-        {(dir / "plain").string(), Sys(ENOTTY)},
+        {dir.Path("plain"), Sys(ENOTTY)},
         {"/dev/null", Sys(ENOTTY)},
-        {dir.string(), Sys(EISDIR)},
+        {dir.Path(), Sys(EISDIR)},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.m_device);
@@ -159,7 +156,6 @@ TEST_F(SerialPortTest, OpenFailuresLeaveThePortClosed)
         EXPECT_EQ(port.LastError(), row.m_code);
         EXPECT_FALSE(port.IsOpen());
     }
-    fs::remove_all(dir);
 }
 
 TEST_F(SerialPortTest, SecondOpenerIsBusyUntilTheFirstCloses)
