@@ -10,7 +10,7 @@
 #include "browser/shell_icons.h"
 #include "fifo_reader.h"
 #include "recording_prompt.h"
-#include "temp_tree.h"
+#include "temp_dir.h"
 
 #include <QClipboard>
 #include <QDrag>
@@ -26,6 +26,8 @@
 #include <QtTest>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 namespace {
@@ -83,13 +85,13 @@ class BrowserGuiTest : public QObject {
     Q_OBJECT
 
 private:
-    std::unique_ptr<CTempTree> m_disk;
+    std::unique_ptr<CTempDir> m_disk;
     CMountSource m_mounts;
     std::unique_ptr<CRecordingPrompt> m_prompt;
     std::unique_ptr<CQtSettingsStore> m_store;
     std::vector<std::string> m_added;
     // The desktop this test sets up: its applications write to m_launched.
-    std::unique_ptr<CTempTree> m_xdg;
+    std::unique_ptr<CTempDir> m_xdg;
     std::unique_ptr<CFifoReader> m_launched;
 
     CPlacesConfig Places() const
@@ -196,7 +198,7 @@ private slots:
         // The desktop's applications and associations come from folders of this test only:
         // "QxOpen" is the default for text files and folders, "QxOther" is offered as well;
         // both write what they were given to a pipe. The trash goes there too.
-        m_xdg = std::make_unique<CTempTree>();
+        m_xdg = std::make_unique<CTempDir>();
         m_xdg->Folder("data/applications");
         m_xdg->Folder("config");
         m_xdg->Folder("sys");
@@ -204,20 +206,20 @@ private slots:
         m_launched = std::make_unique<CFifoReader>(m_xdg->Path("launched.fifo"));
         for (const char* tag : {"open", "other"}) {
             const std::string script = m_xdg->Path(std::string(tag) + ".sh");
-            m_xdg->File(std::string(tag) + ".sh", "#!/bin/sh\nprintf '" + std::string(tag) + ":%s\\n' \"$@\" > '" +
+            m_xdg->Write(std::string(tag) + ".sh", "#!/bin/sh\nprintf '" + std::string(tag) + ":%s\\n' \"$@\" > '" +
                                                       m_launched->Path() + "'\n");
             std::filesystem::permissions(script, std::filesystem::perms::owner_all);
-            m_xdg->File(std::string("data/applications/qxtest-") + tag + ".desktop",
+            m_xdg->Write(std::string("data/applications/qxtest-") + tag + ".desktop",
                         std::string("[Desktop Entry]\nType=Application\nName=") + (tag == std::string("open") ? "QxOpen" : "QxOther") +
                             "\nExec=" + script + " %f\nMimeType=text/plain;inode/directory;\n");
         }
         // The index a desktop keeps of its applications' types (update-desktop-database).
-        m_xdg->File("data/applications/mimeinfo.cache",
+        m_xdg->Write("data/applications/mimeinfo.cache",
                     "[MIME Cache]\ntext/plain=qxtest-open.desktop;qxtest-other.desktop;\n"
                     "inode/directory=qxtest-open.desktop;qxtest-other.desktop;\n");
-        m_xdg->File("config/mimeapps.list", "[Default Applications]\ntext/plain=qxtest-open.desktop\n"
+        m_xdg->Write("config/mimeapps.list", "[Default Applications]\ntext/plain=qxtest-open.desktop\n"
                                              "inode/directory=qxtest-open.desktop\n");
-        qputenv("HOME", QByteArray::fromStdString(m_xdg->Root()));
+        qputenv("HOME", QByteArray::fromStdString(m_xdg->Path()));
         qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_xdg->Path("data")));
         qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(m_xdg->Path("sys")));
         qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_xdg->Path("config")));
@@ -232,15 +234,15 @@ private slots:
 
     void init()
     {
-        m_disk = std::make_unique<CTempTree>();
+        m_disk = std::make_unique<CTempDir>();
         m_disk->Folder("home/Projects/board2/src");
         m_disk->Folder("home/Projects/board10");
         m_disk->Folder("home/Projects/Empty");
-        m_disk->File("home/Projects/readme.txt", "read me");
-        m_disk->File("home/Projects/Alpha.hex", ":00000001FF\n");
-        m_disk->File("home/Projects/.hidden-file");
-        m_disk->File("home/Projects/board2/src/main.hex");
-        m_disk->File("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n");
+        m_disk->Write("home/Projects/readme.txt", "read me");
+        m_disk->Write("home/Projects/Alpha.hex", ":00000001FF\n");
+        m_disk->Write("home/Projects/.hidden-file", "x");
+        m_disk->Write("home/Projects/board2/src/main.hex", "x");
+        m_disk->Write("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n");
         m_mounts.m_strMountInfo = m_disk->Path("mountinfo");
         m_mounts.m_strSysRoot = m_disk->Path("nosys");
         m_prompt = std::make_unique<CRecordingPrompt>(IDYES);
@@ -301,8 +303,8 @@ private slots:
     {
         // Projects/Empty is a stick's mount point in this system's table.
         m_disk->Folder("sys/block/sdz/sdz1");
-        m_disk->File("sys/block/sdz/removable", "1");
-        m_disk->File("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n"
+        m_disk->Write("sys/block/sdz/removable", "1");
+        m_disk->Write("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n"
                                   "2 1 8:1 / " + m_disk->Path("home/Projects/Empty") + " rw - vfat /dev/sdz1 rw\n");
         m_mounts.m_strSysRoot = m_disk->Path("sys");
         auto tree = MakeTree();
@@ -325,7 +327,7 @@ private slots:
         QCOMPARE(projects->childCount(), 0);
         QCOMPARE(projects->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
         // Expanding again lists the folder as it is now.
-        m_disk->File("home/Projects/later.hex");
+        m_disk->Write("home/Projects/later.hex", "x");
         QVERIFY(ExpandAndWait(*tree, projects));
         QVERIFY(ChildNamed(projects, "later.hex") != nullptr);
     }
@@ -424,7 +426,7 @@ private slots:
         QTreeWidgetItem* projects = OpenProjects(*tree);
         QVERIFY(projects != nullptr);
         tree->setCurrentItem(ChildNamed(projects, "readme.txt"));
-        m_disk->File("home/Projects/new.hex");
+        m_disk->Write("home/Projects/new.hex", "x");
         QSignalSpy finished(tree.get(), &CLazyTreeCtrl::LoadFinished);
         QTest::keyClick(tree.get(), Qt::Key_F5);
         QVERIFY(finished.wait(5000));
@@ -514,7 +516,7 @@ private slots:
 
     void moveOntoAnExistingNameKeepsBothFiles()
     {
-        m_disk->File("home/Projects/board10/readme.txt", "theirs");
+        m_disk->Write("home/Projects/board10/readme.txt", "theirs");
         auto tree = MakeTree();
         QTreeWidgetItem* projects = OpenProjects(*tree);
         QVERIFY(projects != nullptr);
@@ -534,7 +536,7 @@ private slots:
         QTreeWidgetItem* projects = OpenProjects(*tree);
         QVERIFY(projects != nullptr);
         // Another file takes the name after the listing.
-        m_disk->File("home/Projects/replacement", "new content");
+        m_disk->Write("home/Projects/replacement", "new content");
         QCOMPARE(std::rename(m_disk->Path("home/Projects/replacement").c_str(),
                              m_disk->Path("home/Projects/readme.txt").c_str()), 0);
 
@@ -807,7 +809,7 @@ private slots:
         const QPoint over = tree->visualItemRect(ChildNamed(projects, "board10")).center();
         QCOMPARE(DragOver(*tree, *data, over, true), Qt::MoveAction);
 
-        m_disk->File("home/Projects/new.hex");
+        m_disk->Write("home/Projects/new.hex", "x");
         QSignalSpy listed(tree.get(), &CLazyTreeCtrl::LoadFinished);
         QTest::keyClick(tree.get(), Qt::Key_F5);
         QVERIFY(!tree->IsDragging());
@@ -924,7 +926,7 @@ private slots:
         QVERIFY(m_prompt->Boxes().empty());
 
         // Another file has taken the name since the listing: an error, nothing renamed.
-        m_disk->File("elsewhere", "other content");
+        m_disk->Write("elsewhere", "other content");
         QCOMPARE(std::rename(m_disk->Path("elsewhere").c_str(), m_disk->Path("home/Projects/notes.txt").c_str()), 0);
         answerWith("notes.txt", "renamed.txt");
         QVERIFY(RunCommand(*tree, ChildNamed(projects, "notes.txt"), "Rena&me...", projects));
@@ -957,7 +959,7 @@ private slots:
         std::filesystem::remove(m_xdg->Path("data/Trash/files/readme.txt"));
 
         // A name that stands for another file since the listing: refused, the file stays.
-        m_disk->File("elsewhere", "other content");
+        m_disk->Write("elsewhere", "other content");
         QCOMPARE(std::rename(m_disk->Path("elsewhere").c_str(), m_disk->Path("home/Projects/Alpha.hex").c_str()), 0);
         QSignalSpy listed(tree.get(), &CLazyTreeCtrl::LoadFinished);
         QMenu menu;

@@ -2,7 +2,7 @@
 
 #include "browser/mount_table.h"
 
-#include "temp_tree.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -37,16 +37,16 @@ TEST(MountTable, ParsesFieldsAndEscapes)
 
 TEST(MountTable, DriveTypeOfPaths)
 {
-    CTempTree sys;
+    CTempDir sys;
     sys.Folder("block/sda/sda1");
-    sys.File("block/sda/removable", "0\n");
+    sys.Write("block/sda/removable", "0\n");
     sys.Folder("block/sdb/sdb1");
-    sys.File("block/sdb/removable", "1\n");
+    sys.Write("block/sdb/removable", "1\n");
     sys.Folder("block/mmcblk0/mmcblk0p1");
-    sys.File("block/mmcblk0/removable", "1\n");
+    sys.Write("block/mmcblk0/removable", "1\n");
     sys.Folder("block/sdc/sdc1");
-    sys.File("block/sdc/removable", "0\n");
-    const CMountTable table(CMountTable::Parse(kMountInfo), sys.Root());
+    sys.Write("block/sdc/removable", "0\n");
+    const CMountTable table(CMountTable::Parse(kMountInfo), sys.Path());
 
     const struct {
         const char* path;

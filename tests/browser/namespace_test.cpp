@@ -4,7 +4,7 @@
 #include "browser/desktop_folder.h"
 #include "browser/shell_namespace.h"
 
-#include "temp_tree.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -36,19 +36,19 @@ protected:
         m_tree.Folder("home/Projects/board2/src");
         m_tree.Folder("home/Projects/board10");
         m_tree.Folder("home/Projects/Empty");
-        m_tree.File("home/Projects/readme.txt");
-        m_tree.File("home/Projects/Alpha.hex");
-        m_tree.File("home/Projects/.secret");
-        m_tree.File("home/Projects/listed-hidden.bin");
-        m_tree.File("home/Projects/.hidden", "listed-hidden.bin\n");
-        m_tree.File("home/Projects/board2/src/main.hex");
+        m_tree.Write("home/Projects/readme.txt", "x");
+        m_tree.Write("home/Projects/Alpha.hex", "x");
+        m_tree.Write("home/Projects/.secret", "x");
+        m_tree.Write("home/Projects/listed-hidden.bin", "x");
+        m_tree.Write("home/Projects/.hidden", "listed-hidden.bin\n");
+        m_tree.Write("home/Projects/board2/src/main.hex", "x");
         m_tree.Folder("home/Desktop");
         m_tree.Folder("media/stick/docs");
         ::symlink("readme.txt", m_tree.Path("home/Projects/link-to-readme").c_str());
         // The tree's folders are on a fixed disk; the stick is a removable one.
         m_tree.Folder("sys/block/sdz/sdz1");
-        m_tree.File("sys/block/sdz/removable", "1");
-        m_tree.File("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n"
+        m_tree.Write("sys/block/sdz/removable", "1");
+        m_tree.Write("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n"
                                  "2 1 8:1 / " + m_tree.Path("media/stick") + " rw - vfat /dev/sdz1 rw\n");
         m_mounts.m_strMountInfo = m_tree.Path("mountinfo");
         m_mounts.m_strSysRoot = m_tree.Path("sys");
@@ -78,7 +78,7 @@ protected:
         return {};
     }
 
-    CTempTree m_tree;
+    CTempDir m_tree;
     CMountSource m_mounts;
     std::shared_ptr<CDesktopFolder> m_desktop;
     ShellItemData m_root;
@@ -164,7 +164,7 @@ TEST_F(NamespaceTest, FolderThatCannotBeListed)
 TEST_F(NamespaceTest, CancelledListingDropsItsResults)
 {
     for (int i = 0; i < 2000; ++i)
-        m_tree.File("home/Projects/Empty/f" + std::to_string(i));
+        m_tree.Write("home/Projects/Empty/f" + std::to_string(i), "x");
     const ShellItemData empty = Child(Child(Child(m_root, "Home"), "Projects"), "Empty");
     std::atomic<bool> started{false};
     CLoadingProgress progress([&] { started.store(true); });
@@ -209,11 +209,11 @@ TEST_F(NamespaceTest, SelectPathFindsTheDeepestMatchWithoutRegardToCase)
 
 TEST(DesktopPlaces, VolumesBelowTheMediaFoldersWithTheirDriveTypes)
 {
-    CTempTree tree;
+    CTempDir tree;
     tree.Folder("home");
     tree.Folder("sys/block/sdz/sdz1");
-    tree.File("sys/block/sdz/removable", "1");
-    tree.File("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n"
+    tree.Write("sys/block/sdz/removable", "1");
+    tree.Write("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n"
                            "2 1 8:1 / /media/user/USB rw - vfat /dev/sdz1 rw\n"
                            "3 1 0:9 / /mnt/nfs rw - nfs srv:/x rw\n"
                            "4 1 11:0 / /run/media/u/DVD ro - iso9660 /dev/sr0 ro\n"

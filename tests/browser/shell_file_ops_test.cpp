@@ -3,9 +3,12 @@
 
 #include "browser/shell_file_ops.h"
 
-#include "temp_tree.h"
+#include "temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <stdexcept>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -31,8 +34,8 @@ bool SameFileSystem(const std::string& a, const std::string& b)
 
 TEST(ShellFileOps, DeleteRemovesAFileAndRefusesAFolder)
 {
-    CTempTree tree;
-    tree.File("a.hex");
+    CTempDir tree;
+    tree.Write("a.hex", "x");
     tree.Folder("dir");
     EXPECT_FALSE(DeleteShellFile(tree.Path("a.hex"), IdentityOf(tree.Path("a.hex"))));
     EXPECT_FALSE(tree.Exists("a.hex"));
@@ -45,8 +48,8 @@ TEST(ShellFileOps, DeleteRemovesAFileAndRefusesAFolder)
 
 TEST(ShellFileOps, DeleteOfALinkLeavesItsTarget)
 {
-    CTempTree tree;
-    tree.File("target.bin", "keep");
+    CTempDir tree;
+    tree.Write("target.bin", "keep");
     ::symlink("target.bin", tree.Path("link").c_str());
     EXPECT_FALSE(DeleteShellFile(tree.Path("link"), IdentityOf(tree.Path("link"))));
     EXPECT_FALSE(tree.Exists("link"));
@@ -55,11 +58,11 @@ TEST(ShellFileOps, DeleteOfALinkLeavesItsTarget)
 
 TEST(ShellFileOps, StaleItemIsRefused)
 {
-    CTempTree tree;
-    tree.File("seen.hex", "old");
+    CTempDir tree;
+    tree.Write("seen.hex", "old");
     const CFileIdentity seen = IdentityOf(tree.Path("seen.hex"));
     // Replaced on disk after the listing: another file under the same name.
-    tree.File("other.hex", "new");
+    tree.Write("other.hex", "new");
     ASSERT_EQ(::rename(tree.Path("other.hex").c_str(), tree.Path("seen.hex").c_str()), 0);
     tree.Folder("dest");
 
@@ -75,10 +78,10 @@ TEST(ShellFileOps, StaleItemIsRefused)
 
 TEST(ShellFileOps, MoveWithinAFileSystem)
 {
-    CTempTree tree;
-    tree.File("a.hex", "data");
+    CTempDir tree;
+    tree.Write("a.hex", "data");
     tree.Folder("src/inner");
-    tree.File("src/inner/f", "f");
+    tree.Write("src/inner/f", "f");
     tree.Folder("dest");
     EXPECT_FALSE(MoveShellFile(tree.Path("a.hex"), tree.Path("dest/a.hex"), IdentityOf(tree.Path("a.hex"))));
     EXPECT_EQ(tree.Read("dest/a.hex"), "data");
@@ -90,10 +93,10 @@ TEST(ShellFileOps, MoveWithinAFileSystem)
 
 TEST(ShellFileOps, MoveNeverReplacesAnExistingFile)
 {
-    CTempTree tree;
-    tree.File("a.hex", "mine");
+    CTempDir tree;
+    tree.Write("a.hex", "mine");
     tree.Folder("dest");
-    tree.File("dest/a.hex", "theirs");
+    tree.Write("dest/a.hex", "theirs");
     EXPECT_EQ(MoveShellFile(tree.Path("a.hex"), tree.Path("dest/a.hex"), IdentityOf(tree.Path("a.hex"))),
               std::errc::file_exists);
     EXPECT_EQ(tree.Read("dest/a.hex"), "theirs");
@@ -102,13 +105,19 @@ TEST(ShellFileOps, MoveNeverReplacesAnExistingFile)
 
 TEST(ShellFileOps, MoveAcrossFileSystems)
 {
-    CTempTree disk("/tmp");
-    CTempTree ram("/dev/shm");
-    if (disk.Root().empty() || ram.Root().empty() || SameFileSystem(disk.Root(), ram.Root()))
+    CTempDir disk("/tmp");
+    // A system without a usable /dev/shm skips rather than fails.
+    std::unique_ptr<CTempDir> ramDir;
+    try {
+        ramDir = std::make_unique<CTempDir>("/dev/shm");
+    } catch (const std::exception&) {
+    }
+    if (!ramDir || SameFileSystem(disk.Path(), ramDir->Path()))
         GTEST_SKIP() << "needs /tmp and /dev/shm on different file systems";
+    const CTempDir& ram = *ramDir;
     std::string big(300000, 'q');
     big[12345] = 'Z';
-    disk.File("big.bin", big);
+    disk.Write("big.bin", big);
     ::chmod(disk.Path("big.bin").c_str(), 0640);
     disk.Folder("folder");
     ::symlink("big.bin", disk.Path("link").c_str());
@@ -131,8 +140,8 @@ TEST(ShellFileOps, MoveAcrossFileSystems)
     EXPECT_TRUE(disk.Exists("folder"));
     EXPECT_FALSE(ram.Exists("folder"));
 
-    disk.File("again.bin", "a");
-    ram.File("again.bin", "b");
+    disk.Write("again.bin", "a");
+    ram.Write("again.bin", "b");
     EXPECT_EQ(MoveShellFile(disk.Path("again.bin"), ram.Path("again.bin"), IdentityOf(disk.Path("again.bin"))),
               std::errc::file_exists);
     EXPECT_EQ(ram.Read("again.bin"), "b");

@@ -1,6 +1,9 @@
 // The real qxprog program as a child process: against the board simulator, with a real
 // settings file under a temporary XDG_CONFIG_HOME, its exit status for every outcome.
 
+#include "bytes.h"
+#include "temp_dir.h"
+
 #include "cli/cli_commands.h"
 #include "cli/ini_settings_file.h"
 #include "sim/board_simulator.h"
@@ -23,7 +26,6 @@
 #include <fstream>
 #include <map>
 #include <memory>
-#include <numeric>
 #include <sstream>
 
 extern char** environ;
@@ -39,13 +41,6 @@ std::string ReadFile(const std::string& path)
     std::stringstream text;
     text << in.rdbuf();
     return text.str();
-}
-
-std::vector<std::uint8_t> Bytes(std::size_t n)
-{
-    std::vector<std::uint8_t> data(n);
-    std::iota(data.begin(), data.end(), 3);
-    return data;
 }
 
 // One run of qxprog with its standard output and error in files (or stdout in a pipe).
@@ -155,27 +150,15 @@ class QxprogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char dir[] = "/tmp/qxcliXXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        m_strDir = dir;
-        m_strConfig = m_strDir + "/config";
-        ::mkdir(m_strConfig.c_str(), 0755);
-        ::mkdir((m_strConfig + "/Quillorex").c_str(), 0755);
-    }
-    void TearDown() override
-    {
-        std::string command = "rm -rf '" + m_strDir + "'";
-        [[maybe_unused]] int rc = std::system(command.c_str());
+        m_dir.Folder("config/Quillorex");
     }
     void WriteSettings(const std::string& body)
     {
-        std::ofstream(m_strConfig + "/Quillorex/Quillorex Programmer.conf") << body;
+        m_dir.Write("config/Quillorex/Quillorex Programmer.conf", body);
     }
     std::string WriteFile(const std::string& name, const std::string& content)
     {
-        std::string path = m_strDir + "/" + name;
-        std::ofstream(path, std::ios::binary) << content;
-        return path;
+        return m_dir.Write(name, content);
     }
     CBoardSimulator& Board(CBoardSimOptions options = {})
     {
@@ -189,8 +172,9 @@ protected:
         return std::make_unique<CChild>(args, m_strConfig, m_strDir, stdoutPipe, stderrFd);
     }
 
-    std::string m_strDir;
-    std::string m_strConfig;
+    const CTempDir m_dir;
+    const std::string m_strDir = m_dir.Path();
+    const std::string m_strConfig = m_dir.Path("config");
     std::vector<std::unique_ptr<CBoardSimulator>> m_boards;
 };
 
@@ -205,7 +189,7 @@ TEST_F(QxprogTest, DefaultsComeFromTheSettingsFile)
         + "\nBaud=115200\nParity=N\nProgramCmd=\"L\\x44\"\nCmdAfterProgram=GO\nUsePrePostPgmCmd=1\n"
         "LastBrowse=\"/home/a, b\"\n\n[MainWindow]\ngeometry=@ByteArray(x)\n";
     WriteSettings(settings);
-    const std::vector<std::uint8_t> data = Bytes(500);
+    const std::vector<std::uint8_t> data = Bytes(500, 3);
     const std::string file = EncodeIntelHex(data, 0x4000, 16, true);
     auto child = Run({"program", WriteFile("a.hex", file)});
     ASSERT_EQ(child->Wait(), EXIT_PROGRAMMED) << child->Err();
@@ -214,7 +198,7 @@ TEST_F(QxprogTest, DefaultsComeFromTheSettingsFile)
     EXPECT_NE(child->Out().find("Starting program"), std::string::npos);
     EXPECT_EQ(board.Image(), data);
     const std::vector<std::uint8_t> wire = board.Wire();
-    EXPECT_EQ(std::string(wire.begin(), wire.end()), "LD" + file + "GO");
+    EXPECT_EQ(Text(wire), "LD" + file + "GO");
     // The settings file is only read.
     EXPECT_EQ(ReadFile(m_strConfig + "/Quillorex/Quillorex Programmer.conf"), settings);
 }
@@ -222,10 +206,10 @@ TEST_F(QxprogTest, DefaultsComeFromTheSettingsFile)
 TEST_F(QxprogTest, ExitStatusForEveryOutcome)
 {
     WriteSettings("[Settings]\nBaud=115200\n");
-    const std::string file = WriteFile("a.hex", EncodeIntelHex(Bytes(300), 0));
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(Bytes(300, 3), 0));
     const std::string empty = WriteFile("empty.hex", "");
     // Larger than the pseudo-terminal holds, so the board's reaction comes while bytes remain.
-    const std::string big = WriteFile("big.hex", EncodeIntelHex(Bytes(20000), 0));
+    const std::string big = WriteFile("big.hex", EncodeIntelHex(Bytes(20000, 3), 0));
     struct Case {
         const char* name;
         CBoardSimOptions options;
@@ -320,7 +304,7 @@ TEST_F(QxprogTest, TerminationSignalsStopCleanlyAndRestoreThePort)
         paced.m_nBaud = 115200;
         CBoardSimulator& board = Board(paced);
         const termios before = lineOf(board.SlavePath());
-        const std::string file = WriteFile("big.hex", EncodeIntelHex(Bytes(40000), 0));
+        const std::string file = WriteFile("big.hex", EncodeIntelHex(Bytes(40000, 3), 0));
         auto child = Run({"program", "--port", board.SlavePath(), "--baud", "115200", file});
         ASSERT_TRUE(board.WaitForBytes(5000, 5s));
         const auto interrupted = Clock::now();
@@ -342,7 +326,7 @@ TEST_F(QxprogTest, ProgramsTheSimulateCommand)
     auto sim = Run({"simulate", "--image-out", image, "--split-markers", "--noise", "--program-cmd", "LOAD"}, true);
     const std::string path = sim->ReadLine(5s);
     ASSERT_EQ(path.rfind("/dev/pts/", 0), 0u) << path;
-    const std::vector<std::uint8_t> data = Bytes(2000);
+    const std::vector<std::uint8_t> data = Bytes(2000, 3);
     auto child = Run({"program", "--port", path, "--program-cmd", "LOAD",
         WriteFile("a.hex", EncodeIntelHex(data, 0x10000, 32, true))});
     EXPECT_EQ(child->Wait(), EXIT_PROGRAMMED) << child->Err();
@@ -362,7 +346,7 @@ TEST_F(QxprogTest, ProgressBarOnATerminal)
     ASSERT_EQ(::unlockpt(master), 0);
     int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
     ASSERT_GE(terminal, 0);
-    auto child = Run({"program", "--port", board.SlavePath(), WriteFile("a.hex", EncodeIntelHex(Bytes(3000), 0))}, false, terminal);
+    auto child = Run({"program", "--port", board.SlavePath(), WriteFile("a.hex", EncodeIntelHex(Bytes(3000, 3), 0))}, false, terminal);
     ::close(terminal);
     std::string err;
     char buffer[4096];

@@ -10,6 +10,8 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <filesystem>
+
 namespace {
 std::vector<std::string> Paths(const CFileList& list)
 {
@@ -71,7 +73,7 @@ TEST(FileListAdd, DirectoriesEmptyPathsAndMissingFiles)
     EXPECT_EQ(list.AddFile(""), -1);
     EXPECT_EQ(list.AddFile(dir.Path()), -1);
     EXPECT_EQ(list.AddFile(dir.Path() + "/"), -1);
-    EXPECT_EQ(list.AddFile(dir / "gone.hex"), 0);
+    EXPECT_EQ(list.AddFile(dir.Path("gone.hex")), 0);
     ASSERT_EQ(list.Count(), 1);
     EXPECT_FALSE(list.Entry(0).m_nSize.has_value());
     // An empty file has a size, 0.
@@ -97,8 +99,8 @@ TEST(ListFile, ReadDropsLineEndsTrailingBlanksAndEmptyLines)
     CTempDir dir;
     std::string existing = dir.Write("a.hex", "abc");
     std::string listFile = dir.Write(CFileList::kListFileName,
-                                     existing + " \t \r\n\r\n   \n" + dir / "missing.hex" + "\r\n/lone.bin");
-    EXPECT_EQ(ReadListFile(listFile), (std::vector<std::string>{existing, dir / "missing.hex", "/lone.bin"}));
+                                     existing + " \t \r\n\r\n   \n" + dir.Path("missing.hex") + "\r\n/lone.bin");
+    EXPECT_EQ(ReadListFile(listFile), (std::vector<std::string>{existing, dir.Path("missing.hex"), "/lone.bin"}));
     CFileList list;
     list.LoadFileList(listFile);
     ASSERT_EQ(list.Count(), 3);
@@ -110,7 +112,7 @@ TEST(ListFile, MissingListFileGivesEmptyList)
 {
     CTempDir dir;
     CFileList list;
-    list.LoadFileList(dir / "nothing.lst");
+    list.LoadFileList(dir.Path("nothing.lst"));
     EXPECT_EQ(list.Count(), 0);
 }
 
@@ -119,16 +121,16 @@ TEST(ListFile, RoundTripKeepsBytesAndWritesCrLfInDisplayOrder)
     CTempDir dir;
     // A name that is not UTF-8 (Latin-1 e-acute) and a folder with a blank.
     std::string odd = std::string("caf\xE9") + ".hex";
-    std::filesystem::create_directory(dir / "a b");
+    std::filesystem::create_directory(dir.Path("a b"));
     std::string first = dir.Write("a b/" + odd, "1234");
     std::string second = dir.Write("B.bin", "");
     CFileList list;
     list.AddFile(first);
     list.AddFile(second);
     list.AddFile("/boot.bin");
-    std::string listFile = dir / CFileList::kListFileName;
+    std::string listFile = dir.Path(CFileList::kListFileName);
     ASSERT_TRUE(list.SaveFileList(listFile));
-    EXPECT_EQ(ReadWholeFile(listFile), second + "\r\n/boot.bin\r\n" + first + "\r\n");
+    EXPECT_EQ(dir.Read(CFileList::kListFileName), second + "\r\n/boot.bin\r\n" + first + "\r\n");
 
     CFileList again;
     again.LoadFileList(listFile);
@@ -155,7 +157,7 @@ TEST(ListFile, WriteFailingMidwayKeepsTheOldList)
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previous);
     EXPECT_FALSE(written);
-    EXPECT_EQ(ReadWholeFile(listFile), "/old.hex\r\n");
+    EXPECT_EQ(dir.Read(CFileList::kListFileName), "/old.hex\r\n");
     int count = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
         count += entry.is_regular_file() ? 1 : 0;
@@ -165,7 +167,7 @@ TEST(ListFile, WriteFailingMidwayKeepsTheOldList)
 TEST(ListFile, WriteIntoAMissingFolderFails)
 {
     CTempDir dir;
-    EXPECT_FALSE(WriteListFile(dir / "no/such/folder/lastfiles.lst", {"/a.hex"}));
+    EXPECT_FALSE(WriteListFile(dir.Path("no/such/folder/lastfiles.lst"), {"/a.hex"}));
 }
 
 TEST(ListFile, EmptyListWritesAnEmptyFile)
@@ -173,7 +175,7 @@ TEST(ListFile, EmptyListWritesAnEmptyFile)
     CTempDir dir;
     std::string listFile = dir.Write(CFileList::kListFileName, "/old.hex\r\n");
     ASSERT_TRUE(CFileList().SaveFileList(listFile));
-    EXPECT_EQ(ReadWholeFile(listFile), "");
+    EXPECT_EQ(dir.Read(CFileList::kListFileName), "");
 }
 
 TEST(UriList, LocalFilesComeThroughAsBytes)

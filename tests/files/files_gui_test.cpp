@@ -34,6 +34,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <thread>
 
 namespace {
@@ -172,19 +173,19 @@ private slots:
     {
         // The desktop's associations come from folders of this test only: one application,
         // the default for text/plain, which writes the path it is given to a pipe.
-        std::filesystem::create_directories(m_xdg / "data/applications");
-        std::filesystem::create_directories(m_xdg / "sys");
-        std::filesystem::create_directories(m_xdg / "config");
-        std::filesystem::create_directory_symlink("/usr/share/mime", m_xdg / "sys/mime");
-        m_strAssocFifo = m_xdg / "assoc.fifo";
+        std::filesystem::create_directories(m_xdg.Path("data/applications"));
+        std::filesystem::create_directories(m_xdg.Path("sys"));
+        std::filesystem::create_directories(m_xdg.Path("config"));
+        std::filesystem::create_directory_symlink("/usr/share/mime", m_xdg.Path("sys/mime"));
+        m_strAssocFifo = m_xdg.Path("assoc.fifo");
         std::string app = m_xdg.Write("assoc-app", "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + m_strAssocFifo + "'\n", true);
         m_xdg.Write("data/applications/qxtest-assoc.desktop",
                     "[Desktop Entry]\nType=Application\nName=QxTest\nExec=" + app + " %f\nMimeType=text/plain;\n");
         m_xdg.Write("config/mimeapps.list", "[Default Applications]\ntext/plain=qxtest-assoc.desktop\n");
-        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_xdg / "data"));
-        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(m_xdg / "sys"));
-        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_xdg / "config"));
-        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(m_xdg / "config"));
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(m_xdg.Path("data")));
+        qputenv("XDG_DATA_DIRS", QByteArray::fromStdString(m_xdg.Path("sys")));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(m_xdg.Path("config")));
+        qputenv("XDG_CONFIG_DIRS", QByteArray::fromStdString(m_xdg.Path("config")));
     }
 
     // --- output window ---
@@ -356,7 +357,7 @@ private slots:
             s.m_pView->setColumnWidth(2, 300);
             s.m_pView->AddFile("/missing/Zed.hex");
         }
-        QCOMPARE(QByteArray::fromStdString(ReadWholeFile(dir / "lastfiles.lst")),
+        QCOMPARE(QByteArray::fromStdString(dir.Read("lastfiles.lst")),
                  QByteArray::fromStdString(file + "\r\n/missing/two.bin\r\n/missing/Zed.hex\r\n"));
         CViewSetup again(dir.Path());
         QCOMPARE(again.Rows(), 3);
@@ -451,7 +452,7 @@ private slots:
         CViewSetup s(dir.Path());
         std::string a = dir.Write("a.hex", "1");
         std::string b = dir.Write("b.bin", "22");
-        std::filesystem::create_directory(dir / "folder");
+        std::filesystem::create_directory(dir.Path("folder"));
         auto mime = [](const std::vector<std::string>& paths) {
             auto* data = new QMimeData;
             QList<QUrl> urls;
@@ -460,13 +461,13 @@ private slots:
             data->setUrls(urls);
             return data;
         };
-        std::unique_ptr<QMimeData> folderOnly(mime({dir / "folder"}));
+        std::unique_ptr<QMimeData> folderOnly(mime({dir.Path("folder")}));
         QDragEnterEvent enterFolder(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, folderOnly.get(), Qt::LeftButton,
                                     Qt::NoModifier);
         QCoreApplication::sendEvent(s.m_pView->viewport(), &enterFolder);
         QVERIFY(!enterFolder.isAccepted());
 
-        std::unique_ptr<QMimeData> mixed(mime({dir / "folder", a, b}));
+        std::unique_ptr<QMimeData> mixed(mime({dir.Path("folder"), a, b}));
         // A name that is not UTF-8 travels percent-encoded and arrives as its bytes.
         std::string odd = dir.Write("caf\xE9.obj", "333");
         mixed->setData(QStringLiteral("text/uri-list"),
@@ -489,8 +490,8 @@ private slots:
     void buildRunsTheBuilderUnderAPathWithABlank()
     {
         CTempDir dir;
-        std::filesystem::create_directories(dir / "my tools");
-        std::filesystem::create_directories(dir / "My Work");
+        std::filesystem::create_directories(dir.Path("my tools"));
+        std::filesystem::create_directories(dir.Path("My Work"));
         std::string builder = dir.Write("my tools/build", "#!/bin/sh\nprintf '[%s]' \"$@\"\nprintf ' in %s\\n' \"$PWD\"\n", true);
         std::string target = dir.Write("My Work/a.hex", ":00000001FF\n");
         std::string before = std::filesystem::current_path().string();
@@ -517,10 +518,10 @@ private slots:
     void buildAndEditOfAHostileNameRunNothingElse()
     {
         CTempDir dir;
-        std::filesystem::create_directories(dir / "a b");
+        std::filesystem::create_directories(dir.Path("a b"));
         std::string target = dir.Write("a b/$(touch pwned).hex", "x");
         std::string builder = dir.Write("build", "#!/bin/sh\nprintf '<%s>' \"$@\"\n", true);
-        CFifo fifo(dir / "editor.fifo");
+        CFifo fifo(dir.Path("editor.fifo"));
         std::string editor = dir.Write("edit", "#!/bin/sh\nprintf '<%s>' \"$@\" > '" + fifo.Path() + "'\n", true);
         CViewSetup s(dir.Path());
         CToolSettingsValues v;
@@ -534,7 +535,7 @@ private slots:
         QVERIFY(s.BuildOutput().endsWith(Q("<" + dir.Path() + "/a b/$(touch pwned)>")));
         s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
         QCOMPARE(Q(fifo.Read(10000)), Q("<" + target + ">"));
-        for (const std::string& where : {dir / "pwned", dir / "a b/pwned", std::filesystem::current_path().string() + "/pwned"})
+        for (const std::string& where : {dir.Path("pwned"), dir.Path("a b/pwned"), std::filesystem::current_path().string() + "/pwned"})
             QVERIFY2(!std::filesystem::exists(where), where.c_str());
     }
 
@@ -582,7 +583,7 @@ private slots:
         QCOMPARE(CDesktopLauncher::OpenWithAssociation(binary), CDesktopLauncher::EResult::NoAssociation);
 
         CFifo assoc(m_strAssocFifo);
-        CFifo tool(dir / "tool.fifo");
+        CFifo tool(dir.Path("tool.fifo"));
         std::string debugger = dir.Write("dbg", "#!/bin/sh\nprintf 'dbg<%s>' \"$@\" > '" + tool.Path() + "'\n", true);
         std::string editor = dir.Write("ed", "#!/bin/sh\nprintf 'ed<%s>' \"$@\" > '" + tool.Path() + "'\n", true);
         CToolSettingsValues v;

@@ -15,6 +15,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <filesystem>
 #include <mutex>
 
 namespace {
@@ -188,7 +189,7 @@ TEST(ProcessRunnerOutput, ArgumentsReachTheProgramUnchangedWithoutAShell)
                              dir.Path()));
     ASSERT_TRUE(runner.WaitUntilDone(10000));
     EXPECT_EQ(runner.Text(false), "<$(touch pwned)><a b><`id`><;><*>");
-    EXPECT_FALSE(std::filesystem::exists(dir / "pwned"));
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("pwned")));
 
     CRecordingRunner split;
     ASSERT_TRUE(StartLine(split, "printf \"<%s>\" $(touch pwned) \"a b\""));
@@ -199,12 +200,12 @@ TEST(ProcessRunnerOutput, ArgumentsReachTheProgramUnchangedWithoutAShell)
 TEST(ProcessRunnerOutput, ChildStartsInTheGivenFolderAndThisProcessStaysWhereItIs)
 {
     CTempDir dir;
-    std::filesystem::create_directory(dir / "a b");
+    std::filesystem::create_directory(dir.Path("a b"));
     std::string before = std::filesystem::current_path().string();
     CRecordingRunner runner;
-    ASSERT_TRUE(runner.Start("pwd", {"pwd"}, dir / "a b"));
+    ASSERT_TRUE(runner.Start("pwd", {"pwd"}, dir.Path("a b")));
     ASSERT_TRUE(runner.WaitUntilDone(10000));
-    EXPECT_EQ(runner.Text(false), std::filesystem::canonical(dir / "a b").string() + "\n");
+    EXPECT_EQ(runner.Text(false), std::filesystem::canonical(dir.Path("a b")).string() + "\n");
     EXPECT_EQ(std::filesystem::current_path().string(), before);
 }
 

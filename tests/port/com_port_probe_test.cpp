@@ -1,6 +1,8 @@
 // ProbeComPorts on a fake /dev and /sys tree: which devices are listed, their order, names,
 // descriptions and states (free, in use, no permission).
 
+#include "temp_dir.h"
+
 #include "port/com_port_probe.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +23,6 @@ class ComPortProbeTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_root = fs::temp_directory_path() / ("qx_probe_" + std::to_string(::getpid()) + "_"
-            + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_root);
         fs::create_directories(m_root / "dev");
         fs::create_directories(m_root / "sys" / "class" / "tty");
         fs::create_directories(m_root / "sys" / "devices");
@@ -31,7 +30,6 @@ protected:
         m_roots.m_strDev = (m_root / "dev").string();
         m_roots.m_strSys = (m_root / "sys").string();
     }
-    void TearDown() override { fs::remove_all(m_root); }
 
     // A tty class entry; hardware: whether its device link exists; type: the UART type file.
     void AddTty(const std::string& name, bool withDevice, const char* type = nullptr,
@@ -67,7 +65,8 @@ protected:
         return names;
     }
 
-    fs::path m_root;
+    const CTempDir m_dir;
+    const fs::path m_root = m_dir.Path();
     CProbeRoots m_roots;
 };
 

@@ -4,6 +4,7 @@
 
 #include "pty_pair.h"
 #include "recording_prompt.h"
+#include "temp_dir.h"
 
 #include "base/memory_settings_store.h"
 #include "port/open_configured_port.h"
@@ -41,9 +42,6 @@ class CFakeDeviceTree {
 public:
     CFakeDeviceTree()
     {
-        m_root = fs::temp_directory_path() / ("qx_port_gui_" + std::to_string(::getpid()) + "_"
-            + std::to_string(++s_nCount));
-        fs::remove_all(m_root);
         fs::create_directories(m_root / "dev");
         fs::create_directories(m_root / "sys" / "class" / "tty");
         m_roots.m_strDev = (m_root / "dev").string();
@@ -53,7 +51,6 @@ public:
     {
         for (int fd : m_locks)
             ::close(fd);
-        fs::remove_all(m_root);
     }
 
     // An on-board port with a UART (ttySn shows as COMn+1) or another tty, optionally from a
@@ -85,8 +82,8 @@ public:
     const CProbeRoots& Roots() const { return m_roots; }
 
 private:
-    static inline int s_nCount = 0;
-    fs::path m_root;
+    const CTempDir m_dir;
+    const fs::path m_root = m_dir.Path();
     CProbeRoots m_roots;
     std::vector<int> m_locks;
 };

@@ -1,11 +1,12 @@
 // The simulated board monitor: its answers to commands and its checks of Intel HEX records.
 
+#include "bytes.h"
+
 #include "sim/board_monitor.h"
 #include "sim/intel_hex.h"
 
 #include <gtest/gtest.h>
 
-#include <numeric>
 
 namespace {
 
@@ -24,13 +25,6 @@ std::vector<EBoardAnswer> Kinds(const std::vector<CBoardOutput>& out, bool withE
         if (withEcho || o.m_nKind != EBoardAnswer::Echo)
             kinds.push_back(o.m_nKind);
     return kinds;
-}
-
-std::vector<std::uint8_t> Bytes(std::size_t n, std::uint8_t first = 0)
-{
-    std::vector<std::uint8_t> data(n);
-    std::iota(data.begin(), data.end(), first);
-    return data;
 }
 
 using K = EBoardAnswer;

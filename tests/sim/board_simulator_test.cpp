@@ -1,5 +1,8 @@
 // The board simulator through its pseudo-terminal, with a plain descriptor as the host side.
 
+#include "bytes.h"
+#include "temp_dir.h"
+
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
 
@@ -13,7 +16,6 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <numeric>
 
 namespace {
 
@@ -84,18 +86,10 @@ public:
     bool m_bClosed = false;
 };
 
-std::vector<std::uint8_t> Bytes(std::size_t n)
-{
-    std::vector<std::uint8_t> data(n);
-    std::iota(data.begin(), data.end(), 7);
-    return data;
-}
-
 TEST(BoardSimulator, ProgramsAFileOverThePseudoTerminal)
 {
-    char dir[] = "/tmp/qxsimXXXXXX";
-    ASSERT_NE(::mkdtemp(dir), nullptr);
-    const std::string imagePath = std::string(dir) + "/image.bin";
+    const CTempDir dir;
+    const std::string imagePath = dir.Path("image.bin");
     CBoardSimOptions options;
     options.m_strImageOut = imagePath;
     options.m_bKeepWire = true;
@@ -107,7 +101,7 @@ TEST(BoardSimulator, ProgramsAFileOverThePseudoTerminal)
 
     ASSERT_TRUE(host.Send("\r"));
     EXPECT_NE(host.ReadUntil("quilLOREX>", 2s).find("quilLOREX>"), std::string::npos);
-    const std::vector<std::uint8_t> data = Bytes(1000);
+    const std::vector<std::uint8_t> data = Bytes(1000, 7);
     const std::string file = EncodeIntelHex(data, 0x8000, 32, true);
     for (int round = 1; round <= 2; ++round) {
         host.Forget();
@@ -126,8 +120,6 @@ TEST(BoardSimulator, ProgramsAFileOverThePseudoTerminal)
     EXPECT_FALSE(sim.ImageError());
     EXPECT_EQ(sim.Wire().size(), 1 + 2 * (1 + file.size() + 1));
     sim.Stop();
-    std::remove(imagePath.c_str());
-    ::rmdir(dir);
 }
 
 TEST(BoardSimulator, SilenceDelayNoiseAndSplitAnswers)
@@ -166,7 +158,7 @@ TEST(BoardSimulator, ErrorAtRecordThenCommandsAgainAfterQuiet)
     CBoardSimulator sim(options);
     ASSERT_FALSE(sim.Start());
     CHostLine host(sim.SlavePath());
-    ASSERT_TRUE(host.Send("L" + EncodeIntelHex(Bytes(100), 0, 16)));
+    ASSERT_TRUE(host.Send("L" + EncodeIntelHex(Bytes(100, 7), 0, 16)));
     EXPECT_NE(host.ReadUntil("Error", 2s).find("Error: record 3"), std::string::npos);
     EXPECT_EQ(sim.CompletedDownloads(), 0u);
     // The rest of the rejected file is ignored until the line has been quiet.
