@@ -5,8 +5,8 @@
 // --screenshot FILE it also saves a picture of the window in the middle of a simulated download.
 // Prints its figures; asserts nothing.
 
-#include "base/commands.h"
 #include "app/main_frame.h"
+#include "base/commands.h"
 #include "base/qt_settings_store.h"
 #include "base/user_prompt.h"
 #include "files/qx_prog_view.h"
@@ -14,6 +14,7 @@
 #include "programming/board_commands.h"
 #include "programming/terminal_ctrl.h"
 #include "serial/serial_wnd.h"
+#include "sim/intel_hex.h"
 
 #include <QApplication>
 #include <QDir>
@@ -150,23 +151,10 @@ bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
 
 std::string MakeHex(std::size_t bytes)
 {
-    std::string hex;
-    char line[80];
-    for (std::size_t at = 0; at < bytes; at += 16) {
-        std::size_t n = std::min<std::size_t>(16, bytes - at);
-        unsigned sum = unsigned(n) + ((at >> 8) & 0xFF) + (at & 0xFF);
-        std::snprintf(line, sizeof line, ":%02X%04X00", unsigned(n), unsigned(at & 0xFFFF));
-        hex += line;
-        for (std::size_t i = 0; i < n; ++i) {
-            unsigned b = unsigned((at + i) * 31) & 0xFF;
-            std::snprintf(line, sizeof line, "%02X", b);
-            hex += line;
-            sum += b;
-        }
-        std::snprintf(line, sizeof line, "%02X\r\n", (0x100 - (sum & 0xFF)) & 0xFF);
-        hex += line;
-    }
-    return hex + ":00000001FF\r\n";
+    std::vector<std::uint8_t> data(bytes);
+    for (std::size_t i = 0; i < bytes; ++i)
+        data[i] = static_cast<std::uint8_t>(i * 31);
+    return EncodeIntelHex(data, 0);
 }
 
 // 1 MiB of board text written to the far end of a pseudo-terminal as fast as it takes it.

@@ -9,7 +9,9 @@
 #include "port/open_configured_port.h"
 #include "programming/board_commands.h"
 #include "port/port_settings.h"
+#include "bytes.h"
 #include "recording_prompt.h"
+#include "temp_dir.h"
 #include "serial/serial_wnd.h"
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
@@ -22,10 +24,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
-#include <fstream>
 #include <memory>
 #include <mutex>
-#include <numeric>
 #include <optional>
 
 namespace {
@@ -67,18 +67,6 @@ private:
     std::deque<CPostedMessage> m_queue;
 };
 
-std::vector<std::uint8_t> Bytes(std::size_t n)
-{
-    std::vector<std::uint8_t> data(n);
-    std::iota(data.begin(), data.end(), 1);
-    return data;
-}
-
-std::string Text(const std::vector<std::uint8_t>& bytes)
-{
-    return std::string(bytes.begin(), bytes.end());
-}
-
 // How a job went: its notifications in order ("B<n>", "S", "F", "E"), summarised.
 struct CJobRun {
     std::vector<std::string> log;
@@ -91,19 +79,6 @@ struct CJobRun {
 
 class DownloadJobTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        char dir[] = "/tmp/qxjobXXXXXX";
-        ASSERT_NE(::mkdtemp(dir), nullptr);
-        m_strDir = dir;
-    }
-    void TearDown() override
-    {
-        for (const std::string& file : m_files)
-            ::unlink(file.c_str());
-        ::rmdir(m_strDir.c_str());
-    }
-
     void StartBoard(CBoardSimOptions options = {}, bool openPort = true)
     {
         options.m_bKeepWire = true;
@@ -120,10 +95,8 @@ protected:
 
     std::string WriteFile(const std::string& name, const std::string& content)
     {
-        std::string path = m_strDir + "/" + name;
-        std::ofstream(path, std::ios::binary) << content;
-        m_files.push_back(path);
-        return path;
+        m_strLastFile = m_dir.Write(name, content);
+        return m_strLastFile;
     }
 
     void SetCommands(int use, const std::string& program, const std::string& run)
@@ -193,8 +166,10 @@ protected:
 
     std::vector<std::string> Boxes() { return m_prompt.Texts(); }
 
-    std::string m_strDir;
-    std::vector<std::string> m_files;
+    CTempDir m_dir;
+    const std::string m_strDir = m_dir.Path();
+    // The file written last.
+    std::string m_strLastFile;
     std::unique_ptr<CBoardSimulator> m_sim;
     CQueueSink m_sink;
     CRecordingPrompt m_prompt;
@@ -243,7 +218,7 @@ TEST_F(DownloadJobTest, ThreeBytesGoOutExactlyWithTheirProgress)
 
 TEST_F(DownloadJobTest, CommandTextsAsConfigured)
 {
-    const std::vector<std::uint8_t> data = Bytes(40);
+    const std::vector<std::uint8_t> data = Bytes(40, 1);
     const std::string file = EncodeIntelHex(data, 0x100);
     CBoardSimOptions options;
     options.m_monitor.m_strProgramCmd = "LOAD";
@@ -272,7 +247,7 @@ TEST_F(DownloadJobTest, CommandTextsAsConfigured)
 
 TEST_F(DownloadJobTest, EmptyCommandsMeanLAndR)
 {
-    const std::string file = EncodeIntelHex(Bytes(16), 0);
+    const std::string file = EncodeIntelHex(Bytes(16, 1), 0);
     StartBoard();
     SetCommands(1, "", "");
     CJobRun run = Program(WriteFile("data.hex", file));
@@ -293,7 +268,6 @@ TEST_F(DownloadJobTest, EmptyMissingAndUnreadableFiles)
     // A named pipe nobody writes to does not hold the job.
     const std::string fifo = m_strDir + "/pipe.hex";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    m_files.push_back(fifo);
     run = Program(fifo, 3s);
     EXPECT_EQ(run.log, std::vector<std::string>{"E"});
     // A device and a kernel file report a size that says nothing of their contents.
@@ -315,7 +289,7 @@ TEST_F(DownloadJobTest, EmptyMissingAndUnreadableFiles)
 
 TEST_F(DownloadJobTest, ClosedPortIsOpenedAndLeftOpen)
 {
-    const std::string file = EncodeIntelHex(Bytes(16), 0);
+    const std::string file = EncodeIntelHex(Bytes(16, 1), 0);
     StartBoard({}, false);
     CJobRun run = Program(WriteFile("data.hex", file));
     EXPECT_EQ(run.log, Expected(file.size()));
@@ -324,7 +298,7 @@ TEST_F(DownloadJobTest, ClosedPortIsOpenedAndLeftOpen)
 
     m_port.Close();
     m_settings.SetPort(m_strDir + "/no-such-port");
-    run = Program(m_files.back());
+    run = Program(m_strLastFile);
     EXPECT_EQ(run.log, std::vector<std::string>{"E"});
     EXPECT_EQ(m_session.LastResult(), EDownloadResult::PortOpenFailed);
     ASSERT_EQ(Boxes().size(), 2u);
@@ -334,7 +308,7 @@ TEST_F(DownloadJobTest, ClosedPortIsOpenedAndLeftOpen)
 
 TEST_F(DownloadJobTest, SplitMarkersAndStrayControlBytesAreRecognised)
 {
-    const std::vector<std::uint8_t> data = Bytes(100);
+    const std::vector<std::uint8_t> data = Bytes(100, 1);
     CBoardSimOptions options;
     options.m_nSplitPieces = 3;
     options.m_bNoise = true;
@@ -360,7 +334,7 @@ TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
     CBoardSimOptions options;
     options.m_monitor.m_nErrorAtRecord = 3;
     StartBoard(options);
-    const std::string file = EncodeIntelHex(Bytes(20000), 0);
+    const std::string file = EncodeIntelHex(Bytes(20000, 1), 0);
     CJobRun run = Program(WriteFile("data.hex", file));
     ASSERT_TRUE(run.ended);
     ASSERT_GE(run.log.size(), 2u);
@@ -390,7 +364,7 @@ TEST_F(DownloadJobTest, CompletionRules)
         // Reported at once as the board's error, not as a missing completion text.
         {"Error after the last byte", "\r\nError: no end\r\n", 0, CDownloadJob::kTextProgrammingError, true},
     };
-    const std::string lines = EncodeIntelHex(Bytes(200), 0);
+    const std::string lines = EncodeIntelHex(Bytes(200, 1), 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         // The board answers at the end record's checksum, before its line end goes out. For text
@@ -428,7 +402,7 @@ TEST_F(DownloadJobTest, EachTimeLimitWithItsMessage)
         EDownloadResult result;
         std::size_t steps;
     };
-    const std::string file = EncodeIntelHex(Bytes(16), 0);
+    const std::string file = EncodeIntelHex(Bytes(16, 1), 0);
     CBoardSimOptions silentLoad, slowLoad, silentEnd, silentRun;
     silentLoad.m_bSilentLoad = true;
     slowLoad.m_nDelayLoadMs = 700;
@@ -460,7 +434,7 @@ TEST_F(DownloadJobTest, EachTimeLimitWithItsMessage)
 
 TEST_F(DownloadJobTest, SecondRequestIsDroppedUntilTheEndIsHandled)
 {
-    const std::string file = EncodeIntelHex(Bytes(16), 0);
+    const std::string file = EncodeIntelHex(Bytes(16, 1), 0);
     StartBoard();
     const std::string path = WriteFile("data.hex", file);
     const std::string other = WriteFile("other.hex", file);
@@ -489,7 +463,7 @@ TEST_F(DownloadJobTest, HangUpMidFileIsReported)
 {
     // Far more than the pseudo-terminal buffers: however late the board hangs up, the job is
     // still writing then.
-    const std::string file = EncodeIntelHex(Bytes(40000), 0);
+    const std::string file = EncodeIntelHex(Bytes(40000, 1), 0);
     CBoardSimOptions options;
     options.m_nHangupAfter = 500;
     StartBoard(options);
@@ -520,7 +494,7 @@ TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
     CBoardSimOptions options;
     options.m_nBaud = 115200;
     StartBoard(options);
-    const std::string file = EncodeIntelHex(Bytes(20000), 0);
+    const std::string file = EncodeIntelHex(Bytes(20000, 1), 0);
     ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
     CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
         if (r.Steps() == 2000)
@@ -537,7 +511,7 @@ TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
     CBoardSimOptions silent;
     silent.m_bSilentLoad = true;
     StartBoard(silent);
-    ASSERT_TRUE(m_session.StartDownload(m_files.back()));
+    ASSERT_TRUE(m_session.StartDownload(m_strLastFile));
     // Timed from the stop request, so that a slow start does not count against the wait.
     Clock::time_point stopped{};
     run = Pump(5s, [&](const CPostedMessage&, CJobRun& r) {
@@ -558,7 +532,7 @@ TEST_F(DownloadJobTest, RunCommandIsReadWhenItIsNeeded)
     options.m_monitor.m_strRunCmd = "GO";
     options.m_nBaud = 115200;
     StartBoard(options);
-    const std::string file = EncodeIntelHex(Bytes(400), 0);
+    const std::string file = EncodeIntelHex(Bytes(400, 1), 0);
     SetCommands(1, "L", "R");
     ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
     CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
