@@ -89,10 +89,11 @@ void CFileBrowserTree::DeleteSelected()
     if (m_prompt.MessageBox("Are you sure?", "Confirm to delete the file", MB_YESNO) != IDYES)
         return;
     const ShellItemData* record = CShellTreeItem::RecordOf(item);
-    const std::error_code error = record != nullptr ? DeleteShellFile(GetPidlPath(record->m_pidl), record->m_identity)
+    const std::string path = record != nullptr ? GetPidlPath(record->m_pidl) : std::string();
+    const std::error_code error = record != nullptr ? DeleteShellFile(path, record->m_identity)
                                                     : std::make_error_code(std::errc::no_such_file_or_directory);
     if (error) {
-        ShowSystemError(m_prompt, error, "An error occured while deleting the file.");
+        ShowSystemError(m_prompt, error, "An error occured while deleting the file.", path);
         return;
     }
     DeleteItem(item);
@@ -231,7 +232,7 @@ bool CFileBrowserTree::MoveItem(QTreeWidgetItem* dragItem, QTreeWidgetItem* drop
         destination += '/';
     destination += PidlFileName(PidlLastEntry(drag->m_pidl));
     if (const std::error_code error = MoveShellFile(source, destination, drag->m_identity)) {
-        ShowSystemError(m_prompt, error, "An error occured while moving the file.");
+        ShowSystemError(m_prompt, error, "An error occured while moving the file.", source);
         return false;
     }
     DeleteItem(dragItem);

@@ -147,7 +147,7 @@ bool CShellContextMenu::InvokeCommand(unsigned id, QWidget* owner)
         return Rename(owner);
     case ECommand::Trash:
         if (std::error_code error = CheckFileIdentity(m_strPath, m_identity)) {
-            ShowSystemError(m_prompt, error, "An error occured while moving the file to the trash.");
+            ShowSystemError(m_prompt, error, "An error occured while moving the file to the trash.", m_strPath);
             return false;
         }
         failure = CDesktopApps::Trash(m_strPath);
@@ -182,7 +182,7 @@ bool CShellContextMenu::Rename(QWidget* owner)
     }
     const std::string destination = ParentOf(m_strPath) + (ParentOf(m_strPath) == "/" ? "" : "/") + newName;
     if (std::error_code error = MoveShellFile(m_strPath, destination, m_identity)) {
-        ShowSystemError(m_prompt, error, "An error occured while renaming the file.");
+        ShowSystemError(m_prompt, error, "An error occured while renaming the file.", m_strPath);
         return false;
     }
     return true;
@@ -193,7 +193,7 @@ bool CShellContextMenu::Delete()
     if (m_prompt.MessageBox("Are you sure?", "Confirm to delete the file", MB_YESNO) != IDYES)
         return false;
     if (std::error_code error = DeleteShellFile(m_strPath, m_identity)) {
-        ShowSystemError(m_prompt, error, "An error occured while deleting the file.");
+        ShowSystemError(m_prompt, error, "An error occured while deleting the file.", m_strPath);
         return false;
     }
     return true;
@@ -204,7 +204,7 @@ bool CShellContextMenu::ShowProperties()
     struct stat lst {};
     if (::lstat(m_strPath.c_str(), &lst) != 0) {
         ShowSystemError(m_prompt, std::error_code(errno, std::system_category()),
-                        "An error occured while reading the file's properties.");
+                        "An error occured while reading the file's properties.", m_strPath);
         return false;
     }
     std::string text = "Name: " + m_strName + "\r\nLocation: " + ParentOf(m_strPath) + "\r\nType: " + m_strContentType;

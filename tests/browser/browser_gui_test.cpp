@@ -461,6 +461,8 @@ private slots:
         const std::vector<std::string> texts = m_prompt->Texts();
         QCOMPARE(texts.size(), std::size_t(4));
         QVERIFY2(texts[3].rfind("An error occured while deleting the file.\r\n\r\n", 0) == 0, texts[3].c_str());
+        // The folder's path stands before the reason.
+        QVERIFY2(texts[3].find(m_disk->Path("home/Projects/board10") + ": ") != std::string::npos, texts[3].c_str());
         QVERIFY(m_disk->Exists("home/Projects/board10"));
         QVERIFY(ChildNamed(projects, "board10") != nullptr);
     }
@@ -526,6 +528,7 @@ private slots:
         QCOMPARE(moved.front().front().toBool(), false);
         QCOMPARE(m_prompt->Texts().size(), std::size_t(1));
         QVERIFY(m_prompt->Texts()[0].rfind("An error occured while moving the file.\r\n\r\n", 0) == 0);
+        QVERIFY(m_prompt->Texts()[0].find(m_disk->Path("home/Projects/readme.txt") + ": ") != std::string::npos);
         QCOMPARE(m_disk->Read("home/Projects/board10/readme.txt"), std::string("theirs"));
         QCOMPARE(m_disk->Read("home/Projects/readme.txt"), std::string("read me"));
     }
