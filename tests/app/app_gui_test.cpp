@@ -186,15 +186,25 @@ private slots:
         QVERIFY(program.waitForFinished(10000));
     }
 
+    void terminationRequestClosesTheWindowTheNormalWay_data()
+    {
+        QTest::addColumn<bool>("portOpens");
+        // A line that opens, so no box holds the start; and one that cannot, so start-up waits
+        // on its box when the request comes.
+        QTest::newRow("running") << true;
+        QTest::newRow("during the start-up box") << false;
+    }
+
     void terminationRequestClosesTheWindowTheNormalWay()
     {
-        // A line that opens, so no box holds the start.
+        QFETCH(bool, portOpens);
         int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
         QVERIFY(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
         QFile::remove(SettingsFilePath());
         {
             CQtSettingsStore store;
-            store.WriteProfileString("Port", ::ptsname(master));
+            store.WriteProfileString("Port", portOpens ? std::string(::ptsname(master))
+                                                       : m_config.filePath(QStringLiteral("no-such-port")).toStdString());
             store.Sync();
         }
         QProcess program;
@@ -208,28 +218,6 @@ private slots:
         QCOMPARE(program.exitCode(), 0);
         ::close(master);
         // The window saved its layout on the way out.
-        QSettings raw(SettingsFilePath(), QSettings::IniFormat);
-        QVERIFY(!raw.value(QStringLiteral("MainFrame/State")).toByteArray().isEmpty());
-    }
-
-    void terminationDuringTheStartUpBoxStillEndsTheNormalWay()
-    {
-        // A port that cannot open: start-up waits on its box.
-        QFile::remove(SettingsFilePath());
-        {
-            CQtSettingsStore store;
-            store.WriteProfileString("Port", m_config.filePath(QStringLiteral("no-such-port")).toStdString());
-            store.Sync();
-        }
-        QProcess program;
-        program.setProcessEnvironment(ProgramEnvironment());
-        program.start(QStringLiteral(QX_PROGRAM_PATH));
-        QVERIFY(program.waitForStarted());
-        QVERIFY2(!program.waitForFinished(2000), "the program ended instead of starting");
-        program.terminate();
-        QVERIFY(program.waitForFinished(10000));
-        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(program.exitCode(), 0);
         QSettings raw(SettingsFilePath(), QSettings::IniFormat);
         QVERIFY(!raw.value(QStringLiteral("MainFrame/State")).toByteArray().isEmpty());
         // Nothing of the single-instance endpoint is left behind.
