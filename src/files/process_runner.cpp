@@ -95,6 +95,7 @@ void CProcessRunner::OnStart(const std::string&) {}
 void CProcessRunner::OnStdout(std::string_view) {}
 void CProcessRunner::OnStderr(std::string_view) {}
 void CProcessRunner::OnExit() {}
+void CProcessRunner::OnFinished(const CExitStatus&) {}
 
 bool CProcessRunner::Start(const std::string& commandLine, const std::vector<std::string>& args,
                            const std::string& workingDir)
@@ -103,6 +104,7 @@ bool CProcessRunner::Start(const std::string& commandLine, const std::vector<std
     // descriptors and process are let go.
     Stop();
     ++m_nRun;
+    m_strWorkingDir = workingDir;
 
     int in[2] = {-1, -1};
     int out[2] = {-1, -1};
@@ -111,6 +113,7 @@ bool CProcessRunner::Start(const std::string& commandLine, const std::vector<std
     pid_t pid = -1;
     if (MakePipe(in) && MakePipe(out) && MakePipe(err) && MakePipe(wake))
         pid = SpawnChild(args, workingDir, in[0], out[1], err[1]);
+    m_nStartError = pid < 0 ? errno : 0;
     // Only the child holds its ends from now on, so the readers see the end of their pipes
     // when the child (and whatever inherited them) is gone.
     CloseFd(in[0]);
@@ -136,7 +139,13 @@ bool CProcessRunner::Start(const std::string& commandLine, const std::vector<std
     }
     m_evtEnded.Reset();
     m_evtDone.Reset();
+    m_evtReadersDone.Reset();
     m_nFinishedThreads = 0;
+    m_nFinishedReaders = 0;
+    {
+        std::lock_guard lock(m_reapMutex);
+        m_bReaped = false;
+    }
     m_bStopRequested = false;
     m_bRunning = true;
     m_stdoutReader = std::thread(&CProcessRunner::ReaderMain, this, m_fdStdoutRead, m_fdWakeRead, false);
@@ -155,17 +164,18 @@ void CProcessRunner::Stop()
     m_flowCv.notify_all();
 
     if (m_pid > 0) {
-        // The child is not collected before the end of Stop, so its id still names its process
-        // group here, even when it has already ended.
-        if (!m_evtEnded.IsSet()) {
-            kill(-m_pid, SIGTERM);
-            m_evtEnded.Wait(kStopGraceMs);
+        // Until the watcher has collected the child, its id still names its process group, even
+        // when it has already ended; the watcher collects only after the readers are done, and
+        // they are woken below, after the group has been ended.
+        std::lock_guard lock(m_reapMutex);
+        if (!m_bReaped) {
+            if (!m_evtEnded.IsSet()) {
+                kill(-m_pid, SIGTERM);
+                m_evtEnded.Wait(kStopGraceMs);
+            }
+            kill(-m_pid, SIGKILL);
         }
-        kill(-m_pid, SIGKILL);
     }
-    if (m_watcher.joinable())
-        m_watcher.join();
-    m_bRunning = false;
 
     if (m_fdWakeWrite >= 0) {
         char byte = 1;
@@ -176,13 +186,10 @@ void CProcessRunner::Stop()
         m_stdoutReader.join();
     if (m_stderrReader.joinable())
         m_stderrReader.join();
-
-    if (m_pid > 0) {
-        int status = 0;
-        while (waitpid(m_pid, &status, 0) < 0 && errno == EINTR) {
-        }
-        m_pid = -1;
-    }
+    if (m_watcher.joinable())
+        m_watcher.join();
+    m_bRunning = false;
+    m_pid = -1;
     CloseAll();
 }
 
@@ -239,6 +246,13 @@ bool CProcessRunner::WaitUntilDone(int timeoutMs)
     return m_evtDone.Wait(static_cast<std::uint32_t>(timeoutMs));
 }
 
+void CProcessRunner::ReaderFinished()
+{
+    if (++m_nFinishedReaders == 2)
+        m_evtReadersDone.Set();
+    ThreadFinished();
+}
+
 void CProcessRunner::ThreadFinished()
 {
     if (++m_nFinishedThreads == 3)
@@ -249,7 +263,7 @@ void CProcessRunner::ReaderMain(int fd, int wakeFd, bool isError)
 {
     struct CFinish {
         CProcessRunner* m_pRunner;
-        ~CFinish() { m_pRunner->ThreadFinished(); }
+        ~CFinish() { m_pRunner->ReaderFinished(); }
     } finish{this};
     char buffer[kReadSize];
     for (;;) {
@@ -284,7 +298,7 @@ void CProcessRunner::ReaderMain(int fd, int wakeFd, bool isError)
 void CProcessRunner::WatcherMain(pid_t pid)
 {
     // Waits for the end without collecting the child: the zombie keeps the id (and so the
-    // process group) reserved until Stop has ended the group.
+    // process group) reserved while something of the group may still hold the pipes.
     siginfo_t info{};
     int rc;
     do {
@@ -292,6 +306,7 @@ void CProcessRunner::WatcherMain(pid_t pid)
     } while (rc < 0 && errno == EINTR);
     CExitStatus status;
     status.m_bEnded = true;
+    status.m_bStopped = m_bStopRequested;
     if (rc == 0) {
         status.m_bSignalled = info.si_code == CLD_KILLED || info.si_code == CLD_DUMPED;
         status.m_nCode = info.si_status;
@@ -303,6 +318,18 @@ void CProcessRunner::WatcherMain(pid_t pid)
     m_bRunning = false;
     m_evtEnded.Set();
     OnExit();
+
+    // The pipes are closed (or Stop has ended the group and woken the readers): nothing is
+    // left that a signal to the group must reach, so the child is collected now.
+    m_evtReadersDone.Wait();
+    {
+        std::lock_guard lock(m_reapMutex);
+        int wstatus = 0;
+        while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+        }
+        m_bReaped = true;
+    }
+    OnFinished(status);
     ThreadFinished();
 }
 

@@ -5,7 +5,8 @@
 // OnExit on the watcher: hooks must be safe from any thread and must not wait for the GUI
 // thread. A derived class that overrides hooks calls Stop() in its own destructor, so that no
 // thread reaches a hook of a half-destroyed object. No shell is involved anywhere: the program
-// is executed directly with the arguments the caller split.
+// is executed directly with the arguments the caller split. An ended child is collected (no
+// zombie is left) as soon as its output has been read to the end; OnFinished runs then.
 
 #include "base/event.h"
 
@@ -26,6 +27,8 @@ struct CExitStatus {
     // True: m_nCode is the signal that ended the child; false: its exit status.
     bool m_bSignalled = false;
     int m_nCode = 0;
+    // Stop was asked for before the child ended.
+    bool m_bStopped = false;
 
     bool operator==(const CExitStatus&) const = default;
 };
@@ -54,10 +57,15 @@ public:
     void Stop();
     // True while the child has been started and has not ended.
     bool IsActive() const;
+    // Why the last Start failed (an errno value; 0 after a successful Start).
+    int StartError() const { return m_nStartError; }
+    // The working folder given to the last Start (empty: this process's directory).
+    const std::string& WorkingDir() const { return m_strWorkingDir; }
     // How the last child ended (m_bEnded false while it runs or when none ran).
     CExitStatus ExitStatus() const;
     // Waits until the child has ended and both readers have reached the end of their pipes
-    // (every run has been handed to the hooks). False on time-out or when nothing was started.
+    // (every run has been handed to the hooks) and the child has been collected. False on
+    // time-out or when nothing was started.
     bool WaitUntilDone(int timeoutMs);
 
     // Back-pressure: at most maxRuns runs handed to the hooks and not yet acknowledged with
@@ -76,6 +84,9 @@ protected:
     virtual void OnStdout(std::string_view text);
     virtual void OnStderr(std::string_view text);
     virtual void OnExit();
+    // On the watcher thread, once per started child, after every run of it has been handed to
+    // the hooks (or Stop cut the reading short) and the child has been collected.
+    virtual void OnFinished(const CExitStatus& status);
 
 private:
     void ReaderMain(int fd, int wakeFd, bool isError);
@@ -83,9 +94,12 @@ private:
     bool WaitForRoom();
     void CountRun();
     void CloseAll();
+    void ReaderFinished();
     void ThreadFinished();
 
     pid_t m_pid = -1;
+    std::string m_strWorkingDir;
+    int m_nStartError = 0;
     int m_fdStdinWrite = -1;
     int m_fdStdoutRead = -1;
     int m_fdStderrRead = -1;
@@ -101,6 +115,13 @@ private:
     CEvent m_evtEnded{true, false};
     CEvent m_evtDone{true, false};
     std::atomic<int> m_nFinishedThreads{0};
+    // Both readers are done: the watcher may collect the child.
+    CEvent m_evtReadersDone{true, false};
+    std::atomic<int> m_nFinishedReaders{0};
+    // Guards the collection of the child against Stop's signals to its process group: once
+    // collected, the id may name another process.
+    std::mutex m_reapMutex;
+    bool m_bReaped = false;
 
     mutable std::mutex m_statusMutex;
     CExitStatus m_exitStatus;

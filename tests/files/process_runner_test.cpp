@@ -11,6 +11,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -66,6 +67,21 @@ protected:
     void OnStdout(std::string_view text) override { Record(false, text); }
     void OnStderr(std::string_view text) override { Record(true, text); }
     void OnExit() override { ++m_nExits; }
+    void OnFinished(const CExitStatus& status) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_finished.push_back(status);
+    }
+
+public:
+    std::vector<CExitStatus> Finished() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_finished;
+    }
+
+protected:
+    std::vector<CExitStatus> m_finished;
 
     virtual void Record(bool error, std::string_view text)
     {
@@ -332,5 +348,41 @@ TEST(ProcessRunnerStop, StopWhileAReaderWaitsForRoomReturns)
     EXPECT_FALSE(runner.WaitForRuns(3, std::chrono::seconds(0)));
     runner.Stop();
     EXPECT_FALSE(runner.IsActive());
+}
+
+// The ended builder is collected when its output has been read, without waiting for a next
+// Start or Stop, and OnFinished reports each end once: exit status, signal, Stop.
+TEST(ProcessRunnerEnd, EndedChildIsCollectedAndFinishedOnceForEveryKindOfEnd)
+{
+    CTempDir dir;
+    struct CRow {
+        const char* m_strBody;
+        bool m_bStop;
+        CExitStatus m_expected;
+    };
+    const CRow rows[] = {
+        {"echo $$\nexit 0\n", false, {true, false, 0, false}},
+        {"echo $$\nexit 2\n", false, {true, false, 2, false}},
+        {"echo $$\nkill -9 $$\n", false, {true, true, SIGKILL, false}},
+        {"echo $$\nexec sleep 300\n", true, {true, true, SIGTERM, true}},
+    };
+    for (const CRow& row : rows) {
+        std::string script = dir.Write("end", std::string("#!/bin/sh\n") + row.m_strBody, true);
+        CRecordingRunner runner;
+        ASSERT_TRUE(StartLine(runner, script));
+        ASSERT_TRUE(runner.WaitForLines(1));
+        const pid_t pid = PidsOf(runner.Text(false)).at(0);
+        if (row.m_bStop)
+            runner.Stop();
+        ASSERT_TRUE(runner.WaitUntilDone(10000)) << row.m_strBody;
+        // No zombie is left: the child is no longer ours to wait for.
+        int status = 0;
+        errno = 0;
+        EXPECT_EQ(waitpid(pid, &status, WNOHANG), -1) << row.m_strBody;
+        EXPECT_EQ(errno, ECHILD) << row.m_strBody;
+        EXPECT_FALSE(std::filesystem::exists("/proc/" + std::to_string(pid))) << row.m_strBody;
+        EXPECT_EQ(runner.Finished(), std::vector<CExitStatus>{row.m_expected}) << row.m_strBody;
+        EXPECT_EQ(runner.ExitStatus(), row.m_expected) << row.m_strBody;
+    }
 }
 } // namespace
