@@ -23,6 +23,7 @@ enum EProgramExit : int {
 int RunProgram(const std::vector<std::string>& args);
 int RunSimulate(const std::vector<std::string>& args);
 int RunPorts(const std::vector<std::string>& args);
+int RunBuild(const std::vector<std::string>& args);
 
 // Parses a whole decimal number in [min, max]; false otherwise.
 bool ParseNumber(const std::string& text, long long min, long long max, long long& value);

@@ -1,4 +1,5 @@
-// qxprog: programs a board from the command line, simulates a board, lists the serial ports.
+// qxprog: programs a board from the command line, simulates a board, lists the serial ports,
+// runs the builder.
 
 #include "cli/cli_commands.h"
 
@@ -14,6 +15,7 @@ const char* kUsage =
     "  program FILE   send FILE to the board (download command, the file, run command)\n"
     "  simulate       serve a simulated board on a pseudo-terminal\n"
     "  ports          list the serial ports of this machine\n"
+    "  build FILE     run the configured builder on FILE and report its result\n"
     "\n"
     "Run 'qxprog COMMAND --help' for the options of a command.\n";
 }
@@ -54,6 +56,8 @@ int main(int argc, char** argv)
         return RunSimulate(args);
     if (command == "ports")
         return RunPorts(args);
+    if (command == "build")
+        return RunBuild(args);
     std::fprintf(stderr, "qxprog: unknown command '%s'\n\n%s", command.c_str(), kUsage);
     return EXIT_USAGE;
 }

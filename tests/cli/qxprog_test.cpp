@@ -15,6 +15,7 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -318,6 +319,73 @@ TEST_F(QxprogTest, TerminationSignalsStopCleanlyAndRestoreThePort)
         EXPECT_EQ(after.c_lflag, before.c_lflag);
         EXPECT_EQ(after.c_iflag, before.c_iflag);
     }
+}
+
+// qxprog build: the window's command line and working folder from the settings file, the
+// output streamed, the result line, and the exit status for every way a builder ends.
+TEST_F(QxprogTest, BuildRunsTheConfiguredBuilderAndExitsWithItsStatus)
+{
+    ::mkdir((m_strDir + "/my work").c_str(), 0755);
+    const std::string target = WriteFile("my work/blink.c", "int main;\n");
+    auto script = [&](const std::string& name, const std::string& body) {
+        const std::string path = WriteFile(name, "#!/bin/sh\n" + body);
+        ::chmod(path.c_str(), 0755);
+        return path;
+    };
+    const std::string ok = script("ok build", "printf '<%s> in %s\\n' \"$@\" \"$PWD\"\n"
+                                              "echo 'blink.c:3:5: warning: unused' >&2\n");
+    const std::string failing = script("fail", "echo 'blink.c:1:1: error: x'\necho 'blink.c:2:1: error: y' >&2\n"
+                                               "echo 'make: *** [all] Error 1'\nexit 2\n");
+    const std::string crashing = script("crash", "kill -SEGV $$\n");
+    WriteSettings("[Settings]\nBuilder=" + ok + "\n");
+
+    auto built = Run({"build", target});
+    ASSERT_EQ(built->Wait(), 0) << built->Err();
+    const std::string line = "\"" + ok + "\" \"" + m_strDir + "/my work/blink\"";
+    EXPECT_EQ(built->Out().rfind(line + "\n<" + m_strDir + "/my work/blink> in " + m_strDir + "/my work\n", 0), 0u)
+        << built->Out();
+    EXPECT_NE(built->Out().find("\nBuild finished (exit code 0, "), std::string::npos) << built->Out();
+    EXPECT_NE(built->Out().find(" s): 0 errors, 1 warning\n"), std::string::npos) << built->Out();
+    EXPECT_EQ(built->Err(), "blink.c:3:5: warning: unused\n");
+
+    struct CCase {
+        std::string m_strBuilder;
+        int m_nStatus;
+        const char* m_strOut;
+        const char* m_strErr;
+    };
+    const CCase cases[] = {
+        {failing, 2, "Build failed (exit code 2, ", "2 errors, 0 warnings\n"},
+        {crashing, 128 + SIGSEGV, "Builder ended by signal 11: 0 errors, 0 warnings\n", nullptr},
+        {m_strDir + "/missing builder", 127, nullptr, "Unable to start"},
+        {m_strDir + "/my work/blink.c", 127, nullptr, "Permission denied"},
+    };
+    for (const CCase& c : cases) {
+        auto child = Run({"build", "--builder", c.m_strBuilder, target});
+        EXPECT_EQ(child->Wait(), c.m_nStatus) << c.m_strBuilder << child->Out() << child->Err();
+        if (c.m_strOut) {
+            EXPECT_NE(child->Out().find(c.m_strOut), std::string::npos) << child->Out();
+        }
+        if (c.m_strErr) {
+            EXPECT_NE((child->Out() + child->Err()).find(c.m_strErr), std::string::npos) << child->Err();
+        }
+    }
+
+    // No builder set: nothing can be started.
+    WriteSettings("[Settings]\nBuilder=\n");
+    auto none = Run({"build", target});
+    EXPECT_EQ(none->Wait(), 127);
+    EXPECT_EQ(none->Err().rfind("qxprog build: Set Builder path in the option dialog first\n", 0), 0u) << none->Err();
+    EXPECT_EQ(Run({"build"})->Wait(), EXIT_USAGE);
+
+    // Interrupted: the builder's process group is ended and the result says so.
+    const std::string slow = script("slow", "echo started\nexec sleep 300\n");
+    auto interrupted = Run({"build", "--builder", slow, target}, true);
+    EXPECT_EQ(interrupted->ReadLine(5s).rfind(slow + ' ', 0), 0u);
+    EXPECT_EQ(interrupted->ReadLine(5s), "started");
+    interrupted->Signal(SIGTERM);
+    EXPECT_EQ(interrupted->Wait(), EXIT_INTERRUPTED);
+    EXPECT_EQ(interrupted->ReadLine(5s), "Build stopped: 0 errors, 0 warnings");
 }
 
 TEST_F(QxprogTest, ProgramsTheSimulateCommand)
