@@ -1,5 +1,7 @@
 #include "files/desktop_launcher.h"
 
+#include "files/editor_command.h"
+
 #include <gio/gio.h>
 #include <unistd.h>
 
@@ -83,4 +85,12 @@ CDesktopLauncher::EResult CDesktopLauncher::Run(const std::vector<std::string>& 
     if (error)
         g_error_free(error);
     return ok ? EResult::Launched : EResult::Failed;
+}
+
+CDesktopLauncher::EResult CDesktopLauncher::OpenInEditorAtLine(const std::string& editorSetting, const std::string& path,
+                                                               int line)
+{
+    if (editorSetting.empty())
+        return OpenInTextEditor(path);
+    return Run(CEditorCommand::Make(editorSetting, path, line));
 }

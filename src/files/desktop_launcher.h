@@ -18,6 +18,9 @@ public:
     static EResult OpenInTextEditor(const std::string& path);
     // Runs args (program first, looked up in PATH when it has no '/') as a detached process.
     static EResult Run(const std::vector<std::string>& args);
+    // Opens path at a line with the editor setting (CEditorCommand's rules); an empty setting
+    // opens it with the desktop's text editor, without a line.
+    static EResult OpenInEditorAtLine(const std::string& editorSetting, const std::string& path, int line);
     // The content type the desktop gives the file.
     static std::string ContentTypeOf(const std::string& path);
 };

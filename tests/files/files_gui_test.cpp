@@ -24,6 +24,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTextBlock>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -32,6 +33,7 @@
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -157,14 +159,19 @@ private:
                 selection.select(m_pView->model()->index(row, 0), m_pView->model()->index(row, 0));
             m_pView->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         }
-        // Waits for the build to end and shows all of its output.
+        // Waits for the build to end and shows all of its output, without the result line
+        // (the line feed before it stays).
         QString BuildOutput()
         {
             if (!m_output.Runner().WaitUntilDone(10000))
                 return QStringLiteral("<build did not end>");
             QCoreApplication::sendPostedEvents();
             m_output.FlushPending();
-            return m_output.toPlainText();
+            const QString text = m_output.toPlainText();
+            const qsizetype last = text.lastIndexOf(QLatin1Char('\n'));
+            if (last < 0 || !text.mid(last + 1).startsWith(QStringLiteral("Build finished (exit code 0, ")))
+                return QStringLiteral("<no result line>") + text;
+            return text.left(last + 1);
         }
     };
 
@@ -198,11 +205,12 @@ private slots:
         output.setPlainText(QStringLiteral("old text"));
         std::string line = "\"" + script + "\"";
         QVERIFY(StartLine(output.Runner(), line));
-        QCOMPARE(output.toPlainText(), Q(line));
+        // The command line is a line of its own.
+        QCOMPARE(output.toPlainText(), Q(line) + QStringLiteral("\n"));
         QVERIFY(output.Runner().WaitUntilDone(10000));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
-        QCOMPARE(output.toPlainText(), Q(line) + QStringLiteral("first second\n"));
+        QVERIFY(output.toPlainText().startsWith(Q(line) + QStringLiteral("\nfirst second\nBuild finished (exit code 0, ")));
     }
 
     void outputFailedStartKeepsTheTextAndAppendsTheMessage()
@@ -277,6 +285,153 @@ private slots:
         QVERIFY(output.toPlainText().endsWith(QStringLiteral("line %1\n").arg(total - 1)));
     }
 
+    // The result line through a real child for every way a builder ends, with the count of
+    // diagnostics; the builder is collected at once (no zombie until the next build).
+    void outputAddsTheResultLineForEveryEnd_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<bool>("stop");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("exit 0") << "echo $$\necho 'a.c:1:2: warning: w'\n" << false
+                                << "Build finished (exit code 0, * s): 0 errors, 1 warning";
+        QTest::newRow("exit 2") << "echo $$\necho 'a.c:1:2: error: e'\necho 'b.c(4): error C1: f' >&2\n"
+                                   "echo 'make: *** [all] Error 2'\nexit 2\n"
+                                << false << "Build failed (exit code 2, * s): 2 errors, 0 warnings";
+        QTest::newRow("signal") << "echo $$\nkill -9 $$\n" << false << "Builder ended by signal 9: 0 errors, 0 warnings";
+        QTest::newRow("stop") << "echo $$\nexec sleep 300\n" << true << "Build stopped: 0 errors, 0 warnings";
+    }
+    void outputAddsTheResultLineForEveryEnd()
+    {
+        QFETCH(QString, body);
+        QFETCH(bool, stop);
+        QFETCH(QString, result);
+        CTempDir dir;
+        std::string script = dir.Write("build", "#!/bin/sh\n" + body.toStdString(), true);
+        COutputCtrl output;
+        QSignalSpy finished(&output, &COutputCtrl::BuildFinished);
+        QSignalSpy states(&output, &COutputCtrl::BuildStateChanged);
+        QVERIFY(StartLine(output.Runner(), script));
+        QVERIFY(output.IsBuilding());
+        QSignalSpy appended(&output, &COutputCtrl::TextAppended);
+        QVERIFY(appended.wait(10000));
+        const pid_t pid = output.document()->findBlockByNumber(1).text().toInt();
+        QVERIFY(pid > 0);
+        if (stop)
+            output.StopBuild();
+        QVERIFY(finished.count() == 1 || finished.wait(10000));
+        QVERIFY(!output.IsBuilding());
+        QCOMPARE(states.count(), 2);
+        const QString last = output.document()->lastBlock().text();
+        QCOMPARE(finished.at(0).at(0).toString(), last);
+        const QRegularExpression pattern(QRegularExpression::anchoredPattern(
+            QRegularExpression::escape(result).replace(QStringLiteral("\\*"), QStringLiteral("[0-9]+\\.[0-9]"))));
+        QVERIFY2(pattern.match(last).hasMatch(), qPrintable(last));
+        // Reaped: no zombie of the builder is left.
+        int status = 0;
+        QCOMPARE(waitpid(pid, &status, WNOHANG), -1);
+        QVERIFY(!std::filesystem::exists("/proc/" + std::to_string(pid)));
+    }
+
+    // Diagnostics: coloured when shown, resolved against the working folder or the folder make
+    // entered, opened at their line by double-click, Enter and F8 / Shift+F8 in the editor
+    // (the file as one argument however it is named).
+    void outputDiagnosticsOpenTheirSourceInTheEditor()
+    {
+        CTempDir dir;
+        std::filesystem::create_directories(dir / "src dir/sub");
+        const std::string source = dir.Write("src dir/we ird;$(x).c", "int a;\n");
+        const std::string nested = dir.Write("src dir/sub/b.c", "int b;\n");
+        std::string script = dir.Write("build", "#!/bin/sh\n"
+                                                "echo 'Compiling'\n"
+                                                "echo 'we ird;$(x).c:3:5: error: bad'\n"
+                                                "echo 'make[1]: Entering directory '\\''" + dir.Path() + "/src dir/sub'\\'\n"
+                                                "echo 'b.c:7: warning 85: unused'\n"
+                                                "echo 'make[1]: Leaving directory '\\''" + dir.Path() + "/src dir/sub'\\'\n"
+                                                "echo 'gone.c:1:1: note: here'\n",
+                                       true);
+        CFifo fifo(dir / "editor.fifo");
+        const std::string editor = dir.Write("my editor", "#!/bin/sh\nprintf '<%s>' \"$@\" > '" + fifo.Path() + "'\n", true);
+        COutputCtrl output;
+        output.resize(600, 300);
+        output.show();
+        output.SetSourceOpener([&](const std::string& path, int line) {
+            CDesktopLauncher::OpenInEditorAtLine("\"" + editor + "\" --at %l %f", path, line);
+        });
+        QSignalSpy status(&output, &COutputCtrl::StatusMessage);
+        QSignalSpy finished(&output, &COutputCtrl::BuildFinished);
+        QVERIFY(output.Runner().Start(script, {script}, dir / "src dir"));
+        QVERIFY(finished.wait(10000));
+        QCOMPARE(output.document()->blockCount(), 8);
+
+        QCOMPARE(output.DiagnosticAt(2)->m_strFile, source);
+        QCOMPARE(output.DiagnosticAt(4)->m_strFile, nested);
+        QCOMPARE(output.DiagnosticAt(6)->m_strFile, dir.Path() + "/src dir/gone.c");
+        QVERIFY(!output.DiagnosticAt(1));
+        QVERIFY(!output.DiagnosticAt(3));
+
+        // Errors and warnings in colours of their own; other lines as they came.
+        output.ColourVisibleLines();
+        auto formatAt = [&](int block) {
+            QTextCursor cursor(output.document()->findBlockByNumber(block));
+            cursor.movePosition(QTextCursor::Right);
+            return cursor.charFormat();
+        };
+        QVERIFY(formatAt(2).hasProperty(QTextFormat::ForegroundBrush));
+        QVERIFY(formatAt(4).hasProperty(QTextFormat::ForegroundBrush));
+        QVERIFY(formatAt(2).foreground().color() != formatAt(4).foreground().color());
+        QVERIFY(formatAt(2).foreground().color() != output.palette().color(QPalette::Text));
+        QVERIFY(!formatAt(1).hasProperty(QTextFormat::ForegroundBrush));
+        QVERIFY(!formatAt(6).hasProperty(QTextFormat::ForegroundBrush));
+
+        // Double-click on the error.
+        const QRect rect = output.cursorRect(QTextCursor(output.document()->findBlockByNumber(2)));
+        QTest::mouseDClick(output.viewport(), Qt::LeftButton, {}, rect.center() + QPoint(20, 0));
+        QCOMPARE(Q(fifo.Read(10000)), Q("<--at><3><" + source + ">"));
+        // F8 from there: the warning in the folder make entered.
+        QVERIFY(output.GoToDiagnostic(true));
+        QCOMPARE(output.textCursor().blockNumber(), 4);
+        QCOMPARE(Q(fifo.Read(10000)), Q("<--at><7><" + nested + ">"));
+        // Enter on it again, Shift+F8 back to the error.
+        QTest::keyClick(&output, Qt::Key_Return);
+        QCOMPARE(Q(fifo.Read(10000)), Q("<--at><7><" + nested + ">"));
+        QVERIFY(output.GoToDiagnostic(false));
+        QCOMPARE(Q(fifo.Read(10000)), Q("<--at><3><" + source + ">"));
+        // A file that is not there is said in the status bar, not opened.
+        QVERIFY(output.OpenDiagnostic(6));
+        QVERIFY(status.count() >= 1 && status.last().at(0).toString().contains(QStringLiteral("gone.c")));
+        QVERIFY(!output.GoToDiagnostic(false));
+    }
+
+    void outputContextMenuClearsFindsAndSaves()
+    {
+        CTempDir dir;
+        COutputCtrl output;
+        output.setPlainText(QStringLiteral("alpha\nbeta caf\u00e9\nalpha two"));
+        std::unique_ptr<QMenu> menu(output.CreateContextMenu());
+        QStringList texts;
+        for (QAction* action : menu->actions())
+            texts << action->text().remove(QLatin1Char('&')).section(QLatin1Char('\t'), 0, 0);
+        for (const char* wanted : {"Clear", "Find...", "Save As...", "Next Diagnostic", "Previous Diagnostic"})
+            QVERIFY2(texts.contains(QLatin1String(wanted)), wanted);
+
+        // Find goes on from the caret and wraps to the top.
+        QVERIFY(output.FindText(QStringLiteral("alpha")));
+        QCOMPARE(output.textCursor().blockNumber(), 0);
+        QVERIFY(output.FindText(QStringLiteral("alpha")));
+        QCOMPARE(output.textCursor().blockNumber(), 2);
+        QVERIFY(output.FindText(QStringLiteral("alpha")));
+        QCOMPARE(output.textCursor().blockNumber(), 0);
+        QVERIFY(!output.FindText(QStringLiteral("gamma")));
+
+        const std::string path = dir / "saved build.log";
+        QCOMPARE(output.SaveTo(Q(path)), QString());
+        QCOMPARE(QString::fromUtf8(ReadWholeFile(path)), QString::fromUtf8("alpha\nbeta caf\xC3\xA9\nalpha two\n"));
+        QVERIFY(!output.SaveTo(Q(dir / "no such folder/x.log")).isEmpty());
+
+        output.ClearOutput();
+        QCOMPARE(output.toPlainText(), QString());
+    }
+
     void outputDropsRunsOfAnEarlierChildQueuedBeforeANewStart()
     {
         CTempDir dir;
@@ -288,7 +443,9 @@ private slots:
         QVERIFY(output.Runner().WaitUntilDone(10000));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
-        QCOMPARE(output.toPlainText(), QStringLiteral("printf latelate"));
+        QVERIFY2(output.toPlainText().startsWith(QStringLiteral("printf late\nlate\nBuild finished (exit code 0, ")),
+                 qPrintable(output.toPlainText()));
+        QCOMPARE(output.toPlainText().count(QStringLiteral("Build finished")), 1);
     }
 
     // --- the model over the list ---
@@ -504,7 +661,7 @@ private slots:
         s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
         QCOMPARE(s.m_nShowOutput, 1);
         const QString line = Q("\"" + builder + "\" \"" + dir.Path() + "/My Work/a\"");
-        QCOMPARE(s.BuildOutput(), line + Q("[" + dir.Path() + "/My Work/a] in " + dir.Path() + "/My Work\n"));
+        QCOMPARE(s.BuildOutput(), line + Q("\n[" + dir.Path() + "/My Work/a] in " + dir.Path() + "/My Work\n"));
         QCOMPARE(std::filesystem::current_path().string(), before);
 
         // Extension kept, working directory unchanged.
@@ -512,7 +669,7 @@ private slots:
         v.m_bChangeWorkingDir = 0;
         s.m_tools.Set(v);
         s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
-        QCOMPARE(s.BuildOutput(), Q("\"" + builder + "\" \"" + target + "\"[" + target + "] in " + before + "\n"));
+        QCOMPARE(s.BuildOutput(), Q("\"" + builder + "\" \"" + target + "\"\n[" + target + "] in " + before + "\n"));
     }
 
     void buildAndEditOfAHostileNameRunNothingElse()
@@ -532,7 +689,7 @@ private slots:
         s.m_pView->AddFile(target);
         s.Select({0});
         s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
-        QVERIFY(s.BuildOutput().endsWith(Q("<" + dir.Path() + "/a b/$(touch pwned)>")));
+        QVERIFY(s.BuildOutput().endsWith(Q("<" + dir.Path() + "/a b/$(touch pwned)>\n")));
         s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
         QCOMPARE(Q(fifo.Read(10000)), Q("<" + target + ">"));
         for (const std::string& where : {dir.Path("pwned"), dir.Path("a b/pwned"), std::filesystem::current_path().string() + "/pwned"})
@@ -566,7 +723,7 @@ private slots:
         };
         s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
         QCOMPARE(s.m_nShowOutput, 1);
-        QCOMPARE(s.BuildOutput(), QStringLiteral("printf /w/a/w/a"));
+        QCOMPARE(s.BuildOutput(), QStringLiteral("printf /w/a\n/w/a\n"));
 
         s.m_pView->OnCommand(cmd::ID_TOOLS_DEBUG);
         QCOMPARE(s.m_prompt.Boxes().back().m_strText, std::string(CQxProgView::kDebuggerMissing));
