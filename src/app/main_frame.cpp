@@ -11,6 +11,7 @@
 #include "base/system_error.h"
 #include "base/user_prompt.h"
 #include "browser/file_browser_tree.h"
+#include "files/desktop_launcher.h"
 #include "files/options_dlg.h"
 #include "files/output_ctrl.h"
 #include "files/qx_prog_view.h"
@@ -28,6 +29,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QFile>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QIcon>
@@ -358,6 +360,17 @@ void CMainFrame::CreatePanes()
     m_wndOutput->setFont(m_fontOutput);
     CreateDock(cmd::ID_VIEW_OUTPUT, PlainTitle(cmd::ID_VIEW_OUTPUT), "OutputBar", m_wndOutput,
                kOutputSizes.m_nHorzHeight, kOutputSizes.m_nVertWidth, kOutputSizes.m_floating);
+    // A diagnostic opens its source in the configured editor; the result goes to the status bar.
+    m_wndOutput->SetSourceOpener([this](const std::string& path, int line) {
+        const std::string editor = m_tools.Get().m_strEditor;
+        if (CDesktopLauncher::OpenInEditorAtLine(editor, path, line) != CDesktopLauncher::EResult::Launched)
+            statusBar()->showMessage(QStringLiteral("Unable to open %1 in the editor %2")
+                                         .arg(QFile::decodeName(QByteArray::fromStdString(path)),
+                                              editor.empty() ? QStringLiteral("of the desktop") : QString::fromStdString(editor)));
+    });
+    connect(m_wndOutput, &COutputCtrl::BuildStateChanged, this, [this] { RequestCommandUpdate(); });
+    connect(m_wndOutput, &COutputCtrl::BuildFinished, this, [this](const QString& result) { statusBar()->showMessage(result); });
+    connect(m_wndOutput, &COutputCtrl::StatusMessage, this, [this](const QString& text) { statusBar()->showMessage(text, 5000); });
 
     // The file list in the centre: it takes commands and their states first.
     CQxProgView::CCallbacks callbacks;
@@ -692,6 +705,9 @@ bool CMainFrame::OnCommand(int id)
     case cmd::ID_PREV_PANE:
         // No split panes: nothing to switch to.
         return true;
+    case cmd::ID_TOOLS_STOP_BUILD:
+        m_wndOutput->StopBuild();
+        return true;
     case cmd::ID_TOOLS_PORT_SETUP:
         // A simulated run keeps the simulator's line: choosing another port would store it.
         if (!m_bSimulated)
@@ -733,6 +749,9 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
         return true;
     case cmd::ID_APP_EXIT:
         ui.Enable(true);
+        return true;
+    case cmd::ID_TOOLS_STOP_BUILD:
+        ui.Enable(m_wndOutput && m_wndOutput->IsBuilding());
         return true;
     case cmd::ID_TOOLS_PORT_SETUP:
         ui.Enable(!m_bSimulated);

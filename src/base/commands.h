@@ -22,6 +22,8 @@ constexpr int ID_TOOLS_DEBUG = 32773;
 constexpr int ID_TOOLS_EDIT = 32774;
 constexpr int ID_TOOLS_OPTIONS = 32781;
 constexpr int ID_TOOLS_PORT_SETUP = 32782;
+// Ends the running builder's process group.
+constexpr int ID_TOOLS_STOP_BUILD = 32845;
 
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP_VISIT = 32795;

@@ -9,6 +9,7 @@
 #include "app/port_pane_label.h"
 #include "base/qt_settings_store.h"
 #include "browser/file_browser_tree.h"
+#include "files/output_ctrl.h"
 #include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
 #include "programming/board_commands.h"
@@ -30,6 +31,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTextBlock>
 #include <QToolBar>
 #include <QtTest>
 
@@ -331,6 +333,31 @@ private slots:
         frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
         QVERIFY(Closed(*frame));
+    }
+
+    // Stop Build is on while a builder runs and ends it; the result reaches the status bar.
+    void stopBuildEndsTheRunningBuilderAndTheStatusBarShowsTheResult()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        const std::string builder = WriteFile("slow-builder", "#!/bin/sh\necho building\nexec sleep 300\n");
+        QFile::setPermissions(QString::fromStdString(builder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        CToolSettingsValues tools = m_tools.Get();
+        tools.m_strBuilder = builder;
+        m_tools.Set(tools);
+        QCOMPARE(frame->View().AddFile(WriteFile("b.hex", EncodeIntelHex({1}, 0))), 0);
+        frame->View().selectRow(0);
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_TOOLS_STOP_BUILD)->isEnabled());
+        frame->ExecuteCommand(cmd::ID_TOOLS_BUILD);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->Action(cmd::ID_TOOLS_STOP_BUILD)->isEnabled(), 5000);
+        QVERIFY(frame->Output().IsBuilding());
+        frame->ExecuteCommand(cmd::ID_TOOLS_STOP_BUILD);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->Action(cmd::ID_TOOLS_STOP_BUILD)->isEnabled(), 5000);
+        QCOMPARE(frame->statusBar()->currentMessage(), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
+        QCOMPARE(frame->Output().document()->lastBlock().text(), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
     }
 
     void aMenuPromptGoesWithItsMenu()
