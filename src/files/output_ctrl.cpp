@@ -17,10 +17,6 @@
 #include <QTextCursor>
 
 namespace {
-// lParam of WM_OUTPUT_TEXT: a run not counted, a counted run, the builder's end.
-constexpr long kRunFree = 0;
-constexpr long kRunCounted = 1;
-constexpr long kRunDone = 2;
 
 // Block states: -1 (Qt's default) not yet examined; else kStateNone (no diagnostic) or 1 + kind,
 // plus kStateShown once the line has been coloured.
@@ -52,11 +48,15 @@ COutputCtrl::COutputCtrl(QWidget* parent) : QPlainTextEdit(parent)
     setPalette(pal);
     m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& message) {
         if (message.m_nMsg == WM_OUTPUT_TEXT)
-            OnOutputText(message);
+            Pump();
     });
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(kFlushDelayMs);
-    connect(&m_flushTimer, &QTimer::timeout, this, &COutputCtrl::FlushPending);
+    connect(&m_flushTimer, &QTimer::timeout, this, [this] { AppendPending(kFlushChars); });
+    // The next batch after the event loop has had its turn (timers, paints, input).
+    m_pumpTimer.setSingleShot(true);
+    m_pumpTimer.setInterval(0);
+    connect(&m_pumpTimer, &QTimer::timeout, this, [this] { Pump(); });
     m_colourTimer.setSingleShot(true);
     m_colourTimer.setInterval(0);
     connect(&m_colourTimer, &QTimer::timeout, this, &COutputCtrl::ColourVisibleLines);
@@ -120,7 +120,14 @@ void COutputCtrl::OnFinished(const CExitStatus& status)
         std::lock_guard lock(m_doneMutex);
         m_done = {run, status, counts, std::chrono::steady_clock::now()};
     }
-    m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, run, kRunDone, {}});
+    bool wake = false;
+    {
+        std::lock_guard lock(m_queueMutex);
+        m_queue.push_back(CQueued{run, true, 0, {}});
+        wake = !std::exchange(m_bWakePosted, true);
+    }
+    if (wake)
+        m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, 0, 0, {}});
 }
 
 void COutputCtrl::PostRun(std::string_view text, bool counted)
@@ -130,15 +137,26 @@ void COutputCtrl::PostRun(std::string_view text, bool counted)
             m_runner.OutputConsumed();
         return;
     }
-    // wParam: the child the run belongs to; lParam: whether the runner counts it in flight.
-    m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, m_runner.CurrentRun(), counted ? kRunCounted : kRunFree,
-                                 std::string(text)});
+    // Tagged with its child, so runs of an earlier child still queued can be dropped.
+    const unsigned run = m_runner.CurrentRun();
+    bool wake = false;
+    {
+        std::lock_guard lock(m_queueMutex);
+        if (m_queue.empty() || m_queue.back().m_nRun != run || m_queue.back().m_bDone)
+            m_queue.push_back(CQueued{run, false, 0, {}});
+        m_queue.back().m_strText.append(text);
+        m_queue.back().m_nCounted += counted ? 1 : 0;
+        wake = !std::exchange(m_bWakePosted, true);
+    }
+    if (wake)
+        m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, 0, 0, {}});
 }
 
 void COutputCtrl::OnStart(const std::string& commandLine)
 {
     m_nShownRun = m_runner.CurrentRun();
     m_flushTimer.stop();
+    m_pumpTimer.stop();
     m_strPending.clear();
     m_decoder.resetState();
     m_nAppendedChars = 0;
@@ -153,23 +171,42 @@ void COutputCtrl::OnStart(const std::string& commandLine)
     emit BuildStateChanged();
 }
 
-void COutputCtrl::OnOutputText(const CPostedMessage& message)
+void COutputCtrl::Pump(bool all)
 {
-    if (message.m_lParam == kRunCounted)
-        m_runner.OutputConsumed();
-    // Runs of an earlier child still queued when this one started belong to the replaced text.
-    if (static_cast<unsigned>(message.m_wParam) - m_nShownRun > 0x7FFFFFFFu)
-        return;
-    if (message.m_lParam == kRunDone) {
-        ShowResult(static_cast<unsigned>(message.m_wParam));
+    // Taking more while a batch waits would only move the builder's output into memory here;
+    // left in the queue it holds the builder back through the runner's window.
+    if (all || m_strPending.size() < kFlushChars) {
+        std::vector<CQueued> queue;
+        {
+            std::lock_guard lock(m_queueMutex);
+            queue.swap(m_queue);
+            m_bWakePosted = false;
+        }
+        for (CQueued& item : queue) {
+            if (item.m_nCounted > 0)
+                m_runner.OutputConsumed(item.m_nCounted);
+            // Runs of an earlier child still queued when this one started belong to the
+            // replaced text.
+            if (item.m_nRun - m_nShownRun > 0x7FFFFFFFu)
+                continue;
+            if (item.m_bDone) {
+                ShowResult(item.m_nRun);
+                continue;
+            }
+            m_strPending += m_decoder.decode(
+                QByteArrayView(item.m_strText.data(), static_cast<qsizetype>(item.m_strText.size())));
+        }
+    }
+    if (all) {
+        AppendPending(m_strPending.size());
         return;
     }
-    const std::string& text = message.m_strText;
-    m_strPending += m_decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
-    if (m_strPending.size() >= kFlushChars)
-        FlushPending();
-    else if (!m_flushTimer.isActive())
+    if (m_strPending.size() >= kFlushChars) {
+        AppendPending(kFlushChars);
+        m_pumpTimer.start();
+    } else if (!m_strPending.isEmpty() && !m_flushTimer.isActive()) {
         m_flushTimer.start();
+    }
 }
 
 void COutputCtrl::ShowResult(unsigned run)
@@ -181,7 +218,7 @@ void COutputCtrl::ShowResult(unsigned run)
     }
     if (done.m_nRun != run || run != m_nShownRun || !m_bBuilding)
         return;
-    FlushPending();
+    AppendPending(m_strPending.size());
     const double seconds = std::chrono::duration<double>(done.m_end - m_start).count();
     const QString result = FromBytes(CBuildDiagnostics::ResultLine(done.m_status, seconds, done.m_counts));
 
@@ -203,15 +240,24 @@ void COutputCtrl::ShowResult(unsigned run)
 
 void COutputCtrl::FlushPending()
 {
+    Pump(true);
+}
+
+void COutputCtrl::AppendPending(qsizetype maxChars)
+{
     m_flushTimer.stop();
     if (m_strPending.isEmpty())
         return;
+    qsizetype count = std::min(maxChars, m_strPending.size());
+    // A character made of two UTF-16 units stays whole.
+    if (count < m_strPending.size() && count > 1 && m_strPending.at(count - 1).isHighSurrogate())
+        --count;
     QTextCursor cursor(document());
     cursor.movePosition(QTextCursor::End);
     // A plain format of its own: the text never takes the colour of a line before it.
-    cursor.insertText(m_strPending, QTextCharFormat());
-    m_nAppendedChars += m_strPending.size();
-    m_strPending.clear();
+    cursor.insertText(count == m_strPending.size() ? m_strPending : m_strPending.left(count), QTextCharFormat());
+    m_nAppendedChars += count;
+    m_strPending.remove(0, count);
     // The oldest lines go in steps of kTrimSlack: line by line costs far more in all, and
     // much larger steps stall the window.
     const int lines = document()->blockCount();

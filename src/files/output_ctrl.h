@@ -1,10 +1,12 @@
 #pragma once
 // COutputCtrl: the output window, a read-only text pane that owns the process runner of the
-// Build command. Runs read on the runner's threads are posted to the GUI thread (WM_OUTPUT_TEXT
-// through an IMessageSink, the text in the message) and appended there in order; the control
-// itself is touched on the GUI thread only. At most kRunsInFlight runs wait in the queue (the
-// builder waits on its pipe beyond that), and the text keeps the last kMaxLines lines (it may
-// grow by kTrimSlack lines before the oldest are dropped). The reader threads count the
+// Build command. Runs read on the runner's threads are queued for the GUI thread (runs of one
+// child that follow each other are joined; one WM_OUTPUT_TEXT through an IMessageSink wakes
+// the GUI thread for all that is queued) and appended there in order, at most kFlushChars
+// characters per turn of the event loop; the control itself is touched on the GUI thread only.
+// At most kRunsInFlight runs wait in the queue (the builder waits on its pipe beyond that),
+// and the text keeps the last kMaxLines lines (it may grow by kTrimSlack lines before the
+// oldest are dropped). The reader threads count the
 // builder's errors and warnings as they pass (CBuildDiagnostics); when the builder has ended
 // the control adds the result line and emits BuildFinished. Diagnostic lines are coloured
 // when they come into view, and open their source (double-click, Enter, F8 / Shift+F8)
@@ -54,7 +56,7 @@ public:
 
     // Posts a copy of text to this control; any thread. isError changes nothing.
     void AppendOutput(std::string_view text, bool isError);
-    // Appends what is waiting now (the runs already handled but not yet drawn).
+    // Appends everything waiting now (the runs queued or handled but not yet drawn).
     void FlushPending();
     // Characters appended since the last start (what the builder printed, decoded).
     qint64 AppendedChars() const { return m_nAppendedChars; }
@@ -133,7 +135,11 @@ private:
     void OnStart(const std::string& commandLine);
     void OnRun(std::string_view text, CRunner::CStreamCount& stream);
     void OnFinished(const CExitStatus& status);
-    void OnOutputText(const CPostedMessage& message);
+    // Takes what is queued while less than kFlushChars wait to be drawn, then appends one
+    // batch; everything when all is true.
+    void Pump(bool all = false);
+    // Appends up to maxChars of the waiting text.
+    void AppendPending(qsizetype maxChars);
     void ShowResult(unsigned run);
     // Posts one run; counted: the runner counted it against its window of runs in flight.
     void PostRun(std::string_view text, bool counted);
@@ -158,6 +164,18 @@ private:
 
     std::mutex m_doneMutex;
     CDone m_done;
+
+    // Runs waiting for the GUI thread. m_nCounted: runs the runner counts in flight.
+    struct CQueued {
+        unsigned m_nRun = 0;
+        bool m_bDone = false;
+        std::size_t m_nCounted = 0;
+        std::string m_strText;
+    };
+    std::mutex m_queueMutex;
+    std::vector<CQueued> m_queue;
+    bool m_bWakePosted = false;
+    QTimer m_pumpTimer;
 
     // Last: it goes first, so no reader is left to post through the members above.
     CRunner m_runner{*this};

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 extern char** environ;
@@ -213,12 +214,11 @@ void CProcessRunner::SetOutputWindow(std::size_t maxRuns)
     m_flowCv.notify_all();
 }
 
-void CProcessRunner::OutputConsumed()
+void CProcessRunner::OutputConsumed(std::size_t runs)
 {
     {
         std::lock_guard lock(m_flowMutex);
-        if (m_nInFlight > 0)
-            --m_nInFlight;
+        m_nInFlight -= std::min(runs, m_nInFlight);
     }
     m_flowCv.notify_all();
 }

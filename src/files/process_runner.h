@@ -72,7 +72,7 @@ public:
     // OutputConsumed (0: no limit). A reader at the limit waits (the child then waits on its
     // full pipe) until a run is consumed or Stop is called. Any thread.
     void SetOutputWindow(std::size_t maxRuns);
-    void OutputConsumed();
+    void OutputConsumed(std::size_t runs = 1);
 
     // Number of the current child, counted up by each Start (successful or not) before any of
     // its runs reach the hooks; a hook can tag its runs with it so a receiver can drop runs of

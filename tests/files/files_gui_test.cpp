@@ -312,10 +312,14 @@ private slots:
         QSignalSpy states(&output, &COutputCtrl::BuildStateChanged);
         QVERIFY(StartLine(output.Runner(), script));
         QVERIFY(output.IsBuilding());
-        QSignalSpy appended(&output, &COutputCtrl::TextAppended);
-        QVERIFY(appended.wait(10000));
-        const pid_t pid = output.document()->findBlockByNumber(1).text().toInt();
-        QVERIFY(pid > 0);
+        // The builder's id is the line of digits (its other lines may come first on stderr).
+        pid_t pid = 0;
+        QTRY_VERIFY_WITH_TIMEOUT((output.FlushPending(), pid = [&] {
+            for (QTextBlock b = output.document()->firstBlock(); b.isValid(); b = b.next())
+                if (b.text().toInt() > 0)
+                    return static_cast<pid_t>(b.text().toInt());
+            return pid_t(0);
+        }()) > 0, 10000);
         if (stop)
             output.StopBuild();
         QVERIFY(finished.count() == 1 || finished.wait(10000));
