@@ -342,7 +342,7 @@ private slots:
     void outputDiagnosticsOpenTheirSourceInTheEditor()
     {
         CTempDir dir;
-        std::filesystem::create_directories(dir / "src dir/sub");
+        std::filesystem::create_directories(dir.Path("src dir/sub"));
         const std::string source = dir.Write("src dir/we ird;$(x).c", "int a;\n");
         const std::string nested = dir.Write("src dir/sub/b.c", "int b;\n");
         std::string script = dir.Write("build", "#!/bin/sh\n"
@@ -353,7 +353,7 @@ private slots:
                                                 "echo 'make[1]: Leaving directory '\\''" + dir.Path() + "/src dir/sub'\\'\n"
                                                 "echo 'gone.c:1:1: note: here'\n",
                                        true);
-        CFifo fifo(dir / "editor.fifo");
+        CFifo fifo(dir.Path("editor.fifo"));
         const std::string editor = dir.Write("my editor", "#!/bin/sh\nprintf '<%s>' \"$@\" > '" + fifo.Path() + "'\n", true);
         COutputCtrl output;
         output.resize(600, 300);
@@ -363,7 +363,7 @@ private slots:
         });
         QSignalSpy status(&output, &COutputCtrl::StatusMessage);
         QSignalSpy finished(&output, &COutputCtrl::BuildFinished);
-        QVERIFY(output.Runner().Start(script, {script}, dir / "src dir"));
+        QVERIFY(output.Runner().Start(script, {script}, dir.Path("src dir")));
         QVERIFY(finished.wait(10000));
         QCOMPARE(output.document()->blockCount(), 8);
 
@@ -427,10 +427,10 @@ private slots:
         QCOMPARE(output.textCursor().blockNumber(), 0);
         QVERIFY(!output.FindText(QStringLiteral("gamma")));
 
-        const std::string path = dir / "saved build.log";
+        const std::string path = dir.Path("saved build.log");
         QCOMPARE(output.SaveTo(Q(path)), QString());
-        QCOMPARE(QString::fromUtf8(ReadWholeFile(path)), QString::fromUtf8("alpha\nbeta caf\xC3\xA9\nalpha two\n"));
-        QVERIFY(!output.SaveTo(Q(dir / "no such folder/x.log")).isEmpty());
+        QCOMPARE(QString::fromUtf8(dir.Read("saved build.log")), QString::fromUtf8("alpha\nbeta caf\xC3\xA9\nalpha two\n"));
+        QVERIFY(!output.SaveTo(Q(dir.Path("no such folder/x.log"))).isEmpty());
 
         output.ClearOutput();
         QCOMPARE(output.toPlainText(), QString());
