@@ -9,7 +9,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <climits>
+#include <numeric>
 
 namespace {
 char FoldAscii(char c)
@@ -37,6 +38,80 @@ bool NameLess(const CFileEntry& a, const CFileEntry& b)
     if (EqualIgnoringAsciiCase(x, y))
         return x < y;
     return false;
+}
+
+// Compares names ignoring ASCII case: <0, 0 or >0.
+int CompareFolded(const std::string& x, const std::string& y)
+{
+    const std::size_t n = std::min(x.size(), y.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        auto p = static_cast<unsigned char>(FoldAscii(x[i]));
+        auto q = static_cast<unsigned char>(FoldAscii(y[i]));
+        if (p != q)
+            return p < q ? -1 : 1;
+    }
+    return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
+}
+
+// The size of a file that can be opened; isDirectory tells a folder (which is never listed).
+std::optional<std::int64_t> ProbeFile(const std::string& path, bool& isDirectory)
+{
+    isDirectory = false;
+    struct stat st {};
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        isDirectory = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        return std::nullopt;
+    }
+    std::optional<std::int64_t> size;
+    if (fstat(fd, &st) == 0) {
+        isDirectory = S_ISDIR(st.st_mode);
+        size = static_cast<std::int64_t>(st.st_size);
+    }
+    close(fd);
+    return size;
+}
+
+std::error_code LastError()
+{
+    return {errno, std::system_category()};
+}
+
+// A list file that is a FIFO or a device: reading it could block or never end.
+class CNotRegularCategory : public std::error_category {
+public:
+    const char* name() const noexcept override { return "list file"; }
+    std::string message(int) const override { return "not a regular file"; }
+};
+
+std::error_code NotARegularFile()
+{
+    static const CNotRegularCategory category;
+    return {1, category};
+}
+
+// The file a chain of symbolic links ends at (the path itself when it is no link), so the list
+// is written where the link leads and the link stays.
+std::error_code FollowLinks(std::string& path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return {};
+        char target[PATH_MAX];
+        ssize_t n = readlink(path.c_str(), target, sizeof target);
+        if (n < 0)
+            return LastError();
+        if (static_cast<std::size_t>(n) >= sizeof target)
+            return std::make_error_code(std::errc::filename_too_long);
+        std::string next(target, static_cast<std::size_t>(n));
+        if (next.empty() || next[0] != '/') {
+            std::size_t slash = path.find_last_of('/');
+            next = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + next;
+        }
+        path = std::move(next);
+    }
+    return std::make_error_code(std::errc::too_many_symbolic_link_levels);
 }
 
 std::optional<std::int64_t> FileSize(const std::string& path)
@@ -122,6 +197,66 @@ int CFileList::AddFile(const std::string& path, const std::function<void(int row
     return row;
 }
 
+int CFileList::AddFiles(const std::vector<std::string>& paths)
+{
+    std::vector<CFileEntry> added;
+    added.reserve(paths.size());
+    for (const std::string& path : paths) {
+        if (path.empty())
+            continue;
+        CFileEntry entry = SplitPath(path);
+        if (entry.m_strName.empty())
+            continue;
+        bool isDirectory = false;
+        entry.m_nSize = ProbeFile(path, isDirectory);
+        if (!isDirectory)
+            added.push_back(std::move(entry));
+    }
+    if (added.empty())
+        return 0;
+
+    // The duplicate rule over the rows and the new entries together: of each group with the
+    // same folded name and folder the earliest wins (a row, then the first new one).
+    const std::size_t rows = m_entries.size();
+    auto at = [&](std::size_t i) -> const CFileEntry& { return i < rows ? m_entries[i] : added[i - rows]; };
+    std::vector<std::size_t> order(rows + added.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    auto keyLess = [&](std::size_t a, std::size_t b) {
+        const CFileEntry& x = at(a);
+        const CFileEntry& y = at(b);
+        if (int c = CompareFolded(x.m_strName, y.m_strName))
+            return c < 0;
+        if (x.m_strFolder != y.m_strFolder)
+            return x.m_strFolder < y.m_strFolder;
+        return a < b;
+    };
+    std::sort(order.begin(), order.end(), keyLess);
+    std::vector<bool> keep(added.size(), true);
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        const CFileEntry& previous = at(order[i - 1]);
+        const CFileEntry& current = at(order[i]);
+        if (order[i] >= rows && CompareFolded(previous.m_strName, current.m_strName) == 0 &&
+            previous.m_strFolder == current.m_strFolder)
+            keep[order[i] - rows] = false;
+    }
+    std::vector<CFileEntry> fresh;
+    fresh.reserve(added.size());
+    for (std::size_t i = 0; i < added.size(); ++i)
+        if (keep[i])
+            fresh.push_back(std::move(added[i]));
+
+    // One by one each entry goes after every row that does not sort after it: a stable sort
+    // of the new ones merged behind the equal rows gives the same order.
+    std::stable_sort(fresh.begin(), fresh.end(), NameLess);
+    std::vector<CFileEntry> merged;
+    merged.reserve(rows + fresh.size());
+    std::merge(std::make_move_iterator(m_entries.begin()), std::make_move_iterator(m_entries.end()),
+               std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()),
+               std::back_inserter(merged), NameLess);
+    m_entries = std::move(merged);
+    return static_cast<int>(fresh.size());
+}
+
 void CFileList::RemoveAt(int row)
 {
     if (row >= 0 && row < Count())
@@ -133,13 +268,16 @@ void CFileList::RemoveAll()
     m_entries.clear();
 }
 
-void CFileList::LoadFileList(const std::string& listFilePath)
+std::error_code CFileList::LoadFileList(const std::string& listFilePath)
 {
-    for (const std::string& path : ReadListFile(listFilePath))
-        AddFile(path);
+    CListFileRead read = ReadListFile(listFilePath);
+    if (read.m_error)
+        return read.m_error;
+    AddFiles(read.m_paths);
+    return {};
 }
 
-bool CFileList::SaveFileList(const std::string& listFilePath) const
+std::error_code CFileList::SaveFileList(const std::string& listFilePath) const
 {
     std::vector<std::string> paths;
     paths.reserve(m_entries.size());
@@ -148,52 +286,86 @@ bool CFileList::SaveFileList(const std::string& listFilePath) const
     return WriteListFile(listFilePath, paths);
 }
 
-std::vector<std::string> ReadListFile(const std::string& listFilePath)
+CListFileRead ReadListFile(const std::string& listFilePath)
 {
-    std::vector<std::string> paths;
-    FILE* file = std::fopen(listFilePath.c_str(), "rbe");
-    if (!file)
-        return paths;
-    std::string line;
-    auto finish = [&] {
-        while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
-            line.pop_back();
-        if (!line.empty())
-            paths.push_back(line);
-        line.clear();
-    };
-    int c;
-    while ((c = std::fgetc(file)) != EOF) {
-        if (c == '\n')
-            finish();
-        else
-            line += static_cast<char>(c);
+    CListFileRead result;
+    // Non-blocking, so a FIFO in its place cannot hold the start-up.
+    int fd = open(listFilePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            result.m_error = LastError();
+        return result;
     }
-    finish();
-    std::fclose(file);
-    return paths;
+    struct stat st {};
+    std::string data;
+    if (fstat(fd, &st) != 0) {
+        result.m_error = LastError();
+    } else if (S_ISDIR(st.st_mode)) {
+        result.m_error = std::make_error_code(std::errc::is_a_directory);
+    } else if (!S_ISREG(st.st_mode)) {
+        result.m_error = NotARegularFile();
+    } else {
+        data.reserve(static_cast<std::size_t>(st.st_size));
+        char buffer[65536];
+        for (;;) {
+            ssize_t n = read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                result.m_error = LastError();
+                break;
+            }
+            if (n == 0)
+                break;
+            data.append(buffer, static_cast<std::size_t>(n));
+        }
+    }
+    close(fd);
+    if (result.m_error)
+        return result;
+
+    std::size_t pos = 0;
+    while (pos < data.size()) {
+        std::size_t end = data.find('\n', pos);
+        if (end == std::string::npos)
+            end = data.size();
+        std::size_t last = end;
+        while (last > pos && (data[last - 1] == ' ' || data[last - 1] == '\t' || data[last - 1] == '\r'))
+            --last;
+        if (last > pos)
+            result.m_paths.emplace_back(data, pos, last - pos);
+        pos = end + 1;
+    }
+    return result;
 }
 
-bool WriteListFile(const std::string& listFilePath, const std::vector<std::string>& paths)
+std::error_code WriteListFile(const std::string& listFilePath, const std::vector<std::string>& paths)
 {
+    std::string target = listFilePath;
+    if (std::error_code error = FollowLinks(target))
+        return error;
     std::string data;
     for (const std::string& path : paths) {
         data += path;
         data += "\r\n";
     }
-    std::string temp = listFilePath + ".XXXXXX";
+    std::string temp = target + ".XXXXXX";
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
-        return false;
+        return LastError();
     // The new file gets the old one's permissions (or the usual ones for a first write).
     struct stat st {};
-    mode_t mode = stat(listFilePath.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, data) && fsync(fd) == 0;
-    ok = (close(fd) == 0) && ok;
-    if (ok && rename(temp.c_str(), listFilePath.c_str()) == 0)
-        return true;
-    unlink(temp.c_str());
-    return false;
+    mode_t mode = stat(target.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644;
+    std::error_code error;
+    if (fchmod(fd, mode) != 0 || !WriteAll(fd, data) || fsync(fd) != 0)
+        error = LastError();
+    if (close(fd) != 0 && !error)
+        error = LastError();
+    if (!error && rename(temp.c_str(), target.c_str()) != 0)
+        error = LastError();
+    if (error)
+        unlink(temp.c_str());
+    return error;
 }
 
 std::vector<std::string> PathsFromUriList(const std::string& uriList)

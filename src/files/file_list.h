@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 struct CFileEntry {
@@ -34,6 +35,10 @@ public:
     // beforeInsert, when given, gets that row just before the entry goes in (a model announces
     // the row there).
     int AddFile(const std::string& path, const std::function<void(int row)>& beforeInsert = {});
+    // Adds many paths at once by the same rules and with the same result as adding them one by
+    // one in this order, but sorted once (a list file of 100 000 paths loads in a blink).
+    // Returns how many rows were added.
+    int AddFiles(const std::vector<std::string>& paths);
     void RemoveAt(int row);
     void RemoveAll();
 
@@ -45,9 +50,10 @@ public:
     static std::string GetEntryPath(const CFileEntry& entry);
 
     // Adds each path of the list file (see ReadListFile); a missing file leaves the list as is.
-    void LoadFileList(const std::string& listFilePath);
+    // The error of a list file that exists but cannot be read.
+    std::error_code LoadFileList(const std::string& listFilePath);
     // Writes every row's full path in display order (see WriteListFile).
-    bool SaveFileList(const std::string& listFilePath) const;
+    std::error_code SaveFileList(const std::string& listFilePath) const;
 
     // Splits a path into its folder and its name by the rule above.
     static CFileEntry SplitPath(const std::string& path);
@@ -56,12 +62,20 @@ private:
     std::vector<CFileEntry> m_entries;
 };
 
+struct CListFileRead {
+    std::vector<std::string> m_paths;
+    // Set when the file exists but cannot be read (permissions, a folder, not a regular file);
+    // a missing file is no error, just no paths.
+    std::error_code m_error;
+};
 // The paths of a list file: line breaks and trailing blanks, tabs and carriage returns dropped,
-// empty lines skipped. Empty when the file cannot be read.
-std::vector<std::string> ReadListFile(const std::string& listFilePath);
+// empty lines skipped.
+CListFileRead ReadListFile(const std::string& listFilePath);
 // One path per line, each ending in CR LF. Written to a temporary file beside the list file and
-// renamed over it, so a failure midway leaves the old list whole. False on failure.
-bool WriteListFile(const std::string& listFilePath, const std::vector<std::string>& paths);
+// renamed over it, so a failure midway leaves the old list whole. A list file that is a symbolic
+// link is written through it: the file it leads to is replaced and the link stays. The error of
+// the step that failed, if any.
+std::error_code WriteListFile(const std::string& listFilePath, const std::vector<std::string>& paths);
 
 // The local paths of a text/uri-list (a drop from a file manager), as bytes: file URIs with an
 // empty host or "localhost", percent escapes decoded (so a name that is not UTF-8 comes through

@@ -24,6 +24,14 @@ int CFileListModel::AddFile(const std::string& path)
     return row;
 }
 
+int CFileListModel::AddFiles(const std::vector<std::string>& paths)
+{
+    beginResetModel();
+    int added = m_files.AddFiles(paths);
+    endResetModel();
+    return added;
+}
+
 void CFileListModel::RemoveAt(int row)
 {
     if (row < 0 || row >= m_files.Count())

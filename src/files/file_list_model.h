@@ -23,6 +23,8 @@ public:
     const CFileList& Files() const { return m_files; }
     // As CFileList::AddFile, with the row announced to the views.
     int AddFile(const std::string& path);
+    // As CFileList::AddFiles, in one reset of the model (no signal per row).
+    int AddFiles(const std::vector<std::string>& paths);
     void RemoveAt(int row);
     void RemoveAll();
 

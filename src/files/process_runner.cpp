@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 
 extern char** environ;
 
@@ -114,6 +115,7 @@ bool CProcessRunner::Start(const std::string& commandLine, const std::vector<std
     pid_t pid = -1;
     if (MakePipe(in) && MakePipe(out) && MakePipe(err) && MakePipe(wake))
         pid = SpawnChild(args, workingDir, in[0], out[1], err[1]);
+    // The reason of a failure, before the closing below can change errno.
     m_nStartError = pid < 0 ? errno : 0;
     // Only the child holds its ends from now on, so the readers see the end of their pipes
     // when the child (and whatever inherited them) is gone.
@@ -129,7 +131,8 @@ bool CProcessRunner::Start(const std::string& commandLine, const std::vector<std
     if (pid < 0) {
         CloseAll();
         CountRun();
-        OnStdout("Unable to start " + commandLine + "\n");
+        // The first line as it always was; the system's reason on the next.
+        OnStdout("Unable to start " + commandLine + "\n" + std::system_category().message(m_nStartError) + "\n");
         return false;
     }
 

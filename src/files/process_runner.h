@@ -49,7 +49,8 @@ public:
     // is what the hooks and the failure text show. A child still held from an earlier Start is
     // stopped first (its process group ended, its readers joined), so one child is held at a
     // time. workingDir non-empty: the child starts there (this process's directory is kept).
-    // On failure "Unable to start <commandLine>\n" goes through OnStdout and false is returned.
+    // On failure "Unable to start <commandLine>\n" and the system's reason ("No such file or
+    // directory\n") go through OnStdout and false is returned.
     bool Start(const std::string& commandLine, const std::vector<std::string>& args,
                const std::string& workingDir = {});
     // Ends the child's whole process group (TERM, then KILL after kStopGraceMs), joins the three

@@ -1,6 +1,7 @@
 #include "files/qx_prog_view.h"
 
 #include "base/commands.h"
+#include "base/system_error.h"
 #include "files/command_line.h"
 #include "files/desktop_launcher.h"
 #include "files/process_runner.h"
@@ -21,6 +22,11 @@ const char* const CQxProgView::kBuilderMissing =
     "Set Builder path in the option dialog first\r\nClick OK to bring up the option dialog, otherwise click Cancel";
 const char* const CQxProgView::kDebuggerMissing =
     "Set Debugger path in the option dialog first\r\nClick OK to bring up the option dialog, otherwise click Cancel";
+const char* const CQxProgView::kEditorMissing =
+    "Set Editor path in the option dialog first\r\nClick OK to bring up the option dialog, otherwise click Cancel";
+const char* const CQxProgView::kListUnreadable =
+    "The file list could not be read. It is left as it is and not written when the program ends.";
+const char* const CQxProgView::kListUnwritable = "The file list could not be saved.";
 
 namespace {
 QString FromBytes(const std::string& bytes)
@@ -82,7 +88,8 @@ CQxProgView::CQxProgView(ISettingsStore& store, CToolSettings& tools, IUserPromp
     setModel(m_pModel);
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     horizontalHeader()->setSectionsMovable(true);
-    horizontalHeader()->setStretchLastSection(false);
+    // The last column takes the free width; the others keep the widths they are given.
+    horizontalHeader()->setStretchLastSection(true);
     horizontalHeader()->setHighlightSections(false);
     verticalHeader()->hide();
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
@@ -117,8 +124,11 @@ void CQxProgView::OnInitialUpdate()
     if (m_bInitialised)
         return;
     m_bInitialised = true;
-    for (int i = 0; i < 3; ++i)
-        setColumnWidth(i, m_store.GetProfileInt("FLCWidth" + std::to_string(i), kDefaultWidths[i]));
+    for (int i = 0; i < 3; ++i) {
+        m_nStoredWidths[i] = m_store.GetProfileInt("FLCWidth" + std::to_string(i), kDefaultWidths[i]);
+        // The stretched last column remembers this width for when it is moved from the end.
+        horizontalHeader()->resizeSection(i, m_nStoredWidths[i]);
+    }
     LoadFileList();
 }
 
@@ -129,8 +139,16 @@ std::string CQxProgView::ListFilePath() const
 
 void CQxProgView::LoadFileList()
 {
-    for (const std::string& path : ReadListFile(ListFilePath()))
-        AddFile(path);
+    const std::string path = ListFilePath();
+    CListFileRead read = ReadListFile(path);
+    if (read.m_error) {
+        // A list that exists but cannot be read is kept whole: nothing is written over it.
+        m_bListUnreadable = true;
+        m_prompt.MessageBox(FormatSystemError(read.m_error, kListUnreadable, path), kAppTitle, MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (m_pModel->AddFiles(read.m_paths) > 0)
+        StatesChanged();
 }
 
 void CQxProgView::SaveFileList()
@@ -138,13 +156,21 @@ void CQxProgView::SaveFileList()
     if (m_bSaved || !m_bInitialised)
         return;
     m_bSaved = true;
-    for (int i = 0; i < horizontalHeader()->count(); ++i)
-        m_store.WriteProfileInt("FLCWidth" + std::to_string(i), horizontalHeader()->sectionSize(i));
-    Files().SaveFileList(ListFilePath());
+    // The stretched column's width is the window's, not the user's: it keeps its stored one.
+    QHeaderView* header = horizontalHeader();
+    const int stretched = header->logicalIndex(header->count() - 1);
+    for (int i = 0; i < header->count() && i < 3; ++i)
+        m_store.WriteProfileInt("FLCWidth" + std::to_string(i), i == stretched ? m_nStoredWidths[i] : header->sectionSize(i));
+    if (m_bListUnreadable)
+        return;
+    const std::string path = ListFilePath();
+    if (std::error_code error = Files().SaveFileList(path))
+        m_prompt.MessageBox(FormatSystemError(error, kListUnwritable, path), kAppTitle, MB_OK | MB_ICONWARNING);
 }
 
 int CQxProgView::AddFile(const std::string& path)
 {
+    // The selection moves with its rows (a new row before it shifts it down).
     int row = m_pModel->AddFile(path);
     if (row < 0)
         return -1;
@@ -271,11 +297,21 @@ void CQxProgView::OnEdit()
     if (settings.m_bUseAssocApp &&
         CDesktopLauncher::OpenWithAssociation(path) != CDesktopLauncher::EResult::NoAssociation)
         return;
-    // An empty editor setting means the desktop's text editor.
-    if (settings.m_strEditor.empty())
-        CDesktopLauncher::OpenInTextEditor(path);
-    else
-        CDesktopLauncher::Run(MakeToolLaunch(settings.m_strEditor, path));
+    // An empty editor setting means the desktop's text editor; without one the user is asked
+    // for an editor, as Build and Debug ask for their tools.
+    if (settings.m_strEditor.empty() &&
+        CDesktopLauncher::OpenInTextEditor(path) == CDesktopLauncher::EResult::Launched)
+        return;
+    if (settings.m_strEditor.empty()) {
+        if (m_prompt.MessageBox(kEditorMissing, kAppTitle, MB_OKCANCEL) != IDOK)
+            return;
+        if (m_callbacks.m_onOptions)
+            m_callbacks.m_onOptions();
+        settings = m_tools.Get();
+        if (settings.m_strEditor.empty())
+            return;
+    }
+    CDesktopLauncher::Run(MakeToolLaunch(settings.m_strEditor, path));
 }
 
 QStringList CQxProgView::ChooseFilesToAdd()

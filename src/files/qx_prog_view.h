@@ -3,7 +3,8 @@
 // File (with the file's icon), Size and Location, sorted by name; files come from the Add
 // dialog, drops of files and the file browser (AddFile), and from "lastfiles.lst" in the start
 // directory, which is written back when the view goes (or when the frame calls SaveFileList at
-// close). It handles the commands Program, Build, Debug, Edit, Add, Remove and Remove All and
+// close) unless it could not be read at start; a list file that cannot be read or written is
+// reported once in a box. It handles the commands Program, Build, Debug, Edit, Add, Remove and Remove All and
 // their states.
 // GUI thread only.
 //
@@ -89,6 +90,11 @@ public:
     // Texts of the tool-missing prompts.
     static const char* const kBuilderMissing;
     static const char* const kDebuggerMissing;
+    static const char* const kEditorMissing;
+    // First lines of the boxes about a list file that cannot be read at start or written at the
+    // end (the file's path and the system's reason follow).
+    static const char* const kListUnreadable;
+    static const char* const kListUnwritable;
 
 signals:
     // The Program command's enabled state changed (the program window's button follows it).
@@ -120,4 +126,7 @@ private:
     bool m_bProgramEnabled = false;
     bool m_bInitialised = false;
     bool m_bSaved = false;
+    // The list file exists but could not be read: it is never written over.
+    bool m_bListUnreadable = false;
+    int m_nStoredWidths[3] = {kDefaultWidths[0], kDefaultWidths[1], kDefaultWidths[2]};
 };

@@ -9,10 +9,19 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
 std::vector<std::string> Paths(const CFileList& list)
 {
     std::vector<std::string> paths;
@@ -100,9 +109,9 @@ TEST(ListFile, ReadDropsLineEndsTrailingBlanksAndEmptyLines)
     std::string existing = dir.Write("a.hex", "abc");
     std::string listFile = dir.Write(CFileList::kListFileName,
                                      existing + " \t \r\n\r\n   \n" + dir.Path("missing.hex") + "\r\n/lone.bin");
-    EXPECT_EQ(ReadListFile(listFile), (std::vector<std::string>{existing, dir.Path("missing.hex"), "/lone.bin"}));
+    EXPECT_EQ(ReadListFile(listFile).m_paths, (std::vector<std::string>{existing, dir.Path("missing.hex"), "/lone.bin"}));
     CFileList list;
-    list.LoadFileList(listFile);
+    EXPECT_FALSE(list.LoadFileList(listFile));
     ASSERT_EQ(list.Count(), 3);
     EXPECT_EQ(list.Entry(0).m_nSize, std::optional<std::int64_t>(3));
     EXPECT_FALSE(list.Entry(2).m_nSize.has_value()); // missing.hex still listed
@@ -112,7 +121,7 @@ TEST(ListFile, MissingListFileGivesEmptyList)
 {
     CTempDir dir;
     CFileList list;
-    list.LoadFileList(dir.Path("nothing.lst"));
+    EXPECT_FALSE(list.LoadFileList(dir.Path("nothing.lst")));
     EXPECT_EQ(list.Count(), 0);
 }
 
@@ -129,8 +138,8 @@ TEST(ListFile, RoundTripKeepsBytesAndWritesCrLfInDisplayOrder)
     list.AddFile(second);
     list.AddFile("/boot.bin");
     std::string listFile = dir.Path(CFileList::kListFileName);
-    ASSERT_TRUE(list.SaveFileList(listFile));
-    EXPECT_EQ(dir.Read(CFileList::kListFileName), second + "\r\n/boot.bin\r\n" + first + "\r\n");
+    ASSERT_FALSE(list.SaveFileList(listFile));
+    EXPECT_EQ(ReadWholeFile(listFile), second + "\r\n/boot.bin\r\n" + first + "\r\n");
 
     CFileList again;
     again.LoadFileList(listFile);
@@ -153,7 +162,7 @@ TEST(ListFile, WriteFailingMidwayKeepsTheOldList)
     rlimit small = saved;
     small.rlim_cur = 64;
     setrlimit(RLIMIT_FSIZE, &small);
-    bool written = WriteListFile(listFile, {std::string(50, 'a'), std::string(50, 'b')});
+    bool written = !WriteListFile(listFile, {std::string(50, 'a'), std::string(50, 'b')});
     setrlimit(RLIMIT_FSIZE, &saved);
     signal(SIGXFSZ, previous);
     EXPECT_FALSE(written);
@@ -167,15 +176,82 @@ TEST(ListFile, WriteFailingMidwayKeepsTheOldList)
 TEST(ListFile, WriteIntoAMissingFolderFails)
 {
     CTempDir dir;
-    EXPECT_FALSE(WriteListFile(dir.Path("no/such/folder/lastfiles.lst"), {"/a.hex"}));
+    EXPECT_EQ(WriteListFile(dir.Path("no/such/folder/lastfiles.lst"), {"/a.hex"}), std::errc::no_such_file_or_directory);
+}
+
+TEST(ListFile, AListFileThatCannotBeReadIsAnErrorAMissingOneIsNot)
+{
+    CTempDir dir;
+    std::filesystem::create_directory(dir.Path("folder.lst"));
+    mkfifo(dir.Path("fifo.lst").c_str(), 0600);
+    std::string locked = dir.Write("locked.lst", "/a.hex\r\n");
+    chmod(locked.c_str(), 0);
+    const struct {
+        std::string m_path;
+        std::string m_reason; // empty: no error
+    } rows[] = {
+        {dir.Path("missing.lst"), ""},
+        {dir.Path("folder.lst"), std::make_error_code(std::errc::is_a_directory).message()},
+        {dir.Path("fifo.lst"), "not a regular file"},
+        // Only a user without the power to read everything is kept out by the mode.
+        {locked, geteuid() == 0 ? "" : std::make_error_code(std::errc::permission_denied).message()},
+    };
+    for (const auto& row : rows) {
+        CListFileRead read = ReadListFile(row.m_path);
+        EXPECT_EQ(read.m_error ? read.m_error.message() : "", row.m_reason) << row.m_path;
+        CFileList list;
+        EXPECT_EQ(list.LoadFileList(row.m_path), read.m_error) << row.m_path;
+    }
+}
+
+TEST(ListFile, ALinkIsWrittenThroughAndStays)
+{
+    CTempDir dir;
+    std::filesystem::create_directory(dir.Path("real"));
+    dir.Write("real/list.lst", "/old.hex\r\n");
+    // A relative link to a relative link, and a link whose file does not exist yet.
+    std::filesystem::create_symlink("real/list.lst", dir.Path("inner.lst"));
+    std::filesystem::create_symlink("inner.lst", dir.Path(CFileList::kListFileName));
+    std::filesystem::create_symlink(dir.Path("real/new.lst"), dir.Path("dangling.lst"));
+    ASSERT_FALSE(WriteListFile(dir.Path(CFileList::kListFileName), {"/a.hex"}));
+    ASSERT_FALSE(WriteListFile(dir.Path("dangling.lst"), {"/b.hex"}));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path(CFileList::kListFileName)));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("inner.lst")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("dangling.lst")));
+    EXPECT_EQ(ReadWholeFile(dir.Path("real/list.lst")), "/a.hex\r\n");
+    EXPECT_EQ(ReadWholeFile(dir.Path("real/new.lst")), "/b.hex\r\n");
+}
+
+TEST(FileListAdd, ManyAtOnceGiveWhatOneByOneGives)
+{
+    CTempDir dir;
+    std::string real = dir.Write("Real.hex", "12");
+    std::filesystem::create_directory(dir.Path("sub.hex"));
+    const std::vector<std::string> before = {"/x/b.hex", "/x/D.hex"};
+    const std::vector<std::string> paths = {
+        "/x/c.hex", "/x/B.HEX", "/y/b.hex", "", "/x/a.hex", "/x/A.hex", dir.Path("sub.hex"), real, "/x/",
+        "/z/b.hex", "/y/b.hex", "/x/d.hex", "/x/a.hex", "/w/B.hex", dir.Path("real.HEX"), "/x/\xE9.bin", "/x/\xC9.bin",
+    };
+    CFileList one;
+    CFileList many;
+    for (const std::string& path : before) {
+        one.AddFile(path);
+        many.AddFile(path);
+    }
+    int added = 0;
+    for (const std::string& path : paths)
+        added += one.AddFile(path) >= 0 ? 1 : 0;
+    EXPECT_EQ(many.AddFiles(paths), added);
+    EXPECT_EQ(many.Entries(), one.Entries());
+    EXPECT_EQ(many.AddFiles(paths), 0);
 }
 
 TEST(ListFile, EmptyListWritesAnEmptyFile)
 {
     CTempDir dir;
     std::string listFile = dir.Write(CFileList::kListFileName, "/old.hex\r\n");
-    ASSERT_TRUE(CFileList().SaveFileList(listFile));
-    EXPECT_EQ(dir.Read(CFileList::kListFileName), "");
+    ASSERT_FALSE(CFileList().SaveFileList(listFile));
+    EXPECT_EQ(ReadWholeFile(listFile), "");
 }
 
 TEST(UriList, LocalFilesComeThroughAsBytes)

@@ -220,7 +220,7 @@ private slots:
         QVERIFY(!StartLine(output.Runner(), "/nonexistent/builder x"));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
-        QCOMPARE(output.toPlainText(), QStringLiteral("previousUnable to start /nonexistent/builder x\n"));
+        QCOMPARE(output.toPlainText(), QStringLiteral("previousUnable to start /nonexistent/builder x\nNo such file or directory\n"));
     }
 
     void outputDecodesCharactersSplitBetweenRunsAndKeepsOrder()
@@ -514,7 +514,9 @@ private slots:
             // A file that could be opened has an icon; a missing one has none.
             QVERIFY(!s.Cell(0, 0, Qt::DecorationRole).value<QIcon>().isNull());
             QVERIFY(s.Cell(1, 0, Qt::DecorationRole).value<QIcon>().isNull());
-            QCOMPARE(s.m_pView->columnWidth(2), 240);
+            // Location, the last column, takes the free width (its stored width waits for a move).
+            QVERIFY(s.m_pView->horizontalHeader()->stretchLastSection());
+            QVERIFY(s.m_pView->columnWidth(2) >= 240);
             s.m_pView->setColumnWidth(2, 300);
             s.m_pView->AddFile("/missing/Zed.hex");
         }
@@ -522,6 +524,75 @@ private slots:
                  QByteArray::fromStdString(file + "\r\n/missing/two.bin\r\n/missing/Zed.hex\r\n"));
         CViewSetup again(dir.Path());
         QCOMPARE(again.Rows(), 3);
+    }
+
+    void aListFileThatCannotBeReadIsKeptAndOneThatCannotBeWrittenIsReported()
+    {
+        CTempDir dir;
+        // A list file the program cannot read (a folder in its place reads as such even for
+        // the super-user): one box naming it and the reason, and it is never written over.
+        std::filesystem::create_directory(dir / CFileList::kListFileName);
+        {
+            CViewSetup s(dir.Path());
+            QCOMPARE(s.Rows(), 0);
+            QCOMPARE(s.m_prompt.Boxes().size(), std::size_t(1));
+            const std::string text = s.m_prompt.Boxes()[0].m_strText;
+            QVERIFY2(text.rfind(CQxProgView::kListUnreadable, 0) == 0, text.c_str());
+            QVERIFY2(text.find(dir / CFileList::kListFileName) != std::string::npos, text.c_str());
+            QVERIFY2(text.find(std::make_error_code(std::errc::is_a_directory).message()) != std::string::npos,
+                     text.c_str());
+            s.m_pView->AddFile("/w/a.hex");
+            s.m_pView->SaveFileList();
+            QCOMPARE(s.m_prompt.Boxes().size(), std::size_t(1));
+            // The widths are still kept.
+            QCOMPARE(s.m_store.GetProfileInt("FLCWidth0", -1), 120);
+        }
+        QVERIFY(std::filesystem::is_directory(dir / CFileList::kListFileName));
+
+        // A folder that cannot take the list at the end: said once, with the path and reason.
+        CViewSetup gone(dir / "no/such/folder");
+        gone.m_pView->AddFile("/w/a.hex");
+        QCOMPARE(gone.m_prompt.Boxes().size(), std::size_t(0));
+        gone.m_pView->SaveFileList();
+        gone.m_pView->SaveFileList();
+        QCOMPARE(gone.m_prompt.Boxes().size(), std::size_t(1));
+        const std::string text = gone.m_prompt.Boxes()[0].m_strText;
+        QVERIFY2(text.rfind(CQxProgView::kListUnwritable, 0) == 0, text.c_str());
+        QVERIFY2(text.find(dir / "no/such/folder/lastfiles.lst") != std::string::npos, text.c_str());
+        QVERIFY2(text.find(std::make_error_code(std::errc::no_such_file_or_directory).message()) != std::string::npos,
+                 text.c_str());
+    }
+
+    void addingKeepsTheSelectionAndLocationTakesTheFreeWidth()
+    {
+        CTempDir dir;
+        CViewSetup s(dir.Path());
+        s.m_pView->AddFile("/w/m.hex");
+        s.Select({0});
+        QSignalSpy program(s.m_pView.get(), &CQxProgView::ProgramEnabledChanged);
+        // Before and after the selected row.
+        s.m_pView->AddFile("/w/a.hex");
+        s.m_pView->AddFile("/w/z.hex");
+        QCOMPARE(s.m_pView->SelectedRows(), std::vector<int>{1});
+        QCOMPARE(s.Cell(1, 0).toString(), QStringLiteral("m.hex"));
+        QCOMPARE(program.count(), 0);
+        CCmdUI ui;
+        ui.m_nID = cmd::ID_TOOLS_PROGRAM;
+        s.m_pView->OnUpdateCommand(ui);
+        QVERIFY(ui.m_bEnabled);
+
+        s.m_pView->resize(800, 300);
+        s.m_pView->show();
+        QVERIFY(QTest::qWaitForWindowExposed(s.m_pView.get()));
+        QCOMPARE(s.m_pView->columnWidth(0), 120);
+        QCOMPARE(s.m_pView->columnWidth(1), 60);
+        const int free = s.m_pView->viewport()->width() - 180;
+        QCOMPARE(s.m_pView->columnWidth(2), free);
+        s.m_pView->setColumnWidth(1, 90);
+        s.m_pView->SaveFileList();
+        QCOMPARE(s.m_store.GetProfileInt("FLCWidth1", -1), 90);
+        // The stretched width is the window's: the stored one stays.
+        QCOMPARE(s.m_store.GetProfileInt("FLCWidth2", -1), 240);
     }
 
     void widthsComeFromTheStore()
@@ -775,6 +846,39 @@ private slots:
         s.Select({1 - textRow});
         s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
         QCOMPARE(Q(assoc.Read(10000)), Q(binary + "\n"));
+    }
+
+    void editWithoutEditorOrDesktopEditorAsksForOne()
+    {
+        CTempDir dir;
+        CViewSetup s(dir.Path());
+        std::string file = dir.Write("image.qxbin", std::string("\x7F\x01\x02\x00", 4));
+        CFifo tool(dir / "tool.fifo");
+        std::string editor = dir.Write("ed", "#!/bin/sh\nprintf 'ed<%s>' \"$@\" > '" + tool.Path() + "'\n", true);
+        CToolSettingsValues v;
+        v.m_bUseAssocApp = 0;
+        s.m_tools.Set(v);
+        s.m_pView->AddFile(file);
+        s.Select({0});
+        // The desktop's text editor cannot start: its program is gone.
+        const std::string app = m_xdg / "assoc-app";
+        std::filesystem::rename(app, app + ".away");
+        s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
+        QCOMPARE(s.m_prompt.Boxes().size(), std::size_t(1));
+        QCOMPARE(s.m_prompt.Boxes()[0].m_strText, std::string(CQxProgView::kEditorMissing));
+        QCOMPARE(s.m_prompt.Boxes()[0].m_nType, MB_OKCANCEL);
+        QCOMPARE(s.m_nOptions, 0);
+        // OK opens the options; an editor set there edits the file at once.
+        s.m_prompt.SetAnswer(IDOK);
+        s.m_onOptions = [&] {
+            CToolSettingsValues set = s.m_tools.Get();
+            set.m_strEditor = editor;
+            s.m_tools.Set(set);
+        };
+        s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
+        std::filesystem::rename(app + ".away", app);
+        QCOMPARE(s.m_nOptions, 1);
+        QCOMPARE(Q(tool.Read(10000)), Q("ed<" + file + ">"));
     }
 
     // --- options dialog ---

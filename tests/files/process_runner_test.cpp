@@ -144,7 +144,7 @@ TEST(ProcessRunnerStart, MissingProgramGivesExactlyOneUnableToStartRun)
     auto runs = runner.Runs();
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_FALSE(runs[0].m_bError);
-    EXPECT_EQ(runs[0].m_strText, "Unable to start /nonexistent/qx-builder \"a b\"\n");
+    EXPECT_EQ(runs[0].m_strText, "Unable to start /nonexistent/qx-builder \"a b\"\nNo such file or directory\n");
     EXPECT_TRUE(runner.m_starts.empty());
     EXPECT_FALSE(runner.IsActive());
     EXPECT_FALSE(runner.WaitUntilDone(0));
@@ -155,11 +155,18 @@ TEST(ProcessRunnerStart, EmptyAndNonExecutableProgramsFailTheSameWay)
 {
     CTempDir dir;
     std::string plain = dir.Write("not-executable", "#!/bin/sh\necho hi\n");
-    for (const std::string& line : {std::string(), std::string("   "), plain, dir.Path()}) {
+    // The first line stays as it was; the system's reason follows on its own line.
+    const std::pair<std::string, std::string> rows[] = {
+        {std::string(), "No such file or directory"},
+        {std::string("   "), "No such file or directory"},
+        {plain, "Permission denied"},
+        {dir.Path(), "Permission denied"},
+    };
+    for (const auto& [line, reason] : rows) {
         CRecordingRunner runner;
         EXPECT_FALSE(StartLine(runner, line)) << line;
         ASSERT_EQ(runner.Runs().size(), 1u) << line;
-        EXPECT_EQ(runner.Runs()[0].m_strText, "Unable to start " + line + "\n");
+        EXPECT_EQ(runner.Runs()[0].m_strText, "Unable to start " + line + "\n" + reason + "\n");
     }
 }
 
