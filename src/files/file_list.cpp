@@ -53,24 +53,6 @@ int CompareFolded(const std::string& x, const std::string& y)
     return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
 }
 
-// The size of a file that can be opened; isDirectory tells a folder (which is never listed).
-std::optional<std::int64_t> ProbeFile(const std::string& path, bool& isDirectory)
-{
-    isDirectory = false;
-    struct stat st {};
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        isDirectory = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        return std::nullopt;
-    }
-    std::optional<std::int64_t> size;
-    if (fstat(fd, &st) == 0) {
-        isDirectory = S_ISDIR(st.st_mode);
-        size = static_cast<std::int64_t>(st.st_size);
-    }
-    close(fd);
-    return size;
-}
 
 std::error_code LastError()
 {
@@ -197,7 +179,39 @@ int CFileList::AddFile(const std::string& path, const std::function<void(int row
     return row;
 }
 
-int CFileList::AddFiles(const std::vector<std::string>& paths)
+CFileProbe CFileList::ProbeFile(const std::string& path)
+{
+    CFileProbe probe;
+    struct stat st {};
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        probe.m_bDirectory = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        return probe;
+    }
+    if (fstat(fd, &st) == 0) {
+        probe.m_bDirectory = S_ISDIR(st.st_mode);
+        probe.m_nSize = static_cast<std::int64_t>(st.st_size);
+    }
+    close(fd);
+    return probe;
+}
+
+int CFileList::ApplyProbe(const std::string& path, const CFileProbe& probe)
+{
+    CFileEntry key = SplitPath(path);
+    // Rows with the same name sit together in display order.
+    auto [first, last] = std::equal_range(m_entries.begin(), m_entries.end(), key, NameLess);
+    for (auto it = first; it != last; ++it) {
+        if (it->m_bPending && it->m_strName == key.m_strName && it->m_strFolder == key.m_strFolder) {
+            it->m_bPending = false;
+            it->m_nSize = probe.m_nSize;
+            return static_cast<int>(it - m_entries.begin());
+        }
+    }
+    return -1;
+}
+
+int CFileList::AddFiles(const std::vector<std::string>& paths, bool probe)
 {
     std::vector<CFileEntry> added;
     added.reserve(paths.size());
@@ -207,10 +221,15 @@ int CFileList::AddFiles(const std::vector<std::string>& paths)
         CFileEntry entry = SplitPath(path);
         if (entry.m_strName.empty())
             continue;
-        bool isDirectory = false;
-        entry.m_nSize = ProbeFile(path, isDirectory);
-        if (!isDirectory)
-            added.push_back(std::move(entry));
+        if (probe) {
+            CFileProbe found = ProbeFile(path);
+            if (found.m_bDirectory)
+                continue;
+            entry.m_nSize = found.m_nSize;
+        } else {
+            entry.m_bPending = true;
+        }
+        added.push_back(std::move(entry));
     }
     if (added.empty())
         return 0;

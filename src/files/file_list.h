@@ -18,10 +18,18 @@ struct CFileEntry {
     std::string m_strName;
     // The path without its last component; no trailing separator except for the root "/".
     std::string m_strFolder;
-    // Empty when the file could not be opened when it was added.
+    // Empty when the file could not be opened when it was added (or is not probed yet).
     std::optional<std::int64_t> m_nSize;
+    // Added without looking at the file: size and kind come later through ApplyProbe.
+    bool m_bPending = false;
 
     bool operator==(const CFileEntry&) const = default;
+};
+
+// What a look at a file found: its size when it could be opened, and whether it is a folder.
+struct CFileProbe {
+    std::optional<std::int64_t> m_nSize;
+    bool m_bDirectory = false;
 };
 
 class CFileList {
@@ -36,9 +44,15 @@ public:
     // the row there).
     int AddFile(const std::string& path, const std::function<void(int row)>& beforeInsert = {});
     // Adds many paths at once by the same rules and with the same result as adding them one by
-    // one in this order, but sorted once (a list file of 100 000 paths loads in a blink).
-    // Returns how many rows were added.
-    int AddFiles(const std::vector<std::string>& paths);
+    // one in this order, but sorted once. Returns how many rows were added. With probe false
+    // the files are not looked at (a list of 100 000 paths shows at once): the rows are
+    // m_bPending, folders among them included, until ApplyProbe gives each its result.
+    int AddFiles(const std::vector<std::string>& paths, bool probe = true);
+    // Looks at one file (any thread; it touches no list).
+    static CFileProbe ProbeFile(const std::string& path);
+    // Gives the pending row of path its size and returns the row, or -1 when no pending row has
+    // that path (it was removed meanwhile). A folder's row is left for the caller to remove.
+    int ApplyProbe(const std::string& path, const CFileProbe& probe);
     void RemoveAt(int row);
     void RemoveAll();
 

@@ -16,6 +16,19 @@ constexpr int kRightAligned = Qt::AlignRight | Qt::AlignVCenter;
 
 CFileListModel::CFileListModel(QObject* parent) : QAbstractTableModel(parent) {}
 
+CFileListModel::~CFileListModel()
+{
+    StopProbe();
+}
+
+void CFileListModel::StopProbe()
+{
+    m_bStopProbe = true;
+    if (m_probeThread.joinable())
+        m_probeThread.join();
+    m_bStopProbe = false;
+}
+
 int CFileListModel::AddFile(const std::string& path)
 {
     int row = m_files.AddFile(path, [this](int at) { beginInsertRows(QModelIndex(), at, at); });
@@ -26,10 +39,53 @@ int CFileListModel::AddFile(const std::string& path)
 
 int CFileListModel::AddFiles(const std::vector<std::string>& paths)
 {
+    // An earlier load's worker finishes its look first (its batches stay queued in order).
+    if (m_probeThread.joinable())
+        m_probeThread.join();
     beginResetModel();
-    int added = m_files.AddFiles(paths);
+    int added = m_files.AddFiles(paths, false);
     endResetModel();
+    std::vector<std::string> pending;
+    for (const CFileEntry& entry : m_files.Entries())
+        if (entry.m_bPending)
+            pending.push_back(CFileList::GetEntryPath(entry));
+    if (pending.empty())
+        return added;
+    // Batches small enough to keep the window answering between them.
+    constexpr std::size_t kBatch = 2000;
+    m_nPendingBatches += static_cast<int>((pending.size() + kBatch - 1) / kBatch);
+    m_probeThread = std::thread([this, pending = std::move(pending)] {
+        for (std::size_t at = 0; at < pending.size(); at += kBatch) {
+            CProbeBatch batch;
+            const std::size_t end = std::min(pending.size(), at + kBatch);
+            for (std::size_t i = at; i < end && !m_bStopProbe; ++i)
+                batch.emplace_back(pending[i], CFileList::ProbeFile(pending[i]));
+            // Posted even when stopping, so the count of batches still comes out right; a
+            // model that is gone drops what was posted to it.
+            QMetaObject::invokeMethod(this, [this, batch = std::move(batch)] { ApplyProbes(batch); },
+                                      Qt::QueuedConnection);
+        }
+    });
     return added;
+}
+
+void CFileListModel::ApplyProbes(const CProbeBatch& batch)
+{
+    bool changed = false;
+    for (const auto& [path, probe] : batch) {
+        int row = m_files.ApplyProbe(path, probe);
+        if (row < 0)
+            continue;
+        // A folder is never listed: its row goes.
+        if (probe.m_bDirectory)
+            RemoveAt(row);
+        else
+            changed = true;
+    }
+    if (changed && rowCount() > 0)
+        emit dataChanged(index(0, kColumnFile), index(rowCount() - 1, kColumnSize));
+    if (--m_nPendingBatches == 0)
+        emit ProbeFinished();
 }
 
 void CFileListModel::RemoveAt(int row)

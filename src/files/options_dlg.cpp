@@ -2,9 +2,12 @@
 
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
 
 namespace {
 QString FromBytes(const std::string& bytes)
@@ -23,60 +26,104 @@ COptionsDlg::COptionsDlg(const COptionsValues& values, QWidget* parent)
     : CResizableDialog(parent), m_values(values)
 {
     setWindowTitle(QStringLiteral("Options"));
-    // Dialog units of the template: a quarter of the average character width, an eighth of
-    // the line height.
-    const QFontMetrics fm(font());
-    const double ux = fm.averageCharWidth() / 4.0;
-    const double uy = fm.height() / 8.0;
-    auto place = [&](QWidget* w, int id, int x, int y, int cx, int cy) {
-        w->setGeometry(qRound(x * ux), qRound(y * uy), qRound(cx * ux), qRound(cy * uy));
+    // The template's order and texts in Qt layouts: every text gets the width it needs at any
+    // font size, and the dialog can be made larger (the fields take the width).
+    auto named = [](QWidget* w, int id) {
         if (id != 0) {
             SetControlId(w, id);
             w->setObjectName(QString::number(id));
         }
+        return w;
     };
-    auto label = [&](const char* text, int id, int x, int y, int cx, int cy) {
+    auto label = [&](const char* text, int id) {
         auto* l = new QLabel(QString::fromLatin1(text), this);
-        place(l, id, x, y, cx, cy);
+        named(l, id);
         return l;
     };
-    auto edit = [&](int id, int x, int y, int cx, int cy) {
+    auto edit = [&](int id) {
         auto* e = new QLineEdit(this);
-        place(e, id, x, y, cx, qMax(cy, 0));
-        e->setMinimumHeight(0);
+        named(e, id);
         return e;
     };
-    auto check = [&](const char* text, int id, int x, int y, int cx, int cy) {
+    auto check = [&](const char* text, int id) {
         auto* c = new QCheckBox(QString::fromLatin1(text), this);
-        place(c, id, x, y, cx, cy);
+        named(c, id);
         return c;
     };
-    auto button = [&](const char* text, int id, int x, int y, int cx, int cy) {
+    auto button = [&](const char* text, int id) {
         auto* b = new QPushButton(QString::fromLatin1(text), this);
-        place(b, id, x, y, cx, cy);
+        named(b, id);
+        return b;
+    };
+    // The browse buttons are as narrow as their three dots allow.
+    auto browse = [&](int id) {
+        QPushButton* b = button("...", id);
+        b->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+        b->setFixedWidth(qMax(b->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 16,
+                              b->fontMetrics().height() + 8));
         return b;
     };
 
-    QLabel* builderLabel = label("&Builder:", 0, 7, 9, 39, 8);
-    m_pBuilder = edit(IDC_BUILDER, 50, 7, 160, 12);
-    QPushButton* browseBuilder = button("...", IDC_BROWSE_BUILDER, 215, 7, 13, 12);
-    m_pRemoveExt = check("&Remove extension", IDC_REMOVE_EXT, 50, 23, 75, 10);
-    m_pChangeDir = check("Change &working directory to target files'", IDC_CHANGE_DIR, 50, 37, 146, 10);
-    QLabel* debuggerLabel = label("&Debugger:", 0, 7, 53, 39, 8);
-    m_pDebugger = edit(IDC_DEBUGGER, 50, 53, 160, 12);
-    QPushButton* browseDebugger = button("...", IDC_BROWSE_DEBUGGER, 215, 53, 13, 12);
-    QLabel* editorLabel = label("&Editor:", 0, 7, 73, 39, 8);
-    m_pEditor = edit(IDC_EDITOR, 50, 69, 160, 12);
+    QLabel* builderLabel = label("&Builder:", 0);
+    m_pBuilder = edit(IDC_BUILDER);
+    QPushButton* browseBuilder = browse(IDC_BROWSE_BUILDER);
+    m_pRemoveExt = check("&Remove extension", IDC_REMOVE_EXT);
+    m_pChangeDir = check("Change &working directory to target files'", IDC_CHANGE_DIR);
+    QLabel* debuggerLabel = label("&Debugger:", 0);
+    m_pDebugger = edit(IDC_DEBUGGER);
+    QPushButton* browseDebugger = browse(IDC_BROWSE_DEBUGGER);
+    QLabel* editorLabel = label("&Editor:", 0);
+    m_pEditor = edit(IDC_EDITOR);
     m_pEditor->setPlaceholderText(QStringLiteral("the desktop's text editor"));
-    QPushButton* browseEditor = button("...", IDC_BROWSE_EDITOR, 215, 69, 13, 12);
-    m_pUseAssoc = check("Use &system associated application first", IDC_USE_ASSOC, 50, 85, 145, 10);
-    m_pUsePgmCmd = check("&Use Quillorex program commands", IDC_USE_PGM_CMD, 16, 105, 129, 10);
-    m_pProgramCmdLabel = label("&Program download command (default: L):", IDC_PROGRAM_CMD_LABEL, 26, 122, 140, 8);
-    m_pProgramCmd = edit(IDC_PROGRAM_CMD, 171, 120, 20, 12);
-    m_pCmdAfterLabel = label("&Command after program finished (default: R):", IDC_CMD_AFTER_LABEL, 26, 138, 140, 8);
-    m_pCmdAfter = edit(IDC_CMD_AFTER, 171, 136, 20, 12);
-    QPushButton* ok = button("OK", IDC_OK, 121, 166, 50, 14);
-    QPushButton* cancel = button("Cancel", IDC_CANCEL, 178, 166, 50, 14);
+    QPushButton* browseEditor = browse(IDC_BROWSE_EDITOR);
+    m_pUseAssoc = check("Use &system associated application first", IDC_USE_ASSOC);
+    m_pUsePgmCmd = check("&Use Quillorex program commands", IDC_USE_PGM_CMD);
+    m_pProgramCmdLabel = label("&Program download command (default: L):", IDC_PROGRAM_CMD_LABEL);
+    m_pProgramCmd = edit(IDC_PROGRAM_CMD);
+    m_pCmdAfterLabel = label("&Command after program finished (default: R):", IDC_CMD_AFTER_LABEL);
+    m_pCmdAfter = edit(IDC_CMD_AFTER);
+    QPushButton* ok = button("OK", IDC_OK);
+    QPushButton* cancel = button("Cancel", IDC_CANCEL);
+    // A command is a letter or a short word: room for about ten characters.
+    for (QLineEdit* e : {m_pProgramCmd, m_pCmdAfter})
+        e->setMinimumWidth(e->fontMetrics().horizontalAdvance(QLatin1Char('M')) * 10);
+
+    auto* tools = new QGridLayout;
+    tools->setColumnStretch(1, 1);
+    tools->addWidget(builderLabel, 0, 0);
+    tools->addWidget(m_pBuilder, 0, 1);
+    tools->addWidget(browseBuilder, 0, 2);
+    tools->addWidget(m_pRemoveExt, 1, 1, 1, 2);
+    tools->addWidget(m_pChangeDir, 2, 1, 1, 2);
+    tools->addWidget(debuggerLabel, 3, 0);
+    tools->addWidget(m_pDebugger, 3, 1);
+    tools->addWidget(browseDebugger, 3, 2);
+    tools->addWidget(editorLabel, 4, 0);
+    tools->addWidget(m_pEditor, 4, 1);
+    tools->addWidget(browseEditor, 4, 2);
+    tools->addWidget(m_pUseAssoc, 5, 1, 1, 2);
+
+    // The two commands sit indented under their check box.
+    auto* commands = new QGridLayout;
+    commands->setContentsMargins(style()->pixelMetric(QStyle::PM_IndicatorWidth) + 6, 0, 0, 0);
+    commands->setColumnStretch(1, 1);
+    commands->addWidget(m_pProgramCmdLabel, 0, 0);
+    commands->addWidget(m_pProgramCmd, 0, 1);
+    commands->addWidget(m_pCmdAfterLabel, 1, 0);
+    commands->addWidget(m_pCmdAfter, 1, 1);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(tools);
+    layout->addSpacing(6);
+    layout->addWidget(m_pUsePgmCmd);
+    layout->addLayout(commands);
+    layout->addStretch(1);
+    layout->addLayout(buttons);
 
     builderLabel->setBuddy(m_pBuilder);
     debuggerLabel->setBuddy(m_pDebugger);
@@ -95,8 +142,7 @@ COptionsDlg::COptionsDlg(const COptionsValues& values, QWidget* parent)
     connect(browseEditor, &QPushButton::clicked, this, [this] { OnBrowse(IDC_BROWSE_EDITOR); });
     connect(m_pUsePgmCmd, &QCheckBox::clicked, this, &COptionsDlg::OnUseProgramCommands);
 
-    setFixedSize(qRound(235 * ux), qRound(187 * uy));
-    ShowGrip(false);
+    ShowGrip(true);
     UpdateData(false);
     OnUseProgramCommands();
 }

@@ -72,9 +72,11 @@ CPortSetupDlg::CPortSetupDlg(QWidget* parent, CProbeRoots roots)
     layout->setSpacing(18);
     layout->addLayout(m_pGrid);
     layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
+    // Never smaller than every text needs; larger at the user's wish (the boxes take the width).
+    m_pGrid->setColumnStretch(1, 1);
+    layout->setStretch(0, 1);
 
-    ShowGrip(false);
+    ShowGrip(true);
 }
 
 QComboBox* CPortSetupDlg::AddCombo(int id, const char* label, const QStringList& items, int row)

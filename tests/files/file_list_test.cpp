@@ -244,6 +244,25 @@ TEST(FileListAdd, ManyAtOnceGiveWhatOneByOneGives)
     EXPECT_EQ(many.AddFiles(paths), added);
     EXPECT_EQ(many.Entries(), one.Entries());
     EXPECT_EQ(many.AddFiles(paths), 0);
+
+    // Without looking at the files first: each probe result completes its row, folders go.
+    CFileList later;
+    for (const std::string& path : before)
+        later.AddFile(path);
+    later.AddFiles(paths, false);
+    std::vector<std::string> pending;
+    for (const CFileEntry& entry : later.Entries())
+        if (entry.m_bPending)
+            pending.push_back(CFileList::GetEntryPath(entry));
+    for (const std::string& path : pending) {
+        CFileProbe probe = CFileList::ProbeFile(path);
+        int row = later.ApplyProbe(path, probe);
+        ASSERT_GE(row, 0) << path;
+        if (probe.m_bDirectory)
+            later.RemoveAt(row);
+    }
+    EXPECT_EQ(later.ApplyProbe(real, CFileList::ProbeFile(real)), -1) << "no row is pending twice";
+    EXPECT_EQ(later.Entries(), one.Entries());
 }
 
 TEST(ListFile, EmptyListWritesAnEmptyFile)

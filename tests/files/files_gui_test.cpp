@@ -13,6 +13,7 @@
 #include "files/qx_prog_view.h"
 #include "recording_prompt.h"
 #include "temp_dir.h"
+#include "text_fit.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -145,6 +146,11 @@ private:
             };
             m_pView = std::make_unique<CTestView>(m_store, m_tools, m_prompt, &m_output.Runner(), cb);
             m_pView->OnInitialUpdate();
+            // The list file's files are looked at on a worker thread: wait for their sizes.
+            auto* model = static_cast<CFileListModel*>(m_pView->model());
+            QSignalSpy probed(model, &CFileListModel::ProbeFinished);
+            if (model->IsProbing())
+                probed.wait(10000);
         }
         int Rows() const { return m_pView->model()->rowCount(); }
         QVariant Cell(int row, int column, int role = Qt::DisplayRole) const
@@ -502,7 +508,8 @@ private slots:
     {
         CTempDir dir;
         std::string file = dir.Write("one.hex", "123");
-        dir.Write("lastfiles.lst", file + "  \r\n\r\n/missing/two.bin\r\n");
+        // A folder in the list is dropped once the worker has looked at it.
+        dir.Write("lastfiles.lst", file + "  \r\n\r\n/missing/two.bin\r\n" + dir.Path() + "\r\n");
         {
             CViewSetup s(dir.Path());
             QCOMPARE(s.Rows(), 2);
@@ -883,6 +890,15 @@ private slots:
 
     // --- options dialog ---
 
+    void optionsShowsEveryTextAtOneAndAHalfTimesTheFontAndResizes()
+    {
+        for (double scale : {1.0, 1.5}) {
+            CTextFit fit = CheckTextFit([] { return std::make_unique<COptionsDlg>(COptionsValues{}); }, scale);
+            QVERIFY2(fit.m_cut.isEmpty(), qPrintable(QString::number(scale) + ": " + fit.m_cut.join("; ")));
+            QVERIFY(fit.m_bResizable);
+        }
+    }
+
     void optionsProgramCommandsCheckBoxEnablesItsFields()
     {
         COptionsValues v;
@@ -902,7 +918,8 @@ private slots:
         box->click();
         QCOMPARE(enabled(), QStringLiteral("off,off,off,off"));
         QCOMPARE(dlg.findChild<QCheckBox*>(QStringLiteral("1011"))->text(), QStringLiteral("&Use Quillorex program commands"));
-        QVERIFY(!dlg.IsGripVisible());
+        // The dialog can be resized, so it shows its grip.
+        QVERIFY(dlg.IsGripVisible());
     }
 
     void optionsBrowseKeepsTypedTextAndOkWritesAllNineKeys()

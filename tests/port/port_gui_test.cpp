@@ -5,6 +5,7 @@
 #include "pty_pair.h"
 #include "recording_prompt.h"
 #include "temp_dir.h"
+#include "text_fit.h"
 
 #include "base/memory_settings_store.h"
 #include "port/open_configured_port.h"
@@ -168,7 +169,19 @@ private slots:
     void configMenuTextsAndCommands();
     void portDropDownOpensAndClosesManyTimes();
     void screenshots();
+    void dialogShowsEveryTextAtOneAndAHalfTimesTheFontAndResizes();
 };
+
+void PortGuiTest::dialogShowsEveryTextAtOneAndAHalfTimesTheFontAndResizes()
+{
+    CFakeDeviceTree tree;
+    tree.Add("ttyUSB0");
+    for (double scale : {1.0, 1.5}) {
+        CTextFit fit = CheckTextFit([&] { return std::make_unique<CPortSetupDlg>(nullptr, tree.Roots()); }, scale);
+        QVERIFY2(fit.m_cut.isEmpty(), qPrintable(QString::number(scale) + ": " + fit.m_cut.join("; ")));
+        QVERIFY(fit.m_bResizable);
+    }
+}
 
 void PortGuiTest::dialogPreselectsStoredSettings()
 {
