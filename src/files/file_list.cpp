@@ -40,20 +40,6 @@ bool NameLess(const CFileEntry& a, const CFileEntry& b)
     return false;
 }
 
-// Compares names ignoring ASCII case: <0, 0 or >0.
-int CompareFolded(const std::string& x, const std::string& y)
-{
-    const std::size_t n = std::min(x.size(), y.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        auto p = static_cast<unsigned char>(FoldAscii(x[i]));
-        auto q = static_cast<unsigned char>(FoldAscii(y[i]));
-        if (p != q)
-            return p < q ? -1 : 1;
-    }
-    return x.size() == y.size() ? 0 : (x.size() < y.size() ? -1 : 1);
-}
-
-
 std::error_code LastError()
 {
     return {errno, std::system_category()};
@@ -235,45 +221,54 @@ int CFileList::AddFiles(const std::vector<std::string>& paths, bool probe)
         return 0;
 
     // The duplicate rule over the rows and the new entries together: of each group with the
-    // same folded name and folder the earliest wins (a row, then the first new one).
+    // same folded name and folder the earliest wins (a row, then the first new one). Indices
+    // into one pool and names folded once keep the sorts to plain byte comparisons.
     const std::size_t rows = m_entries.size();
-    auto at = [&](std::size_t i) -> const CFileEntry& { return i < rows ? m_entries[i] : added[i - rows]; };
-    std::vector<std::size_t> order(rows + added.size());
-    std::iota(order.begin(), order.end(), std::size_t{0});
-    auto keyLess = [&](std::size_t a, std::size_t b) {
-        const CFileEntry& x = at(a);
-        const CFileEntry& y = at(b);
-        if (int c = CompareFolded(x.m_strName, y.m_strName))
-            return c < 0;
-        if (x.m_strFolder != y.m_strFolder)
-            return x.m_strFolder < y.m_strFolder;
-        return a < b;
-    };
-    std::sort(order.begin(), order.end(), keyLess);
-    std::vector<bool> keep(added.size(), true);
-    for (std::size_t i = 1; i < order.size(); ++i) {
-        const CFileEntry& previous = at(order[i - 1]);
-        const CFileEntry& current = at(order[i]);
-        if (order[i] >= rows && CompareFolded(previous.m_strName, current.m_strName) == 0 &&
-            previous.m_strFolder == current.m_strFolder)
-            keep[order[i] - rows] = false;
+    std::vector<CFileEntry> pool = std::move(m_entries);
+    pool.reserve(rows + added.size());
+    std::move(added.begin(), added.end(), std::back_inserter(pool));
+    std::vector<std::string> folded(pool.size());
+    for (std::size_t i = 0; i < pool.size(); ++i) {
+        folded[i] = pool[i].m_strName;
+        for (char& c : folded[i])
+            c = FoldAscii(c);
     }
-    std::vector<CFileEntry> fresh;
-    fresh.reserve(added.size());
-    for (std::size_t i = 0; i < added.size(); ++i)
-        if (keep[i])
-            fresh.push_back(std::move(added[i]));
+    std::vector<std::size_t> order(pool.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        if (int c = folded[a].compare(folded[b]))
+            return c < 0;
+        if (int c = pool[a].m_strFolder.compare(pool[b].m_strFolder))
+            return c < 0;
+        return a < b;
+    });
+    std::vector<char> keep(pool.size(), 1);
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        const std::size_t previous = order[i - 1];
+        const std::size_t current = order[i];
+        if (folded[previous] == folded[current] && pool[previous].m_strFolder == pool[current].m_strFolder)
+            keep[current] = 0;
+    }
 
-    // One by one each entry goes after every row that does not sort after it: a stable sort
-    // of the new ones merged behind the equal rows gives the same order.
-    std::stable_sort(fresh.begin(), fresh.end(), NameLess);
-    std::vector<CFileEntry> merged;
-    merged.reserve(rows + fresh.size());
-    std::merge(std::make_move_iterator(m_entries.begin()), std::make_move_iterator(m_entries.end()),
-               std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()),
-               std::back_inserter(merged), NameLess);
-    m_entries = std::move(merged);
-    return static_cast<int>(fresh.size());
+    // Display order: the folded name, then the name's bytes, then the order of adding (a new
+    // entry goes after every row that does not sort after it), as one by one gives.
+    std::vector<std::size_t> shown;
+    shown.reserve(pool.size());
+    for (std::size_t i = 0; i < pool.size(); ++i)
+        if (keep[i])
+            shown.push_back(i);
+    std::sort(shown.begin(), shown.end(), [&](std::size_t a, std::size_t b) {
+        if (int c = folded[a].compare(folded[b]))
+            return c < 0;
+        if (int c = pool[a].m_strName.compare(pool[b].m_strName))
+            return c < 0;
+        return a < b;
+    });
+    m_entries.clear();
+    m_entries.reserve(shown.size());
+    for (std::size_t i : shown)
+        m_entries.push_back(std::move(pool[i]));
+    return static_cast<int>(m_entries.size() - rows);
 }
 
 void CFileList::RemoveAt(int row)
