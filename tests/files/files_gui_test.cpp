@@ -538,14 +538,14 @@ private slots:
         CTempDir dir;
         // A list file the program cannot read (a folder in its place reads as such even for
         // the super-user): one box naming it and the reason, and it is never written over.
-        std::filesystem::create_directory(dir / CFileList::kListFileName);
+        std::filesystem::create_directory(dir.Path(CFileList::kListFileName));
         {
             CViewSetup s(dir.Path());
             QCOMPARE(s.Rows(), 0);
             QCOMPARE(s.m_prompt.Boxes().size(), std::size_t(1));
             const std::string text = s.m_prompt.Boxes()[0].m_strText;
             QVERIFY2(text.rfind(CQxProgView::kListUnreadable, 0) == 0, text.c_str());
-            QVERIFY2(text.find(dir / CFileList::kListFileName) != std::string::npos, text.c_str());
+            QVERIFY2(text.find(dir.Path(CFileList::kListFileName)) != std::string::npos, text.c_str());
             QVERIFY2(text.find(std::make_error_code(std::errc::is_a_directory).message()) != std::string::npos,
                      text.c_str());
             s.m_pView->AddFile("/w/a.hex");
@@ -554,10 +554,10 @@ private slots:
             // The widths are still kept.
             QCOMPARE(s.m_store.GetProfileInt("FLCWidth0", -1), 120);
         }
-        QVERIFY(std::filesystem::is_directory(dir / CFileList::kListFileName));
+        QVERIFY(std::filesystem::is_directory(dir.Path(CFileList::kListFileName)));
 
         // A folder that cannot take the list at the end: said once, with the path and reason.
-        CViewSetup gone(dir / "no/such/folder");
+        CViewSetup gone(dir.Path("no/such/folder"));
         gone.m_pView->AddFile("/w/a.hex");
         QCOMPARE(gone.m_prompt.Boxes().size(), std::size_t(0));
         gone.m_pView->SaveFileList();
@@ -565,7 +565,7 @@ private slots:
         QCOMPARE(gone.m_prompt.Boxes().size(), std::size_t(1));
         const std::string text = gone.m_prompt.Boxes()[0].m_strText;
         QVERIFY2(text.rfind(CQxProgView::kListUnwritable, 0) == 0, text.c_str());
-        QVERIFY2(text.find(dir / "no/such/folder/lastfiles.lst") != std::string::npos, text.c_str());
+        QVERIFY2(text.find(dir.Path("no/such/folder/lastfiles.lst")) != std::string::npos, text.c_str());
         QVERIFY2(text.find(std::make_error_code(std::errc::no_such_file_or_directory).message()) != std::string::npos,
                  text.c_str());
     }
@@ -860,7 +860,7 @@ private slots:
         CTempDir dir;
         CViewSetup s(dir.Path());
         std::string file = dir.Write("image.qxbin", std::string("\x7F\x01\x02\x00", 4));
-        CFifo tool(dir / "tool.fifo");
+        CFifo tool(dir.Path("tool.fifo"));
         std::string editor = dir.Write("ed", "#!/bin/sh\nprintf 'ed<%s>' \"$@\" > '" + tool.Path() + "'\n", true);
         CToolSettingsValues v;
         v.m_bUseAssocApp = 0;
@@ -868,7 +868,7 @@ private slots:
         s.m_pView->AddFile(file);
         s.Select({0});
         // The desktop's text editor cannot start: its program is gone.
-        const std::string app = m_xdg / "assoc-app";
+        const std::string app = m_xdg.Path("assoc-app");
         std::filesystem::rename(app, app + ".away");
         s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
         QCOMPARE(s.m_prompt.Boxes().size(), std::size_t(1));
