@@ -17,6 +17,7 @@ enum EProgramExit : int {
     EXIT_NO_COMPLETED = 8,
     EXIT_NO_RUN_ANSWER = 9,
     EXIT_PORT_WRITE = 10,
+    EXIT_BAD_HEX_FILE = 11,
     EXIT_INTERRUPTED = 130,
 };
 

@@ -18,6 +18,7 @@ void CConsoleProgress::Begin(std::uint64_t range)
     std::lock_guard lock(m_mutex);
     m_nRange = range;
     m_nPos = 0;
+    m_strFigures.clear();
     m_nShownPercent = -1;
     Draw();
 }
@@ -30,6 +31,19 @@ void CConsoleProgress::Step()
     Draw();
 }
 
+void CConsoleProgress::Show(std::uint64_t pos, const std::string& figures)
+{
+    std::lock_guard lock(m_mutex);
+    m_nPos = pos < m_nRange ? pos : m_nRange;
+    const auto now = std::chrono::steady_clock::now();
+    if (figures != m_strFigures && now - m_tFiguresShown >= std::chrono::milliseconds(kFiguresMs)) {
+        m_strFigures = figures;
+        m_tFiguresShown = now;
+        m_nShownPercent = -1;
+    }
+    Draw();
+}
+
 void CConsoleProgress::Draw()
 {
     if (!m_bEnabled || m_nRange == 0)
@@ -39,8 +53,10 @@ void CConsoleProgress::Draw()
         return;
     m_nShownPercent = percent;
     const int filled = percent * kWidth / 100;
-    std::string bar = "\r[" + std::string(static_cast<std::size_t>(filled), '#')
+    std::string bar = "\r\033[K[" + std::string(static_cast<std::size_t>(filled), '#')
         + std::string(static_cast<std::size_t>(kWidth - filled), '-') + "] " + std::to_string(percent) + "%";
+    if (!m_strFigures.empty())
+        bar += " " + m_strFigures;
     std::fputs(bar.c_str(), m_pOut);
     std::fflush(m_pOut);
     m_bShown = true;

@@ -3,6 +3,7 @@
 // error is a terminal, redrawn only when the shown percentage changes. The main thread draws;
 // Clear and WriteOver may come from any thread (a box of the job is written over the bar).
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
@@ -14,6 +15,10 @@ public:
     bool Enabled() const { return m_bEnabled; }
     void Begin(std::uint64_t range);
     void Step();
+    // The bar at pos of its range with the figures after it; drawn when the percentage changes
+    // or, for new figures alone, at most every kFiguresMs.
+    void Show(std::uint64_t pos, const std::string& figures);
+    static constexpr int kFiguresMs = 250;
     // Clears the bar's line (at the end).
     void Clear();
     // Clears the bar's line and writes text there in one step: a step drawn by the main thread
@@ -31,4 +36,6 @@ private:
     std::uint64_t m_nRange = 0;
     std::uint64_t m_nPos = 0;
     int m_nShownPercent = -1;
+    std::string m_strFigures;
+    std::chrono::steady_clock::time_point m_tFiguresShown{};
 };

@@ -31,3 +31,13 @@ std::optional<CPostedMessage> CMessageQueue::TryTake()
     m_queue.pop_front();
     return message;
 }
+
+std::optional<CPostedMessage> CMessageQueue::TakeUntil(std::chrono::steady_clock::time_point deadline)
+{
+    std::unique_lock lock(m_mutex);
+    if (!m_cv.wait_until(lock, deadline, [this] { return !m_queue.empty(); }))
+        return std::nullopt;
+    CPostedMessage message = std::move(m_queue.front());
+    m_queue.pop_front();
+    return message;
+}

@@ -19,6 +19,8 @@ public:
     CPostedMessage Take();
     // The next message if one is waiting.
     std::optional<CPostedMessage> TryTake();
+    // The next message; waits until one is posted or the time has come.
+    std::optional<CPostedMessage> TakeUntil(std::chrono::steady_clock::time_point deadline);
 
 private:
     std::mutex m_mutex;

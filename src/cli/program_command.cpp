@@ -15,6 +15,7 @@
 #include "programming/programming_session.h"
 
 #include <cctype>
+#include <chrono>
 #include <cstdio>
 #include <optional>
 
@@ -24,8 +25,9 @@ const char* kHelp =
     "\n"
     "Sends FILE to the target board byte by byte, as the Program command of the window\n"
     "program does: the download command, the file, the completion message, the run command,\n"
-    "each answer with its time limit. The board's text goes to standard output; messages and\n"
-    "the progress bar (when standard error is a terminal) to standard error. Defaults come from\n"
+    "each answer with its time limit. The board's text goes to standard output; messages, the\n"
+    "progress bar with bytes sent, bytes per second, elapsed time and time left (when standard\n"
+    "error is a terminal) and a summary line after a completed download to standard error. Defaults come from\n"
     "the window program's settings ($XDG_CONFIG_HOME/Quillorex/Quillorex Programmer.conf,\n"
     "~/.config when XDG_CONFIG_HOME is not set), which are never written.\n"
     "\n"
@@ -39,6 +41,9 @@ const char* kHelp =
     "  --no-commands          send the file alone, without download and run commands\n"
     "  --program-cmd TEXT     download command (empty: L)\n"
     "  --run-cmd TEXT         run command (empty: R)\n"
+    "  --no-check             send an Intel HEX file (*.hex, *.ihx, or text starting with ':')\n"
+    "                         without checking it first (records, checksums, one end record,\n"
+    "                         no address written twice with different data)\n"
     "  --help                 this text\n"
     "\n"
     "Exit status:\n"
@@ -53,6 +58,7 @@ const char* kHelp =
     "  8    no completion message within 1000 ms after the last byte\n"
     "  9    no answer to the run command within 500 ms\n"
     "  10   writing to the port failed or did not complete\n"
+    "  11   the Intel HEX file has a fault (its line and the fault are named); nothing was sent\n"
     "  130  interrupted (Ctrl+C, SIGTERM, SIGHUP or SIGQUIT)\n";
 
 int Usage(const std::string& message)
@@ -75,6 +81,7 @@ int ExitStatus(EDownloadResult result)
     case EDownloadResult::NoRunAnswer: return EXIT_NO_RUN_ANSWER;
     case EDownloadResult::WriteFailed: return EXIT_PORT_WRITE;
     case EDownloadResult::Stopped: return EXIT_INTERRUPTED;
+    case EDownloadResult::BadHexFile: return EXIT_BAD_HEX_FILE;
     }
     return EXIT_USAGE;
 }
@@ -85,6 +92,7 @@ int RunProgram(const std::vector<std::string>& args)
     std::optional<std::string> file;
     std::optional<std::string> port, baud, dataBits, parity, stopBits, handshake, programCmd, runCmd;
     bool noCommands = false;
+    bool noCheck = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -116,6 +124,8 @@ int RunProgram(const std::vector<std::string>& args)
             ok = value(runCmd);
         else if (arg == "--no-commands")
             noCommands = true;
+        else if (arg == "--no-check")
+            noCheck = true;
         else if (arg.rfind("--", 0) == 0)
             return Usage("unknown option '" + arg + "'");
         else if (file)
@@ -171,6 +181,8 @@ int RunProgram(const std::vector<std::string>& args)
     CBoardCommandValues values = commands.Get();
     if (noCommands)
         values.m_bUsePrePostPgmCmd = 0;
+    if (noCheck)
+        values.m_bCheckHexFile = 0;
     if (programCmd)
         values.m_strProgramCmd = *programCmd;
     if (runCmd)
@@ -191,19 +203,34 @@ int RunProgram(const std::vector<std::string>& args)
         signals.Start([&session] { session.RequestStop(); });
         // Only a worker thread that cannot start drops the request (after its message).
         const bool started = session.StartDownload(*file);
+        bool begun = false;
+        // The figures are looked at between messages too, so a stalled line is said.
+        const auto kRefresh = std::chrono::milliseconds(500);
         while (started) {
-            const CPostedMessage message = queue.Take();
-            const CProgrammingSession::EEvent event = session.HandleMessage(message);
+            const std::optional<CPostedMessage> message = queue.TakeUntil(std::chrono::steady_clock::now() + kRefresh);
+            const auto now = std::chrono::steady_clock::now();
+            if (!message) {
+                if (begun && progress.Enabled()) {
+                    session.Refresh(now);
+                    progress.Show(session.Position(), session.ProgressText(now));
+                }
+                continue;
+            }
+            const CProgrammingSession::EEvent event = session.HandleMessage(*message);
             if (event == CProgrammingSession::EEvent::Begin) {
+                begun = true;
                 progress.Begin(static_cast<std::uint64_t>(session.Count()) + 2);
             } else if (event == CProgrammingSession::EEvent::Step) {
-                progress.Step();
+                if (progress.Enabled())
+                    progress.Show(session.Position(), session.ProgressText(now));
             } else if (event == CProgrammingSession::EEvent::End) {
                 // Show what the board said up to now, then how the job ended.
                 while (auto more = queue.TryTake())
                     session.HandleMessage(*more);
                 progress.Clear();
                 session.ShowResult();
+                if (const std::string summary = session.SummaryLine(); !summary.empty())
+                    std::fprintf(stderr, "%s\n", summary.c_str());
                 session.EndDownload();
                 break;
             }

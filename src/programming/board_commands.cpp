@@ -6,6 +6,7 @@ void CBoardCommands::LoadBoardCommands(ISettingsStore& store)
     v.m_bUsePrePostPgmCmd = store.GetProfileInt("UsePrePostPgmCmd", 1);
     v.m_strProgramCmd = store.GetProfileString("ProgramCmd", board::kDefaultProgramCmd);
     v.m_strCmdAfterProgram = store.GetProfileString("CmdAfterProgram", board::kDefaultRunCmd);
+    v.m_bCheckHexFile = store.GetProfileInt("CheckHexFile", 1);
     Set(v);
 }
 
@@ -15,6 +16,7 @@ void CBoardCommands::SaveBoardCommands(ISettingsStore& store) const
     store.WriteProfileInt("UsePrePostPgmCmd", v.m_bUsePrePostPgmCmd);
     store.WriteProfileString("ProgramCmd", v.m_strProgramCmd);
     store.WriteProfileString("CmdAfterProgram", v.m_strCmdAfterProgram);
+    store.WriteProfileInt("CheckHexFile", v.m_bCheckHexFile);
 }
 
 CBoardCommandValues CBoardCommands::Get() const

@@ -1,7 +1,8 @@
 #pragma once
 // CBoardCommands: whether a download is framed by the board's download and run commands, and
 // those commands, as stored under "UsePrePostPgmCmd", "ProgramCmd" and "CmdAfterProgram" (the
-// last three of the tool keys, written after them in that order). Owned by the application
+// last three of the tool keys, written after them in that order), and whether an Intel HEX file
+// is checked before it is sent ("CheckHexFile", written after them). Owned by the application
 // object; the options dialog sets them on the GUI thread while a download job may read them on
 // its worker thread, so Get() and Set() are guarded and a change is effective for the next job.
 
@@ -16,6 +17,8 @@ struct CBoardCommandValues {
     // Empty: the protocol's default command.
     std::string m_strProgramCmd = board::kDefaultProgramCmd;
     std::string m_strCmdAfterProgram = board::kDefaultRunCmd;
+    // Non-zero: an Intel HEX file is checked whole before its first byte goes out.
+    int m_bCheckHexFile = 1;
 
     bool operator==(const CBoardCommandValues&) const = default;
 
@@ -30,7 +33,7 @@ public:
     explicit CBoardCommands(const CBoardCommandValues& values) : m_values(values) {}
 
     void LoadBoardCommands(ISettingsStore& store);
-    // Writes the three keys, changed or not.
+    // Writes the four keys, changed or not.
     void SaveBoardCommands(ISettingsStore& store) const;
 
     CBoardCommandValues Get() const;

@@ -21,4 +21,7 @@ struct CBoardState {
     // Auto-reset, initially not signalled.
     CEvent m_evtBoard{false, false};
     std::atomic<int> m_bBoardError{0};
+    // Raised by the job before its download command: the parser drops the text it collected
+    // until then.
+    std::atomic<unsigned> m_nDiscard{0};
 };

@@ -4,6 +4,7 @@
 #include "base/message_sink.h"
 #include "base/messages.h"
 #include "programming/board_commands.h"
+#include "programming/intel_hex_checker.h"
 #include "programming/output_drain.h"
 #include "serial/serial_port.h"
 
@@ -13,6 +14,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <new>
 
@@ -123,6 +125,10 @@ void CDownloadJob::RequestStop()
 void CDownloadJob::RunDownload()
 {
     m_lastError.clear();
+    m_strHexFault.clear();
+    m_summary = {};
+    m_nBytesSent.store(0);
+    m_nDataBytes = 0;
     const EDownloadResult result = Run();
     m_nResult.store(result);
     m_sink.Post(WM_DOWNLOAD_END, 0, 0);
@@ -156,12 +162,34 @@ EDownloadResult CDownloadJob::Run()
     std::vector<std::uint8_t> buffer;
     if (EDownloadResult read = ReadFile(buffer); read != EDownloadResult::Completed)
         return read;
-    m_sink.Post(WM_DOWNLOAD_BEGIN, buffer.size(), 0);
-
+    const CBoardCommandValues before = m_commands.Get();
+    const std::string_view content(reinterpret_cast<const char*>(buffer.data()), buffer.size());
+    if (before.m_bCheckHexFile != 0 && CIntelHexChecker::IsIntelHex(m_strJobFile, content)) {
+        CIntelHexChecker checker;
+        if (!checker.Check(content)) {
+            m_strHexFault = checker.Fault();
+            return EDownloadResult::BadHexFile;
+        }
+        m_summary.m_bHasRange = checker.DataBytes() != 0;
+        m_summary.m_nLow = checker.LowAddress();
+        m_summary.m_nHigh = checker.HighAddress();
+    }
+    // What the board said before the download command (the tail of an earlier run, still
+    // unread or collected by the parser) answers nothing of this one.
+    m_state.m_nWaitState.store(WAIT_NONE);
+    port.DiscardInput();
+    m_state.m_nDiscard.fetch_add(1);
     m_state.m_evtBoard.Reset();
     m_state.m_bBoardError.store(0);
+    m_sink.Post(WM_DOWNLOAD_BEGIN, buffer.size(), 0);
 
     const unsigned baud = port.GetBaudRate() > 0 ? static_cast<unsigned>(port.GetBaudRate()) : line_timing::kFallbackBaud;
+    const int dataBits = port.GetDataBits();
+    const int parity = port.GetParity();
+    const int stopBits = port.GetStopBits();
+    m_nBitsPerCharacter = dataBits >= 5 ? line_timing::BitsPerCharacter(static_cast<unsigned>(dataBits),
+                              parity > 0, stopBits == CSerialPort::StopBitsOne ? 1 : 2)
+                                        : line_timing::kDefaultBitsPerCharacter;
     m_nWriteTimeoutMs = kWriteBaseMs
         + static_cast<unsigned>(std::chrono::ceil<std::chrono::milliseconds>(line_timing::LineTime(kDriverQueueBytes, baud)).count());
     m_nBaud = baud;
@@ -170,7 +198,6 @@ EDownloadResult CDownloadJob::Run()
     static constexpr CExchange kCompletion{WAIT_COMPLETED, board::kCompletedMs, EDownloadResult::NoCompletedMessage};
     static constexpr CExchange kRun{WAIT_RUN, board::kRunAnswerMs, EDownloadResult::NoRunAnswer};
 
-    const CBoardCommandValues before = m_commands.Get();
     if (before.m_bUsePrePostPgmCmd == 0) {
         m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
     } else if (EDownloadResult answer = Exchange(kLoad, before.ProgramCommand()); answer != EDownloadResult::Completed) {
@@ -181,6 +208,8 @@ EDownloadResult CDownloadJob::Run()
     if (!Pause(board::kPauseMs))
         return EDownloadResult::Stopped;
 
+    m_tFirstData = std::chrono::steady_clock::now();
+    m_nDataBytes = buffer.size();
     for (std::size_t i = 0; i < buffer.size(); ++i) {
         if (m_state.m_bBoardError.load() != 0)
             return BoardFailed();
@@ -188,10 +217,13 @@ EDownloadResult CDownloadJob::Run()
             return EDownloadResult::Stopped;
         if (EDownloadResult written = WriteToPort(&buffer[i], 1); written != EDownloadResult::Completed)
             return written;
+        m_nBytesSent.store(i + 1, std::memory_order_relaxed);
         m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
     }
     if (EDownloadResult answer = Exchange(kCompletion, {}); answer != EDownloadResult::Completed)
         return answer;
+    m_summary.m_nBytes = buffer.size();
+    m_summary.m_took = std::chrono::steady_clock::now() - m_tFirstData;
     m_state.m_nWaitState.store(WAIT_RUN);
 
     // Read now: the options may have changed while the file was sent.
@@ -273,7 +305,11 @@ EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)
     // The limit starts once the written bytes have left the port, not when the driver took them.
     if (!WaitOutputDrained(m_host.DownloadPort(), m_nBaud, m_evtStop) || Stopping())
         return EDownloadResult::Stopped;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exchange.m_nLimitMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exchange.m_nLimitMs);
+    // Nor before the line could have carried the whole file.
+    if (exchange.m_nAwait == WAIT_COMPLETED)
+        deadline = CompletionDeadline(std::chrono::steady_clock::now(), m_tFirstData, m_nDataBytes, m_nBaud,
+            m_nBitsPerCharacter, exchange.m_nLimitMs);
     const bool signalled = m_state.m_evtBoard.WaitUntil(deadline);
     if (Stopping())
         return EDownloadResult::Stopped;
@@ -281,6 +317,14 @@ EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)
     if (exchange.m_nAwait == WAIT_COMPLETED && m_state.m_bBoardError.load() != 0)
         return BoardFailed();
     return signalled ? EDownloadResult::Completed : Fail(exchange.m_nOnSilence);
+}
+
+std::chrono::steady_clock::time_point CDownloadJob::CompletionDeadline(std::chrono::steady_clock::time_point drained,
+    std::chrono::steady_clock::time_point firstData, std::uint64_t bytes, unsigned baud, unsigned bitsPerCharacter,
+    unsigned limitMs)
+{
+    const std::chrono::milliseconds limit(limitMs);
+    return std::max(drained + limit, firstData + line_timing::LineTime(bytes, baud, bitsPerCharacter) + limit);
 }
 
 bool CDownloadJob::Pause(unsigned ms)

@@ -13,6 +13,7 @@
 #include "programming/receive_parser.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <thread>
@@ -49,6 +50,19 @@ enum class EDownloadResult : int {
     NoRunAnswer,
     WriteFailed,
     Stopped,
+    BadHexFile,
+};
+
+// What a completed download moved, for its summary line. Valid once WM_DOWNLOAD_END of a
+// completed job has arrived.
+struct CDownloadSummary {
+    std::uint64_t m_nBytes = 0;
+    // The file was checked as Intel HEX: the addresses its data went to.
+    bool m_bHasRange = false;
+    std::uint32_t m_nLow = 0;
+    std::uint32_t m_nHigh = 0;
+    // From the first data byte written to the board's completion text.
+    std::chrono::steady_clock::duration m_took{};
 };
 
 class CDownloadJob {
@@ -77,6 +91,8 @@ public:
         "\t- Check the port configuration.\r\n"
         "\t- Check the communicatin cable.";
     static constexpr const char* kTextCompleted = "Programming has been completed!";
+    // First line of the box for an Intel HEX file with a fault; the file and the fault follow.
+    static constexpr const char* kTextBadHexFile = "The file is not a valid Intel HEX file. Nothing has been sent.";
     // Shown by the receiver of WM_DOWNLOAD_FAILED (application title).
     static constexpr const char* kTextProgrammingError =
         "An error occured while programming.\r\nCheck out the terminal window.";
@@ -112,6 +128,19 @@ public:
     // write, a file that would not read); valid once WM_DOWNLOAD_END has been received.
     EDownloadResult LastResult() const { return m_nResult.load(); }
     std::error_code LastError() const { return m_lastError; }
+    // With BadHexFile: "line 17: checksum 3C, the record needs 3B".
+    const std::string& HexFault() const { return m_strHexFault; }
+    const CDownloadSummary& Summary() const { return m_summary; }
+
+    // Data bytes written to the port so far by the running job (any thread).
+    std::uint64_t BytesSent() const { return m_nBytesSent.load(std::memory_order_relaxed); }
+
+    // The earliest end of the wait for the completion text: the later of the drained queue plus
+    // the limit and the time the line needs for every data byte from the first one plus the
+    // limit (bytes can wait in an adapter's FIFO or a pseudo-terminal the driver does not count).
+    static std::chrono::steady_clock::time_point CompletionDeadline(std::chrono::steady_clock::time_point drained,
+        std::chrono::steady_clock::time_point firstData, std::uint64_t bytes, unsigned baud, unsigned bitsPerCharacter,
+        unsigned limitMs);
 
     // The job itself; runs on the worker thread (public for the thread routine and tests that
     // drive it on a thread of their own).
@@ -163,6 +192,12 @@ private:
 
     // Worker thread only; read by the owner after WM_DOWNLOAD_END.
     std::error_code m_lastError;
+    std::string m_strHexFault;
+    CDownloadSummary m_summary;
     unsigned m_nWriteTimeoutMs = 0;
     unsigned m_nBaud = 0;
+    unsigned m_nBitsPerCharacter = 10;
+    std::chrono::steady_clock::time_point m_tFirstData{};
+    std::uint64_t m_nDataBytes = 0;
+    std::atomic<std::uint64_t> m_nBytesSent{0};
 };

@@ -5,6 +5,8 @@
 #include "port/open_configured_port.h"
 #include "serial/serial_device_name.h"
 
+#include <cstdio>
+
 CProgrammingSession::CProgrammingSession(ITerminalSink& terminal, const CBoardCommands& commands,
     IMessageSink& sink, IUserPrompt& prompt)
     : m_prompt(prompt), m_rxSink(sink, DefaultComMsg()), m_parser(terminal),
@@ -61,8 +63,13 @@ CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMess
     switch (message.m_nMsg) {
     case WM_DOWNLOAD_BEGIN:
         m_nCount = message.m_wParam;
+        m_nPosition = 0;
+        m_strFile = m_job.DownloadFile();
+        m_progress.Start(m_nCount, CTransferProgress::Clock::now());
         return EEvent::Begin;
     case WM_DOWNLOAD_STEP:
+        ++m_nPosition;
+        Refresh(CTransferProgress::Clock::now());
         return EEvent::Step;
     case WM_DOWNLOAD_FAILED:
         m_prompt.MessageBox(CDownloadJob::kTextProgrammingError, kAppTitle, MB_OK);
@@ -72,6 +79,19 @@ CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMess
     default:
         return EEvent::None;
     }
+}
+
+void CProgrammingSession::Refresh(CTransferProgress::Clock::time_point now)
+{
+    if (m_job.IsRunning())
+        m_progress.Update(m_job.BytesSent(), now);
+}
+
+std::string CProgrammingSession::ProgressText(CTransferProgress::Clock::time_point now) const
+{
+    const std::string& path = m_strFile;
+    const std::size_t slash = path.find_last_of('/');
+    return (slash == std::string::npos ? path : path.substr(slash + 1)) + ": " + m_progress.Text(now);
 }
 
 void CProgrammingSession::ReadPort(std::uintptr_t wParam)
@@ -104,12 +124,33 @@ void CProgrammingSession::ShowResult()
     std::string text;
     std::string caption;
     if (ResultMessage(m_job.LastResult(), m_job.LastError(), text, caption,
-            SerialDevicePath(m_jobPortSettings.m_strPort), m_job.DownloadFile()))
+            SerialDevicePath(m_jobPortSettings.m_strPort), m_job.DownloadFile(), m_job.HexFault()))
         m_prompt.MessageBox(text, caption, MB_OK);
 }
 
+std::string CProgrammingSession::SummaryLine() const
+{
+    if (m_job.LastResult() != EDownloadResult::Completed)
+        return {};
+    return FormatSummary(m_strFile, m_job.Summary());
+}
+
+std::string CProgrammingSession::FormatSummary(const std::string& file, const CDownloadSummary& summary)
+{
+    const double seconds = std::chrono::duration<double>(summary.m_took).count();
+    char text[160];
+    std::string line = file + ": " + std::to_string(summary.m_nBytes) + " bytes";
+    if (summary.m_bHasRange) {
+        std::snprintf(text, sizeof text, ", addresses %04X-%04X", summary.m_nLow, summary.m_nHigh);
+        line += text;
+    }
+    std::snprintf(text, sizeof text, ", %.1f s, %.0f bytes/s", seconds,
+        seconds > 0 ? static_cast<double>(summary.m_nBytes) / seconds : 0.0);
+    return line + text;
+}
+
 bool CProgrammingSession::ResultMessage(EDownloadResult result, std::error_code code, std::string& text,
-    std::string& caption, const std::string& device, const std::string& file)
+    std::string& caption, const std::string& device, const std::string& file, const std::string& hexFault)
 {
     // System failures carry the system's reason and the default caption; the board's answers
     // the application's title.
@@ -120,6 +161,9 @@ bool CProgrammingSession::ResultMessage(EDownloadResult result, std::error_code 
     case EDownloadResult::NoCompletedMessage: text = CDownloadJob::kTextNoCompletedMessage; return true;
     case EDownloadResult::NoRunAnswer: text = CDownloadJob::kTextNoRunAnswer; return true;
     case EDownloadResult::FileEmpty: text = CDownloadJob::kTextFileEmpty + ("\r\n\r\n" + file); return true;
+    case EDownloadResult::BadHexFile:
+        text = CDownloadJob::kTextBadHexFile + ("\r\n\r\n" + file + "\r\n" + hexFault);
+        return true;
     case EDownloadResult::PortOpenFailed: text = FormatSystemError(code, CDownloadJob::kTextPortOpenError, device); break;
     case EDownloadResult::FileOpenFailed: text = FormatSystemError(code, CDownloadJob::kTextFileOpenError, file); break;
     case EDownloadResult::WriteFailed: text = FormatSystemError(code, CDownloadJob::kTextPortWriteError, device); break;

@@ -13,6 +13,7 @@
 #include "port/port_settings.h"
 #include "programming/download_job.h"
 #include "programming/receive_parser.h"
+#include "programming/transfer_progress.h"
 #include "serial/rx_coalescing_sink.h"
 #include "serial/serial_wnd.h"
 
@@ -70,16 +71,28 @@ public:
     EEvent HandleMessage(const CPostedMessage& message);
     // With EEvent::Begin: the file's size.
     std::size_t Count() const { return m_nCount; }
+    // The bars' position: the steps handled since EEvent::Begin (0 .. Count() + 2).
+    std::uint64_t Position() const { return m_nPosition; }
+    // The running download's figures, brought up to date at every step and by Refresh (a timer
+    // of the owner, so a stalled line is noticed while no step comes).
+    const CTransferProgress& Progress() const { return m_progress; }
+    void Refresh(CTransferProgress::Clock::time_point now);
+    // "data.hex: 12345 of 65536 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left".
+    std::string ProgressText(CTransferProgress::Clock::time_point now) const;
     // At EEvent::End: shows how the job ended (nothing when it was stopped, or when the board's
     // error was shown at EEvent::Failed).
     void ShowResult();
+    // After ShowResult of a completed job: one line with the file, its bytes, the addresses of a
+    // checked Intel HEX file, the time and the rate; empty for any other outcome.
+    std::string SummaryLine() const;
     // Then: joins the worker; the job no longer runs.
     void EndDownload() { m_job.OnDownloadEnd(); }
 
     // The box for a job's outcome: its text and caption; false when the outcome shows none. The
     // device and the file name what a failure was about.
     static bool ResultMessage(EDownloadResult result, std::error_code code, std::string& text, std::string& caption,
-        const std::string& device, const std::string& file);
+        const std::string& device, const std::string& file, const std::string& hexFault = {});
+    static std::string FormatSummary(const std::string& file, const CDownloadSummary& summary);
 
 private:
     // IDownloadHost, on the worker.
@@ -97,4 +110,8 @@ private:
     CSerialWnd m_port;
     CDownloadJob m_job;
     std::size_t m_nCount = 0;
+    std::uint64_t m_nPosition = 0;
+    // The running or last job's file, kept past EndDownload for the summary.
+    std::string m_strFile;
+    CTransferProgress m_progress;
 };

@@ -75,6 +75,10 @@ void CReceiveParser::ProcessBlock(const std::uint8_t* data, std::size_t count)
         HandleTerminalControlChar(b);
     }
     collected += run;
+    if (const unsigned discard = m_state.m_nDiscard.load(); discard != m_nDiscardSeen) {
+        m_nDiscardSeen = discard;
+        m_strBoardText.clear();
+    }
     if (m_state.m_nWaitState.load() != WAIT_NONE && !collected.empty()) {
         m_strBoardText += collected;
         TestMarkers();

@@ -51,4 +51,5 @@ private:
     ITerminalSink& m_terminal;
     CBoardState m_state;
     std::string m_strBoardText;
+    unsigned m_nDiscardSeen = 0;
 };

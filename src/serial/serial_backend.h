@@ -56,6 +56,8 @@ public:
         CDeadline deadline) = 0;
     // Bytes written but not yet sent by the driver.
     virtual std::error_code OutputQueue(std::size_t& bytes) = 0;
+    // Drops what has been received and not read yet.
+    virtual std::error_code DiscardInput() = 0;
     // Line errors (CE_*) since the last call.
     virtual std::error_code ClearErrors(std::uint32_t& errors) = 0;
 };

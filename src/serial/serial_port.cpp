@@ -358,6 +358,14 @@ std::error_code CSerialPort::ClearLineErrors(std::uint32_t& errors)
     return code;
 }
 
+std::error_code CSerialPort::DiscardInput()
+{
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    return SetLastError(m_pBackend->DiscardInput());
+}
+
 long CSerialPort::GetOutputQueue()
 {
     COperation op(*this);

@@ -108,6 +108,8 @@ public:
     // Bytes written but not yet sent by the driver (0 when not open, on failure, or where the
     // driver keeps no count, as a pseudo-terminal); the code is in LastError.
     long GetOutputQueue();
+    // Drops the bytes received and not read yet (the tail of an earlier exchange).
+    std::error_code DiscardInput();
     std::error_code LastError() const;
     bool IsOpen() const;
 

@@ -114,6 +114,15 @@ public:
         return {};
     }
 
+    std::error_code DiscardInput() override
+    {
+        // Both what the driver holds and what was already pulled into our receive buffer.
+        std::lock_guard lock(m_rxMutex);
+        m_nRxHead = 0;
+        m_nRxCount = 0;
+        return ::ioctl(m_fd, TCFLSH, TCIFLUSH) == 0 ? std::error_code() : LastErrno();
+    }
+
 private:
     // Waits until fd is ready for what (POLLIN/POLLOUT) or hangs up. ECANCELED on close,
     // 1460 at the deadline.

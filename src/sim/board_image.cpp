@@ -13,6 +13,15 @@ void CBoardImage::Write(std::uint32_t address, std::uint8_t value)
     page.used[address % kPageSize] = true;
 }
 
+bool CBoardImage::Read(std::uint32_t address, std::uint8_t& value) const
+{
+    const auto it = m_pages.find(address / kPageSize);
+    if (it == m_pages.end() || !it->second.used[address % kPageSize])
+        return false;
+    value = it->second.data[address % kPageSize];
+    return true;
+}
+
 std::uint32_t CBoardImage::LowestAddress() const
 {
     if (m_pages.empty())

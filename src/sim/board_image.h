@@ -13,6 +13,8 @@ public:
     void Clear() { m_pages.clear(); }
     bool Empty() const { return m_pages.empty(); }
     void Write(std::uint32_t address, std::uint8_t value);
+    // False when nothing was written at the address.
+    bool Read(std::uint32_t address, std::uint8_t& value) const;
     // The bytes from the lowest to the highest address written, gaps filled with 0xFF.
     std::vector<std::uint8_t> Flatten() const;
     std::uint32_t LowestAddress() const;

@@ -63,14 +63,19 @@ void CBoardMonitor::FeedCommand(std::uint8_t b, std::vector<CBoardOutput>& out)
     }
     if (b == '\r') {
         m_strLine.clear();
+        m_nTyped = 0;
         out.push_back({EBoardAnswer::Prompt, m_config.m_strPrompt});
         return;
     }
     if (b == '\n')
         return;
     if (b == 0x08 || b == 0x7F) {
-        if (!m_strLine.empty()) {
-            m_strLine.pop_back();
+        // Every echoed character can be rubbed out, also one that can no longer become a
+        // command, as a line-editing monitor does.
+        if (m_nTyped != 0) {
+            --m_nTyped;
+            if (!m_strLine.empty())
+                m_strLine.pop_back();
             out.push_back({EBoardAnswer::Echo, "\b \b"});
         }
         return;
@@ -78,15 +83,18 @@ void CBoardMonitor::FeedCommand(std::uint8_t b, std::vector<CBoardOutput>& out)
     if (b < 0x20 || b > 0x7E)
         return;
     out.push_back({EBoardAnswer::Echo, std::string(1, static_cast<char>(b))});
+    ++m_nTyped;
     m_strLine.push_back(static_cast<char>(b));
     if (m_strLine == m_config.m_strProgramCmd) {
         m_strLine.clear();
+        m_nTyped = 0;
         out.push_back({EBoardAnswer::LoadAnswer, m_config.m_strLoadAnswer});
         StartDownload();
         return;
     }
     if (m_strLine == m_config.m_strRunCmd) {
         m_strLine.clear();
+        m_nTyped = 0;
         out.push_back({EBoardAnswer::RunAnswer, m_config.m_strRunAnswer});
         return;
     }
@@ -188,6 +196,12 @@ std::string CBoardMonitor::ProcessRecord(bool& endOfFile)
     const std::uint8_t* data = bytes.data() + 4;
     switch (type) {
     case 0x00:
+        // Flash written once: a second record with other data for the same address is refused.
+        for (std::size_t i = 0; i < length; ++i) {
+            std::uint8_t old = 0;
+            if (m_image.Read(m_nBase + ((offset + i) & 0xFFFF), old) && old != data[i])
+                return "address written twice";
+        }
         for (std::size_t i = 0; i < length; ++i)
             m_image.Write(m_nBase + ((offset + i) & 0xFFFF), data[i]);
         return {};

@@ -2,7 +2,7 @@
 // CBoardMonitor: the target board's monitor program as a pure state machine: bytes in, answers
 // out. It echoes typed characters, answers a carriage return with its prompt, the download
 // command with its answer line, takes Intel HEX records (format, checksum, record types
-// 00/01/02/03/04/05, any address order) into an image, reports a bad record with the error
+// 00/01/02/03/04/05, any address order, each address written once) into an image, reports a bad record with the error
 // text and the end-of-file record with the completion text, and answers the run command (the
 // texts of the board protocol). No I/O and no clock: the simulator
 // feeds it and decides how and when each answer reaches the line. Single-threaded.
@@ -77,6 +77,8 @@ private:
     CBoardMonitorConfig m_config;
     State m_nState = State::Command;
     std::string m_strLine;
+    // Characters echoed on the current line (what Backspace may rub out).
+    std::size_t m_nTyped = 0;
     bool m_bSwallowLineEnd = false;
     bool m_bInRecord = false;
     std::string m_strRecord; // hex digits of the current record

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -179,6 +181,13 @@ protected:
     std::vector<std::unique_ptr<CBoardSimulator>> m_boards;
 };
 
+// The summary line after a completed download, its figures replaced by @SUMMARY@.
+std::string Summarised(const std::string& err)
+{
+    static const std::regex summary(R"([^\n]*: [0-9]+ bytes(, addresses [0-9A-F]+-[0-9A-F]+)?, [0-9]+\.[0-9] s, [0-9]+ bytes/s)");
+    return std::regex_replace(err, summary, "@SUMMARY@");
+}
+
 TEST_F(QxprogTest, DefaultsComeFromTheSettingsFile)
 {
     CBoardSimOptions options;
@@ -194,7 +203,9 @@ TEST_F(QxprogTest, DefaultsComeFromTheSettingsFile)
     const std::string file = EncodeIntelHex(data, 0x4000, 16, true);
     auto child = Run({"program", WriteFile("a.hex", file)});
     ASSERT_EQ(child->Wait(), EXIT_PROGRAMMED) << child->Err();
-    EXPECT_EQ(child->Err(), "Programming has been completed!\n");
+    EXPECT_EQ(Summarised(child->Err()), "Programming has been completed!\n@SUMMARY@\n");
+    EXPECT_EQ(child->Err().find(m_strDir + "/a.hex: " + std::to_string(file.size()) + " bytes, addresses 4000-41F3, "),
+        std::string("Programming has been completed!\n").size());
     EXPECT_NE(child->Out().find("Intel format HEX file sending"), std::string::npos);
     EXPECT_NE(child->Out().find("Starting program"), std::string::npos);
     EXPECT_EQ(board.Image(), data);
@@ -218,6 +229,7 @@ TEST_F(QxprogTest, ExitStatusForEveryOutcome)
         int status;
         std::string err;
     };
+    const std::string badHex = WriteFile("bad.hex", ":0300000041424338\r\n:00000001FF\r\n");
     CBoardSimOptions plain, silentLoad, errorAt, errorAtLast, silentEnd, silentRun, hangup;
     silentLoad.m_bSilentLoad = true;
     errorAt.m_monitor.m_nErrorAtRecord = 2;
@@ -228,7 +240,11 @@ TEST_F(QxprogTest, ExitStatusForEveryOutcome)
     hangup.m_nHangupAfter = 100;
     const std::string sorry = "Check out follwings and try again:\n\t- Reset the target board.\n\t- Check the port configuration.\n\t- Check the communicatin cable.\n";
     const std::vector<Case> cases = {
-        {"completed without commands", plain, {"--no-commands", file}, EXIT_PROGRAMMED, "Programming has been completed!\n"},
+        {"completed without commands", plain, {"--no-commands", file}, EXIT_PROGRAMMED, "Programming has been completed!\n@SUMMARY@\n"},
+        {"Intel HEX fault", plain, {badHex}, EXIT_BAD_HEX_FILE,
+            "The file is not a valid Intel HEX file. Nothing has been sent.\n\n" + badHex + "\nline 1: checksum 38, the record needs 37\n"},
+        {"Intel HEX fault sent unchecked", plain, {"--no-check", badHex}, EXIT_BOARD_ERROR,
+            "An error occured while programming.\nCheck out the terminal window.\n"},
         {"missing file", plain, {m_strDir + "/none.hex"}, EXIT_FILE_OPEN, "File open error!\n\n" + m_strDir + "/none.hex: No such file or directory\n"},
         {"empty file", plain, {empty}, EXIT_FILE_EMPTY, "The file is empty!\n\n" + empty + "\n"},
         {"no answer to the download command", silentLoad, {file}, EXIT_NO_LOAD_ANSWER, "The target board does not respond to the LOAD command.\n" + sorry},
@@ -240,7 +256,7 @@ TEST_F(QxprogTest, ExitStatusForEveryOutcome)
         // A pseudo-terminal keeps 8 data bits without parity: said, and the file still goes.
         {"line settings refused", plain, {"--data-bits", "7", "--parity", "E", "--no-commands", file}, EXIT_PROGRAMMED,
             "The port did not accept the line settings.\n\n@PORT@ refused 115200 7E1; the line runs at 38400 8N1.\n"
-            "Programming has been completed!\n"},
+            "Programming has been completed!\n@SUMMARY@\n"},
     };
     // The runs go side by side, each with a board of its own.
     std::vector<std::unique_ptr<CChild>> children;
@@ -259,7 +275,7 @@ TEST_F(QxprogTest, ExitStatusForEveryOutcome)
     for (std::size_t i = 0; i < cases.size(); ++i) {
         SCOPED_TRACE(cases[i].name);
         EXPECT_EQ(children[i]->Wait(), cases[i].status);
-        EXPECT_EQ(children[i]->Err(), expected[i]);
+        EXPECT_EQ(Summarised(children[i]->Err()), expected[i]);
     }
     EXPECT_EQ(children.back()->Wait(), EXIT_PORT_OPEN);
     EXPECT_EQ(children.back()->Err(), "Port open error!\n\n" + m_strDir + "/no-port: No such file or directory\n");
@@ -431,6 +447,11 @@ TEST_F(QxprogTest, ProgressBarOnATerminal)
     EXPECT_EQ(child->Wait(), EXIT_PROGRAMMED);
     EXPECT_NE(err.find("] 0%"), std::string::npos) << err;
     EXPECT_NE(err.find("] 100%"), std::string::npos) << err;
+    // The file's name, bytes sent of total and the time follow the bar.
+    const std::string total = std::to_string(EncodeIntelHex(Bytes(3000), 0).size());
+    EXPECT_NE(err.find("% a.hex: 1 of " + total + " bytes, 0:00 elapsed"), std::string::npos) << err;
+    // The summary after the final message.
+    EXPECT_NE(err.find(m_strDir + "/a.hex: " + total + " bytes, addresses 0000-0BB7, "), std::string::npos) << err;
     // The bar's line is cleared before the final message.
     EXPECT_NE(err.find("\r\033[KProgramming has been completed!"), std::string::npos) << err;
     // Redrawn per percent, not per byte.

@@ -5,6 +5,7 @@
 #include "programming/programming_session.h"
 #include "text_terminal.h"
 
+#include "base/line_timing.h"
 #include "base/messages.h"
 #include "port/open_configured_port.h"
 #include "programming/board_commands.h"
@@ -79,13 +80,13 @@ struct CJobRun {
 
 class DownloadJobTest : public ::testing::Test {
 protected:
-    void StartBoard(CBoardSimOptions options = {}, bool openPort = true)
+    void StartBoard(CBoardSimOptions options = {}, bool openPort = true, const char* baud = "115200")
     {
         options.m_bKeepWire = true;
         m_sim = std::make_unique<CBoardSimulator>(options);
         ASSERT_FALSE(m_sim->Start());
         m_settings.SetPort(m_sim->SlavePath());
-        m_settings.SetBaud("115200");
+        m_settings.SetBaud(baud);
         if (openPort) {
             ASSERT_TRUE(OpenConfiguredPort(m_port, m_settings, &m_session.PortSink(), m_prompt, "Port open error!", nullptr));
             // A job that opened the port again would set this rate.
@@ -524,6 +525,99 @@ TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
     ASSERT_NE(stopped, Clock::time_point{});
     EXPECT_LT(Clock::now() - stopped, 400ms);
     EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(DownloadJobTest, PacedLinesCompleteAndASilentBoardIsStillReported)
+{
+    // The pseudo-terminal takes most of each file at once: the job's last write is done long
+    // before the paced board has read it.
+    struct Case {
+        const char* name;
+        unsigned baud;
+        std::size_t bytes;
+        bool silent;
+    };
+    const Case cases[] = {
+        {"19200 baud", 19200, 2000, false},
+        {"115200 baud", 115200, 8000, false},
+        {"19200 baud, silent board", 19200, 2000, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CBoardSimOptions options;
+        options.m_nBaud = c.baud;
+        options.m_bSilentCompletion = c.silent;
+        m_port.Close();
+        StartBoard(options, true, std::to_string(c.baud).c_str());
+        const std::string file = EncodeIntelHex(Bytes(c.bytes), 0);
+        const std::size_t boxes = Boxes().size();
+        CJobRun run = Program(WriteFile("paced.hex", file), 30s);
+        ASSERT_TRUE(run.ended);
+        ASSERT_EQ(Boxes().size(), boxes + 1);
+        const auto lineTime = line_timing::LineTime(file.size(), c.baud);
+        if (c.silent) {
+            EXPECT_EQ(Boxes().back(), CDownloadJob::kTextNoCompletedMessage);
+            EXPECT_GE(run.took, lineTime + 1000ms) << "reported before the bytes could have arrived";
+        } else {
+            EXPECT_EQ(Boxes().back(), CDownloadJob::kTextCompleted);
+            EXPECT_EQ(m_sim->Image(), Bytes(c.bytes));
+        }
+    }
+}
+
+TEST_F(DownloadJobTest, IntelHexFileIsCheckedBeforeAByteGoesOut)
+{
+    StartBoard();
+    const std::string bad = WriteFile("bad.hex", EncodeIntelHex(Bytes(16, 1), 0) + ":0300000041424338\r\n");
+    CJobRun run = Program(bad);
+    EXPECT_EQ(run.log, std::vector<std::string>{"E"});
+    EXPECT_EQ(m_session.LastResult(), EDownloadResult::BadHexFile);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(CDownloadJob::kTextBadHexFile) + "\r\n\r\n" + bad
+                           + "\r\nline 4: text after the end record of line 3"});
+    EXPECT_EQ(m_session.SummaryLine(), "");
+    EXPECT_TRUE(m_sim->Wire().empty());
+
+    // Unchecked, it goes to the board as it is.
+    CBoardCommandValues values = m_commands.Get();
+    values.m_bCheckHexFile = 0;
+    m_commands.Set(values);
+    run = Program(bad);
+    EXPECT_TRUE(run.ended);
+    EXPECT_FALSE(m_sim->Wire().empty());
+    values.m_bCheckHexFile = 1;
+    m_commands.Set(values);
+
+    // A valid file is sent and summarised after its box.
+    const std::string good = WriteFile("good.hex", EncodeIntelHex(Bytes(40, 1), 0x100));
+    run = Program(good);
+    EXPECT_EQ(Boxes().back(), CDownloadJob::kTextCompleted);
+    const std::string summary = m_session.SummaryLine();
+    EXPECT_EQ(summary.rfind(good + ": " + std::to_string(EncodeIntelHex(Bytes(40, 1), 0x100).size())
+                      + " bytes, addresses 0100-0127, ", 0), 0u) << summary;
+    EXPECT_NE(summary.find(" bytes/s"), std::string::npos) << summary;
+}
+
+TEST_F(DownloadJobTest, TextFromBeforeTheDownloadCommandAnswersNothing)
+{
+    // A board whose download command is LOAD answers a download nobody waits for; its answer
+    // and completion text are still unread when a job sends L, which this board only echoes.
+    CBoardSimOptions options;
+    options.m_monitor.m_strProgramCmd = "LOAD";
+    StartBoard(options);
+    const std::string earlier = "LOAD:00000001FF\r\n";
+    ASSERT_FALSE(m_port.Write(earlier.data(), static_cast<std::uint32_t>(earlier.size())));
+    std::optional<CPostedMessage> note = m_sink.Take(Clock::now() + 5s);
+    ASSERT_TRUE(note.has_value());
+    ASSERT_EQ(note->m_nMsg, DefaultComMsg());
+    ASSERT_TRUE(m_sim->WaitForDownloads(1, 5s));
+    // Not read: announced again with the next bytes.
+    m_session.PortSink().Taken();
+
+    SetCommands(1, "L", "R");
+    CJobRun run = Program(WriteFile("data.hex", EncodeIntelHex(Bytes(16, 1), 0)));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextNoLoadAnswer});
+    EXPECT_EQ(Text(m_sim->Wire()), earlier + "L");
+    EXPECT_EQ(m_terminal.m_strText.find("Intel format"), std::string::npos) << "dropped unread";
 }
 
 TEST_F(DownloadJobTest, RunCommandIsReadWhenItIsNeeded)

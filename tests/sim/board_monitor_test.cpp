@@ -74,6 +74,22 @@ TEST(BoardMonitor, CommandsEchoPromptAndAnswers)
     EXPECT_NE(out.back().m_strText.find("Intel format HEX file sending"), std::string::npos);
 }
 
+TEST(BoardMonitor, BackspaceRubsOutWhatWasEchoed)
+{
+    CBoardMonitor monitor;
+    auto texts = [&monitor](const std::string& typed) {
+        std::string echoed;
+        for (const CBoardOutput& o : FeedAll(monitor, typed))
+            echoed += o.m_strText;
+        return echoed;
+    };
+    // Text that can no longer become a command is rubbed out too, and no further than the line.
+    EXPECT_EQ(texts("hello\b\x7F"), "hello\b \b\b \b");
+    EXPECT_EQ(texts("\b\b\b\b"), "\b \b\b \b\b \b");
+    // What is left of a command still counts.
+    EXPECT_EQ(Kinds(FeedAll(monitor, "x\bR")), std::vector<K>{K::RunAnswer});
+}
+
 TEST(BoardMonitor, MultiCharacterCommandsAnswerOnlyWhenWhole)
 {
     CBoardMonitorConfig config;

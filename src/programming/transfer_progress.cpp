@@ -1,0 +1,103 @@
+#include "programming/transfer_progress.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+constexpr std::chrono::milliseconds kSampleGap{50};
+constexpr std::chrono::milliseconds kMinSpan{100};
+} // namespace
+
+void CTransferProgress::Start(std::uint64_t total, Clock::time_point now)
+{
+    m_nTotal = total;
+    m_nSent = 0;
+    m_tStart = now;
+    m_tLastMove = now;
+    m_bMoved = false;
+    m_samples.clear();
+}
+
+void CTransferProgress::Update(std::uint64_t sent, Clock::time_point now)
+{
+    if (sent > m_nSent) {
+        if (!m_bMoved)
+            m_tFirstByte = now;
+        m_bMoved = true;
+        m_nSent = sent;
+        m_tLastMove = now;
+    }
+    if (!m_bMoved || now - m_tFirstByte < kSettle)
+        return;
+    // Written whole: what the writes show from here on is not the line.
+    if (m_nSent >= m_nTotal && m_samples.size() >= 2)
+        return;
+    if (!m_samples.empty() && now - m_samples.back().at < kSampleGap) {
+        m_samples.back().sent = m_nSent;
+        return;
+    }
+    m_samples.push_back({now, m_nSent});
+    // Keep one sample at or before the window's start, so the window spans it whole.
+    while (m_samples.size() > 2 && now - m_samples[1].at >= kWindow)
+        m_samples.pop_front();
+}
+
+double CTransferProgress::BytesPerSecond() const
+{
+    if (m_samples.size() < 2)
+        return 0;
+    const CSample& first = m_samples.front();
+    const CSample& last = m_samples.back();
+    const auto span = last.at - first.at;
+    if (span < kMinSpan)
+        return 0;
+    return static_cast<double>(last.sent - first.sent) / std::chrono::duration<double>(span).count();
+}
+
+std::optional<CTransferProgress::Clock::duration> CTransferProgress::TimeLeft(Clock::time_point now) const
+{
+    const double rate = BytesPerSecond();
+    if (rate <= 0)
+        return std::nullopt;
+    // Bytes the line has not carried yet: those not written, or, when more is written than the
+    // line can have carried since the first byte, everything beyond that.
+    const double sinceFirst = std::chrono::duration<double>(now - m_tFirstByte).count();
+    const double seconds = std::max({0.0, static_cast<double>(m_nTotal - m_nSent) / rate,
+        static_cast<double>(m_nTotal) / rate - sinceFirst});
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+bool CTransferProgress::Stalled(Clock::time_point now) const
+{
+    return m_nSent < m_nTotal && now - m_tLastMove >= kStalledAfter;
+}
+
+std::string CTransferProgress::FormatDuration(Clock::duration duration)
+{
+    long long seconds = std::chrono::duration_cast<std::chrono::seconds>(duration + std::chrono::milliseconds(500)).count();
+    if (seconds < 0)
+        seconds = 0;
+    char text[32];
+    if (seconds >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld", seconds / 60, seconds % 60);
+    return text;
+}
+
+std::string CTransferProgress::Text(Clock::time_point now) const
+{
+    std::string text = std::to_string(m_nSent) + " of " + std::to_string(m_nTotal) + " bytes";
+    if (Stalled(now))
+        return text + ", " + FormatDuration(Elapsed(now))
+            + " elapsed, the line is stalled (handshake held off or the board not reading)";
+    const double rate = BytesPerSecond();
+    char figures[48];
+    std::snprintf(figures, sizeof figures, ", %.0f bytes/s", rate);
+    if (rate > 0)
+        text += figures;
+    text += ", " + FormatDuration(Elapsed(now)) + " elapsed";
+    if (const auto left = TimeLeft(now))
+        text += ", " + FormatDuration(*left) + " left";
+    return text;
+}

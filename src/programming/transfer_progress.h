@@ -1,0 +1,56 @@
+#pragma once
+// CTransferProgress: the figures of a running download (bytes sent of total, bytes per second,
+// elapsed time, time left, a stalled line) from samples of the bytes sent. The rate is measured
+// over the last kWindow, never reaching back into the first kSettle after the first byte: the
+// burst a driver, an adapter's FIFO or a pseudo-terminal takes at once is not line speed, and
+// the time left counts those bytes as still to go. Pure: the caller passes the clock's time;
+// one thread (the owner's).
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+
+class CTransferProgress {
+public:
+    using Clock = std::chrono::steady_clock;
+    // How far back the rate is measured, and how long without a byte counts as stalled.
+    static constexpr std::chrono::milliseconds kWindow{3000};
+    static constexpr std::chrono::milliseconds kStalledAfter{2000};
+    static constexpr std::chrono::milliseconds kSettle{100};
+
+    void Start(std::uint64_t total, Clock::time_point now);
+    // The bytes sent so far (never less than before).
+    void Update(std::uint64_t sent, Clock::time_point now);
+
+    std::uint64_t Sent() const { return m_nSent; }
+    std::uint64_t Total() const { return m_nTotal; }
+    // 0 until two samples at least 100 ms apart exist.
+    double BytesPerSecond() const;
+    Clock::duration Elapsed(Clock::time_point now) const { return now - m_tStart; }
+    // Unknown until the rate is. Once every byte is written the rate last measured stays, and
+    // the time left counts down what the line still has to carry.
+    std::optional<Clock::duration> TimeLeft(Clock::time_point now) const;
+    // No byte sent for kStalledAfter while bytes are left.
+    bool Stalled(Clock::time_point now) const;
+
+    // "12345 of 65536 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left"; a stalled line says so.
+    std::string Text(Clock::time_point now) const;
+    // m:ss, or h:mm:ss from an hour.
+    static std::string FormatDuration(Clock::duration duration);
+
+private:
+    struct CSample {
+        Clock::time_point at;
+        std::uint64_t sent;
+    };
+    std::uint64_t m_nTotal = 0;
+    std::uint64_t m_nSent = 0;
+    Clock::time_point m_tStart{};
+    Clock::time_point m_tLastMove{};
+    Clock::time_point m_tFirstByte{};
+    bool m_bMoved = false;
+    // At most one sample every kSampleGap: bounded by kWindow / kSampleGap + 2.
+    std::deque<CSample> m_samples;
+};

@@ -1,0 +1,71 @@
+// The progress figures of a download: rate, time left, stall, text. Pure arithmetic on a clock
+// the test drives.
+
+#include "programming/transfer_progress.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = CTransferProgress::Clock;
+
+TEST(TransferProgress, TimeLeftOnSteadyLinesWithABurstAtTheStart)
+{
+    struct Case {
+        const char* name;
+        double rate;           // bytes per second the line carries
+        std::uint64_t total;
+        std::uint64_t buffered; // taken at once by the driver, adapter or pseudo-terminal
+    };
+    const Case cases[] = {
+        {"19200 baud, 64 KiB, pseudo-terminal buffer", 1920, 65536, 18000},
+        {"9600 baud, 16 KiB, USB FIFO", 960, 16384, 4096},
+        {"115200 baud, 622 KB, no buffer", 11520, 622000, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Clock::time_point t0{};
+        const double end = static_cast<double>(c.total) / c.rate; // the line's last byte
+        CTransferProgress progress;
+        progress.Start(c.total, t0);
+        double worst = 0;
+        for (auto t = 10ms; t.count() / 1000.0 < end; t += 10ms) {
+            const double s = t.count() / 1000.0;
+            const auto sent = static_cast<std::uint64_t>(std::min<double>(static_cast<double>(c.total),
+                static_cast<double>(c.buffered) + c.rate * s));
+            progress.Update(sent, t0 + t);
+            if (s < end * 0.1)
+                continue;
+            const auto left = progress.TimeLeft(t0 + t);
+            ASSERT_TRUE(left.has_value());
+            const double predicted = s + std::chrono::duration<double>(*left).count();
+            worst = std::max(worst, std::fabs(predicted - end) / end);
+        }
+        EXPECT_LT(worst, 0.05);
+        EXPECT_NEAR(progress.BytesPerSecond(), c.rate, c.rate * 0.02);
+    }
+}
+
+TEST(TransferProgress, StallAndText)
+{
+    const Clock::time_point t0{};
+    CTransferProgress progress;
+    progress.Start(10000, t0);
+    EXPECT_EQ(progress.Text(t0), "0 of 10000 bytes, 0:00 elapsed");
+    for (int i = 1; i <= 20; ++i)
+        progress.Update(static_cast<std::uint64_t>(i) * 100, t0 + i * 100ms);
+    EXPECT_EQ(progress.Text(t0 + 2s), "2000 of 10000 bytes, 1000 bytes/s, 0:02 elapsed, 0:08 left");
+    EXPECT_FALSE(progress.Stalled(t0 + 3999ms));
+    EXPECT_TRUE(progress.Stalled(t0 + 4s));
+    EXPECT_EQ(progress.Text(t0 + 4s),
+        "2000 of 10000 bytes, 0:04 elapsed, the line is stalled (handshake held off or the board not reading)");
+    progress.Update(10000, t0 + 5s);
+    EXPECT_FALSE(progress.Stalled(t0 + 9s)) << "nothing is left to send";
+    EXPECT_EQ(CTransferProgress::FormatDuration(3723s), "1:02:03");
+    EXPECT_EQ(CTransferProgress::FormatDuration(59499ms), "0:59");
+}
+
+} // namespace
