@@ -35,12 +35,15 @@ void CConsoleProgress::Show(std::uint64_t pos, const std::string& figures)
 {
     std::lock_guard lock(m_mutex);
     m_nPos = pos < m_nRange ? pos : m_nRange;
+    if (m_nRange == 0)
+        return;
     const auto now = std::chrono::steady_clock::now();
-    if (figures != m_strFigures && now - m_tFiguresShown >= std::chrono::milliseconds(kFiguresMs)) {
-        m_strFigures = figures;
-        m_tFiguresShown = now;
-        m_nShownPercent = -1;
-    }
+    const bool newPercent = static_cast<int>(m_nPos * 100 / m_nRange) != m_nShownPercent;
+    if (!newPercent && (figures == m_strFigures || now - m_tFiguresShown < std::chrono::milliseconds(kFiguresMs)))
+        return;
+    m_strFigures = figures;
+    m_tFiguresShown = now;
+    m_nShownPercent = -1;
     Draw();
 }
 

@@ -16,7 +16,7 @@ public:
     void Begin(std::uint64_t range);
     void Step();
     // The bar at pos of its range with the figures after it; drawn when the percentage changes
-    // or, for new figures alone, at most every kFiguresMs.
+    // and, for new figures alone, at most every kFiguresMs.
     void Show(std::uint64_t pos, const std::string& figures);
     static constexpr int kFiguresMs = 250;
     // Clears the bar's line (at the end).
