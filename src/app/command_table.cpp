@@ -28,8 +28,10 @@ constexpr std::array kCommands = {
                  "output", ""},
     CCommandInfo{ID_TOOLS_PROGRAM, "&Program\tF4", "Program selected file to the target", "Program", "", "program",
                  "F4"},
+    CCommandInfo{ID_TOOLS_STOP_PROGRAMMING, "S&top Programming", "Stop the running download", "Stop Programming",
+                 "process-stop", "stop_programming", ""},
     CCommandInfo{ID_TOOLS_BUILD, "&Build\tF7", "Build selected file", "Build", "", "build", "F7"},
-    CCommandInfo{ID_TOOLS_STOP_BUILD, "S&top Build", "Stop the running build", "Stop Build", "process-stop",
+    CCommandInfo{ID_TOOLS_STOP_BUILD, "Stop B&uild", "Stop the running build", "Stop Build", "process-stop",
                  "stop_build", ""},
     CCommandInfo{ID_TOOLS_DEBUG, "&Debug\tF5", "Debug selected file", "Debug", "", "debug", ""},
     CCommandInfo{ID_TOOLS_EDIT, "&Edit\tF2", "Edit selected file", "Edit", "document-edit", "edit", "F2"},
@@ -47,7 +49,8 @@ constexpr std::array kCommands = {
 constexpr std::array kFileMenu = {ID_FILE_ADD, ID_FILE_REMOVE, ID_FILE_REMOVE_ALL, 0, ID_APP_EXIT};
 constexpr std::array kViewMenu = {ID_VIEW_MENUBAR, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PROGRAM,
                                   ID_VIEW_BROWSER, ID_VIEW_TERMINAL, ID_VIEW_OUTPUT};
-constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD, ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
+constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD,
+                                   ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
                                    ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP};
 constexpr std::array kHelpMenu = {ID_APP_ABOUT, ID_HELP_VISIT};
 
@@ -60,7 +63,8 @@ constexpr std::array kMainMenu = {
 
 constexpr std::array kToolBar = {ID_FILE_ADD, ID_FILE_REMOVE, ID_FILE_REMOVE_ALL, 0, ID_VIEW_BROWSER,
                                  ID_VIEW_PROGRAM, ID_VIEW_OUTPUT, ID_VIEW_TERMINAL, 0, ID_TOOLS_PROGRAM,
-                                 ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD, ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0, ID_TOOLS_OPTIONS,
+                                 ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD, ID_TOOLS_DEBUG,
+                                 ID_TOOLS_EDIT, 0, ID_TOOLS_OPTIONS,
                                  ID_TOOLS_PORT_SETUP, 0, ID_APP_ABOUT, ID_HELP_VISIT};
 } // namespace
 

@@ -708,6 +708,10 @@ bool CMainFrame::OnCommand(int id)
     case cmd::ID_TOOLS_STOP_BUILD:
         m_wndOutput->StopBuild();
         return true;
+    case cmd::ID_TOOLS_STOP_PROGRAMMING:
+        if (IsDownloadRunning())
+            StopDownload();
+        return true;
     case cmd::ID_TOOLS_PORT_SETUP:
         // A simulated run keeps the simulator's line: choosing another port would store it.
         if (!m_bSimulated)
@@ -755,6 +759,9 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
         return true;
     case cmd::ID_TOOLS_PORT_SETUP:
         ui.Enable(!m_bSimulated);
+        return true;
+    case cmd::ID_TOOLS_STOP_PROGRAMMING:
+        ui.Enable(IsDownloadRunning());
         return true;
     case cmd::ID_NEXT_PANE:
     case cmd::ID_PREV_PANE:
@@ -829,7 +836,37 @@ void CMainFrame::OnDownloadBegin(int count)
         bar->SetShowText(true);
         bar->SetBkColour(CLR_DEFAULT_COLOUR);
     }
+    if (!m_pFiguresTimer) {
+        m_pFiguresTimer = new QTimer(this);
+        connect(m_pFiguresTimer, &QTimer::timeout, this, [this] { ShowFigures(); });
+    }
+    m_pFiguresTimer->start(kFiguresMs);
+    ShowFigures();
+    RequestCommandUpdate();
     EmitProgress();
+}
+
+void CMainFrame::ShowFigures()
+{
+    if (!IsDownloadRunning())
+        return;
+    const auto now = CTransferProgress::Clock::now();
+    m_pSession->Refresh(now);
+    const QString text = QString::fromStdString(m_pSession->ProgressText(now));
+    m_wndProgram->Figures().setText(text);
+    m_wndMessagePane->setText(QStringLiteral("Programming %1").arg(text));
+}
+
+void CMainFrame::StopDownload()
+{
+    m_pSession->RequestStop();
+    // A job blocked in a write to a line that takes nothing (a held-off handshake) would only
+    // notice at the end of its write time-out, which is long at low rates; closing the port
+    // wakes it at once.
+    QTimer::singleShot(kStopGraceMs, this, [this] {
+        if (IsDownloadRunning() && Serial().IsOpen())
+            Serial().Close();
+    });
 }
 
 void CMainFrame::OnDownloadStep()
@@ -856,7 +893,18 @@ void CMainFrame::OnDownloadEnd()
 {
     // The outcome's box shows over the full bars; they go idle once it is closed.
     m_pSession->ShowResult();
-    m_wndMessagePane->setText(QString::fromLatin1(kTextReady));
+    if (m_pFiguresTimer)
+        m_pFiguresTimer->stop();
+    // After the box: the summary in the output window and the program window.
+    const std::string summary = m_pSession->SummaryLine();
+    if (!summary.empty())
+        m_wndOutput->AppendOutput(summary + "\n", false);
+    m_wndProgram->Figures().setText(QString::fromStdString(summary));
+    const QString file = QFileInfo(QString::fromStdString(m_pSession->Job().DownloadFile())).fileName();
+    if (m_pSession->LastResult() == EDownloadResult::Stopped && !m_bClosePending)
+        m_wndMessagePane->setText(QStringLiteral("Programming %1 was stopped.").arg(file));
+    else
+        m_wndMessagePane->setText(QString::fromLatin1(kTextReady));
     SetProgressIdle(*m_wndStatusProgress);
     SetProgressIdle(m_wndProgram->Progress());
     EmitProgress();
@@ -906,15 +954,8 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         // The job uses the port and this window until it posts its end: ask it to stop at its
         // next step and close once the end notification has arrived.
         m_bClosePending = true;
-        m_pSession->RequestStop();
         statusBar()->showMessage(QStringLiteral("Stopping the download..."));
-        // A job blocked in a write to a line that takes nothing (a held-off handshake) would
-        // only notice at the end of its write time-out, which is long at low rates; closing
-        // the port wakes it at once.
-        QTimer::singleShot(kStopGraceMs, this, [this] {
-            if (m_bClosePending && IsDownloadRunning() && Serial().IsOpen())
-                Serial().Close();
-        });
+        StopDownload();
         event->ignore();
         return;
     }

@@ -37,6 +37,7 @@ class IUserPrompt;
 class QAction;
 class QDockWidget;
 class QLabel;
+class QTimer;
 class QToolBar;
 
 class CMainFrame : public QMainWindow, public ICommandTarget {
@@ -52,6 +53,8 @@ public:
     static constexpr const char* kTextReady = "Ready";
     // How long a download asked to stop for closing may take before its port is closed under it.
     static constexpr int kStopGraceMs = 500;
+    // How often the download's figures are redrawn (and a stalled line noticed).
+    static constexpr int kFiguresMs = 250;
     static constexpr const char* kPortPaneSizing = "COM00: 115200 8N1.5 RTS/CTS";
     static constexpr const char* kProgressPaneSizing = "==========";
     // The stores, the tool settings, the board commands and the prompt outlive the frame.
@@ -152,6 +155,11 @@ private:
     void OnDownloadBegin(int count);
     void OnDownloadStep();
     void OnDownloadEnd();
+    // The program window's and the status bar's figures of the running download.
+    void ShowFigures();
+    // Asks the running download to stop at its next byte or wait; a write held by a line that
+    // takes nothing is ended by closing the port after kStopGraceMs.
+    void StopDownload();
     void EmitProgress();
     void SetProgressIdle(CPercentProgressCtrl& bar);
     void DestroyWindow();
@@ -183,6 +191,7 @@ private:
     bool m_bUpdatePending = false;
     bool m_bClosePending = false;
     bool m_bClosed = false;
+    QTimer* m_pFiguresTimer = nullptr;
 
     // Run-time parts, in the order they are built; torn down in reverse by the destructor.
     std::unique_ptr<CBoardSimulator> m_pSimulator;

@@ -24,6 +24,8 @@ constexpr int ID_TOOLS_OPTIONS = 32781;
 constexpr int ID_TOOLS_PORT_SETUP = 32782;
 // Ends the running builder's process group.
 constexpr int ID_TOOLS_STOP_BUILD = 32845;
+// Ends a running download at its next byte or wait (Escape in the program window).
+constexpr int ID_TOOLS_STOP_PROGRAMMING = 32860;
 
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP_VISIT = 32795;

@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QPainter>
+#include <QKeyEvent>
 #include <QPushButton>
 
 namespace {
@@ -16,6 +17,7 @@ constexpr CDlgRect kDialog{0, 0, 240, 57};
 constexpr CDlgRect kLabel{6, 9, 30, 8};
 constexpr CDlgRect kProgress{43, 6, 131, 14};
 constexpr CDlgRect kButton{181, 6, 50, 14};
+constexpr CDlgRect kFigures{6, 26, 225, 10};
 } // namespace
 
 CProgramDlg::CProgramDlg(QWidget* parent) : CResizableDialog(parent, CResizableDialog::Child)
@@ -50,12 +52,30 @@ CProgramDlg::CProgramDlg(QWidget* parent) : CResizableDialog(parent, CResizableD
     SetControlId(m_btnProgram, IDC_PROGRAM);
     connect(m_btnProgram, &QPushButton::clicked, this, [this] { emit commandIssued(cmd::ID_TOOLS_PROGRAM); });
 
+    m_wndFigures = new QLabel(this);
+    m_wndFigures->setGeometry(toPixels(kFigures));
+    m_wndFigures->setObjectName(QStringLiteral("Figures"));
+    SetControlId(m_wndFigures, IDC_FIGURES);
+
     SetPaneFrame(true);
     const QRect dialog = toPixels(kDialog);
     resize(dialog.size());
     setMinimumSize(0, 0);
     SetAnchorById(IDC_PROGRESS, ANCHOR_TOP_LEFT, ANCHOR_TOP_RIGHT);
     SetAnchorById(IDC_PROGRAM, ANCHOR_TOP_RIGHT, ANCHOR_NONE);
+    SetAnchorById(IDC_FIGURES, ANCHOR_TOP_LEFT, ANCHOR_TOP_RIGHT);
+}
+
+void CProgramDlg::keyPressEvent(QKeyEvent* event)
+{
+    // Escape anywhere in the pane stops a running download (the frame ignores it otherwise)
+    // instead of closing the pane as a dialog would.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        emit commandIssued(cmd::ID_TOOLS_STOP_PROGRAMMING);
+        event->accept();
+        return;
+    }
+    CResizableDialog::keyPressEvent(event);
 }
 
 void CProgramDlg::paintEvent(QPaintEvent* event)

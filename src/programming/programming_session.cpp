@@ -1,5 +1,6 @@
 #include "programming/programming_session.h"
 
+#include "base/line_timing.h"
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "port/open_configured_port.h"
@@ -65,7 +66,7 @@ CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMess
         m_nCount = message.m_wParam;
         m_nPosition = 0;
         m_strFile = m_job.DownloadFile();
-        m_progress.Start(m_nCount, CTransferProgress::Clock::now());
+        m_progress.Start(m_nCount, CTransferProgress::Clock::now(), LineRate());
         return EEvent::Begin;
     case WM_DOWNLOAD_STEP:
         ++m_nPosition;
@@ -79,6 +80,17 @@ CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMess
     default:
         return EEvent::None;
     }
+}
+
+double CProgrammingSession::LineRate()
+{
+    const int baud = m_port.GetBaudRate();
+    const int dataBits = m_port.GetDataBits();
+    if (baud <= 0 || dataBits < 5)
+        return 0;
+    const unsigned bits = line_timing::BitsPerCharacter(static_cast<unsigned>(dataBits), m_port.GetParity() > 0,
+        m_port.GetStopBits() == CSerialPort::StopBitsOne ? 1 : 2);
+    return static_cast<double>(baud) / bits;
 }
 
 void CProgrammingSession::Refresh(CTransferProgress::Clock::time_point now)

@@ -100,6 +100,8 @@ private:
     std::error_code OpenDownloadPort() override;
 
     void ReadPort(std::uintptr_t wParam);
+    // Bytes per second the open port's line settings allow; 0 when unknown.
+    double LineRate();
 
     IUserPrompt& m_prompt;
     CRxCoalescingSink m_rxSink;

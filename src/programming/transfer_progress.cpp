@@ -8,8 +8,9 @@ constexpr std::chrono::milliseconds kSampleGap{50};
 constexpr std::chrono::milliseconds kMinSpan{100};
 } // namespace
 
-void CTransferProgress::Start(std::uint64_t total, Clock::time_point now)
+void CTransferProgress::Start(std::uint64_t total, Clock::time_point now, double lineRate)
 {
+    m_dLineRate = lineRate;
     m_nTotal = total;
     m_nSent = 0;
     m_tStart = now;
@@ -45,12 +46,12 @@ void CTransferProgress::Update(std::uint64_t sent, Clock::time_point now)
 double CTransferProgress::BytesPerSecond() const
 {
     if (m_samples.size() < 2)
-        return 0;
+        return m_dLineRate;
     const CSample& first = m_samples.front();
     const CSample& last = m_samples.back();
     const auto span = last.at - first.at;
-    if (span < kMinSpan)
-        return 0;
+    if (span < kMinSpan || last.sent == first.sent)
+        return m_dLineRate;
     return static_cast<double>(last.sent - first.sent) / std::chrono::duration<double>(span).count();
 }
 
@@ -61,7 +62,7 @@ std::optional<CTransferProgress::Clock::duration> CTransferProgress::TimeLeft(Cl
         return std::nullopt;
     // Bytes the line has not carried yet: those not written, or, when more is written than the
     // line can have carried since the first byte, everything beyond that.
-    const double sinceFirst = std::chrono::duration<double>(now - m_tFirstByte).count();
+    const double sinceFirst = m_bMoved ? std::chrono::duration<double>(now - m_tFirstByte).count() : 0.0;
     const double seconds = std::max({0.0, static_cast<double>(m_nTotal - m_nSent) / rate,
         static_cast<double>(m_nTotal) / rate - sinceFirst});
     return std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));

@@ -20,13 +20,16 @@ public:
     static constexpr std::chrono::milliseconds kStalledAfter{2000};
     static constexpr std::chrono::milliseconds kSettle{100};
 
-    void Start(std::uint64_t total, Clock::time_point now);
+    // lineRate: what the line carries at most (bytes per second from its settings), taken as
+    // the rate until one has been measured; 0: none.
+    void Start(std::uint64_t total, Clock::time_point now, double lineRate = 0);
     // The bytes sent so far (never less than before).
     void Update(std::uint64_t sent, Clock::time_point now);
 
     std::uint64_t Sent() const { return m_nSent; }
     std::uint64_t Total() const { return m_nTotal; }
-    // 0 until two samples at least 100 ms apart exist.
+    // Measured over the window; the line's rate until two samples at least 100 ms apart exist
+    // (a file the driver or adapter takes whole at once gives none).
     double BytesPerSecond() const;
     Clock::duration Elapsed(Clock::time_point now) const { return now - m_tStart; }
     // Unknown until the rate is. Once every byte is written the rate last measured stays, and
@@ -47,6 +50,7 @@ private:
     };
     std::uint64_t m_nTotal = 0;
     std::uint64_t m_nSent = 0;
+    double m_dLineRate = 0;
     Clock::time_point m_tStart{};
     Clock::time_point m_tLastMove{};
     Clock::time_point m_tFirstByte{};

@@ -720,9 +720,14 @@ private slots:
         QCOMPARE(samples.back().status, 0);
         QCOMPARE(samples.back().program, 0);
         QVERIFY(!samples.back().text);
-        // The status bar names the file while it goes, and is ready again after.
-        QCOMPARE(messages.front(), QStringLiteral("Programming small.hex..."));
+        // The status bar names the file and its figures while it goes, and is ready again after.
+        QVERIFY2(messages.front().startsWith(QStringLiteral("Programming small.hex: 0 of %1 bytes, ").arg(n)),
+                 qPrintable(messages.front()));
         QCOMPARE(message->text(), QStringLiteral("Ready"));
+        // After the box, the summary in the output window and the program window.
+        const QString summary = QStringLiteral("%1: %2 bytes, addresses 0000-0027, ").arg(QString::fromStdString(path)).arg(n);
+        QVERIFY2(frame->Output().toPlainText().contains(summary), qPrintable(frame->Output().toPlainText()));
+        QVERIFY(frame->ProgramDlg().Figures().text().startsWith(summary));
         for (CPercentProgressCtrl* bar : {&frame->StatusProgress(), &frame->ProgramDlg().Progress()}) {
             QCOMPARE(bar->GetPos(), 0);
             QVERIFY(!bar->IsTextShown());
@@ -888,6 +893,48 @@ private slots:
         for (const auto& text : m_pPrompt->Texts())
             QVERIFY2(text.find("Programming has been completed!") == std::string::npos, text.c_str());
         frame.reset();
+    }
+
+    void stopProgrammingEndsTheDownloadWithoutABox()
+    {
+        // Through the command, then through Escape in the program window; each with a board of
+        // its own, as a stopped board is still in the middle of a record.
+        for (bool byKey : {false, true}) {
+            CBoardSimOptions options;
+            options.m_nBaud = 9600;
+            CBoardSimulator sim(options);
+            QVERIFY(!sim.Start());
+            SetPort(sim.SlavePath());
+            // More than the pseudo-terminal holds, so the rate is measured from the writes.
+            const std::string path = WriteFile("slow.hex", EncodeIntelHex(std::vector<std::uint8_t>(9000, 0x22), 0));
+            auto frame = MakeFrame();
+            QVERIFY(frame);
+            QAction* stop = frame->Action(cmd::ID_TOOLS_STOP_PROGRAMMING);
+            QVERIFY(stop);
+            QVERIFY(!stop->isEnabled());
+            int steps = 0;
+            connect(frame.get(), &CMainFrame::downloadProgress, this, [&](int s, int, int, bool) { steps = s; });
+            auto* message = frame->findChild<QLabel*>(QStringLiteral("MessagePane"));
+            QVERIFY(message);
+
+            frame->StartDownload(path);
+            QTRY_VERIFY2_WITH_TIMEOUT(steps >= 5 && stop->isEnabled(), qPrintable(AllTexts()), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(frame->ProgramDlg().Figures().text().contains(QStringLiteral(" left")), 5000);
+            QVERIFY(frame->ProgramDlg().Figures().text().startsWith(QStringLiteral("slow.hex: ")));
+            QVERIFY(message->text().startsWith(QStringLiteral("Programming slow.hex: ")));
+            if (byKey) {
+                frame->ProgramDlg().ProgramButton().setFocus();
+                QTest::keyClick(&frame->ProgramDlg().ProgramButton(), Qt::Key_Escape);
+            } else {
+                stop->trigger();
+            }
+            QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 3000);
+            QCOMPARE(message->text(), QStringLiteral("Programming slow.hex was stopped."));
+            QTRY_VERIFY(!stop->isEnabled());
+            QVERIFY2(m_pPrompt->Texts().empty(), qPrintable(AllTexts()));
+            QVERIFY(frame->Serial().IsOpen());
+            QVERIFY(Closed(*frame));
+        }
     }
 
     void closingWhileTheBoardStopsReadingStillEnds()

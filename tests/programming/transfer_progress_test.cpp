@@ -19,18 +19,21 @@ TEST(TransferProgress, TimeLeftOnSteadyLinesWithABurstAtTheStart)
         double rate;           // bytes per second the line carries
         std::uint64_t total;
         std::uint64_t buffered; // taken at once by the driver, adapter or pseudo-terminal
+        double lineRate = 0;    // from the line's settings
     };
     const Case cases[] = {
         {"19200 baud, 64 KiB, pseudo-terminal buffer", 1920, 65536, 18000},
         {"9600 baud, 16 KiB, USB FIFO", 960, 16384, 4096},
         {"115200 baud, 622 KB, no buffer", 11520, 622000, 0},
+        // Nothing to measure: the line's own rate stands in.
+        {"9600 baud, a file the pseudo-terminal takes whole", 960, 8000, 8000, 960},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const Clock::time_point t0{};
         const double end = static_cast<double>(c.total) / c.rate; // the line's last byte
         CTransferProgress progress;
-        progress.Start(c.total, t0);
+        progress.Start(c.total, t0, c.lineRate);
         double worst = 0;
         for (auto t = 10ms; t.count() / 1000.0 < end; t += 10ms) {
             const double s = t.count() / 1000.0;
