@@ -82,6 +82,7 @@ COptionsDlg::COptionsDlg(const COptionsValues& values, QWidget* parent)
     m_pProgramCmd = edit(IDC_PROGRAM_CMD);
     m_pCmdAfterLabel = label("&Command after program finished (default: R):", IDC_CMD_AFTER_LABEL);
     m_pCmdAfter = edit(IDC_CMD_AFTER);
+    m_pCheckHex = check("Check &Intel HEX files before programming", IDC_CHECK_HEX);
     QPushButton* ok = button("OK", IDC_OK);
     QPushButton* cancel = button("Cancel", IDC_CANCEL);
     // A command is a letter or a short word: room for about ten characters.
@@ -122,6 +123,8 @@ COptionsDlg::COptionsDlg(const COptionsValues& values, QWidget* parent)
     layout->addSpacing(6);
     layout->addWidget(m_pUsePgmCmd);
     layout->addLayout(commands);
+    layout->addSpacing(6);
+    layout->addWidget(m_pCheckHex);
     layout->addStretch(1);
     layout->addLayout(buttons);
 
@@ -165,6 +168,7 @@ void COptionsDlg::UpdateData(bool save)
         {m_pRemoveExt, &m_values.m_bRemoveExtension},
         {m_pChangeDir, &m_values.m_bChangeWorkingDir},
         {m_pUsePgmCmd, &m_values.m_bUsePrePostPgmCmd},
+        {m_pCheckHex, &m_values.m_bCheckHexFile},
     };
     for (const Text& t : texts) {
         if (save)
@@ -241,7 +245,7 @@ bool COptionsDlg::OnOptions(QWidget* parent, CToolSettings& settings, CBoardComm
         return false;
     settings.Set(dialog.Values());
     commands.Set(dialog.Values());
-    // The tool keys first, then the board commands: the stored order of the nine keys.
+    // The tool keys first, then the board commands: the stored order of the ten keys.
     settings.SaveToolSettings(store);
     commands.SaveBoardCommands(store);
     return true;

@@ -1,6 +1,6 @@
 #pragma once
-// COptionsDlg: the modal "Options" dialog over the nine tool settings (the six tool keys and the
-// three board commands). The settings are copied in, edited, and copied back and written to the
+// COptionsDlg: the modal "Options" dialog over the ten tool settings (the six tool keys, the
+// three board commands and the Intel HEX check). The settings are copied in, edited, and copied back and written to the
 // store only on OK (OnOptions); Cancel changes nothing. GUI thread only.
 
 #include "base/settings_store.h"
@@ -27,12 +27,13 @@ public:
         IDC_BROWSE_BUILDER = 1005, IDC_BROWSE_DEBUGGER = 1006, IDC_BROWSE_EDITOR = 1007,
         IDC_USE_ASSOC = 1008, IDC_REMOVE_EXT = 1009, IDC_CHANGE_DIR = 1010, IDC_USE_PGM_CMD = 1011,
         IDC_PROGRAM_CMD = 1017, IDC_CMD_AFTER = 1018, IDC_PROGRAM_CMD_LABEL = 1019, IDC_CMD_AFTER_LABEL = 1020,
+        IDC_CHECK_HEX = 1021,
         IDC_OK = 1, IDC_CANCEL = 2
     };
 
     explicit COptionsDlg(const COptionsValues& values, QWidget* parent = nullptr);
 
-    // Runs the dialog on the settings; on OK copies the values back and writes all nine keys.
+    // Runs the dialog on the settings; on OK copies the values back and writes all ten keys.
     // True on OK.
     static bool OnOptions(QWidget* parent, CToolSettings& settings, CBoardCommands& commands, ISettingsStore& store);
 
@@ -61,6 +62,7 @@ private:
     QCheckBox* m_pRemoveExt;
     QCheckBox* m_pChangeDir;
     QCheckBox* m_pUsePgmCmd;
+    QCheckBox* m_pCheckHex;
     QLabel* m_pProgramCmdLabel;
     QLabel* m_pCmdAfterLabel;
 };

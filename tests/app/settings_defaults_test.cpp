@@ -27,6 +27,7 @@ TEST(ToolSettings, EmptyStoreGivesTheDefaults)
     EXPECT_EQ(c.m_bUsePrePostPgmCmd, 1);
     EXPECT_EQ(c.m_strProgramCmd, "L");
     EXPECT_EQ(c.m_strCmdAfterProgram, "R");
+    EXPECT_EQ(c.m_bCheckHexFile, 1);
     EXPECT_TRUE(store.WriteLog().empty()) << "loading writes nothing";
 }
 
@@ -41,7 +42,8 @@ TEST(ToolSettings, SaveWritesAllNineKeysInOrderEvenWhenUnchanged)
     settings.SaveToolSettings(store);
     commands.SaveBoardCommands(store);
     std::vector<std::string> expected = {"Builder", "RemoveExtension", "ChangeWorkingDir", "Debugger", "Editor",
-                                         "UseAssocApp", "UsePrePostPgmCmd", "ProgramCmd", "CmdAfterProgram"};
+                                         "UseAssocApp", "UsePrePostPgmCmd", "ProgramCmd", "CmdAfterProgram",
+                                         "CheckHexFile"};
     EXPECT_EQ(store.WriteLog(), expected);
     auto values = store.Values();
     EXPECT_EQ(std::get<int>(values["RemoveExtension"]), 1) << "flags are integers";

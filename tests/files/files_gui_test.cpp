@@ -920,6 +920,10 @@ private slots:
         QCOMPARE(dlg.findChild<QCheckBox*>(QStringLiteral("1011"))->text(), QStringLiteral("&Use Quillorex program commands"));
         // The dialog can be resized, so it shows its grip.
         QVERIFY(dlg.IsGripVisible());
+        // The Intel HEX check, on by default.
+        QCOMPARE(dlg.findChild<QCheckBox*>(QStringLiteral("1021"))->text(),
+                 QStringLiteral("Check &Intel HEX files before programming"));
+        QVERIFY(dlg.findChild<QCheckBox*>(QStringLiteral("1021"))->isChecked());
     }
 
     void optionsBrowseKeepsTypedTextAndOkWritesAllNineKeys()
@@ -959,6 +963,7 @@ private slots:
                 QVERIFY(dlg);
                 dlg->findChild<QLineEdit*>(QStringLiteral("1004"))->setText(editorText);
                 dlg->findChild<QCheckBox*>(QStringLiteral("1009"))->setChecked(false);
+                dlg->findChild<QCheckBox*>(QStringLiteral("1021"))->setChecked(false);
                 dlg->findChild<QPushButton*>(QString::fromLatin1(button))->click();
             });
         };
@@ -975,9 +980,11 @@ private slots:
         QCOMPARE(settings.Get(), v);
         QCOMPARE(store.WriteLog(), (std::vector<std::string>{"Builder", "RemoveExtension", "ChangeWorkingDir", "Debugger",
                                                              "Editor", "UseAssocApp", "UsePrePostPgmCmd", "ProgramCmd",
-                                                             "CmdAfterProgram"}));
+                                                             "CmdAfterProgram", "CheckHexFile"}));
         QCOMPARE(store.GetProfileString("Editor", "?"), std::string("kate"));
         QCOMPARE(store.GetProfileInt("RemoveExtension", 9), 0);
+        QCOMPARE(commands.Get().m_bCheckHexFile, 0);
+        QCOMPARE(store.GetProfileInt("CheckHexFile", 9), 0);
     }
 };
 
