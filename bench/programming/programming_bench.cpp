@@ -1,5 +1,7 @@
 // Prints the download job's throughput against a bare write loop on the same pseudo-terminal,
-// and the programming time of a 64 KiB image on a paced 460800-baud line against the ideal.
+// the programming time of a 64 KiB image on a paced 460800-baud line against the ideal, the
+// same job/loop ratio through the real `qxprog program` path, and the error of the time left
+// shown over a paced run.
 
 #include "base/messages.h"
 #include "programming/board_commands.h"
@@ -8,11 +10,15 @@
 #include "sim/intel_hex.h"
 
 #include <fcntl.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -239,11 +245,131 @@ void PacedImage()
         (took / ideal - 1) * 100, rig.prompt.Last().c_str(), sim.Image() == image ? "" : " IMAGE DIFFERS");
 }
 
+// `qxprog program --no-commands` of a 622 KB Intel HEX file to a board that reads in bulk,
+// against write(2) of one byte at a time of the same file.
+void QxprogPath()
+{
+    std::vector<std::uint8_t> image(226 * 1024);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i * 7 + i / 253);
+    const std::string hex = EncodeIntelHex(image, 0, 16);
+    const std::string path = WriteTemp("big.hex", hex);
+    char config[] = "/tmp/qxbench-configXXXXXX";
+    if (::mkdtemp(config) == nullptr)
+        return;
+    ::setenv("XDG_CONFIG_HOME", config, 1);
+    double best = 1e9;
+    double loopBest = 1e9;
+    int status = -1;
+    for (int round = 0; round < 3; ++round) {
+        {
+            CBoardSimulator sim;
+            sim.Start();
+            const std::string port = sim.SlavePath();
+            std::vector<std::string> args = {QXPROG_PATH, "program", "--no-commands", "--port", port, path};
+            std::vector<char*> argv;
+            for (std::string& arg : args)
+                argv.push_back(arg.data());
+            argv.push_back(nullptr);
+            posix_spawn_file_actions_t actions;
+            posix_spawn_file_actions_init(&actions);
+            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+            posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+            const auto start = Clock::now();
+            pid_t pid = 0;
+            if (::posix_spawn(&pid, QXPROG_PATH, &actions, nullptr, argv.data(), environ) == 0) {
+                ::waitpid(pid, &status, 0);
+                best = std::min(best, Seconds(Clock::now() - start));
+            }
+            posix_spawn_file_actions_destroy(&actions);
+        }
+        {
+            CBoardSimulator sim;
+            sim.Start();
+            int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            const auto start = Clock::now();
+            for (char byte : hex)
+                while (::write(fd, &byte, 1) != 1 && errno == EINTR) {
+                }
+            sim.WaitForDownloads(1, std::chrono::seconds(60));
+            loopBest = std::min(loopBest, Seconds(Clock::now() - start));
+            ::close(fd);
+        }
+    }
+    ::unlink(path.c_str());
+    ::rmdir(config);
+    std::printf("(c) qxprog program --no-commands, %zu-byte Intel HEX file, unpaced board (best of 3)\n", hex.size());
+    std::printf("    qxprog: %.2f s (exit %d), write(2) loop: %.2f s; job/loop ratio %.2f (target >= 0.95)\n", best,
+        WIFEXITED(status) ? WEXITSTATUS(status) : -1, loopBest, loopBest / best);
+}
+
+// The time left the program window shows, against when the data really ended, over a paced run.
+void TimeLeftError()
+{
+    const unsigned baud = 115200;
+    std::vector<std::uint8_t> image(16 * 1024);
+    for (std::size_t i = 0; i < image.size(); ++i)
+        image[i] = static_cast<std::uint8_t>(i * 5 + 3);
+    const std::string hex = EncodeIntelHex(image, 0, 16);
+    const std::string path = WriteTemp("paced.hex", hex);
+    CBoardSimOptions options;
+    options.m_nBaud = baud;
+    CBoardSimulator sim(options);
+    sim.Start();
+    CRig rig;
+    rig.settings.SetPort(sim.SlavePath());
+    rig.settings.SetBaud(std::to_string(baud));
+    rig.session.OpenPort(std::string("Port open error!"));
+    std::vector<std::pair<Clock::time_point, Clock::time_point>> predictions; // when, predicted end
+    std::future<Clock::time_point> lastByte = std::async(std::launch::async, [&sim, &hex] {
+        sim.WaitForBytes(1 + hex.size(), std::chrono::seconds(120));
+        return Clock::now();
+    });
+    Clock::time_point first{};
+    rig.session.StartDownload(path);
+    bool done = false;
+    while (!done) {
+        for (const CPostedMessage& message : rig.queue.TakeAll()) {
+            const CProgrammingSession::EEvent event = rig.session.HandleMessage(message);
+            if (event == CProgrammingSession::EEvent::End) {
+                rig.session.ShowResult();
+                rig.session.EndDownload();
+                done = true;
+                break;
+            }
+            const CTransferProgress& progress = rig.session.Progress();
+            const auto now = Clock::now();
+            if (first == Clock::time_point{} && progress.Sent() > 0)
+                first = now;
+            if (progress.Sent() * 10 < progress.Total())
+                continue;
+            if (const auto left = progress.TimeLeft(now))
+                predictions.emplace_back(now, now + *left);
+        }
+    }
+    const Clock::time_point end = lastByte.get();
+    double worst = 0;
+    double sum = 0;
+    for (const auto& [at, predicted] : predictions) {
+        const double error = std::abs(Seconds(predicted - end)) / Seconds(end - first);
+        worst = std::max(worst, error);
+        sum += error;
+    }
+    ::unlink(path.c_str());
+    std::printf("(d) time left over a paced %u-baud run, %zu bytes, after the first 10 %% (%zu readings)\n", baud,
+        hex.size(), predictions.size());
+    std::printf("    error of the predicted end against the run: mean %.1f %%, worst %.1f %% (target within 5 %%) [%s]\n",
+        predictions.empty() ? 0.0 : 100 * sum / static_cast<double>(predictions.size()), 100 * worst,
+        rig.prompt.Last().c_str());
+}
+
 } // namespace
 
 int main()
 {
     Throughput();
     PacedImage();
+    QxprogPath();
+    TimeLeftError();
     return 0;
 }
