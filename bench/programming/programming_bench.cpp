@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 #include <algorithm>
 #include <cmath>
@@ -343,8 +344,12 @@ void TimeLeftError()
                 first = now;
             if (progress.Sent() * 10 < progress.Total())
                 continue;
-            if (const auto left = progress.TimeLeft(now))
+            if (const auto left = progress.TimeLeft(now)) {
                 predictions.emplace_back(now, now + *left);
+                if (std::getenv("QX_BENCH_TRACE") && predictions.size() % 2000 == 1)
+                    std::printf("  %.3f s: sent %llu, %.0f bytes/s, %.3f s left\n", Seconds(now - first),
+                        static_cast<unsigned long long>(progress.Sent()), progress.BytesPerSecond(), Seconds(*left));
+            }
         }
     }
     const Clock::time_point end = lastByte.get();
@@ -365,11 +370,17 @@ void TimeLeftError()
 
 } // namespace
 
-int main()
+// Arguments: the parts to run (a, b, c, d); none: all.
+int main(int argc, char** argv)
 {
-    Throughput();
-    PacedImage();
-    QxprogPath();
-    TimeLeftError();
+    const std::string parts = argc > 1 ? argv[1] : "abcd";
+    if (parts.find('a') != std::string::npos)
+        Throughput();
+    if (parts.find('b') != std::string::npos)
+        PacedImage();
+    if (parts.find('c') != std::string::npos)
+        QxprogPath();
+    if (parts.find('d') != std::string::npos)
+        TimeLeftError();
     return 0;
 }

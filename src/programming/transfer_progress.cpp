@@ -21,6 +21,8 @@ void CTransferProgress::Start(std::uint64_t total, Clock::time_point now, double
 
 void CTransferProgress::Update(std::uint64_t sent, Clock::time_point now)
 {
+    if (m_nSent < m_nTotal)
+        m_tRateAt = now;
     if (sent > m_nSent) {
         if (!m_bMoved)
             m_tFirstByte = now;
@@ -45,6 +47,14 @@ void CTransferProgress::Update(std::uint64_t sent, Clock::time_point now)
 
 double CTransferProgress::BytesPerSecond() const
 {
+    if (m_dLineRate > 0) {
+        // Writes to a line of known speed come in bursts as a buffer on the way drains; what
+        // went since the first byte, never above the line's rate, is the steady measure.
+        const auto span = m_tRateAt - m_tFirstByte;
+        if (!m_bMoved || span < kSettle)
+            return m_dLineRate;
+        return std::min(m_dLineRate, static_cast<double>(m_nSent) / std::chrono::duration<double>(span).count());
+    }
     if (m_samples.size() < 2)
         return m_dLineRate;
     const CSample& first = m_samples.front();

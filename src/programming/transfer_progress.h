@@ -1,10 +1,11 @@
 #pragma once
 // CTransferProgress: the figures of a running download (bytes sent of total, bytes per second,
-// elapsed time, time left, a stalled line) from samples of the bytes sent. The rate is measured
-// over the last kWindow, never reaching back into the first kSettle after the first byte: the
-// burst a driver, an adapter's FIFO or a pseudo-terminal takes at once is not line speed, and
-// the time left counts those bytes as still to go. Pure: the caller passes the clock's time;
-// one thread (the owner's).
+// elapsed time, time left, a stalled line) from samples of the bytes sent. With the line's rate
+// known, the rate is what went since the first byte, never above the line's rate; otherwise it
+// is measured over the last kWindow, never reaching back into the first kSettle after the first
+// byte. Either way the burst a driver, an adapter's FIFO or a pseudo-terminal takes at once is
+// not line speed, and the time left counts those bytes as still to go. Pure: the caller passes
+// the clock's time; one thread (the owner's).
 
 #include <chrono>
 #include <cstdint>
@@ -28,8 +29,8 @@ public:
 
     std::uint64_t Sent() const { return m_nSent; }
     std::uint64_t Total() const { return m_nTotal; }
-    // Measured over the window; the line's rate until two samples at least 100 ms apart exist
-    // (a file the driver or adapter takes whole at once gives none).
+    // As above; the line's rate until it can be measured (a file the driver or adapter takes
+    // whole at once gives nothing to measure).
     double BytesPerSecond() const;
     Clock::duration Elapsed(Clock::time_point now) const { return now - m_tStart; }
     // Unknown until the rate is. Once every byte is written the rate last measured stays, and
@@ -54,6 +55,8 @@ private:
     Clock::time_point m_tStart{};
     Clock::time_point m_tLastMove{};
     Clock::time_point m_tFirstByte{};
+    // The last update while bytes were left to write: the rate's end point.
+    Clock::time_point m_tRateAt{};
     bool m_bMoved = false;
     // At most one sample every kSampleGap: bounded by kWindow / kSampleGap + 2.
     std::deque<CSample> m_samples;

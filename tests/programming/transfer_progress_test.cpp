@@ -24,6 +24,8 @@ TEST(TransferProgress, TimeLeftOnSteadyLinesWithABurstAtTheStart)
     const Case cases[] = {
         {"19200 baud, 64 KiB, pseudo-terminal buffer", 1920, 65536, 18000},
         {"9600 baud, 16 KiB, USB FIFO", 960, 16384, 4096},
+        // The burst is taken as no faster than the line from the start.
+        {"19200 baud, 64 KiB, pseudo-terminal buffer, line rate known", 1920, 65536, 18000, 1920},
         {"115200 baud, 622 KB, no buffer", 11520, 622000, 0},
         // Nothing to measure: the line's own rate stands in.
         {"9600 baud, a file the pseudo-terminal takes whole", 960, 8000, 8000, 960},
