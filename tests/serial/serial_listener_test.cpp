@@ -237,6 +237,9 @@ TEST_F(SerialListenerTest, ReaderWriterAndListenerShareOnePort)
     std::atomic<bool> farStop{false};
 
     std::string farSent;
+    // Set under the mutex once the far end has sent its last line: only then can the reader be
+    // said to have caught up (a line being sent at the deadline is not yet in farSent).
+    bool farDone = false;
     std::string farGot;
     std::thread farEnd([&] {
         std::mt19937 random(7);
@@ -247,6 +250,9 @@ TEST_F(SerialListenerTest, ReaderWriterAndListenerShareOnePort)
                 m_pty.Send(text);
                 std::lock_guard lock(mutex);
                 farSent += text;
+            } else {
+                std::lock_guard lock(mutex);
+                farDone = true;
             }
             farGot += m_pty.Receive(std::size_t(1) << 20, std::chrono::milliseconds(1 + random() % 5));
             progress.notify_all();
@@ -283,9 +289,7 @@ TEST_F(SerialListenerTest, ReaderWriterAndListenerShareOnePort)
     {
         // Until the far end has finished talking and the reader has everything it said.
         std::unique_lock lock(mutex);
-        caughtUp = progress.wait_until(lock, until + 10s, [&] {
-            return std::chrono::steady_clock::now() >= until && read.size() == farSent.size();
-        });
+        caughtUp = progress.wait_until(lock, until + 10s, [&] { return farDone && read.size() == farSent.size(); });
     }
     // Closed and joined also when the reader fell behind, so the threads end with the test.
     std::thread closer([&] { EXPECT_EQ(m_serial.Close(), std::error_code()); });
