@@ -60,7 +60,8 @@ struct CBarSizes {
     int m_nVertWidth;
     QSize m_floating;
 };
-constexpr CBarSizes kProgramSizes{70, 240, {240, 70}};
+// The program window holds the bar and, below it, the download's figures.
+constexpr CBarSizes kProgramSizes{92, 240, {240, 92}};
 constexpr CBarSizes kBrowserSizes{140, 200, {220, 300}};
 constexpr CBarSizes kOutputSizes{130, 160, {480, 320}};
 constexpr CBarSizes kTerminalSizes{130, 160, {480, 320}};

@@ -229,8 +229,12 @@ private slots:
         QTRY_VERIFY(output->geometry().left() > terminal->geometry().right());
         QCOMPARE(output->geometry().top(), terminal->geometry().top());
         QVERIFY(qAbs(output->width() - terminal->width()) <= 12);
-        // The program window sits above the browser and the terminal below it.
+        // The program window sits above the browser and the terminal below it, tall enough for
+        // the download's figures under the bar.
         QVERIFY(program->geometry().bottom() < browser->geometry().top());
+        auto* figures = program->findChild<QLabel*>(QStringLiteral("Figures"));
+        QVERIFY(figures);
+        QTRY_VERIFY(figures->geometry().bottom() < figures->parentWidget()->height());
         QVERIFY(browser->geometry().bottom() < terminal->geometry().top());
         // The port is open and the pane says which.
         QVERIFY(frame->Serial().IsOpen());
@@ -726,7 +730,8 @@ private slots:
         QCOMPARE(message->text(), QStringLiteral("Ready"));
         // After the box, the summary in the output window and the program window.
         const QString summary = QStringLiteral("%1: %2 bytes, addresses 0000-0027, ").arg(QString::fromStdString(path)).arg(n);
-        QVERIFY2(frame->Output().toPlainText().contains(summary), qPrintable(frame->Output().toPlainText()));
+        // The output window draws what it is given on its next turn of the event loop.
+        QTRY_VERIFY2(frame->Output().toPlainText().contains(summary), qPrintable(frame->Output().toPlainText()));
         QVERIFY(frame->ProgramDlg().Figures().text().startsWith(summary));
         for (CPercentProgressCtrl* bar : {&frame->StatusProgress(), &frame->ProgramDlg().Progress()}) {
             QCOMPARE(bar->GetPos(), 0);
