@@ -114,12 +114,8 @@ int RunBuild(const std::vector<std::string>& args)
     if (!file || file->empty())
         return Usage("no file given");
 
-    CIniSettingsFile ini;
-    const std::string iniPath = CIniSettingsFile::DefaultPath();
-    if (!ini.Load(iniPath))
-        std::fprintf(stderr, "qxprog: cannot read %s; using the default settings\n", iniPath.c_str());
     CMemorySettingsStore store;
-    ini.CopyGroup("Settings", store);
+    CIniSettingsFile::LoadProgramSettings(store);
     CToolSettings tools;
     tools.LoadToolSettings(store);
     CToolSettingsValues values = tools.Get();

@@ -3,6 +3,7 @@
 #include "base/text_codec.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -33,6 +34,15 @@ void AppendUtf8(std::string& out, unsigned long code)
     }
 }
 } // namespace
+
+void CIniSettingsFile::LoadProgramSettings(CMemorySettingsStore& store)
+{
+    CIniSettingsFile ini;
+    const std::string path = DefaultPath();
+    if (!ini.Load(path))
+        std::fprintf(stderr, "qxprog: cannot read %s; using the default settings\n", path.c_str());
+    ini.CopyGroup("Settings", store);
+}
 
 std::string CIniSettingsFile::DefaultPath()
 {

@@ -13,6 +13,9 @@ class CIniSettingsFile {
 public:
     // The file the window program uses for this user.
     static std::string DefaultPath();
+    // The window program's "Settings" group from DefaultPath() into store (read only); a file
+    // that cannot be read is said on stderr and leaves the defaults.
+    static void LoadProgramSettings(CMemorySettingsStore& store);
 
     // Reads the file; a missing file is an empty one. False when it exists but cannot be read.
     bool Load(const std::string& path);

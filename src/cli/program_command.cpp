@@ -138,12 +138,8 @@ int RunProgram(const std::vector<std::string>& args)
     if (!file)
         return Usage("no file given");
 
-    CIniSettingsFile ini;
-    const std::string iniPath = CIniSettingsFile::DefaultPath();
-    if (!ini.Load(iniPath))
-        std::fprintf(stderr, "qxprog: cannot read %s; using the default settings\n", iniPath.c_str());
     CMemorySettingsStore store;
-    ini.CopyGroup("Settings", store);
+    CIniSettingsFile::LoadProgramSettings(store);
     CPortSettings settings;
     settings.LoadPortSettings(store);
     CBoardCommands commands;
