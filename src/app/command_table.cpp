@@ -37,6 +37,8 @@ constexpr std::array kCommands = {
     CCommandInfo{ID_TOOLS_EDIT, "&Edit\tF2", "Edit selected file", "Edit", "document-edit", "edit", "F2"},
     CCommandInfo{ID_TOOLS_OPTIONS, "&Options...", "Changes options", "Options", "preferences-system", "options", ""},
     CCommandInfo{ID_TOOLS_PORT_SETUP, "Port &Setup...", "Port Setup", "Port Setup", "", "port_setup", ""},
+    CCommandInfo{ID_HELP_USER_GUIDE, "&User Guide", "Open the user guide", "User Guide", "help-contents", "",
+                 ""},
     CCommandInfo{ID_APP_ABOUT, "&About Quillorex Programmer...",
                  "Display program information, version number and copyright", "About", "help-about", "about", ""},
     // The maker's web address is appended by the window layer, which owns it.
@@ -52,7 +54,7 @@ constexpr std::array kViewMenu = {ID_VIEW_MENUBAR, ID_VIEW_TOOLBAR, ID_VIEW_STAT
 constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD,
                                    ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
                                    ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP};
-constexpr std::array kHelpMenu = {ID_APP_ABOUT, ID_HELP_VISIT};
+constexpr std::array kHelpMenu = {ID_HELP_USER_GUIDE, 0, ID_APP_ABOUT, ID_HELP_VISIT};
 
 constexpr std::array kMainMenu = {
     CMenuLayout{"&File", kFileMenu},

@@ -8,12 +8,13 @@
 
 namespace {
 const char* kUsage =
-    "Usage: quillorex-programmer [--simulate]\n"
+    "Usage: quillorex-programmer [--simulate | --version | --help]\n"
     "\n"
     "Starts Quillorex Programmer, or brings the running window of this user forward.\n"
     "\n"
     "Options:\n"
     "  --simulate   use a simulated board on a pseudo-terminal as the port for this run\n"
+    "  --version    print the version and exit\n"
     "  -h, --help   this text\n"
     "\n"
     "Qt's own options (-platform, -style, ...) are accepted too.\n";
@@ -24,6 +25,10 @@ int CheckArguments(const QStringList& arguments)
     for (const QString& argument : arguments.mid(1)) {
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (argument == QLatin1String("--version")) {
+            std::printf("quillorex-programmer %s\n", QX_VERSION);
             return 0;
         }
     }
@@ -42,6 +47,7 @@ int main(int argc, char* argv[])
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillorex Programmer"));
     QApplication::setOrganizationName(QStringLiteral("Quillorex"));
+    QApplication::setApplicationVersion(QStringLiteral(QX_VERSION));
     // Qt has taken its own options out of the arguments by now.
     if (int status = CheckArguments(QApplication::arguments()); status >= 0)
         return status;

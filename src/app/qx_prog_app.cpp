@@ -2,14 +2,17 @@
 
 #include "app/main_frame.h"
 #include "app/command_table.h"
+#include "app/user_guide.h"
 #include "base/commands.h"
 
 #include "files/options_dlg.h"
 #include "ui/about_dlg.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QDialog>
 #include <QTimer>
+#include <QUrl>
 
 CQxProgApp::CQxProgApp() = default;
 
@@ -79,6 +82,9 @@ bool CQxProgApp::OnCommand(int id)
     case cmd::ID_HELP_VISIT:
         OpenMakerWebSite();
         return true;
+    case cmd::ID_HELP_USER_GUIDE:
+        OpenUserGuide();
+        return true;
     case cmd::ID_TOOLS_OPTIONS:
         COptionsDlg::OnOptions(m_pMainWnd.get(), m_toolSettings, m_boardCommands, *m_pStore);
         return true;
@@ -92,10 +98,27 @@ bool CQxProgApp::OnUpdateCommand(CCmdUI& ui)
     switch (ui.m_nID) {
     case cmd::ID_APP_ABOUT:
     case cmd::ID_HELP_VISIT:
+    case cmd::ID_HELP_USER_GUIDE:
     case cmd::ID_TOOLS_OPTIONS:
         ui.Enable(true);
         return true;
     default:
         return false;
     }
+}
+
+void CQxProgApp::OpenUserGuide()
+{
+    const std::string exeDir = QCoreApplication::applicationDirPath().toStdString();
+    const std::string guide = FindUserGuide(exeDir, QX_BUILD_DOC_DIR);
+    if (guide.empty()) {
+        m_prompt.MessageBox("The User Guide is not installed.\n\nIt belongs at " + InstalledUserGuidePath(exeDir) +
+                                "; reinstall the program, or read README.md in the sources.",
+                            "Quillorex Programmer", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(guide))))
+        m_prompt.MessageBox("The User Guide could not be opened.\n\nNo application opens " + guide +
+                                "; install a web browser, or open the file by hand.",
+                            "Quillorex Programmer", MB_OK | MB_ICONWARNING);
 }

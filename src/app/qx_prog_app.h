@@ -39,11 +39,13 @@ public:
     void Terminate();
     bool IsTerminating() const { return m_bTerminating; }
 
-    // The application's own commands: About, the maker's web site and Options.
+    // The application's own commands: About, the maker's web site, the user guide and Options.
     bool OnCommand(int id) override;
     bool OnUpdateCommand(CCmdUI& ui) override;
 
 private:
+    void OpenUserGuide();
+
     std::unique_ptr<CSingleInstance> m_pInstance;
     std::unique_ptr<CQtSettingsStore> m_pStore;
     CToolSettings m_toolSettings;

@@ -29,6 +29,8 @@ constexpr int ID_TOOLS_STOP_PROGRAMMING = 32860;
 
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP_VISIT = 32795;
+// Opens the installed user guide with the desktop's default application.
+constexpr int ID_HELP_USER_GUIDE = 32990;
 
 constexpr int ID_NEXT_PANE = 57680;
 constexpr int ID_PREV_PANE = 57681;

@@ -17,7 +17,7 @@ const char* kUsage =
     "  ports          list the serial ports of this machine\n"
     "  build FILE     run the configured builder on FILE and report its result\n"
     "\n"
-    "Run 'qxprog COMMAND --help' for the options of a command.\n";
+    "Run 'qxprog COMMAND --help' for the options of a command, 'qxprog --version' for the version.\n";
 }
 
 bool ParseNumber(const std::string& text, long long min, long long max, long long& value)
@@ -48,6 +48,10 @@ int main(int argc, char** argv)
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
         std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command == "--version" || command == "-V") {
+        std::printf("qxprog %s\n", QX_VERSION);
         return 0;
     }
     if (command == "program")

@@ -6,9 +6,11 @@
 #include "base/qt_message_sink.h"
 #include "base/qt_settings_store.h"
 #include "app/single_instance.h"
+#include "base/commands.h"
 #include "files/tool_settings.h"
 #include "programming/board_commands.h"
 
+#include <QDesktopServices>
 #include <QFile>
 #include <QLocalServer>
 #include <QProcess>
@@ -22,6 +24,15 @@
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
+
+// Stands for the desktop's default application: records what it is asked to open.
+class CUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> m_urls;
+public slots:
+    void open(const QUrl& url) { m_urls << url; }
+};
 
 class AppGuiTest : public QObject {
     Q_OBJECT
@@ -239,14 +250,18 @@ private slots:
         QVERIFY(!QApplication::activeModalWidget());
     }
 
-    void helpAndUnknownOptionsPrintTheUsage()
+    void helpVersionAndUnknownOptionsPrintBeforeStarting()
     {
         struct Case {
             QStringList args;
             int status;
             bool toStdout;
+            const char* text;
         };
-        const Case cases[] = {{{"--help"}, 0, true}, {{"-h"}, 0, true}, {{"--frobnicate"}, 1, false}};
+        const Case cases[] = {{{"--help"}, 0, true, "Usage: quillorex-programmer"},
+                              {{"-h"}, 0, true, "Usage: quillorex-programmer"},
+                              {{"--version"}, 0, true, "quillorex-programmer " QX_VERSION "\n"},
+                              {{"--frobnicate"}, 1, false, "Usage: quillorex-programmer"}};
         for (const Case& c : cases) {
             QProcess program;
             program.setProcessEnvironment(ProgramEnvironment());
@@ -254,8 +269,22 @@ private slots:
             QVERIFY(program.waitForFinished(10000));
             QCOMPARE(program.exitCode(), c.status);
             const QByteArray text = c.toStdout ? program.readAllStandardOutput() : program.readAllStandardError();
-            QVERIFY2(text.contains("Usage: quillorex-programmer"), text.constData());
+            QVERIFY2(text.contains(c.text), text.constData());
         }
+    }
+
+    void userGuideOpensTheGuideMadeFromTheReadme()
+    {
+        const QString guide = QStringLiteral(QX_BUILD_DOC_DIR "/guide.html");
+        QFile file(guide);
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(guide));
+        QVERIFY(file.readAll().contains("<h1>Quillorex Programmer</h1>"));
+        CQxProgApp app;
+        CUrlCatcher desktop;
+        QDesktopServices::setUrlHandler(QStringLiteral("file"), &desktop, "open");
+        QVERIFY(app.OnCommand(cmd::ID_HELP_USER_GUIDE));
+        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+        QCOMPARE(desktop.m_urls, QList<QUrl>{QUrl::fromLocalFile(guide)});
     }
 
     void twoSimultaneousStartsGiveOneWindow()

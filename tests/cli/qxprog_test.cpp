@@ -302,6 +302,9 @@ TEST_F(QxprogTest, UsageErrorsAndHelp)
     }
     auto ports = Run({"ports"});
     EXPECT_EQ(ports->Wait(), 0);
+    auto version = Run({"--version"});
+    EXPECT_EQ(version->Wait(), 0);
+    EXPECT_EQ(version->Out(), "qxprog " QX_VERSION "\n");
 }
 
 TEST_F(QxprogTest, TerminationSignalsStopCleanlyAndRestoreThePort)
