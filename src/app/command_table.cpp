@@ -37,7 +37,7 @@ constexpr std::array kCommands = {
     CCommandInfo{ID_TOOLS_EDIT, "&Edit\tF2", "Edit selected file", "Edit", "document-edit", "edit", "F2"},
     CCommandInfo{ID_TOOLS_OPTIONS, "&Options...", "Changes options", "Options", "preferences-system", "options", ""},
     CCommandInfo{ID_TOOLS_PORT_SETUP, "Port &Setup...", "Port Setup", "Port Setup", "", "port_setup", ""},
-    CCommandInfo{ID_HELP_USER_GUIDE, "&User Guide", "Open the user guide", "User Guide", "help-contents", "",
+    CCommandInfo{ID_HELP_USER_GUIDE, "&User Guide", "Open the user guide", "User Guide", "help-contents", "user_guide",
                  ""},
     CCommandInfo{ID_APP_ABOUT, "&About Quillorex Programmer...",
                  "Display program information, version number and copyright", "About", "help-about", "about", ""},
