@@ -59,10 +59,13 @@ void CReceiveParser::ProcessBlock(const std::uint8_t* data, std::size_t count)
     std::string run;
     std::string collected;
     run.reserve(count);
+    bool trailingCarriageReturn = false;
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t b = data[i];
-        if (i == count - 1 && b == kCarriageReturn)
+        if (i == count - 1 && b == kCarriageReturn) {
+            trailingCarriageReturn = true;
             continue;
+        }
         if (IsDisplayable(b)) {
             run.push_back(static_cast<char>(b));
             continue;
@@ -75,6 +78,10 @@ void CReceiveParser::ProcessBlock(const std::uint8_t* data, std::size_t count)
         HandleTerminalControlChar(b);
     }
     collected += run;
+    // A carriage return that ends a block is not shown, but it is collected like one inside a
+    // block: where the port happens to end a block never changes which marker is found.
+    if (trailingCarriageReturn)
+        collected += static_cast<char>(kCarriageReturn);
     if (const unsigned discard = m_state.m_nDiscard.load(); discard != m_nDiscardSeen) {
         m_nDiscardSeen = discard;
         m_strBoardText.clear();

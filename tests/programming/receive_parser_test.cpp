@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <string>
 #include <vector>
 
@@ -70,7 +72,48 @@ INSTANTIATE_TEST_SUITE_P(Table, BlockRules, ::testing::Values(
     BlockCase{"MarkersAreCaseSensitive", WAIT_COMPLETED, {"PROMPT error"}, "PROMPT error", {}, false, false, "PROMPT error"},
     BlockCase{"RunAnswerStartingProgram", WAIT_RUN, {"Starting program..."}, "Starting program...", {}, true, false, ""},
     BlockCase{"RunAnswerPromptAlone", WAIT_RUN, {"\r\nquilLOREX>"}, "\r\nquilLOREX>", {}, true, false, ""},
-    BlockCase{"RunStateIgnoresCompletionMarker", WAIT_RUN, {"prompt"}, "prompt", {}, false, false, "prompt"}
+    BlockCase{"RunStateIgnoresCompletionMarker", WAIT_RUN, {"prompt"}, "prompt", {}, false, false, "prompt"},
+    // Not shown, but collected as inside a block, so the marker is not found here either.
+    BlockCase{"CarriageReturnEndingBlockCollected", WAIT_RUN, {"q\r", "uilLOREX>"}, "quilLOREX>", {}, false, false, "q\ruilLOREX>"}
+), [](const auto& info) { return std::string(info.param.name); });
+
+// Inputs the fuzzer found (and short forms of them): the bytes reach the parser in blocks of
+// every size from 1 to the whole text, and the first wake-up is the same for each.
+struct SplitCase {
+    const char* name;
+    int waitState;
+    std::string bytes;
+    bool signalled;
+    bool error;
+};
+
+void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+
+class AnySplit : public ::testing::TestWithParam<SplitCase> {};
+
+TEST_P(AnySplit, WakesTheSameWay)
+{
+    const SplitCase& c = GetParam();
+    for (std::size_t size = 1; size <= std::max<std::size_t>(c.bytes.size(), 1); ++size) {
+        CTextTerminal terminal;
+        CReceiveParser parser(terminal);
+        parser.State().m_nWaitState.store(c.waitState);
+        for (std::size_t at = 0; at < c.bytes.size() && !parser.State().m_evtBoard.IsSet(); at += size) {
+            const std::size_t count = std::min(size, c.bytes.size() - at);
+            parser.ProcessBlock(reinterpret_cast<const std::uint8_t*>(c.bytes.data() + at), count);
+        }
+        EXPECT_EQ(parser.State().m_evtBoard.IsSet(), c.signalled) << "blocks of " << size;
+        EXPECT_EQ(parser.State().m_bBoardError.load(), c.error ? 1 : 0) << "blocks of " << size;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, AnySplit, ::testing::Values(
+    SplitCase{"CarriageReturnInsidePrompt", WAIT_RUN, "q\ruilLOREX>", false, false},
+    SplitCase{"FuzzedRunAnswer", WAIT_RUN,
+        std::string("\x03\x04\xfc\x00\x00" "Do\x00\x00``\x00\x00 ing prm.\xae.\r\n\nq\ruilLOREX>ab", 40), false, false},
+    SplitCase{"CarriageReturnInsideLoadAnswer", WAIT_LOAD, "Intel format\r HEX file sending", false, false},
+    SplitCase{"PromptAfterCarriageReturn", WAIT_RUN, "\r\r\nquilLOREX>\r", true, false},
+    SplitCase{"ErrorAfterCarriageReturns", WAIT_COMPLETED, "\r\rErr\ror\r\nError\r", true, true}
 ), [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ReceiveParser, ReadsWhileBlocksComeBackFull)
