@@ -80,7 +80,8 @@ std::vector<std::string> SplitCommandLine(std::string_view line)
 
 std::string QuoteIfBlank(const std::string& text)
 {
-    if (text.find(' ') == std::string::npos)
+    // A tab separates arguments as a blank does.
+    if (text.find_first_of(" \t") == std::string::npos)
         return text;
     return '"' + text + '"';
 }

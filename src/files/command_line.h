@@ -14,8 +14,8 @@
 // program) takes quotes as grouping only and every backslash literally. Leading blanks skipped.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 
-// A text with at least one blank is wrapped in double quotes; anything else is unchanged.
-// Nothing is escaped.
+// A text with at least one blank or tab is wrapped in double quotes; anything else is
+// unchanged. Nothing is escaped.
 std::string QuoteIfBlank(const std::string& text);
 
 // Removes the file name's extension: from the last dot of the last path component to the end.

@@ -57,11 +57,31 @@ TEST(QuoteIfBlank, WrapsOnlyTextsWithABlank)
         {"", ""},
         {"asm", "asm"},
         {"/opt/my tools/asm", "\"/opt/my tools/asm\""},
-        {"a\tb", "a\tb"}, // only the space counts
+        {"a\tb", "\"a\tb\""}, // a tab separates arguments too
         {"a\"b c", "\"a\"b c\""}, // nothing is escaped
     };
     for (const Row& row : rows)
         EXPECT_EQ(QuoteIfBlank(row.m_in), row.m_out) << row.m_in;
+}
+
+// Quote, join with blanks, split: the same arguments (the first is the program). Rows the
+// fuzzer found come first.
+TEST(QuoteIfBlank, QuotedArgumentsSplitBack)
+{
+    const Args rows[] = {
+        {"\t"},
+        {"\t", "\x01", "\x01"},
+        {"my\ttool", "-o", "a\tb.hex"},
+        {"/opt/my tools/asm", "/home/u/My Work/a b.hex", "x"},
+        {"C:\\my tools\\", "a\\b", "c\\"},
+        {" lead", "trail ", "\t"},
+    };
+    for (const Args& args : rows) {
+        std::string line;
+        for (const std::string& arg : args)
+            line += (line.empty() ? "" : " ") + QuoteIfBlank(arg);
+        EXPECT_EQ(SplitCommandLine(line), args) << line;
+    }
 }
 
 TEST(PathRemoveExtension, ActsOnTheFileNameOnly)
@@ -107,6 +127,7 @@ const BuildRow kBuildRows[] = {
     {"builder_with_blank_is_one_program", "make -C", 1, 0, "/w", "x.hex", "\"make -C\" /w/x", {"make -C", "/w/x"}, ""},
     {"hostile_name_one_argument", "asm", 0, 0, "/tmp/a b", "$(touch pwned).hex",
      "asm \"/tmp/a b/$(touch pwned).hex\"", {"asm", "/tmp/a b/$(touch pwned).hex"}, ""},
+    {"builder_with_tab_is_one_program", "my\ttool", 0, 0, "/w", "x.hex", "\"my\ttool\" /w/x.hex", {"my\ttool", "/w/x.hex"}, ""},
     {"no_builder_runs_nothing", "", 0, 0, "/w", "a.hex", " /w/a.hex", {}, ""},
     {"quote_in_name_one_argument", "asm", 0, 0, "/w", "a\"b c\\.hex",
      "asm \"/w/a\"b c\\.hex\"", {"asm", "/w/a\"b c\\.hex"}, ""},
