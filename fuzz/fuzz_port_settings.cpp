@@ -1,0 +1,72 @@
+// Port settings normalisation: any stored texts give settings whose texts normalise to
+// themselves with the same numbers (normalising is idempotent), and saving and loading them
+// gives the same settings. The input is the six stored texts, separated by NUL bytes.
+
+#include "base/memory_settings_store.h"
+#include "fuzz_check.h"
+#include "port/port_settings.h"
+
+#include <array>
+#include <string>
+
+namespace {
+bool SameSettings(const CPortSettings& a, const CPortSettings& b)
+{
+    return a.m_strPort == b.m_strPort && a.m_strBaud == b.m_strBaud && a.m_nBaud == b.m_nBaud
+           && a.m_strDataBits == b.m_strDataBits && a.m_nDataBits == b.m_nDataBits && a.m_strParity == b.m_strParity
+           && a.m_nParity == b.m_nParity && a.m_strStopBits == b.m_strStopBits && a.m_nStopBits == b.m_nStopBits
+           && a.m_strHandshake == b.m_strHandshake && a.m_nHandshake == b.m_nHandshake;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    std::array<std::string, 6> values;
+    std::size_t present = 0;
+    std::size_t from = 0;
+    for (std::string& value : values) {
+        if (from > text.size())
+            break;
+        ++present;
+        std::size_t to = text.find('\0', from);
+        if (to == std::string::npos)
+            to = text.size();
+        value = text.substr(from, to - from);
+        from = to + 1;
+    }
+    CMemorySettingsStore store;
+    const char* keys[] = {CPortSettings::kKeyPort, CPortSettings::kKeyBaud, CPortSettings::kKeyDataBits,
+        CPortSettings::kKeyParity, CPortSettings::kKeyStopBits, CPortSettings::kKeyHandshake};
+    // Keys past the texts given stay absent, so their defaults apply.
+    for (std::size_t i = 0; i < present; ++i)
+        store.WriteProfileString(keys[i], values[i]);
+
+    CPortSettings settings;
+    settings.LoadPortSettings(store);
+    CPortSettings again = settings;
+    again.SetBaud(settings.m_strBaud);
+    again.SetDataBits(settings.m_strDataBits);
+    again.SetParity(settings.m_strParity);
+    again.SetStopBits(settings.m_strStopBits);
+    again.SetHandshake(settings.m_strHandshake);
+    FUZZ_CHECK(SameSettings(again, settings));
+
+    // Each number is one of its choices.
+    FUZZ_CHECK(settings.m_nDataBits >= 5 && settings.m_nDataBits <= 8);
+    FUZZ_CHECK(settings.m_nParity >= 0 && settings.m_nParity < 5);
+    FUZZ_CHECK(settings.m_nStopBits >= 0 && settings.m_nStopBits < 3);
+    FUZZ_CHECK(settings.m_nHandshake >= 0 && settings.m_nHandshake < 3);
+    bool standard = false;
+    for (int rate : CPortSettings::kBaudRates)
+        standard = standard || rate == settings.m_nBaud;
+    FUZZ_CHECK(standard);
+
+    CMemorySettingsStore saved;
+    settings.SaveAll(saved);
+    CPortSettings loaded;
+    loaded.LoadPortSettings(saved);
+    FUZZ_CHECK(SameSettings(loaded, settings));
+    settings.PaneText();
+    return 0;
+}
