@@ -1,5 +1,5 @@
 // The list file: read, write, read gives the same list, both as paths and as the rows the file
-// list makes of them. The input is the file's content; the file lives in a scratch folder (in
+// list makes of them, and every path read is one a file can have (no NUL byte). The input is the file's content; the file lives in a scratch folder (in
 // memory where /dev/shm is there) that is removed at exit.
 
 #include "files/file_list.h"
@@ -57,6 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteRaw(path, data, size);
     const CListFileRead first = ReadListFile(path);
     FUZZ_CHECK(!first.m_error);
+    for (const std::string& listed : first.m_paths)
+        FUZZ_CHECK(listed.find('\0') == std::string::npos);
 
     FUZZ_CHECK(!WriteListFile(path, first.m_paths));
     const CListFileRead second = ReadListFile(path);

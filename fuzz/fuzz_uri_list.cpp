@@ -1,5 +1,5 @@
-// The text/uri-list of a drop: any bytes give local paths without a crash, and a list made of
-// the paths given back (each written as a file URI with every byte escaped) gives the same
+// The text/uri-list of a drop: any bytes give local paths without a crash (each a path a file
+// can have: absolute, no NUL byte), and a list made of the paths given back (each written as a file URI with every byte escaped) gives the same
 // paths again.
 
 #include "files/file_list.h"
@@ -29,6 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string list = "# again\r\n";
     for (const std::string& path : paths) {
         FUZZ_CHECK(!path.empty() && path.front() == '/');
+        FUZZ_CHECK(path.find('\0') == std::string::npos);
         list += FileUri(path) + "\r\n";
     }
     FUZZ_CHECK(PathsFromUriList(list) == paths);

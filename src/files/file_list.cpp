@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <numeric>
 
 namespace {
@@ -346,7 +347,8 @@ CListFileRead ReadListFile(const std::string& listFilePath)
         std::size_t last = end;
         while (last > pos && (data[last - 1] == ' ' || data[last - 1] == '\t' || data[last - 1] == '\r'))
             --last;
-        if (last > pos)
+        // No file name holds a NUL byte: such a line would name the file before the NUL.
+        if (last > pos && std::memchr(data.data() + pos, '\0', last - pos) == nullptr)
             result.m_paths.emplace_back(data, pos, last - pos);
         pos = end + 1;
     }
@@ -404,7 +406,11 @@ std::vector<std::string> PathsFromUriList(const std::string& uriList)
         std::string host = rest.substr(0, slash);
         if (!host.empty() && host != "localhost")
             continue;
-        paths.push_back(PercentDecode(std::string_view(rest).substr(slash)));
+        std::string path = PercentDecode(std::string_view(rest).substr(slash));
+        // A NUL byte (plain or escaped) ends a file name early, so the path would name another file.
+        if (path.find('\0') != std::string::npos)
+            continue;
+        paths.push_back(std::move(path));
     }
     return paths;
 }

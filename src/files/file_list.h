@@ -83,7 +83,7 @@ struct CListFileRead {
     std::error_code m_error;
 };
 // The paths of a list file: line breaks and trailing blanks, tabs and carriage returns dropped,
-// empty lines skipped.
+// empty lines and lines holding a NUL byte (no file name can) skipped.
 CListFileRead ReadListFile(const std::string& listFilePath);
 // One path per line, each ending in CR LF. Written to a temporary file beside the list file and
 // renamed over it, so a failure midway leaves the old list whole. A list file that is a symbolic
@@ -93,7 +93,7 @@ std::error_code WriteListFile(const std::string& listFilePath, const std::vector
 
 // The local paths of a text/uri-list (a drop from a file manager), as bytes: file URIs with an
 // empty host or "localhost", percent escapes decoded (so a name that is not UTF-8 comes through
-// unchanged); comments, other schemes and other hosts are left out.
+// unchanged); comments, other schemes, other hosts and paths holding a NUL byte are left out.
 std::vector<std::string> PathsFromUriList(const std::string& uriList);
 
 // The command-state rules of the file list for Program, Build, Debug, Edit (enabled with exactly

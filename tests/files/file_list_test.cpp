@@ -117,6 +117,18 @@ TEST(ListFile, ReadDropsLineEndsTrailingBlanksAndEmptyLines)
     EXPECT_FALSE(list.Entry(2).m_nSize.has_value()); // missing.hex still listed
 }
 
+TEST(ListFile, LinesHoldingANulByteAreSkipped)
+{
+    // Rows found by fuzzing first: no file name holds a NUL, so the line names no file.
+    const std::string rows[] = {std::string("\0\x04", 2), std::string("/w/a.hex\0.txt\r\n/w/b.hex", 23)};
+    const std::vector<std::string> paths[] = {{}, {"/w/b.hex"}};
+    CTempDir dir;
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        std::string listFile = dir.Write(CFileList::kListFileName, rows[i]);
+        EXPECT_EQ(ReadListFile(listFile).m_paths, paths[i]) << i;
+    }
+}
+
 TEST(ListFile, MissingListFileGivesEmptyList)
 {
     CTempDir dir;
@@ -286,6 +298,9 @@ TEST(UriList, LocalFilesComeThroughAsBytes)
         {"localhost", "file://localhost/w/a.hex", {"/w/a.hex"}},
         {"other_host_scheme_comment", "# comment\r\nfile://far/w/a.hex\r\nhttp://x/y\r\n\r\n", {}},
         {"broken_escape_kept", "file:///w/100%.hex", {"/w/100%.hex"}},
+        // No file name holds a NUL: the path would name the file before it. Found by fuzzing.
+        {"escaped_nul_left_out", "file:///w/a.hex%00.txt\r\nfile:///w/b.hex", {"/w/b.hex"}},
+        {"fuzzed_plain_nul_left_out", std::string("file:///%\xcc:\xd0/%\xcc:1\x8b\0%\r", 21), {}},
     };
     for (const Row& row : rows)
         EXPECT_EQ(PathsFromUriList(row.m_list), row.m_paths) << row.m_name;
