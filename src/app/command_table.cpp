@@ -26,6 +26,15 @@ constexpr std::array kCommands = {
                  "utilities-terminal", "terminal", ""},
     CCommandInfo{ID_VIEW_OUTPUT, "&Output Window", "Show or hide the output window", "Toggle Output window", "",
                  "output", ""},
+    CCommandInfo{ID_TERMINAL_CLEAR, "C&lear Terminal", "Empties the terminal window", "Clear Terminal", "", "", ""},
+    CCommandInfo{ID_TERMINAL_FIND, "F&ind in Terminal...", "Finds a text in the terminal window", "Find in Terminal",
+                 "", "", ""},
+    CCommandInfo{ID_TERMINAL_TIMESTAMPS, "Terminal Time&stamps",
+                 "Shows the time each terminal line began to arrive", "Terminal Timestamps", "", "", ""},
+    CCommandInfo{ID_TERMINAL_HEX_VIEW, "Terminal &Hex View", "Shows the received bytes in hex in the terminal window",
+                 "Terminal Hex View", "", "", ""},
+    CCommandInfo{ID_TERMINAL_SCROLLBACK, "Terminal Scroll&back...", "Sets how many lines the terminal window keeps",
+                 "Terminal Scrollback", "", "", ""},
     CCommandInfo{ID_TOOLS_PROGRAM, "&Program\tF4", "Program selected file to the target", "Program", "", "program",
                  "F4"},
     CCommandInfo{ID_TOOLS_STOP_PROGRAMMING, "S&top Programming", "Stop the running download", "Stop Programming",
@@ -50,7 +59,9 @@ constexpr std::array kCommands = {
 
 constexpr std::array kFileMenu = {ID_FILE_ADD, ID_FILE_REMOVE, ID_FILE_REMOVE_ALL, 0, ID_APP_EXIT};
 constexpr std::array kViewMenu = {ID_VIEW_MENUBAR, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PROGRAM,
-                                  ID_VIEW_BROWSER, ID_VIEW_TERMINAL, ID_VIEW_OUTPUT};
+                                  ID_VIEW_BROWSER, ID_VIEW_TERMINAL, ID_VIEW_OUTPUT, 0, ID_TERMINAL_CLEAR,
+                                  ID_TERMINAL_FIND, ID_TERMINAL_TIMESTAMPS, ID_TERMINAL_HEX_VIEW,
+                                  ID_TERMINAL_SCROLLBACK};
 constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD,
                                    ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
                                    ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP};

@@ -224,7 +224,8 @@ void CMainFrame::CreateActions()
             action->setShortcut(QKeySequence(Latin1(info.m_strKey), QKeySequence::PortableText));
         action->setShortcutContext(Qt::WindowShortcut);
         const bool checkable = IsPaneCommand(id) || id == cmd::ID_VIEW_MENUBAR || id == cmd::ID_VIEW_TOOLBAR ||
-                               id == cmd::ID_VIEW_STATUS_BAR;
+                               id == cmd::ID_VIEW_STATUS_BAR || id == cmd::ID_TERMINAL_TIMESTAMPS ||
+                               id == cmd::ID_TERMINAL_HEX_VIEW;
         action->setCheckable(checkable);
         action->setData(id);
         action->setObjectName(QStringLiteral("cmd%1").arg(id));
@@ -396,6 +397,8 @@ void CMainFrame::CreatePanes()
     m_wndTerminal = new CTerminalCtrl(this);
     m_wndTerminal->setObjectName(QStringLiteral("Terminal"));
     m_wndTerminal->setFont(m_fontTerminal);
+    m_wndTerminal->LoadViewSettings(m_store);
+    connect(m_wndTerminal, &CTerminalCtrl::viewSettingsChanged, this, &CMainFrame::RequestCommandUpdate);
     CreateDock(cmd::ID_VIEW_TERMINAL, PlainTitle(cmd::ID_VIEW_TERMINAL), "TerminalBar", m_wndTerminal,
                kTerminalSizes.m_nHorzHeight, kTerminalSizes.m_nVertWidth, kTerminalSizes.m_floating);
 }
@@ -702,6 +705,21 @@ bool CMainFrame::OnCommand(int id)
     case cmd::ID_APP_EXIT:
         close();
         return true;
+    case cmd::ID_TERMINAL_CLEAR:
+        m_wndTerminal->Clear();
+        return true;
+    case cmd::ID_TERMINAL_FIND:
+        m_wndTerminal->PromptFind();
+        return true;
+    case cmd::ID_TERMINAL_TIMESTAMPS:
+        m_wndTerminal->SetTimestamps(!m_wndTerminal->Timestamps());
+        return true;
+    case cmd::ID_TERMINAL_HEX_VIEW:
+        m_wndTerminal->SetHexView(!m_wndTerminal->HexView());
+        return true;
+    case cmd::ID_TERMINAL_SCROLLBACK:
+        m_wndTerminal->PromptScrollback();
+        return true;
     case cmd::ID_NEXT_PANE:
     case cmd::ID_PREV_PANE:
         // No split panes: nothing to switch to.
@@ -753,7 +771,15 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
         ui.SetCheck(IsPaneShown(ui.m_nID));
         return true;
     case cmd::ID_APP_EXIT:
+    case cmd::ID_TERMINAL_CLEAR:
+    case cmd::ID_TERMINAL_FIND:
+    case cmd::ID_TERMINAL_SCROLLBACK:
         ui.Enable(true);
+        return true;
+    case cmd::ID_TERMINAL_TIMESTAMPS:
+    case cmd::ID_TERMINAL_HEX_VIEW:
+        ui.Enable(true);
+        ui.SetCheck(ui.m_nID == cmd::ID_TERMINAL_TIMESTAMPS ? m_wndTerminal->Timestamps() : m_wndTerminal->HexView());
         return true;
     case cmd::ID_TOOLS_STOP_BUILD:
         ui.Enable(m_wndOutput && m_wndOutput->IsBuilding());

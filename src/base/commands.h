@@ -15,6 +15,12 @@ constexpr int ID_VIEW_PROGRAM = 32789;
 constexpr int ID_VIEW_BROWSER = 32777;
 constexpr int ID_VIEW_TERMINAL = 32778;
 constexpr int ID_VIEW_OUTPUT = 32779;
+// The terminal's view: empty it, find in it, timestamps, hex view, lines kept.
+constexpr int ID_TERMINAL_CLEAR = 32880;
+constexpr int ID_TERMINAL_FIND = 32881;
+constexpr int ID_TERMINAL_TIMESTAMPS = 32882;
+constexpr int ID_TERMINAL_HEX_VIEW = 32883;
+constexpr int ID_TERMINAL_SCROLLBACK = 32884;
 
 constexpr int ID_TOOLS_PROGRAM = 32771;
 constexpr int ID_TOOLS_BUILD = 32772;

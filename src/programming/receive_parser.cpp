@@ -56,6 +56,8 @@ void CReceiveParser::ProcessBlock(const std::uint8_t* data, std::size_t count)
 {
     // Every displayable run of the block is collected while a job waits, not only the last
     // one: a marker followed by a control byte in the same block must still be found.
+    if (count > 0)
+        m_terminal.ReceivedBytes(data, count);
     std::string run;
     std::string collected;
     run.reserve(count);

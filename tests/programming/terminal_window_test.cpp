@@ -1,13 +1,14 @@
-// The terminal window and the program window as widgets: what the terminal shows and keeps, and
-// how the program window's bar and button follow the pane's width.
+// The terminal window and the program window as widgets: what the terminal shows and keeps, its
+// selection and copy, and how the program window's bar and button follow the pane's width.
 
 #include "programming/program_dlg.h"
 #include "programming/terminal_ctrl.h"
 #include "ui/percent_progress_ctrl.h"
 
+#include <QClipboard>
+#include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QtTest>
 
 class TerminalWindowTest : public QObject {
@@ -19,10 +20,7 @@ private slots:
         CTerminalCtrl terminal;
         terminal.AppendTerminalText("hello ");
         // A selection made by the user does not move where the board's text goes.
-        QTextCursor cursor(terminal.document());
-        cursor.setPosition(1);
-        cursor.setPosition(3, QTextCursor::KeepAnchor);
-        terminal.setTextCursor(cursor);
+        terminal.selectAll();
         terminal.AppendTerminalText("board\r\nnext\rline");
         QCOMPARE(terminal.toPlainText(), QStringLiteral("hello board\nnext\nline"));
     }
@@ -57,10 +55,10 @@ private slots:
         for (int i = 0; i < CTerminalCtrl::kMaxLines + 500; ++i)
             lines += "line " + std::to_string(i) + "\n";
         terminal.AppendTerminalText(lines);
-        QVERIFY(terminal.document()->blockCount() <= CTerminalCtrl::kMaxLines);
+        const CLineStore& kept = terminal.Lines();
+        QVERIFY(kept.LineCount() <= std::size_t(CTerminalCtrl::kMaxLines));
         // The newest text is kept, the oldest went.
-        QCOMPARE(terminal.document()->lastBlock().previous().text(),
-                 QStringLiteral("line %1").arg(CTerminalCtrl::kMaxLines + 499));
+        QCOMPARE(kept.Line(kept.LineCount() - 2), "line " + std::to_string(CTerminalCtrl::kMaxLines + 499));
         QVERIFY(!terminal.toPlainText().startsWith(QStringLiteral("line 0\n")));
 
         // A long run without line ends, in pieces, continues on new lines at the bound.
@@ -68,11 +66,14 @@ private slots:
         const std::string piece(300, 'x');
         for (int i = 0; i < 10; ++i)
             longLine.AppendTerminalText(piece);
-        const QTextDocument* doc = longLine.document();
-        QCOMPARE(doc->characterCount() - doc->blockCount(), 3000);
-        for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
-            QVERIFY(block.length() - 1 <= CTerminalCtrl::kMaxLineLength);
-        QCOMPARE(doc->firstBlock().length() - 1, CTerminalCtrl::kMaxLineLength);
+        const CLineStore& wrapped = longLine.Lines();
+        std::size_t characters = 0;
+        for (std::size_t i = 0; i < wrapped.LineCount(); ++i) {
+            characters += wrapped.Line(i).size();
+            QVERIFY(wrapped.Line(i).size() <= std::size_t(CTerminalCtrl::kMaxLineLength));
+        }
+        QCOMPARE(characters, std::size_t(3000));
+        QCOMPARE(wrapped.Line(0).size(), std::size_t(CTerminalCtrl::kMaxLineLength));
     }
 
     void theViewFollowsTheEndWhileOldLinesGoUnlessTheUserScrolledUp()
@@ -83,11 +84,13 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&terminal));
         QScrollBar* bar = terminal.verticalScrollBar();
         // A fast stream as the port hands it over (one run per line, the window's events
-        // handled between batches), well past the bound, so old lines go all the time.
+        // handled between batches), well past the bound, so old lines go all the time. The
+        // view catches up at most every few milliseconds; UpdateView makes it do so now.
         auto burst = [&terminal](int first) {
             for (int i = first; i < first + 1000; ++i)
                 terminal.AppendTerminalText("line " + std::to_string(i) + "\n");
             QCoreApplication::processEvents();
+            terminal.UpdateView();
         };
         for (int first = 0; first < 3 * CTerminalCtrl::kMaxLines; first += 1000) {
             burst(first);
@@ -105,12 +108,72 @@ private slots:
         QCOMPARE(bar->value(), bar->maximum());
     }
 
-    void blackOnWhiteAndReadOnly()
+    void blackOnWhiteEvenUnderADarkTheme()
     {
+        QPalette dark;
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::Text, QColor(220, 220, 220));
+        dark.setColor(QPalette::Window, QColor(40, 40, 40));
+        const QPalette saved = QApplication::palette();
+        QApplication::setPalette(dark);
         CTerminalCtrl terminal;
+        terminal.resize(200, 60);
         QCOMPARE(terminal.palette().color(QPalette::Active, QPalette::Base), QColor(Qt::white));
         QCOMPARE(terminal.palette().color(QPalette::Active, QPalette::Text), QColor(Qt::black));
-        QVERIFY(terminal.isReadOnly());
+        // What is painted: white where nothing is written, black in the text.
+        terminal.AppendTerminalText("MMMM");
+        terminal.UpdateView();
+        const QImage image = terminal.viewport()->grab().toImage();
+        QApplication::setPalette(saved);
+        QCOMPARE(image.pixelColor(image.width() - 2, image.height() - 2), QColor(Qt::white));
+        bool black = false;
+        for (int y = 0; y < image.height() / 2 && !black; ++y)
+            for (int x = 0; x < image.width() / 2 && !black; ++x)
+                black = image.pixelColor(x, y) == QColor(Qt::black);
+        QVERIFY(black);
+    }
+
+    void aMouseSelectionIsCopiedByTheViewKeyAndTheMenu()
+    {
+        CTerminalCtrl terminal;
+        terminal.resize(400, 200);
+        terminal.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&terminal));
+        terminal.AppendTerminalText("hello world\nsecond\tline\nthird");
+        terminal.UpdateView();
+        const QFontMetrics metrics = terminal.fontMetrics();
+        const int height = metrics.lineSpacing();
+        auto at = [&](const char* prefix, int row) {
+            // The left edge of the column after prefix, mid-row (3 pixels of margin).
+            return QPoint(3 + metrics.horizontalAdvance(QLatin1String(prefix)), row * height + height / 2);
+        };
+        struct {
+            QPoint from, to;
+            const char* text;
+        } const drags[] = {
+            {at("hello ", 0), at("hello world", 0), "world"},
+            {at("second  ", 1), at("hel", 0), "lo world\nsecond  "}, // backwards; the tab is shown as spaces
+            {at("he", 0), at("thi", 2), "llo world\nsecond  line\nthi"},
+        };
+        for (const auto& drag : drags) {
+            QTest::mousePress(terminal.viewport(), Qt::LeftButton, {}, drag.from);
+            QTest::mouseMove(terminal.viewport(), drag.to);
+            QTest::mouseRelease(terminal.viewport(), Qt::LeftButton, {}, drag.to);
+            QCOMPARE(terminal.selectedText(), QString::fromLatin1(drag.text));
+        }
+        QTest::keyClick(&terminal, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromLatin1(drags[2].text));
+        QApplication::clipboard()->clear();
+        std::unique_ptr<QMenu> menu(terminal.CreateContextMenu(nullptr));
+        QAction* copy = menu->actions().front();
+        QVERIFY(copy->isEnabled());
+        copy->trigger();
+        QCOMPARE(QApplication::clipboard()->text(), QString::fromLatin1(drags[2].text));
+        // A click without a drag selects nothing, and the menu's Copy is off.
+        QTest::mouseClick(terminal.viewport(), Qt::LeftButton, {}, at("h", 0));
+        QCOMPARE(terminal.selectedText(), QString());
+        menu.reset(terminal.CreateContextMenu(nullptr));
+        QVERIFY(!menu->actions().front()->isEnabled());
     }
 
     void keysWithoutAPortChangeNothing()
