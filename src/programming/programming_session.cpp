@@ -6,7 +6,9 @@
 #include "port/open_configured_port.h"
 #include "serial/serial_device_name.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 CProgrammingSession::CProgrammingSession(ITerminalSink& terminal, const CBoardCommands& commands,
     IMessageSink& sink, IUserPrompt& prompt)
@@ -112,22 +114,24 @@ void CProgrammingSession::ReadPort(std::uintptr_t wParam)
     m_rxSink.Taken();
     // A board that talks without pause keeps every block full, and draining until a short block
     // would hold the owner's thread for as long as the stream lasts. One notification reads at
-    // most kBlocksPerNotification blocks; the rest is read by a notification of our own, queued
-    // behind whatever came in meanwhile.
-    int blocksLeft = kBlocksPerNotification;
-    bool more = false;
+    // most kBlocksPerNotification blocks, in one read of the port (one system call instead of
+    // one a block), and hands them to the parser block by block as it asks; the rest is read by
+    // a notification of our own, queued behind whatever came in meanwhile.
+    std::uint8_t chunk[kBlocksPerNotification * CReceiveParser::kBlockSize];
+    std::uint32_t filled = 0;
+    std::size_t handed = 0;
+    bool read = false;
     m_parser.OnSerialMsg(wParam, [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
-        if (blocksLeft-- == 0) {
-            more = true;
-            return 0;
-        }
-        std::uint32_t count = 0;
         // A failed read (the port was closed meanwhile) counts as nothing received.
-        if (m_port.Read(buffer, static_cast<std::uint32_t>(size), &count, nullptr, INFINITE))
-            return 0;
-        return count;
+        if (!read && m_port.Read(chunk, sizeof chunk, &filled, nullptr, INFINITE))
+            filled = 0;
+        read = true;
+        const std::size_t take = std::min<std::size_t>(size, filled - handed);
+        std::memcpy(buffer, chunk + handed, take);
+        handed += take;
+        return take;
     });
-    if (more)
+    if (filled == sizeof chunk)
         m_rxSink.Post(DefaultComMsg(), CRxCoalescingSink::kRxChar, 0);
 }
 
