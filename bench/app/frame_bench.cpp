@@ -175,7 +175,7 @@ bool LastLineIs(const CTerminalCtrl& terminal, std::string_view text)
 
 // MiB of board text (82-byte lines) written to the far end of a pseudo-terminal as fast as it
 // takes it, through the real path (port, listener, parser, terminal) into a 1024x768 window.
-void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes)
+void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes, int scrollback = CTerminalCtrl::kMaxLines)
 {
     int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
@@ -190,6 +190,7 @@ void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes)
 
     CQtSettingsStore store;
     store.WriteProfileString("Port", slave);
+    store.WriteProfileInt("TerminalScrollback", scrollback);
     QDir::setCurrent(dir.path());
     CToolSettings tools;
     tools.LoadToolSettings(store);
@@ -203,18 +204,14 @@ void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes)
     WaitUntil([&] { return frame.windowHandle() && frame.windowHandle()->isExposed(); }, 5000);
     CTerminalCtrl& terminal = frame.Terminal();
 
+    // The lines are made as they are written, so the flood itself takes no memory to speak of.
     const std::size_t total = mebibytes * 1024 * 1024;
-    std::string text;
-    text.reserve(total);
-    for (int line = 0; text.size() < total; ++line) {
-        char row[96];
+    const std::string end = "\r\n#END#\r\n";
+    auto makeLine = [](int line, char* row, std::size_t size) {
         // 80 characters and CR LF.
-        std::snprintf(row, sizeof row, "quilLOREX> dump %08d: 0123456789abcdef 0123456789abcdef 0123456789abcdef 012\r\n",
-                      line);
-        text += row;
-    }
-    text.resize(total - 9);
-    text += "\r\n#END#\r\n";
+        return std::size_t(std::snprintf(
+            row, size, "quilLOREX> dump %08d: 0123456789abcdef 0123456789abcdef 0123456789abcdef 012\r\n", line));
+    };
 
     // Responsiveness, two ways: the longest stretch the GUI thread spends on one event (an event
     // filter sees every event start), and how long an event posted from another thread every
@@ -240,12 +237,25 @@ void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes)
     QElapsedTimer wall;
     wall.start();
     std::thread writer([&] {
-        std::size_t at = 0;
-        while (at < text.size()) {
-            ssize_t n = ::write(master, text.data() + at, std::min<std::size_t>(4096, text.size() - at));
-            if (n <= 0)
-                break;
-            at += std::size_t(n);
+        std::string chunk;
+        std::size_t sent = 0;
+        int line = 0;
+        while (sent < total) {
+            chunk.clear();
+            char row[96];
+            while (chunk.size() < 4096 && sent + chunk.size() < total - end.size())
+                chunk.append(row, makeLine(line++, row, sizeof row));
+            if (sent + chunk.size() >= total - end.size()) {
+                chunk.resize(total - end.size() - sent);
+                chunk += end;
+            }
+            for (std::size_t at = 0; at < chunk.size();) {
+                ssize_t n = ::write(master, chunk.data() + at, chunk.size() - at);
+                if (n <= 0)
+                    return;
+                at += std::size_t(n);
+            }
+            sent += chunk.size();
         }
     });
     const bool done = WaitUntil([&] { return LastLineIs(terminal, "#END#"); }, 600000);
@@ -257,9 +267,9 @@ void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes)
     pinger.join();
     writer.join();
     const double mib = double(mebibytes);
-    std::printf("absorb %zu MiB: %s in %.3f s wall (%.1f MiB/s), GUI thread CPU %.3f s (%.4f s per MiB), "
+    std::printf("absorb %zu MiB (scrollback %d): %s in %.3f s wall (%.1f MiB/s), GUI thread CPU %.3f s (%.4f s per MiB), "
                 "%d paints; the whole process (with the writer and the listener) %.3f s CPU\n",
-                mebibytes, done ? "shown" : "NOT shown", seconds, mib / seconds, cpu, cpu / mib,
+                mebibytes, scrollback, done ? "shown" : "NOT shown", seconds, mib / seconds, cpu, cpu / mib,
                 terminal.PaintCount() - paintsBefore, process);
     std::printf("  responsiveness: posted ping waited %.1f ms at worst, %.1f ms on average (%d of %d pings); "
                 "longest single event %.1f ms\n",
@@ -399,5 +409,8 @@ int main(int argc, char* argv[])
     LongListBench(dir);
     AbsorbBench(dir, 4);
     AbsorbBench(dir, 64);
+    // The largest scrollback: memory grows with what is kept, and stops there.
+    AbsorbBench(dir, 64, 1000000);
+    AbsorbBench(dir, 256, 1000000);
     return 0;
 }
