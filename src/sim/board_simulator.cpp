@@ -283,6 +283,9 @@ void CBoardSimulator::Queue(const CBoardOutput& answer, Clock::time_point now)
         m_output.push_back(std::move(piece));
         due += std::chrono::milliseconds(kSplitGapMs);
     }
+    // Before the download that caused it counts as completed.
+    std::lock_guard lock(m_mutex);
+    m_bAnswersSent = m_output.empty();
 }
 
 void CBoardSimulator::Transmit(Clock::time_point now)
@@ -293,13 +296,19 @@ void CBoardSimulator::Transmit(Clock::time_point now)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            return; // the line is full; poll waits until it takes more
+            break; // the line is full; poll waits until it takes more
         }
         front.bytes.erase(0, static_cast<std::size_t>(n));
         m_nPendingOutput -= static_cast<std::size_t>(n);
         if (!front.bytes.empty())
-            return;
+            break;
         m_output.pop_front();
+    }
+    const bool sent = m_output.empty();
+    std::lock_guard lock(m_mutex);
+    if (sent != m_bAnswersSent) {
+        m_bAnswersSent = sent;
+        m_cv.notify_all();
     }
 }
 
@@ -357,6 +366,12 @@ bool CBoardSimulator::WaitForDownloads(unsigned count, std::chrono::milliseconds
 {
     std::unique_lock lock(m_mutex);
     return m_cv.wait_for(lock, timeout, [&] { return m_nCompleted >= count; });
+}
+
+bool CBoardSimulator::WaitForAnswersSent(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(m_mutex);
+    return m_cv.wait_for(lock, timeout, [&] { return m_bAnswersSent; });
 }
 
 bool CBoardSimulator::WaitForBytes(std::uint64_t count, std::chrono::milliseconds timeout)

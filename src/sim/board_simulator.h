@@ -73,6 +73,9 @@ public:
     bool WaitForDownloads(unsigned count, std::chrono::milliseconds timeout);
     // True when at least count bytes have been received within the time.
     bool WaitForBytes(std::uint64_t count, std::chrono::milliseconds timeout);
+    // True when everything the board has answered so far is on the line (written to the
+    // pseudo-terminal, readable at the far end) within the time.
+    bool WaitForAnswersSent(std::chrono::milliseconds timeout);
     // The error of the last image written (empty when fine).
     std::error_code ImageError() const;
 
@@ -117,5 +120,6 @@ private:
     std::uint64_t m_nReceived = 0;
     unsigned m_nCompleted = 0;
     bool m_bHungUp = false;
+    bool m_bAnswersSent = true;
     std::error_code m_imageError;
 };

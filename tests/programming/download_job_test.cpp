@@ -610,6 +610,8 @@ TEST_F(DownloadJobTest, TextFromBeforeTheDownloadCommandAnswersNothing)
     ASSERT_TRUE(note.has_value());
     ASSERT_EQ(note->m_nMsg, DefaultComMsg());
     ASSERT_TRUE(m_sim->WaitForDownloads(1, 5s));
+    // The whole answer waits at this end before the job starts, not only its first bytes.
+    ASSERT_TRUE(m_sim->WaitForAnswersSent(5s));
     // Not read: announced again with the next bytes.
     m_session.PortSink().Taken();
 
