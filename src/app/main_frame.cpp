@@ -16,6 +16,7 @@
 #include "files/output_ctrl.h"
 #include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
+#include "port/com_port_probe.h"
 #include "port/port_menus.h"
 #include "programming/board_commands.h"
 #include "programming/program_dlg.h"
@@ -812,7 +813,8 @@ bool CMainFrame::OpenPort(const std::string& failureText)
 
 void CMainFrame::UpdatePortPane()
 {
-    m_wndPortPane->setText(QString::fromStdString(PortSettings().PaneText()));
+    // A stable name is long: the pane shows the node it leads to.
+    m_wndPortPane->setText(QString::fromStdString(PortSettings().PaneText(ShortPortName(PortSettings().m_strPort))));
 }
 
 void CMainFrame::UpdateLockIndicators()

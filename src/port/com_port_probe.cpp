@@ -38,23 +38,59 @@ std::pair<std::string, long> SplitName(const std::string& name)
     return {name.substr(0, digits), std::strtol(name.c_str() + digits, nullptr, 10)};
 }
 
-// The USB product (and maker) above the tty's device, where there is one.
-std::string UsbDescription(const fs::path& deviceLink)
+// The USB device above the tty's device (the first folder up with a product or vendor id):
+// maker, product, serial number and vendor:product id.
+void ReadUsbIdentity(const fs::path& deviceLink, CComPortInfo& info)
 {
     std::error_code error;
     fs::path dir = fs::canonical(deviceLink, error);
     if (error)
-        return {};
+        return;
     for (int level = 0; level < 5 && !dir.empty() && dir != dir.root_path(); ++level) {
-        if (auto product = ReadAttribute(dir / "product")) {
-            auto maker = ReadAttribute(dir / "manufacturer");
-            if (maker && !maker->empty() && product->find(*maker) == std::string::npos)
-                return *maker + " " + *product;
-            return *product;
+        auto product = ReadAttribute(dir / "product");
+        auto vendor = ReadAttribute(dir / "idVendor");
+        if (product || vendor) {
+            info.m_strProduct = product.value_or("");
+            info.m_strManufacturer = ReadAttribute(dir / "manufacturer").value_or("");
+            info.m_strSerial = ReadAttribute(dir / "serial").value_or("");
+            if (vendor)
+                info.m_strVidPid = *vendor + ":" + ReadAttribute(dir / "idProduct").value_or("????");
+            return;
         }
         dir = dir.parent_path();
     }
-    return {};
+}
+
+std::string MakerAndProduct(const CComPortInfo& info)
+{
+    const std::string& maker = info.m_strManufacturer;
+    const std::string& product = info.m_strProduct;
+    if (product.empty())
+        return {};
+    if (!maker.empty() && product.find(maker) == std::string::npos)
+        return maker + " " + product;
+    return product;
+}
+
+// The stable name under <dev>/serial/<kind> that leads to the node, or empty.
+std::string StableName(const std::string& devRoot, const char* kind, const fs::path& node)
+{
+    std::error_code error;
+    const fs::path target = fs::canonical(node, error);
+    if (error)
+        return {};
+    const fs::path dir = fs::path(devRoot) / "serial" / kind;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        std::error_code linkError;
+        if (fs::canonical(it->path(), linkError) == target && !linkError)
+            names.push_back(it->path().filename().string());
+    }
+    if (names.empty())
+        return {};
+    // Several names (a device with two interfaces seen twice) give the same one every time.
+    std::sort(names.begin(), names.end());
+    return devRoot + "/serial/" + kind + "/" + names.front();
 }
 
 // On-board ports exist for every possible number; only those with a UART behind them count.
@@ -96,10 +132,11 @@ std::vector<CComPortInfo> ProbeComPorts(const CProbeRoots& roots)
     const fs::path classDir = fs::path(roots.m_strSys) / "class" / "tty";
     for (fs::directory_iterator it(classDir, error), end; !error && it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        std::error_code linkError;
-        if (!fs::exists(it->path() / "device", linkError))
-            continue; // virtual terminals, consoles, pseudo-terminals
         auto [prefix, number] = SplitName(name);
+        std::error_code linkError;
+        // Bluetooth serial ports are virtual devices without a device link of their own.
+        if (!fs::exists(it->path() / "device", linkError) && prefix != "rfcomm")
+            continue; // virtual terminals, consoles, pseudo-terminals
         const bool onBoard = prefix == "ttyS" && number >= 0;
         if (onBoard && !HasHardware(it->path()))
             continue;
@@ -108,9 +145,7 @@ std::vector<CComPortInfo> ProbeComPorts(const CProbeRoots& roots)
         if (!state)
             continue;
         CFound entry;
-        entry.m_info.m_strName = onBoard ? "COM" + std::to_string(number + 1) : name;
-        entry.m_info.m_strPath = path;
-        entry.m_info.m_strDescription = UsbDescription(it->path() / "device");
+        ReadComPortIdentity(name, roots, entry.m_info);
         entry.m_info.m_nState = *state;
         entry.m_key = {onBoard ? 0 : 1, prefix, number, name};
         found.push_back(std::move(entry));
@@ -124,14 +159,83 @@ std::vector<CComPortInfo> ProbeComPorts(const CProbeRoots& roots)
     return ports;
 }
 
+bool ReadComPortIdentity(const std::string& kernelName, const CProbeRoots& roots, CComPortInfo& info)
+{
+    const fs::path classEntry = fs::path(roots.m_strSys) / "class" / "tty" / kernelName;
+    std::error_code error;
+    if (kernelName.empty() || !fs::exists(classEntry, error))
+        return false;
+    auto [prefix, number] = SplitName(kernelName);
+    const bool onBoard = prefix == "ttyS" && number >= 0;
+    const fs::path node = fs::path(roots.m_strDev) / kernelName;
+    info.m_strKernelName = kernelName;
+    info.m_strPath = node.string();
+    ReadUsbIdentity(classEntry / "device", info);
+    info.m_strDescription = MakerAndProduct(info);
+    const fs::path driver = fs::read_symlink(classEntry / "device" / "driver", error);
+    if (!error)
+        info.m_strDriver = driver.filename().string();
+    if (prefix == "rfcomm") {
+        if (auto address = ReadAttribute(classEntry / "address")) {
+            info.m_strBluetooth = *address;
+            if (auto channel = ReadAttribute(classEntry / "channel"))
+                info.m_strBluetooth += ", channel " + *channel;
+        }
+    }
+    info.m_strById = StableName(roots.m_strDev, "by-id", node);
+    info.m_strByPath = StableName(roots.m_strDev, "by-path", node);
+    // A USB adapter is stored by its stable name, so it is found again under another number.
+    if (onBoard)
+        info.m_strName = "COM" + std::to_string(number + 1);
+    else if (!info.m_strById.empty())
+        info.m_strName = info.m_strById;
+    else
+        info.m_strName = kernelName;
+    return true;
+}
+
+bool CComPortInfo::Matches(const std::string& stored) const
+{
+    if (stored.empty())
+        return false;
+    if (stored.front() != '/')
+        return stored == m_strName || stored == m_strKernelName;
+    return stored == m_strName || stored == m_strPath || stored == m_strById || stored == m_strByPath;
+}
+
 std::string ComPortLabel(const CComPortInfo& port)
 {
-    std::string label = port.m_strName;
-    if (!port.m_strDescription.empty())
-        label += " (" + port.m_strDescription + ")";
+    const bool onBoard = port.m_strName.rfind("COM", 0) == 0;
+    std::string label = onBoard || port.m_strKernelName.empty() ? port.m_strName : port.m_strKernelName;
+    std::string details;
+    auto add = [&details](const std::string& part) {
+        if (!part.empty())
+            details += (details.empty() ? "" : ", ") + part;
+    };
+    if (!port.m_strProduct.empty()) {
+        label += " - " + port.m_strProduct;
+        if (port.m_strProduct.find(port.m_strManufacturer) == std::string::npos)
+            add(port.m_strManufacturer);
+        add(port.m_strSerial);
+    } else if (!port.m_strBluetooth.empty()) {
+        label += " - Bluetooth";
+        add(port.m_strBluetooth);
+    }
+    if (!details.empty())
+        label += " (" + details + ")";
     if (port.m_nState == EComPortState::InUse)
         label += " - in use";
     else if (port.m_nState == EComPortState::NoPermission)
-        label += " - no permission (join the \"dialout\" group)";
+        label += " - no permission (join the device's group, e.g. \"dialout\")";
     return label;
+}
+
+std::string ShortPortName(const std::string& stored, const std::string& devRoot)
+{
+    const std::string stable = devRoot + "/serial/";
+    if (stored.rfind(stable, 0) != 0)
+        return stored;
+    std::error_code error;
+    const fs::path target = fs::canonical(stored, error);
+    return (error ? fs::path(stored) : target).filename().string();
 }

@@ -1,7 +1,8 @@
 #pragma once
-// ProbeComPorts: the serial devices present on this machine, for the port list and the port
-// setup dialog. Reads the tty class in sysfs and tries each device node (open, lock, close at
-// once). Takes its roots so tests can build a fake tree. Blocking but short; any thread.
+// ProbeComPorts: the serial devices present on this machine, for the port list, the port
+// setup dialog, qxprog ports and the port checks. Reads the tty class in sysfs, the stable names
+// under /dev/serial and tries each device node (open, lock, close at once). Takes its roots so
+// tests can build a fake tree. Blocking but short; any thread; no state of its own.
 
 #include <string>
 #include <vector>
@@ -13,10 +14,22 @@ enum class EComPortState {
 };
 
 struct CComPortInfo {
-    std::string m_strName;        // the name to store and show: "COM1" for ttyS0, else "ttyUSB0"
+    std::string m_strName;        // the name to store: the by-id path of a USB port, "COM1" for ttyS0, else "ttyUSB0"
     std::string m_strPath;        // the device node: "/dev/ttyUSB0"
-    std::string m_strDescription; // the USB product where sysfs has one, else empty
+    std::string m_strDescription; // the USB maker and product where sysfs has them, else empty
     EComPortState m_nState = EComPortState::Present;
+    std::string m_strKernelName;  // "ttyUSB0"
+    std::string m_strById;        // "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" or empty
+    std::string m_strByPath;      // "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0" or empty
+    std::string m_strManufacturer;
+    std::string m_strProduct;
+    std::string m_strSerial;
+    std::string m_strVidPid;      // "0403:6001"
+    std::string m_strDriver;      // "ftdi_sio", "cdc_acm", "serial8250"
+    std::string m_strBluetooth;   // an rfcomm port's remote address and channel: "00:11:22:33:44:55, channel 1"
+
+    // True when a stored port name means this port: its name, kernel name, node or a stable name.
+    bool Matches(const std::string& stored) const;
 };
 
 struct CProbeRoots {
@@ -29,6 +42,15 @@ struct CProbeRoots {
 // another reason than busy or permission are left out.
 std::vector<CComPortInfo> ProbeComPorts(const CProbeRoots& roots = {});
 
-// The text the port list shows for a port: its name, the description in parentheses when
-// there is one, and why it cannot be used.
+// The identity of one tty (no open is tried; m_nState stays Present); false when sysfs does not
+// know the kernel name.
+bool ReadComPortIdentity(const std::string& kernelName, const CProbeRoots& roots, CComPortInfo& info);
+
+// The text the port list shows for a port: "ttyUSB0 - FT232R USB UART (FTDI, A50285BI)", on-board
+// ports as "COM1", and why the port cannot be used.
 std::string ComPortLabel(const CComPortInfo& port);
+
+// The short name of a stored port for the status bar: a stable name under <dev>/serial resolves
+// to the node it points at ("ttyUSB0"), or its own file name while the device is away; other
+// names are returned as they are.
+std::string ShortPortName(const std::string& stored, const std::string& devRoot = "/dev");

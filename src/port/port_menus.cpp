@@ -146,7 +146,7 @@ std::unique_ptr<QMenu> CPortMenus::BuildPortListMenu()
         QAction* action = menu->addAction(label);
         action->setData(id);
         // Only the current port carries a mark; the others show no empty box.
-        const bool current = port.m_strName == m_settings.m_strPort;
+        const bool current = port.Matches(m_settings.m_strPort);
         action->setCheckable(current);
         action->setChecked(current);
         action->setEnabled(port.m_nState == EComPortState::Present);

@@ -135,7 +135,12 @@ void CPortSettings::SaveAll(ISettingsStore& store) const
 
 std::string CPortSettings::PaneText() const
 {
-    std::string text = m_strPort + ": " + m_strBaud + " " + m_strDataBits + m_strParity + m_strStopBits;
+    return PaneText(m_strPort);
+}
+
+std::string CPortSettings::PaneText(const std::string& shownName) const
+{
+    std::string text = shownName + ": " + m_strBaud + " " + m_strDataBits + m_strParity + m_strStopBits;
     if (!m_strHandshake.empty())
         text += " " + m_strHandshake;
     return text;

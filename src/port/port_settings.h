@@ -69,6 +69,8 @@ public:
 
     // The port pane: "COM1: 19200 8N1 None".
     std::string PaneText() const;
+    // The same with another name for the port (the node a stable name leads to).
+    std::string PaneText(const std::string& shownName) const;
 
     // Single-value commands: set one text and its number and write that one key. False (and
     // nothing written) for a command outside the handler's range.

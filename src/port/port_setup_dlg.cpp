@@ -138,9 +138,11 @@ void CPortSetupDlg::SelectPort()
 {
     // Only the port of exactly this name is selected: a prefix would turn a stored "ttyUSB1"
     // that is unplugged into a listed "ttyUSB10". The edit field keeps the stored name either way.
+    // A port stored by kernel name or path finds its entry too (stored by its stable name from now on).
     int index = -1;
     for (int i = 0; i < m_wndPort->count(); ++i) {
-        if (m_wndPort->itemData(i).toString().compare(QString::fromStdString(m_strPort), Qt::CaseInsensitive) == 0) {
+        if (m_wndPort->itemData(i).toString().compare(QString::fromStdString(m_strPort), Qt::CaseInsensitive) == 0
+            || (static_cast<std::size_t>(i) < m_ports.size() && m_ports[static_cast<std::size_t>(i)].Matches(m_strPort))) {
             index = i;
             break;
         }

@@ -14,6 +14,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 
 namespace {
 
@@ -155,9 +156,88 @@ TEST_F(ComPortProbeTest, UnreadableDeviceIsListedWithoutPermission)
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 0) << "could not drop privileges";
     EXPECT_EQ(result, "ttyACM3=2;ttyUSB0=0;");
-    CComPortInfo denied{"ttyACM3", "/dev/ttyACM3", "", EComPortState::NoPermission};
+    CComPortInfo denied;
+    denied.m_strName = "ttyACM3";
+    denied.m_nState = EComPortState::NoPermission;
     EXPECT_NE(ComPortLabel(denied).find("dialout"), std::string::npos);
 }
+
+// One port of each kind as sysfs and udev show it, with its identity and its label.
+struct IdentityRow {
+    const char* m_pszKind;
+    std::string m_strKernel;
+    std::string m_strDriver;
+    std::map<std::string, std::string> m_usb; // attribute files of the USB device
+    std::map<std::string, std::string> m_tty; // attribute files of the tty class entry
+    std::string m_strById;                    // the by-id name udev makes, or empty
+    std::string m_strName;                    // the name stored for it ("@" stands for the dev root)
+    std::string m_strLabel;
+    std::string m_strVidPid;
+};
+
+class ComPortIdentity : public ComPortProbeTest, public ::testing::WithParamInterface<IdentityRow> {};
+
+TEST_P(ComPortIdentity, ReadsStableNamesAndSysfs)
+{
+    const IdentityRow& row = GetParam();
+    const fs::path entry = m_root / "sys" / "class" / "tty" / row.m_strKernel;
+    fs::create_directories(entry);
+    if (!row.m_strDriver.empty()) {
+        const fs::path usb = m_root / "sys" / "devices" / "pci0000:00" / "usb1" / "1-2";
+        const fs::path device = usb / "1-2:1.0" / row.m_strKernel;
+        fs::create_directories(device);
+        for (const auto& [file, value] : row.m_usb)
+            std::ofstream(usb / file) << value << "\n";
+        fs::create_directories(m_root / "sys" / "bus" / "drivers" / row.m_strDriver);
+        fs::create_directory_symlink(m_root / "sys" / "bus" / "drivers" / row.m_strDriver, device / "driver");
+        fs::create_directory_symlink(device, entry / "device");
+    }
+    for (const auto& [file, value] : row.m_tty)
+        std::ofstream(entry / file) << value << "\n";
+    std::ofstream(m_root / "dev" / row.m_strKernel) << "";
+    if (!row.m_strById.empty()) {
+        fs::create_directories(m_root / "dev" / "serial" / "by-id");
+        fs::create_directories(m_root / "dev" / "serial" / "by-path");
+        fs::create_symlink("../../" + row.m_strKernel, m_root / "dev" / "serial" / "by-id" / row.m_strById);
+        fs::create_symlink("../../" + row.m_strKernel, m_root / "dev" / "serial" / "by-path" / "pci-0000:00:14.0-usb-0:2:1.0");
+    }
+    const auto ports = ProbeComPorts(m_roots);
+    ASSERT_EQ(ports.size(), 1u);
+    const CComPortInfo& port = ports[0];
+    std::string name = row.m_strName;
+    if (name.front() == '@')
+        name = m_roots.m_strDev + name.substr(1);
+    EXPECT_EQ(port.m_strName, name);
+    EXPECT_EQ(port.m_strKernelName, row.m_strKernel);
+    EXPECT_EQ(port.m_strDriver, row.m_strDriver);
+    EXPECT_EQ(port.m_strVidPid, row.m_strVidPid);
+    EXPECT_EQ(ComPortLabel(port), row.m_strLabel);
+    EXPECT_EQ(port.m_strByPath.empty(), row.m_strById.empty());
+    // Every name the settings may hold today, and the stable ones, find the port.
+    for (const std::string& stored : {port.m_strName, row.m_strKernel, port.m_strPath})
+        EXPECT_TRUE(port.Matches(stored)) << stored;
+    EXPECT_FALSE(port.Matches(row.m_strKernel + "1"));
+    // The status bar shows the node a stable name leads to, and the stable name once it dangles.
+    EXPECT_EQ(ShortPortName(port.m_strName, m_roots.m_strDev), row.m_strKernel == "ttyS0" ? "COM1" : row.m_strKernel);
+    if (!row.m_strById.empty()) {
+        fs::remove(m_root / "dev" / row.m_strKernel);
+        EXPECT_EQ(ShortPortName(port.m_strName, m_roots.m_strDev), row.m_strById);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ComPortIdentity, ::testing::Values(
+    IdentityRow{"usb", "ttyUSB0", "ftdi_sio",
+        {{"manufacturer", "FTDI"}, {"product", "FT232R USB UART"}, {"serial", "A50285BI"}, {"idVendor", "0403"}, {"idProduct", "6001"}},
+        {}, "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0", "@/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+        "ttyUSB0 - FT232R USB UART (FTDI, A50285BI)", "0403:6001"},
+    IdentityRow{"acm", "ttyACM0", "cdc_acm",
+        {{"manufacturer", "Quillorex"}, {"product", "Quillorex Debug Probe"}, {"serial", "QX0042"}, {"idVendor", "1209"}, {"idProduct", "0001"}},
+        {}, "usb-Quillorex_Debug_Probe_QX0042-if00", "@/serial/by-id/usb-Quillorex_Debug_Probe_QX0042-if00",
+        "ttyACM0 - Quillorex Debug Probe (QX0042)", "1209:0001"},
+    IdentityRow{"onboard", "ttyS0", "serial8250", {}, {{"type", "4"}}, "", "COM1", "COM1", ""},
+    IdentityRow{"bluetooth", "rfcomm0", "", {}, {{"address", "00:1a:7d:da:71:13"}, {"channel", "1"}}, "", "rfcomm0",
+        "rfcomm0 - Bluetooth (00:1a:7d:da:71:13, channel 1)", ""}),
+    [](const auto& info) { return std::string(info.param.m_pszKind); });
 
 TEST_F(ComPortProbeTest, MissingRootsGiveAnEmptyList)
 {

@@ -282,10 +282,10 @@ void PortGuiTest::dialogShowsDescriptionsButKeepsNames()
     dialog.m_strPort = "COM1";
     OnModalDialog([](CPortSetupDlg& dlg) {
         QComboBox* port = dlg.Combo(CPortSetupDlg::IDC_PORT);
-        QCOMPARE(port->itemText(1), QString("ttyUSB0 (FT232R USB UART)"));
+        QCOMPARE(port->itemText(1), QString("ttyUSB0 - FT232R USB UART"));
         QVERIFY(port->itemText(2).startsWith("ttyUSB1"));
         QVERIFY(port->itemText(2).contains("in use"));
-        Choose(port, "ttyUSB0 (FT232R USB UART)");
+        Choose(port, "ttyUSB0 - FT232R USB UART");
         QCOMPARE(port->currentText(), QString("ttyUSB0"));
         QCOMPARE(dlg.m_strPort, std::string("ttyUSB0"));
         ClickButton(dlg, 1);
@@ -534,7 +534,7 @@ void PortGuiTest::portListChoosesByPosition()
     menus.SetSettingsChanged([&] { pane = QString::fromStdString(settings.PaneText()); });
     const auto menu = menus.BuildPortListMenu();
     QCOMPARE(menu->actions().size(), 2);
-    QCOMPARE(menu->actions()[1]->text(), QString("ttyUSB0 (CP2102 && Co)"));
+    QCOMPARE(menu->actions()[1]->text(), QString("ttyUSB0 - CP2102 && Co"));
     menu->actions()[1]->trigger();
     QCOMPARE(settings.m_strPort, std::string("ttyUSB0"));
     QCOMPARE(Stored(store, "Port"), std::string("ttyUSB0"));
