@@ -1,6 +1,7 @@
 #include "port/open_configured_port.h"
 
 #include "base/system_error.h"
+#include "port/port_doctor.h"
 #include "serial/serial_device_name.h"
 
 namespace {
@@ -42,7 +43,11 @@ bool OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& settings, IMess
 {
     std::string refused;
     if (std::error_code code = OpenConfiguredPort(serial, settings, sink, &refused)) {
-        ShowSystemError(prompt, code, failureText.value_or(std::string()), SerialDevicePath(settings.m_strPort));
+        // The system's reason, then what the user can do about it.
+        const std::string device = SerialDevicePath(settings.m_strPort);
+        prompt.MessageBox(AppendAdvice(FormatSystemError(code, failureText.value_or(std::string()), device),
+                              CPortDoctor().Advise(device, code)),
+            std::string(), MB_OK);
         return false;
     }
     if (attachTerminal)

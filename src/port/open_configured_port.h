@@ -22,8 +22,8 @@ inline constexpr const char* kTextLineRefused = "The port did not accept the lin
 std::error_code OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& settings, IMessageSink* sink,
     std::string* refused = nullptr);
 
-// The same for the user: on failure shows ShowSystemError(prompt, error, failureText or no text,
-// the device's path) and returns false. Otherwise calls attachTerminal(&serial) when given,
+// The same for the user: on failure shows ShowSystemError's text (failureText or no text, the
+// device's path) with CPortDoctor's advice after it, and returns false. Otherwise calls attachTerminal(&serial) when given,
 // shows the warning about refused line settings if any, and returns true.
 bool OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& settings, IMessageSink* sink,
     IUserPrompt& prompt, const std::optional<std::string>& failureText,

@@ -4,6 +4,7 @@
 #include "base/messages.h"
 #include "base/system_error.h"
 #include "port/open_configured_port.h"
+#include "port/port_doctor.h"
 #include "serial/serial_device_name.h"
 
 #include <algorithm>
@@ -139,9 +140,14 @@ void CProgrammingSession::ShowResult()
 {
     std::string text;
     std::string caption;
-    if (ResultMessage(m_job.LastResult(), m_job.LastError(), text, caption,
-            SerialDevicePath(m_jobPortSettings.m_strPort), m_job.DownloadFile(), m_job.HexFault()))
-        m_prompt.MessageBox(text, caption, MB_OK);
+    const std::string device = SerialDevicePath(m_jobPortSettings.m_strPort);
+    if (!ResultMessage(m_job.LastResult(), m_job.LastError(), text, caption, device, m_job.DownloadFile(),
+            m_job.HexFault()))
+        return;
+    // A port that did not open says what to do about it after the system's reason.
+    if (m_job.LastResult() == EDownloadResult::PortOpenFailed)
+        text = AppendAdvice(text, CPortDoctor().Advise(device, m_job.LastError()));
+    m_prompt.MessageBox(text, caption, MB_OK);
 }
 
 std::string CProgrammingSession::SummaryLine() const

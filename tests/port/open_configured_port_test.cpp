@@ -12,8 +12,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+
+#include <unistd.h>
 
 namespace {
+
+std::string ProcessName()
+{
+    std::ifstream in("/proc/self/comm");
+    std::string name;
+    std::getline(in, name);
+    return name;
+}
 
 TEST(OpenConfiguredPortTest, OpensConfiguresAndAttaches)
 {
@@ -80,8 +91,10 @@ TEST_P(OpenConfiguredPortFailure, ShowsOneBoxAndStaysClosed)
     EXPECT_FALSE(serial.IsOpen());
     ASSERT_EQ(prompt.Boxes().size(), 1u);
     const CRecordedBox box = prompt.Boxes().front();
-    // The device's path stands before the system's reason.
-    EXPECT_EQ(box.m_strText, GetParam().m_prefix + "/dev/ttyQX_no_such_port: " + std::strerror(ENOENT));
+    // The device's path stands before the system's reason; the ports present now follow.
+    const std::string first = GetParam().m_prefix + "/dev/ttyQX_no_such_port: " + std::strerror(ENOENT);
+    EXPECT_EQ(box.m_strText.substr(0, first.size() + 4), first + "\r\n\r\n");
+    EXPECT_TRUE(box.m_strText.find("present now") != std::string::npos) << box.m_strText;
     EXPECT_EQ(box.m_strCaption, "");
     EXPECT_EQ(box.m_nType, MB_OK);
     EXPECT_EQ(settings.m_strPort, "ttyQX_no_such_port");
@@ -103,7 +116,10 @@ TEST(OpenConfiguredPortTest, BusyPortShowsTheBusyText)
     settings.SetPort(pty.SlavePath());
     EXPECT_FALSE(OpenConfiguredPort(serial, settings, nullptr, prompt, std::string("Port open error!"), {}));
     ASSERT_EQ(prompt.Texts().size(), 1u);
-    EXPECT_EQ(prompt.Texts().front(), "Port open error!\r\n\r\n" + pty.SlavePath() + ": " + std::strerror(EBUSY));
+    // The holder is this very process.
+    EXPECT_EQ(prompt.Texts().front(), "Port open error!\r\n\r\n" + pty.SlavePath() + ": " + std::strerror(EBUSY)
+        + "\r\n\r\nThis program itself holds it (process " + std::to_string(::getpid()) + " ("
+        + ProcessName() + ")): close the port here first.");
 }
 
 } // namespace

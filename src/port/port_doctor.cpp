@@ -1,0 +1,391 @@
+#include "port/port_doctor.h"
+
+#include "serial/serial_device_name.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <linux/serial.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string FirstLine(const fs::path& file)
+{
+    std::ifstream in(file);
+    std::string line;
+    std::getline(in, line);
+    while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\n'))
+        line.pop_back();
+    return line;
+}
+
+bool IsNumber(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string ModeText(mode_t mode)
+{
+    std::string text = S_ISCHR(mode) ? "c" : S_ISREG(mode) ? "-" : "?";
+    const char* letters = "rwxrwxrwx";
+    for (int bit = 8; bit >= 0; --bit)
+        text += (mode & (1u << bit)) ? letters[8 - bit] : '-';
+    return text;
+}
+
+std::string Quoted(const std::string& text)
+{
+    return "\"" + text + "\"";
+}
+
+} // namespace
+
+CUserIdentity CUserIdentity::Current()
+{
+    CUserIdentity user;
+    user.m_nUid = ::getuid();
+    user.m_nPid = ::getpid();
+    user.m_nPrimaryGid = ::getgid();
+    if (const passwd* entry = ::getpwuid(::getuid())) {
+        user.m_strName = entry->pw_name;
+        user.m_nPrimaryGid = entry->pw_gid;
+    }
+    const int count = ::getgroups(0, nullptr);
+    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(count, 0)));
+    const int got = groups.empty() ? 0 : ::getgroups(count, groups.data());
+    for (int i = 0; i < got; ++i)
+        user.m_processGroups.push_back(groups[static_cast<std::size_t>(i)]);
+    user.m_processGroups.push_back(::getegid());
+    return user;
+}
+
+CPortDoctor::CPortDoctor(CDoctorRoots roots, CUserIdentity user) : m_roots(std::move(roots)), m_user(std::move(user)) {}
+
+std::string AppendAdvice(const std::string& text, const std::vector<std::string>& lines)
+{
+    if (lines.empty())
+        return text;
+    std::string result = text + "\r\n";
+    for (const std::string& line : lines)
+        result += "\r\n" + line;
+    return result;
+}
+
+std::string CPortDoctor::Resolve(const std::string& device) const
+{
+    std::error_code error;
+    const fs::path node = fs::canonical(device, error);
+    return error ? device : node.string();
+}
+
+std::vector<CPortDoctor::CGroup> CPortDoctor::ReadGroups() const
+{
+    std::vector<CGroup> groups;
+    std::ifstream in(m_roots.m_strGroupFile);
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> fields;
+        std::stringstream stream(line);
+        for (std::string field; std::getline(stream, field, ':');)
+            fields.push_back(field);
+        if (fields.size() < 3 || !IsNumber(fields[2]))
+            continue;
+        CGroup group;
+        group.m_strName = fields[0];
+        group.m_nGid = static_cast<unsigned>(std::stoul(fields[2]));
+        if (fields.size() > 3) {
+            std::stringstream members(fields[3]);
+            for (std::string member; std::getline(members, member, ',');)
+                group.m_members.push_back(member);
+        }
+        groups.push_back(std::move(group));
+    }
+    return groups;
+}
+
+std::string CPortDoctor::GroupName(unsigned gid) const
+{
+    for (const CGroup& group : ReadGroups())
+        if (group.m_nGid == gid)
+            return group.m_strName;
+    return std::to_string(gid);
+}
+
+std::vector<std::string> CPortDoctor::PermissionAdvice(const std::string& node) const
+{
+    struct stat info {};
+    if (::stat(node.c_str(), &info) != 0)
+        return {};
+    std::vector<std::string> lines;
+    std::string name = std::to_string(info.st_gid);
+    bool listed = false;
+    for (const CGroup& group : ReadGroups()) {
+        if (group.m_nGid != info.st_gid)
+            continue;
+        name = group.m_strName;
+        listed = std::find(group.m_members.begin(), group.m_members.end(), m_user.m_strName) != group.m_members.end();
+    }
+    listed = listed || m_user.m_nPrimaryGid == info.st_gid;
+    const bool inProcess = std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), info.st_gid)
+        != m_user.m_processGroups.end();
+    lines.push_back(node + " belongs to group " + Quoted(name) + " with mode " + ModeText(info.st_mode) + ".");
+    const bool groupMayUse = (info.st_mode & S_IRGRP) && (info.st_mode & S_IWGRP);
+    if (inProcess && groupMayUse) {
+        lines.push_back("You are in group " + Quoted(name)
+            + ", yet the device refused: an access list or a security module may forbid it.");
+    } else if (inProcess) {
+        lines.push_back("You are in group " + Quoted(name) + ", but the group may not read and write it: "
+            "a udev rule with MODE=\"0660\" gives it that.");
+    } else if (listed) {
+        lines.push_back("You were added to group " + Quoted(name) + " after this session started: log out and in "
+            "again (or start the program from 'newgrp " + name + "') so that it counts.");
+    } else {
+        lines.push_back("You (" + (m_user.m_strName.empty() ? "this user" : m_user.m_strName) + ") are not in group "
+            + Quoted(name) + ". Join it with:");
+        lines.push_back("    sudo usermod -aG " + name + " $USER");
+        lines.push_back("then log out and in again.");
+    }
+    return lines;
+}
+
+std::vector<CPortHolder> CPortDoctor::Holders(const std::string& device) const
+{
+    std::vector<CPortHolder> holders;
+    const std::string node = Resolve(device);
+    std::error_code error;
+    for (fs::directory_iterator it(m_roots.m_strProc, error), end; !error && it != end; it.increment(error)) {
+        const std::string pid = it->path().filename().string();
+        if (!IsNumber(pid))
+            continue;
+        std::error_code fdError;
+        bool found = false;
+        for (fs::directory_iterator fd(it->path() / "fd", fdError), fdEnd; !fdError && fd != fdEnd && !found;
+             fd.increment(fdError)) {
+            std::error_code linkError;
+            const fs::path target = fs::read_symlink(fd->path(), linkError);
+            found = !linkError && (target == node || target == device);
+        }
+        if (!found)
+            continue;
+        CPortHolder holder;
+        holder.m_nPid = std::stoi(pid);
+        holder.m_strName = FirstLine(it->path() / "comm");
+        if (holder.m_strName.empty())
+            holder.m_strName = "?";
+        holder.m_bSelf = holder.m_nPid == m_user.m_nPid;
+        holders.push_back(std::move(holder));
+    }
+    // UUCP-style lock files name the process in text.
+    const std::string lock = FirstLine(fs::path(m_roots.m_strLock) / ("LCK.." + fs::path(node).filename().string()));
+    const std::string lockPid = lock.substr(std::min(lock.find_first_not_of(' '), lock.size()));
+    if (IsNumber(lockPid) && lockPid.size() < 10) {
+        const int pid = std::stoi(lockPid);
+        if (std::none_of(holders.begin(), holders.end(), [pid](const CPortHolder& h) { return h.m_nPid == pid; })) {
+            CPortHolder holder;
+            holder.m_nPid = pid;
+            holder.m_strName = FirstLine(fs::path(m_roots.m_strProc) / lockPid / "comm");
+            if (holder.m_strName.empty())
+                holder.m_strName = "?";
+            holder.m_bSelf = pid == m_user.m_nPid;
+            holder.m_bLockFile = true;
+            holders.push_back(std::move(holder));
+        }
+    }
+    std::sort(holders.begin(), holders.end(), [](const CPortHolder& a, const CPortHolder& b) { return a.m_nPid < b.m_nPid; });
+    return holders;
+}
+
+std::vector<std::string> CPortDoctor::BusyAdvice(const std::string& node) const
+{
+    std::vector<std::string> lines;
+    for (const CPortHolder& holder : Holders(node)) {
+        const std::string who = "process " + std::to_string(holder.m_nPid) + " (" + holder.m_strName + ")";
+        if (holder.m_bSelf)
+            lines.push_back("This program itself holds it (" + who + "): close the port here first.");
+        else if (holder.m_bLockFile)
+            lines.push_back("The lock file " + m_roots.m_strLock + "/LCK.." + fs::path(node).filename().string() + " names "
+                + who + ".");
+        else
+            lines.push_back("It is held by " + who + ": close that program, or end it with 'kill "
+                + std::to_string(holder.m_nPid) + "'.");
+    }
+    if (lines.empty())
+        lines.push_back("Another program holds it (its process is not visible to this user; 'sudo fuser -v " + node
+            + "' shows it).");
+    return lines;
+}
+
+std::vector<std::string> CPortDoctor::MissingAdvice() const
+{
+    const std::vector<CComPortInfo> ports = ProbeComPorts(m_roots);
+    if (ports.empty())
+        return {"No serial port is present now: check the cable, or plug the adapter in."};
+    std::vector<std::string> lines{"The serial ports present now:"};
+    for (const CComPortInfo& port : ports)
+        lines.push_back("    " + ComPortLabel(port) + "  [" + port.m_strName + "]");
+    return lines;
+}
+
+bool CPortDoctor::HasNoUart(const std::string& kernelName) const
+{
+    if (kernelName.rfind("ttyS", 0) != 0)
+        return false;
+    const fs::path entry = fs::path(m_roots.m_strSys) / "class" / "tty" / kernelName;
+    std::error_code error;
+    if (!fs::exists(entry, error))
+        return false;
+    return FirstLine(entry / "type") == "0" || FirstLine(entry / "port") == "0x0";
+}
+
+bool CPortDoctor::ModemManagerMayProbe(const std::string& node) const
+{
+    if (fs::path(node).filename().string().rfind("ttyACM", 0) != 0)
+        return false;
+    struct stat info {};
+    if (::stat(node.c_str(), &info) != 0)
+        return false;
+    const std::time_t now = m_now ? m_now : std::time(nullptr);
+    if (now - info.st_ctime > kFreshDeviceSeconds)
+        return false;
+    std::error_code error;
+    for (fs::directory_iterator it(m_roots.m_strProc, error), end; !error && it != end; it.increment(error))
+        if (IsNumber(it->path().filename().string()) && FirstLine(it->path() / "comm") == "ModemManager")
+            return true;
+    return false;
+}
+
+std::vector<std::string> CPortDoctor::Advise(const std::string& device, std::error_code openError) const
+{
+    const std::string node = Resolve(device);
+    const std::string kernel = fs::path(node).filename().string();
+    std::vector<std::string> lines;
+    auto add = [&lines](const std::vector<std::string>& more) { lines.insert(lines.end(), more.begin(), more.end()); };
+    const bool noUart = HasNoUart(kernel);
+    if (noUart)
+        lines.push_back(kernel + " has no UART behind it: this machine has no such serial port (use another port, "
+            "or a USB adapter).");
+    if (openError.category() == std::system_category()) {
+        switch (openError.value()) {
+        case EACCES:
+        case EPERM: add(PermissionAdvice(node)); break;
+        case EBUSY:
+        case EWOULDBLOCK: add(BusyAdvice(node)); break;
+        case ENOENT:
+        case ENODEV:
+        case ENXIO:
+            if (!noUart)
+                add(MissingAdvice());
+            break;
+        default: break;
+        }
+    }
+    if (ModemManagerMayProbe(node))
+        lines.push_back("ModemManager runs and may be probing this device, which was plugged in just now: wait a few "
+            "seconds and try again (a udev rule with ENV{ID_MM_DEVICE_IGNORE}=\"1\" makes it leave the device alone).");
+    return lines;
+}
+
+std::string CPortDoctor::AccessText(const std::string& device) const
+{
+    const std::string node = Resolve(device);
+    struct stat info {};
+    if (::stat(node.c_str(), &info) != 0)
+        return "missing";
+    std::string owner = std::to_string(info.st_uid);
+    if (const passwd* entry = ::getpwuid(info.st_uid))
+        owner = entry->pw_name;
+    std::string text = ModeText(info.st_mode) + " " + owner + ":" + GroupName(info.st_gid);
+    const bool inGroup = std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), info.st_gid)
+        != m_user.m_processGroups.end();
+    if (m_user.m_nUid == 0)
+        text += ", you are root";
+    else if (info.st_uid == m_user.m_nUid)
+        text += ", you own it";
+    else if (inGroup)
+        text += ", you are in its group";
+    else if (info.st_mode & S_IWOTH)
+        text += ", anyone may use it";
+    else
+        text += ", you are not in its group";
+    return text;
+}
+
+CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
+{
+    CReport report;
+    report.m_strDevice = SerialDevicePath(portName, m_roots.m_strDev);
+    const std::string node = Resolve(report.m_strDevice);
+    const std::string kernel = fs::path(node).filename().string();
+    auto check = [&report](EMark mark, const std::string& text) { report.m_checks.push_back({mark, text}); };
+    auto advise = [&](const std::vector<std::string>& lines) {
+        for (const std::string& line : lines)
+            check(EMark::Info, line);
+    };
+
+    CComPortInfo info;
+    const bool known = ReadComPortIdentity(kernel, m_roots, info);
+    check(EMark::Info, "Port " + portName + (node != report.m_strDevice ? " -> " + node : std::string())
+        + (known ? ": " + ComPortLabel(info) : std::string()));
+    if (known && !info.m_strVidPid.empty())
+        check(EMark::Info, "USB " + info.m_strVidPid + (info.m_strDriver.empty() ? "" : ", driver " + info.m_strDriver));
+    if (!info.m_strById.empty() && info.m_strById != portName)
+        check(EMark::Info, "Stable name: " + info.m_strById);
+
+    struct stat status {};
+    if (::stat(node.c_str(), &status) != 0) {
+        check(EMark::Fail, report.m_strDevice + " does not exist.");
+        advise(MissingAdvice());
+        report.m_nProblem = EPortProblem::Missing;
+        return report;
+    }
+    check(EMark::Ok, node + " exists (" + AccessText(node) + ").");
+
+    const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        check(EMark::Fail, "It cannot be opened: " + std::string(std::strerror(error)) + ".");
+        advise(Advise(node, {error, std::system_category()}));
+        report.m_nProblem = error == EACCES || error == EPERM ? EPortProblem::NoPermission
+            : error == EBUSY                                ? EPortProblem::Busy
+            : HasNoUart(kernel)                             ? EPortProblem::NoUart
+            : error == ENOENT || error == ENODEV || error == ENXIO ? EPortProblem::Missing
+                                                                   : EPortProblem::OtherFailure;
+        return report;
+    }
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    serial_struct serial {};
+    const bool unknownUart = kernel.rfind("ttyS", 0) == 0 && ::ioctl(fd, TIOCGSERIAL, &serial) == 0
+        && serial.type == PORT_UNKNOWN;
+    ::close(fd);
+    if (!locked) {
+        check(EMark::Fail, "It opens, but another program holds its lock.");
+        advise(BusyAdvice(node));
+        report.m_nProblem = EPortProblem::Busy;
+        return report;
+    }
+    if (unknownUart || HasNoUart(kernel)) {
+        check(EMark::Fail, kernel + " has no UART behind it: this machine has no such serial port.");
+        report.m_nProblem = EPortProblem::NoUart;
+        return report;
+    }
+    check(EMark::Ok, "It opens and locks: the port can be used.");
+    for (const CPortHolder& holder : Holders(node))
+        if (!holder.m_bSelf)
+            check(EMark::Info, "Also open in process " + std::to_string(holder.m_nPid) + " (" + holder.m_strName
+                + "): both would read what the board sends.");
+    if (ModemManagerMayProbe(node))
+        check(EMark::Info, "ModemManager runs and may be probing this new device for a few seconds.");
+    return report;
+}

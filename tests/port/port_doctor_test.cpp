@@ -1,0 +1,208 @@
+// CPortDoctor over fake /dev, /sys, /proc, group and lock trees: the advice after each kind of
+// failed open, and the checklist's verdict for a port.
+
+#include "temp_dir.h"
+
+#include "port/port_doctor.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A machine in a folder: every root the doctor reads, and a user "alice" (uid 1000) whose
+// process runs as 777 with only her own group.
+class CFakeSystem {
+public:
+    CFakeSystem()
+    {
+        for (const char* dir : {"dev", "sys/class/tty", "proc", "run/lock"})
+            m_dir.Folder(dir);
+        m_dir.Write("etc/group", "root:x:0:\ndialout:x:20:\nalice:x:1000:\n");
+        m_roots.m_strDev = m_dir.Path("dev");
+        m_roots.m_strSys = m_dir.Path("sys");
+        m_roots.m_strProc = m_dir.Path("proc");
+        m_roots.m_strGroupFile = m_dir.Path("etc/group");
+        m_roots.m_strLock = m_dir.Path("run/lock");
+        m_user = {"alice", 1000, 1000, {1000}, 777};
+    }
+    // A tty known to sysfs with its node, owned by root:dialout with the mode given.
+    void Tty(const std::string& name, const char* type = nullptr, mode_t mode = 0660)
+    {
+        const std::string entry = m_dir.Folder("sys/class/tty/" + name);
+        m_dir.Folder("sys/devices/platform/" + name);
+        fs::create_directory_symlink(m_dir.Path("sys/devices/platform/" + name), entry + "/device");
+        if (type)
+            m_dir.Write("sys/class/tty/" + name + "/type", std::string(type) + "\n");
+        const std::string node = m_dir.Write("dev/" + name, "");
+        EXPECT_EQ(::chown(node.c_str(), 0, 20), 0);
+        EXPECT_EQ(::chmod(node.c_str(), mode), 0);
+    }
+    // A process with the device open as descriptor 3.
+    void Process(int pid, const std::string& name, const std::string& openDevice = {})
+    {
+        m_dir.Write("proc/" + std::to_string(pid) + "/comm", name + "\n");
+        m_dir.Folder("proc/" + std::to_string(pid) + "/fd");
+        if (!openDevice.empty())
+            fs::create_symlink(m_dir.Path("dev/" + openDevice), m_dir.Path("proc/" + std::to_string(pid) + "/fd/3"));
+    }
+    std::string Dev(const std::string& name) const { return m_dir.Path("dev/" + name); }
+    CPortDoctor Doctor() const { return CPortDoctor(m_roots, m_user); }
+
+    CTempDir m_dir;
+    CDoctorRoots m_roots;
+    CUserIdentity m_user;
+};
+
+struct AdviceRow {
+    const char* m_pszName;
+    std::function<void(CFakeSystem&)> m_setup;
+    std::string m_strDevice;
+    int m_nErrno;
+    std::vector<std::string> m_expected; // texts the advice holds ("@" stands for the dev root)
+    std::string m_strAbsent;             // a text it must not hold
+};
+
+class PortDoctorAdvice : public ::testing::TestWithParam<AdviceRow> {};
+
+TEST_P(PortDoctorAdvice, SaysWhatToDo)
+{
+    const AdviceRow& row = GetParam();
+    CFakeSystem system;
+    row.m_setup(system);
+    const std::vector<std::string> lines = system.Doctor().Advise(system.Dev(row.m_strDevice),
+        {row.m_nErrno, std::system_category()});
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    for (std::string expected : row.m_expected) {
+        if (const auto at = expected.find('@'); at != std::string::npos)
+            expected.replace(at, 1, system.m_roots.m_strDev);
+        EXPECT_NE(text.find(expected), std::string::npos) << "missing: " << expected << "\nin:\n" << text;
+    }
+    if (!row.m_strAbsent.empty()) {
+        EXPECT_EQ(text.find(row.m_strAbsent), std::string::npos) << text;
+    }
+    // The box keeps its first line and adds the advice after a blank line (nothing without advice).
+    std::string box = lines.empty() ? "" : "\r\n";
+    for (const std::string& line : lines)
+        box += "\r\n" + line;
+    EXPECT_EQ(AppendAdvice("Port open error!", lines), "Port open error!" + box);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PortDoctorAdvice, ::testing::Values(
+    AdviceRow{"NotInGroup", [](CFakeSystem& s) { s.Tty("ttyUSB0"); }, "ttyUSB0", EACCES,
+        {"@/ttyUSB0 belongs to group \"dialout\" with mode -rw-rw----.", "You (alice) are not in group \"dialout\"",
+         "    sudo usermod -aG dialout $USER", "then log out and in again."}, "after this session started"},
+    AdviceRow{"JoinedAfterLogin", [](CFakeSystem& s) {
+            s.Tty("ttyUSB0");
+            s.m_dir.Write("etc/group", "dialout:x:20:bob,alice\n");
+        }, "ttyUSB0", EACCES, {"You were added to group \"dialout\" after this session started: log out and in again"},
+        "usermod"},
+    AdviceRow{"GroupMayNotWrite", [](CFakeSystem& s) {
+            s.Tty("ttyUSB0", nullptr, 0600);
+            s.m_user.m_processGroups.push_back(20);
+        }, "ttyUSB0", EACCES, {"mode -rw-------", "but the group may not read and write it"}, "usermod"},
+    AdviceRow{"HeldByAnother", [](CFakeSystem& s) {
+            s.Tty("ttyUSB0");
+            s.Process(4321, "minicom", "ttyUSB0");
+            s.Process(4400, "bash");
+        }, "ttyUSB0", EBUSY, {"It is held by process 4321 (minicom)"}, "4400"},
+    AdviceRow{"HeldByItself", [](CFakeSystem& s) {
+            s.Tty("ttyACM0");
+            s.Process(777, "quillorex-progr", "ttyACM0");
+        }, "ttyACM0", EBUSY, {"This program itself holds it (process 777 (quillorex-progr))"}, "held by"},
+    AdviceRow{"LockFile", [](CFakeSystem& s) {
+            s.Tty("ttyUSB0");
+            s.Process(4321, "picocom");
+            s.m_dir.Write("run/lock/LCK..ttyUSB0", "      4321\n");
+        }, "ttyUSB0", EBUSY, {"LCK..ttyUSB0 names process 4321 (picocom)."}, ""},
+    AdviceRow{"HolderNotVisible", [](CFakeSystem& s) { s.Tty("ttyUSB0"); }, "ttyUSB0", EBUSY,
+        {"Another program holds it", "sudo fuser -v @/ttyUSB0"}, ""},
+    AdviceRow{"MissingListsThePresent", [](CFakeSystem& s) {
+            s.Tty("ttyUSB1");
+            s.Tty("ttyS0", "4");
+        }, "ttyUSB0", ENOENT, {"The serial ports present now:", "    COM1  [COM1]", "    ttyUSB1  [ttyUSB1]"}, ""},
+    AdviceRow{"MissingWithNoneLeft", [](CFakeSystem&) {}, "ttyUSB0", ENOENT, {"No serial port is present now"}, ""},
+    AdviceRow{"OnBoardWithoutUart", [](CFakeSystem& s) { s.Tty("ttyS3", "0"); }, "ttyS3", EIO,
+        {"ttyS3 has no UART behind it"}, "present now"},
+    AdviceRow{"ModemManagerProbing", [](CFakeSystem& s) {
+            s.Tty("ttyACM0");
+            s.Process(612, "ModemManager");
+        }, "ttyACM0", EIO, {"ModemManager runs and may be probing this device"}, ""},
+    AdviceRow{"NoModemManager", [](CFakeSystem& s) {
+            s.Tty("ttyACM0");
+            s.Process(612, "NetworkManager");
+        }, "ttyACM0", EIO, {}, "ModemManager"}),
+    [](const auto& info) { return std::string(info.param.m_pszName); });
+
+TEST(PortDoctorTest, ModemManagerMattersOnlyShortlyAfterPlugging)
+{
+    CFakeSystem system;
+    system.Tty("ttyACM0");
+    system.Process(612, "ModemManager");
+    CPortDoctor doctor = system.Doctor();
+    doctor.SetNow(std::time(nullptr) + CPortDoctor::kFreshDeviceSeconds + 60);
+    EXPECT_TRUE(doctor.Advise(system.Dev("ttyACM0"), {EIO, std::system_category()}).empty());
+}
+
+struct CheckRow {
+    const char* m_pszName;
+    std::function<void(CFakeSystem&)> m_setup;
+    std::string m_strPort;
+    EPortProblem m_nProblem;
+    std::string m_strLastCheck;
+};
+
+class PortDoctorCheck : public ::testing::TestWithParam<CheckRow> {};
+
+TEST_P(PortDoctorCheck, GivesTheVerdict)
+{
+    const CheckRow& row = GetParam();
+    CFakeSystem system;
+    row.m_setup(system);
+    // Another open of the device holds its lock while the doctor looks.
+    int held = -1;
+    if (row.m_nProblem == EPortProblem::Busy) {
+        held = ::open(system.Dev(row.m_strPort).c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    }
+    const std::string port = row.m_strPort.find('/') == 0 ? row.m_strPort : system.Dev(row.m_strPort);
+    const CPortDoctor::CReport report = system.Doctor().Check(port);
+    if (held >= 0)
+        ::close(held);
+    EXPECT_EQ(report.m_nProblem, row.m_nProblem);
+    ASSERT_FALSE(report.m_checks.empty());
+    std::string text;
+    for (const auto& check : report.m_checks)
+        text += check.m_strText + "\n";
+    EXPECT_NE(text.find(row.m_strLastCheck), std::string::npos) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, PortDoctorCheck, ::testing::Values(
+    CheckRow{"Usable", [](CFakeSystem& s) { s.Tty("ttyUSB0"); }, "ttyUSB0", EPortProblem::None,
+        "It opens and locks: the port can be used."},
+    CheckRow{"Missing", [](CFakeSystem& s) { s.Tty("ttyUSB1"); }, "ttyUSB0", EPortProblem::Missing,
+        "The serial ports present now:"},
+    CheckRow{"Busy", [](CFakeSystem& s) {
+            s.Tty("ttyUSB0");
+            s.Process(4321, "minicom", "ttyUSB0");
+        }, "ttyUSB0", EPortProblem::Busy, "It is held by process 4321 (minicom)"},
+    CheckRow{"NoUart", [](CFakeSystem& s) { s.Tty("ttyS1", "0"); }, "ttyS1", EPortProblem::NoUart,
+        "ttyS1 has no UART behind it"},
+    CheckRow{"AlsoOpenElsewhere", [](CFakeSystem& s) {
+            s.Tty("ttyUSB0");
+            s.Process(4321, "cat", "ttyUSB0");
+        }, "ttyUSB0", EPortProblem::None, "Also open in process 4321 (cat)"}),
+    [](const auto& info) { return std::string(info.param.m_pszName); });
+
+} // namespace
