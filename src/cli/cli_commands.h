@@ -24,6 +24,8 @@ enum EProgramExit : int {
 int RunProgram(const std::vector<std::string>& args);
 int RunSimulate(const std::vector<std::string>& args);
 int RunPorts(const std::vector<std::string>& args);
+// Exit status: EPortProblem (0 usable, 2 missing, 3 no permission, 4 busy, 5 no UART, 6 other), 1 usage.
+int RunDoctor(const std::vector<std::string>& args);
 int RunBuild(const std::vector<std::string>& args);
 
 // Parses a whole decimal number in [min, max]; false otherwise.

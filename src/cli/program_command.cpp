@@ -9,7 +9,6 @@
 #include "cli/signal_watcher.h"
 
 #include "base/memory_settings_store.h"
-#include "port/com_port_probe.h"
 #include "port/port_settings.h"
 #include "programming/board_commands.h"
 #include "programming/programming_session.h"
@@ -239,25 +238,4 @@ int RunProgram(const std::vector<std::string>& args)
         status = EXIT_INTERRUPTED;
     std::fflush(stdout);
     return status;
-}
-
-int RunPorts(const std::vector<std::string>& args)
-{
-    for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
-            std::fputs("Usage: qxprog ports\n\n"
-                       "Lists the serial ports of this machine, one a line: the device, a tab, the name\n"
-                       "the settings use with the port's description and why it cannot be used.\n",
-                stdout);
-            return 0;
-        }
-        std::fprintf(stderr, "qxprog ports: unknown argument '%s'\n", arg.c_str());
-        return EXIT_USAGE;
-    }
-    const std::vector<CComPortInfo> ports = ProbeComPorts();
-    if (ports.empty())
-        std::fputs("qxprog: no serial ports found\n", stderr);
-    for (const CComPortInfo& info : ports)
-        std::printf("%s\t%s\n", info.m_strPath.c_str(), ComPortLabel(info).c_str());
-    return 0;
 }

@@ -15,6 +15,7 @@ const char* kUsage =
     "  program FILE   send FILE to the board (download command, the file, run command)\n"
     "  simulate       serve a simulated board on a pseudo-terminal\n"
     "  ports          list the serial ports of this machine\n"
+    "  doctor [PORT]  check a serial port and say what to do when it cannot be used\n"
     "  build FILE     run the configured builder on FILE and report its result\n"
     "\n"
     "Run 'qxprog COMMAND --help' for the options of a command, 'qxprog --version' for the version.\n";
@@ -60,6 +61,8 @@ int main(int argc, char** argv)
         return RunSimulate(args);
     if (command == "ports")
         return RunPorts(args);
+    if (command == "doctor")
+        return RunDoctor(args);
     if (command == "build")
         return RunBuild(args);
     std::fprintf(stderr, "qxprog: unknown command '%s'\n\n%s", command.c_str(), kUsage);

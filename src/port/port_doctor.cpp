@@ -336,8 +336,9 @@ CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
 
     CComPortInfo info;
     const bool known = ReadComPortIdentity(kernel, m_roots, info);
-    check(EMark::Info, "Port " + portName + (node != report.m_strDevice ? " -> " + node : std::string())
-        + (known ? ": " + ComPortLabel(info) : std::string()));
+    const std::string label = known ? ComPortLabel(info) : std::string();
+    check(EMark::Info, "Port " + portName + (node != portName ? " = " + node : std::string())
+        + (label.empty() || label == portName ? std::string() : ": " + label));
     if (known && !info.m_strVidPid.empty())
         check(EMark::Info, "USB " + info.m_strVidPid + (info.m_strDriver.empty() ? "" : ", driver " + info.m_strDriver));
     if (!info.m_strById.empty() && info.m_strById != portName)

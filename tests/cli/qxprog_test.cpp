@@ -8,6 +8,8 @@
 #include "cli/ini_settings_file.h"
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
+#include "pty_pair.h"
+#include "serial/serial_port.h"
 
 #include <gtest/gtest.h>
 
@@ -291,14 +293,15 @@ TEST_F(QxprogTest, UsageErrorsAndHelp)
         {"program", "a", "--parity", "X"}, {"program", "a", "--stop-bits", "3"},
         {"program", "a", "--handshake", "rts"}, {"program", "a", "--data-bits", "9"},
         {"program", "a", "--port"}, {"simulate", "--no-answer", "Q"}, {"simulate", "--delay-answer", "L"},
-        {"simulate", "--bogus"}, {"ports", "extra"},
+        {"simulate", "--bogus"}, {"ports", "extra"}, {"doctor", "a", "b"}, {"doctor", "--bogus"},
     };
     for (const auto& args : wrong) {
         auto child = Run(args);
         EXPECT_EQ(child->Wait(), EXIT_USAGE) << ::testing::PrintToString(args);
     }
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--help"}, {"program", "--help"}, {"simulate", "--help"}, {"ports", "--help"}}) {
+             {"--help"}, {"program", "--help"}, {"simulate", "--help"}, {"ports", "--help"},
+             {"doctor", "--help"}}) {
         auto child = Run(args);
         EXPECT_EQ(child->Wait(), 0);
         EXPECT_EQ(child->Out().rfind("Usage: qxprog", 0), 0u) << child->Out();
@@ -308,6 +311,31 @@ TEST_F(QxprogTest, UsageErrorsAndHelp)
     auto version = Run({"--version"});
     EXPECT_EQ(version->Wait(), 0);
     EXPECT_EQ(version->Out(), "qxprog " QX_VERSION "\n");
+}
+
+TEST_F(QxprogTest, DoctorGivesTheVerdictAsExitStatus)
+{
+    CPtyPair free;
+    CPtyPair held;
+    // This test process holds the second line, as another program would.
+    CSerialPort holder;
+    ASSERT_FALSE(holder.Open(held.SlavePath(), 0, 0, true));
+    struct Row {
+        std::string port;
+        int status;
+        std::string text;
+    };
+    const Row rows[] = {
+        {free.SlavePath(), 0, "[ok] It opens and locks: the port can be used."},
+        {m_strDir + "/no-port", 2, "[!!] " + m_strDir + "/no-port does not exist."},
+        {held.SlavePath(), 4, "It is held by process " + std::to_string(::getpid())},
+    };
+    for (const Row& row : rows) {
+        auto child = Run({"doctor", row.port});
+        EXPECT_EQ(child->Wait(), row.status) << row.port;
+        EXPECT_NE(child->Out().find(row.text), std::string::npos) << child->Out();
+        EXPECT_EQ(child->Out().rfind("     Port " + row.port, 0), 0u) << child->Out();
+    }
 }
 
 TEST_F(QxprogTest, TerminationSignalsStopCleanlyAndRestoreThePort)
