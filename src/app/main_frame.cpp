@@ -168,12 +168,24 @@ bool CMainFrame::Create()
         }
     }
     CTerminalCtrl* terminal = m_wndTerminal;
+    CProgrammingSession* session = m_pSession.get();
     m_pPortMenus = std::make_unique<CPortMenus>(PortSettings(), m_store, Serial(), &m_pSession->PortSink(), m_prompt,
-                                                [terminal](CSerialPort* port) { terminal->SetSerial(port); }, this);
+                                                [terminal, session](CSerialPort* port) {
+                                                    terminal->SetSerial(port);
+                                                    session->NotePortOpened();
+                                                },
+                                                this);
     // Port Setup does not pull the port from under a running download: the reopening waits for
     // the job's end.
     m_pPortMenus->SetBusy([this] { return IsDownloadRunning(); });
     m_pPortMenus->SetSettingsChanged([this] {
+        // A wait for a device that went away follows the port now set, or ends when it is off.
+        if (m_pSession->IsWaitingForPort()) {
+            if (PortSettings().m_bReconnect)
+                m_pSession->RestartWaiting();
+            else
+                m_pSession->StopWaiting();
+        }
         UpdatePortPane();
         RequestCommandUpdate();
     });
@@ -827,18 +839,22 @@ void CMainFrame::UpdateLockIndicators()
 
 void CMainFrame::CheckPortLost()
 {
-    // The device went away (an adapter pulled out): its listener ended with an error. Say so
-    // once and close the port, so that showing the terminal or a download opens it again. A
-    // running download reports the failure itself and is left alone.
-    CSerialWnd& port = Serial();
-    if (!port.IsOpen() || port.IsListening() || IsDownloadRunning())
-        return;
-    const std::error_code code = port.ListenerResult();
-    if (!code)
-        return;
-    port.Close();
-    RequestCommandUpdate();
-    ShowSystemError(m_prompt, code, kTextPortLost + PortSettings().m_strPort);
+    // The device went away (an adapter pulled out): its listener ended with an error. With
+    // reconnecting on, the terminal and the status bar say so once and the port reopens when the
+    // device is back; otherwise one box, and the port is closed so that showing the terminal or a
+    // download opens it again. A running download reports the failure itself and is left alone.
+    switch (m_pSession->CheckPortLost()) {
+    case CProgrammingSession::EEvent::Lost:
+        RequestCommandUpdate();
+        ShowSystemError(m_prompt, m_pSession->LostError(), kTextPortLost + PortSettings().m_strPort);
+        break;
+    case CProgrammingSession::EEvent::Disconnected:
+        m_wndMessagePane->setText(QStringLiteral("%1 disconnected, waiting for it")
+                                      .arg(QString::fromStdString(m_pSession->PortDevice())));
+        RequestCommandUpdate();
+        break;
+    default: break;
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -847,6 +863,10 @@ void CMainFrame::CheckPortLost()
 void CMainFrame::OnPosted(const CPostedMessage& message)
 {
     switch (m_pSession->HandleMessage(message)) {
+    case CProgrammingSession::EEvent::Reconnected:
+        m_wndMessagePane->setText(QStringLiteral("%1 reconnected").arg(QString::fromStdString(m_pSession->PortDevice())));
+        RequestCommandUpdate();
+        break;
     case CProgrammingSession::EEvent::Begin: OnDownloadBegin(static_cast<int>(m_pSession->Count())); break;
     case CProgrammingSession::EEvent::Step: OnDownloadStep(); break;
     case CProgrammingSession::EEvent::End: OnDownloadEnd(); break;

@@ -82,6 +82,7 @@ std::unique_ptr<CPortSetupDlg> CPortMenus::CreatePortSetupDialog() const
     dialog->m_strParity = m_settings.m_strParity;
     dialog->m_strStopBits = m_settings.m_strStopBits;
     dialog->m_strHandshake = m_settings.m_strHandshake;
+    dialog->m_bReconnect = m_settings.m_bReconnect;
     return dialog;
 }
 
@@ -103,6 +104,8 @@ void CPortMenus::FinishPortSetup(const CPortSetupDlg& dialog, int result)
         m_settings.SetStopBits(dialog.m_strStopBits);
         m_settings.SetHandshake(dialog.m_strHandshake);
         m_settings.SaveAll(m_store);
+        m_settings.m_bReconnect = dialog.m_bReconnect;
+        m_store.WriteProfileInt(CPortSettings::kKeyReconnect, dialog.m_bReconnect ? 1 : 0);
         Changed();
     }
     // OK and Cancel alike apply the settings to an open port; a closed port stays closed.

@@ -116,6 +116,7 @@ void CPortSettings::LoadPortSettings(ISettingsStore& store)
     m_strParity = store.GetProfileString(kKeyParity, "N");
     m_strStopBits = store.GetProfileString(kKeyStopBits, "1");
     m_strHandshake = store.GetProfileString(kKeyHandshake, "");
+    m_bReconnect = store.GetProfileInt(kKeyReconnect, 1) != 0;
     m_nBaud = NormalizeBaud(m_strBaud);
     m_nDataBits = NormalizeDataBits(m_strDataBits);
     m_nParity = NormalizeParity(m_strParity);

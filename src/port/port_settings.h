@@ -19,6 +19,8 @@ public:
     static constexpr const char* kKeyParity = "Parity";
     static constexpr const char* kKeyStopBits = "StopBit";
     static constexpr const char* kKeyHandshake = "Handshake";
+    // 1: reopen the port when its device comes back after it went away (written by Port Setup).
+    static constexpr const char* kKeyReconnect = "Reconnect";
 
     // The choices of each line setting, in the order of their commands (ID_BAUD_FIRST..,
     // ID_DATABITS_FIRST.., ...), of the Port Setup boxes and of the "_CONFIG_" pop-up.
@@ -43,8 +45,9 @@ public:
     int m_nStopBits = 0;
     std::string m_strHandshake = "None";
     int m_nHandshake = 0;
+    bool m_bReconnect = true;
 
-    // Reads the six keys with their defaults and normalises them; writes nothing back.
+    // Reads the six keys and Reconnect with their defaults and normalises them; writes nothing back.
     void LoadPortSettings(ISettingsStore& store);
 
     // Each sets one text through its rule, with its number. The port name is taken unchanged.

@@ -3,6 +3,7 @@
 #include "port/port_settings.h"
 
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
@@ -53,6 +54,10 @@ CPortSetupDlg::CPortSetupDlg(QWidget* parent, CProbeRoots roots)
     m_wndParity = AddCombo(IDC_PARITY, "Parity", Items(CPortSettings::kParityNames), 3);
     m_wndStopBits = AddCombo(IDC_STOPBITS, "Stop Bits", Items(CPortSettings::kStopBitTexts), 4);
     m_wndHandshake = AddCombo(IDC_HANDSHAKE, "Handshake", Items(CPortSettings::kHandshakeTexts), 5);
+    m_wndReconnect = new QCheckBox("&Reconnect when the device comes back", this);
+    SetControlId(m_wndReconnect, IDC_RECONNECT);
+    connect(m_wndReconnect, &QCheckBox::toggled, this, [this](bool on) { m_bReconnect = on; });
+    m_pGrid->addWidget(m_wndReconnect, 6, 1);
 
     m_wndOK = new QPushButton("OK", this);
     m_wndOK->setDefault(true);
@@ -132,6 +137,7 @@ void CPortSetupDlg::InitDialog()
         {m_wndStopBits, &m_strStopBits}, {m_wndHandshake, &m_strHandshake}};
     for (const auto& [combo, text] : boxes)
         combo->setCurrentIndex(FindPrefix(combo, *text));
+    m_wndReconnect->setChecked(m_bReconnect);
 }
 
 void CPortSetupDlg::SelectPort()

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+class QCheckBox;
 class QComboBox;
 class QPushButton;
 
@@ -25,6 +26,7 @@ public:
         IDC_PARITY = 1012,
         IDC_STOPBITS = 1013,
         IDC_HANDSHAKE = 1014,
+        IDC_RECONNECT = 1015,
     };
 
     explicit CPortSetupDlg(QWidget* parent = nullptr, CProbeRoots roots = {});
@@ -36,6 +38,7 @@ public:
     void OnSelChange(int id);
 
     QComboBox* Combo(int id) const;
+    QCheckBox* ReconnectBox() const { return m_wndReconnect; }
     // The probed ports as listed, in order.
     const std::vector<CComPortInfo>& ProbedPorts() const { return m_ports; }
 
@@ -47,6 +50,8 @@ public:
     std::string m_strParity;
     std::string m_strStopBits;
     std::string m_strHandshake;
+    // "Reconnect when the device comes back": the check box's state.
+    bool m_bReconnect = true;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -66,6 +71,7 @@ private:
     QComboBox* m_wndParity = nullptr;
     QComboBox* m_wndStopBits = nullptr;
     QComboBox* m_wndHandshake = nullptr;
+    QCheckBox* m_wndReconnect = nullptr;
     QPushButton* m_wndOK = nullptr;
     QPushButton* m_wndCancel = nullptr;
     class QGridLayout* m_pGrid = nullptr;

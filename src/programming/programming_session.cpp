@@ -8,18 +8,22 @@
 #include "serial/serial_device_name.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 CProgrammingSession::CProgrammingSession(ITerminalSink& terminal, const CBoardCommands& commands,
     IMessageSink& sink, IUserPrompt& prompt)
     : m_prompt(prompt), m_rxSink(sink, DefaultComMsg()), m_parser(terminal),
-      m_job(m_parser, static_cast<IDownloadHost&>(*this), commands, sink)
+      m_job(m_parser, static_cast<IDownloadHost&>(*this), commands, sink), m_terminal(terminal),
+      m_watcher(sink, WM_PORT_PRESENT)
 {
 }
 
 CProgrammingSession::~CProgrammingSession()
 {
+    m_watcher.Stop();
     // The job writes to the port: it goes first.
     m_job.RequestStop();
     m_job.OnDownloadEnd();
@@ -30,7 +34,66 @@ CProgrammingSession::~CProgrammingSession()
 bool CProgrammingSession::OpenPort(const std::optional<std::string>& failureText,
     const std::function<void(CSerialPort*)>& attachTerminal)
 {
-    return OpenConfiguredPort(m_port, m_portSettings, &m_rxSink, m_prompt, failureText, attachTerminal);
+    const bool opened = OpenConfiguredPort(m_port, m_portSettings, &m_rxSink, m_prompt, failureText, attachTerminal);
+    if (opened)
+        NotePortOpened();
+    return opened;
+}
+
+void CProgrammingSession::NotePortOpened()
+{
+    m_watcher.Stop();
+    const std::string device = SerialDevicePath(m_portSettings.m_strPort);
+    m_strOpenedAs = device;
+    char resolved[PATH_MAX];
+    m_strNode = ::realpath(device.c_str(), resolved) ? std::string(resolved) : device;
+}
+
+CProgrammingSession::EEvent CProgrammingSession::CheckPortLost()
+{
+    if (!m_port.IsOpen() || m_port.IsListening() || IsDownloadRunning())
+        return EEvent::None;
+    const std::error_code code = m_port.ListenerResult();
+    if (!code)
+        return EEvent::None;
+    m_lostError = code;
+    m_port.Close();
+    // The port a download opened on a node of its own is named by its setting.
+    if (m_strNode.empty() || SerialDevicePath(m_portSettings.m_strPort) != m_strOpenedAs)
+        m_strNode = SerialDevicePath(m_portSettings.m_strPort);
+    if (!m_portSettings.m_bReconnect)
+        return EEvent::Lost;
+    m_terminal.AppendTerminalText(DisconnectedLine(m_strNode));
+    RestartWaiting();
+    return EEvent::Disconnected;
+}
+
+void CProgrammingSession::RestartWaiting()
+{
+    // The same device: its stable name when the port is stored by one, else the same path.
+    if (m_watcher.Watch(SerialDevicePath(m_portSettings.m_strPort)))
+        m_watcher.Stop();
+}
+
+CProgrammingSession::EEvent CProgrammingSession::OnPortPresent()
+{
+    if (!m_watcher.IsWatching())
+        return EEvent::None;
+    // A download or the owner opened it meanwhile.
+    if (m_port.IsOpen() || IsDownloadRunning()) {
+        m_watcher.Stop();
+        return EEvent::None;
+    }
+    // Tried without a word: while it fails (udev not done with it yet) the wait goes on. A line
+    // setting the port refuses was said at the first opening.
+    std::string refused;
+    if (OpenConfiguredPort(m_port, m_portSettings, &m_rxSink, &refused)) {
+        m_watcher.Rearm();
+        return EEvent::None;
+    }
+    NotePortOpened();
+    m_terminal.AppendTerminalText(kTextReconnected);
+    return EEvent::Reconnected;
 }
 
 std::error_code CProgrammingSession::OpenDownloadPort()
@@ -64,6 +127,8 @@ CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMess
         ReadPort(message.m_wParam);
         return EEvent::Received;
     }
+    if (message.m_nMsg == WM_PORT_PRESENT)
+        return OnPortPresent();
     switch (message.m_nMsg) {
     case WM_DOWNLOAD_BEGIN:
         m_nCount = message.m_wParam;

@@ -10,6 +10,7 @@
 
 #include "base/message_sink.h"
 #include "base/user_prompt.h"
+#include "port/device_watcher.h"
 #include "port/port_settings.h"
 #include "programming/download_job.h"
 #include "programming/receive_parser.h"
@@ -39,7 +40,17 @@ public:
         Step,     // one step of the bars
         Failed,   // the board reported an error (its box has been shown)
         End,      // the job has ended: the owner calls ShowResult, then EndDownload
+        Lost,         // the port's device went away and reconnecting is off: the port is closed, LostError says why
+        Disconnected, // the device went away: the port is closed, the terminal says so, its return is awaited
+        Reconnected,  // the device came back and the port is open again with its settings
     };
+
+    // The terminal's lines when the device goes and comes back.
+    static std::string DisconnectedLine(const std::string& device)
+    {
+        return "\n--- " + device + " disconnected, waiting for it ---\n";
+    }
+    static constexpr const char* kTextReconnected = "--- reconnected ---\n";
 
     // The terminal, the board commands, the owner's sink and the prompt outlive the session.
     CProgrammingSession(ITerminalSink& terminal, const CBoardCommands& commands, IMessageSink& sink,
@@ -60,6 +71,21 @@ public:
     // failureText and returns false; on success calls attachTerminal(&port) when given.
     bool OpenPort(const std::optional<std::string>& failureText,
         const std::function<void(CSerialPort*)>& attachTerminal = {});
+
+    // Called by the owner now and then (a timer): when the open port's device went away (its
+    // listener ended with an error) and no download runs, closes the port and returns Lost or,
+    // with reconnecting on, Disconnected (watching for the device from then on); else None.
+    EEvent CheckPortLost();
+    std::error_code LostError() const { return m_lostError; }
+    bool IsWaitingForPort() const { return m_watcher.IsWatching(); }
+    // The device shown in the terminal's lines: the node the port was opened on.
+    const std::string& PortDevice() const { return m_strNode; }
+    // The owner opened the port itself, or changed its settings: a wait in progress ends, or
+    // watches the port now set.
+    void StopWaiting() { m_watcher.Stop(); }
+    void RestartWaiting();
+    // The port is open (by whoever opened it): remembers the node it is on.
+    void NotePortOpened();
 
     // Starts a download of the file unless one runs; false when dropped or when the worker
     // could not start (then after its box).
@@ -100,6 +126,7 @@ private:
     std::error_code OpenDownloadPort() override;
 
     void ReadPort(std::uintptr_t wParam);
+    EEvent OnPortPresent();
     // Bytes per second the open port's line settings allow; 0 when unknown.
     double LineRate();
 
@@ -116,4 +143,10 @@ private:
     // The running or last job's file, kept past EndDownload for the summary.
     std::string m_strFile;
     CTransferProgress m_progress;
+    ITerminalSink& m_terminal;
+    std::error_code m_lostError;
+    std::string m_strNode;
+    std::string m_strOpenedAs; // the setting's path m_strNode was resolved from
+    // Last: its thread posts into the owner's sink and is joined first.
+    CDeviceWatcher m_watcher;
 };

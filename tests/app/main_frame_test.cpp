@@ -592,6 +592,9 @@ private slots:
         auto far = std::make_unique<CFarEnd>();
         const std::string path = far->SlavePath();
         SetPort(path);
+        // With reconnecting off the loss is told in a box, as it always was.
+        m_pStore->WriteProfileInt("Reconnect", 0);
+        m_pStore->Sync();
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(frame->Serial().IsOpen());
@@ -602,6 +605,27 @@ private slots:
                  m_pPrompt->Texts()[0].c_str());
         QTest::qWait(1200);
         QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
+        QVERIFY(Closed(*frame));
+    }
+
+    void aLineThatGoesAwayIsToldInTheTerminalAndTheStatusBar()
+    {
+        auto far = std::make_unique<CFarEnd>();
+        const std::string path = far->SlavePath();
+        SetPort(path);
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->Serial().IsOpen());
+        far.reset();
+        const QString line = QString::fromStdString("--- " + path + " disconnected, waiting for it ---");
+        QTRY_VERIFY_WITH_TIMEOUT(frame->Terminal().toPlainText().contains(line), 5000);
+        QVERIFY(!frame->Serial().IsOpen());
+        QVERIFY(frame->Session().IsWaitingForPort());
+        auto* message = frame->findChild<QLabel*>(QStringLiteral("MessagePane"));
+        QVERIFY(message);
+        QCOMPARE(message->text(), QString::fromStdString(path + " disconnected, waiting for it"));
+        QVERIFY(m_pPrompt->Boxes().empty());
+        QCOMPARE(frame->Terminal().toPlainText().count(line), 1);
         QVERIFY(Closed(*frame));
     }
 

@@ -17,6 +17,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
@@ -348,14 +349,24 @@ void PortGuiTest::okStoresNormalisedTextsWithPortClosed()
     int changes = 0;
     menus.SetSettingsChanged([&] { ++changes; });
     std::string parityReturned;
+    bool reconnectShown = false;
     OnModalDialog([&](CPortSetupDlg& dlg) {
         Choose(dlg.Combo(CPortSetupDlg::IDC_PARITY), "Odd");
         Choose(dlg.Combo(CPortSetupDlg::IDC_BAUD), "115200");
         parityReturned = dlg.m_strParity;
+        // Reconnecting is on by default; turned off here.
+        reconnectShown = dlg.ReconnectBox()->isChecked();
+        dlg.ReconnectBox()->click();
         ClickButton(dlg, 1);
     });
     menus.OnPortSetup();
     QCOMPARE(parityReturned, std::string("Odd"));
+    QVERIFY(reconnectShown);
+    QVERIFY(!settings.m_bReconnect);
+    QCOMPARE(store.GetProfileInt("Reconnect", 1), 0);
+    CPortSettings reloaded;
+    reloaded.LoadPortSettings(store);
+    QVERIFY(!reloaded.m_bReconnect);
     QCOMPARE(settings.m_strParity, std::string("O"));
     QCOMPARE(settings.m_nParity, 1);
     QCOMPARE(settings.m_nBaud, 115200);

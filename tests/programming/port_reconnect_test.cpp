@@ -1,0 +1,127 @@
+// The session's port over a pseudo-terminal reached through a link that stands for a by-id name:
+// the line hangs up and the link goes, the terminal says so once; the link comes back (to a new
+// pseudo-terminal, as an adapter comes back under another number) and the port reopens with its
+// settings, the terminal going on. With reconnecting off the port stays closed and nothing waits.
+
+#include "programming/programming_session.h"
+#include "text_terminal.h"
+
+#include "base/messages.h"
+#include "programming/board_commands.h"
+#include "pty_pair.h"
+#include "recording_prompt.h"
+#include "recording_sink.h"
+#include "temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CReconnectRig {
+public:
+    explicit CReconnectRig(bool reconnect)
+        : m_strLink(m_dir.Folder("serial/by-id") + "/usb-Quillorex_Debug_Probe_QX0042-if00"),
+          m_session(m_terminal, m_commands, m_sink, m_prompt)
+    {
+        CPortSettings& settings = m_session.PortSettings();
+        settings.SetPort(m_strLink);
+        settings.SetBaud("115200");
+        settings.SetHandshake("XON/XOFF");
+        settings.m_bReconnect = reconnect;
+    }
+    // Hands every message posted since the last call to the session; the events it gave.
+    std::vector<CProgrammingSession::EEvent> Pump(std::size_t atLeast)
+    {
+        std::vector<CProgrammingSession::EEvent> events;
+        EXPECT_TRUE(m_sink.WaitFor(m_nTaken + atLeast));
+        const auto messages = m_sink.Messages();
+        for (; m_nTaken < messages.size(); ++m_nTaken)
+            events.push_back(m_session.HandleMessage(messages[m_nTaken]));
+        return events;
+    }
+    // Waits until the terminal shows text (the board's bytes come in one or more messages).
+    void PumpUntilShown(const std::string& text)
+    {
+        while (m_terminal.m_strText.find(text) == std::string::npos && !::testing::Test::HasFailure())
+            Pump(1);
+    }
+
+    CTempDir m_dir;
+    std::string m_strLink;
+    CTextTerminal m_terminal;
+    CBoardCommands m_commands;
+    CRecordingSink m_sink;
+    CRecordingPrompt m_prompt;
+    CProgrammingSession m_session;
+    std::size_t m_nTaken = 0;
+};
+
+class PortReconnect : public ::testing::TestWithParam<bool> {};
+
+TEST_P(PortReconnect, FollowsTheDeviceAwayAndBack)
+{
+    const bool reconnect = GetParam();
+    CReconnectRig rig(reconnect);
+    auto first = std::make_unique<CPtyPair>();
+    fs::create_symlink(first->SlavePath(), rig.m_strLink);
+    ASSERT_TRUE(rig.m_session.OpenPort(std::nullopt));
+    first->Send("before\r\n");
+    rig.PumpUntilShown("before");
+
+    // Pulled: the node and its stable name go, the line hangs up.
+    const std::string node = first->SlavePath();
+    fs::remove(rig.m_strLink);
+    first->CloseMaster();
+    ASSERT_TRUE(rig.m_session.Port().WaitListenerEnd(5000));
+    const CProgrammingSession::EEvent lost = rig.m_session.CheckPortLost();
+    EXPECT_FALSE(rig.m_session.Port().IsOpen());
+    // Asked again, nothing more happens: one line, one event.
+    EXPECT_EQ(rig.m_session.CheckPortLost(), CProgrammingSession::EEvent::None);
+    EXPECT_TRUE(rig.m_prompt.Boxes().empty());
+    const std::string line = "--- " + node + " disconnected, waiting for it ---";
+    if (!reconnect) {
+        EXPECT_EQ(lost, CProgrammingSession::EEvent::Lost);
+        EXPECT_TRUE(rig.m_session.LostError());
+        EXPECT_FALSE(rig.m_session.IsWaitingForPort());
+        EXPECT_EQ(rig.m_terminal.m_strText.find(line), std::string::npos);
+        // Back again: no watcher posts, and a stray notice opens nothing.
+        CPtyPair second;
+        fs::create_symlink(second.SlavePath(), rig.m_strLink);
+        EXPECT_EQ(rig.m_session.HandleMessage({WM_PORT_PRESENT, 0, 0, {}}), CProgrammingSession::EEvent::None);
+        EXPECT_FALSE(rig.m_session.Port().IsOpen());
+        return;
+    }
+    EXPECT_EQ(lost, CProgrammingSession::EEvent::Disconnected);
+    EXPECT_TRUE(rig.m_session.IsWaitingForPort());
+    EXPECT_EQ(rig.m_terminal.m_strText, "before\r\n\n" + line + "\n");
+
+    // Plugged back in under another node: the stable name leads there.
+    CPtyPair second;
+    first.reset();
+    fs::create_symlink(second.SlavePath(), rig.m_strLink);
+    CProgrammingSession::EEvent back = CProgrammingSession::EEvent::None;
+    while (back != CProgrammingSession::EEvent::Reconnected && !HasFailure())
+        for (CProgrammingSession::EEvent event : rig.Pump(1))
+            if (event == CProgrammingSession::EEvent::Reconnected)
+                back = event;
+    ASSERT_TRUE(rig.m_session.Port().IsOpen());
+    EXPECT_FALSE(rig.m_session.IsWaitingForPort());
+    EXPECT_EQ(rig.m_terminal.m_strText, "before\r\n\n" + line + "\n" + CProgrammingSession::kTextReconnected);
+    // The settings are those of before, and the terminal goes on both ways.
+    EXPECT_EQ(rig.m_session.Port().GetBaudRate(), 115200);
+    EXPECT_EQ(rig.m_session.Port().GetHandshake(), CSerialPort::HandshakeSoftware);
+    second.Send("after\r\n");
+    rig.PumpUntilShown("after");
+    std::uint32_t written = 0;
+    ASSERT_FALSE(rig.m_session.Port().Write("L\r", 2, &written, nullptr, INFINITE));
+    EXPECT_EQ(second.Receive(2), "L\r");
+}
+
+INSTANTIATE_TEST_SUITE_P(Option, PortReconnect, ::testing::Bool(),
+    [](const auto& info) { return info.param ? std::string("On") : std::string("Off"); });
+
+} // namespace
