@@ -759,7 +759,7 @@ bool CMainFrame::OnCommand(int id)
     default:
         if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_PORT_LAST && m_bSimulated)
             return true;
-        if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_DATABITS_LAST)
+        if ((id >= cmd::ID_PORT_FIRST && id <= cmd::ID_DATABITS_LAST) || (id >= cmd::ID_BAUD_MORE_FIRST && id <= cmd::ID_BAUD_MORE_LAST))
             return m_pPortMenus->OnCommand(id);
         return false;
     }

@@ -55,7 +55,7 @@ public:
     static constexpr int kStopGraceMs = 500;
     // How often the download's figures are redrawn (and a stalled line noticed).
     static constexpr int kFiguresMs = 250;
-    static constexpr const char* kPortPaneSizing = "COM00: 115200 8N1.5 RTS/CTS";
+    static constexpr const char* kPortPaneSizing = "ttyUSB00: 1000000 8N1.5 RTS/CTS";
     static constexpr const char* kProgressPaneSizing = "==========";
     // The stores, the tool settings, the board commands and the prompt outlive the frame.
     CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardCommands& commands, IUserPrompt& prompt,

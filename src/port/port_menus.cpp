@@ -8,6 +8,7 @@
 #include "serial/serial_wnd.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QMenu>
 
 #include <array>
@@ -44,11 +45,20 @@ std::vector<CConfigItem> Items(const std::array<const char*, N>& texts, int firs
     return items;
 }
 
+// Every listed rate in ascending order, each with its command.
+std::vector<CConfigItem> BaudItems()
+{
+    std::vector<CConfigItem> items;
+    for (int rate : CPortSettings::ListedBaudRates())
+        items.push_back({QString::number(rate), CPortSettings::BaudCommand(rate)});
+    return items;
+}
+
 // Menu 130's "_CONFIG_" pop-up.
 const std::vector<CConfigMenu>& ConfigMenus()
 {
     static const std::vector<CConfigMenu> menus = {
-        {"&Baud Rate", Items(CPortSettings::kBaudRates, cmd::ID_BAUD_FIRST)},
+        {"&Baud Rate", BaudItems()},
         {"&Data Bits", Items(CPortSettings::kDataBits, cmd::ID_DATABITS_FIRST)},
         {"P&arity", Items(CPortSettings::kParityNames, cmd::ID_PARITY_FIRST, "&")},
         {"&Stop Bits", Items(CPortSettings::kStopBitTexts, cmd::ID_STOPBITS_FIRST)},
@@ -165,11 +175,23 @@ std::unique_ptr<QMenu> CPortMenus::BuildConfigMenu()
     QAction* title = menu->addAction("&Port");
     title->setData(65535);
     title->setEnabled(false);
+    // Each sub-menu marks the value set now (one exclusive group per setting).
+    const int current[] = {CPortSettings::BaudCommand(m_settings.m_nBaud),
+        cmd::ID_DATABITS_FIRST + m_settings.m_nDataBits - CPortSettings::kDataBits.front(),
+        cmd::ID_PARITY_FIRST + m_settings.m_nParity, cmd::ID_STOPBITS_FIRST + m_settings.m_nStopBits,
+        cmd::ID_HANDSHAKE_FIRST + m_settings.m_nHandshake};
+    int index = 0;
     for (const CConfigMenu& sub : ConfigMenus()) {
         QMenu* popup = menu->addMenu(QString::fromLatin1(sub.m_pszTitle));
+        auto* group = new QActionGroup(popup);
+        group->setExclusive(true);
+        const int checkedId = current[index++];
         for (const CConfigItem& item : sub.m_items) {
             QAction* action = popup->addAction(item.m_strText);
             action->setData(item.m_nId);
+            action->setCheckable(true);
+            action->setChecked(item.m_nId == checkedId);
+            group->addAction(action);
             const int id = item.m_nId;
             connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
         }
@@ -198,7 +220,7 @@ bool CPortMenus::OnCommand(int id)
     bool handled = false;
     if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_PORT_LAST)
         handled = m_settings.OnPortListChoice(id, m_shownNames, m_store);
-    else if (id >= cmd::ID_BAUD_FIRST && id <= cmd::ID_BAUD_LAST)
+    else if ((id >= cmd::ID_BAUD_FIRST && id <= cmd::ID_BAUD_LAST) || (id >= cmd::ID_BAUD_MORE_FIRST && id <= cmd::ID_BAUD_MORE_LAST))
         handled = m_settings.OnBaudRate(id, m_store);
     else if (id >= cmd::ID_HANDSHAKE_FIRST && id <= cmd::ID_HANDSHAKE_LAST)
         handled = m_settings.OnHandshake(id, m_store);

@@ -3,6 +3,7 @@
 #include "base/commands.h"
 #include "base/settings_store.h"
 
+#include <algorithm>
 #include <climits>
 #include <string_view>
 
@@ -16,6 +17,7 @@ constexpr std::size_t RangeSize(int first, int last)
     return static_cast<std::size_t>(last - first + 1);
 }
 static_assert(CPortSettings::kBaudRates.size() == RangeSize(ID_BAUD_FIRST, ID_BAUD_LAST));
+static_assert(CPortSettings::kMoreBaudRates.size() == RangeSize(ID_BAUD_MORE_FIRST, ID_BAUD_MORE_LAST));
 static_assert(CPortSettings::kDataBits.size() == RangeSize(ID_DATABITS_FIRST, ID_DATABITS_LAST));
 static_assert(CPortSettings::kParityNames.size() == RangeSize(ID_PARITY_FIRST, ID_PARITY_LAST));
 static_assert(CPortSettings::kStopBitTexts.size() == RangeSize(ID_STOPBITS_FIRST, ID_STOPBITS_LAST));
@@ -54,11 +56,29 @@ long CPortSettings::ParseLeadingInteger(const std::string& text)
 int CPortSettings::NormalizeBaud(std::string& text)
 {
     const long value = ParseLeadingInteger(text);
-    for (int rate : kBaudRates)
-        if (value == rate)
-            return rate;
+    if (value >= kMinBaud && value <= kMaxBaud)
+        return static_cast<int>(value);
     text = "19200";
     return 19200;
+}
+
+std::vector<int> CPortSettings::ListedBaudRates()
+{
+    std::vector<int> rates(kBaudRates.begin(), kBaudRates.end());
+    rates.insert(rates.end(), kMoreBaudRates.begin(), kMoreBaudRates.end());
+    std::sort(rates.begin(), rates.end());
+    return rates;
+}
+
+int CPortSettings::BaudCommand(int rate)
+{
+    for (std::size_t i = 0; i < kBaudRates.size(); ++i)
+        if (kBaudRates[i] == rate)
+            return ID_BAUD_FIRST + static_cast<int>(i);
+    for (std::size_t i = 0; i < kMoreBaudRates.size(); ++i)
+        if (kMoreBaudRates[i] == rate)
+            return ID_BAUD_MORE_FIRST + static_cast<int>(i);
+    return 0;
 }
 
 int CPortSettings::NormalizeDataBits(std::string& text)
@@ -171,9 +191,12 @@ bool CPortSettings::OnPortListChoice(int commandId, const std::vector<std::strin
 
 bool CPortSettings::OnBaudRate(int commandId, ISettingsStore& store)
 {
-    if (!InRange(commandId, ID_BAUD_FIRST, ID_BAUD_LAST))
+    if (InRange(commandId, ID_BAUD_FIRST, ID_BAUD_LAST))
+        m_nBaud = kBaudRates[static_cast<std::size_t>(commandId - ID_BAUD_FIRST)];
+    else if (InRange(commandId, ID_BAUD_MORE_FIRST, ID_BAUD_MORE_LAST))
+        m_nBaud = kMoreBaudRates[static_cast<std::size_t>(commandId - ID_BAUD_MORE_FIRST)];
+    else
         return false;
-    m_nBaud = kBaudRates[static_cast<std::size_t>(commandId - ID_BAUD_FIRST)];
     m_strBaud = std::to_string(m_nBaud);
     store.WriteProfileString(kKeyBaud, m_strBaud);
     return true;

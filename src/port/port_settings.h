@@ -25,6 +25,15 @@ public:
     // The choices of each line setting, in the order of their commands (ID_BAUD_FIRST..,
     // ID_DATABITS_FIRST.., ...), of the Port Setup boxes and of the "_CONFIG_" pop-up.
     static constexpr std::array<int, 9> kBaudRates = {1200, 2400, 9600, 14400, 19200, 38400, 56000, 57600, 115200};
+    // The other standard rates, in the order of ID_BAUD_MORE_FIRST..; the lists show both sorted.
+    static constexpr std::array<int, 17> kMoreBaudRates = {300, 600, 1800, 4800, 230400, 460800, 500000, 576000,
+        921600, 1000000, 1152000, 1500000, 2000000, 2500000, 3000000, 3500000, 4000000};
+    // Any whole rate in this range may be typed (a driver that cannot make it says so at opening).
+    static constexpr int kMinBaud = 50;
+    static constexpr int kMaxBaud = 4000000;
+    // Every listed rate in ascending order, and the command that chooses each.
+    static std::vector<int> ListedBaudRates();
+    static int BaudCommand(int rate);
     static constexpr std::array<int, 4> kDataBits = {5, 6, 7, 8};
     // Shown as is; the stored text is the first letter ("N", "O", ...).
     static constexpr std::array<const char*, 5> kParityNames = {"None", "Odd", "Even", "Mark", "Space"};
@@ -62,7 +71,7 @@ public:
     void SaveAll(ISettingsStore& store) const;
 
     // The normalisation rules: each corrects the text in place and returns its number.
-    static int NormalizeBaud(std::string& text);      // atol value in the standard set, else "19200"
+    static int NormalizeBaud(std::string& text);      // atol value kMinBaud..kMaxBaud, else "19200"
     static int NormalizeDataBits(std::string& text);  // atol value 5..8, else "8"
     static int NormalizeParity(std::string& text);    // first letter O/E/M/S, else "N"
     static int NormalizeStopBits(std::string& text);  // exactly "1", "1.5", "2", else "1"
@@ -79,7 +88,7 @@ public:
     // nothing written) for a command outside the handler's range.
     // OnPortName: ID_PORT_FIRST..ID_PORT_LAST give "COM1".."COM20".
     bool OnPortName(int commandId, ISettingsStore& store);
-    bool OnBaudRate(int commandId, ISettingsStore& store);  // ID_BAUD_FIRST..ID_BAUD_LAST
+    bool OnBaudRate(int commandId, ISettingsStore& store);  // ID_BAUD_FIRST..ID_BAUD_LAST, ID_BAUD_MORE_FIRST..LAST
     bool OnHandshake(int commandId, ISettingsStore& store); // ID_HANDSHAKE_FIRST..ID_HANDSHAKE_LAST
     bool OnStopBits(int commandId, ISettingsStore& store);  // ID_STOPBITS_FIRST..ID_STOPBITS_LAST
     bool OnParity(int commandId, ISettingsStore& store);    // ID_PARITY_FIRST..ID_PARITY_LAST

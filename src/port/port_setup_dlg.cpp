@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -49,7 +50,15 @@ CPortSetupDlg::CPortSetupDlg(QWidget* parent, CProbeRoots roots)
     // A typed name is a value, never a new list entry.
     m_wndPort->setInsertPolicy(QComboBox::NoInsert);
     m_wndPort->setCompleter(nullptr);
-    m_wndBaud = AddCombo(IDC_BAUD, "Baud", Items(CPortSettings::kBaudRates), 1);
+    QStringList rates;
+    for (int rate : CPortSettings::ListedBaudRates())
+        rates << QString::number(rate);
+    m_wndBaud = AddCombo(IDC_BAUD, "Baud", rates, 1);
+    // Any whole rate may be typed; only digits go in, the range is checked at OK.
+    m_wndBaud->setEditable(true);
+    m_wndBaud->setInsertPolicy(QComboBox::NoInsert);
+    m_wndBaud->setCompleter(nullptr);
+    m_wndBaud->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]{0,7}")), m_wndBaud));
     m_wndDataBits = AddCombo(IDC_DATABITS, "Data Bits", Items(CPortSettings::kDataBits), 2);
     m_wndParity = AddCombo(IDC_PARITY, "Parity", Items(CPortSettings::kParityNames), 3);
     m_wndStopBits = AddCombo(IDC_STOPBITS, "Stop Bits", Items(CPortSettings::kStopBitTexts), 4);
@@ -58,6 +67,10 @@ CPortSetupDlg::CPortSetupDlg(QWidget* parent, CProbeRoots roots)
     SetControlId(m_wndReconnect, IDC_RECONNECT);
     connect(m_wndReconnect, &QCheckBox::toggled, this, [this](bool on) { m_bReconnect = on; });
     m_pGrid->addWidget(m_wndReconnect, 6, 1);
+    m_wndBaudError = new QLabel(this);
+    m_wndBaudError->setWordWrap(true);
+    m_wndBaudError->hide();
+    m_pGrid->addWidget(m_wndBaudError, 7, 0, 1, 2);
 
     m_wndOK = new QPushButton("OK", this);
     m_wndOK->setDefault(true);
@@ -137,6 +150,14 @@ void CPortSetupDlg::InitDialog()
         {m_wndStopBits, &m_strStopBits}, {m_wndHandshake, &m_strHandshake}};
     for (const auto& [combo, text] : boxes)
         combo->setCurrentIndex(FindPrefix(combo, *text));
+    // A rate that is a rate selects its own entry, never a longer one it begins ("250000" is not
+    // "2500000"); only a text that is no rate goes by its prefix.
+    const long rate = CPortSettings::ParseLeadingInteger(m_strBaud);
+    if (rate >= CPortSettings::kMinBaud && rate <= CPortSettings::kMaxBaud)
+        m_wndBaud->setCurrentIndex(m_wndBaud->findText(QString::number(rate)));
+    // A rate that is not listed (typed earlier) shows as it is.
+    if (m_wndBaud->currentIndex() < 0)
+        m_wndBaud->setEditText(QString::fromStdString(m_strBaud));
     m_wndReconnect->setChecked(m_bReconnect);
 }
 
@@ -194,5 +215,19 @@ void CPortSetupDlg::accept()
 {
     // The last typed or chosen port text wins.
     m_strPort = m_wndPort->currentText().toStdString();
+    // A typed rate must be one the line can be asked for; a chosen one is taken as it is.
+    const std::string baud = m_wndBaud->currentText().toStdString();
+    if (baud != m_strBaud) {
+        const long rate = CPortSettings::ParseLeadingInteger(baud);
+        if (baud.empty() || rate < CPortSettings::kMinBaud || rate > CPortSettings::kMaxBaud) {
+            m_wndBaudError->setText(QStringLiteral("The baud rate must be a whole number from %1 to %2.")
+                                        .arg(CPortSettings::kMinBaud)
+                                        .arg(CPortSettings::kMaxBaud));
+            m_wndBaudError->show();
+            m_wndBaud->setFocus();
+            return;
+        }
+        m_strBaud = baud;
+    }
     CResizableDialog::accept();
 }

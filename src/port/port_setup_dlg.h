@@ -1,7 +1,7 @@
 #pragma once
 // CPortSetupDlg: the Port Setup dialog (dialog 132). Six combo boxes edit six texts; the
-// caller copies the port settings in before and normalises what comes out after OK, so the
-// dialog validates nothing. The port box is editable and lists the ports probed at opening,
+// caller copies the port settings in before and normalises what comes out after OK; the dialog
+// checks only a typed baud rate (a whole number in the range a line can be asked for). The port box is editable and lists the ports probed at opening,
 // each with its description and, for a port the user may not open, why; the value kept is
 // always the port's name (or whatever was typed). GUI thread only; created for one run.
 
@@ -13,6 +13,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 class CPortSetupDlg : public CResizableDialog {
@@ -39,6 +40,8 @@ public:
 
     QComboBox* Combo(int id) const;
     QCheckBox* ReconnectBox() const { return m_wndReconnect; }
+    // Says why a typed rate was refused (hidden until then).
+    QLabel* BaudError() const { return m_wndBaudError; }
     // The probed ports as listed, in order.
     const std::vector<CComPortInfo>& ProbedPorts() const { return m_ports; }
 
@@ -72,6 +75,7 @@ private:
     QComboBox* m_wndStopBits = nullptr;
     QComboBox* m_wndHandshake = nullptr;
     QCheckBox* m_wndReconnect = nullptr;
+    QLabel* m_wndBaudError = nullptr;
     QPushButton* m_wndOK = nullptr;
     QPushButton* m_wndCancel = nullptr;
     class QGridLayout* m_pGrid = nullptr;

@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -124,6 +125,10 @@ void Choose(QComboBox* combo, const QString& text)
         QTest::keyClick(combo, Qt::Key_Up);
 }
 
+const QStringList kListedRates = {"300", "600", "1200", "1800", "2400", "4800", "9600", "14400", "19200", "38400",
+    "56000", "57600", "115200", "230400", "460800", "500000", "576000", "921600", "1000000", "1152000", "1500000",
+    "2000000", "2500000", "3000000", "3500000", "4000000"};
+
 std::string Stored(CMemorySettingsStore& store, const char* key)
 {
     return store.GetProfileString(key, "<missing>");
@@ -161,6 +166,8 @@ private slots:
     void dialogKeepsNameProbingDidNotList();
     void dialogShowsDescriptionsButKeepsNames();
     void typedNameReturnedUnchanged();
+    void typedRateIsCheckedAtOk_data();
+    void typedRateIsCheckedAtOk();
     void okStoresNormalisedTextsWithPortClosed();
     void cancelReopensOpenPortWithPopupChoice();
     void cancelLeavesClosedPortClosed();
@@ -208,11 +215,11 @@ void PortGuiTest::dialogPreselectsStoredSettings()
     // Pre-selection leaves the members in their stored form.
     QCOMPARE(dialog.m_strParity, std::string("N"));
 
-    // The lists in their order, unsorted.
+    // The standard rates from 300 to 4000000, ascending.
     QStringList baud;
     for (int i = 0; i < dialog.Combo(CPortSetupDlg::IDC_BAUD)->count(); ++i)
         baud << dialog.Combo(CPortSetupDlg::IDC_BAUD)->itemText(i);
-    QCOMPARE(baud, QStringList({"1200", "2400", "9600", "14400", "19200", "38400", "56000", "57600", "115200"}));
+    QCOMPARE(baud, kListedRates);
 }
 
 void PortGuiTest::dialogPrefixRule_data()
@@ -230,7 +237,9 @@ void PortGuiTest::dialogPrefixRule_data()
     QTest::newRow("stop 1 first of 1 and 1.5") << int(CPortSetupDlg::IDC_STOPBITS) << "1" << "1";
     QTest::newRow("stop 1.5") << int(CPortSetupDlg::IDC_STOPBITS) << "1.5" << "1.5";
     QTest::newRow("baud 1 selects 1200") << int(CPortSetupDlg::IDC_BAUD) << "1" << "1200";
-    QTest::newRow("baud with blank") << int(CPortSetupDlg::IDC_BAUD) << "9600 " << "";
+    QTest::newRow("baud with blank selects its rate") << int(CPortSetupDlg::IDC_BAUD) << "9600 " << "9600";
+    QTest::newRow("baud 1152000 not its prefix") << int(CPortSetupDlg::IDC_BAUD) << "1152000" << "1152000";
+    QTest::newRow("baud typed earlier") << int(CPortSetupDlg::IDC_BAUD) << "250000" << "250000";
     QTest::newRow("handshake RTS") << int(CPortSetupDlg::IDC_HANDSHAKE) << "RTS/CTS" << "RTS/CTS";
     QTest::newRow("handshake empty selects first") << int(CPortSetupDlg::IDC_HANDSHAKE) << "" << "None";
 }
@@ -254,7 +263,8 @@ void PortGuiTest::dialogPrefixRule()
     *member = text.toStdString();
     dialog.InitDialog();
     QCOMPARE(dialog.Combo(id)->currentText(), selected);
-    QCOMPARE(dialog.Combo(id)->currentIndex() < 0, selected.isEmpty());
+    // A rate not listed is shown in the edit field, no entry selected.
+    QCOMPARE(dialog.Combo(id)->currentIndex() < 0, selected.isEmpty() || dialog.Combo(id)->findText(selected) < 0);
 }
 
 void PortGuiTest::dialogKeepsNameProbingDidNotList()
@@ -333,6 +343,45 @@ void PortGuiTest::typedNameReturnedUnchanged()
     QCOMPARE(second.exec(), int(QDialog::Accepted));
     QCOMPARE(second.m_strPort, std::string("/dev/ttyX9"));
     QCOMPARE(second.Combo(CPortSetupDlg::IDC_PORT)->count(), 1);
+}
+
+void PortGuiTest::typedRateIsCheckedAtOk_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("accepted");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("a rate not listed") << "250000" << true << "250000";
+    QTest::newRow("the lowest") << "50" << true << "50";
+    QTest::newRow("too low") << "12" << false << "19200";
+    QTest::newRow("too high") << "9000000" << false << "19200";
+    QTest::newRow("letters do not go in") << "fast" << true << "19200";
+}
+
+void PortGuiTest::typedRateIsCheckedAtOk()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, accepted);
+    QFETCH(QString, stored);
+    CFakeDeviceTree tree;
+    CPortSetupDlg dialog(nullptr, tree.Roots());
+    dialog.m_strBaud = "19200";
+    bool stayedOpen = false;
+    QString error;
+    OnModalDialog([&](CPortSetupDlg& dlg) {
+        QLineEdit* edit = dlg.Combo(CPortSetupDlg::IDC_BAUD)->lineEdit();
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        ClickButton(dlg, 1);
+        // A refused rate keeps the dialog open and says why; Cancel ends it.
+        stayedOpen = dlg.isVisible();
+        error = dlg.BaudError()->isVisible() ? dlg.BaudError()->text() : QString();
+        if (stayedOpen)
+            ClickButton(dlg, 2);
+    });
+    QCOMPARE(dialog.exec(), int(accepted ? QDialog::Accepted : QDialog::Rejected));
+    QCOMPARE(stayedOpen, !accepted);
+    QCOMPARE(dialog.m_strBaud, stored.toStdString());
+    QCOMPARE(error, accepted ? QString() : QString("The baud rate must be a whole number from 50 to 4000000."));
 }
 
 void PortGuiTest::okStoresNormalisedTextsWithPortClosed()
@@ -574,14 +623,15 @@ void PortGuiTest::configMenuTextsAndCommands()
     struct Sub {
         QString title;
         QStringList items;
-        int firstId;
+        int firstId; // 0: the rates, whose commands are their own table
+        int checked; // the current value's entry: 19200 8N1 None
     };
     const Sub expected[] = {
-        {"&Baud Rate", {"1200", "2400", "9600", "14400", "19200", "38400", "56000", "57600", "115200"}, 32816},
-        {"&Data Bits", {"5", "6", "7", "8"}, 32836},
-        {"P&arity", {"&None", "&Odd", "&Even", "&Mark", "&Space"}, 32831},
-        {"&Stop Bits", {"1", "1.5", "2"}, 32828},
-        {"&Handshake", {"&None", "&RTS/CTS (Hardware)", "&XON/XOFF (Software)"}, 32825},
+        {"&Baud Rate", kListedRates, 0, 8},
+        {"&Data Bits", {"5", "6", "7", "8"}, 32836, 3},
+        {"P&arity", {"&None", "&Odd", "&Even", "&Mark", "&Space"}, 32831, 0},
+        {"&Stop Bits", {"1", "1.5", "2"}, 32828, 0},
+        {"&Handshake", {"&None", "&RTS/CTS (Hardware)", "&XON/XOFF (Software)"}, 32825, 0},
     };
     for (int i = 0; i < 5; ++i) {
         QMenu* sub = top[i + 1]->menu();
@@ -590,10 +640,17 @@ void PortGuiTest::configMenuTextsAndCommands()
         QCOMPARE(sub->actions().size(), expected[i].items.size());
         for (int j = 0; j < expected[i].items.size(); ++j) {
             QCOMPARE(sub->actions()[j]->text(), expected[i].items[j]);
-            QCOMPARE(sub->actions()[j]->data().toInt(), expected[i].firstId + j);
-            QVERIFY(!sub->actions()[j]->isChecked());
+            const int id = expected[i].firstId ? expected[i].firstId + j
+                                               : CPortSettings::BaudCommand(expected[i].items[j].toInt());
+            QCOMPARE(sub->actions()[j]->data().toInt(), id);
+            QVERIFY(sub->actions()[j]->isCheckable());
+            QCOMPARE(sub->actions()[j]->isChecked(), j == expected[i].checked);
         }
     }
+    // The old rates keep their commands; the others have their own.
+    QCOMPARE(ActionWithId(*menu, 32820)->text(), QString("19200"));
+    QCOMPARE(ActionWithId(*menu, 32880)->text(), QString("300"));
+    QCOMPARE(ActionWithId(*menu, 32896)->text(), QString("4000000"));
 
     // "&Port" does nothing; "&Even" is stored at once.
     top[0]->trigger();
@@ -603,6 +660,13 @@ void PortGuiTest::configMenuTextsAndCommands()
     QCOMPARE(Stored(store, "Parity"), std::string("E"));
     ActionWithId(*menu, 32826)->trigger();
     QCOMPARE(QString::fromStdString(settings.PaneText()), QString("COM1: 19200 8E1 RTS/CTS"));
+    // A rate beyond the old list, and the marks follow what is set.
+    ActionWithId(*menu, 32896)->trigger();
+    QCOMPARE(Stored(store, "Baud"), std::string("4000000"));
+    const auto again = menus.BuildConfigMenu();
+    for (int id : {32896, 32833, 32826})
+        QVERIFY(ActionWithId(*again, id)->isChecked());
+    QVERIFY(!ActionWithId(*again, 32820)->isChecked());
 }
 
 void PortGuiTest::screenshots()

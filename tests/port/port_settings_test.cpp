@@ -44,7 +44,12 @@ INSTANTIATE_TEST_SUITE_P(Table, BaudRule, ::testing::Values(
     NormalRow{"leading blanks kept", "  57600", "  57600", 57600},
     NormalRow{"trailing junk kept", "38400baud", "38400baud", 38400},
     NormalRow{"plus sign", "+2400", "+2400", 2400},
-    NormalRow{"not allowed", "4800", "19200", 19200},
+    NormalRow{"another standard rate", "4800", "4800", 4800},
+    NormalRow{"a typed rate", "250000", "250000", 250000},
+    NormalRow{"lowest", "50", "50", 50},
+    NormalRow{"below the lowest", "49", "19200", 19200},
+    NormalRow{"highest", "4000000", "4000000", 4000000},
+    NormalRow{"above the highest", "4000001", "19200", 19200},
     NormalRow{"negative", "-9600", "19200", 19200},
     NormalRow{"no digits", "fast", "19200", 19200},
     NormalRow{"empty", "", "19200", 19200},
@@ -146,7 +151,7 @@ TEST(PortSettingsTest, StoredValuesAreNormalisedAndNotWrittenBack)
 {
     CMemorySettingsStore store;
     store.WriteProfileString("Port", "COM25");
-    store.WriteProfileString("Baud", "4800");
+    store.WriteProfileString("Baud", "5000000");
     store.WriteProfileString("DataBit", "7");
     store.WriteProfileString("Parity", "Odd");
     store.WriteProfileString("StopBit", "1.50");
@@ -163,7 +168,7 @@ TEST(PortSettingsTest, StoredValuesAreNormalisedAndNotWrittenBack)
     EXPECT_EQ(settings.m_strHandshake, "RTS/CTS");
     EXPECT_EQ(settings.m_nHandshake, 1);
     EXPECT_EQ(store.WriteLog().size(), writes);
-    EXPECT_EQ(store.GetProfileString("Baud", ""), "4800");
+    EXPECT_EQ(store.GetProfileString("Baud", ""), "5000000");
 }
 
 TEST(PortSettingsTest, PaneTexts)
@@ -239,6 +244,8 @@ INSTANTIATE_TEST_SUITE_P(Commands, PortCommand, ::testing::Values(
     CommandRow{32820, "Baud", "19200", 19200}, CommandRow{32821, "Baud", "38400", 38400},
     CommandRow{32822, "Baud", "56000", 56000}, CommandRow{32823, "Baud", "57600", 57600},
     CommandRow{32824, "Baud", "115200", 115200},
+    CommandRow{32880, "Baud", "300", 300}, CommandRow{32883, "Baud", "4800", 4800},
+    CommandRow{32884, "Baud", "230400", 230400}, CommandRow{32896, "Baud", "4000000", 4000000},
     CommandRow{32825, "Handshake", "None", 0}, CommandRow{32826, "Handshake", "RTS/CTS", 1},
     CommandRow{32827, "Handshake", "XON/XOFF", 2},
     CommandRow{32828, "StopBit", "1", 0}, CommandRow{32829, "StopBit", "1.5", 1},
