@@ -59,8 +59,8 @@ constexpr int ID_PARITY_LAST = 32835;
 constexpr int ID_DATABITS_FIRST = 32836; // 5 .. 8
 constexpr int ID_DATABITS_LAST = 32839;
 // The line-settings pop-up's other standard rates: 300, 600, 1800, 4800, 230400 .. 4000000.
-constexpr int ID_BAUD_MORE_FIRST = 32880;
-constexpr int ID_BAUD_MORE_LAST = 32896;
+constexpr int ID_BAUD_MORE_FIRST = 32920;
+constexpr int ID_BAUD_MORE_LAST = 32936;
 
 // The file browser's shell pop-up.
 constexpr int ID_SHELL_FIRST = 20000;

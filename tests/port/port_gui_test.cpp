@@ -649,8 +649,8 @@ void PortGuiTest::configMenuTextsAndCommands()
     }
     // The old rates keep their commands; the others have their own.
     QCOMPARE(ActionWithId(*menu, 32820)->text(), QString("19200"));
-    QCOMPARE(ActionWithId(*menu, 32880)->text(), QString("300"));
-    QCOMPARE(ActionWithId(*menu, 32896)->text(), QString("4000000"));
+    QCOMPARE(ActionWithId(*menu, 32920)->text(), QString("300"));
+    QCOMPARE(ActionWithId(*menu, 32936)->text(), QString("4000000"));
 
     // "&Port" does nothing; "&Even" is stored at once.
     top[0]->trigger();
@@ -661,10 +661,10 @@ void PortGuiTest::configMenuTextsAndCommands()
     ActionWithId(*menu, 32826)->trigger();
     QCOMPARE(QString::fromStdString(settings.PaneText()), QString("COM1: 19200 8E1 RTS/CTS"));
     // A rate beyond the old list, and the marks follow what is set.
-    ActionWithId(*menu, 32896)->trigger();
+    ActionWithId(*menu, 32936)->trigger();
     QCOMPARE(Stored(store, "Baud"), std::string("4000000"));
     const auto again = menus.BuildConfigMenu();
-    for (int id : {32896, 32833, 32826})
+    for (int id : {32936, 32833, 32826})
         QVERIFY(ActionWithId(*again, id)->isChecked());
     QVERIFY(!ActionWithId(*again, 32820)->isChecked());
 }
