@@ -4,6 +4,9 @@
 #include <string>
 #include <vector>
 
+class CBoardCommands;
+class CPortSettings;
+
 // Exit status of `qxprog program`: 0 only when the board confirmed the whole handshake.
 enum EProgramExit : int {
     EXIT_PROGRAMMED = 0,
@@ -22,6 +25,9 @@ enum EProgramExit : int {
 };
 
 int RunProgram(const std::vector<std::string>& args);
+// qxprog program with more than one port, a port glob, --json or --loop.
+int RunGangProgram(const std::string& file, const std::vector<std::string>& ports, const CPortSettings& settings,
+    const CBoardCommands& commands, bool json, bool loop);
 int RunSimulate(const std::vector<std::string>& args);
 int RunPorts(const std::vector<std::string>& args);
 // Exit status: EPortProblem (0 usable, 2 missing, 3 no permission, 4 busy, 5 no UART, 6 other), 1 usage.

@@ -4,6 +4,7 @@
 #include "cli/console_progress.h"
 #include "cli/console_prompt.h"
 #include "cli/console_terminal.h"
+#include "cli/gang_programmer.h"
 #include "cli/ini_settings_file.h"
 #include "cli/message_queue.h"
 #include "cli/signal_watcher.h"
@@ -66,30 +67,15 @@ int Usage(const std::string& message)
     return EXIT_USAGE;
 }
 
-int ExitStatus(EDownloadResult result)
-{
-    switch (result) {
-    case EDownloadResult::Completed: return EXIT_PROGRAMMED;
-    case EDownloadResult::PortOpenFailed: return EXIT_PORT_OPEN;
-    case EDownloadResult::FileOpenFailed: return EXIT_FILE_OPEN;
-    case EDownloadResult::FileEmpty: return EXIT_FILE_EMPTY;
-    case EDownloadResult::OutOfMemory: return EXIT_NO_MEMORY;
-    case EDownloadResult::NoLoadAnswer: return EXIT_NO_LOAD_ANSWER;
-    case EDownloadResult::BoardError: return EXIT_BOARD_ERROR;
-    case EDownloadResult::NoCompletedMessage: return EXIT_NO_COMPLETED;
-    case EDownloadResult::NoRunAnswer: return EXIT_NO_RUN_ANSWER;
-    case EDownloadResult::WriteFailed: return EXIT_PORT_WRITE;
-    case EDownloadResult::Stopped: return EXIT_INTERRUPTED;
-    case EDownloadResult::BadHexFile: return EXIT_BAD_HEX_FILE;
-    }
-    return EXIT_USAGE;
-}
 } // namespace
 
 int RunProgram(const std::vector<std::string>& args)
 {
     std::optional<std::string> file;
-    std::optional<std::string> port, baud, dataBits, parity, stopBits, handshake, programCmd, runCmd;
+    std::vector<std::string> ports;
+    bool json = false;
+    bool loop = false;
+    std::optional<std::string> baud, dataBits, parity, stopBits, handshake, programCmd, runCmd;
     bool noCommands = false;
     bool noCheck = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -105,8 +91,15 @@ int RunProgram(const std::vector<std::string>& args)
             return true;
         };
         bool ok = true;
-        if (arg == "--port")
+        if (arg == "--port") {
+            std::optional<std::string> port;
             ok = value(port);
+            if (port)
+                ports.push_back(*port);
+        } else if (arg == "--json")
+            json = true;
+        else if (arg == "--loop")
+            loop = true;
         else if (arg == "--baud")
             ok = value(baud);
         else if (arg == "--data-bits")
@@ -145,8 +138,10 @@ int RunProgram(const std::vector<std::string>& args)
     commands.LoadBoardCommands(store);
 
     long long number = 0;
-    if (port)
-        settings.SetPort(*port);
+    if (ports.size() == 1)
+        settings.SetPort(ports.front());
+    if (loop && ports.empty())
+        return Usage("--loop needs --port");
     if (baud) {
         if (!ParseNumber(*baud, 50, 4000000, number))
             return Usage("--baud takes a rate in bits per second");
@@ -183,6 +178,9 @@ int RunProgram(const std::vector<std::string>& args)
     if (runCmd)
         values.m_strCmdAfterProgram = *runCmd;
     commands.Set(values);
+    if (ports.size() > 1 || json || loop || settings.m_strPort.find_first_of("*?[") != std::string::npos)
+        return RunGangProgram(*file, ports.empty() ? std::vector<std::string>{settings.m_strPort} : ports, settings,
+            commands, json, loop);
 
     // Before any other thread exists, so that every thread inherits the blocked signals.
     CSignalWatcher signals;
@@ -230,7 +228,7 @@ int RunProgram(const std::vector<std::string>& args)
                 break;
             }
         }
-        status = started ? ExitStatus(session.LastResult()) : EXIT_NO_MEMORY;
+        status = started ? CGangProgrammer::ExitStatus(session.LastResult()) : EXIT_NO_MEMORY;
         // No stop request may reach the session once it is gone; it closes the port.
         signals.Stop();
     }

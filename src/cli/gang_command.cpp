@@ -1,0 +1,206 @@
+// qxprog program with many ports, a port glob, --json or --loop: one file to many boards.
+
+#include "cli/cli_commands.h"
+#include "cli/console_prompt.h"
+#include "cli/gang_programmer.h"
+#include "cli/gang_table.h"
+#include "cli/json_writer.h"
+#include "cli/sha256.h"
+#include "cli/signal_watcher.h"
+
+#include "programming/intel_hex_checker.h"
+#include "programming/programming_session.h"
+
+#include <glob.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+
+namespace {
+bool IsPattern(const std::string& port)
+{
+    return port.find_first_of("*?[") != std::string::npos;
+}
+
+// The paths matching pattern now, sorted; a plain name stands for itself when it exists.
+std::vector<std::string> Matches(const std::string& pattern)
+{
+    std::vector<std::string> paths;
+    glob_t found{};
+    if (::glob(pattern.c_str(), 0, nullptr, &found) == 0)
+        for (std::size_t i = 0; i < found.gl_pathc; ++i)
+            paths.emplace_back(found.gl_pathv[i]);
+    ::globfree(&found);
+    return paths;
+}
+
+void WriteBoard(CJsonWriter& json, const CGangBoard& board)
+{
+    json.BeginObject()
+        .String("name", board.m_strPort)
+        .Nullable("identity", board.m_strIdentity)
+        .String("result", CGangProgrammer::ResultWord(board.m_nResult))
+        .String("reason", board.m_strReason)
+        .String("last_text", board.m_strLastText)
+        .Number("bytes", board.m_nBytes)
+        .Number("seconds", board.m_dSeconds)
+        .EndObject();
+}
+
+// The file's failure as the one-port command shows it; its exit status.
+int FileFailed(EDownloadResult result, std::error_code code, const std::string& file, const std::string& fault = {})
+{
+    std::string text, caption;
+    CProgrammingSession::ResultMessage(result, code, text, caption, std::string(), file, fault);
+    CConsolePrompt(stderr).MessageBox(text, caption, MB_OK | MB_ICONERROR);
+    return CGangProgrammer::ExitStatus(result);
+}
+
+// The production loop: each port that appears is programmed once, again after it has gone.
+int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::string>& patterns,
+    const CSignalWatcher& signals)
+{
+    using Clock = std::chrono::steady_clock;
+    std::map<std::string, std::size_t> present; // port -> its board in the gang
+    auto nextScan = Clock::now();
+    auto nextDraw = Clock::now();
+    while (!signals.Interrupted()) {
+        const auto now = Clock::now();
+        if (now >= nextScan) {
+            nextScan = now + std::chrono::seconds(1);
+            std::set<std::string> seen;
+            for (const std::string& pattern : patterns)
+                for (const std::string& path : Matches(pattern))
+                    seen.insert(path);
+            const std::vector<CGangBoard> boards = gang.Snapshot();
+            for (auto it = present.begin(); it != present.end();)
+                it = !seen.count(it->first) && boards[it->second].Done() ? present.erase(it) : std::next(it);
+            for (const std::string& path : seen)
+                if (!present.count(path))
+                    present[path] = gang.Add(path);
+            gang.Reap();
+        }
+        if (now >= nextDraw) {
+            nextDraw = now + std::chrono::milliseconds(100);
+            std::vector<CGangBoard> running;
+            for (const auto& [port, index] : present)
+                running.push_back(gang.Snapshot()[index]);
+            table.Draw(running);
+        }
+        gang.WaitForChange(std::min(nextScan, nextDraw));
+    }
+    gang.StopAll();
+    return EXIT_INTERRUPTED;
+}
+} // namespace
+
+int RunGangProgram(const std::string& file, const std::vector<std::string>& ports, const CPortSettings& settings,
+    const CBoardCommands& commands, bool json, bool loop)
+{
+    // The file is read and checked once for every board.
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return FileFailed(EDownloadResult::FileOpenFailed, std::error_code(errno, std::generic_category()), file);
+    std::stringstream read;
+    read << in.rdbuf();
+    const std::string content = read.str();
+    if (content.empty())
+        return FileFailed(EDownloadResult::FileEmpty, {}, file);
+    if (commands.Get().m_bCheckHexFile && CIntelHexChecker::IsIntelHex(file, content)) {
+        CIntelHexChecker checker;
+        if (!checker.Check(content))
+            return FileFailed(EDownloadResult::BadHexFile, {}, file, checker.Fault());
+    }
+
+    std::vector<std::string> boards;
+    if (!loop) {
+        for (const std::string& port : ports) {
+            std::vector<std::string> found = IsPattern(port) ? Matches(port) : std::vector<std::string>{port};
+            if (found.empty()) {
+                std::fprintf(stderr, "qxprog program: no port matches %s\n", port.c_str());
+                return EXIT_PORT_OPEN;
+            }
+            for (const std::string& path : found)
+                if (std::find(boards.begin(), boards.end(), path) == boards.end())
+                    boards.push_back(path);
+        }
+    }
+
+    // Before any other thread exists, so that every thread inherits the blocked signals.
+    CSignalWatcher signals;
+    CGangTable table(stderr, ::isatty(2) == 1);
+    std::mutex outMutex;
+    unsigned passes = 0, failures = 0;
+    int status = EXIT_PROGRAMMED;
+    {
+        CGangProgrammer gang(settings, commands, file, [&](const CGangBoard& board, CGangProgrammer::EEvent event) {
+            table.Event(board, event);
+            // A board stopped by Ctrl+C neither passed nor failed.
+            if (!loop || event != CGangProgrammer::EEvent::Ended || board.m_nResult == EDownloadResult::Stopped)
+                return;
+            std::lock_guard lock(outMutex);
+            ++(board.m_nState == CGangBoard::EState::Completed ? passes : failures);
+            table.Line(board.m_strPort + ": " + CGangTable::StateWord(board) + "; passes " + std::to_string(passes)
+                + ", failures " + std::to_string(failures));
+            if (json) {
+                CJsonWriter line;
+                WriteBoard(line, board);
+                std::printf("%s\n", line.Text().c_str());
+                std::fflush(stdout);
+            }
+        });
+        signals.Start([&gang] { gang.StopAll(); });
+        if (loop) {
+            status = RunLoop(gang, table, ports, signals);
+        } else {
+            for (const std::string& port : boards)
+                gang.Add(port);
+            auto nextDraw = std::chrono::steady_clock::now();
+            while (!gang.AllDone()) {
+                if (std::chrono::steady_clock::now() >= nextDraw) {
+                    nextDraw += std::chrono::milliseconds(100);
+                    table.Draw(gang.Snapshot());
+                }
+                gang.WaitForChange(nextDraw);
+            }
+        }
+        gang.Reap();
+        signals.Stop();
+        if (loop) {
+            std::lock_guard lock(outMutex);
+            std::fprintf(stderr, "Passes %u, failures %u\n", passes, failures);
+        } else {
+            const std::vector<CGangBoard> done = gang.Snapshot();
+            table.Summary(done);
+            for (const CGangBoard& board : done)
+                if (board.m_nState != CGangBoard::EState::Completed) {
+                    status = CGangProgrammer::ExitStatus(board.m_nResult);
+                    break;
+                }
+            if (json) {
+                CJsonWriter out;
+                out.BeginObject()
+                    .BeginObject("file")
+                    .String("name", file)
+                    .Number("size", static_cast<std::uint64_t>(content.size()))
+                    .String("sha256", CSha256::Of(content))
+                    .EndObject()
+                    .Number("status", static_cast<std::uint64_t>(status))
+                    .BeginArray("ports");
+                for (const CGangBoard& board : done)
+                    WriteBoard(out, board);
+                out.EndArray().EndObject();
+                std::printf("%s\n", out.Text().c_str());
+            }
+        }
+    }
+    if (signals.Interrupted() && status != EXIT_PROGRAMMED)
+        status = EXIT_INTERRUPTED;
+    std::fflush(stdout);
+    return status;
+}

@@ -1,0 +1,95 @@
+#pragma once
+// CGangProgrammer: one file to many boards at once, one CProgrammingSession per port, each on a
+// thread of its own that runs the session's message loop as the one-port command does. Add
+// starts a board (any time, also while others run); StopAll asks every running job to stop
+// (any thread, Ctrl+C); the observer is called on a board's thread for each event, one call at
+// a time. Snapshot and WaitForChange may be called from any thread. The destructor stops and
+// joins every board's thread; the settings, commands and observer must outlive the object.
+
+#include "port/port_settings.h"
+#include "programming/board_commands.h"
+#include "programming/download_job.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+class CProgrammingSession;
+
+// One board's state, as shown in the table, the event lines, the summary and the JSON.
+struct CGangBoard {
+    enum class EState { Opening, Sending, Completed, Failed };
+    std::string m_strPort;
+    // The port's name under /dev/serial/by-id (or the by-id folder it was named from).
+    std::optional<std::string> m_strIdentity;
+    EState m_nState = EState::Opening;
+    EDownloadResult m_nResult = EDownloadResult::Completed;
+    // The first line of the job's message, with the system's detail after it.
+    std::string m_strReason;
+    // The last line of text the board sent.
+    std::string m_strLastText;
+    std::uint64_t m_nBytes = 0;
+    std::uint64_t m_nTotal = 0;
+    double m_dBytesPerSecond = 0;
+    double m_dSeconds = 0;
+    int Percent() const { return m_nTotal ? static_cast<int>(m_nBytes * 100 / m_nTotal) : 0; }
+    bool Done() const { return m_nState == EState::Completed || m_nState == EState::Failed; }
+};
+
+class CGangProgrammer {
+public:
+    enum class EEvent { Started, Ended };
+    using Observer = std::function<void(const CGangBoard& board, EEvent event)>;
+
+    // The jobs send the file without checking it again (the caller checked it once).
+    CGangProgrammer(const CPortSettings& settings, const CBoardCommands& commands, std::string file, Observer observer);
+    ~CGangProgrammer();
+    CGangProgrammer(const CGangProgrammer&) = delete;
+    CGangProgrammer& operator=(const CGangProgrammer&) = delete;
+
+    // Starts programming the board on port; its index in Snapshot.
+    std::size_t Add(const std::string& port);
+    void StopAll();
+    std::vector<CGangBoard> Snapshot() const;
+    bool AllDone() const;
+    // Returns when a board changed or ended, or at the deadline.
+    void WaitForChange(std::chrono::steady_clock::time_point deadline);
+    // Joins the threads of the boards that have ended.
+    void Reap();
+
+    // The name under byIdFolder that resolves to the same device as port, if any.
+    static std::optional<std::string> Identity(const std::string& port, const std::string& byIdFolder = "/dev/serial/by-id");
+    // "completed", "port-open", ... : the words of the exit statuses.
+    static const char* ResultWord(EDownloadResult result);
+    // The status the one-port command exits with for the result.
+    static int ExitStatus(EDownloadResult result);
+
+private:
+    struct CSlot {
+        CGangBoard m_board;
+        CProgrammingSession* m_pSession = nullptr;
+        std::thread m_thread;
+        bool m_bJoined = false;
+    };
+    void Serve(CSlot& slot);
+    void Publish(CSlot& slot, const std::function<void(CGangBoard&)>& change);
+    void Notify(CSlot& slot, EEvent event);
+
+    const CPortSettings& m_settings;
+    CBoardCommands m_commands;
+    const std::string m_strFile;
+    Observer m_observer;
+    std::mutex m_observerMutex;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_bStop = false;
+    std::list<CSlot> m_slots;
+};

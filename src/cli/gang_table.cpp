@@ -1,0 +1,128 @@
+#include "cli/gang_table.h"
+
+#include <algorithm>
+
+namespace {
+std::string Padded(std::string text, std::size_t width)
+{
+    if (text.size() < width)
+        text.append(width - text.size(), ' ');
+    return text;
+}
+
+std::string Fixed(double value, int decimals)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+} // namespace
+
+CGangTable::CGangTable(std::FILE* out, bool terminal) : m_pOut(out), m_bLive(terminal) {}
+
+const char* CGangTable::StateWord(const CGangBoard& board)
+{
+    switch (board.m_nState) {
+    case CGangBoard::EState::Opening: return "opening";
+    case CGangBoard::EState::Sending: return "sending";
+    case CGangBoard::EState::Completed: return "completed";
+    case CGangBoard::EState::Failed: return CGangProgrammer::ResultWord(board.m_nResult);
+    }
+    return "";
+}
+
+std::string CGangTable::Rows(const std::vector<CGangBoard>& boards)
+{
+    std::size_t width = 4;
+    for (const CGangBoard& board : boards)
+        width = std::max(width, board.m_strPort.size());
+    std::string rows = Padded("PORT", width) + "      %  BYTES/S  STATE\n";
+    for (const CGangBoard& board : boards) {
+        std::string percent = std::to_string(board.Percent()) + "%";
+        std::string rate = std::to_string(static_cast<long long>(board.m_dBytesPerSecond));
+        rows += Padded(board.m_strPort, width) + "  " + std::string(5 - std::min<std::size_t>(5, percent.size()), ' ')
+            + percent + "  " + std::string(7 - std::min<std::size_t>(7, rate.size()), ' ') + rate + "  "
+            + StateWord(board) + "\n";
+    }
+    return rows;
+}
+
+std::string CGangTable::EventLine(const CGangBoard& board, CGangProgrammer::EEvent event)
+{
+    if (event == CGangProgrammer::EEvent::Started)
+        return board.m_strPort + ": started\n";
+    if (board.m_nState == CGangBoard::EState::Completed)
+        return board.m_strPort + ": completed, " + std::to_string(board.m_nBytes) + " bytes in "
+            + Fixed(board.m_dSeconds, 1) + " s\n";
+    return board.m_strPort + ": failed (" + CGangProgrammer::ResultWord(board.m_nResult) + "): " + board.m_strReason
+        + "\n";
+}
+
+std::string CGangTable::SummaryText(const std::vector<CGangBoard>& boards)
+{
+    std::size_t completed = 0;
+    std::size_t width = 0;
+    for (const CGangBoard& board : boards) {
+        completed += board.m_nState == CGangBoard::EState::Completed;
+        width = std::max(width, board.m_strPort.size());
+    }
+    std::string text = "Programmed " + std::to_string(completed) + " of " + std::to_string(boards.size()) + " boards\n";
+    for (const CGangBoard& board : boards) {
+        text += "  " + Padded(board.m_strPort, width) + "  ";
+        if (board.m_nState == CGangBoard::EState::Completed)
+            text += "completed, " + std::to_string(board.m_nBytes) + " bytes in " + Fixed(board.m_dSeconds, 1) + " s\n";
+        else
+            text += "FAILED (" + std::string(CGangProgrammer::ResultWord(board.m_nResult)) + ", exit status "
+                + std::to_string(CGangProgrammer::ExitStatus(board.m_nResult)) + "): " + board.m_strReason + "\n";
+    }
+    return text;
+}
+
+void CGangTable::Erase()
+{
+    // Up over the table's lines, clearing from there down.
+    if (m_nShownLines > 0)
+        std::fprintf(m_pOut, "\033[%zuA\r\033[J", m_nShownLines);
+    m_nShownLines = 0;
+}
+
+void CGangTable::Draw(const std::vector<CGangBoard>& boards)
+{
+    if (!m_bLive)
+        return;
+    const std::string rows = Rows(boards);
+    std::lock_guard lock(m_mutex);
+    Erase();
+    std::fputs(rows.c_str(), m_pOut);
+    m_nShownLines = static_cast<std::size_t>(std::count(rows.begin(), rows.end(), '\n'));
+    std::fflush(m_pOut);
+}
+
+void CGangTable::Event(const CGangBoard& board, CGangProgrammer::EEvent event)
+{
+    if (m_bLive)
+        return;
+    const std::string line = EventLine(board, event);
+    std::lock_guard lock(m_mutex);
+    std::fputs(line.c_str(), m_pOut);
+    std::fflush(m_pOut);
+}
+
+void CGangTable::Line(const std::string& text)
+{
+    std::lock_guard lock(m_mutex);
+    Erase();
+    std::fputs((text + "\n").c_str(), m_pOut);
+    std::fflush(m_pOut);
+}
+
+void CGangTable::Summary(const std::vector<CGangBoard>& boards)
+{
+    Draw(boards);
+    const std::string text = SummaryText(boards);
+    std::lock_guard lock(m_mutex);
+    // The final table stays above the summary.
+    m_nShownLines = 0;
+    std::fputs(text.c_str(), m_pOut);
+    std::fflush(m_pOut);
+}
