@@ -1,8 +1,9 @@
 #pragma once
 // CJsonWriter: one JSON object built up as text, for qxprog's --json output. Keys and string
 // values are escaped here (control characters, quotes, backslashes; bytes 0x7F and up as
-// \u00XX, as Latin-1: a board's noise must not make the output invalid UTF-8). Nested objects and arrays are opened and closed by the caller in order. One
-// thread; no checks that the nesting is closed.
+// \u00XX, read as Latin-1, so a board's noise never makes the output invalid UTF-8). Nested
+// objects and arrays are opened and closed by the caller in order. One thread; the nesting
+// is not checked.
 
 #include <cstdint>
 #include <optional>

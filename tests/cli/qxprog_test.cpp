@@ -6,6 +6,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/ini_settings_file.h"
+#include "cli/sha256.h"
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
 #include "pty_pair.h"
@@ -491,6 +492,149 @@ TEST_F(QxprogTest, ProgressBarOnATerminal)
     EXPECT_NE(err.find("\r\033[KProgramming has been completed!"), std::string::npos) << err;
     // Redrawn per percent, not per byte.
     EXPECT_LT(std::count(err.begin(), err.end(), '%'), 110);
+}
+
+// The line settings a port has now, as its owner sees them.
+termios LineOf(const std::string& path)
+{
+    termios t{};
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::tcgetattr(fd, &t), 0);
+    ::close(fd);
+    return t;
+}
+
+// One board's part of the --json object: its name, identity and result.
+std::string JsonPort(const std::string& port, const std::string& identity, const std::string& result)
+{
+    return "{\"name\":\"" + port + "\",\"identity\":" + identity + ",\"result\":\"" + result + "\"";
+}
+
+// Four boards at once, the third one failing in each way a board fails: the others are
+// programmed byte-exact, the exit status and the JSON name the failing one.
+TEST_F(QxprogTest, ManyBoardsAtOnceAndTheFirstFailureDecides)
+{
+    WriteSettings("[Settings]\nBaud=115200\n");
+    const std::vector<std::uint8_t> data = Bytes(20000, 5);
+    const std::string text = EncodeIntelHex(data, 0);
+    const std::string file = WriteFile("a.hex", text);
+    struct Case {
+        const char* result;
+        CBoardSimOptions fault;
+        int status;
+        const char* reason;
+    };
+    CBoardSimOptions plain, silentLoad, errorAt, hangup, silentEnd;
+    silentLoad.m_bSilentLoad = true;
+    errorAt.m_monitor.m_nErrorAtRecord = 3;
+    hangup.m_nHangupAfter = 100;
+    silentEnd.m_bSilentCompletion = true;
+    const std::vector<Case> cases = {
+        {"completed", plain, EXIT_PROGRAMMED, ""},
+        {"no-load-answer", silentLoad, EXIT_NO_LOAD_ANSWER, "The target board does not respond to the LOAD command."},
+        {"board-error", errorAt, EXIT_BOARD_ERROR, "An error occured while programming."},
+        {"port-write", hangup, EXIT_PORT_WRITE, "Port write error! @PORT@: Input/output error"},
+        {"no-completed", silentEnd, EXIT_NO_COMPLETED, "The target board does not send COMPLETED message."},
+    };
+    struct Run_ {
+        std::vector<CBoardSimulator*> boards;
+        std::vector<std::string> ports;
+        std::unique_ptr<CChild> child;
+    };
+    std::vector<Run_> runs;
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        Run_ run;
+        std::vector<std::string> args = {"program", file, "--json"};
+        // The boards of the first case are named through by-id links and found by a glob.
+        const std::string byId = m_dir.Folder("by-id" + std::to_string(c) + "/by-id");
+        for (int b = 0; b < 4; ++b) {
+            run.boards.push_back(&Board(b == 2 ? cases[c].fault : plain));
+            run.ports.push_back(run.boards.back()->SlavePath());
+            if (c == 0) {
+                run.ports.back() = byId + "/usb-Quillorex_Board_" + std::to_string(b);
+                ASSERT_EQ(::symlink(run.boards.back()->SlavePath().c_str(), run.ports.back().c_str()), 0);
+            } else {
+                args.insert(args.end(), {"--port", run.ports.back()});
+            }
+        }
+        if (c == 0)
+            args.insert(args.end(), {"--port", byId + "/usb-Quillorex_Board_*"});
+        run.child = Run(args);
+        runs.push_back(std::move(run));
+    }
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        SCOPED_TRACE(cases[c].result);
+        Run_& run = runs[c];
+        ASSERT_EQ(run.child->Wait(), cases[c].status) << run.child->Err();
+        const std::string out = run.child->Out();
+        EXPECT_EQ(out.rfind("{\"file\":{\"name\":\"" + file + "\",\"size\":" + std::to_string(text.size())
+                      + ",\"sha256\":\"" + CSha256::Of(text) + "\"},\"status\":" + std::to_string(cases[c].status)
+                      + ",\"ports\":[",
+                      0),
+            0u)
+            << out;
+        std::string reason = cases[c].reason;
+        if (std::size_t at = reason.find("@PORT@"); at != std::string::npos)
+            reason.replace(at, 6, run.ports[2]);
+        for (int b = 0; b < 4; ++b) {
+            const bool failing = b == 2 && cases[c].status != EXIT_PROGRAMMED;
+            const std::string identity = c == 0 ? "\"usb-Quillorex_Board_" + std::to_string(b) + "\"" : "null";
+            EXPECT_NE(out.find(JsonPort(run.ports[b], identity, failing ? cases[c].result : "completed")),
+                std::string::npos)
+                << out;
+            if (!failing) {
+                EXPECT_EQ(run.boards[b]->Image(), data) << b;
+            }
+        }
+        // Not a terminal: a line per event, then the summary naming the failed board and why.
+        const std::string err = run.child->Err();
+        EXPECT_NE(err.find(run.ports[0] + ": started\n"), std::string::npos) << err;
+        if (cases[c].status == EXIT_PROGRAMMED) {
+            EXPECT_NE(err.find("Programmed 4 of 4 boards\n"), std::string::npos) << err;
+        } else {
+            EXPECT_NE(out.find("\"reason\":\"" + reason + "\""), std::string::npos) << out;
+            EXPECT_NE(err.find(run.ports[2] + ": failed (" + cases[c].result + "): " + reason + "\n"),
+                std::string::npos)
+                << err;
+            EXPECT_NE(err.find("Programmed 3 of 4 boards\n"), std::string::npos) << err;
+            EXPECT_NE(err.find(run.ports[2] + "  FAILED (" + cases[c].result + ", exit status "
+                          + std::to_string(cases[c].status) + "): " + reason + "\n"),
+                std::string::npos)
+                << err;
+        }
+    }
+}
+
+TEST_F(QxprogTest, InterruptingManyBoardsRestoresEveryPort)
+{
+    const std::string file = WriteFile("big.hex", EncodeIntelHex(Bytes(40000, 3), 0));
+    std::vector<std::string> args = {"program", "--baud", "115200", file, "--json"};
+    std::vector<CBoardSimulator*> boards;
+    std::vector<termios> before;
+    for (int b = 0; b < 4; ++b) {
+        CBoardSimOptions paced;
+        paced.m_nBaud = 115200;
+        boards.push_back(&Board(paced));
+        before.push_back(LineOf(boards.back()->SlavePath()));
+        args.insert(args.end(), {"--port", boards.back()->SlavePath()});
+    }
+    auto child = Run(args);
+    for (CBoardSimulator* board : boards)
+        ASSERT_TRUE(board->WaitForBytes(5000, 5s));
+    child->Signal(SIGINT);
+    EXPECT_EQ(child->Wait(), EXIT_INTERRUPTED);
+    const std::string out = child->Out();
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+    for (std::size_t b = 0; b < boards.size(); ++b) {
+        SCOPED_TRACE(b);
+        EXPECT_NE(out.find(JsonPort(boards[b]->SlavePath(), "null", "interrupted")), std::string::npos) << out;
+        EXPECT_LT(boards[b]->ReceivedBytes(), 100000u);
+        const termios after = LineOf(boards[b]->SlavePath());
+        EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before[b]));
+        EXPECT_EQ(after.c_lflag, before[b].c_lflag);
+        EXPECT_EQ(after.c_iflag, before[b].c_iflag);
+    }
 }
 
 struct IniCase {

@@ -1,0 +1,86 @@
+// The texts of many boards programmed at once: the file's SHA-256, JSON strings, and the
+// table, event lines and summary built from the boards' states.
+
+#include "cli/gang_table.h"
+#include "cli/json_writer.h"
+#include "cli/sha256.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Sha256, KnownDigests)
+{
+    const struct {
+        std::string input;
+        const char* digest;
+    } cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        // 56 bytes: the length no longer fits the first block's padding.
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CSha256::Of(c.input), c.digest) << c.input.size();
+    // Fed in pieces that cross the block boundary.
+    CSha256 pieces;
+    pieces.Add("abcdbcdecdefdefgefghfghighijhijk");
+    pieces.Add("ijkljklmklmnlmnomnopnopq");
+    EXPECT_EQ(pieces.HexDigest(), "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+}
+
+TEST(JsonWriter, EscapesEveryByteABoardMaySend)
+{
+    const struct {
+        std::string text;
+        const char* json;
+    } cases[] = {
+        {"Starting program...", "\"Starting program...\""},
+        {"say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
+        {"a\r\n\tb", "\"a\\r\\n\\tb\""},
+        {std::string("\x07\x00\x7F", 3), "\"\\u0007\\u0000\\u007f\""},
+        {"\x80\xFF", "\"\\u0080\\u00ff\""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CJsonWriter::Quoted(c.text), c.json);
+    CJsonWriter json;
+    json.BeginObject().Nullable("a", std::nullopt).Number("n", std::uint64_t{3}).BeginArray("l");
+    json.BeginObject().Number("s", 1.5).EndObject().BeginObject().EndObject().EndArray().EndObject();
+    EXPECT_EQ(json.Text(), "{\"a\":null,\"n\":3,\"l\":[{\"s\":1.500},{}]}");
+}
+
+TEST(GangTable, RowsEventsAndSummary)
+{
+    CGangBoard sending;
+    sending.m_strPort = "/dev/ttyUSB10";
+    sending.m_nState = CGangBoard::EState::Sending;
+    sending.m_nBytes = 500;
+    sending.m_nTotal = 2000;
+    sending.m_dBytesPerSecond = 46080.4;
+    CGangBoard done = sending;
+    done.m_strPort = "/dev/ttyUSB1";
+    done.m_nState = CGangBoard::EState::Completed;
+    done.m_nBytes = 2000;
+    done.m_dSeconds = 0.44;
+    CGangBoard failed = done;
+    failed.m_strPort = "/dev/ttyUSB2";
+    failed.m_nState = CGangBoard::EState::Failed;
+    failed.m_nResult = EDownloadResult::NoLoadAnswer;
+    failed.m_strReason = "The target board does not respond to the LOAD command.";
+    EXPECT_EQ(CGangTable::Rows({sending, done, failed}),
+        "PORT               %  BYTES/S  STATE\n"
+        "/dev/ttyUSB10    25%    46080  sending\n"
+        "/dev/ttyUSB1    100%    46080  completed\n"
+        "/dev/ttyUSB2    100%    46080  no-load-answer\n");
+    EXPECT_EQ(CGangTable::EventLine(sending, CGangProgrammer::EEvent::Started), "/dev/ttyUSB10: started\n");
+    EXPECT_EQ(CGangTable::EventLine(done, CGangProgrammer::EEvent::Ended), "/dev/ttyUSB1: completed, 2000 bytes in 0.4 s\n");
+    EXPECT_EQ(CGangTable::SummaryText({done, failed}),
+        "Programmed 1 of 2 boards\n"
+        "  /dev/ttyUSB1  completed, 2000 bytes in 0.4 s\n"
+        "  /dev/ttyUSB2  FAILED (no-load-answer, exit status 6): "
+        "The target board does not respond to the LOAD command.\n");
+}
+
+} // namespace
