@@ -1,4 +1,4 @@
-// qxprog simulate: a simulated board on a pseudo-terminal, until interrupted.
+// qxprog simulate: simulated boards, each on a pseudo-terminal, until interrupted.
 
 #include "cli/cli_commands.h"
 
@@ -8,7 +8,9 @@
 #include <signal.h>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 const char* kHelpHead =
@@ -20,13 +22,17 @@ const char* kHelpHead =
     "\"%s\", checks the Intel HEX records that follow (format,\n"
     "checksum, types 00-05, any address order), sends a text holding \"%s\" after the\n"
     "end-of-file record or one holding \"%s\" on a bad record, and answers the run command\n"
-    "with \"%s\". Runs until interrupted (Ctrl+C, SIGTERM).\n"
+    "with \"%s\". Runs until interrupted (Ctrl+C, SIGTERM). With --boards N, N boards\n"
+    "on N pseudo-terminals, their paths one per line.\n"
     "\n";
 const char* kHelp =
     "Options:\n"
+    "  --boards N             serve N boards (1 to 64)\n"
+    "  --fault-board K        the faults below apply to board K (from 1) only\n"
     "  --baud N               pace the line at N bits per second (10 bits a byte)\n"
     "  --image-out FILE       write the received image (lowest to highest address, gaps\n"
-    "                         0xFF) to FILE after every completed download\n"
+    "                         0xFF) to FILE after every completed download (FILE.K for\n"
+    "                         board K when there are several)\n"
     "  --program-cmd TEXT     download command (default L)\n"
     "  --run-cmd TEXT         run command (default R)\n"
     "  --no-answer CMD        keep silent on the download or run command, or EOF for the\n"
@@ -50,6 +56,8 @@ int RunSimulate(const std::vector<std::string>& args)
     CBoardSimOptions options;
     std::vector<std::string> silent;
     std::vector<std::pair<std::string, unsigned>> delays;
+    unsigned boards = 1;
+    unsigned faultBoard = 0;
     long long number = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -73,6 +81,14 @@ int RunSimulate(const std::vector<std::string>& args)
             if (!ParseNumber(value, 50, 4000000, number))
                 return Usage("--baud takes a rate in bits per second");
             options.m_nBaud = static_cast<unsigned>(number);
+        } else if (arg == "--boards") {
+            if (!ParseNumber(value, 1, 64, number))
+                return Usage("--boards takes a number from 1 to 64");
+            boards = static_cast<unsigned>(number);
+        } else if (arg == "--fault-board") {
+            if (!ParseNumber(value, 1, 64, number))
+                return Usage("--fault-board takes a board number from 1");
+            faultBoard = static_cast<unsigned>(number);
         } else if (arg == "--image-out") {
             options.m_strImageOut = value;
         } else if (arg == "--program-cmd") {
@@ -127,18 +143,38 @@ int RunSimulate(const std::vector<std::string>& args)
     sigaddset(&set, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &set, nullptr);
 
-    CBoardSimulator sim(options);
-    if (std::error_code error = sim.Start()) {
-        std::fprintf(stderr, "qxprog simulate: cannot open a pseudo-terminal: %s\n", error.message().c_str());
-        return EXIT_PORT_OPEN;
+    if (faultBoard > boards)
+        return Usage("--fault-board names a board beyond --boards");
+    // The other boards keep the line's options and answer every command in time.
+    CBoardSimOptions healthy;
+    healthy.m_monitor.m_strProgramCmd = options.m_monitor.m_strProgramCmd;
+    healthy.m_monitor.m_strRunCmd = options.m_monitor.m_strRunCmd;
+    healthy.m_nSplitPieces = options.m_nSplitPieces;
+    healthy.m_bNoise = options.m_bNoise;
+    healthy.m_nBaud = options.m_nBaud;
+
+    std::vector<std::unique_ptr<CBoardSimulator>> sims;
+    std::vector<std::string> images;
+    for (unsigned k = 1; k <= boards; ++k) {
+        CBoardSimOptions board = faultBoard == 0 || faultBoard == k ? options : healthy;
+        if (boards > 1 && !options.m_strImageOut.empty())
+            board.m_strImageOut = options.m_strImageOut + "." + std::to_string(k);
+        images.push_back(board.m_strImageOut);
+        sims.push_back(std::make_unique<CBoardSimulator>(board));
+        if (std::error_code error = sims.back()->Start()) {
+            std::fprintf(stderr, "qxprog simulate: cannot open a pseudo-terminal: %s\n", error.message().c_str());
+            return EXIT_PORT_OPEN;
+        }
+        std::printf("%s\n", sims.back()->SlavePath().c_str());
     }
-    std::printf("%s\n", sim.SlavePath().c_str());
     std::fflush(stdout);
     int signal = 0;
     sigwait(&set, &signal);
-    sim.Stop();
-    if (sim.ImageError())
-        std::fprintf(stderr, "qxprog simulate: cannot write %s: %s\n", options.m_strImageOut.c_str(),
-            sim.ImageError().message().c_str());
+    for (std::size_t k = 0; k < sims.size(); ++k) {
+        sims[k]->Stop();
+        if (sims[k]->ImageError())
+            std::fprintf(stderr, "qxprog simulate: cannot write %s: %s\n", images[k].c_str(),
+                sims[k]->ImageError().message().c_str());
+    }
     return 0;
 }

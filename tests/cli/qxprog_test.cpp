@@ -294,7 +294,8 @@ TEST_F(QxprogTest, UsageErrorsAndHelp)
         {"program", "a", "--parity", "X"}, {"program", "a", "--stop-bits", "3"},
         {"program", "a", "--handshake", "rts"}, {"program", "a", "--data-bits", "9"},
         {"program", "a", "--port"}, {"simulate", "--no-answer", "Q"}, {"simulate", "--delay-answer", "L"},
-        {"simulate", "--bogus"}, {"ports", "extra"}, {"doctor", "a", "b"}, {"doctor", "--bogus"},
+        {"simulate", "--bogus"}, {"simulate", "--boards", "0"}, {"simulate", "--boards", "2", "--fault-board", "3"},
+        {"program", "a", "--loop"}, {"ports", "extra"}, {"doctor", "a", "b"}, {"doctor", "--bogus"},
     };
     for (const auto& args : wrong) {
         auto child = Run(args);
@@ -451,6 +452,31 @@ TEST_F(QxprogTest, ProgramsTheSimulateCommand)
     EXPECT_EQ(child->Wait(), EXIT_PROGRAMMED) << child->Err();
     const std::string written = ReadFile(image);
     EXPECT_EQ(std::vector<std::uint8_t>(written.begin(), written.end()), data);
+    sim->Signal(SIGINT);
+    EXPECT_EQ(sim->Wait(), 0);
+}
+
+TEST_F(QxprogTest, SimulatesManyBoardsWithOneFaulty)
+{
+    const std::string image = m_strDir + "/image.bin";
+    auto sim = Run({"simulate", "--boards", "4", "--fault-board", "3", "--error-at-record", "2", "--image-out", image},
+        true);
+    std::vector<std::string> args = {"program", WriteFile("a.hex", EncodeIntelHex(Bytes(3000, 7), 0x100, 32, true))};
+    std::vector<std::string> ports;
+    for (int k = 0; k < 4; ++k) {
+        ports.push_back(sim->ReadLine(5s));
+        ASSERT_EQ(ports.back().rfind("/dev/pts/", 0), 0u) << ports.back();
+        args.insert(args.end(), {"--port", ports.back()});
+    }
+    auto child = Run(args);
+    EXPECT_EQ(child->Wait(), EXIT_BOARD_ERROR) << child->Err();
+    EXPECT_NE(child->Err().find(ports[2] + "  FAILED (board-error, exit status 7)"), std::string::npos) << child->Err();
+    for (int k = 1; k <= 4; ++k) {
+        const std::string written = ReadFile(image + "." + std::to_string(k));
+        EXPECT_EQ(std::vector<std::uint8_t>(written.begin(), written.end()),
+            k == 3 ? std::vector<std::uint8_t>() : Bytes(3000, 7))
+            << k;
+    }
     sim->Signal(SIGINT);
     EXPECT_EQ(sim->Wait(), 0);
 }
