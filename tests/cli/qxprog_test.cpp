@@ -663,6 +663,52 @@ TEST_F(QxprogTest, InterruptingManyBoardsRestoresEveryPort)
     }
 }
 
+// The production loop over by-id names: a board is programmed when its name appears, again only
+// after it has gone, and Ctrl+C ends the loop with the totals.
+TEST_F(QxprogTest, LoopProgramsEachBoardThatAppears)
+{
+    const std::vector<std::uint8_t> data = Bytes(2000, 9);
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(data, 0));
+    const std::string byId = m_dir.Folder("serial/by-id");
+    CBoardSimOptions silent;
+    silent.m_bSilentLoad = true;
+    CBoardSimulator& good = Board();
+    CBoardSimulator& bad = Board(silent);
+    const std::string goodName = byId + "/usb-Quillorex_A";
+    const std::string badName = byId + "/usb-Quillorex_B";
+    auto child = Run({"program", file, "--loop", "--json", "--port", byId + "/usb-Quillorex_*"}, true);
+    struct Step {
+        const std::string* add;
+        CBoardSimulator* board;
+        const std::string* remove;
+        std::string line;
+    };
+    const std::vector<Step> steps = {
+        {&goodName, &good, nullptr, JsonPort(goodName, "\"usb-Quillorex_A\"", "completed")},
+        // The scan that finds the new board has seen the old one gone.
+        {&badName, &bad, &goodName, JsonPort(badName, "\"usb-Quillorex_B\"", "no-load-answer")},
+        // Gone and back: programmed again.
+        {&goodName, &good, &badName, JsonPort(goodName, "\"usb-Quillorex_A\"", "completed")},
+    };
+    for (const Step& step : steps) {
+        if (step.remove) {
+            ASSERT_EQ(::unlink(step.remove->c_str()), 0);
+        }
+        if (step.add) {
+            ASSERT_EQ(::symlink(step.board->SlavePath().c_str(), step.add->c_str()), 0);
+        }
+        EXPECT_EQ(child->ReadLine(10s).rfind(step.line, 0), 0u) << step.line;
+    }
+    EXPECT_EQ(good.CompletedDownloads(), 2u);
+    EXPECT_EQ(good.Image(), data);
+    child->Signal(SIGINT);
+    EXPECT_EQ(child->Wait(), EXIT_INTERRUPTED);
+    EXPECT_EQ(child->ReadLine(1s), "");
+    const std::string err = child->Err();
+    EXPECT_NE(err.find(badName + ": no-load-answer; passes 1, failures 1\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("Passes 2, failures 1\n"), std::string::npos) << err;
+}
+
 struct IniCase {
     const char* text;
     const char* value;
