@@ -709,6 +709,38 @@ TEST_F(QxprogTest, LoopProgramsEachBoardThatAppears)
     EXPECT_NE(err.find("Passes 2, failures 1\n"), std::string::npos) << err;
 }
 
+TEST_F(QxprogTest, ManyBoardsDrawATableOnATerminal)
+{
+    std::vector<std::string> args = {"program", WriteFile("a.hex", EncodeIntelHex(Bytes(30000, 3), 0)), "--baud", "460800"};
+    for (int b = 0; b < 2; ++b) {
+        CBoardSimOptions paced;
+        paced.m_nBaud = 460800;
+        args.insert(args.end(), {"--port", Board(paced).SlavePath()});
+    }
+    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(terminal, 0);
+    auto child = Run(args, false, terminal);
+    ::close(terminal);
+    std::string err;
+    char buffer[4096];
+    pollfd p{master, POLLIN, 0};
+    for (ssize_t n = 0; ::poll(&p, 1, 10000) > 0 && (n = ::read(master, buffer, sizeof buffer)) > 0;)
+        err.append(buffer, static_cast<std::size_t>(n));
+    ::close(master);
+    EXPECT_EQ(child->Wait(), EXIT_PROGRAMMED);
+    // Redrawn in place: the cursor goes up over the three lines of the last table.
+    EXPECT_NE(err.find("\033[3A\r\033[J"), std::string::npos) << err;
+    EXPECT_NE(err.find("  BYTES/S  STATE"), std::string::npos) << err;
+    EXPECT_NE(err.find("sending"), std::string::npos) << err;
+    EXPECT_NE(err.find("Programmed 2 of 2 boards"), std::string::npos) << err;
+    // No event lines: the table shows the events.
+    EXPECT_EQ(err.find(": started"), std::string::npos) << err;
+}
+
 struct IniCase {
     const char* text;
     const char* value;
