@@ -1,7 +1,7 @@
 #include "cli/gang_programmer.h"
 
 #include "cli/cli_commands.h"
-#include "cli/message_queue.h"
+#include "base/messages.h"
 #include "programming/programming_session.h"
 #include "programming/terminal_sink.h"
 
@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <deque>
 
 namespace {
 struct CResultName {
@@ -30,6 +31,47 @@ constexpr CResultName kResults[] = {
     {EDownloadResult::WriteFailed, EXIT_PORT_WRITE, "port-write"},
     {EDownloadResult::BadHexFile, EXIT_BAD_HEX_FILE, "bad-hex-file"},
     {EDownloadResult::Stopped, EXIT_INTERRUPTED, "interrupted"},
+};
+
+// A board's message queue. The job posts a step per byte; its taker is woken for every
+// kStepBatch steps only (any other message wakes it at once), so that many boards at once cost
+// a wake-up per batch instead of per byte. Holds at most a batch of steps more than the
+// one-port queue.
+class CBatchingQueue : public IMessageSink {
+public:
+    static constexpr std::size_t kStepBatch = 256;
+
+    void Post(CPostedMessage message) override
+    {
+        bool wake = false;
+        {
+            std::lock_guard lock(m_mutex);
+            wake = message.m_nMsg != WM_DOWNLOAD_STEP || ++m_nSteps % kStepBatch == 0;
+            m_bWake = m_bWake || wake;
+            m_queue.push_back(std::move(message));
+        }
+        if (wake)
+            m_cv.notify_one();
+    }
+    // Everything posted so far; waits for a wake-up when nothing is (wait false: never waits).
+    std::deque<CPostedMessage>& TakeAll(bool wait)
+    {
+        m_taken.clear();
+        std::unique_lock lock(m_mutex);
+        if (wait)
+            m_cv.wait(lock, [this] { return m_bWake; });
+        m_bWake = false;
+        m_taken.swap(m_queue);
+        return m_taken;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::deque<CPostedMessage> m_queue;
+    std::deque<CPostedMessage> m_taken;
+    std::size_t m_nSteps = 0;
+    bool m_bWake = false;
 };
 
 // Keeps the board's last line instead of showing the text: many boards share one screen.
@@ -191,7 +233,7 @@ void CGangProgrammer::Publish(CSlot& slot, const std::function<void(CGangBoard&)
 
 void CGangProgrammer::Serve(CSlot& slot)
 {
-    CMessageQueue queue;
+    CBatchingQueue queue;
     CLastLineTerminal terminal;
     CReasonPrompt prompt;
     const auto start = std::chrono::steady_clock::now();
@@ -213,30 +255,35 @@ void CGangProgrammer::Serve(CSlot& slot)
         // Redrawn at most this often; the job posts a step per byte.
         const auto kPublish = std::chrono::milliseconds(50);
         auto published = start;
-        while (started) {
-            const CPostedMessage message = queue.Take();
-            const CProgrammingSession::EEvent event = session.HandleMessage(message);
-            const auto now = std::chrono::steady_clock::now();
-            if (event == CProgrammingSession::EEvent::Begin) {
-                Publish(slot, [&](CGangBoard& board) {
-                    board.m_nState = CGangBoard::EState::Sending;
-                    board.m_nTotal = session.Count();
-                });
-                Notify(slot, EEvent::Started);
-            } else if (event == CProgrammingSession::EEvent::Step && now - published >= kPublish) {
-                published = now;
-                Publish(slot, [&](CGangBoard& board) {
-                    board.m_nBytes = session.Job().BytesSent();
-                    board.m_dBytesPerSecond = session.Progress().BytesPerSecond();
-                    board.m_strLastText = terminal.LastText();
-                });
-            } else if (event == CProgrammingSession::EEvent::End) {
-                while (auto more = queue.TryTake())
-                    session.HandleMessage(*more);
-                session.ShowResult();
-                session.EndDownload();
-                break;
+        bool ended = !started;
+        while (!ended) {
+            for (const CPostedMessage& message : queue.TakeAll(true)) {
+                const CProgrammingSession::EEvent event = session.HandleMessage(message);
+                const auto now = std::chrono::steady_clock::now();
+                if (event == CProgrammingSession::EEvent::Begin) {
+                    Publish(slot, [&](CGangBoard& board) {
+                        board.m_nState = CGangBoard::EState::Sending;
+                        board.m_nTotal = session.Count();
+                    });
+                    Notify(slot, EEvent::Started);
+                } else if (event == CProgrammingSession::EEvent::Step && now - published >= kPublish) {
+                    published = now;
+                    Publish(slot, [&](CGangBoard& board) {
+                        board.m_nBytes = session.Job().BytesSent();
+                        board.m_dBytesPerSecond = session.Progress().BytesPerSecond();
+                        board.m_strLastText = terminal.LastText();
+                    });
+                } else if (event == CProgrammingSession::EEvent::End) {
+                    ended = true;
+                }
             }
+        }
+        if (started) {
+            // What the board said up to the end, then how the job ended.
+            for (const CPostedMessage& message : queue.TakeAll(false))
+                session.HandleMessage(message);
+            session.ShowResult();
+            session.EndDownload();
         }
         result = started ? session.LastResult() : stop ? EDownloadResult::Stopped : EDownloadResult::OutOfMemory;
         const std::uint64_t bytes = started ? session.Job().BytesSent() : 0;
