@@ -5,7 +5,11 @@
 #include "cli/json_writer.h"
 #include "cli/sha256.h"
 
+#include "temp_dir.h"
+
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 namespace {
 
@@ -81,6 +85,33 @@ TEST(GangTable, RowsEventsAndSummary)
         "  /dev/ttyUSB1  completed, 2000 bytes in 0.4 s\n"
         "  /dev/ttyUSB2  FAILED (no-load-answer, exit status 6): "
         "The target board does not respond to the LOAD command.\n");
+}
+
+// A port's identity: its name in the by-id folder, found from the device path or a link to it.
+TEST(GangProgrammer, IdentityFromTheByIdFolder)
+{
+    const CTempDir dir;
+    const std::string byId = dir.Folder("serial/by-id");
+    const std::string device = dir.Write("ttyUSB0", "");
+    const std::string other = dir.Write("ttyUSB1", "");
+    ASSERT_EQ(::symlink(device.c_str(), (byId + "/usb-FTDI_FT232R_A1").c_str()), 0);
+    ASSERT_EQ(::symlink((dir.Path() + "/gone").c_str(), (byId + "/usb-FTDI_FT232R_B2").c_str()), 0);
+    const struct {
+        std::string port;
+        std::optional<std::string> identity;
+    } cases[] = {
+        {device, "usb-FTDI_FT232R_A1"},
+        {byId + "/usb-FTDI_FT232R_A1", "usb-FTDI_FT232R_A1"},
+        {other, std::nullopt},
+        {dir.Path() + "/missing", std::nullopt},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CGangProgrammer::Identity(c.port, byId), c.identity) << c.port;
+    EXPECT_EQ(CGangProgrammer::Identity(device, dir.Path() + "/no-folder"), std::nullopt);
+    // The words and exit statuses of the one-port command, for every result.
+    EXPECT_STREQ(CGangProgrammer::ResultWord(EDownloadResult::NoCompletedMessage), "no-completed");
+    EXPECT_EQ(CGangProgrammer::ExitStatus(EDownloadResult::NoCompletedMessage), 8);
+    EXPECT_EQ(CGangProgrammer::ExitStatus(EDownloadResult::Stopped), 130);
 }
 
 } // namespace
