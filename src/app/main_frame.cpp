@@ -888,11 +888,20 @@ void CMainFrame::OnDownloadBegin(int count)
     if (!m_pFiguresTimer) {
         m_pFiguresTimer = new QTimer(this);
         connect(m_pFiguresTimer, &QTimer::timeout, this, [this] { ShowFigures(); });
+        m_pBarsTimer = new QTimer(this);
+        m_pBarsTimer->setSingleShot(true);
+        m_pBarsTimer->setTimerType(Qt::PreciseTimer);
+        connect(m_pBarsTimer, &QTimer::timeout, this, [this] {
+            if (IsDownloadRunning())
+                OnDownloadStep();
+        });
     }
     m_pFiguresTimer->start(kFiguresMs);
+    m_pBarsTimer->stop();
     ShowFigures();
     RequestCommandUpdate();
     EmitProgress();
+    m_tBarsMoved = std::chrono::steady_clock::now();
 }
 
 void CMainFrame::ShowFigures()
@@ -920,9 +929,27 @@ void CMainFrame::StopDownload()
 
 void CMainFrame::OnDownloadStep()
 {
-    m_wndStatusProgress->StepIt();
-    m_wndProgram->Progress().StepIt();
+    // The job posts a step per percent: on a fast line many come within one kBarsMs, and the
+    // bars then move once, to the latest position, when the time has come.
+    if (!m_pBarsTimer || m_pBarsTimer->isActive())
+        return;
+    const auto wait = std::chrono::milliseconds(kBarsMs) - (std::chrono::steady_clock::now() - m_tBarsMoved);
+    if (wait > std::chrono::steady_clock::duration::zero()) {
+        // Rounded up: a timer that fires a little early only waits again.
+        m_pBarsTimer->start(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
+        return;
+    }
+    ShowBars();
+}
+
+void CMainFrame::ShowBars()
+{
+    const int pos = static_cast<int>(m_pSession->Position());
+    m_wndStatusProgress->SetPos(pos);
+    m_wndProgram->Progress().SetPos(pos);
     EmitProgress();
+    // Taken after the move, so the next one comes kBarsMs after this one was done.
+    m_tBarsMoved = std::chrono::steady_clock::now();
 }
 
 void CMainFrame::EmitProgress()
@@ -940,7 +967,12 @@ void CMainFrame::SetProgressIdle(CPercentProgressCtrl& bar)
 
 void CMainFrame::OnDownloadEnd()
 {
-    // The outcome's box shows over the full bars; they go idle once it is closed.
+    // The outcome's box shows over the bars where the job ended (full when it completed); they go
+    // idle once it is closed.
+    if (m_pBarsTimer)
+        m_pBarsTimer->stop();
+    if (m_wndStatusProgress->GetPos() != static_cast<int>(m_pSession->Position()))
+        ShowBars();
     m_pSession->ShowResult();
     if (m_pFiguresTimer)
         m_pFiguresTimer->stop();

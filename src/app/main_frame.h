@@ -16,6 +16,7 @@
 #include <QPointer>
 #include <QStringList>
 
+#include <chrono>
 #include <map>
 #include <memory>
 #include <string>
@@ -55,6 +56,8 @@ public:
     static constexpr int kStopGraceMs = 500;
     // How often the download's figures are redrawn (and a stalled line noticed).
     static constexpr int kFiguresMs = 250;
+    // The bars move at most this often; the steps of a fast line in between are shown together.
+    static constexpr int kBarsMs = 15;
     static constexpr const char* kPortPaneSizing = "ttyUSB00: 1000000 8N1.5 RTS/CTS";
     static constexpr const char* kProgressPaneSizing = "==========";
     // The stores, the tool settings, the board commands and the prompt outlive the frame.
@@ -118,8 +121,9 @@ public:
 signals:
     // The frame is about to save its state and close (after any download has ended).
     void closing();
-    // The progress bars after each download notification: the status bar's and the program
-    // window's positions, the upper bound, and whether the percentage shows.
+    // The progress bars each time they move (at the download's begin, at most every kBarsMs
+    // while it runs, at its end): the status bar's and the program window's positions, the
+    // upper bound, and whether the percentage shows.
     void downloadProgress(int statusPos, int programPos, int upper, bool textShown);
 
 protected:
@@ -154,6 +158,8 @@ private:
     void OnPosted(const CPostedMessage& message);
     void OnDownloadBegin(int count);
     void OnDownloadStep();
+    // Moves both bars to the download's position now.
+    void ShowBars();
     void OnDownloadEnd();
     // The program window's and the status bar's figures of the running download.
     void ShowFigures();
@@ -192,6 +198,9 @@ private:
     bool m_bClosePending = false;
     bool m_bClosed = false;
     QTimer* m_pFiguresTimer = nullptr;
+    // Brings a step that came sooner than kBarsMs after the last move to the bars.
+    QTimer* m_pBarsTimer = nullptr;
+    std::chrono::steady_clock::time_point m_tBarsMoved{};
 
     // Run-time parts, in the order they are built; torn down in reverse by the destructor.
     std::unique_ptr<CBoardSimulator> m_pSimulator;

@@ -5,6 +5,7 @@
 
 constexpr unsigned WM_USER = 0x0400;
 constexpr unsigned WM_DOWNLOAD_BEGIN = WM_USER + 0x13;
+// wParam: the bars' new position; posted per percent of the bars, not per byte.
 constexpr unsigned WM_DOWNLOAD_STEP = WM_USER + 0x14;
 constexpr unsigned WM_DOWNLOAD_END = WM_USER + 0x15;
 constexpr unsigned WM_DOWNLOAD_FAILED = WM_USER + 0x16;

@@ -1,8 +1,8 @@
 #pragma once
 // CMessageQueue: the command line's message loop. Any thread posts (the serial listener, the
 // download job); the main thread takes the messages in posting order. Holds at most what has
-// been posted and not taken: the job posts one message per byte written, and the main thread
-// takes them as fast as they come.
+// been posted and not taken: the job posts about a hundred progress steps per download, and the
+// main thread takes them as they come.
 
 #include "base/message_sink.h"
 

@@ -6,6 +6,7 @@
 #include "programming/board_commands.h"
 #include "programming/intel_hex_checker.h"
 #include "programming/output_drain.h"
+#include "programming/transfer_progress.h"
 #include "serial/serial_port.h"
 
 #include <fcntl.h>
@@ -199,7 +200,7 @@ EDownloadResult CDownloadJob::Run()
     static constexpr CExchange kRun{WAIT_RUN, board::kRunAnswerMs, EDownloadResult::NoRunAnswer};
 
     if (before.m_bUsePrePostPgmCmd == 0) {
-        m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
+        m_sink.Post(WM_DOWNLOAD_STEP, 1, 0);
     } else if (EDownloadResult answer = Exchange(kLoad, before.ProgramCommand()); answer != EDownloadResult::Completed) {
         return answer;
     }
@@ -208,18 +209,8 @@ EDownloadResult CDownloadJob::Run()
     if (!Pause(board::kPauseMs))
         return EDownloadResult::Stopped;
 
-    m_tFirstData = std::chrono::steady_clock::now();
-    m_nDataBytes = buffer.size();
-    for (std::size_t i = 0; i < buffer.size(); ++i) {
-        if (m_state.m_bBoardError.load() != 0)
-            return BoardFailed();
-        if (Stopping())
-            return EDownloadResult::Stopped;
-        if (EDownloadResult written = WriteToPort(&buffer[i], 1); written != EDownloadResult::Completed)
-            return written;
-        m_nBytesSent.store(i + 1, std::memory_order_relaxed);
-        m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
-    }
+    if (EDownloadResult sent = SendData(buffer); sent != EDownloadResult::Completed)
+        return sent;
     if (EDownloadResult answer = Exchange(kCompletion, {}); answer != EDownloadResult::Completed)
         return answer;
     m_summary.m_nBytes = buffer.size();
@@ -234,8 +225,42 @@ EDownloadResult CDownloadJob::Run()
         m_state.m_nWaitState.store(WAIT_NONE);
     }
 
-    m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
+    m_sink.Post(WM_DOWNLOAD_STEP, buffer.size() + 2, 0);
     return Stopping() ? EDownloadResult::Stopped : EDownloadResult::Completed;
+}
+
+EDownloadResult CDownloadJob::SendData(const std::vector<std::uint8_t>& buffer)
+{
+    m_tFirstData = std::chrono::steady_clock::now();
+    m_nDataBytes = buffer.size();
+    // The bars' position is 1 + the bytes sent; they show whole percents of size + 2. A step
+    // goes to the owner when the position reaches the next percent and where the data ends, so
+    // a download posts about a hundred of them whatever its size, and the owner's position is
+    // exact at the end and on every failure.
+    const std::uint64_t range = buffer.size() + 2;
+    std::uint64_t next = CTransferProgress::NextPercentStep(1, range);
+    std::uint64_t posted = 1;
+    EDownloadResult result = EDownloadResult::Completed;
+    std::size_t sent = 0;
+    for (; sent < buffer.size(); ++sent) {
+        if (m_state.m_bBoardError.load(std::memory_order_relaxed) != 0) {
+            result = EDownloadResult::BoardError;
+            break;
+        }
+        if (EDownloadResult written = WriteToPort(&buffer[sent], 1); written != EDownloadResult::Completed) {
+            result = written;
+            break;
+        }
+        m_nBytesSent.store(sent + 1, std::memory_order_relaxed);
+        if (sent + 2 >= next) {
+            posted = sent + 2;
+            next = CTransferProgress::NextPercentStep(posted, range);
+            m_sink.Post(WM_DOWNLOAD_STEP, posted, 0);
+        }
+    }
+    if (sent + 1 > posted)
+        m_sink.Post(WM_DOWNLOAD_STEP, sent + 1, 0);
+    return result == EDownloadResult::BoardError ? BoardFailed() : result;
 }
 
 EDownloadResult CDownloadJob::ReadFile(std::vector<std::uint8_t>& buffer)
@@ -283,7 +308,7 @@ EDownloadResult CDownloadJob::Exchange(const CExchange& exchange, const std::str
             return written;
         // The download command's step: the bar moves once it has gone out.
         if (exchange.m_nAwait == WAIT_LOAD)
-            m_sink.Post(WM_DOWNLOAD_STEP, 0, 0);
+            m_sink.Post(WM_DOWNLOAD_STEP, 1, 0);
     }
     return WaitForBoard(exchange);
 }

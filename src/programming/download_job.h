@@ -4,7 +4,8 @@
 // limit. StartDownload, OnDownloadEnd, IsRunning and the destructor run on the owner's thread
 // (where the receive parser runs too); the job itself runs on a worker thread that writes to the
 // port, waits on the parser's event and reports by posting WM_DOWNLOAD_BEGIN/STEP/END/FAILED to
-// the sink. It shows nothing: how it ended (LastResult, LastError) is read by its owner once
+// the sink: a STEP carries the bars' new position (0 .. size + 2) and comes once per percent and
+// where a stage ends, never per byte (BytesSent is there for the figures in between). It shows nothing: how it ended (LastResult, LastError) is read by its owner once
 // WM_DOWNLOAD_END has arrived, and the owner tells the user (CProgrammingSession does, for the
 // window and the command line alike). The parser, host, board commands and sink must outlive
 // the job. RequestStop may be called from any thread (closing the window, Ctrl+C): the job ends
@@ -161,6 +162,8 @@ private:
     // Writes text (may be empty) while the parser awaits the exchange's answer, then waits for
     // it; Completed when it came.
     EDownloadResult Exchange(const CExchange& exchange, const std::string& text);
+    // The file byte by byte, with the bars' steps; Completed when every byte went out.
+    EDownloadResult SendData(const std::vector<std::uint8_t>& buffer);
     // Completed when written, otherwise WriteFailed (or Stopped).
     EDownloadResult WriteToPort(const void* data, std::size_t size);
     // Completed when the board answered, otherwise the exchange's failure (or Stopped).

@@ -113,6 +113,8 @@ bool CProgrammingSession::StartDownload(const std::string& path)
     if (m_job.IsRunning())
         return false;
     m_jobPortSettings = m_portSettings;
+    // A job that ends before it begins moves no bar.
+    m_nPosition = 0;
     std::error_code error;
     if (m_job.StartDownload(path, &error))
         return true;
@@ -137,7 +139,7 @@ CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMess
         m_progress.Start(m_nCount, CTransferProgress::Clock::now(), LineRate());
         return EEvent::Begin;
     case WM_DOWNLOAD_STEP:
-        ++m_nPosition;
+        m_nPosition = message.m_wParam;
         Refresh(CTransferProgress::Clock::now());
         return EEvent::Step;
     case WM_DOWNLOAD_FAILED:

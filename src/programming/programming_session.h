@@ -37,7 +37,7 @@ public:
         None,     // not the session's
         Received, // the board's bytes went to the terminal
         Begin,    // a download starts: Count() bytes, so the bars run from 0 to Count() + 2
-        Step,     // one step of the bars
+        Step,     // the bars moved to Position() (once per percent and where a stage ends)
         Failed,   // the board reported an error (its box has been shown)
         End,      // the job has ended: the owner calls ShowResult, then EndDownload
         Lost,         // the port's device went away and reconnecting is off: the port is closed, LostError says why
@@ -97,7 +97,8 @@ public:
     EEvent HandleMessage(const CPostedMessage& message);
     // With EEvent::Begin: the file's size.
     std::size_t Count() const { return m_nCount; }
-    // The bars' position: the steps handled since EEvent::Begin (0 .. Count() + 2).
+    // The bars' position since EEvent::Begin (0 .. Count() + 2): 1 once the download command
+    // went, 1 + the bytes sent, Count() + 2 when the board answered; exact at every end.
     std::uint64_t Position() const { return m_nPosition; }
     // The running download's figures, brought up to date at every step and by Refresh (a timer
     // of the owner, so a stalled line is noticed while no step comes).

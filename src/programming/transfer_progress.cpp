@@ -96,6 +96,15 @@ std::string CTransferProgress::FormatDuration(Clock::duration duration)
     return text;
 }
 
+std::uint64_t CTransferProgress::NextPercentStep(std::uint64_t pos, std::uint64_t range)
+{
+    if (range == 0)
+        return pos + 1;
+    // The smallest q with q * 100 / range above pos * 100 / range.
+    const std::uint64_t percent = pos * 100 / range;
+    return ((percent + 1) * range + 99) / 100;
+}
+
 std::string CTransferProgress::Text(Clock::time_point now) const
 {
     std::string text = std::to_string(m_nSent) + " of " + std::to_string(m_nTotal) + " bytes";

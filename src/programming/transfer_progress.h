@@ -43,6 +43,9 @@ public:
     std::string Text(Clock::time_point now) const;
     // m:ss, or h:mm:ss from an hour.
     static std::string FormatDuration(Clock::duration duration);
+    // The first position after pos whose whole percent of range differs from pos's: where a bar
+    // that shows percents has to move next (pos + 1 when range is 0).
+    static std::uint64_t NextPercentStep(std::uint64_t pos, std::uint64_t range);
 
 private:
     struct CSample {

@@ -41,8 +41,6 @@ public:
     void Post(CPostedMessage message) override
     {
         std::lock_guard lock(m_mutex);
-        if (message.m_nMsg == WM_DOWNLOAD_STEP)
-            ++m_nPostedSteps;
         m_queue.push_back(std::move(message));
         m_cv.notify_all();
     }
@@ -55,26 +53,22 @@ public:
         m_queue.pop_front();
         return message;
     }
-    std::size_t PostedSteps()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_nPostedSteps;
-    }
 
 private:
-    std::size_t m_nPostedSteps = 0;
     std::mutex m_mutex;
     std::condition_variable m_cv;
     std::deque<CPostedMessage> m_queue;
 };
 
-// How a job went: its notifications in order ("B<n>", "S", "F", "E"), summarised.
+// How a job went: its notifications in order ("B<n>", "S" for one or more steps in a row, "F",
+// "E"), and the bars' position the session reported at each step.
 struct CJobRun {
     std::vector<std::string> log;
+    std::vector<std::uint64_t> positions;
     bool ended = false;
     Clock::duration took{};
-    std::size_t steps = 0;
-    std::size_t Steps() const { return steps; }
+    // Where the bars are: the position of the last step.
+    std::uint64_t Steps() const { return positions.empty() ? 0 : positions.back(); }
     bool Has(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
 };
 
@@ -121,7 +115,7 @@ protected:
             if (event == CProgrammingSession::EEvent::Received) {
                 if (!m_bErrorSeen && m_parser.State().m_bBoardError.load()) {
                     m_bErrorSeen = true;
-                    m_nStepsPostedAtError = m_sink.PostedSteps();
+                    m_nBytesSentAtError = m_session.Job().BytesSent();
                 }
                 continue;
             }
@@ -130,8 +124,9 @@ protected:
                 run.log.push_back("B" + std::to_string(message->m_wParam));
                 break;
             case WM_DOWNLOAD_STEP:
-                run.log.push_back("S");
-                ++run.steps;
+                if (run.log.empty() || run.log.back() != "S")
+                    run.log.push_back("S");
+                run.positions.push_back(m_session.Position());
                 break;
             case WM_DOWNLOAD_FAILED:
                 run.log.push_back("F");
@@ -181,18 +176,30 @@ protected:
     CReceiveParser& m_parser = m_session.Parser();
     CSerialWnd& m_port = m_session.Port();
     bool m_bErrorSeen = false;
-    std::size_t m_nStepsPostedAtError = 0;
+    std::uint64_t m_nBytesSentAtError = 0;
 };
 
 std::vector<std::string> Expected(std::size_t n, bool failedAtEnd = false)
 {
-    std::vector<std::string> log = {"B" + std::to_string(n)};
-    for (std::size_t i = 0; i < n + 2; ++i)
-        log.push_back("S");
+    std::vector<std::string> log = {"B" + std::to_string(n), "S"};
     if (failedAtEnd)
         log.push_back("F");
     log.push_back("E");
     return log;
+}
+
+// The bars' positions a completed download of n bytes reports: the download command's step,
+// then the first position of every whole percent of n + 2 (every position while there are
+// fewer than a hundred), the last data byte and the board's answer.
+std::vector<std::uint64_t> ExpectedPositions(std::uint64_t n)
+{
+    const std::uint64_t range = n + 2;
+    std::vector<std::uint64_t> positions = {1};
+    for (std::uint64_t pos = 2; pos <= range; ++pos) {
+        if (pos * 100 / range != (pos - 1) * 100 / range || pos >= n + 1)
+            positions.push_back(pos);
+    }
+    return positions;
 }
 
 TEST_F(DownloadJobTest, ThreeBytesGoOutExactlyWithTheirProgress)
@@ -203,6 +210,7 @@ TEST_F(DownloadJobTest, ThreeBytesGoOutExactlyWithTheirProgress)
     CJobRun run = Program(WriteFile("abc.bin", "ABC"));
     ASSERT_TRUE(run.ended);
     EXPECT_EQ(run.log, Expected(3));
+    EXPECT_EQ(run.positions, (std::vector<std::uint64_t>{1, 2, 3, 4, 5}));
     EXPECT_EQ(Text(m_sim->Wire()), "LABCR");
     ASSERT_EQ(m_prompt.Boxes().size(), 1u);
     EXPECT_EQ(m_prompt.Boxes()[0].m_strText, "Programming has been completed!");
@@ -215,6 +223,32 @@ TEST_F(DownloadJobTest, ThreeBytesGoOutExactlyWithTheirProgress)
     EXPECT_EQ(m_parser.State().m_nWaitState.load(), WAIT_NONE);
     EXPECT_NE(m_terminal.m_strText.find("Starting program"), std::string::npos);
     EXPECT_EQ(m_port.GetBaudRate(), 115200) << "the open port was used as it was";
+}
+
+TEST_F(DownloadJobTest, StepsComeOncePerPercentNotPerByte)
+{
+    struct Case {
+        const char* name;
+        std::size_t bytes;
+        int commands;
+    };
+    const Case cases[] = {
+        {"fewer bytes than percents: every byte", 8, 1},
+        {"many bytes a percent", 20000, 1},
+        {"without commands the file starts at the first step", 20000, 0},
+    };
+    StartBoard();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetCommands(c.commands, "L", "R");
+        const std::string file = EncodeIntelHex(Bytes(c.bytes, 1), 0);
+        CJobRun run = Program(WriteFile("percent.hex", file));
+        EXPECT_EQ(run.log, Expected(file.size()));
+        EXPECT_EQ(run.positions, ExpectedPositions(file.size()));
+        EXPECT_LE(run.positions.size(), 103u);
+        EXPECT_EQ(m_session.Job().BytesSent(), file.size());
+    }
+    EXPECT_EQ(Boxes(), std::vector<std::string>(3, CDownloadJob::kTextCompleted));
 }
 
 TEST_F(DownloadJobTest, CommandTextsAsConfigured)
@@ -343,9 +377,10 @@ TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
     // Only the board error's own box, shown when the failure was posted.
     EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextProgrammingError});
     EXPECT_EQ(m_session.LastResult(), EDownloadResult::BoardError);
-    // Once the parser has raised the flag, at most the byte already being written follows.
+    // Once the parser has raised the flag, at most the byte already being written follows, and
+    // the bars end on the last byte sent.
     EXPECT_TRUE(m_bErrorSeen);
-    EXPECT_LE(run.Steps(), m_nStepsPostedAtError + 1);
+    EXPECT_LE(run.Steps(), 1 + m_nBytesSentAtError + 1);
     EXPECT_LT(run.Steps(), 1 + file.size());
     EXPECT_NE(m_terminal.m_strText.find("Error: record 3"), std::string::npos);
 }
@@ -498,7 +533,7 @@ TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
     const std::string file = EncodeIntelHex(Bytes(20000, 1), 0);
     ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
     CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
-        if (r.Steps() == 2000)
+        if (r.Steps() >= 2000)
             m_session.RequestStop();
     });
     ASSERT_TRUE(run.ended);
@@ -632,7 +667,7 @@ TEST_F(DownloadJobTest, RunCommandIsReadWhenItIsNeeded)
     SetCommands(1, "L", "R");
     ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
     CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
-        if (r.Steps() == 10)
+        if (r.Steps() >= 10)
             SetCommands(1, "L", "GO");
     });
     EXPECT_EQ(Text(m_sim->Wire()), "L" + file + "GO");

@@ -73,4 +73,36 @@ TEST(TransferProgress, StallAndText)
     EXPECT_EQ(CTransferProgress::FormatDuration(59499ms), "0:59");
 }
 
+TEST(TransferProgress, NextPercentStepVisitsEveryPercentOnce)
+{
+    struct Case {
+        const char* name;
+        std::uint64_t range;
+    };
+    const Case cases[] = {
+        {"fewer positions than percents: every one", 42},
+        {"exactly a hundred", 100},
+        {"a few positions a percent", 1002},
+        {"a 622 KB file", 650963},
+        {"not a multiple of a hundred", 12347},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // Walked from position 1 as a download does: every percent the positions reach is
+        // stopped at, at its first position, and nothing else.
+        std::uint64_t stops = 0;
+        std::uint64_t next = CTransferProgress::NextPercentStep(1, c.range);
+        for (std::uint64_t pos = 2; pos <= c.range; ++pos) {
+            const bool newPercent = pos * 100 / c.range != (pos - 1) * 100 / c.range;
+            ASSERT_EQ(pos == next, newPercent) << pos;
+            if (pos == next) {
+                ++stops;
+                next = CTransferProgress::NextPercentStep(pos, c.range);
+            }
+        }
+        EXPECT_EQ(stops, std::min<std::uint64_t>(c.range - 1, 100 - 100 / c.range));
+    }
+    EXPECT_EQ(CTransferProgress::NextPercentStep(7, 0), 8u);
+}
+
 } // namespace
