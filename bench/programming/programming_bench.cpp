@@ -20,6 +20,7 @@
 #include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -131,6 +132,19 @@ std::future<double> TimeDataBytes(CBoardSimulator& sim, std::size_t size)
     });
 }
 
+// The line opened the plainest way, in raw mode as the port opens it (no output processing, which
+// would turn every line end into two bytes).
+int OpenRaw(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
+
 // write(2) of one byte at a time on the line opened the plainest way.
 double SystemLoop(const std::string& data)
 {
@@ -138,7 +152,7 @@ double SystemLoop(const std::string& data)
     options.m_monitor.m_nRawLength = data.size();
     CBoardSimulator sim(options);
     sim.Start();
-    int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    int fd = OpenRaw(sim.SlavePath());
     std::future<double> rate = TimeDataBytes(sim, data.size());
     [[maybe_unused]] ssize_t n = ::write(fd, "L", 1);
     for (char byte : data)
@@ -263,6 +277,8 @@ void QxprogPath()
     if (::mkdtemp(config) == nullptr)
         return;
     ::setenv("XDG_CONFIG_HOME", config, 1);
+    // Another build of qxprog (an earlier one, for a figure before a change) may stand in.
+    const char* qxprog = std::getenv("QX_BENCH_QXPROG") ? std::getenv("QX_BENCH_QXPROG") : QXPROG_PATH;
     double best = 1e9;
     double cpu = 1e9;
     double windowBest = 1e9;
@@ -278,7 +294,7 @@ void QxprogPath()
             CBoardSimulator sim;
             sim.Start();
             const std::string port = sim.SlavePath();
-            std::vector<std::string> args = {QXPROG_PATH, "program", "--no-commands", "--port", port, path};
+            std::vector<std::string> args = {qxprog, "program", "--no-commands", "--port", port, path};
             std::vector<char*> argv;
             for (std::string& arg : args)
                 argv.push_back(arg.data());
@@ -289,7 +305,7 @@ void QxprogPath()
             posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const auto start = Clock::now();
             pid_t pid = 0;
-            if (::posix_spawn(&pid, QXPROG_PATH, &actions, nullptr, argv.data(), environ) == 0) {
+            if (::posix_spawn(&pid, qxprog, &actions, nullptr, argv.data(), environ) == 0) {
                 rusage usage{};
                 ::wait4(pid, &status, 0, &usage);
                 best = std::min(best, Seconds(Clock::now() - start));
@@ -321,7 +337,7 @@ void QxprogPath()
         {
             CBoardSimulator sim;
             sim.Start();
-            int fd = ::open(sim.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+            int fd = OpenRaw(sim.SlavePath());
             const auto start = Clock::now();
             const double cpuStart = ThreadCpuSeconds();
             for (char byte : hex)
@@ -415,7 +431,7 @@ void TimeLeftError()
 
 } // namespace
 
-// Arguments: the parts to run (a, b, c, d); none: all.
+// Arguments: the parts to run (a, b, c, d); none: all. QX_BENCH_QXPROG: the qxprog that (c) runs.
 int main(int argc, char** argv)
 {
     // The event loop the window's sink posts to.
