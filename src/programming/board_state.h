@@ -8,6 +8,7 @@
 #include "base/event.h"
 
 #include <atomic>
+#include <mutex>
 
 enum EWaitState : int {
     WAIT_NONE = 0,
@@ -24,4 +25,8 @@ struct CBoardState {
     // Raised by the job before its download command: the parser drops the text it collected
     // until then.
     std::atomic<unsigned> m_nDiscard{0};
+    // Held by the job while it drops the board's earlier text, and by the parser while it reads
+    // and takes one block: a block read before the drop is taken before it, never under the
+    // wait state the job sets after it.
+    std::mutex m_discardMutex;
 };

@@ -177,9 +177,12 @@ EDownloadResult CDownloadJob::Run()
     }
     // What the board said before the download command (the tail of an earlier run, still
     // unread or collected by the parser) answers nothing of this one.
-    m_state.m_nWaitState.store(WAIT_NONE);
-    port.DiscardInput();
-    m_state.m_nDiscard.fetch_add(1);
+    {
+        std::lock_guard lock(m_state.m_discardMutex);
+        m_state.m_nWaitState.store(WAIT_NONE);
+        port.DiscardInput();
+        m_state.m_nDiscard.fetch_add(1);
+    }
     m_state.m_evtBoard.Reset();
     m_state.m_bBoardError.store(0);
     m_sink.Post(WM_DOWNLOAD_BEGIN, buffer.size(), 0);

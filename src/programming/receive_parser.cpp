@@ -34,6 +34,7 @@ void CReceiveParser::OnSerialMsg(std::uintptr_t wParam,
     std::uint8_t buffer[kBlockSize + 1];
     std::size_t count = 0;
     do {
+        std::lock_guard lock(m_state.m_discardMutex);
         count = read(buffer, kBlockSize);
         if (count > kBlockSize)
             count = 0;
