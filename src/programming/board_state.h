@@ -26,7 +26,7 @@ struct CBoardState {
     // until then.
     std::atomic<unsigned> m_nDiscard{0};
     // Held by the job while it drops the board's earlier text, and by the parser while it reads
-    // and takes one block: a block read before the drop is taken before it, never under the
-    // wait state the job sets after it.
+    // and takes what one notification announced: text read before the drop is taken before it,
+    // never under the wait state the job sets after it.
     std::mutex m_discardMutex;
 };

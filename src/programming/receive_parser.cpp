@@ -33,8 +33,10 @@ void CReceiveParser::OnSerialMsg(std::uintptr_t wParam,
         return;
     std::uint8_t buffer[kBlockSize + 1];
     std::size_t count = 0;
+    // The reader may take more than a block from the port at its first call: what this call
+    // read is all taken before the job can drop the board's earlier text.
+    std::lock_guard lock(m_state.m_discardMutex);
     do {
-        std::lock_guard lock(m_state.m_discardMutex);
         count = read(buffer, kBlockSize);
         if (count > kBlockSize)
             count = 0;
