@@ -60,4 +60,8 @@ public:
     virtual std::error_code DiscardInput() = 0;
     // Line errors (CE_*) since the last call.
     virtual std::error_code ClearErrors(std::uint32_t& errors) = 0;
+    // Raises (on) or drops one output line (MODEM_DTR, MODEM_RTS).
+    virtual std::error_code SetModemLine(std::uint32_t line, bool on) = 0;
+    // The modem lines (MODEM_*) as the driver reports them.
+    virtual std::error_code GetModemLines(std::uint32_t& lines) = 0;
 };

@@ -366,6 +366,34 @@ std::error_code CSerialPort::DiscardInput()
     return SetLastError(m_pBackend->DiscardInput());
 }
 
+std::error_code CSerialPort::SetDtr(bool on)
+{
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    return SetLastError(m_pBackend->SetModemLine(MODEM_DTR, on));
+}
+
+std::error_code CSerialPort::SetRts(bool on)
+{
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    return SetLastError(m_pBackend->SetModemLine(MODEM_RTS, on));
+}
+
+std::error_code CSerialPort::GetModemLines(std::uint32_t& lines)
+{
+    lines = 0;
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    const std::error_code code = m_pBackend->GetModemLines(lines);
+    if (code)
+        lines = 0;
+    return SetLastError(code);
+}
+
 long CSerialPort::GetOutputQueue()
 {
     COperation op(*this);

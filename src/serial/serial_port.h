@@ -41,6 +41,14 @@ inline constexpr std::uint32_t CE_RXPARITY = 0x0004; // parity error
 inline constexpr std::uint32_t CE_FRAME = 0x0008;    // framing error
 inline constexpr std::uint32_t CE_BREAK = 0x0010;    // break
 
+// Modem control lines (GetModemLines; SetDtr and SetRts drive the first two).
+inline constexpr std::uint32_t MODEM_DTR = 0x0001;
+inline constexpr std::uint32_t MODEM_RTS = 0x0002;
+inline constexpr std::uint32_t MODEM_CTS = 0x0004;
+inline constexpr std::uint32_t MODEM_DSR = 0x0008;
+inline constexpr std::uint32_t MODEM_RING = 0x0010;
+inline constexpr std::uint32_t MODEM_DCD = 0x0020;
+
 // The "overlapped record" of a transfer or wait. On this platform an operation given a record
 // runs to its end on the calling thread, then fills the result fields and signals m_pEvent (if
 // any) before it returns, so a caller that waits on the event sees the completion.
@@ -110,6 +118,12 @@ public:
     long GetOutputQueue();
     // Drops the bytes received and not read yet (the tail of an earlier exchange).
     std::error_code DiscardInput();
+    // Raises (true) or drops the DTR / RTS line. A device without modem lines (a
+    // pseudo-terminal) refuses with ENOTTY; a port that is not open gives InvalidHandle.
+    std::error_code SetDtr(bool on);
+    std::error_code SetRts(bool on);
+    // The modem lines (MODEM_*) now; 0 with the code on failure.
+    std::error_code GetModemLines(std::uint32_t& lines);
     std::error_code LastError() const;
     bool IsOpen() const;
 

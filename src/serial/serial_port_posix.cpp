@@ -105,6 +105,27 @@ public:
         CDeadline deadline) override;
     std::error_code WaitEvents(std::uint32_t mask, std::uint32_t& events, CDeadline deadline) override;
     std::error_code ClearErrors(std::uint32_t& errors) override;
+    std::error_code SetModemLine(std::uint32_t line, bool on) override
+    {
+        int bits = (line & MODEM_DTR ? TIOCM_DTR : 0) | (line & MODEM_RTS ? TIOCM_RTS : 0);
+        return ::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bits) == 0 ? std::error_code() : LastErrno();
+    }
+    std::error_code GetModemLines(std::uint32_t& lines) override
+    {
+        int bits = 0;
+        if (::ioctl(m_fd, TIOCMGET, &bits) != 0)
+            return LastErrno();
+        struct {
+            int m_nBit;
+            std::uint32_t m_nLine;
+        } const map[] = {{TIOCM_DTR, MODEM_DTR}, {TIOCM_RTS, MODEM_RTS}, {TIOCM_CTS, MODEM_CTS},
+            {TIOCM_DSR, MODEM_DSR}, {TIOCM_RNG, MODEM_RING}, {TIOCM_CAR, MODEM_DCD}};
+        lines = 0;
+        for (const auto& m : map)
+            if (bits & m.m_nBit)
+                lines |= m.m_nLine;
+        return {};
+    }
     std::error_code OutputQueue(std::size_t& bytes) override
     {
         int queued = 0;

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <future>
 #include <string>
 
@@ -480,6 +481,52 @@ TEST_F(SerialPortTest, PseudoTerminalHasNoLineErrorCounters)
     EXPECT_EQ(errors, 0u);
 }
 
+// ---- Modem lines -----------------------------------------------------------------------------
+
+TEST_F(SerialPortTest, ModemLinesAreResultsClosedRefusedByAPseudoTerminalOrReadBack)
+{
+    struct Row {
+        const char* m_name;
+        std::function<std::error_code(CSerialPort&, std::uint32_t&)> m_call;
+        std::uint32_t m_nLine; // the line the call raises (MODEM_*), 0 for none
+        bool m_bOn;
+    };
+    const Row rows[] = {
+        {"DTR on", [](CSerialPort& p, std::uint32_t&) { return p.SetDtr(true); }, MODEM_DTR, true},
+        {"DTR off", [](CSerialPort& p, std::uint32_t&) { return p.SetDtr(false); }, MODEM_DTR, false},
+        {"RTS on", [](CSerialPort& p, std::uint32_t&) { return p.SetRts(true); }, MODEM_RTS, true},
+        {"RTS off", [](CSerialPort& p, std::uint32_t&) { return p.SetRts(false); }, MODEM_RTS, false},
+        {"read", [](CSerialPort& p, std::uint32_t& lines) { return p.GetModemLines(lines); }, 0, false},
+    };
+    for (const Row& row : rows) {
+        std::uint32_t lines = 77;
+        EXPECT_EQ(row.m_call(m_port, lines), kInvalidHandle) << row.m_name;
+        EXPECT_EQ(m_port.LastError(), kInvalidHandle) << row.m_name;
+    }
+    OpenOverlapped();
+    // A pseudo-terminal has no modem lines: the driver refuses the calls, and says so as a
+    // result (never an exception); the port goes on working. A driver that has them reads back.
+    for (const Row& row : rows) {
+        std::uint32_t lines = 77;
+        const std::error_code code = row.m_call(m_port, lines);
+        EXPECT_EQ(m_port.LastError(), code) << row.m_name;
+        if (code) {
+            EXPECT_EQ(code, Sys(ENOTTY)) << row.m_name;
+            continue;
+        }
+        if (row.m_nLine != 0) {
+            ASSERT_EQ(m_port.GetModemLines(lines), std::error_code()) << row.m_name;
+            EXPECT_EQ((lines & row.m_nLine) != 0, row.m_bOn) << row.m_name;
+        }
+    }
+    std::uint32_t lines = 77;
+    if (m_port.GetModemLines(lines)) {
+        EXPECT_EQ(lines, 0u);
+    }
+    ASSERT_FALSE(m_port.Write("after"));
+    EXPECT_EQ(m_pty.Receive(5), "after");
+}
+
 // ---- The far end goes away -------------------------------------------------------------------
 
 TEST_F(SerialPortTest, HangUpEndsWaitsAndFailsTransfers)
@@ -564,6 +611,16 @@ TEST(SerialHardwareTest, RealPortKeepsParityAndCountsErrors)
     EXPECT_EQ(port.ClearLineErrors(errors), std::error_code());
     ASSERT_EQ(port.SetHandshake(CSerialPort::HandshakeHardware), std::error_code());
     EXPECT_EQ(port.GetHandshake(), 1);
+    ASSERT_EQ(port.SetHandshake(CSerialPort::HandshakeNone), std::error_code());
+    // A real UART drives DTR and RTS and reads them back.
+    for (bool on : {false, true}) {
+        std::uint32_t lines = 0;
+        ASSERT_EQ(port.SetDtr(on), std::error_code());
+        ASSERT_EQ(port.SetRts(on), std::error_code());
+        ASSERT_EQ(port.GetModemLines(lines), std::error_code());
+        EXPECT_EQ((lines & MODEM_DTR) != 0, on);
+        EXPECT_EQ((lines & MODEM_RTS) != 0, on);
+    }
     EXPECT_EQ(port.Close(), std::error_code());
 }
 
