@@ -191,8 +191,13 @@ void CProgrammingSession::ReadPort(std::uintptr_t wParam)
     bool read = false;
     m_parser.OnSerialMsg(wParam, [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
         // A failed read (the port was closed meanwhile) counts as nothing received.
-        if (!read && m_port.Read(chunk, sizeof chunk, &filled, nullptr, INFINITE))
-            filled = 0;
+        if (!read) {
+            if (m_port.Read(chunk, sizeof chunk, &filled, nullptr, INFINITE))
+                filled = 0;
+            // The tap sees what was read at once, as the board sent it.
+            if (m_receiveTap && filled != 0)
+                m_receiveTap(chunk, filled);
+        }
         read = true;
         const std::size_t take = std::min<std::size_t>(size, filled - handed);
         std::memcpy(buffer, chunk + handed, take);

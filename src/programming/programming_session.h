@@ -95,6 +95,12 @@ public:
     EDownloadResult LastResult() const { return m_job.LastResult(); }
 
     EEvent HandleMessage(const CPostedMessage& message);
+    // Sees every block read from the port, byte for byte as the board sent it (before the parser
+    // turns it into text), on the owner's thread; empty: none.
+    using CReceiveTap = std::function<void(const std::uint8_t* data, std::size_t size)>;
+    void SetReceiveTap(CReceiveTap tap) { m_receiveTap = std::move(tap); }
+    // Bytes per second the open port's line settings allow; 0 when unknown.
+    double LineRate();
     // With EEvent::Begin: the file's size.
     std::size_t Count() const { return m_nCount; }
     // The bars' position since EEvent::Begin (0 .. Count() + 2): 1 once the download command
@@ -128,8 +134,6 @@ private:
 
     void ReadPort(std::uintptr_t wParam);
     EEvent OnPortPresent();
-    // Bytes per second the open port's line settings allow; 0 when unknown.
-    double LineRate();
 
     IUserPrompt& m_prompt;
     CRxCoalescingSink m_rxSink;
@@ -144,6 +148,7 @@ private:
     // The running or last job's file, kept past EndDownload for the summary.
     std::string m_strFile;
     CTransferProgress m_progress;
+    CReceiveTap m_receiveTap;
     ITerminalSink& m_terminal;
     std::error_code m_lostError;
     std::string m_strNode;

@@ -1,0 +1,44 @@
+#pragma once
+// CTerminalInput: what the keys typed in the terminal put on the line: each byte as it is, Enter
+// as CR, LF or CR LF, and with local echo on the typed text shown through the echo sink as well.
+// Counts what went out. GUI thread (the terminal window calls it from its key handler); the echo
+// sink and the counters outlive it, the port is the caller's.
+
+#include "programming/terminal_counters.h"
+#include "programming/terminal_io_settings.h"
+#include "programming/terminal_sink.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+class CSerialPort;
+
+class CTerminalInput {
+public:
+    CTerminalInput(ITerminalSink& echo, CTerminalCounters& counters) : m_echo(echo), m_counters(counters) {}
+
+    void SetLocalEcho(bool on) { m_bLocalEcho = on; }
+    bool LocalEcho() const { return m_bLocalEcho; }
+    void SetEnterSends(EEnterSends what) { m_eEnterSends = what; }
+    EEnterSends EnterSends() const { return m_eEnterSends; }
+
+    // The bytes Enter sends.
+    static std::string_view EnterBytes(EEnterSends what);
+    // Text for the board (Latin-1): every line end (CR LF, CR or LF) as Enter sends it.
+    static std::string BoardText(std::string_view text, EEnterSends what);
+
+    // One typed byte (a control code included); shown when echo is on and it shows.
+    std::error_code Type(CSerialPort& port, std::uint8_t byte);
+    // The Enter key; echo shows a line end.
+    std::error_code Enter(CSerialPort& port);
+
+private:
+    std::error_code Send(CSerialPort& port, std::string_view bytes);
+
+    ITerminalSink& m_echo;
+    CTerminalCounters& m_counters;
+    bool m_bLocalEcho = false;
+    EEnterSends m_eEnterSends = EEnterSends::CR;
+};
