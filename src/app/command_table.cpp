@@ -46,6 +46,28 @@ constexpr std::array kCommands = {
     CCommandInfo{ID_TOOLS_EDIT, "&Edit\tF2", "Edit selected file", "Edit", "document-edit", "edit", "F2"},
     CCommandInfo{ID_TOOLS_OPTIONS, "&Options...", "Changes options", "Options", "preferences-system", "options", ""},
     CCommandInfo{ID_TOOLS_PORT_SETUP, "Port &Setup...", "Port Setup", "Port Setup", "", "port_setup", ""},
+    CCommandInfo{ID_TERMINAL_LOG, "&Log to File...", "Start or stop logging what the board sends to a file",
+                 "Log to File", "", "", ""},
+    CCommandInfo{ID_TERMINAL_LOG_BYTES, "Log Received &Bytes", "The log holds every byte exactly as the board sent it",
+                 "Log Received Bytes", "", "", ""},
+    CCommandInfo{ID_TERMINAL_LOG_LINES, "Log Shown Lines with &Timestamps",
+                 "The log holds the shown lines, each with the time of its first byte", "Log Shown Lines", "", "", ""},
+    CCommandInfo{ID_TERMINAL_LOCAL_ECHO, "Local &Echo", "Show what you type in the terminal too", "Local Echo", "", "",
+                 ""},
+    CCommandInfo{ID_TERMINAL_ENTER_CR, "Enter Sends &CR", "Enter sends a carriage return", "Enter Sends CR", "", "",
+                 ""},
+    CCommandInfo{ID_TERMINAL_ENTER_LF, "Enter Sends L&F", "Enter sends a line feed", "Enter Sends LF", "", "", ""},
+    CCommandInfo{ID_TERMINAL_ENTER_CRLF, "Enter Sends C&R LF", "Enter sends a carriage return and a line feed",
+                 "Enter Sends CR LF", "", "", ""},
+    CCommandInfo{ID_TERMINAL_SEND_FILE, "Send &File...", "Send a file's bytes to the board as they are", "Send File",
+                 "", "", ""},
+    CCommandInfo{ID_TERMINAL_STOP_SEND, "Stop Sen&ding", "Stop sending the file or text to the board", "Stop Sending",
+                 "", "", ""},
+    CCommandInfo{ID_TERMINAL_PASTE, "&Paste to Board\tCtrl+Shift+V", "Send the clipboard's text to the board",
+                 "Paste to Board", "", "", "Ctrl+Shift+V"},
+    CCommandInfo{ID_TERMINAL_DTR, "&DTR", "Raise or drop the port's DTR line (many boards reset through it)", "DTR", "",
+                 "dtr", ""},
+    CCommandInfo{ID_TERMINAL_RTS, "RT&S", "Raise or drop the port's RTS line", "RTS", "", "rts", ""},
     CCommandInfo{ID_HELP_USER_GUIDE, "&User Guide", "Open the user guide", "User Guide", "help-contents", "user_guide",
                  ""},
     CCommandInfo{ID_APP_ABOUT, "&About Quillorex Programmer...",
@@ -65,12 +87,17 @@ constexpr std::array kViewMenu = {ID_VIEW_MENUBAR, ID_VIEW_TOOLBAR, ID_VIEW_STAT
 constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD,
                                    ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
                                    ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP};
+constexpr std::array kTerminalMenu = {ID_TERMINAL_LOG, ID_TERMINAL_LOG_BYTES, ID_TERMINAL_LOG_LINES, 0,
+                                      ID_TERMINAL_LOCAL_ECHO, ID_TERMINAL_ENTER_CR, ID_TERMINAL_ENTER_LF,
+                                      ID_TERMINAL_ENTER_CRLF, 0, ID_TERMINAL_SEND_FILE, ID_TERMINAL_STOP_SEND,
+                                      ID_TERMINAL_PASTE, 0, ID_TERMINAL_DTR, ID_TERMINAL_RTS};
 constexpr std::array kHelpMenu = {ID_HELP_USER_GUIDE, 0, ID_APP_ABOUT, ID_HELP_VISIT};
 
 constexpr std::array kMainMenu = {
     CMenuLayout{"&File", kFileMenu},
     CMenuLayout{"&View", kViewMenu},
     CMenuLayout{"&Tools", kToolsMenu},
+    CMenuLayout{"Ter&minal", kTerminalMenu},
     CMenuLayout{"&Help", kHelpMenu},
 };
 
@@ -78,7 +105,7 @@ constexpr std::array kToolBar = {ID_FILE_ADD, ID_FILE_REMOVE, ID_FILE_REMOVE_ALL
                                  ID_VIEW_PROGRAM, ID_VIEW_OUTPUT, ID_VIEW_TERMINAL, 0, ID_TOOLS_PROGRAM,
                                  ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD, ID_TOOLS_DEBUG,
                                  ID_TOOLS_EDIT, 0, ID_TOOLS_OPTIONS,
-                                 ID_TOOLS_PORT_SETUP, 0, ID_APP_ABOUT, ID_HELP_VISIT};
+                                 ID_TOOLS_PORT_SETUP, ID_TERMINAL_DTR, ID_TERMINAL_RTS, 0, ID_APP_ABOUT, ID_HELP_VISIT};
 } // namespace
 
 std::span<const CCommandInfo> CommandTable()

@@ -31,7 +31,7 @@ struct CMenuLayout {
 std::span<const CCommandInfo> CommandTable();
 // Null when id is not in the table.
 const CCommandInfo* FindCommand(int id);
-// Menu 128's four pop-ups in order.
+// The menu bar's pop-ups in order: menu 128's four, with the terminal's before Help.
 std::span<const CMenuLayout> MainMenuLayout();
 // Toolbar 128; 0 is a separator.
 std::span<const int> ToolBarLayout();

@@ -21,14 +21,23 @@
 #include "programming/board_commands.h"
 #include "programming/program_dlg.h"
 #include "programming/programming_session.h"
+#include "programming/raw_sender.h"
 #include "programming/terminal_ctrl.h"
+#include "programming/terminal_input.h"
+#include "programming/terminal_log.h"
+#include "programming/terminal_tee.h"
+#include "serial/serial_device_name.h"
 #include "sim/board_simulator.h"
 #include "ui/about_dlg.h"
 #include "ui/percent_progress_ctrl.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QDir>
+#include <QFileDialog>
 #include <QDockWidget>
 #include <QFile>
 #include <QFileInfo>
@@ -87,6 +96,19 @@ bool IsPaneCommand(int id)
     return id == cmd::ID_VIEW_PROGRAM || id == cmd::ID_VIEW_BROWSER || id == cmd::ID_VIEW_TERMINAL ||
            id == cmd::ID_VIEW_OUTPUT;
 }
+
+// The terminal's commands that show a state (on/off, or one of a set).
+bool IsTerminalToggle(int id)
+{
+    return id == cmd::ID_TERMINAL_LOG || id == cmd::ID_TERMINAL_LOG_BYTES || id == cmd::ID_TERMINAL_LOG_LINES ||
+           id == cmd::ID_TERMINAL_LOCAL_ECHO || id == cmd::ID_TERMINAL_ENTER_CR || id == cmd::ID_TERMINAL_ENTER_LF ||
+           id == cmd::ID_TERMINAL_ENTER_CRLF || id == cmd::ID_TERMINAL_DTR || id == cmd::ID_TERMINAL_RTS;
+}
+
+QString FileName(const std::string& path)
+{
+    return QFileInfo(QString::fromStdString(path)).fileName();
+}
 } // namespace
 
 CMainFrame::CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardCommands& commands, IUserPrompt& prompt,
@@ -120,8 +142,14 @@ CMainFrame::~CMainFrame()
         m_wndView = nullptr;
     }
     m_pPortMenus.reset();
+    // The sender writes to the session's port: it is stopped and joined first.
+    m_pSender.reset();
     // Stops and joins a running job, then closes the port.
     m_pSession.reset();
+    // The log writes what it holds and joins its writer; it posts to the sink, which goes last.
+    m_pInput.reset();
+    m_pTee.reset();
+    m_pLog.reset();
     m_pSink.reset();
     m_pSimulator.reset();
 }
@@ -142,9 +170,17 @@ bool CMainFrame::Create()
 
     // The port settings are read when the frame is built; a simulated run uses the simulator's
     // line instead of the stored port, and stores nothing about it.
-    m_pSession = std::make_unique<CProgrammingSession>(*m_wndTerminal, m_commands, *m_pSink, m_prompt);
+    // The parser shows the board's text in the terminal and, through the tee, in a log of lines.
+    CreateTerminalIo();
+    m_pSession = std::make_unique<CProgrammingSession>(*m_pTee, m_commands, *m_pSink, m_prompt);
     m_pSession->PortSettings().LoadPortSettings(m_store);
     m_wndTerminal->SetSerial(&m_pSession->Port());
+    // Every block read from the port is counted and handed to the log as it came.
+    m_pSession->SetReceiveTap([this](const std::uint8_t* data, std::size_t size) {
+        m_counters.AddReceived(size);
+        m_pLog->OnReceived(data, size);
+    });
+    m_pSender = std::make_unique<CRawSender>(*m_pSink, RegisterWindowMessage("QxRawSenderMsg"), m_counters);
 
     DockDefaultLayout();
     m_bLayoutRestored = LoadBarState();
@@ -167,12 +203,10 @@ bool CMainFrame::Create()
             m_bSimulated = true;
         }
     }
-    CTerminalCtrl* terminal = m_wndTerminal;
-    CProgrammingSession* session = m_pSession.get();
     m_pPortMenus = std::make_unique<CPortMenus>(PortSettings(), m_store, Serial(), &m_pSession->PortSink(), m_prompt,
-                                                [terminal, session](CSerialPort* port) {
-                                                    terminal->SetSerial(port);
-                                                    session->NotePortOpened();
+                                                [this](CSerialPort* port) {
+                                                    OnPortAttached(port);
+                                                    m_pSession->NotePortOpened();
                                                 },
                                                 this);
     // Port Setup does not pull the port from under a running download: the reopening waits for
@@ -238,7 +272,7 @@ void CMainFrame::CreateActions()
         action->setShortcutContext(Qt::WindowShortcut);
         const bool checkable = IsPaneCommand(id) || id == cmd::ID_VIEW_MENUBAR || id == cmd::ID_VIEW_TOOLBAR ||
                                id == cmd::ID_VIEW_STATUS_BAR || id == cmd::ID_TERMINAL_TIMESTAMPS ||
-                               id == cmd::ID_TERMINAL_HEX_VIEW;
+                               id == cmd::ID_TERMINAL_HEX_VIEW || IsTerminalToggle(id);
         action->setCheckable(checkable);
         action->setData(id);
         action->setObjectName(QStringLiteral("cmd%1").arg(id));
@@ -246,6 +280,13 @@ void CMainFrame::CreateActions()
         // Actions belong to the window so their keys work while the menu bar is hidden.
         addAction(action);
         m_actions.emplace(id, action);
+    }
+    // One of a set: shown as radio items.
+    for (std::initializer_list<int> set : {std::initializer_list<int>{cmd::ID_TERMINAL_LOG_BYTES, cmd::ID_TERMINAL_LOG_LINES},
+                                           {cmd::ID_TERMINAL_ENTER_CR, cmd::ID_TERMINAL_ENTER_LF, cmd::ID_TERMINAL_ENTER_CRLF}}) {
+        auto* group = new QActionGroup(this);
+        for (int id : set)
+            group->addAction(m_actions.at(id));
     }
 }
 
@@ -297,6 +338,16 @@ void CMainFrame::CreateStatusBar()
     connect(m_wndPortPane, &CPortPaneLabel::leftClicked, this, [this] { ExecuteCommand(cmd::ID_PORT_LIST_MENU); });
     connect(m_wndPortPane, &CPortPaneLabel::rightClicked, this,
             [this] { ExecuteCommand(cmd::ID_PORT_CONFIG_MENU); });
+
+    // The terminal's log (shown while it runs) and its byte counters.
+    m_wndLogPane = new QLabel(bar);
+    m_wndLogPane->setObjectName(QStringLiteral("LogPane"));
+    m_wndLogPane->hide();
+    bar->addPermanentWidget(m_wndLogPane);
+    m_wndCountersPane = new QLabel(bar);
+    m_wndCountersPane->setObjectName(QStringLiteral("CountersPane"));
+    m_wndCountersPane->setToolTip(QStringLiteral("Bytes received from and sent to the board since the terminal was cleared"));
+    bar->addPermanentWidget(m_wndCountersPane);
 
     m_wndStatusProgress = new CPercentProgressCtrl(bar);
     m_wndStatusProgress->setObjectName(QStringLiteral("StatusProgress"));
@@ -625,7 +676,7 @@ QAction* CMainFrame::Action(int id) const
 
 bool CMainFrame::ExecuteCommand(int id)
 {
-    bool handled = (m_pViewTarget && m_pViewTarget->OnCommand(id)) || OnCommand(id) ||
+    bool handled = (m_pViewTarget && m_pViewTarget->OnCommand(id)) || OnCommand(id) || OnTerminalCommand(id) ||
                    (m_pAppTarget && m_pAppTarget->OnCommand(id));
     RequestCommandUpdate();
     return handled;
@@ -659,6 +710,7 @@ void CMainFrame::UpdateCommandUI()
 bool CMainFrame::RouteUpdate(CCmdUI& ui)
 {
     const bool owned = (m_pViewTarget && m_pViewTarget->OnUpdateCommand(ui)) || OnUpdateCommand(ui) ||
+                       OnUpdateTerminalCommand(ui) ||
                        (m_pAppTarget && m_pAppTarget->OnUpdateCommand(ui));
     // A command no target owns is disabled.
     if (!owned)
@@ -817,8 +869,7 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
 
 bool CMainFrame::OpenPort(const std::string& failureText)
 {
-    CTerminalCtrl* terminal = m_wndTerminal;
-    const bool opened = m_pSession->OpenPort(failureText, [terminal](CSerialPort* port) { terminal->SetSerial(port); });
+    const bool opened = m_pSession->OpenPort(failureText, [this](CSerialPort* port) { OnPortAttached(port); });
     RequestCommandUpdate();
     return opened;
 }
@@ -862,6 +913,8 @@ void CMainFrame::CheckPortLost()
 
 void CMainFrame::OnPosted(const CPostedMessage& message)
 {
+    if (HandleTerminalMessage(message))
+        return;
     switch (m_pSession->HandleMessage(message)) {
     case CProgrammingSession::EEvent::Reconnected:
         m_wndMessagePane->setText(QStringLiteral("%1 reconnected").arg(QString::fromStdString(m_pSession->PortDevice())));
@@ -991,8 +1044,10 @@ void CMainFrame::OnDownloadEnd()
     EmitProgress();
     // Joins the worker, empties the file name and the collected text, nothing awaited.
     m_pSession->EndDownload();
-    // Port Setup's changes made during the download apply now.
+    // Port Setup's changes made during the download apply now; a port the job opened takes the
+    // stored DTR and RTS.
     m_pPortMenus->ApplyPendingReopen();
+    ApplyModemLines();
     UpdatePortPane();
     RequestCommandUpdate();
     if (m_bClosePending) {
@@ -1005,6 +1060,12 @@ void CMainFrame::StartDownload(const std::string& path)
 {
     if (!m_pSession || m_bClosePending)
         return;
+    // A file or text on its way to the board would mix with the download.
+    if (IsSending()) {
+        statusBar()->showMessage(QStringLiteral("Programming waits for the sending to the board to end: stop it first."),
+                                 5000);
+        return;
+    }
     m_pSession->StartDownload(path);
     RequestCommandUpdate();
 }
@@ -1056,6 +1117,348 @@ void CMainFrame::DestroyWindow()
     // "LastBrowse" changes only when an item is selected.
     m_wndBrowser->SaveLastBrowse();
     m_wndView->SaveFileList();
+    // A send ends at its next write (the port's close wakes a write in progress).
+    if (m_pSender)
+        m_pSender->RequestStop();
     if (Serial().IsOpen())
         Serial().Close();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The terminal's input and output
+
+void CMainFrame::CreateTerminalIo()
+{
+    m_terminalIo.Load(m_store);
+    m_pLog = std::make_unique<CTerminalLog>(*m_pSink, RegisterWindowMessage("QxTerminalLogMsg"));
+    m_pTee = std::make_unique<CTerminalTee>(*m_wndTerminal, *m_pLog);
+    // Echoed keys are shown text too: they go through the tee.
+    m_pInput = std::make_unique<CTerminalInput>(*m_pTee, m_counters);
+    m_pInput->SetLocalEcho(m_terminalIo.m_bLocalEcho);
+    m_pInput->SetEnterSends(m_terminalIo.m_eEnterSends);
+    m_wndTerminal->SetInput(m_pInput.get());
+    QList<QAction*> context;
+    for (int id : {cmd::ID_TERMINAL_PASTE, cmd::ID_TERMINAL_LOG, cmd::ID_TERMINAL_SEND_FILE, cmd::ID_TERMINAL_STOP_SEND,
+                   cmd::ID_TERMINAL_LOCAL_ECHO})
+        context << m_actions.at(id);
+    m_wndTerminal->SetContextActions(context);
+    connect(m_wndTerminal, &CTerminalCtrl::Cleared, this, &CMainFrame::OnTerminalCleared);
+    // The counters and a running send's figures, redrawn a few times a second.
+    m_pIoTimer = new QTimer(this);
+    connect(m_pIoTimer, &QTimer::timeout, this, [this] {
+        UpdateCountersPane();
+        if (IsSending())
+            m_wndMessagePane->setText(QStringLiteral("Sending %1: %2 of %3 bytes")
+                                          .arg(FileName(m_pSender->Name()))
+                                          .arg(m_pSender->Sent())
+                                          .arg(m_pSender->Total()));
+    });
+    m_pIoTimer->start(kFiguresMs);
+    UpdateCountersPane();
+    UpdateLogPane();
+}
+
+void CMainFrame::SaveTerminalIo()
+{
+    m_terminalIo.Save(m_store);
+    m_store.Sync();
+}
+
+void CMainFrame::OnTerminalCleared()
+{
+    m_counters.Reset();
+    UpdateCountersPane();
+}
+
+void CMainFrame::UpdateCountersPane()
+{
+    const std::uint64_t received = m_counters.Received();
+    const std::uint64_t sent = m_counters.Sent();
+    if (received == m_nShownReceived && sent == m_nShownSent)
+        return;
+    m_nShownReceived = received;
+    m_nShownSent = sent;
+    m_wndCountersPane->setText(QStringLiteral("RX %1  TX %2").arg(received).arg(sent));
+}
+
+void CMainFrame::UpdateLogPane()
+{
+    const bool on = m_pLog && m_pLog->IsOn();
+    m_wndLogPane->setVisible(on);
+    if (!on)
+        return;
+    const QString path = QString::fromStdString(m_pLog->Path());
+    m_wndLogPane->setText(QStringLiteral("Logging to %1").arg(path));
+    m_wndLogPane->setToolTip(m_pLog->Mode() == CTerminalLog::EMode::Bytes
+                                 ? QStringLiteral("The bytes exactly as received go to %1").arg(path)
+                                 : QStringLiteral("The shown lines with timestamps go to %1").arg(path));
+}
+
+bool CMainFrame::StartLog(const std::string& path)
+{
+    const auto mode = static_cast<CTerminalLog::EMode>(m_terminalIo.m_nLogMode);
+    if (const std::error_code code = m_pLog->Start(path, mode)) {
+        ShowSystemError(m_prompt, code, kTextLogOpenError, path);
+        UpdateLogPane();
+        return false;
+    }
+    m_terminalIo.m_strLogFile = path;
+    SaveTerminalIo();
+    UpdateLogPane();
+    RequestCommandUpdate();
+    return true;
+}
+
+void CMainFrame::StopLog()
+{
+    m_pLog->Stop();
+    UpdateLogPane();
+    RequestCommandUpdate();
+}
+
+bool CMainFrame::IsSending() const
+{
+    return m_pSender && m_pSender->IsRunning();
+}
+
+bool CMainFrame::SendFile(const std::string& path)
+{
+    if (IsDownloadRunning() || IsSending() || !Serial().IsOpen()) {
+        statusBar()->showMessage(IsDownloadRunning() ? QStringLiteral("Send File waits for the download to end.")
+                                                     : IsSending() ? QStringLiteral("A send to the board is running.")
+                                                                   : QStringLiteral("The port is not open."),
+                                 5000);
+        return false;
+    }
+    if (const std::error_code code = m_pSender->StartFile(Serial(), path, m_pSession->LineRate())) {
+        ShowSystemError(m_prompt, code, kTextSendOpenError, path);
+        return false;
+    }
+    m_terminalIo.m_strSendFile = path;
+    SaveTerminalIo();
+    RequestCommandUpdate();
+    return true;
+}
+
+bool CMainFrame::PasteToBoard()
+{
+    if (IsDownloadRunning() || IsSending() || !Serial().IsOpen())
+        return false;
+    const QString text = QGuiApplication::clipboard()->text();
+    if (text.isEmpty()) {
+        statusBar()->showMessage(QStringLiteral("The clipboard holds no text."), 5000);
+        return false;
+    }
+    // One byte per character as typed keys are (Latin-1); line ends as Enter sends them.
+    const QByteArray latin1 = text.toLatin1();
+    std::string bytes = CTerminalInput::BoardText(std::string_view(latin1.constData(), static_cast<std::size_t>(latin1.size())),
+                                                  m_terminalIo.m_eEnterSends);
+    if (bytes.size() > kPasteAskBytes) {
+        const std::string question = "The clipboard holds " + std::to_string(bytes.size()) +
+                                     " bytes of text.\r\n\r\nSend all of them to the board?";
+        if (m_prompt.MessageBox(question, kAppTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
+            return false;
+    }
+    if (const std::error_code code = m_pSender->StartBytes(Serial(), std::move(bytes), "clipboard text",
+                                                           m_pSession->LineRate())) {
+        ShowSystemError(m_prompt, code);
+        return false;
+    }
+    RequestCommandUpdate();
+    return true;
+}
+
+void CMainFrame::OnSendEnd()
+{
+    UpdateCountersPane();
+    RequestCommandUpdate();
+    if (m_bClosed)
+        return;
+    const QString name = FileName(m_pSender->Name());
+    switch (m_pSender->Result()) {
+    case CRawSender::EResult::Completed:
+        m_wndMessagePane->setText(QStringLiteral("%1 sent: %2 bytes.").arg(name).arg(m_pSender->Sent()));
+        break;
+    case CRawSender::EResult::Stopped:
+        m_wndMessagePane->setText(QStringLiteral("Sending %1 was stopped after %2 of %3 bytes.")
+                                      .arg(name)
+                                      .arg(m_pSender->Sent())
+                                      .arg(m_pSender->Total()));
+        break;
+    case CRawSender::EResult::ReadFailed:
+    case CRawSender::EResult::WriteFailed:
+        m_wndMessagePane->setText(QString::fromLatin1(kTextReady));
+        m_prompt.MessageBox(m_pSender->FailureText(SerialDevicePath(PortName())), {}, MB_OK | MB_ICONERROR);
+        break;
+    }
+}
+
+bool CMainFrame::HandleTerminalMessage(const CPostedMessage& message)
+{
+    if (m_pSender && m_pSender->OnEnd(message)) {
+        OnSendEnd();
+        return true;
+    }
+    if (!m_pLog || message.m_nMsg != m_pLog->Message())
+        return false;
+    const CTerminalLog::EEvent event = m_pLog->HandleMessage(message);
+    UpdateLogPane();
+    RequestCommandUpdate();
+    if (m_bClosed)
+        return true;
+    if (event == CTerminalLog::EEvent::Failed)
+        m_prompt.MessageBox(m_pLog->FailureText(), {}, MB_OK | MB_ICONERROR);
+    else if (event == CTerminalLog::EEvent::TooSlow)
+        m_prompt.MessageBox(m_pLog->FailureText(), kAppTitle, MB_OK | MB_ICONWARNING);
+    return true;
+}
+
+void CMainFrame::OnPortAttached(CSerialPort* port)
+{
+    m_wndTerminal->SetSerial(port);
+    ApplyModemLines();
+}
+
+void CMainFrame::ApplyModemLines()
+{
+    // A line that cannot be driven (a pseudo-terminal) is left as it is without a word: the
+    // user hears about it when toggling it.
+    if (!m_pSession || !Serial().IsOpen())
+        return;
+    Serial().SetDtr(m_terminalIo.m_bDtr);
+    Serial().SetRts(m_terminalIo.m_bRts);
+}
+
+void CMainFrame::SetModemLine(int id, bool on)
+{
+    const bool dtr = id == cmd::ID_TERMINAL_DTR;
+    (dtr ? m_terminalIo.m_bDtr : m_terminalIo.m_bRts) = on;
+    SaveTerminalIo();
+    if (!Serial().IsOpen())
+        return;
+    const std::error_code code = dtr ? Serial().SetDtr(on) : Serial().SetRts(on);
+    if (code)
+        statusBar()->showMessage(QStringLiteral("%1 cannot be set on %2: %3")
+                                     .arg(dtr ? QStringLiteral("DTR") : QStringLiteral("RTS"),
+                                          QString::fromStdString(SerialDevicePath(PortName())),
+                                          QString::fromStdString(code.message())),
+                                 5000);
+}
+
+bool CMainFrame::ModemLineShown(int id)
+{
+    // The line as the driver reports it; where it reports none, the state asked for.
+    const bool dtr = id == cmd::ID_TERMINAL_DTR;
+    std::uint32_t lines = 0;
+    if (Serial().IsOpen() && !Serial().GetModemLines(lines))
+        return (lines & (dtr ? MODEM_DTR : MODEM_RTS)) != 0;
+    return dtr ? m_terminalIo.m_bDtr : m_terminalIo.m_bRts;
+}
+
+bool CMainFrame::OnTerminalCommand(int id)
+{
+    switch (id) {
+    case cmd::ID_TERMINAL_LOG: {
+        if (m_pLog->IsOn()) {
+            StopLog();
+            return true;
+        }
+        const QString last = m_terminalIo.m_strLogFile.empty()
+                                 ? QDir::home().filePath(QStringLiteral("terminal.log"))
+                                 : QString::fromStdString(m_terminalIo.m_strLogFile);
+        const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Log to File"), last,
+                                                          QStringLiteral("Log files (*.log *.txt);;All files (*)"));
+        if (!path.isEmpty())
+            StartLog(QFile::encodeName(path).toStdString());
+        return true;
+    }
+    case cmd::ID_TERMINAL_LOG_BYTES:
+    case cmd::ID_TERMINAL_LOG_LINES:
+        m_terminalIo.m_nLogMode = id == cmd::ID_TERMINAL_LOG_BYTES ? 0 : 1;
+        SaveTerminalIo();
+        return true;
+    case cmd::ID_TERMINAL_LOCAL_ECHO:
+        m_terminalIo.m_bLocalEcho = !m_terminalIo.m_bLocalEcho;
+        m_pInput->SetLocalEcho(m_terminalIo.m_bLocalEcho);
+        SaveTerminalIo();
+        return true;
+    case cmd::ID_TERMINAL_ENTER_CR:
+    case cmd::ID_TERMINAL_ENTER_LF:
+    case cmd::ID_TERMINAL_ENTER_CRLF:
+        m_terminalIo.m_eEnterSends = id == cmd::ID_TERMINAL_ENTER_CR   ? EEnterSends::CR
+                                     : id == cmd::ID_TERMINAL_ENTER_LF ? EEnterSends::LF
+                                                                       : EEnterSends::CRLF;
+        m_pInput->SetEnterSends(m_terminalIo.m_eEnterSends);
+        SaveTerminalIo();
+        return true;
+    case cmd::ID_TERMINAL_SEND_FILE: {
+        if (IsDownloadRunning() || IsSending())
+            return true;
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Send File"),
+                                                          QString::fromStdString(m_terminalIo.m_strSendFile),
+                                                          QStringLiteral("All files (*)"));
+        if (!path.isEmpty())
+            SendFile(QFile::encodeName(path).toStdString());
+        return true;
+    }
+    case cmd::ID_TERMINAL_STOP_SEND:
+        if (IsSending())
+            m_pSender->RequestStop();
+        return true;
+    case cmd::ID_TERMINAL_PASTE:
+        PasteToBoard();
+        return true;
+    case cmd::ID_TERMINAL_DTR:
+    case cmd::ID_TERMINAL_RTS:
+        SetModemLine(id, !ModemLineShown(id));
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CMainFrame::OnUpdateTerminalCommand(CCmdUI& ui)
+{
+    const bool portReady = m_pSession && Serial().IsOpen();
+    const bool canSend = portReady && !IsDownloadRunning() && !IsSending();
+    switch (ui.m_nID) {
+    case cmd::ID_TERMINAL_LOG:
+        ui.Enable(m_pLog != nullptr);
+        ui.SetCheck(m_pLog && m_pLog->IsOn());
+        return true;
+    case cmd::ID_TERMINAL_LOG_BYTES:
+    case cmd::ID_TERMINAL_LOG_LINES:
+        // The mode of a running log stays as it started.
+        ui.Enable(!m_pLog || !m_pLog->IsOn());
+        ui.SetCheck(m_terminalIo.m_nLogMode == (ui.m_nID == cmd::ID_TERMINAL_LOG_BYTES ? 0 : 1));
+        return true;
+    case cmd::ID_TERMINAL_LOCAL_ECHO:
+        ui.Enable(true);
+        ui.SetCheck(m_terminalIo.m_bLocalEcho);
+        return true;
+    case cmd::ID_TERMINAL_ENTER_CR:
+    case cmd::ID_TERMINAL_ENTER_LF:
+    case cmd::ID_TERMINAL_ENTER_CRLF: {
+        const EEnterSends what = ui.m_nID == cmd::ID_TERMINAL_ENTER_CR   ? EEnterSends::CR
+                                 : ui.m_nID == cmd::ID_TERMINAL_ENTER_LF ? EEnterSends::LF
+                                                                         : EEnterSends::CRLF;
+        ui.Enable(true);
+        ui.SetCheck(m_terminalIo.m_eEnterSends == what);
+        return true;
+    }
+    case cmd::ID_TERMINAL_SEND_FILE:
+    case cmd::ID_TERMINAL_PASTE:
+        ui.Enable(canSend);
+        return true;
+    case cmd::ID_TERMINAL_STOP_SEND:
+        ui.Enable(IsSending());
+        return true;
+    case cmd::ID_TERMINAL_DTR:
+    case cmd::ID_TERMINAL_RTS:
+        ui.Enable(portReady);
+        ui.SetCheck(m_pSession && ModemLineShown(ui.m_nID));
+        return true;
+    default:
+        return false;
+    }
 }

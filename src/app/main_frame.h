@@ -10,6 +10,8 @@
 #include "base/message_sink.h"
 #include "port/port_settings.h"
 #include "programming/programming_session.h"
+#include "programming/terminal_counters.h"
+#include "programming/terminal_io_settings.h"
 
 #include <QFont>
 #include <QMainWindow>
@@ -26,6 +28,10 @@ class CBoardSimulator;
 class CFileBrowserTree;
 class COutputCtrl;
 class CQxProgView;
+class CRawSender;
+class CTerminalInput;
+class CTerminalLog;
+class CTerminalTee;
 class CPercentProgressCtrl;
 class CPortMenus;
 class CPortPaneLabel;
@@ -60,6 +66,10 @@ public:
     static constexpr int kBarsMs = 15;
     static constexpr const char* kPortPaneSizing = "ttyUSB00: 1000000 8N1.5 RTS/CTS";
     static constexpr const char* kProgressPaneSizing = "==========";
+    // A paste longer than this asks before it goes to the board.
+    static constexpr std::size_t kPasteAskBytes = 4096;
+    static constexpr const char* kTextLogOpenError = "Log file open error!";
+    static constexpr const char* kTextSendOpenError = "File open error!";
     // The stores, the tool settings, the board commands and the prompt outlive the frame.
     CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardCommands& commands, IUserPrompt& prompt,
                const QStringList& arguments, QWidget* parent = nullptr);
@@ -118,6 +128,27 @@ public:
     // Refreshes the port pane's text.
     void UpdatePortPane();
 
+    // The terminal's input and output (the Terminal menu's commands call these; tests too).
+    // Starts logging to the file in the chosen mode; false (after the box) when it cannot.
+    bool StartLog(const std::string& path);
+    void StopLog();
+    CTerminalLog& Log() { return *m_pLog; }
+    // Sends the file's bytes as they are; false (after a box or a status message) when refused.
+    bool SendFile(const std::string& path);
+    // Sends the clipboard's text (asking first above kPasteAskBytes); false when nothing went.
+    bool PasteToBoard();
+    CRawSender& Sender() { return *m_pSender; }
+    bool IsSending() const;
+    const CTerminalIoSettings& TerminalIo() const { return m_terminalIo; }
+    CTerminalCounters& Counters() { return m_counters; }
+    QLabel& CountersPane() { return *m_wndCountersPane; }
+    QLabel& LogPane() { return *m_wndLogPane; }
+    QLabel& MessagePane() { return *m_wndMessagePane; }
+
+public slots:
+    // The terminal was cleared: the byte counters start again from zero.
+    void OnTerminalCleared();
+
 signals:
     // The frame is about to save its state and close (after any download has ended).
     void closing();
@@ -170,6 +201,22 @@ private:
     void SetProgressIdle(CPercentProgressCtrl& bar);
     void DestroyWindow();
 
+    // The terminal's input and output parts, made once the terminal window exists.
+    void CreateTerminalIo();
+    bool OnTerminalCommand(int id);
+    bool OnUpdateTerminalCommand(CCmdUI& ui);
+    // The port is open: the terminal types into it and the DTR / RTS lines take the stored state.
+    void OnPortAttached(CSerialPort* port);
+    void ApplyModemLines();
+    // Sets DTR or RTS as asked, says so in the status bar when the port refuses, and stores it.
+    void SetModemLine(int id, bool on);
+    bool ModemLineShown(int id);
+    bool HandleTerminalMessage(const CPostedMessage& message);
+    void OnSendEnd();
+    void UpdateLogPane();
+    void UpdateCountersPane();
+    void SaveTerminalIo();
+
     CQtSettingsStore& m_store;
     CToolSettings& m_tools;
     CBoardCommands& m_commands;
@@ -210,4 +257,20 @@ private:
     // Started with --simulate: the port is the simulator's for this run and is never stored.
     bool m_bSimulated = false;
     std::unique_ptr<CPortMenus> m_pPortMenus;
+
+    // The terminal's input and output: its settings, the byte counters, the log (fed with the
+    // received bytes and, through the tee, with the shown text), what keys put on the line, and
+    // the sender of files and pasted text. The sender goes before the session (it writes to its
+    // port); the log after it (the session's parser writes to it through the tee).
+    CTerminalIoSettings m_terminalIo;
+    CTerminalCounters m_counters;
+    std::unique_ptr<CTerminalLog> m_pLog;
+    std::unique_ptr<CTerminalTee> m_pTee;
+    std::unique_ptr<CTerminalInput> m_pInput;
+    std::unique_ptr<CRawSender> m_pSender;
+    QLabel* m_wndLogPane = nullptr;
+    QLabel* m_wndCountersPane = nullptr;
+    QTimer* m_pIoTimer = nullptr;
+    std::uint64_t m_nShownReceived = ~0ull;
+    std::uint64_t m_nShownSent = ~0ull;
 };

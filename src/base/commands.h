@@ -33,6 +33,21 @@ constexpr int ID_TOOLS_STOP_BUILD = 32845;
 // Ends a running download at its next byte or wait (Escape in the program window).
 constexpr int ID_TOOLS_STOP_PROGRAMMING = 32860;
 
+// The terminal's input and output: the log, local echo, what Enter sends, sending a file or the
+// clipboard's text, and the DTR / RTS lines.
+constexpr int ID_TERMINAL_LOG = 32900;
+constexpr int ID_TERMINAL_LOG_BYTES = 32901;
+constexpr int ID_TERMINAL_LOG_LINES = 32902;
+constexpr int ID_TERMINAL_LOCAL_ECHO = 32903;
+constexpr int ID_TERMINAL_ENTER_CR = 32904;
+constexpr int ID_TERMINAL_ENTER_LF = 32905;
+constexpr int ID_TERMINAL_ENTER_CRLF = 32906;
+constexpr int ID_TERMINAL_SEND_FILE = 32907;
+constexpr int ID_TERMINAL_STOP_SEND = 32908;
+constexpr int ID_TERMINAL_PASTE = 32909;
+constexpr int ID_TERMINAL_DTR = 32910;
+constexpr int ID_TERMINAL_RTS = 32911;
+
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP_VISIT = 32795;
 // Opens the installed user guide with the desktop's default application.

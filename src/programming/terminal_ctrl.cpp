@@ -1,10 +1,12 @@
 #include "programming/terminal_ctrl.h"
 
 #include "base/settings_store.h"
+#include "programming/terminal_input.h"
 #include "serial/serial_port.h"
 
 #include <QApplication>
 #include <QClipboard>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QInputDialog>
 #include <QKeyEvent>
@@ -245,6 +247,11 @@ QMenu* CTerminalCtrl::CreateContextMenu(QWidget* parent)
     menu->addAction(tr("&Scrollback..."), this, &CTerminalCtrl::PromptScrollback);
     menu->addSeparator();
     menu->addAction(tr("C&lear\tCtrl+Shift+L"), this, &CTerminalCtrl::Clear);
+    // The frame's commands for the terminal (the log, sending, echo).
+    if (!m_contextActions.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(m_contextActions);
+    }
     return menu;
 }
 
@@ -551,8 +558,22 @@ bool CTerminalCtrl::PortOpen() const
 void CTerminalCtrl::WriteByte(unsigned char byte)
 {
     // A failed write is not reported: the keystroke is lost.
-    m_pSerial->Write(&byte, 1);
+    if (m_pInput)
+        m_pInput->Type(*m_pSerial, byte);
+    else
+        m_pSerial->Write(&byte, 1);
 }
+
+void CTerminalCtrl::WriteEnter(bool control)
+{
+    if (control)
+        WriteByte(0x0A);
+    else if (m_pInput)
+        m_pInput->Enter(*m_pSerial);
+    else
+        WriteByte(0x0D);
+}
+
 
 bool CTerminalCtrl::event(QEvent* event)
 {
@@ -625,9 +646,9 @@ void CTerminalCtrl::keyPressEvent(QKeyEvent* event)
         return;
     }
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        // Carriage return alone: no line end translation (Ctrl+Enter is a line feed, as its
-        // character is).
-        WriteByte((mods & Qt::ControlModifier) ? 0x0A : 0x0D);
+        // What Enter sends is the user's choice (CR by default); Ctrl+Enter is a line feed, as
+        // its character is.
+        WriteEnter(mods.testFlag(Qt::ControlModifier));
         event->accept();
         return;
     }

@@ -15,13 +15,16 @@
 #include "ui/line_store.h"
 
 #include <QAbstractScrollArea>
+#include <QList>
 #include <QTimer>
 
 #include <chrono>
 #include <string>
 
 class CSerialPort;
+class CTerminalInput;
 class ISettingsStore;
+class QAction;
 class QMenu;
 class QMimeData;
 
@@ -38,6 +41,11 @@ public:
     // Where typed keys go; null: nowhere.
     void SetSerial(CSerialPort* serial) { m_pSerial = serial; }
     CSerialPort* Serial() const { return m_pSerial; }
+    // What typed keys become on the line (Enter's bytes, local echo, counting); null: each
+    // byte as typed, Enter as CR. The input outlives the control.
+    void SetInput(CTerminalInput* input) { m_pInput = input; }
+    // Commands added below the context menu's own entries (the frame's actions).
+    void SetContextActions(const QList<QAction*>& actions) { m_contextActions = actions; }
 
     // ITerminalSink
     void AppendTerminalText(std::string_view run) override;
@@ -117,6 +125,8 @@ private:
     void WriteByte(unsigned char byte);
     // The view's own keys (Ctrl+Shift+C/A/F/L, F3, Shift+F3): true for one; act: do it.
     bool HandleViewKey(QKeyEvent* event, bool act);
+    // Enter: what the input says it sends (Ctrl+Enter is always a line feed).
+    void WriteEnter(bool control);
     void ScheduleUpdate();
     // Rows gone at the top since the last Clear (of the current view).
     qint64 RowBase() const;
@@ -128,6 +138,8 @@ private:
     void SaveSetting(const char* key, int value);
 
     CSerialPort* m_pSerial = nullptr;
+    CTerminalInput* m_pInput = nullptr;
+    QList<QAction*> m_contextActions;
     ISettingsStore* m_pStore = nullptr;
     CLineStore m_lines;
     CByteRing m_bytes;

@@ -253,10 +253,10 @@ private slots:
         QStringList titles;
         for (QAction* menu : menus)
             titles << menu->text();
-        QCOMPARE(titles, (QStringList{"&File", "&View", "&Tools", "&Help"}));
+        QCOMPARE(titles, (QStringList{"&File", "&View", "&Tools", "Ter&minal", "&Help"}));
         // Each pop-up in its order, separators as 0.
         auto layout = MainMenuLayout();
-        for (int m = 0; m < 4; ++m) {
+        for (int m = 0; m < 5; ++m) {
             QList<QAction*> items = menus[m]->menu()->actions();
             QCOMPARE(items.size(), qsizetype(layout[m].m_ids.size()));
             for (int i = 0; i < items.size(); ++i) {
@@ -293,7 +293,7 @@ private slots:
             const char* key;
         } const keys[] = {{cmd::ID_FILE_ADD, "Ctrl+O"}, {cmd::ID_FILE_REMOVE, "Del"}, {cmd::ID_TOOLS_EDIT, "F2"},
                           {cmd::ID_TOOLS_PROGRAM, "F4"}, {cmd::ID_NEXT_PANE, "F6"}, {cmd::ID_PREV_PANE, "Shift+F6"},
-                          {cmd::ID_TOOLS_BUILD, "F7"}};
+                          {cmd::ID_TOOLS_BUILD, "F7"}, {cmd::ID_TERMINAL_PASTE, "Ctrl+Shift+V"}};
         int bound = 0;
         for (QAction* action : frame->actions()) {
             if (action->shortcut().isEmpty())
@@ -301,7 +301,7 @@ private slots:
             ++bound;
             QVERIFY(action->shortcut() != QKeySequence(Qt::Key_F5));
         }
-        QCOMPARE(bound, 7);
+        QCOMPARE(bound, 8);
         for (const auto& k : keys)
             QCOMPARE(frame->Action(k.id)->shortcut(), QKeySequence(QString::fromLatin1(k.key)));
 

@@ -1,0 +1,356 @@
+// The terminal's input and output through the real window: a pseudo-terminal is the port (the
+// test holds its far end), the settings file sits under a temporary XDG_CONFIG_HOME, logs and
+// sent files are real files, and boxes are captured by a recording prompt.
+
+#include "app/main_frame.h"
+#include "base/commands.h"
+#include "base/qt_settings_store.h"
+#include "files/tool_settings.h"
+#include "programming/board_commands.h"
+#include "programming/raw_sender.h"
+#include "programming/terminal_ctrl.h"
+#include "programming/terminal_log.h"
+#include "pty_pair.h"
+#include "recording_prompt.h"
+#include "temp_dir.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QRegularExpression>
+#include <QStatusBar>
+#include <QtTest>
+
+#include <poll.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace {
+std::string AllBytes(std::size_t n, unsigned first = 0)
+{
+    std::string bytes(n, '\0');
+    for (std::size_t i = 0; i < n; ++i)
+        bytes[i] = static_cast<char>((first + i) & 0xFF);
+    return bytes;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray data = file.readAll();
+    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
+}
+} // namespace
+
+class TerminalIoWindowTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<CTempDir> m_pFiles;
+    std::unique_ptr<CPtyPair> m_pPty;
+    std::unique_ptr<CQtSettingsStore> m_pStore;
+    CToolSettings m_tools;
+    CBoardCommands m_commands;
+    std::unique_ptr<CRecordingPrompt> m_pPrompt;
+
+    std::unique_ptr<CMainFrame> MakeFrame()
+    {
+        auto frame = std::make_unique<CMainFrame>(*m_pStore, m_tools, m_commands, *m_pPrompt, QStringList{});
+        if (!frame->Create())
+            return nullptr;
+        frame->ActivateFrame();
+        return frame;
+    }
+
+    // A frame whose terminal has the keyboard, on the far end's port.
+    std::unique_ptr<CMainFrame> MakeActiveFrame()
+    {
+        auto frame = MakeFrame();
+        if (!frame || !QTest::qWaitForWindowExposed(frame.get()))
+            return nullptr;
+        frame->activateWindow();
+        if (!QTest::qWaitForWindowActive(frame.get()))
+            return nullptr;
+        frame->Terminal().setFocus();
+        return frame;
+    }
+
+    // What the far end gets within the time, up to count bytes.
+    std::string Far(std::size_t count, int ms = 10000)
+    {
+        return m_pPty->Receive(count, std::chrono::milliseconds(ms));
+    }
+
+    static bool Closed(CMainFrame& frame)
+    {
+        frame.close();
+        return !frame.isVisible();
+    }
+
+private slots:
+    void init()
+    {
+        m_pStore.reset();
+        QFile::remove(QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) +
+                      QStringLiteral("/Quillorex/Quillorex Programmer.conf"));
+        m_pFiles = std::make_unique<CTempDir>();
+        QDir::setCurrent(QString::fromStdString(m_pFiles->Path()));
+        m_pPty = std::make_unique<CPtyPair>();
+        m_pStore = std::make_unique<CQtSettingsStore>();
+        m_pStore->WriteProfileString("Port", m_pPty->SlavePath());
+        m_pStore->Sync();
+        m_tools.LoadToolSettings(*m_pStore);
+        m_commands.LoadBoardCommands(*m_pStore);
+        m_pPrompt = std::make_unique<CRecordingPrompt>();
+    }
+
+    void logFileHoldsEveryByteTheBoardSentAndTheCountersCountThem()
+    {
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->Serial().IsOpen());
+        QCOMPARE(frame->CountersPane().text(), QStringLiteral("RX 0  TX 0"));
+        QVERIFY(!frame->LogPane().isVisible());
+        const std::string path = m_pFiles->Path("board.log");
+        // The terminal's context menu holds the log and the sending commands too.
+        std::unique_ptr<QMenu> context(frame->Terminal().CreateContextMenu(nullptr));
+        for (int id : {cmd::ID_TERMINAL_LOG, cmd::ID_TERMINAL_PASTE, cmd::ID_TERMINAL_SEND_FILE})
+            QVERIFY(context->actions().contains(frame->Action(id)));
+        QVERIFY(frame->StartLog(path));
+        frame->UpdateCommandUI();
+        QVERIFY(frame->Action(cmd::ID_TERMINAL_LOG)->isChecked());
+        QVERIFY(frame->LogPane().isVisible());
+        QVERIFY(frame->LogPane().text().contains(QString::fromStdString(path)));
+        // Every byte value, the ones the parser drops or acts on (NUL, backspace, a CR at a
+        // block's end) included, in many writes.
+        std::string sent;
+        for (unsigned i = 0; i < 64; ++i) {
+            const std::string block = AllBytes(1000 + i, i);
+            m_pPty->Send(block);
+            sent += block;
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(frame->Counters().Received(), std::uint64_t(sent.size()), 20000);
+        QTRY_COMPARE(frame->CountersPane().text(), QStringLiteral("RX %1  TX 0").arg(sent.size()));
+        frame->ExecuteCommand(cmd::ID_TERMINAL_LOG);
+        QVERIFY(!frame->Log().IsOn());
+        QVERIFY(!frame->LogPane().isVisible());
+        QTRY_COMPARE(frame->Log().BytesWritten(), std::uint64_t(sent.size()));
+        QTRY_VERIFY(ReadFile(path) == sent);
+
+        // The terminal's Clear starts the counters again.
+        frame->ExecuteCommand(cmd::ID_TERMINAL_CLEAR);
+        QCOMPARE(frame->CountersPane().text(), QStringLiteral("RX 0  TX 0"));
+        QCOMPARE(frame->Counters().Received(), std::uint64_t(0));
+
+        // Shown lines with timestamps, the choice kept in the settings file.
+        frame->ExecuteCommand(cmd::ID_TERMINAL_LOG_LINES);
+        QCOMPARE(m_pStore->GetProfileInt("TerminalLogMode", -1), 1);
+        const std::string lines = m_pFiles->Path("lines.log");
+        QVERIFY(frame->StartLog(lines));
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_TERMINAL_LOG_BYTES)->isEnabled());
+        m_pPty->Send("hello\r\nboard\x08\x08rd\r\n");
+        QTRY_COMPARE(frame->Counters().Received(), std::uint64_t(18));
+        frame->StopLog();
+        const QRegularExpression expected(QStringLiteral(
+            "^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\] hello\\n\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\] board\\n$"));
+        QTRY_VERIFY2(expected.match(QString::fromStdString(ReadFile(lines))).hasMatch(), ReadFile(lines).c_str());
+        QVERIFY(m_pPrompt->Boxes().empty());
+        QVERIFY(Closed(*frame));
+    }
+
+    void aFailingLogWriteStopsLoggingWithABox()
+    {
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        // A device that is always full.
+        QVERIFY(frame->StartLog("/dev/full"));
+        m_pPty->Send("data");
+        QTRY_COMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
+        const std::string text = m_pPrompt->Texts()[0];
+        QVERIFY2(text.rfind("Log file write error!\r\n\r\n/dev/full: ", 0) == 0, text.c_str());
+        QVERIFY2(text.find("Free some space on the disk or choose another file") != std::string::npos, text.c_str());
+        QVERIFY(!frame->Log().IsOn());
+        QVERIFY(!frame->LogPane().isVisible());
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_TERMINAL_LOG)->isChecked());
+        // A file that cannot be made is said at once, with the file.
+        QVERIFY(!frame->StartLog(m_pFiles->Path("missing/x.log")));
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
+        QVERIFY(m_pPrompt->Texts()[1].rfind("Log file open error!\r\n\r\n" + m_pFiles->Path("missing/x.log") + ": ", 0) == 0);
+        QVERIFY(Closed(*frame));
+    }
+
+    void enterSendsItsChoiceAndEchoShowsWhatIsTypedAcrossRuns()
+    {
+        struct Row {
+            int m_nEnter;
+            bool m_bEcho;
+            const char* m_wire;
+            const char* m_shown;
+        } const rows[] = {
+            {cmd::ID_TERMINAL_ENTER_CR, false, "ab\r\x16", ""},
+            {cmd::ID_TERMINAL_ENTER_LF, false, "ab\n\x16", ""},
+            {cmd::ID_TERMINAL_ENTER_CRLF, true, "ab\r\n\x16", "ab\n"},
+            {cmd::ID_TERMINAL_ENTER_CR, true, "ab\r\x16", "ab\n"},
+        };
+        for (const Row& row : rows) {
+            auto frame = MakeActiveFrame();
+            QVERIFY(frame);
+            CTerminalCtrl& terminal = frame->Terminal();
+            if (frame->TerminalIo().m_bLocalEcho != row.m_bEcho)
+                frame->ExecuteCommand(cmd::ID_TERMINAL_LOCAL_ECHO);
+            frame->ExecuteCommand(row.m_nEnter);
+            frame->UpdateCommandUI();
+            QVERIFY(frame->Action(row.m_nEnter)->isChecked());
+            QCOMPARE(frame->Action(cmd::ID_TERMINAL_LOCAL_ECHO)->isChecked(), row.m_bEcho);
+            QTest::keyClicks(&terminal, QStringLiteral("ab"));
+            QTest::keyClick(&terminal, Qt::Key_Return);
+            // Ctrl+V stays the board's 0x16.
+            QTest::keyClick(&terminal, Qt::Key_V, Qt::ControlModifier);
+            const std::string wire = row.m_wire;
+            QCOMPARE(Far(wire.size()), wire);
+            QCOMPARE(terminal.toPlainText(), QString::fromLatin1(row.m_shown));
+            QCOMPARE(frame->Counters().Sent(), std::uint64_t(wire.size()));
+            QVERIFY(Closed(*frame));
+            frame.reset();
+            // The next window starts with the choices of this one.
+            auto again = MakeFrame();
+            QVERIFY(again);
+            QCOMPARE(again->TerminalIo().m_bLocalEcho, row.m_bEcho);
+            again->UpdateCommandUI();
+            QVERIFY(again->Action(row.m_nEnter)->isChecked());
+            QVERIFY(Closed(*again));
+        }
+    }
+
+    void sendFileArrivesByteExactStopsMidwayAndWaitsForADownload()
+    {
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        frame->UpdateCommandUI();
+        QVERIFY(frame->Action(cmd::ID_TERMINAL_SEND_FILE)->isEnabled());
+        QVERIFY(!frame->Action(cmd::ID_TERMINAL_STOP_SEND)->isEnabled());
+        const std::string content = AllBytes(100000, 5);
+        const std::string small = m_pFiles->Write("image.bin", content);
+        QVERIFY(frame->SendFile(small));
+        QVERIFY(frame->IsSending());
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_TERMINAL_SEND_FILE)->isEnabled());
+        QVERIFY(frame->Action(cmd::ID_TERMINAL_STOP_SEND)->isEnabled());
+        QVERIFY(Far(content.size(), 20000) == content);
+        QTRY_VERIFY(!frame->IsSending());
+        QCOMPARE(frame->MessagePane().text(), QStringLiteral("image.bin sent: 100000 bytes."));
+        QCOMPARE(frame->Counters().Sent(), std::uint64_t(content.size()));
+        QCOMPARE(m_pStore->GetProfileString("TerminalSendFile", ""), small);
+
+        // A file far larger than the line holds while the far end reads nothing: stopped once
+        // its first bytes are on the line, the far end has exactly what was sent.
+        const std::string big = AllBytes(4 << 20, 9);
+        QVERIFY(frame->SendFile(m_pFiles->Write("big.bin", big)));
+        pollfd arrived{m_pPty->Master(), POLLIN, 0};
+        QCOMPARE(::poll(&arrived, 1, 10000), 1);
+        frame->ExecuteCommand(cmd::ID_TERMINAL_STOP_SEND);
+        QTRY_VERIFY(!frame->IsSending());
+        const std::uint64_t sent = frame->Sender().Sent();
+        QVERIFY(sent < big.size());
+        QCOMPARE(frame->MessagePane().text(),
+                 QStringLiteral("Sending big.bin was stopped after %1 of %2 bytes.").arg(sent).arg(big.size()));
+        const std::string got = Far(big.size(), 500);
+        QCOMPARE(got.size(), std::size_t(sent));
+        QVERIFY(got == big.substr(0, got.size()));
+
+        // While a download runs (the board does not answer it here) nothing else is sent.
+        const std::string hex = m_pFiles->Write("app.hex", ":0100000001FE\n:00000001FF\n");
+        frame->StartDownload(hex);
+        QVERIFY(frame->IsDownloadRunning());
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_TERMINAL_SEND_FILE)->isEnabled());
+        QVERIFY(!frame->Action(cmd::ID_TERMINAL_PASTE)->isEnabled());
+        QVERIFY(!frame->SendFile(small));
+        QVERIFY(!frame->IsSending());
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 10000);
+        QVERIFY(Closed(*frame));
+    }
+
+    void pasteToBoardSendsTheClipboardAndAsksAboveFourKiB()
+    {
+        auto frame = MakeActiveFrame();
+        QVERIFY(frame);
+        struct Row {
+            std::size_t m_nSize;
+            int m_nAnswer;
+            bool m_bAsked;
+            bool m_bSent;
+        } const rows[] = {
+            {100, IDNO, false, true},
+            {CMainFrame::kPasteAskBytes, IDNO, false, true},
+            {CMainFrame::kPasteAskBytes + 1, IDNO, true, false},
+            {CMainFrame::kPasteAskBytes + 1, IDYES, true, true},
+        };
+        std::size_t boxes = 0;
+        for (const Row& row : rows) {
+            // Line ends become what Enter sends (CR by default): a line of 9 characters + LF.
+            QString text;
+            while (static_cast<std::size_t>(text.size()) < row.m_nSize)
+                text += QStringLiteral("pasted 1\n");
+            text.truncate(static_cast<qsizetype>(row.m_nSize));
+            QGuiApplication::clipboard()->setText(text);
+            m_pPrompt->SetAnswer(row.m_nAnswer);
+            // The key of Paste to Board; Ctrl+V alone would be the board's 0x16.
+            QTest::keyClick(&frame->Terminal(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+            if (row.m_bAsked) {
+                QCOMPARE(m_pPrompt->Boxes().size(), ++boxes);
+                QVERIFY(m_pPrompt->Texts().back().rfind(
+                            "The clipboard holds " + std::to_string(row.m_nSize) + " bytes of text.", 0) == 0);
+            }
+            QCOMPARE(m_pPrompt->Boxes().size(), boxes);
+            std::string expected = text.toStdString();
+            std::replace(expected.begin(), expected.end(), '\n', '\r');
+            QTRY_VERIFY(!frame->IsSending());
+            QCOMPARE(Far(expected.size(), row.m_bSent ? 10000 : 200), row.m_bSent ? expected : std::string());
+        }
+        QVERIFY(Closed(*frame));
+    }
+
+    void dtrAndRtsAreShownOnlyWhileThePortIsOpenAndTheirStateIsKept()
+    {
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        struct Row {
+            int m_nId;
+            const char* m_name;
+            const char* m_key;
+        } const rows[] = {{cmd::ID_TERMINAL_DTR, "DTR", "TerminalDTR"}, {cmd::ID_TERMINAL_RTS, "RTS", "TerminalRTS"}};
+        for (const Row& row : rows) {
+            frame->UpdateCommandUI();
+            QAction* action = frame->Action(row.m_nId);
+            QVERIFY(action->isEnabled());
+            QVERIFY(action->isChecked()); // raised by default
+            frame->ExecuteCommand(row.m_nId);
+            // A pseudo-terminal has no modem lines: the status bar says so, the wish is kept.
+            const QString said = frame->statusBar()->currentMessage();
+            QVERIFY2(said.startsWith(QStringLiteral("%1 cannot be set on %2: ")
+                                         .arg(QLatin1String(row.m_name), QString::fromStdString(m_pPty->SlavePath()))),
+                     qPrintable(said));
+            QCOMPARE(m_pStore->GetProfileInt(row.m_key, -1), 0);
+            frame->UpdateCommandUI();
+            QVERIFY(!action->isChecked());
+        }
+        frame->Serial().Close();
+        frame->UpdateCommandUI();
+        QVERIFY(!frame->Action(cmd::ID_TERMINAL_DTR)->isEnabled());
+        QVERIFY(!frame->Action(cmd::ID_TERMINAL_RTS)->isEnabled());
+        QVERIFY(m_pPrompt->Boxes().empty());
+        QVERIFY(Closed(*frame));
+    }
+};
+
+QTEST_MAIN(TerminalIoWindowTest)
+#include "terminal_io_window_test.moc"
