@@ -209,9 +209,9 @@ bool CMainFrame::Create()
                                                     m_pSession->NotePortOpened();
                                                 },
                                                 this);
-    // Port Setup does not pull the port from under a running download: the reopening waits for
-    // the job's end.
-    m_pPortMenus->SetBusy([this] { return IsDownloadRunning(); });
+    // Port Setup does not pull the port from under a running download or send: the reopening
+    // waits for its end.
+    m_pPortMenus->SetBusy([this] { return IsDownloadRunning() || IsSending(); });
     m_pPortMenus->SetSettingsChanged([this] {
         // A wait for a device that went away follows the port now set, or ends when it is off.
         if (m_pSession->IsWaitingForPort()) {
@@ -1274,6 +1274,11 @@ void CMainFrame::OnSendEnd()
     RequestCommandUpdate();
     if (m_bClosed)
         return;
+    // Port Setup's changes made during the send apply now.
+    if (!IsDownloadRunning()) {
+        m_pPortMenus->ApplyPendingReopen();
+        UpdatePortPane();
+    }
     const QString name = FileName(m_pSender->Name());
     switch (m_pSender->Result()) {
     case CRawSender::EResult::Completed:
