@@ -1024,13 +1024,17 @@ void CMainFrame::OnDownloadEnd()
     // idle once it is closed.
     if (m_pBarsTimer)
         m_pBarsTimer->stop();
+    // The figures stop with the job: a box over them must not go on counting time or show time
+    // left that a line faster than its setting (a pseudo-terminal, a USB ACM port) never needed.
+    if (m_pFiguresTimer)
+        m_pFiguresTimer->stop();
+    const std::string summary = m_pSession->SummaryLine();
+    if (!summary.empty())
+        m_wndProgram->Figures().setText(QString::fromStdString(summary));
     if (m_wndStatusProgress->GetPos() != static_cast<int>(m_pSession->Position()))
         ShowBars();
     m_pSession->ShowResult();
-    if (m_pFiguresTimer)
-        m_pFiguresTimer->stop();
-    // After the box: the summary in the output window and the program window.
-    const std::string summary = m_pSession->SummaryLine();
+    // After the box: the summary in the output window.
     if (!summary.empty())
         m_wndOutput->AppendOutput(summary + "\n", false);
     m_wndProgram->Figures().setText(QString::fromStdString(summary));

@@ -732,10 +732,13 @@ private slots:
             samples.push_back({s, p, u, t, std::chrono::steady_clock::now()});
             messages << message->text();
         });
+        QString figuresAtBox;
+        m_pPrompt->SetOnBox([&](const std::string&) { figuresAtBox = frame->ProgramDlg().Figures().text(); });
         frame->StartDownload(path);
         QVERIFY(frame->IsDownloadRunning());
         frame->StartDownload(path); // dropped while one runs
         QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 20000);
+        m_pPrompt->SetOnBox(nullptr);
         QCOMPARE(m_pPrompt->Texts(), std::vector<std::string>{"Programming has been completed!"});
         QVERIFY(sim.WaitForDownloads(1, std::chrono::seconds(1)));
 
@@ -767,6 +770,8 @@ private slots:
         // The output window draws what it is given on its next turn of the event loop.
         QTRY_VERIFY2(frame->Output().toPlainText().contains(summary), qPrintable(frame->Output().toPlainText()));
         QVERIFY(frame->ProgramDlg().Figures().text().startsWith(summary));
+        // The box shows over the final figures, not over a count still running.
+        QVERIFY2(figuresAtBox.startsWith(summary), qPrintable(figuresAtBox));
         for (CPercentProgressCtrl* bar : {&frame->StatusProgress(), &frame->ProgramDlg().Progress()}) {
             QCOMPARE(bar->GetPos(), 0);
             QVERIFY(!bar->IsTextShown());

@@ -2,10 +2,23 @@
 
 int CRecordingPrompt::MessageBox(const std::string& text, const std::string& caption, unsigned type)
 {
+    std::function<void(const std::string&)> onBox;
+    {
+        std::lock_guard lock(m_mutex);
+        onBox = m_onBox;
+    }
+    if (onBox)
+        onBox(text);
     std::lock_guard lock(m_mutex);
     m_boxes.push_back({text, caption, type});
     m_cv.notify_all();
     return m_nAnswer;
+}
+
+void CRecordingPrompt::SetOnBox(std::function<void(const std::string& text)> onBox)
+{
+    std::lock_guard lock(m_mutex);
+    m_onBox = std::move(onBox);
 }
 
 void CRecordingPrompt::SetAnswer(int answer)

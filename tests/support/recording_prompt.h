@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,6 +24,9 @@ public:
     int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
 
     void SetAnswer(int answer);
+    // Called on the box's thread as each box shows, before it is answered: what the user sees
+    // behind the box.
+    void SetOnBox(std::function<void(const std::string& text)> onBox);
     std::vector<CRecordedBox> Boxes() const;
     std::vector<std::string> Texts() const;
     // True when at least count boxes were shown within the time.
@@ -32,5 +36,6 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
     std::vector<CRecordedBox> m_boxes;
+    std::function<void(const std::string&)> m_onBox;
     int m_nAnswer;
 };
