@@ -592,7 +592,8 @@ TEST_F(QxprogTest, ManyBoardsAtOnceAndTheFirstFailureDecides)
     for (std::size_t c = 0; c < cases.size(); ++c) {
         SCOPED_TRACE(cases[c].result);
         Run_& run = runs[c];
-        ASSERT_EQ(run.child->Wait(), cases[c].status) << run.child->Err();
+        // Twenty boards at once: a sanitizer build takes several times the usual ten seconds.
+        ASSERT_EQ(run.child->Wait(90s), cases[c].status) << run.child->Err();
         const std::string out = run.child->Out();
         EXPECT_EQ(out.rfind("{\"file\":{\"name\":\"" + file + "\",\"size\":" + std::to_string(text.size())
                       + ",\"sha256\":\"" + CSha256::Of(text) + "\"},\"status\":" + std::to_string(cases[c].status)
