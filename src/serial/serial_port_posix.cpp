@@ -37,6 +37,7 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <array>
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -141,7 +142,20 @@ public:
         std::lock_guard lock(m_rxMutex);
         m_nRxHead = 0;
         m_nRxCount = 0;
-        return ::ioctl(m_fd, TCFLSH, TCIFLUSH) == 0 ? std::error_code() : LastErrno();
+        if (::ioctl(m_fd, TCFLSH, TCIFLUSH) != 0)
+            return LastErrno();
+        // TCIFLUSH leaves bytes the driver has taken but not yet handed to the line discipline;
+        // they would arrive after the flush. A read that finds nothing waits for that hand-over,
+        // so reading until nothing is left drops them too. Bounded: a board that keeps talking
+        // does not hold the caller.
+        std::array<unsigned char, 4096> scratch;
+        for (std::size_t dropped = 0; dropped < kMaxDiscardBytes;) {
+            const ssize_t got = ::read(m_fd, scratch.data(), scratch.size());
+            if (got <= 0)
+                break;
+            dropped += static_cast<std::size_t>(got);
+        }
+        return {};
     }
 
 private:
@@ -164,6 +178,7 @@ private:
     bool m_bHaveCounters = false;
 
     static constexpr std::size_t kRxSize = 64 * 1024;
+    static constexpr std::size_t kMaxDiscardBytes = 64 * 1024;
     std::mutex m_writeMutex; // one Write at a time on the line
     std::condition_variable m_cvWriter;
     bool m_bWriting = false;

@@ -647,14 +647,15 @@ TEST_F(DownloadJobTest, TextFromBeforeTheDownloadCommandAnswersNothing)
     ASSERT_TRUE(m_sim->WaitForDownloads(1, 5s));
     // The whole answer waits at this end before the job starts, not only its first bytes.
     ASSERT_TRUE(m_sim->WaitForAnswersSent(5s));
-    // Not read: announced again with the next bytes.
+    // Not read: announced again with the next bytes. The driver may still hand some of them
+    // over after this, so the terminal may or may not show them before the job drops the rest;
+    // either way none of them answers the job's command.
     m_session.PortSink().Taken();
 
     SetCommands(1, "L", "R");
     CJobRun run = Program(WriteFile("data.hex", EncodeIntelHex(Bytes(16, 1), 0)));
     EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextNoLoadAnswer});
     EXPECT_EQ(Text(m_sim->Wire()), earlier + "L");
-    EXPECT_EQ(m_terminal.m_strText.find("Intel format"), std::string::npos) << "dropped unread";
 }
 
 TEST_F(DownloadJobTest, RunCommandIsReadWhenItIsNeeded)
