@@ -3,26 +3,27 @@
 #include "base/messages.h"
 #include "base/qt_message_sink.h"
 
+#include <QAction>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QInputDialog>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
-#include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
 
 namespace {
 
-// Block states: -1 (Qt's default) not yet examined; else kStateNone (no diagnostic) or 1 + kind,
-// plus kStateShown once the line has been coloured.
-constexpr int kStateNone = 0;
-constexpr int kStateKinds = 0x0F;
-constexpr int kStateShown = 0x10;
+// What is known of a line: not yet recognised, no diagnostic, or 1 + its EDiagnosticKind.
+constexpr std::uint8_t kKindUnknown = 0xFF;
+constexpr int kKindNone = 0;
+
+constexpr int KindOf(EDiagnosticKind kind)
+{
+    return 1 + static_cast<int>(kind);
+}
 
 std::string Utf8(const QString& text)
 {
@@ -35,32 +36,15 @@ QString FromBytes(const std::string& text)
 }
 } // namespace
 
-COutputCtrl::COutputCtrl(QWidget* parent) : QPlainTextEdit(parent)
+COutputCtrl::COutputCtrl(QWidget* parent)
+    : CLineView(EEncoding::Utf8, EKeys::Control, static_cast<std::size_t>(kMaxLines), parent)
 {
-    setReadOnly(true);
-    setUndoRedoEnabled(false);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
-    setFrameShape(QFrame::StyledPanel);
-    // A selection stays visible while another pane has the focus.
-    QPalette pal = palette();
-    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
-    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
-    setPalette(pal);
     m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& message) {
-        if (message.m_nMsg == WM_OUTPUT_TEXT)
-            Pump();
+        if (message.m_nMsg == WM_OUTPUT_TEXT && !m_pumpTimer.isActive())
+            m_pumpTimer.start(kPumpDelayMs);
     });
-    m_flushTimer.setSingleShot(true);
-    m_flushTimer.setInterval(kFlushDelayMs);
-    connect(&m_flushTimer, &QTimer::timeout, this, [this] { AppendPending(kFlushChars); });
-    // The next batch after the event loop has had its turn (timers, paints, input).
     m_pumpTimer.setSingleShot(true);
-    m_pumpTimer.setInterval(0);
     connect(&m_pumpTimer, &QTimer::timeout, this, [this] { Pump(); });
-    m_colourTimer.setSingleShot(true);
-    m_colourTimer.setInterval(0);
-    connect(&m_colourTimer, &QTimer::timeout, this, &COutputCtrl::ColourVisibleLines);
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &COutputCtrl::ScheduleColouring);
     m_runner.SetOutputWindow(kRunsInFlight);
 
     // F8 / Shift+F8 work wherever the focus is in the window that holds the pane.
@@ -155,57 +139,76 @@ void COutputCtrl::PostRun(std::string_view text, bool counted)
 void COutputCtrl::OnStart(const std::string& commandLine)
 {
     m_nShownRun = m_runner.CurrentRun();
-    m_flushTimer.stop();
-    m_pumpTimer.stop();
-    m_strPending.clear();
-    m_decoder.resetState();
-    m_nAppendedChars = 0;
+    m_nAppendedBytes = 0;
     m_strWorkingDir = m_runner.WorkingDir().empty() ? Utf8(QDir::currentPath()) : m_runner.WorkingDir();
     m_start = std::chrono::steady_clock::now();
     // The command line is a line of its own; the builder's output starts below it.
-    setPlainText(QFile::decodeName(QByteArray(commandLine.data(), static_cast<qsizetype>(commandLine.size()))) +
-                 QLatin1Char('\n'));
-    document()->firstBlock().setUserState(kStateNone | kStateShown);
-    moveCursor(QTextCursor::End);
+    ClearText();
+    AppendText(commandLine + "\n");
+    SetKind(0, kKindNone);
+    UpdateView();
     m_bBuilding = true;
     emit BuildStateChanged();
 }
 
+void COutputCtrl::TextCleared()
+{
+    m_kinds.clear();
+    m_nKindsBase = 0;
+    m_nResultRow = -1;
+}
+
 void COutputCtrl::Pump(bool all)
 {
-    // Taking more while a batch waits would only move the builder's output into memory here;
-    // left in the queue it holds the builder back through the runner's window.
-    if (all || m_strPending.size() < kFlushChars) {
-        std::vector<CQueued> queue;
+    // A bounded batch per turn: what is left stays queued and holds the builder back through
+    // the runner's window, while timers, input and paints get their turn.
+    std::size_t taken = 0;
+    bool more = false;
+    for (;;) {
+        CQueued item;
         {
             std::lock_guard lock(m_queueMutex);
-            queue.swap(m_queue);
-            m_bWakePosted = false;
-        }
-        for (CQueued& item : queue) {
-            if (item.m_nCounted > 0)
-                m_runner.OutputConsumed(item.m_nCounted);
-            // Runs of an earlier child still queued when this one started belong to the
-            // replaced text.
-            if (item.m_nRun - m_nShownRun > 0x7FFFFFFFu)
-                continue;
-            if (item.m_bDone) {
-                ShowResult(item.m_nRun);
-                continue;
+            if (m_queue.empty()) {
+                m_bWakePosted = false;
+                break;
             }
-            m_strPending += m_decoder.decode(
-                QByteArrayView(item.m_strText.data(), static_cast<qsizetype>(item.m_strText.size())));
+            if (!all && taken >= kFlushBytes) {
+                more = true;
+                break;
+            }
+            CQueued& front = m_queue.front();
+            const std::size_t room = kFlushBytes - taken;
+            if (!all && front.m_strText.size() > room) {
+                // The runs it holds are counted as consumed now; the rest is bounded by them.
+                item = CQueued{front.m_nRun, false, front.m_nCounted, front.m_strText.substr(0, room)};
+                front.m_strText.erase(0, room);
+                front.m_nCounted = 0;
+            } else {
+                item = std::move(front);
+                m_queue.pop_front();
+            }
         }
+        if (item.m_nCounted > 0)
+            m_runner.OutputConsumed(item.m_nCounted);
+        // Runs of an earlier child still queued when this one started belong to the replaced
+        // text.
+        if (item.m_nRun - m_nShownRun > 0x7FFFFFFFu)
+            continue;
+        if (item.m_bDone) {
+            ShowResult(item.m_nRun);
+            continue;
+        }
+        // Bytes as they came: a character split between runs joins up in the store.
+        MutableLines().Append(item.m_strText, 0);
+        taken += item.m_strText.size();
+        m_nAppendedBytes += static_cast<qint64>(item.m_strText.size());
     }
-    if (all) {
-        AppendPending(m_strPending.size());
-        return;
-    }
-    if (m_strPending.size() >= kFlushChars) {
-        AppendPending(kFlushChars);
-        m_pumpTimer.start();
-    } else if (!m_strPending.isEmpty() && !m_flushTimer.isActive()) {
-        m_flushTimer.start();
+    // The next batch after the event loop has had its turn (timers, paints, input).
+    if (more)
+        m_pumpTimer.start(0);
+    if (taken > 0) {
+        ScheduleUpdate();
+        emit TextAppended();
     }
 }
 
@@ -218,23 +221,18 @@ void COutputCtrl::ShowResult(unsigned run)
     }
     if (done.m_nRun != run || run != m_nShownRun || !m_bBuilding)
         return;
-    AppendPending(m_strPending.size());
     const double seconds = std::chrono::duration<double>(done.m_end - m_start).count();
-    const QString result = FromBytes(CBuildDiagnostics::ResultLine(done.m_status, seconds, done.m_counts));
-
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    if (!cursor.block().text().isEmpty())
-        cursor.insertText(QStringLiteral("\n"), QTextCharFormat());
-    QTextCharFormat bold;
-    bold.setFontWeight(QFont::Bold);
-    cursor.insertText(result, bold);
-    cursor.block().setUserState(kStateNone | kStateShown);
-    moveCursor(QTextCursor::End);
+    const std::string result = CBuildDiagnostics::ResultLine(done.m_status, seconds, done.m_counts);
+    if (!Lines().Line(Lines().LineCount() - 1).empty())
+        MutableLines().Append("\n", 0);
+    MutableLines().Append(result, 0);
     m_bBuilding = false;
-    ScheduleColouring();
+    const int row = RowCount() - 1;
+    m_nResultRow = RowBase() + row;
+    SetKind(row, kKindNone);
+    UpdateView();
     emit TextAppended();
-    emit BuildFinished(result);
+    emit BuildFinished(FromBytes(result));
     emit BuildStateChanged();
 }
 
@@ -243,111 +241,68 @@ void COutputCtrl::FlushPending()
     Pump(true);
 }
 
-void COutputCtrl::AppendPending(qsizetype maxChars)
-{
-    m_flushTimer.stop();
-    if (m_strPending.isEmpty())
-        return;
-    qsizetype count = std::min(maxChars, m_strPending.size());
-    // A character made of two UTF-16 units stays whole.
-    if (count < m_strPending.size() && count > 1 && m_strPending.at(count - 1).isHighSurrogate())
-        --count;
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    // A plain format of its own: the text never takes the colour of a line before it.
-    cursor.insertText(count == m_strPending.size() ? m_strPending : m_strPending.left(count), QTextCharFormat());
-    m_nAppendedChars += count;
-    m_strPending.remove(0, count);
-    // The oldest lines go in steps of kTrimSlack: line by line costs far more in all, and
-    // much larger steps stall the window.
-    const int lines = document()->blockCount();
-    if (lines > kMaxLines + kTrimSlack) {
-        QTextCursor head(document());
-        head.setPosition(document()->findBlockByNumber(lines - kMaxLines).position(), QTextCursor::KeepAnchor);
-        head.removeSelectedText();
-    }
-    // The caret follows the end, so the pane scrolls with the output.
-    moveCursor(QTextCursor::End);
-    ScheduleColouring();
-    emit TextAppended();
-}
-
 // ---------------------------------------------------------------------------------------------
 // Diagnostics
 
-int COutputCtrl::Classify(const QTextBlock& block) const
+void COutputCtrl::SetKind(int row, int kind) const
 {
-    if (block.userState() >= 0)
-        return block.userState() & kStateKinds;
-    std::optional<CDiagnostic> diagnostic = CBuildDiagnostics::Parse(Utf8(block.text()));
-    const int state = diagnostic ? 1 + static_cast<int>(diagnostic->m_eKind) : kStateNone;
-    // The last line may still grow while the builder runs: it is examined again later.
-    if (block != document()->lastBlock() || !m_bBuilding) {
-        QTextBlock stored = block;
-        stored.setUserState(state);
+    // Lines gone at the top take their kinds with them.
+    const std::uint64_t base = Lines().DroppedLines();
+    if (m_nKindsBase < base) {
+        const std::uint64_t gone = std::min<std::uint64_t>(base - m_nKindsBase, m_kinds.size());
+        m_kinds.erase(m_kinds.begin(), m_kinds.begin() + static_cast<std::ptrdiff_t>(gone));
+        m_nKindsBase = base;
     }
-    return state;
+    const auto index = static_cast<std::size_t>(row);
+    if (m_kinds.size() <= index)
+        m_kinds.resize(index + 1, kKindUnknown);
+    m_kinds[index] = static_cast<std::uint8_t>(kind);
 }
 
-void COutputCtrl::Colour(const QTextBlock& block, int state)
+int COutputCtrl::Classify(int row) const
 {
-    if (state == 1 + static_cast<int>(EDiagnosticKind::Note) || state == kStateNone)
-        return;
+    if (row < 0 || row >= RowCount())
+        return kKindNone;
+    const std::uint64_t index = Lines().DroppedLines() + static_cast<std::uint64_t>(row) - m_nKindsBase;
+    if (Lines().DroppedLines() >= m_nKindsBase && index < m_kinds.size() && m_kinds[index] != kKindUnknown)
+        return m_kinds[index];
+    std::optional<CDiagnostic> diagnostic = CBuildDiagnostics::Parse(Lines().Line(static_cast<std::size_t>(row)));
+    const int kind = diagnostic ? KindOf(diagnostic->m_eKind) : kKindNone;
+    // The last line may still grow while the builder runs: it is examined again later.
+    if (row != RowCount() - 1 || !m_bBuilding)
+        SetKind(row, kind);
+    return kind;
+}
+
+CLineView::CRowStyle COutputCtrl::RowStyle(int row) const
+{
+    CRowStyle style;
+    if (m_nResultRow >= 0 && RowBase() + row == m_nResultRow) {
+        style.m_bBold = true;
+        return style;
+    }
+    const int kind = Classify(row);
+    if (kind == kKindNone || kind == KindOf(EDiagnosticKind::Note))
+        return style;
     // Colours that read on a light and on a dark base.
     const bool dark = palette().color(QPalette::Base).lightness() < 128;
-    QColor colour;
-    if (state == 1 + static_cast<int>(EDiagnosticKind::Error))
-        colour = dark ? QColor(0xff, 0x7b, 0x72) : QColor(0xb3, 0x1d, 0x28);
+    if (kind == KindOf(EDiagnosticKind::Error))
+        style.m_colour = dark ? QColor(0xff, 0x7b, 0x72) : QColor(0xb3, 0x1d, 0x28);
     else
-        colour = dark ? QColor(0xe3, 0xb3, 0x41) : QColor(0x8a, 0x5a, 0x00);
-    QTextCharFormat format;
-    format.setForeground(colour);
-    QTextCursor cursor(block);
-    cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-    cursor.mergeCharFormat(format);
+        style.m_colour = dark ? QColor(0xe3, 0xb3, 0x41) : QColor(0x8a, 0x5a, 0x00);
+    return style;
 }
 
-void COutputCtrl::ScheduleColouring()
-{
-    if (!m_colourTimer.isActive())
-        m_colourTimer.start();
-}
-
-void COutputCtrl::ColourVisibleLines()
-{
-    const int height = viewport()->height();
-    const QPointF offset = contentOffset();
-    for (QTextBlock block = firstVisibleBlock(); block.isValid(); block = block.next()) {
-        if (blockBoundingGeometry(block).translated(offset).top() > height)
-            break;
-        if (block.userState() >= 0 && (block.userState() & kStateShown) != 0)
-            continue;
-        const int state = Classify(block);
-        // Only a line that is complete (its state kept) is coloured.
-        if (block.userState() >= 0) {
-            Colour(block, state);
-            QTextBlock shown = block;
-            shown.setUserState(state | kStateShown);
-        }
-    }
-}
-
-void COutputCtrl::resizeEvent(QResizeEvent* event)
-{
-    QPlainTextEdit::resizeEvent(event);
-    ScheduleColouring();
-}
-
-std::string COutputCtrl::FolderFor(const QTextBlock& block) const
+std::string COutputCtrl::FolderFor(int row) const
 {
     // The nearest folder make says it entered and has not left yet, above the line.
     int depth = 0;
-    for (QTextBlock above = block.previous(); above.isValid(); above = above.previous()) {
-        const QString text = above.text();
-        if (!text.contains(QLatin1String("directory ")))
+    for (int above = row - 1; above >= 0; --above) {
+        const std::string_view text = Lines().Line(static_cast<std::size_t>(above));
+        if (text.find("directory ") == std::string_view::npos)
             continue;
         bool entering = false;
-        std::optional<std::string> folder = CBuildDiagnostics::DirectoryChange(Utf8(text), entering);
+        std::optional<std::string> folder = CBuildDiagnostics::DirectoryChange(text, entering);
         if (!folder)
             continue;
         if (!entering)
@@ -360,20 +315,19 @@ std::string COutputCtrl::FolderFor(const QTextBlock& block) const
     return m_strWorkingDir;
 }
 
-std::optional<CDiagnostic> COutputCtrl::DiagnosticAt(int blockNumber) const
+std::optional<CDiagnostic> COutputCtrl::DiagnosticAt(int row) const
 {
-    const QTextBlock block = document()->findBlockByNumber(blockNumber);
-    if (!block.isValid() || Classify(block) == kStateNone)
+    if (row < 0 || row >= RowCount() || Classify(row) == kKindNone || RowBase() + row == m_nResultRow)
         return std::nullopt;
-    std::optional<CDiagnostic> diagnostic = CBuildDiagnostics::Parse(Utf8(block.text()));
+    std::optional<CDiagnostic> diagnostic = CBuildDiagnostics::Parse(Lines().Line(static_cast<std::size_t>(row)));
     if (diagnostic && !diagnostic->m_strFile.empty())
-        diagnostic->m_strFile = CBuildDiagnostics::ResolvePath(diagnostic->m_strFile, FolderFor(block));
+        diagnostic->m_strFile = CBuildDiagnostics::ResolvePath(diagnostic->m_strFile, FolderFor(row));
     return diagnostic;
 }
 
-bool COutputCtrl::OpenDiagnostic(int blockNumber)
+bool COutputCtrl::OpenDiagnostic(int row)
 {
-    std::optional<CDiagnostic> diagnostic = DiagnosticAt(blockNumber);
+    std::optional<CDiagnostic> diagnostic = DiagnosticAt(row);
     if (!diagnostic || diagnostic->m_strFile.empty())
         return false;
     const QString path = QFile::decodeName(QByteArray::fromStdString(diagnostic->m_strFile));
@@ -388,43 +342,47 @@ bool COutputCtrl::OpenDiagnostic(int blockNumber)
 
 bool COutputCtrl::GoToDiagnostic(bool forward)
 {
-    QTextBlock block = textCursor().block();
-    for (block = forward ? block.next() : block.previous(); block.isValid();
-         block = forward ? block.next() : block.previous()) {
-        if (Classify(block) == kStateNone)
+    FlushPending();
+    const int rows = RowCount();
+    const int current = CurrentRow();
+    // Without a current row: from the top going forward, from the end going back.
+    const int start = current >= 0 ? current : (forward ? -1 : rows);
+    for (int step = 1; step <= rows; ++step) {
+        int row = forward ? start + step : start - step;
+        const bool wrapped = row < 0 || row >= rows;
+        row = (row % rows + rows) % rows;
+        if (Classify(row) == kKindNone)
             continue;
-        std::optional<CDiagnostic> diagnostic = DiagnosticAt(block.blockNumber());
+        std::optional<CDiagnostic> diagnostic = DiagnosticAt(row);
         if (!diagnostic || diagnostic->m_strFile.empty())
             continue;
-        QTextCursor cursor(block);
-        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        setTextCursor(cursor);
-        centerCursor();
-        OpenDiagnostic(block.blockNumber());
+        if (wrapped)
+            emit StatusMessage(forward ? tr("Passed the last diagnostic, back at the first")
+                                       : tr("Passed the first diagnostic, back at the last"));
+        SetCurrentRow(row);
+        OpenDiagnostic(row);
         return true;
     }
-    emit StatusMessage(forward ? tr("No further diagnostic") : tr("No earlier diagnostic"));
+    emit StatusMessage(tr("No diagnostic in the output"));
     return false;
 }
 
 void COutputCtrl::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    const QTextBlock block = cursorForPosition(event->position().toPoint()).block();
-    if (OpenDiagnostic(block.blockNumber())) {
-        QTextCursor cursor(block);
-        cursor.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
-        setTextCursor(cursor);
+    const int row = RowAt(event->position().toPoint());
+    if (row >= 0 && DiagnosticAt(row)) {
+        SetCurrentRow(row);
+        OpenDiagnostic(row);
         return;
     }
-    QPlainTextEdit::mouseDoubleClickEvent(event);
+    CLineView::mouseDoubleClickEvent(event);
 }
 
 void COutputCtrl::keyPressEvent(QKeyEvent* event)
 {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        OpenDiagnostic(textCursor().blockNumber()))
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && OpenDiagnostic(CurrentRow()))
         return;
-    QPlainTextEdit::keyPressEvent(event);
+    CLineView::keyPressEvent(event);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -433,21 +391,16 @@ void COutputCtrl::keyPressEvent(QKeyEvent* event)
 void COutputCtrl::ClearOutput()
 {
     FlushPending();
-    clear();
+    ClearText();
 }
 
-bool COutputCtrl::FindText(const QString& text)
+bool COutputCtrl::FindText(const QString& text, bool forward)
 {
     if (text.isEmpty())
         return false;
-    m_strLastFind = text;
-    if (find(text))
+    FlushPending();
+    if (CLineView::FindText(text, forward))
         return true;
-    QTextCursor saved = textCursor();
-    moveCursor(QTextCursor::Start);
-    if (find(text))
-        return true;
-    setTextCursor(saved);
     emit StatusMessage(tr("Cannot find \"%1\"").arg(text));
     return false;
 }
@@ -455,11 +408,11 @@ bool COutputCtrl::FindText(const QString& text)
 QString COutputCtrl::SaveTo(const QString& path) const
 {
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
+    if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
-    }
+    // Each row with its line feed (an empty last row is where the next one would begin).
     QByteArray bytes = toPlainText().toUtf8();
-    if (!bytes.isEmpty())
+    if (!Lines().Line(Lines().LineCount() - 1).empty())
         bytes += '\n';
     if (file.write(bytes) != bytes.size() || !file.commit())
         return file.errorString();
@@ -468,19 +421,14 @@ QString COutputCtrl::SaveTo(const QString& path) const
 
 QMenu* COutputCtrl::CreateContextMenu()
 {
-    QMenu* menu = createStandardContextMenu();
+    auto* menu = new QMenu(this);
+    AddViewActions(menu);
     menu->addSeparator();
     menu->addAction(tr("Next Diagnostic\tF8"), this, [this] { GoToDiagnostic(true); });
     menu->addAction(tr("Previous Diagnostic\tShift+F8"), this, [this] { GoToDiagnostic(false); });
     menu->addSeparator();
-    menu->addAction(tr("C&lear"), this, &COutputCtrl::ClearOutput)->setEnabled(!document()->isEmpty());
-    menu->addAction(tr("&Find..."), this, [this] {
-        bool ok = false;
-        const QString text = QInputDialog::getText(this, tr("Find"), tr("Find what:"), QLineEdit::Normal,
-                                                   m_strLastFind, &ok);
-        if (ok)
-            FindText(text);
-    });
+    menu->addAction(tr("C&lear"), this, &COutputCtrl::ClearOutput)
+        ->setEnabled(Lines().LineCount() > 1 || !Lines().Line(0).empty());
     menu->addAction(tr("Save &As..."), this, [this] {
         const QString path = QFileDialog::getSaveFileName(this, tr("Save Output As"), QStringLiteral("build.log"),
                                                           tr("Text Files (*.txt *.log);;All Files (*)"));

@@ -1,16 +1,15 @@
 #pragma once
-// COutputCtrl: the output window, a read-only text pane that owns the process runner of the
-// Build command. Runs read on the runner's threads are queued for the GUI thread (runs of one
-// child that follow each other are joined; one WM_OUTPUT_TEXT through an IMessageSink wakes
-// the GUI thread for all that is queued) and appended there in order, at most kFlushChars
-// characters per turn of the event loop; the control itself is touched on the GUI thread only.
-// At most kRunsInFlight runs wait in the queue (the builder waits on its pipe beyond that),
-// and the text keeps the last kMaxLines lines (it may grow by kTrimSlack lines before the
-// oldest are dropped). The reader threads count the
-// builder's errors and warnings as they pass (CBuildDiagnostics); when the builder has ended
-// the control adds the result line and emits BuildFinished. Diagnostic lines are coloured
-// when they come into view, and open their source (double-click, Enter, F8 / Shift+F8)
-// through the opener the owner sets.
+// COutputCtrl: the output window, a read-only line view (CLineView) that owns the process
+// runner of the Build command. Runs read on the runner's threads are queued for the GUI thread
+// (runs of one child that follow each other are joined; one WM_OUTPUT_TEXT through an
+// IMessageSink wakes the GUI thread for all that is queued, which it takes kPumpDelayMs later)
+// and appended there in order as UTF-8 bytes, at most kFlushBytes per turn of the event loop; the control itself is touched
+// on the GUI thread only. At most kRunsInFlight runs wait in the queue (the builder waits on
+// its pipe beyond that), and the store keeps the last kMaxLines lines. The reader threads
+// count the builder's errors and warnings as they pass (CBuildDiagnostics); when the builder
+// has ended the control adds the result line and emits BuildFinished. A diagnostic line is
+// recognised when it is first painted or asked for (once per line), coloured, and opens its
+// source (double-click, Enter, F8 / Shift+F8 on the current row) through the owner's opener.
 //
 // Usage: the main frame owns one inside the output pane and hands Runner() to the file list,
 // whose Build command calls Start; destroying the control stops a child still running.
@@ -18,28 +17,31 @@
 #include "base/message_sink.h"
 #include "files/build_diagnostics.h"
 #include "files/process_runner.h"
+#include "ui/line_view.h"
 
-#include <QPlainTextEdit>
-#include <QStringDecoder>
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 
 class CQtMessageSink;
 
-class COutputCtrl : public QPlainTextEdit {
+class COutputCtrl : public CLineView {
     Q_OBJECT
 public:
-    static constexpr std::size_t kRunsInFlight = 256;
+    // Runs of up to CProcessRunner::kReadSize bytes waiting for the GUI thread (1 MiB at most).
+    static constexpr std::size_t kRunsInFlight = 4096;
     static constexpr int kMaxLines = 100000;
-    // Lines the text may grow beyond kMaxLines before the oldest are dropped in one step.
-    static constexpr int kTrimSlack = 2000;
-    // Decoded text waiting for the next paint is appended at once beyond this many characters.
-    static constexpr int kFlushChars = 64 * 1024;
-    static constexpr int kFlushDelayMs = 20;
+    // Bytes the GUI thread appends at most per turn of the event loop.
+    static constexpr std::size_t kFlushBytes = 256 * 1024;
+    // The GUI thread takes what is queued this long after it is woken, so a fast builder's
+    // runs arrive in batches, not one wake-up per run.
+    static constexpr int kPumpDelayMs = 4;
 
     // Opens a source file at a line (line 0: none known).
     using CSourceOpener = std::function<void(const std::string& path, int line)>;
@@ -56,28 +58,29 @@ public:
 
     // Posts a copy of text to this control; any thread. isError changes nothing.
     void AppendOutput(std::string_view text, bool isError);
-    // Appends everything waiting now (the runs queued or handled but not yet drawn).
+    // Appends everything waiting now (the runs still queued).
     void FlushPending();
-    // Characters appended since the last start (what the builder printed, decoded).
-    qint64 AppendedChars() const { return m_nAppendedChars; }
+    // Bytes appended since the last start (what the builder printed).
+    qint64 AppendedBytes() const { return m_nAppendedBytes; }
 
     void SetSourceOpener(CSourceOpener opener) { m_opener = std::move(opener); }
-    // The diagnostic on a line of the text, its file resolved against the folder make said it
-    // entered or the builder's working folder; nullopt for another line.
-    std::optional<CDiagnostic> DiagnosticAt(int blockNumber) const;
-    // Opens the diagnostic of a line; false when it names no file.
-    bool OpenDiagnostic(int blockNumber);
-    // Selects the next (previous) diagnostic line after (before) the caret, shows it and opens
-    // its source; false when there is none.
+    // The diagnostic on a row, its file resolved against the folder make said it entered or
+    // the builder's working folder; nullopt for another row.
+    std::optional<CDiagnostic> DiagnosticAt(int row) const;
+    // Opens the diagnostic of a row; false when it names no file.
+    bool OpenDiagnostic(int row);
+    // Makes the next (previous) diagnostic row after (before) the current row current, shows
+    // it and opens its source; from the top (the end) when there is no current row, wrapping
+    // round past the last (first). False when the output holds none.
     bool GoToDiagnostic(bool forward);
-    // Colours the diagnostic lines in view now (also done on its own after appends and scrolls).
-    void ColourVisibleLines();
+    // Errors and warnings in colours of their own (readable on light and dark bases), the
+    // result line in bold.
+    CRowStyle RowStyle(int row) const override;
 
-    // Context menu commands. FindText selects the next match after the caret, from the top
-    // when there is none below; false when the text does not occur.
+    // Context menu commands. FindText also says in the status bar when the text is not there.
     void ClearOutput();
-    bool FindText(const QString& text);
-    // Writes the text as UTF-8; empty on success, otherwise why not.
+    bool FindText(const QString& text, bool forward = true) override;
+    // Writes the rows as UTF-8, each ending in a line feed; empty on success, otherwise why not.
     QString SaveTo(const QString& path) const;
     QMenu* CreateContextMenu();
 
@@ -95,7 +98,8 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    // What is known of the rows goes with them.
+    void TextCleared() override;
 
 private:
     // Hands the runner's hooks to the control.
@@ -135,32 +139,30 @@ private:
     void OnStart(const std::string& commandLine);
     void OnRun(std::string_view text, CRunner::CStreamCount& stream);
     void OnFinished(const CExitStatus& status);
-    // Takes what is queued while less than kFlushChars wait to be drawn, then appends one
-    // batch; everything when all is true.
+    // Appends up to kFlushBytes of what is queued (everything when all is true); asks for
+    // another turn when more waits.
     void Pump(bool all = false);
-    // Appends up to maxChars of the waiting text.
-    void AppendPending(qsizetype maxChars);
     void ShowResult(unsigned run);
     // Posts one run; counted: the runner counted it against its window of runs in flight.
     void PostRun(std::string_view text, bool counted);
-    // 0: no diagnostic, else 1 + the kind; classified once per line and kept in its state.
-    int Classify(const QTextBlock& block) const;
-    void Colour(const QTextBlock& block, int state);
-    void ScheduleColouring();
-    std::string FolderFor(const QTextBlock& block) const;
+    // kKindNone or 1 + the kind; recognised once per complete line and kept.
+    int Classify(int row) const;
+    void SetKind(int row, int kind) const;
+    std::string FolderFor(int row) const;
 
     std::unique_ptr<CQtMessageSink> m_pSink;
-    QStringDecoder m_decoder{QStringDecoder::Utf8};
-    QString m_strPending;
-    QTimer m_flushTimer;
-    QTimer m_colourTimer;
     unsigned m_nShownRun = 0;
-    qint64 m_nAppendedChars = 0;
+    qint64 m_nAppendedBytes = 0;
+    // The kind of each line from m_nKindsBase (rows counted from the first ever kept), filled
+    // in as lines are asked about; as bounded as the store.
+    mutable std::deque<std::uint8_t> m_kinds;
+    mutable std::uint64_t m_nKindsBase = 0;
+    // The result line (counted like m_nKindsBase); -1: none.
+    qint64 m_nResultRow = -1;
     bool m_bBuilding = false;
     std::string m_strWorkingDir;
     std::chrono::steady_clock::time_point m_start;
     CSourceOpener m_opener;
-    QString m_strLastFind;
 
     std::mutex m_doneMutex;
     CDone m_done;
@@ -173,7 +175,7 @@ private:
         std::string m_strText;
     };
     std::mutex m_queueMutex;
-    std::vector<CQueued> m_queue;
+    std::deque<CQueued> m_queue;
     bool m_bWakePosted = false;
     QTimer m_pumpTimer;
 

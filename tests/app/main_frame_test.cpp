@@ -31,7 +31,6 @@
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QTextBlock>
 #include <QToolBar>
 #include <QtTest>
 
@@ -362,7 +361,7 @@ private slots:
         frame->ExecuteCommand(cmd::ID_TOOLS_STOP_BUILD);
         QTRY_VERIFY_WITH_TIMEOUT(!frame->Action(cmd::ID_TOOLS_STOP_BUILD)->isEnabled(), 5000);
         QCOMPARE(frame->statusBar()->currentMessage(), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
-        QCOMPARE(frame->Output().document()->lastBlock().text(), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
+        QCOMPARE(frame->Output().RowText(frame->Output().RowCount() - 1), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
     }
 
     void aMenuPromptGoesWithItsMenu()

@@ -25,7 +25,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTextBlock>
 #include <QTimer>
 #include <QUrl>
 #include <QtTest>
@@ -269,26 +268,50 @@ private slots:
         close(handle);
     }
 
+    // The store's bound: exactly the last kMaxLines lines stay, a diagnostic row keeps its own
+    // colour while old lines go at the top, and Save As writes exactly the rows kept.
     void outputKeepsTheLastLinesWithinItsBound()
     {
+        CTempDir dir;
         COutputCtrl output;
+        output.resize(600, 300);
+        output.show();
         QVERIFY(StartLine(output.Runner(), "true"));
         QVERIFY(output.Runner().WaitUntilDone(10000));
+        // Every 7th line an error: its row's colour is asked for (and kept) while lines come.
+        auto lineText = [](int line) {
+            return line % 7 == 3 ? "e" + std::to_string(line) + ".c:1:1: error: x" : "line " + std::to_string(line);
+        };
         const int total = COutputCtrl::kMaxLines + COutputCtrl::kMaxLines / 4;
+        const QColor plain = output.palette().color(QPalette::Text);
         std::string chunk;
         for (int line = 0; line < total; ++line) {
-            chunk += "line " + std::to_string(line) + "\n";
+            chunk += lineText(line) + "\n";
             if (chunk.size() >= CProcessRunner::kReadSize * 16 || line == total - 1) {
                 output.AppendOutput(chunk, false);
                 chunk.clear();
                 QCoreApplication::sendPostedEvents();
+                output.FlushPending();
+                for (int row = 0; row + 1 < output.RowCount(); row += 97)
+                    output.RowStyle(row);
             }
         }
         output.FlushPending();
-        const int blocks = output.document()->blockCount();
-        QVERIFY2(blocks >= COutputCtrl::kMaxLines && blocks <= COutputCtrl::kMaxLines + COutputCtrl::kTrimSlack + 1,
-                 qPrintable(QString::number(blocks)));
-        QVERIFY(output.toPlainText().endsWith(QStringLiteral("line %1\n").arg(total - 1)));
+        QCOMPARE(output.RowCount(), COutputCtrl::kMaxLines);
+        const int first = total - COutputCtrl::kMaxLines + 1;
+        QCOMPARE(output.RowText(0), Q(lineText(first)));
+        for (int row = 0; row + 1 < output.RowCount(); ++row) {
+            const bool error = (first + row) % 7 == 3;
+            QVERIFY2((output.RowStyle(row).m_colour.isValid() && output.RowStyle(row).m_colour != plain) == error,
+                     qPrintable(output.RowText(row)));
+        }
+        QVERIFY(output.toPlainText().endsWith(Q(lineText(total - 1)) + QStringLiteral("\n")));
+
+        std::string kept;
+        for (int line = first; line < total; ++line)
+            kept += lineText(line) + "\n";
+        QCOMPARE(output.SaveTo(Q(dir.Path("kept.log"))), QString());
+        QVERIFY(dir.Read("kept.log") == kept);
     }
 
     // The result line through a real child for every way a builder ends, with the count of
@@ -321,9 +344,9 @@ private slots:
         // The builder's id is the line of digits (its other lines may come first on stderr).
         pid_t pid = 0;
         QTRY_VERIFY_WITH_TIMEOUT((output.FlushPending(), pid = [&] {
-            for (QTextBlock b = output.document()->firstBlock(); b.isValid(); b = b.next())
-                if (b.text().toInt() > 0)
-                    return static_cast<pid_t>(b.text().toInt());
+            for (int row = 0; row < output.RowCount(); ++row)
+                if (output.RowText(row).toInt() > 0)
+                    return static_cast<pid_t>(output.RowText(row).toInt());
             return pid_t(0);
         }()) > 0, 10000);
         if (stop)
@@ -331,7 +354,8 @@ private slots:
         QVERIFY(finished.count() == 1 || finished.wait(10000));
         QVERIFY(!output.IsBuilding());
         QCOMPARE(states.count(), 2);
-        const QString last = output.document()->lastBlock().text();
+        const QString last = output.RowText(output.RowCount() - 1);
+        QVERIFY(output.RowStyle(output.RowCount() - 1).m_bBold);
         QCOMPARE(finished.at(0).at(0).toString(), last);
         const QRegularExpression pattern(QRegularExpression::anchoredPattern(
             QRegularExpression::escape(result).replace(QStringLiteral("\\*"), QStringLiteral("[0-9]+\\.[0-9]"))));
@@ -371,7 +395,7 @@ private slots:
         QSignalSpy finished(&output, &COutputCtrl::BuildFinished);
         QVERIFY(output.Runner().Start(script, {script}, dir.Path("src dir")));
         QVERIFY(finished.wait(10000));
-        QCOMPARE(output.document()->blockCount(), 8);
+        QCOMPARE(output.RowCount(), 8);
 
         QCOMPARE(output.DiagnosticAt(2)->m_strFile, source);
         QCOMPARE(output.DiagnosticAt(4)->m_strFile, nested);
@@ -380,36 +404,48 @@ private slots:
         QVERIFY(!output.DiagnosticAt(3));
 
         // Errors and warnings in colours of their own; other lines as they came.
-        output.ColourVisibleLines();
-        auto formatAt = [&](int block) {
-            QTextCursor cursor(output.document()->findBlockByNumber(block));
-            cursor.movePosition(QTextCursor::Right);
-            return cursor.charFormat();
+        const QColor plain = output.palette().color(QPalette::Text);
+        auto colourAt = [&](int row) {
+            const QColor colour = output.RowStyle(row).m_colour;
+            return colour.isValid() ? colour : plain;
         };
-        QVERIFY(formatAt(2).hasProperty(QTextFormat::ForegroundBrush));
-        QVERIFY(formatAt(4).hasProperty(QTextFormat::ForegroundBrush));
-        QVERIFY(formatAt(2).foreground().color() != formatAt(4).foreground().color());
-        QVERIFY(formatAt(2).foreground().color() != output.palette().color(QPalette::Text));
-        QVERIFY(!formatAt(1).hasProperty(QTextFormat::ForegroundBrush));
-        QVERIFY(!formatAt(6).hasProperty(QTextFormat::ForegroundBrush));
+        QVERIFY(colourAt(2) != plain);
+        QVERIFY(colourAt(4) != plain);
+        QVERIFY(colourAt(2) != colourAt(4));
+        QCOMPARE(colourAt(1), plain);
+        QCOMPARE(colourAt(6), plain);
 
         // Double-click on the error.
-        const QRect rect = output.cursorRect(QTextCursor(output.document()->findBlockByNumber(2)));
-        QTest::mouseDClick(output.viewport(), Qt::LeftButton, {}, rect.center() + QPoint(20, 0));
+        const QRect rect = output.RowRect(2);
+        QVERIFY(!rect.isEmpty());
+        QTest::mouseDClick(output.viewport(), Qt::LeftButton, {}, rect.center());
         QCOMPARE(Q(fifo.Read(10000)), Q("<--at><3><" + source + ">"));
+        QCOMPARE(output.CurrentRow(), 2);
         // F8 from there: the warning in the folder make entered.
         QVERIFY(output.GoToDiagnostic(true));
-        QCOMPARE(output.textCursor().blockNumber(), 4);
+        QCOMPARE(output.CurrentRow(), 4);
         QCOMPARE(Q(fifo.Read(10000)), Q("<--at><7><" + nested + ">"));
         // Enter on it again, Shift+F8 back to the error.
         QTest::keyClick(&output, Qt::Key_Return);
         QCOMPARE(Q(fifo.Read(10000)), Q("<--at><7><" + nested + ">"));
         QVERIFY(output.GoToDiagnostic(false));
+        QCOMPARE(output.CurrentRow(), 2);
         QCOMPARE(Q(fifo.Read(10000)), Q("<--at><3><" + source + ">"));
         // A file that is not there is said in the status bar, not opened.
         QVERIFY(output.OpenDiagnostic(6));
         QVERIFY(status.count() >= 1 && status.last().at(0).toString().contains(QStringLiteral("gone.c")));
-        QVERIFY(!output.GoToDiagnostic(false));
+        // Shift+F8 before the first wraps round to the last (the missing file), F8 past the
+        // last back to the first.
+        QVERIFY(output.GoToDiagnostic(false));
+        QCOMPARE(output.CurrentRow(), 6);
+        QVERIFY(status.last().at(0).toString().contains(QStringLiteral("gone.c")));
+        QVERIFY(output.GoToDiagnostic(true));
+        QCOMPARE(output.CurrentRow(), 2);
+        QCOMPARE(Q(fifo.Read(10000)), Q("<--at><3><" + source + ">"));
+        // Without a diagnostic there is nowhere to go.
+        output.ClearOutput();
+        QCOMPARE(output.CurrentRow(), -1);
+        QVERIFY(!output.GoToDiagnostic(true));
     }
 
     void outputContextMenuClearsFindsAndSaves()
@@ -426,12 +462,15 @@ private slots:
 
         // Find goes on from the caret and wraps to the top.
         QVERIFY(output.FindText(QStringLiteral("alpha")));
-        QCOMPARE(output.textCursor().blockNumber(), 0);
+        QCOMPARE(output.SelectionStart(), QPoint(0, 0));
         QVERIFY(output.FindText(QStringLiteral("alpha")));
-        QCOMPARE(output.textCursor().blockNumber(), 2);
+        QCOMPARE(output.SelectionStart(), QPoint(0, 2));
         QVERIFY(output.FindText(QStringLiteral("alpha")));
-        QCOMPARE(output.textCursor().blockNumber(), 0);
+        QCOMPARE(output.SelectionStart(), QPoint(0, 0));
+        QCOMPARE(output.selectedText(), QStringLiteral("alpha"));
+        QSignalSpy status(&output, &COutputCtrl::StatusMessage);
         QVERIFY(!output.FindText(QStringLiteral("gamma")));
+        QCOMPARE(status.count(), 1);
 
         const std::string path = dir.Path("saved build.log");
         QCOMPARE(output.SaveTo(Q(path)), QString());
