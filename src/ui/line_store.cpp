@@ -73,7 +73,8 @@ void CLineStore::MakeLastLineGrowable()
     // Moved (at most one line's bytes) to where a whole line fits; what it left is dropped
     // with its chunk.
     if (room < kMaxLineLength) {
-        m_chunks.push_back(std::make_unique<char[]>(kChunkSize));
+        // Not zeroed: every byte is written before it is read.
+        m_chunks.push_back(std::unique_ptr<char[]>(new char[kChunkSize]));
         m_nWrite = chunkEnd;
     }
     if (last.m_nLength > 0)
@@ -106,21 +107,30 @@ void CLineStore::AppendChars(const char* data, std::size_t count, std::int64_t n
 
 void CLineStore::Append(std::string_view run, std::int64_t nowMs)
 {
-    std::size_t at = 0;
-    while (at < run.size()) {
-        std::size_t end = at;
-        while (end < run.size() && run[end] != '\r' && run[end] != '\n')
-            ++end;
-        AppendChars(run.data() + at, end - at, nowMs);
-        if (end == run.size())
+    // Line ends found with memchr (vectorised); the next CR is remembered until passed, so a
+    // run without one is searched for it once.
+    const char* const begin = run.data();
+    const char* const end = begin + run.size();
+    const char* nextCr = nullptr;
+    const char* at = begin;
+    while (at < end) {
+        if (nextCr == nullptr || (nextCr != end && nextCr < at)) {
+            nextCr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(end - at)));
+            if (nextCr == nullptr)
+                nextCr = end;
+        }
+        const char* lf = static_cast<const char*>(std::memchr(at, '\n', static_cast<std::size_t>(std::min(nextCr, end) - at)));
+        const char* stop = lf != nullptr ? lf : nextCr;
+        AppendChars(at, static_cast<std::size_t>(stop - at), nowMs);
+        if (stop == end)
             break;
         // The line end is the first byte of a line that had nothing else.
         if (m_lines.back().m_nTime == 0)
             m_lines.back().m_nTime = nowMs;
         NewLine();
-        if (run[end] == '\r' && end + 1 < run.size() && run[end + 1] == '\n')
-            ++end;
-        at = end + 1;
+        if (*stop == '\r' && stop + 1 < end && stop[1] == '\n')
+            ++stop;
+        at = stop + 1;
     }
 }
 
