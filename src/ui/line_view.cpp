@@ -269,13 +269,16 @@ void CLineView::paintEvent(QPaintEvent*)
     const CTextPos selTo = std::max(m_selAnchor, m_selCursor);
     // The current row on a tint of the selection colour: readable on a light or dark base.
     const QColor currentBack = Mix(pal.color(QPalette::Base), pal.color(QPalette::Highlight), 0.25);
+    const QFont plainFont = font();
+    const QFont boldFont = RowFont(CRowStyle{QColor(), true});
+    const QFontMetrics plainMetrics(plainFont);
+    const QFontMetrics boldMetrics(boldFont);
     for (int row = first, y = 0; row < rows && y < viewport()->height(); ++row, y += height) {
         const QString text = RowText(row);
         const CRowStyle style = RowStyle(row);
-        const QFont rowFont = RowFont(style);
-        const QFontMetrics metrics(rowFont);
+        const QFontMetrics& metrics = style.m_bBold ? boldMetrics : plainMetrics;
         const qint64 absolute = base + row;
-        painter.setFont(rowFont);
+        painter.setFont(style.m_bBold ? boldFont : plainFont);
         if (absolute == m_nCurrent)
             painter.fillRect(QRect(0, y, viewport()->width(), height), currentBack);
         painter.setPen(style.m_colour.isValid() ? style.m_colour : pal.color(QPalette::Text));
