@@ -917,6 +917,8 @@ void CMainFrame::OnPosted(const CPostedMessage& message)
         return;
     switch (m_pSession->HandleMessage(message)) {
     case CProgrammingSession::EEvent::Reconnected:
+        // The device came back with its driver's defaults: the lines the user set go on.
+        ApplyModemLines();
         m_wndMessagePane->setText(QStringLiteral("%1 reconnected").arg(QString::fromStdString(m_pSession->PortDevice())));
         RequestCommandUpdate();
         break;
@@ -1263,11 +1265,13 @@ bool CMainFrame::PasteToBoard()
         if (m_prompt.MessageBox(question, kAppTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return false;
     }
+    const std::string echoed = m_pInput->LocalEcho() ? bytes : std::string();
     if (const std::error_code code = m_pSender->StartBytes(Serial(), std::move(bytes), "clipboard text",
                                                            m_pSession->LineRate())) {
         ShowSystemError(m_prompt, code);
         return false;
     }
+    m_pInput->Echo(echoed);
     RequestCommandUpdate();
     return true;
 }
