@@ -972,14 +972,9 @@ void CMainFrame::ShowFigures()
 
 void CMainFrame::StopDownload()
 {
+    // A job held in a write by a line that takes nothing looks at the request within a
+    // fraction of a second; the port stays open.
     m_pSession->RequestStop();
-    // A job blocked in a write to a line that takes nothing (a held-off handshake) would only
-    // notice at the end of its write time-out, which is long at low rates; closing the port
-    // wakes it at once.
-    QTimer::singleShot(kStopGraceMs, this, [this] {
-        if (IsDownloadRunning() && Serial().IsOpen())
-            Serial().Close();
-    });
 }
 
 void CMainFrame::OnDownloadStep()

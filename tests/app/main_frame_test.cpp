@@ -1048,11 +1048,12 @@ private slots:
         QVERIFY(frame->IsDownloadRunning());
         QVERIFY(m_pPrompt->Texts().empty());
 
-        // Stop ends it without a box.
+        // Stop ends it without a box, and the port stays open for the terminal.
         QVERIFY(frame->ExecuteCommand(cmd::ID_TOOLS_STOP_PROGRAMMING));
         QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 20000);
         QCOMPARE(message->text(), QStringLiteral("Programming stalled.hex was stopped."));
         QVERIFY2(m_pPrompt->Texts().empty(), qPrintable(AllTexts()));
+        QVERIFY(frame->Serial().IsOpen());
         QVERIFY(Closed(*frame));
     }
 
