@@ -917,6 +917,8 @@ void CMainFrame::OnPosted(const CPostedMessage& message)
         return;
     switch (m_pSession->HandleMessage(message)) {
     case CProgrammingSession::EEvent::Reconnected:
+        // The device came back with its driver's defaults: the lines the user set go on.
+        ApplyModemLines();
         m_wndMessagePane->setText(QStringLiteral("%1 reconnected").arg(QString::fromStdString(m_pSession->PortDevice())));
         RequestCommandUpdate();
         break;
@@ -970,14 +972,9 @@ void CMainFrame::ShowFigures()
 
 void CMainFrame::StopDownload()
 {
+    // A job held in a write by a line that takes nothing looks at the request within a
+    // fraction of a second; the port stays open.
     m_pSession->RequestStop();
-    // A job blocked in a write to a line that takes nothing (a held-off handshake) would only
-    // notice at the end of its write time-out, which is long at low rates; closing the port
-    // wakes it at once.
-    QTimer::singleShot(kStopGraceMs, this, [this] {
-        if (IsDownloadRunning() && Serial().IsOpen())
-            Serial().Close();
-    });
 }
 
 void CMainFrame::OnDownloadStep()
@@ -1263,11 +1260,13 @@ bool CMainFrame::PasteToBoard()
         if (m_prompt.MessageBox(question, kAppTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
             return false;
     }
+    const std::string echoed = m_pInput->LocalEcho() ? bytes : std::string();
     if (const std::error_code code = m_pSender->StartBytes(Serial(), std::move(bytes), "clipboard text",
                                                            m_pSession->LineRate())) {
         ShowSystemError(m_prompt, code);
         return false;
     }
+    m_pInput->Echo(echoed);
     RequestCommandUpdate();
     return true;
 }

@@ -58,8 +58,6 @@ public:
     static constexpr const char* kTextPortOpenError = "Port open error!";
     static constexpr const char* kTextPortLost = "Lost the connection to ";
     static constexpr const char* kTextReady = "Ready";
-    // How long a download asked to stop for closing may take before its port is closed under it.
-    static constexpr int kStopGraceMs = 500;
     // How often the download's figures are redrawn (and a stalled line noticed).
     static constexpr int kFiguresMs = 250;
     // The bars move at most this often; the steps of a fast line in between are shown together.
@@ -194,8 +192,8 @@ private:
     void OnDownloadEnd();
     // The program window's and the status bar's figures of the running download.
     void ShowFigures();
-    // Asks the running download to stop at its next byte or wait; a write held by a line that
-    // takes nothing is ended by closing the port after kStopGraceMs.
+    // Asks the running download to stop at its next byte or wait (a write held by a line that
+    // takes nothing included).
     void StopDownload();
     void EmitProgress();
     void SetProgressIdle(CPercentProgressCtrl& bar);

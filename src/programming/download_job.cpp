@@ -7,6 +7,7 @@
 #include "programming/intel_hex_checker.h"
 #include "programming/output_drain.h"
 #include "programming/transfer_progress.h"
+#include "serial/serial_error.h"
 #include "serial/serial_port.h"
 
 #include <fcntl.h>
@@ -24,6 +25,9 @@ namespace {
 // line's rate: longer only when the line does not move at all (handshake held off).
 constexpr unsigned kWriteBaseMs = 1000;
 constexpr unsigned kDriverQueueBytes = 4096;
+// A write that takes no byte looks at the stop request this often, so Stop and Ctrl+C end a
+// job held by a line that does not move without closing the port under it.
+constexpr unsigned kStopCheckMs = 100;
 
 class CFileDescriptor {
 public:
@@ -321,11 +325,26 @@ EDownloadResult CDownloadJob::WriteToPort(const void* data, std::size_t size)
     if (Stopping())
         return EDownloadResult::Stopped;
     CSerialPort& port = m_host.DownloadPort();
-    std::uint32_t written = 0;
-    std::error_code code = port.Write(data, static_cast<std::uint32_t>(size), &written, nullptr, m_nWriteTimeoutMs);
-    if (!code && written != size)
-        code = std::make_error_code(std::errc::io_error);
-    return code ? Fail(EDownloadResult::WriteFailed, code) : EDownloadResult::Completed;
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    std::size_t done = 0;
+    // Time spent in writes that ran out of their slice; a write that moves bytes starts again.
+    unsigned waited = 0;
+    for (;;) {
+        const unsigned slice = std::min(kStopCheckMs, m_nWriteTimeoutMs - waited);
+        std::uint32_t written = 0;
+        std::error_code code = port.Write(bytes + done, static_cast<std::uint32_t>(size - done), &written, nullptr, slice);
+        done += written;
+        const bool timedOut = code == make_error_code(ESerialError::Timeout);
+        if (done == size && (!code || timedOut))
+            return EDownloadResult::Completed;
+        if (!timedOut)
+            return Fail(EDownloadResult::WriteFailed, code ? code : std::make_error_code(std::errc::io_error));
+        waited = written != 0 ? 0 : waited + slice;
+        if (Stopping())
+            return EDownloadResult::Stopped;
+        if (waited >= m_nWriteTimeoutMs)
+            return Fail(EDownloadResult::WriteFailed, code);
+    }
 }
 
 EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)

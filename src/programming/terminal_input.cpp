@@ -68,3 +68,17 @@ std::error_code CTerminalInput::Enter(CSerialPort& port)
         m_echo.AppendTerminalText("\n");
     return code;
 }
+
+void CTerminalInput::Echo(std::string_view bytes)
+{
+    if (!m_bLocalEcho)
+        return;
+    std::string shown;
+    shown.reserve(bytes.size());
+    for (const char ch : bytes) {
+        if (IsDisplayable(static_cast<std::uint8_t>(ch)))
+            shown += ch;
+    }
+    if (!shown.empty())
+        m_echo.AppendTerminalText(shown);
+}

@@ -33,6 +33,8 @@ public:
     std::error_code Type(CSerialPort& port, std::uint8_t byte);
     // The Enter key; echo shows a line end.
     std::error_code Enter(CSerialPort& port);
+    // Text sent another way (a paste) shown as typed text would be, when echo is on.
+    void Echo(std::string_view bytes);
 
 private:
     std::error_code Send(CSerialPort& port, std::string_view bytes);

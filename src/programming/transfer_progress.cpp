@@ -16,6 +16,7 @@ void CTransferProgress::Start(std::uint64_t total, Clock::time_point now, double
     m_tStart = now;
     m_tLastMove = now;
     m_bMoved = false;
+    m_bFasterThanLine = false;
     m_samples.clear();
 }
 
@@ -32,13 +33,16 @@ void CTransferProgress::Update(std::uint64_t sent, Clock::time_point now)
     }
     if (!m_bMoved || now - m_tFirstByte < kSettle)
         return;
+    if (m_dLineRate > 0 && !m_bFasterThanLine
+        && static_cast<double>(m_nSent) > m_dLineRate * std::chrono::duration<double>(m_tRateAt - m_tFirstByte).count()
+                                               + static_cast<double>(kBurstBytes))
+        m_bFasterThanLine = true;
     // Written whole: what the writes show from here on is not the line.
     if (m_nSent >= m_nTotal && m_samples.size() >= 2)
         return;
-    if (!m_samples.empty() && now - m_samples.back().at < kSampleGap) {
-        m_samples.back().sent = m_nSent;
+    // The rate's end point is the latest update itself, so updates within kSampleGap add none.
+    if (!m_samples.empty() && now - m_samples.back().at < kSampleGap)
         return;
-    }
     m_samples.push_back({now, m_nSent});
     // Keep one sample at or before the window's start, so the window spans it whole.
     while (m_samples.size() > 2 && now - m_samples[1].at >= kWindow)
@@ -47,7 +51,7 @@ void CTransferProgress::Update(std::uint64_t sent, Clock::time_point now)
 
 double CTransferProgress::BytesPerSecond() const
 {
-    if (m_dLineRate > 0) {
+    if (m_dLineRate > 0 && !m_bFasterThanLine) {
         // Writes to a line of known speed come in bursts as a buffer on the way drains; what
         // went since the first byte, never above the line's rate, is the steady measure.
         const auto span = m_tRateAt - m_tFirstByte;
@@ -57,12 +61,12 @@ double CTransferProgress::BytesPerSecond() const
     }
     if (m_samples.size() < 2)
         return m_dLineRate;
+    // From the window's first sample to the latest update.
     const CSample& first = m_samples.front();
-    const CSample& last = m_samples.back();
-    const auto span = last.at - first.at;
-    if (span < kMinSpan || last.sent == first.sent)
+    const auto span = m_tRateAt - first.at;
+    if (span < kMinSpan || m_nSent == first.sent)
         return m_dLineRate;
-    return static_cast<double>(last.sent - first.sent) / std::chrono::duration<double>(span).count();
+    return static_cast<double>(m_nSent - first.sent) / std::chrono::duration<double>(span).count();
 }
 
 std::optional<CTransferProgress::Clock::duration> CTransferProgress::TimeLeft(Clock::time_point now) const

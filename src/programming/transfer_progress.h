@@ -20,9 +20,14 @@ public:
     static constexpr std::chrono::milliseconds kWindow{3000};
     static constexpr std::chrono::milliseconds kStalledAfter{2000};
     static constexpr std::chrono::milliseconds kSettle{100};
+    // More than the line's rate could have carried by this many bytes: no buffer on the way
+    // holds that much, so the line is faster than its setting (a USB CDC device, a
+    // pseudo-terminal) and the rate is measured as without a known one.
+    static constexpr std::uint64_t kBurstBytes = 32 * 1024;
 
     // lineRate: what the line carries at most (bytes per second from its settings), taken as
-    // the rate until one has been measured; 0: none.
+    // the rate until one has been measured; 0: none. A line seen to be faster (kBurstBytes) is
+    // measured as one without.
     void Start(std::uint64_t total, Clock::time_point now, double lineRate = 0);
     // The bytes sent so far (never less than before).
     void Update(std::uint64_t sent, Clock::time_point now);
@@ -61,6 +66,7 @@ private:
     // The last update while bytes were left to write: the rate's end point.
     Clock::time_point m_tRateAt{};
     bool m_bMoved = false;
+    bool m_bFasterThanLine = false;
     // At most one sample every kSampleGap: bounded by kWindow / kSampleGap + 2.
     std::deque<CSample> m_samples;
 };

@@ -172,6 +172,20 @@ private:
         return !frame.isVisible();
     }
 
+    // A board that stops reading after its first bytes, on the port the next frame opens at
+    // 1200 baud; null when it cannot start.
+    std::unique_ptr<CBoardSimulator> StartStallingBoard()
+    {
+        CBoardSimOptions options;
+        options.m_nStallAfter = 64;
+        auto sim = std::make_unique<CBoardSimulator>(options);
+        if (sim->Start())
+            return nullptr;
+        SetPort(sim->SlavePath());
+        m_pStore->WriteProfileString("Baud", "1200");
+        return sim;
+    }
+
     std::string WriteFile(const char* name, const std::string& content)
     {
         QString path = m_files.filePath(QString::fromLatin1(name));
@@ -984,12 +998,8 @@ private slots:
     {
         // The board stops taking bytes (a held-off handshake): the job sits in a write whose
         // time-out is long at this rate. Closing wakes it instead of waiting for the time-out.
-        CBoardSimOptions options;
-        options.m_nStallAfter = 64;
-        CBoardSimulator sim(options);
-        QVERIFY(!sim.Start());
-        SetPort(sim.SlavePath());
-        m_pStore->WriteProfileString("Baud", "1200");
+        const std::unique_ptr<CBoardSimulator> sim = StartStallingBoard();
+        QVERIFY(sim);
         const std::string path = WriteFile("stall.hex", EncodeIntelHex(std::vector<std::uint8_t>(8000, 0x44), 0));
         auto frame = MakeFrame();
         QVERIFY(frame);
@@ -997,7 +1007,8 @@ private slots:
         connect(frame.get(), &CMainFrame::downloadProgress, this, [&](int s, int, int, bool) { steps = s; });
         frame->StartDownload(path);
         QTRY_VERIFY2_WITH_TIMEOUT(steps >= 5, qPrintable(AllTexts()), 10000);
-        QTest::qWait(300);
+        // Closed once the job sits in a write that takes no byte.
+        QTRY_VERIFY_WITH_TIMEOUT(frame->ProgramDlg().Figures().text().contains(QStringLiteral("the line is stalled")), 20000);
         QElapsedTimer timer;
         timer.start();
         QVERIFY(!frame->close());
@@ -1014,12 +1025,8 @@ private slots:
     {
         // The board stops reading (to the job a held-off handshake looks the same): once the
         // pseudo-terminal is full the job sits in a write whose time-out is long at 1200 baud.
-        CBoardSimOptions options;
-        options.m_nStallAfter = 64;
-        CBoardSimulator sim(options);
-        QVERIFY(!sim.Start());
-        SetPort(sim.SlavePath());
-        m_pStore->WriteProfileString("Baud", "1200");
+        const std::unique_ptr<CBoardSimulator> sim = StartStallingBoard();
+        QVERIFY(sim);
         // Far more than the pseudo-terminal holds.
         const std::string path = WriteFile("stalled.hex", EncodeIntelHex(std::vector<std::uint8_t>(20000, 0x55), 0));
         auto frame = MakeFrame();
@@ -1040,11 +1047,12 @@ private slots:
         QVERIFY(frame->IsDownloadRunning());
         QVERIFY(m_pPrompt->Texts().empty());
 
-        // Stop ends it without a box.
+        // Stop ends it without a box, and the port stays open for the terminal.
         QVERIFY(frame->ExecuteCommand(cmd::ID_TOOLS_STOP_PROGRAMMING));
         QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 20000);
         QCOMPARE(message->text(), QStringLiteral("Programming stalled.hex was stopped."));
         QVERIFY2(m_pPrompt->Texts().empty(), qPrintable(AllTexts()));
+        QVERIFY(frame->Serial().IsOpen());
         QVERIFY(Closed(*frame));
     }
 

@@ -288,14 +288,21 @@ private slots:
             int m_nAnswer;
             bool m_bAsked;
             bool m_bSent;
+            bool m_bEcho;
         } const rows[] = {
-            {100, IDNO, false, true},
-            {CMainFrame::kPasteAskBytes, IDNO, false, true},
-            {CMainFrame::kPasteAskBytes + 1, IDNO, true, false},
-            {CMainFrame::kPasteAskBytes + 1, IDYES, true, true},
+            {100, IDNO, false, true, false},
+            {CMainFrame::kPasteAskBytes, IDNO, false, true, false},
+            {CMainFrame::kPasteAskBytes + 1, IDNO, true, false, false},
+            {CMainFrame::kPasteAskBytes + 1, IDYES, true, true, false},
+            // Local echo shows a paste as it shows typed text, and nothing of a declined one.
+            {100, IDNO, false, true, true},
+            {CMainFrame::kPasteAskBytes + 1, IDNO, true, false, true},
         };
         std::size_t boxes = 0;
         for (const Row& row : rows) {
+            if (frame->TerminalIo().m_bLocalEcho != row.m_bEcho)
+                frame->ExecuteCommand(cmd::ID_TERMINAL_LOCAL_ECHO);
+            frame->Terminal().Clear();
             // Line ends become what Enter sends (CR by default): a line of 9 characters + LF.
             QString text;
             while (static_cast<std::size_t>(text.size()) < row.m_nSize)
@@ -315,6 +322,7 @@ private slots:
             std::replace(expected.begin(), expected.end(), '\n', '\r');
             QTRY_VERIFY(!frame->IsSending());
             QCOMPARE(Far(expected.size(), row.m_bSent ? 10000 : 200), row.m_bSent ? expected : std::string());
+            QCOMPARE(frame->Terminal().toPlainText(), row.m_bEcho && row.m_bSent ? text : QString());
         }
         QVERIFY(Closed(*frame));
     }

@@ -7,6 +7,7 @@
 
 #include "base/line_timing.h"
 #include "base/messages.h"
+#include "cli/message_queue.h"
 #include "port/open_configured_port.h"
 #include "programming/board_commands.h"
 #include "port/port_settings.h"
@@ -23,10 +24,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <memory>
-#include <mutex>
 #include <optional>
 
 namespace {
@@ -36,30 +34,6 @@ using namespace std::chrono_literals;
 
 // The test's message queue: what the job and the listener post, taken in order by the test
 // thread.
-class CQueueSink : public IMessageSink {
-public:
-    void Post(CPostedMessage message) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_queue.push_back(std::move(message));
-        m_cv.notify_all();
-    }
-    std::optional<CPostedMessage> Take(Clock::time_point deadline)
-    {
-        std::unique_lock lock(m_mutex);
-        if (!m_cv.wait_until(lock, deadline, [this] { return !m_queue.empty(); }))
-            return std::nullopt;
-        CPostedMessage message = std::move(m_queue.front());
-        m_queue.pop_front();
-        return message;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    std::deque<CPostedMessage> m_queue;
-};
-
 // How a job went: its notifications in order ("B<n>", "S" for one or more steps in a row, "F",
 // "E"), and the bars' position the session reported at each step.
 struct CJobRun {
@@ -110,7 +84,7 @@ protected:
     {
         CJobRun run;
         const auto deadline = start + limit;
-        while (auto message = m_sink.Take(deadline)) {
+        while (auto message = m_sink.TakeUntil(deadline)) {
             const CProgrammingSession::EEvent event = m_session.HandleMessage(*message);
             if (event == CProgrammingSession::EEvent::Received) {
                 if (!m_bErrorSeen && m_parser.State().m_bBoardError.load()) {
@@ -167,7 +141,7 @@ protected:
     // The file written last.
     std::string m_strLastFile;
     std::unique_ptr<CBoardSimulator> m_sim;
-    CQueueSink m_sink;
+    CMessageQueue m_sink;
     CRecordingPrompt m_prompt;
     CBoardCommands m_commands;
     CTextTerminal m_terminal;
@@ -641,7 +615,7 @@ TEST_F(DownloadJobTest, TextFromBeforeTheDownloadCommandAnswersNothing)
     StartBoard(options);
     const std::string earlier = "LOAD:00000001FF\r\n";
     ASSERT_FALSE(m_port.Write(earlier.data(), static_cast<std::uint32_t>(earlier.size())));
-    std::optional<CPostedMessage> note = m_sink.Take(Clock::now() + 5s);
+    std::optional<CPostedMessage> note = m_sink.TakeUntil(Clock::now() + 5s);
     ASSERT_TRUE(note.has_value());
     ASSERT_EQ(note->m_nMsg, DefaultComMsg());
     ASSERT_TRUE(m_sim->WaitForDownloads(1, 5s));

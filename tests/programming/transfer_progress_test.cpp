@@ -29,6 +29,8 @@ TEST(TransferProgress, TimeLeftOnSteadyLinesWithABurstAtTheStart)
         {"115200 baud, 622 KB, no buffer", 11520, 622000, 0},
         // Nothing to measure: the line's own rate stands in.
         {"9600 baud, a file the pseudo-terminal takes whole", 960, 8000, 8000, 960},
+        // A USB CDC device or a pseudo-terminal: the set 19200 baud is not what the line does.
+        {"set to 19200 baud, carrying 200 kB/s", 200000, 622000, 18000, 1920},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
