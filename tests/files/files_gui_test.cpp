@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -314,6 +315,24 @@ private slots:
         QVERIFY(dir.Read("kept.log") == kept);
     }
 
+    // However much waits, one turn of the event loop appends at most kFlushBytes of it (a
+    // queued run is split where it must be), in order.
+    void outputAppendsABoundedBatchPerTurn()
+    {
+        COutputCtrl output;
+        std::string big;
+        for (int line = 0; big.size() < 4 * COutputCtrl::kFlushBytes; ++line)
+            big += "line " + std::to_string(line) + "\n";
+        big.resize(4 * COutputCtrl::kFlushBytes);
+        QSignalSpy appended(&output, &COutputCtrl::TextAppended);
+        output.AppendOutput(big, false);
+        QVERIFY(appended.wait(10000));
+        QCOMPARE(output.AppendedBytes(), qint64(COutputCtrl::kFlushBytes));
+        QTRY_COMPARE(output.AppendedBytes(), qint64(big.size()));
+        QCOMPARE(appended.count(), 4);
+        QCOMPARE(output.toPlainText().toStdString(), big);
+    }
+
     // The result line through a real child for every way a builder ends, with the count of
     // diagnostics; the builder is collected at once (no zombie until the next build).
     void outputAddsTheResultLineForEveryEnd_data()
@@ -471,6 +490,10 @@ private slots:
         QSignalSpy status(&output, &COutputCtrl::StatusMessage);
         QVERIFY(!output.FindText(QStringLiteral("gamma")));
         QCOMPARE(status.count(), 1);
+        // Ctrl+A and Ctrl+C are the view's own keys here (no board takes them).
+        QTest::keyClick(&output, Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClick(&output, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), output.toPlainText());
 
         const std::string path = dir.Path("saved build.log");
         QCOMPARE(output.SaveTo(Q(path)), QString());
