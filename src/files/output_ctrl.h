@@ -3,13 +3,14 @@
 // runner of the Build command. Runs read on the runner's threads are queued for the GUI thread
 // (runs of one child that follow each other are joined; one WM_OUTPUT_TEXT through an
 // IMessageSink wakes the GUI thread for all that is queued, which it takes kPumpDelayMs later)
-// and appended there in order as UTF-8 bytes, at most kFlushBytes per turn of the event loop; the control itself is touched
-// on the GUI thread only. At most kRunsInFlight runs wait in the queue (the builder waits on
-// its pipe beyond that), and the store keeps the last kMaxLines lines. The reader threads
-// count the builder's errors and warnings as they pass (CBuildDiagnostics); when the builder
-// has ended the control adds the result line and emits BuildFinished. A diagnostic line is
-// recognised when it is first painted or asked for (once per line), coloured, and opens its
-// source (double-click, Enter, F8 / Shift+F8 on the current row) through the owner's opener.
+// and appended there in order as UTF-8 bytes, at most kFlushBytes per turn of the event loop;
+// the control itself is touched on the GUI thread only. At most kRunsInFlight runs wait in the
+// queue (the builder waits on its pipe beyond that), and the store keeps the last kMaxLines
+// lines. The reader threads count the builder's errors and warnings as they pass
+// (CBuildDiagnostics); when the builder has ended the control adds the result line and emits
+// BuildFinished. A diagnostic line is recognised when it is first painted or asked for (once
+// per line), coloured, and opens its source (double-click, Enter, F8 / Shift+F8 on the current
+// row) through the owner's opener.
 //
 // Usage: the main frame owns one inside the output pane and hands Runner() to the file list,
 // whose Build command calls Start; destroying the control stops a child still running.
@@ -145,7 +146,7 @@ private:
     void ShowResult(unsigned run);
     // Posts one run; counted: the runner counted it against its window of runs in flight.
     void PostRun(std::string_view text, bool counted);
-    // kKindNone or 1 + the kind; recognised once per complete line and kept.
+    // 0 (none) or 1 + the kind; recognised once per complete line and kept.
     int Classify(int row) const;
     void SetKind(int row, int kind) const;
     std::string FolderFor(int row) const;
