@@ -96,6 +96,44 @@ std::optional<CDiagnostic> ParseMake(std::string_view line)
     return diagnostic;
 }
 
+// gcc's include chain ahead of a message in a header: "In file included from main.c:3:" and
+// "                 from inc.h:2,": a note at the place of the #include.
+std::optional<CDiagnostic> ParseIncludedFrom(std::string_view line)
+{
+    constexpr std::string_view kFirst = "In file included from ";
+    constexpr std::string_view kMore = "from ";
+    if (line.substr(0, kFirst.size()) == kFirst) {
+        line.remove_prefix(kFirst.size());
+    } else {
+        const std::size_t lead = line.find_first_not_of(' ');
+        if (lead == 0 || lead == std::string_view::npos || line.substr(lead, kMore.size()) != kMore)
+            return std::nullopt;
+        line.remove_prefix(lead + kMore.size());
+    }
+    if (line.empty() || (line.back() != ':' && line.back() != ','))
+        return std::nullopt;
+    line.remove_suffix(1);
+    // "path:line" or "path:line:column"; the path may hold colons of its own.
+    int numbers[2] = {0, 0};
+    int found = 0;
+    while (found < 2) {
+        const std::size_t colon = line.rfind(':');
+        std::size_t pos = colon + 1;
+        int value = 0;
+        if (colon == std::string_view::npos || colon == 0 || !ReadNumber(line, pos, value) || pos != line.size())
+            break;
+        numbers[found++] = value;
+        line = line.substr(0, colon);
+    }
+    if (found == 0)
+        return std::nullopt;
+    CDiagnostic diagnostic;
+    diagnostic.m_strFile = std::string(line);
+    diagnostic.m_nLine = found == 2 ? numbers[1] : numbers[0];
+    diagnostic.m_nColumn = found == 2 ? numbers[0] : 0;
+    return diagnostic;
+}
+
 // "path(line): error C2065: ..." and "path(line,col): warning ...".
 std::optional<CDiagnostic> ParseParenthesised(std::string_view line)
 {
@@ -198,6 +236,8 @@ std::optional<CDiagnostic> CBuildDiagnostics::Parse(std::string_view line)
     }
     if (std::optional<CDiagnostic> make = ParseMake(line))
         return make;
+    if (std::optional<CDiagnostic> included = ParseIncludedFrom(line))
+        return included;
     if (std::optional<CDiagnostic> msvc = ParseParenthesised(line))
         return msvc;
     return ParseColon(line);

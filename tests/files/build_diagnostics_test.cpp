@@ -43,6 +43,11 @@ const CRow kRows[] = {
     {"time_of_day", "12:30:45 build started", false, {}},
     {"gcc_context", "   12 |     int x = y;", false, {}},
     {"in_function", "blink.c: In function 'main':", false, {}},
+    // gcc's include chain: notes at each #include, not a file named "In file included from ...".
+    {"included_from", "In file included from src/main.c:3:", true, {K::Note, "src/main.c", 3, 0, false}},
+    {"included_from_column", "In file included from /a b/main.c:3:10,", true, {K::Note, "/a b/main.c", 3, 10, false}},
+    {"included_from_more", "                 from inc/board.h:2,", true, {K::Note, "inc/board.h", 2, 0, false}},
+    {"from_in_text", "from here on it builds", false, {}},
     {"errors_word", "src/a.c:3: errors are fine here", true, {K::Note, "src/a.c", 3, 0, false}},
 };
 
