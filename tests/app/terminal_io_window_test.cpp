@@ -310,6 +310,9 @@ private slots:
             text.truncate(static_cast<qsizetype>(row.m_nSize));
             QGuiApplication::clipboard()->setText(text);
             m_pPrompt->SetAnswer(row.m_nAnswer);
+            // The command comes back once the last send has ended (at the frame's next idle turn).
+            frame->UpdateCommandUI();
+            QVERIFY(frame->Action(cmd::ID_TERMINAL_PASTE)->isEnabled());
             // The key of Paste to Board; Ctrl+V alone would be the board's 0x16.
             QTest::keyClick(&frame->Terminal(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
             if (row.m_bAsked) {
