@@ -3,6 +3,7 @@
 // with wrapping, and the painted colours of a row's style and of the current row.
 
 #include "ui/line_view.h"
+#include "pixels.h"
 
 #include <QApplication>
 #include <QImage>
@@ -25,15 +26,6 @@ public:
     }
 };
 
-int CountColour(const QImage& image, const QRect& rect, QColor colour)
-{
-    int count = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y)
-        for (int x = rect.left(); x <= rect.right(); ++x)
-            if (image.pixelColor(x, y).rgb() == colour.rgb())
-                ++count;
-    return count;
-}
 } // namespace
 
 class LineViewTest : public QObject {

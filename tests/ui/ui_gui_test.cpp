@@ -2,6 +2,7 @@
 // resize, the pane frame, placement memory through a settings store, and painted images.
 
 #include "base/memory_settings_store.h"
+#include "pixels.h"
 #include "ui/flat_button.h"
 #include "ui/percent_progress_ctrl.h"
 #include "ui/resizable_dialog.h"
@@ -28,16 +29,6 @@ public:
     }
 };
 
-// Pixels of exactly this colour inside rect.
-int CountColour(const QImage& image, const QRect& rect, QColor colour)
-{
-    int count = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y)
-        for (int x = rect.left(); x <= rect.right(); ++x)
-            if (image.pixelColor(x, y).rgb() == colour.rgb())
-                ++count;
-    return count;
-}
 
 QPalette TestPalette()
 {
