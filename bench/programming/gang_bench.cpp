@@ -1,59 +1,135 @@
 // Prints the wall time of `qxprog program` sending one file to 1, 4 and 16 simulated boards at
 // once on paced 460800-baud lines, and the ratio of 16 boards to one: the line should be the
-// limit, not the program, so the ratio stays near 1.
+// limit, not the program, so the ratio stays near 1. Beside each time: the processor time qxprog
+// used, the simulators' (they run in this process) and how busy the machine's cores were (other
+// work shares them). Then the same boards written by bare one-byte write(2) loops, a thread per
+// board in this process: what the machine allows one byte per write without any program around.
+
+#include "machine_load.h"
+#include "qxprog_run.h"
 
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
 
 #include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/resource.h>
+#include <termios.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 using Clock = std::chrono::steady_clock;
 constexpr unsigned kBaud = 460800;
 
-// Seconds from start to exit of qxprog programming boards boards; negative when one failed.
-double ProgramBoards(const std::string& file, std::size_t boards)
+struct CFigures {
+    double m_dSeconds = 0;
+    double m_dQxprogCpu = 0;
+    double m_dBenchCpu = 0; // this process: the simulators (and the loops)
+    double m_dBusy = 0;     // the machine's cores, all work
+    bool m_bOk = false;
+};
+
+double ProcessCpu()
+{
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+std::vector<std::unique_ptr<CBoardSimulator>> StartBoards(std::size_t boards)
 {
     std::vector<std::unique_ptr<CBoardSimulator>> sims;
-    std::vector<std::string> args = {QXPROG_PATH, "program", file, "--baud", std::to_string(kBaud)};
     for (std::size_t i = 0; i < boards; ++i) {
         CBoardSimOptions options;
         options.m_nBaud = kBaud;
         sims.push_back(std::make_unique<CBoardSimulator>(options));
         if (sims.back()->Start())
-            return -1;
-        args.insert(args.end(), {"--port", sims.back()->SlavePath()});
+            return {};
     }
-    std::vector<char*> argv;
-    for (std::string& arg : args)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    return sims;
+}
+
+// qxprog programming the boards at once.
+CFigures ProgramBoards(const std::string& file, std::size_t boards)
+{
+    CFigures figures;
+    std::vector<std::unique_ptr<CBoardSimulator>> sims = StartBoards(boards);
+    std::vector<std::string> args = {"program", file, "--baud", std::to_string(kBaud)};
+    for (const auto& sim : sims)
+        args.insert(args.end(), {"--port", sim->SlavePath()});
+    const double cpu = ProcessCpu();
+    const CMachineLoad machine;
+    CQxprogRun run;
+    if (sims.empty() || !run.Run(args))
+        return figures;
+    figures.m_dBusy = machine.BusySeconds();
+    figures.m_dBenchCpu = ProcessCpu() - cpu;
+    figures.m_dSeconds = run.Seconds();
+    figures.m_dQxprogCpu = run.CpuSeconds();
+    figures.m_bOk = run.Succeeded();
+    return figures;
+}
+
+// The line opened the plainest way, in raw mode as the port opens it.
+int OpenRaw(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios tio{};
+    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(fd, TCSANOW, &tio);
+    }
+    return fd;
+}
+
+// The file written to every board at once by a write(2) of each byte, a thread per board.
+CFigures LoopBoards(const std::string& text, std::size_t boards)
+{
+    CFigures figures;
+    std::vector<std::unique_ptr<CBoardSimulator>> sims = StartBoards(boards);
+    if (sims.empty())
+        return figures;
+    const double cpu = ProcessCpu();
+    const CMachineLoad machine;
     const auto start = Clock::now();
-    pid_t pid = -1;
-    if (posix_spawn(&pid, QXPROG_PATH, &actions, nullptr, argv.data(), environ) != 0)
-        return -1;
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -seconds;
+    std::vector<std::thread> loops;
+    for (const auto& sim : sims)
+        loops.emplace_back([&text, path = sim->SlavePath()] {
+            const int fd = OpenRaw(path);
+            for (char byte : text)
+                while (::write(fd, &byte, 1) != 1 && errno == EINTR) {
+                }
+            ::close(fd);
+        });
+    for (std::thread& loop : loops)
+        loop.join();
+    figures.m_bOk = true;
+    for (const auto& sim : sims)
+        figures.m_bOk = sim->WaitForDownloads(1, std::chrono::seconds(60)) && figures.m_bOk;
+    figures.m_dSeconds = std::chrono::duration<double>(Clock::now() - start).count();
+    figures.m_dBusy = machine.BusySeconds();
+    figures.m_dBenchCpu = ProcessCpu() - cpu;
+    return figures;
+}
+
+void Print(std::size_t boards, const CFigures& f, bool withQxprog)
+{
+    std::printf("%2zu board%s %6.2f s", boards, boards == 1 ? ": " : "s:", f.m_dSeconds);
+    if (withQxprog)
+        std::printf("   qxprog %5.2f s", f.m_dQxprogCpu);
+    std::printf("   %s %5.2f s   machine busy %4.2f of %u cores%s\n", withQxprog ? "simulators" : "loops+simulators",
+        f.m_dBenchCpu, f.m_dSeconds > 0 ? f.m_dBusy / f.m_dSeconds : 0.0, CMachineLoad::Cores(),
+        f.m_bOk ? "" : " (a board failed)");
 }
 } // namespace
 
@@ -68,18 +144,28 @@ int main()
     const std::string text = EncodeIntelHex(data, 0);
     const std::string file = dir + ".hex";
     std::ofstream(file, std::ios::binary) << text;
-    std::printf("qxprog program, %zu-byte Intel HEX file, %u baud per board (ideal %.2f s)\n", text.size(), kBaud,
-        text.size() * 10.0 / kBaud);
+    std::printf("%s program, %zu-byte Intel HEX file, %u baud per board (ideal %.2f s); load average %s\n",
+        CQxprogRun::Program(), text.size(), kBaud, text.size() * 10.0 / kBaud, CMachineLoad::LoadAverage().c_str());
+    std::printf("wall time, processor time of qxprog and of the simulators, the machine's busy cores (all work):\n");
     double one = 0;
     for (std::size_t boards : {1u, 4u, 16u}) {
-        const double seconds = ProgramBoards(file, boards);
+        const CFigures figures = ProgramBoards(file, boards);
         if (boards == 1)
-            one = seconds;
-        std::printf("%2zu boards: %.2f s%s\n", boards, seconds < 0 ? -seconds : seconds,
-            seconds < 0 ? " (a board failed)" : "");
-        if (boards == 16 && one > 0 && seconds > 0)
-            std::printf("16 boards / 1 board: %.2f (target at most 1.20)\n", seconds / one);
+            one = figures.m_dSeconds;
+        Print(boards, figures, true);
+        if (boards == 16 && one > 0 && figures.m_bOk)
+            std::printf("16 boards / 1 board: %.2f (target at most 1.20)\n", figures.m_dSeconds / one);
     }
+    std::printf("bare write(2) loops, one byte a write, a thread per board (no program, no pause before the data):\n");
+    for (std::size_t boards : {1u, 16u}) {
+        const CFigures figures = LoopBoards(text, boards);
+        if (boards == 1)
+            one = figures.m_dSeconds;
+        Print(boards, figures, false);
+        if (boards == 16 && one > 0)
+            std::printf("16 loops / 1 loop: %.2f\n", figures.m_dSeconds / one);
+    }
+    std::printf("load average %s\n", CMachineLoad::LoadAverage().c_str());
     std::remove(file.c_str());
     return 0;
 }

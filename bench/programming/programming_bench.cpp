@@ -4,9 +4,13 @@
 // the window's (its posted-event sink and the session on an event loop), and the error of the
 // time left shown over a paced run. Every in-process job runs through the window's sink.
 
+#include "machine_load.h"
+#include "qxprog_run.h"
+
 #include "base/messages.h"
 #include "base/qt_message_sink.h"
 #include "programming/board_commands.h"
+#include "programming/board_protocol.h"
 #include "programming/programming_session.h"
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
@@ -16,10 +20,7 @@
 #include <QTimer>
 
 #include <fcntl.h>
-#include <spawn.h>
 #include <stdlib.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
@@ -145,8 +146,16 @@ int OpenRaw(const std::string& path)
     return fd;
 }
 
-// write(2) of one byte at a time on the line opened the plainest way.
-double SystemLoop(const std::string& data)
+double ThreadCpuSeconds()
+{
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// write(2) of one byte at a time on the line opened the plainest way; cpu: the writing thread's
+// processor time a byte, in microseconds.
+double SystemLoop(const std::string& data, double& cpu)
 {
     CBoardSimOptions options;
     options.m_monitor.m_nRawLength = data.size();
@@ -155,16 +164,18 @@ double SystemLoop(const std::string& data)
     int fd = OpenRaw(sim.SlavePath());
     std::future<double> rate = TimeDataBytes(sim, data.size());
     [[maybe_unused]] ssize_t n = ::write(fd, "L", 1);
+    const double start = ThreadCpuSeconds();
     for (char byte : data)
         while (::write(fd, &byte, 1) != 1 && errno == EINTR) {
         }
+    cpu = (ThreadCpuSeconds() - start) * 1e6 / static_cast<double>(data.size());
     double result = rate.get();
     ::close(fd);
     return result;
 }
 
 // The port's Write of one byte at a time, nothing else.
-double BareLoop(const std::string& data)
+double BareLoop(const std::string& data, double& cpu)
 {
     CBoardSimOptions options;
     options.m_monitor.m_nRawLength = data.size();
@@ -175,8 +186,10 @@ double BareLoop(const std::string& data)
     port.Configure(115200, 8, 0, 0);
     std::future<double> rate = TimeDataBytes(sim, data.size());
     port.Write("L", nullptr, nullptr, INFINITE);
+    const double start = ThreadCpuSeconds();
     for (char byte : data)
         port.Write(&byte, 1, nullptr, nullptr, 5000);
+    cpu = (ThreadCpuSeconds() - start) * 1e6 / static_cast<double>(data.size());
     double result = rate.get();
     port.Close();
     return result;
@@ -208,17 +221,22 @@ void Throughput()
     double systemRate = 0;
     double bareRate = 0;
     double jobRate = 0;
+    double systemCpu = 1e9;
+    double bareCpu = 1e9;
     std::string outcome;
     for (int round = 0; round < 4; ++round) {
-        systemRate = std::max(systemRate, SystemLoop(data));
-        bareRate = std::max(bareRate, BareLoop(data));
+        double cpu = 0;
+        systemRate = std::max(systemRate, SystemLoop(data, cpu));
+        systemCpu = std::min(systemCpu, cpu);
+        bareRate = std::max(bareRate, BareLoop(data, cpu));
+        bareCpu = std::min(bareCpu, cpu);
         jobRate = std::max(jobRate, JobRun(path, size, outcome));
     }
     ::unlink(path.c_str());
     const double baseline = std::max(systemRate, bareRate);
     std::printf("(a) unpaced pseudo-terminal, 1 MiB file, one write per byte (best of 4 rounds)\n");
-    std::printf("    write(2) loop   : %10.0f bytes/s\n", systemRate);
-    std::printf("    port Write loop : %10.0f bytes/s\n", bareRate);
+    std::printf("    write(2) loop   : %10.0f bytes/s  (writer's processor time %.2f us a byte)\n", systemRate, systemCpu);
+    std::printf("    port Write loop : %10.0f bytes/s  (writer's processor time %.2f us a byte)\n", bareRate, bareCpu);
     std::printf("    download job    : %10.0f bytes/s  (%.2f of the faster loop; target >= 0.90) [%s]\n",
         jobRate, jobRate / baseline, outcome.c_str());
 }
@@ -250,18 +268,6 @@ void PacedImage()
         (took / ideal - 1) * 100, rig.prompt.Last().c_str(), sim.Image() == image ? "" : " IMAGE DIFFERS");
 }
 
-double ThreadCpuSeconds()
-{
-    timespec t{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double Seconds(const timeval& t)
-{
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
-}
-
 // `qxprog program --no-commands` of a 622 KB Intel HEX file to a board that reads in bulk, and
 // the same file through the window's sink in this process, against write(2) of one byte at a
 // time of the same file. The processor time beside the wall time: on a machine shared with
@@ -277,8 +283,6 @@ void QxprogPath()
     if (::mkdtemp(config) == nullptr)
         return;
     ::setenv("XDG_CONFIG_HOME", config, 1);
-    // Another build of qxprog (an earlier one, for a figure before a change) may stand in.
-    const char* qxprog = std::getenv("QX_BENCH_QXPROG") ? std::getenv("QX_BENCH_QXPROG") : QXPROG_PATH;
     double best = 1e9;
     double cpu = 1e9;
     double windowBest = 1e9;
@@ -293,23 +297,11 @@ void QxprogPath()
         {
             CBoardSimulator sim;
             sim.Start();
-            const std::string port = sim.SlavePath();
-            std::vector<std::string> args = {qxprog, "program", "--no-commands", "--port", port, path};
-            std::vector<char*> argv;
-            for (std::string& arg : args)
-                argv.push_back(arg.data());
-            argv.push_back(nullptr);
-            posix_spawn_file_actions_t actions;
-            posix_spawn_file_actions_init(&actions);
-            posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-            posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            const auto start = Clock::now();
-            pid_t pid = 0;
-            if (::posix_spawn(&pid, qxprog, &actions, nullptr, argv.data(), environ) == 0) {
-                rusage usage{};
-                ::wait4(pid, &status, 0, &usage);
-                best = std::min(best, Seconds(Clock::now() - start));
-                cpu = std::min(cpu, Seconds(usage.ru_utime) + Seconds(usage.ru_stime));
+            CQxprogRun run;
+            if (run.Run({"program", "--no-commands", "--port", sim.SlavePath(), path}, errPath)) {
+                status = run.ExitStatus();
+                best = std::min(best, run.Seconds());
+                cpu = std::min(cpu, run.CpuSeconds());
                 // "FILE: N bytes, addresses 0000-387FF, 2.4 s, 271226 bytes/s"
                 std::ifstream err(errPath);
                 std::string line;
@@ -320,7 +312,6 @@ void QxprogPath()
                         dataBest = std::min(dataBest, std::atof(line.c_str() + at + 2));
                 }
             }
-            posix_spawn_file_actions_destroy(&actions);
         }
         {
             CBoardSimulator sim;
@@ -352,9 +343,13 @@ void QxprogPath()
     ::unlink(path.c_str());
     ::unlink(errPath.c_str());
     ::rmdir(config);
-    std::printf("(c) qxprog program --no-commands, %zu-byte Intel HEX file, unpaced board (best of 3)\n", hex.size());
+    const double pause = board::kPauseMs / 1000.0;
+    std::printf("(c) %s program --no-commands, %zu-byte Intel HEX file, unpaced board (best of 3; load average %s)\n",
+        CQxprogRun::Program(), hex.size(), CMachineLoad::LoadAverage().c_str());
     std::printf("    qxprog: %.2f s (exit %d), write(2) loop: %.2f s; job/loop ratio %.2f (target >= 0.95)\n", best,
-        WIFEXITED(status) ? WEXITSTATUS(status) : -1, loopBest, loopBest / best);
+        status, loopBest, loopBest / best);
+    std::printf("    the same without the board's %.0f ms pause before the data, which the job keeps and the loop has\n"
+                "    not: job/loop ratio %.2f\n", pause * 1000, loopBest / (best - pause));
     std::printf("    qxprog's data alone (its summary line: first data byte to the board's answer, no start-up, no\n"
                 "    200 ms pause before the data): %.1f s; data/loop ratio %.2f\n", dataBest, loopBest / dataBest);
     std::printf("    window's sink and session in this process: %.2f s; job/loop ratio %.2f [%s]\n", windowBest,

@@ -65,8 +65,9 @@ public:
     // Joins the threads of the boards that have ended.
     void Reap();
 
-    // The name under byIdFolder that resolves to the same device as port, if any.
-    static std::optional<std::string> Identity(const std::string& port, const std::string& byIdFolder = "/dev/serial/by-id");
+    // The port's name under <devRoot>/serial/by-id (the stable name probing gives it), or its own
+    // name when it is given by a path in a by-id folder; none when it has no such name.
+    static std::optional<std::string> Identity(const std::string& port, const std::string& devRoot = "/dev");
     // "completed", "port-open", ... : the words of the exit statuses.
     static const char* ResultWord(EDownloadResult result);
     // The status the one-port command exits with for the result.

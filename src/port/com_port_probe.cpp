@@ -72,27 +72,6 @@ std::string MakerAndProduct(const CComPortInfo& info)
     return product;
 }
 
-// The stable name under <dev>/serial/<kind> that leads to the node, or empty.
-std::string StableName(const std::string& devRoot, const char* kind, const fs::path& node)
-{
-    std::error_code error;
-    const fs::path target = fs::canonical(node, error);
-    if (error)
-        return {};
-    const fs::path dir = fs::path(devRoot) / "serial" / kind;
-    std::vector<std::string> names;
-    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
-        std::error_code linkError;
-        if (fs::canonical(it->path(), linkError) == target && !linkError)
-            names.push_back(it->path().filename().string());
-    }
-    if (names.empty())
-        return {};
-    // Several names (a device with two interfaces seen twice) give the same one every time.
-    std::sort(names.begin(), names.end());
-    return devRoot + "/serial/" + kind + "/" + names.front();
-}
-
 // On-board ports exist for every possible number; only those with a UART behind them count.
 bool HasHardware(const fs::path& classEntry)
 {
@@ -159,6 +138,26 @@ std::vector<CComPortInfo> ProbeComPorts(const CProbeRoots& roots)
     return ports;
 }
 
+std::string StableName(const std::string& path, const std::string& kind, const std::string& devRoot)
+{
+    std::error_code error;
+    const fs::path target = fs::canonical(path, error);
+    if (error)
+        return {};
+    const fs::path dir = fs::path(devRoot) / "serial" / kind;
+    std::vector<std::string> names;
+    for (fs::directory_iterator it(dir, error), end; !error && it != end; it.increment(error)) {
+        std::error_code linkError;
+        if (fs::canonical(it->path(), linkError) == target && !linkError)
+            names.push_back(it->path().filename().string());
+    }
+    if (names.empty())
+        return {};
+    // Several names (a device with two interfaces seen twice) give the same one every time.
+    std::sort(names.begin(), names.end());
+    return devRoot + "/serial/" + kind + "/" + names.front();
+}
+
 bool ReadComPortIdentity(const std::string& kernelName, const CProbeRoots& roots, CComPortInfo& info)
 {
     const fs::path classEntry = fs::path(roots.m_strSys) / "class" / "tty" / kernelName;
@@ -182,8 +181,8 @@ bool ReadComPortIdentity(const std::string& kernelName, const CProbeRoots& roots
                 info.m_strBluetooth += ", channel " + *channel;
         }
     }
-    info.m_strById = StableName(roots.m_strDev, "by-id", node);
-    info.m_strByPath = StableName(roots.m_strDev, "by-path", node);
+    info.m_strById = StableName(node.string(), "by-id", roots.m_strDev);
+    info.m_strByPath = StableName(node.string(), "by-path", roots.m_strDev);
     // A USB adapter is stored by its stable name, so it is found again under another number.
     if (onBoard)
         info.m_strName = "COM" + std::to_string(number + 1);

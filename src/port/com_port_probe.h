@@ -46,6 +46,11 @@ std::vector<CComPortInfo> ProbeComPorts(const CProbeRoots& roots = {});
 // know the kernel name.
 bool ReadComPortIdentity(const std::string& kernelName, const CProbeRoots& roots, CComPortInfo& info);
 
+// The stable name under <devRoot>/serial/<kind> ("by-id", "by-path") that leads to the same
+// device as path (a node or a link to one), as a path; empty when there is none. Of several, the
+// first by name.
+std::string StableName(const std::string& path, const std::string& kind, const std::string& devRoot = "/dev");
+
 // The text the port list shows for a port: "ttyUSB0 - FT232R USB UART (FTDI, A50285BI)", on-board
 // ports as "COM1", and why the port cannot be used.
 std::string ComPortLabel(const CComPortInfo& port);

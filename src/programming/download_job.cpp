@@ -248,13 +248,14 @@ EDownloadResult CDownloadJob::SendData(const std::vector<std::uint8_t>& buffer)
     std::uint64_t next = CTransferProgress::NextPercentStep(1, range);
     std::uint64_t posted = 1;
     EDownloadResult result = EDownloadResult::Completed;
+    CSerialPort& port = m_host.DownloadPort();
     std::size_t sent = 0;
     for (; sent < buffer.size(); ++sent) {
         if (m_state.m_bBoardError.load(std::memory_order_relaxed) != 0) {
             result = EDownloadResult::BoardError;
             break;
         }
-        if (EDownloadResult written = WriteToPort(&buffer[sent], 1); written != EDownloadResult::Completed) {
+        if (EDownloadResult written = WriteToPort(port, &buffer[sent], 1); written != EDownloadResult::Completed) {
             result = written;
             break;
         }
@@ -311,7 +312,8 @@ EDownloadResult CDownloadJob::Exchange(const CExchange& exchange, const std::str
 {
     m_state.m_nWaitState.store(exchange.m_nAwait);
     if (!text.empty()) {
-        if (EDownloadResult written = WriteToPort(text.data(), text.size()); written != EDownloadResult::Completed)
+        if (EDownloadResult written = WriteToPort(m_host.DownloadPort(), text.data(), text.size());
+            written != EDownloadResult::Completed)
             return written;
         // The download command's step: the bar moves once it has gone out.
         if (exchange.m_nAwait == WAIT_LOAD)
@@ -320,11 +322,10 @@ EDownloadResult CDownloadJob::Exchange(const CExchange& exchange, const std::str
     return WaitForBoard(exchange);
 }
 
-EDownloadResult CDownloadJob::WriteToPort(const void* data, std::size_t size)
+EDownloadResult CDownloadJob::WriteToPort(CSerialPort& port, const void* data, std::size_t size)
 {
     if (Stopping())
         return EDownloadResult::Stopped;
-    CSerialPort& port = m_host.DownloadPort();
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::size_t done = 0;
     // Time spent in writes that ran out of their slice; a write that moves bytes starts again.
@@ -334,8 +335,10 @@ EDownloadResult CDownloadJob::WriteToPort(const void* data, std::size_t size)
         std::uint32_t written = 0;
         std::error_code code = port.Write(bytes + done, static_cast<std::uint32_t>(size - done), &written, nullptr, slice);
         done += written;
+        if (!code && done == size)
+            return EDownloadResult::Completed;
         const bool timedOut = code == make_error_code(ESerialError::Timeout);
-        if (done == size && (!code || timedOut))
+        if (done == size && timedOut)
             return EDownloadResult::Completed;
         if (!timedOut)
             return Fail(EDownloadResult::WriteFailed, code ? code : std::make_error_code(std::errc::io_error));

@@ -165,7 +165,7 @@ private:
     // The file byte by byte, with the bars' steps; Completed when every byte went out.
     EDownloadResult SendData(const std::vector<std::uint8_t>& buffer);
     // Completed when written, otherwise WriteFailed (or Stopped).
-    EDownloadResult WriteToPort(const void* data, std::size_t size);
+    EDownloadResult WriteToPort(CSerialPort& port, const void* data, std::size_t size);
     // Completed when the board answered, otherwise the exchange's failure (or Stopped).
     EDownloadResult WaitForBoard(const CExchange& exchange);
     // False when the job is stopping.

@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -51,10 +52,109 @@ int NeededLength(unsigned type)
     }
 }
 
-struct CWritten {
-    std::uint8_t value;
-    std::size_t line;
+// The data bytes written so far, in pages of 256 addresses: the value and a "written" bit of each
+// address. A page is looked up once per record (a record spans at most two), not per byte, and
+// holds no line numbers: the line of an earlier write is found again only for a fault.
+class CWrittenPages {
+public:
+    // Records the byte; false when the address already holds a different one (in old).
+    bool Write(std::uint32_t address, std::uint8_t value, std::uint8_t& old, bool& added)
+    {
+        const std::uint32_t key = address >> 8;
+        if (!m_pPage || key != m_nKey) {
+            std::unique_ptr<CPage>& page = m_pages[key];
+            if (!page)
+                page = std::make_unique<CPage>();
+            m_pPage = page.get();
+            m_nKey = key;
+        }
+        const unsigned at = address & 0xFF;
+        std::uint64_t& word = m_pPage->m_written[at >> 6];
+        const std::uint64_t bit = std::uint64_t{1} << (at & 63);
+        added = (word & bit) == 0;
+        if (added) {
+            word |= bit;
+            m_pPage->m_value[at] = value;
+            return true;
+        }
+        old = m_pPage->m_value[at];
+        return old == value;
+    }
+
+private:
+    struct CPage {
+        std::uint8_t m_value[256];
+        std::uint64_t m_written[4];
+    };
+    std::unordered_map<std::uint32_t, std::unique_ptr<CPage>> m_pages;
+    CPage* m_pPage = nullptr;
+    std::uint32_t m_nKey = 0;
 };
+
+// Calls record(lineNumber, text) for every line that is not blank, with the blanks around it
+// removed, until it returns false. Returns the number of the last line looked at.
+template <typename Record>
+std::size_t ForEachRecordLine(std::string_view content, Record record)
+{
+    std::size_t lineNumber = 0;
+    std::size_t from = 0;
+    while (from < content.size()) {
+        std::size_t to = content.find('\n', from);
+        if (to == std::string_view::npos)
+            to = content.size();
+        std::string_view line = content.substr(from, to - from);
+        from = to + 1;
+        ++lineNumber;
+        // Blanks around a record (a CR before the LF among them) are line space.
+        while (!line.empty() && IsBlank(line.front()))
+            line.remove_prefix(1);
+        while (!line.empty() && IsBlank(line.back()))
+            line.remove_suffix(1);
+        if (!line.empty() && !record(lineNumber, line))
+            break;
+    }
+    return lineNumber;
+}
+
+// The 64 KiB base the extended address records (02, 04) set; the other types keep it.
+void NextBase(unsigned type, const std::uint8_t* data, std::uint32_t& base)
+{
+    if (type == 0x02)
+        base = static_cast<std::uint32_t>(data[0] << 8 | data[1]) << 4;
+    else if (type == 0x04)
+        base = static_cast<std::uint32_t>(data[0] << 8 | data[1]) << 16;
+}
+
+// As the board does: the offset wraps within the 64 KiB the base selects.
+std::uint32_t DataAddress(std::uint32_t base, std::uint32_t offset, std::size_t i)
+{
+    return base + ((offset + static_cast<std::uint32_t>(i)) & 0xFFFF);
+}
+
+// The first of the (valid) lines before beforeLine whose data went to the address.
+std::size_t FirstLineWriting(std::string_view content, std::uint32_t address, std::size_t beforeLine)
+{
+    std::size_t found = 0;
+    std::uint32_t base = 0;
+    std::vector<std::uint8_t> bytes;
+    ForEachRecordLine(content, [&](std::size_t lineNumber, std::string_view line) {
+        if (lineNumber >= beforeLine)
+            return false;
+        bytes.clear();
+        for (std::size_t i = 1; i + 1 < line.size(); i += 2)
+            bytes.push_back(static_cast<std::uint8_t>(HexPairValue(line[i], line[i + 1])));
+        const unsigned type = bytes[3];
+        const std::uint32_t offset = static_cast<std::uint32_t>(bytes[1] << 8 | bytes[2]);
+        for (std::size_t i = 0; type == 0x00 && i < bytes[0]; ++i)
+            if (DataAddress(base, offset, i) == address) {
+                found = lineNumber;
+                return false;
+            }
+        NextBase(type, bytes.data() + 4, base);
+        return true;
+    });
+    return found;
+}
 } // namespace
 
 bool CIntelHexChecker::IsIntelHex(std::string_view path, std::string_view content)
@@ -79,26 +179,13 @@ bool CIntelHexChecker::Fail(std::size_t line, const std::string& text)
 bool CIntelHexChecker::Check(std::string_view content)
 {
     *this = CIntelHexChecker();
-    std::unordered_map<std::uint32_t, CWritten> written;
+    CWrittenPages written;
     std::uint32_t base = 0;
     std::size_t endLine = 0;
-    std::size_t lineNumber = 0;
-    std::size_t from = 0;
     std::vector<std::uint8_t> bytes;
-    while (from < content.size()) {
-        std::size_t to = content.find('\n', from);
-        if (to == std::string_view::npos)
-            to = content.size();
-        std::string_view line = content.substr(from, to - from);
-        from = to + 1;
-        ++lineNumber;
-        // Blanks around a record (a CR before the LF among them) are line space.
-        while (!line.empty() && IsBlank(line.front()))
-            line.remove_prefix(1);
-        while (!line.empty() && IsBlank(line.back()))
-            line.remove_suffix(1);
-        if (line.empty())
-            continue;
+    bool valid = true;
+    // Each record; false (with the fault) ends the walk.
+    auto check = [&](std::size_t lineNumber, std::string_view line) {
         if (endLine != 0)
             return Fail(lineNumber, "text after the end record of line " + std::to_string(endLine));
         if (line.front() != ':')
@@ -134,37 +221,32 @@ bool CIntelHexChecker::Check(std::string_view content)
                     + " data bytes, this one " + std::to_string(length));
         const std::uint32_t offset = static_cast<std::uint32_t>(bytes[1] << 8 | bytes[2]);
         const std::uint8_t* data = bytes.data() + 4;
-        switch (type) {
-        case 0x00:
-            for (std::size_t i = 0; i < length; ++i) {
-                // As the board does: the offset wraps within the 64 KiB the base selects.
-                const std::uint32_t address = base + ((offset + static_cast<std::uint32_t>(i)) & 0xFFFF);
-                auto [it, added] = written.try_emplace(address, CWritten{data[i], lineNumber});
-                if (!added && it->second.value != data[i])
-                    return Fail(lineNumber, "address " + Address(address) + " gets " + Hex2(data[i]) + ", line "
-                            + std::to_string(it->second.line) + " gave it " + Hex2(it->second.value));
-                if (m_nDataBytes == 0 || address < m_nLow)
-                    m_nLow = address;
-                if (m_nDataBytes == 0 || address > m_nHigh)
-                    m_nHigh = address;
-                if (added)
-                    ++m_nDataBytes;
-            }
-            break;
-        case 0x01:
+        if (type == 0x01)
             endLine = lineNumber;
-            break;
-        case 0x02:
-            base = static_cast<std::uint32_t>(data[0] << 8 | data[1]) << 4;
-            break;
-        case 0x04:
-            base = static_cast<std::uint32_t>(data[0] << 8 | data[1]) << 16;
-            break;
-        default:
-            break;
+        NextBase(type, data, base);
+        for (std::size_t i = 0; type == 0x00 && i < length; ++i) {
+            const std::uint32_t address = DataAddress(base, offset, i);
+            std::uint8_t old = 0;
+            bool added = false;
+            if (!written.Write(address, data[i], old, added))
+                return Fail(lineNumber, "address " + Address(address) + " gets " + Hex2(data[i]) + ", line "
+                        + std::to_string(FirstLineWriting(content, address, lineNumber)) + " gave it " + Hex2(old));
+            if (m_nDataBytes == 0 || address < m_nLow)
+                m_nLow = address;
+            if (m_nDataBytes == 0 || address > m_nHigh)
+                m_nHigh = address;
+            if (added)
+                ++m_nDataBytes;
         }
-    }
+        return true;
+    };
+    const std::size_t lines = ForEachRecordLine(content, [&](std::size_t lineNumber, std::string_view line) {
+        valid = check(lineNumber, line);
+        return valid;
+    });
+    if (!valid)
+        return false;
     if (endLine == 0)
-        return Fail(lineNumber == 0 ? 1 : lineNumber, "the file has no end record (:00000001FF)");
+        return Fail(lines == 0 ? 1 : lines, "the file has no end record (:00000001FF)");
     return true;
 }

@@ -1,8 +1,9 @@
 #pragma once
 // CIntelHexChecker: checks an Intel HEX file in memory before a byte of it is sent, so a bad
 // file is named with its line and fault at once instead of being rejected by the board minutes
-// into a slow download. Pure: no I/O, no clock, any thread; one object per check. The memory it
-// keeps grows with the data bytes of the file (to find two records writing the same address).
+// into a slow download. Pure: no I/O, no clock, any thread; one object per check. While it checks
+// it keeps a bit and a byte per address written (to find two records writing the same address),
+// in pages of 256 addresses: about the size of the image for a dense file.
 
 #include <cstddef>
 #include <cstdint>

@@ -4,15 +4,13 @@
 // to the system. Threads: one Read, one Write and one WaitEvents may run at once; WakeAll and
 // WakeWaiter may be called from any thread; Open and Close only while nothing else runs.
 
-#include <chrono>
+#include "serial/deadline.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
 #include <system_error>
-
-using CDeadline = std::optional<std::chrono::steady_clock::time_point>;
 
 struct CLineSettings {
     std::uint32_t m_nBaud = 0;
@@ -47,13 +45,14 @@ public:
 
     // Moves up to size bytes. waitAll: until size bytes have come; otherwise what is buffered.
     virtual std::error_code Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,
-        CDeadline deadline) = 0;
+        const CDeadline& deadline) = 0;
+    // One writer at a time: a Write waits for the one in progress (until the deadline).
     virtual std::error_code Write(const void* data, std::size_t size, std::size_t& done,
-        CDeadline deadline) = 0;
+        const CDeadline& deadline) = 0;
     // Waits until a masked event occurs (events != 0), the mask changes (events == 0) or the
     // deadline passes.
     virtual std::error_code WaitEvents(std::uint32_t mask, std::uint32_t& events,
-        CDeadline deadline) = 0;
+        const CDeadline& deadline) = 0;
     // Bytes written but not yet sent by the driver.
     virtual std::error_code OutputQueue(std::size_t& bytes) = 0;
     // Drops what has been received and not read yet.

@@ -18,22 +18,22 @@ class CSerialPort::COperation {
 public:
     explicit COperation(CSerialPort& port) : m_port(port)
     {
-        std::lock_guard lock(port.m_mutex);
-        m_bActive = port.m_bOpen.load() && !port.m_bClosing;
-        if (m_bActive) {
-            ++port.m_nActive;
-            m_bOverlapped = port.m_bOverlapped;
-            m_nReadMode = port.m_nReadMode;
-            m_nMask = port.m_dwEventMask;
+        // Counted first, then the state looked at: a Close that marks the port closing after
+        // this count sees it and waits; one that marked it before is seen here.
+        port.m_nActive.fetch_add(1);
+        m_bActive = port.m_bOpen.load() && !port.m_bClosing.load();
+        if (!m_bActive) {
+            Leave();
+            return;
         }
+        m_bOverlapped = port.m_bOverlapped.load(std::memory_order_relaxed);
+        m_nReadMode = port.m_nReadMode.load(std::memory_order_relaxed);
+        m_nMask = port.m_dwEventMask.load(std::memory_order_relaxed);
     }
     ~COperation()
     {
-        if (!m_bActive)
-            return;
-        std::lock_guard lock(m_port.m_mutex);
-        if (--m_port.m_nActive == 0)
-            m_port.m_cvIdle.notify_all();
+        if (m_bActive)
+            Leave();
     }
     COperation(const COperation&) = delete;
     COperation& operator=(const COperation&) = delete;
@@ -45,15 +45,27 @@ public:
     bool m_bOverlapped = false;
     int m_nReadMode = ReadModeImmediate;
     std::uint32_t m_nMask = 0;
+
+private:
+    void Leave()
+    {
+        // The last one out of a closing port wakes Close; under its mutex, so the wake-up cannot
+        // fall between Close's look at the count and its wait.
+        if (m_port.m_nActive.fetch_sub(1) == 1 && m_port.m_bClosing.load()) {
+            std::lock_guard lock(m_port.m_mutex);
+            m_port.m_cvIdle.notify_all();
+        }
+    }
 };
 
 namespace {
 
-CDeadline DeadlineAfter(std::uint32_t timeout)
+// A caller's record: the operation runs to its end here (there is no time-out on that form).
+CDeadline DeadlineOf(std::uint32_t timeout, const COverlapped* overlapped)
 {
-    if (timeout == INFINITE)
-        return std::nullopt;
-    return std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout);
+    if (overlapped || timeout == INFINITE)
+        return {};
+    return CDeadline::After(timeout);
 }
 
 void Complete(COverlapped* overlapped, std::error_code code, std::uint32_t transferred)
@@ -78,9 +90,17 @@ CSerialPort::~CSerialPort()
 
 std::error_code CSerialPort::SetLastError(std::error_code code)
 {
+    if (!code && m_bNoLastError.load())
+        return code;
     std::lock_guard lock(m_mutex);
-    m_dwLastError = code;
+    StoreLastErrorLocked(code);
     return code;
+}
+
+void CSerialPort::StoreLastErrorLocked(std::error_code code)
+{
+    m_dwLastError = code;
+    m_bNoLastError.store(!code);
 }
 
 std::error_code CSerialPort::LastError() const
@@ -107,13 +127,13 @@ std::error_code CSerialPort::Open(const std::string& device, std::uint32_t /*inQ
         if (std::error_code code = m_pBackend->Open(SerialDevicePath(device)))
             return SetLastError(code);
         std::lock_guard lock(m_mutex);
-        m_bOverlapped = overlapped;
+        m_bOverlapped.store(overlapped);
         m_dwEventBits = 0;
-        m_dwEventMask = 0;
+        m_dwEventMask.store(0);
         m_nEventChar = 0;
-        m_nReadMode = ReadModeImmediate;
-        m_bClosing = false;
-        m_bOpen = true;
+        m_nReadMode.store(ReadModeImmediate);
+        m_bClosing.store(false);
+        m_bOpen.store(true);
     }
     SetEventMask(EV_DEFAULT_MASK);
     m_pBackend->ForgetWake(); // nobody waits yet
@@ -125,17 +145,17 @@ std::error_code CSerialPort::Close()
     std::lock_guard life(m_lifeMutex);
     std::unique_lock lock(m_mutex);
     if (!m_bOpen.load()) {
-        m_dwLastError = {};
+        StoreLastErrorLocked({});
         return {};
     }
-    m_bClosing = true;
+    m_bClosing.store(true);
     m_pBackend->WakeAll();
-    m_cvIdle.wait(lock, [this] { return m_nActive == 0; });
+    m_cvIdle.wait(lock, [this] { return m_nActive.load() == 0; });
     m_pBackend->Close();
-    m_bOpen = false;
-    m_bClosing = false;
+    m_bOpen.store(false);
+    m_bClosing.store(false);
     m_dwEventBits = 0;
-    m_dwLastError = {};
+    StoreLastErrorLocked({});
     return {};
 }
 
@@ -183,7 +203,7 @@ std::error_code CSerialPort::SetEventMask(std::uint32_t mask)
         return SetLastError(ESerialError::InvalidHandle);
     {
         std::lock_guard lock(m_mutex);
-        m_dwEventMask = mask;
+        m_dwEventMask.store(mask);
     }
     m_pBackend->WakeWaiter();
     return SetLastError({});
@@ -196,10 +216,8 @@ std::error_code CSerialPort::WaitEvent(COverlapped* overlapped, std::uint32_t ti
         return SetLastError(ESerialError::InvalidHandle);
     if (!op.m_bOverlapped && (overlapped || timeout != INFINITE))
         return SetLastError(ESerialError::InvalidFunction);
-    // A caller's record: the wait runs to its end here (there is no time-out on that form).
     std::uint32_t events = 0;
-    std::error_code code = m_pBackend->WaitEvents(op.m_nMask, events,
-        overlapped ? std::nullopt : DeadlineAfter(timeout));
+    std::error_code code = m_pBackend->WaitEvents(op.m_nMask, events, DeadlineOf(timeout, overlapped));
     {
         std::lock_guard lock(m_mutex);
         m_dwEventBits = code ? 0 : events;
@@ -229,10 +247,8 @@ std::error_code CSerialPort::SetReadMode(int mode)
         return SetLastError(ESerialError::InvalidHandle);
     if (mode != ReadModeImmediate && mode != ReadModeWaitAll)
         return SetLastError(ESerialError::InvalidArg);
-    std::lock_guard lock(m_mutex);
-    m_nReadMode = mode;
-    m_dwLastError = {};
-    return {};
+    m_nReadMode.store(mode);
+    return SetLastError({});
 }
 
 bool CSerialPort::QueryLine(CLineSettings& line)
@@ -280,17 +296,17 @@ int CSerialPort::GetHandshake()
 std::uint32_t CSerialPort::GetEventMask()
 {
     std::lock_guard lock(m_mutex);
-    return m_bOpen.load() ? m_dwEventMask : 0;
+    return m_bOpen.load() ? m_dwEventMask.load() : 0;
 }
 
 char CSerialPort::GetEventChar()
 {
     std::lock_guard lock(m_mutex);
     if (!m_bOpen.load()) {
-        m_dwLastError = ESerialError::InvalidHandle;
+        StoreLastErrorLocked(ESerialError::InvalidHandle);
         return 0;
     }
-    m_dwLastError = {};
+    StoreLastErrorLocked({});
     return m_nEventChar;
 }
 
@@ -327,7 +343,8 @@ std::error_code CSerialPort::Transfer(bool isWrite, void* data, std::uint32_t si
         return SetLastError(ESerialError::InvalidFunction);
     if (size != 0 && !data)
         return SetLastError({EFAULT, std::system_category()});
-    const CDeadline deadline = overlapped ? std::nullopt : DeadlineAfter(timeout);
+    // The clock is read only if the transfer has to wait.
+    const CDeadline deadline = DeadlineOf(timeout, overlapped);
     std::size_t done = 0;
     std::error_code code = isWrite
         ? m_pBackend->Write(data, size, done, deadline)
@@ -341,7 +358,7 @@ std::error_code CSerialPort::Transfer(bool isWrite, void* data, std::uint32_t si
 std::uint32_t CSerialPort::TakeEvents()
 {
     std::lock_guard lock(m_mutex);
-    std::uint32_t events = m_dwEventBits & m_dwEventMask;
+    std::uint32_t events = m_dwEventBits & m_dwEventMask.load();
     m_dwEventBits = 0;
     return events;
 }

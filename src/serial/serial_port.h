@@ -138,17 +138,24 @@ private:
     std::error_code Transfer(bool isWrite, void* data, std::uint32_t size, std::uint32_t* count,
         COverlapped* overlapped, std::uint32_t timeout);
 
+    // Stores the code under m_mutex (the caller holds it).
+    void StoreLastErrorLocked(std::error_code code);
+
     std::mutex m_lifeMutex;            // one Open or Close at a time
-    mutable std::mutex m_mutex;        // guards the fields below and the open/close protocol
-    std::condition_variable m_cvIdle;  // signalled when the last operation in progress leaves
+    mutable std::mutex m_mutex;        // guards the fields below up to the atomics, and Close's wait
+    std::condition_variable m_cvIdle;  // signalled when the last operation in progress leaves a closing port
     std::error_code m_dwLastError;
     std::uint32_t m_dwEventBits = 0;
-    std::uint32_t m_dwEventMask = 0;
     char m_nEventChar = 0;
-    int m_nReadMode = ReadModeImmediate;
-    bool m_bOverlapped = false;
-    bool m_bClosing = false;
-    int m_nActive = 0;                 // operations in progress on the descriptor
+    // Set while m_dwLastError holds no error: storing "no error" again (every byte a download
+    // writes) then takes no lock.
+    std::atomic<bool> m_bNoLastError{true};
+    // Read by every operation as it starts, without a lock (the per-byte path of a download).
+    std::atomic<std::uint32_t> m_dwEventMask{0};
+    std::atomic<int> m_nReadMode{ReadModeImmediate};
+    std::atomic<bool> m_bOverlapped{false};
+    std::atomic<bool> m_bClosing{false};
+    std::atomic<int> m_nActive{0};     // operations in progress on the descriptor (and ones turning back)
     std::atomic<bool> m_bOpen{false};
     std::unique_ptr<CSerialBackend> m_pBackend; // the system side of the open line
 };

@@ -27,6 +27,7 @@
 #include "serial/serial_backend.h"
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"
+#include "serial/write_turn.h"
 
 #include <asm/termbits.h>
 #include <fcntl.h>
@@ -42,7 +43,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
-#include <condition_variable>
 #include <mutex>
 #include <vector>
 
@@ -72,17 +72,6 @@ constexpr CBaudCode kBaudCodes[] = {
     {2500000, B2500000}, {3000000, B3000000}, {3500000, B3500000}, {4000000, B4000000},
 };
 
-// Milliseconds left until the deadline, for poll (-1: no limit).
-int PollTimeout(const CDeadline& deadline)
-{
-    if (!deadline)
-        return -1;
-    auto left = std::chrono::ceil<std::chrono::milliseconds>(*deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0)
-        return 0;
-    return static_cast<int>(std::min<long long>(left.count(), 1 << 30));
-}
-
 bool DrainEventFd(int fd)
 {
     eventfd_t value = 0;
@@ -101,10 +90,10 @@ public:
     std::error_code GetLine(CLineSettings& line) override;
     std::error_code SetLine(const CLineSettings& line) override;
     std::error_code Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,
-        CDeadline deadline) override;
+        const CDeadline& deadline) override;
     std::error_code Write(const void* data, std::size_t size, std::size_t& done,
-        CDeadline deadline) override;
-    std::error_code WaitEvents(std::uint32_t mask, std::uint32_t& events, CDeadline deadline) override;
+        const CDeadline& deadline) override;
+    std::error_code WaitEvents(std::uint32_t mask, std::uint32_t& events, const CDeadline& deadline) override;
     std::error_code ClearErrors(std::uint32_t& errors) override;
     std::error_code SetModemLine(std::uint32_t line, bool on) override
     {
@@ -179,9 +168,7 @@ private:
 
     static constexpr std::size_t kRxSize = 64 * 1024;
     static constexpr std::size_t kMaxDiscardBytes = 64 * 1024;
-    std::mutex m_writeMutex; // one Write at a time on the line
-    std::condition_variable m_cvWriter;
-    bool m_bWriting = false;
+    CWriteTurn m_turn; // one Write at a time on the line
     std::mutex m_rxMutex; // the receive buffer, and the order of reads from the driver
     std::vector<unsigned char> m_rx = std::vector<unsigned char>(kRxSize);
     std::size_t m_nRxHead = 0;
@@ -395,7 +382,7 @@ std::error_code CPosixSerial::WaitReady(short what, const CDeadline& deadline)
 {
     pollfd fds[2] = {{m_fd, what, 0}, {m_fdClose, POLLIN, 0}};
     for (;;) {
-        int n = ::poll(fds, 2, PollTimeout(deadline));
+        int n = ::poll(fds, 2, deadline.PollTimeout());
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -447,7 +434,7 @@ std::size_t CPosixSerial::PullLocked(bool& hungUp, std::error_code& code)
 }
 
 std::error_code CPosixSerial::Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,
-    CDeadline deadline)
+    const CDeadline& deadline)
 {
     done = 0;
     auto* bytes = static_cast<unsigned char*>(buffer);
@@ -487,7 +474,7 @@ std::error_code CPosixSerial::Read(void* buffer, std::size_t size, std::size_t& 
             return {};
         // Wait for the driver or for the event wait filling our buffer.
         pollfd fds[3] = {{m_fd, POLLIN, 0}, {m_fdClose, POLLIN, 0}, {m_fdData, POLLIN, 0}};
-        int n = ::poll(fds, 3, PollTimeout(deadline));
+        int n = ::poll(fds, 3, deadline.PollTimeout());
         if (n < 0 && errno != EINTR)
             return LastErrno();
         if (n > 0 && fds[1].revents)
@@ -501,28 +488,16 @@ std::error_code CPosixSerial::Read(void* buffer, std::size_t size, std::size_t& 
 }
 
 std::error_code CPosixSerial::Write(const void* data, std::size_t size, std::size_t& done,
-    CDeadline deadline)
+    const CDeadline& deadline)
 {
     done = 0;
     // One Write's bytes go out together: a key typed during a download waits for its turn.
-    {
-        std::unique_lock lock(m_writeMutex);
-        auto free = [this] { return !m_bWriting; };
-        if (!deadline)
-            m_cvWriter.wait(lock, free);
-        else if (!m_cvWriter.wait_until(lock, *deadline, free))
-            return ESerialError::Timeout;
-        m_bWriting = true;
-    }
+    if (!m_turn.Take(deadline))
+        return ESerialError::Timeout;
     struct CTurn {
-        CPosixSerial& m_self;
-        ~CTurn()
-        {
-            std::lock_guard lock(m_self.m_writeMutex);
-            m_self.m_bWriting = false;
-            m_self.m_cvWriter.notify_one();
-        }
-    } turn{*this};
+        CWriteTurn& m_turn;
+        ~CTurn() { m_turn.Release(); }
+    } turn{m_turn};
     const auto* bytes = static_cast<const unsigned char*>(data);
     bool waited = false;
     while (done < size) {
@@ -553,7 +528,7 @@ bool CPosixSerial::ReadCounters(serial_icounter_struct& counters)
     return ::ioctl(m_fd, TIOCGICOUNT, &counters) == 0;
 }
 
-std::error_code CPosixSerial::WaitEvents(std::uint32_t mask, std::uint32_t& events, CDeadline deadline)
+std::error_code CPosixSerial::WaitEvents(std::uint32_t mask, std::uint32_t& events, const CDeadline& deadline)
 {
     events = 0;
     for (;;) {
@@ -599,7 +574,7 @@ std::error_code CPosixSerial::WaitEvents(std::uint32_t mask, std::uint32_t& even
         // With the buffer full, input waits in the driver until a Read makes room.
         pollfd fds[4] = {{m_fdClose, POLLIN, 0}, {m_fdMask, POLLIN, 0}, {m_fdRead, POLLIN, 0},
             {m_fd, static_cast<short>(full ? 0 : POLLIN), 0}};
-        int n = ::poll(fds, 4, PollTimeout(deadline));
+        int n = ::poll(fds, 4, deadline.PollTimeout());
         if (n < 0) {
             if (errno == EINTR)
                 continue;

@@ -324,6 +324,8 @@ private slots:
             std::string expected = text.toStdString();
             std::replace(expected.begin(), expected.end(), '\n', '\r');
             QTRY_VERIFY(!frame->IsSending());
+            // The next row's key needs the command enabled again (its update follows the send's end).
+            QTRY_VERIFY(frame->Action(cmd::ID_TERMINAL_PASTE)->isEnabled());
             QCOMPARE(Far(expected.size(), row.m_bSent ? 10000 : 200), row.m_bSent ? expected : std::string());
             QCOMPARE(frame->Terminal().toPlainText(), row.m_bEcho && row.m_bSent ? text : QString());
         }

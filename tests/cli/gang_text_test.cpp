@@ -3,6 +3,8 @@
 
 #include "cli/gang_table.h"
 #include "cli/json_writer.h"
+#include "cli/last_line_terminal.h"
+#include "cli/reason_prompt.h"
 #include "cli/sha256.h"
 
 #include "temp_dir.h"
@@ -87,7 +89,50 @@ TEST(GangTable, RowsEventsAndSummary)
         "The target board does not respond to the LOAD command.\n");
 }
 
+// What a board among many keeps instead of showing it: the first box's reason on one line, and
+// the board's last line of text.
+TEST(GangBoardText, ReasonOfTheFirstBoxAndTheLastLine)
+{
+    const struct {
+        const char* box;
+        const char* reason;
+    } boxes[] = {
+        {"Programming has been completed!", "Programming has been completed!"},
+        {"Port write error!\r\n\r\n/dev/pts/3: Input/output error", "Port write error! /dev/pts/3: Input/output error"},
+        {"The target board does not respond to the LOAD command.\r\nCheck out follwings and try again:\r\n"
+         "\t- Reset the target board.",
+            "The target board does not respond to the LOAD command."},
+        {"File open error!\n\na.hex\n\nNo such file", "File open error! a.hex No such file"},
+    };
+    for (const auto& b : boxes)
+        EXPECT_EQ(CReasonPrompt::Reason(b.box), b.reason) << b.box;
+    CReasonPrompt prompt;
+    EXPECT_EQ(prompt.MessageBox(boxes[1].box, "", MB_OK), IDOK);
+    EXPECT_EQ(prompt.MessageBox(boxes[0].box, "", MB_YESNO), IDYES);
+    EXPECT_EQ(prompt.Reason(), boxes[1].reason);
+
+    const struct {
+        std::vector<std::string> runs;
+        int backspaces;
+        std::string last;
+    } texts[] = {
+        {{"quilLOREX>"}, 0, "quilLOREX>"},
+        {{"Intel format HEX file sending\r\n", "\r\n"}, 0, "Intel format HEX file sending"},
+        {{"Download completed, back to prompt\r\nStart", "ing prog"}, 2, "Starting pr"},
+        {{"done\n", std::string(1000, 'x')}, 0, std::string(CLastLineTerminal::kMaxLine, 'x')},
+    };
+    for (const auto& t : texts) {
+        CLastLineTerminal terminal;
+        for (const std::string& run : t.runs)
+            terminal.AppendTerminalText(run);
+        for (int i = 0; i < t.backspaces; ++i)
+            terminal.DeleteLastChar();
+        EXPECT_EQ(terminal.LastText(), t.last);
+    }
+}
+
 // A port's identity: its name in the by-id folder, found from the device path or a link to it.
+// The folder plays /dev: the by-id names are under its serial/by-id.
 TEST(GangProgrammer, IdentityFromTheByIdFolder)
 {
     const CTempDir dir;
@@ -106,7 +151,7 @@ TEST(GangProgrammer, IdentityFromTheByIdFolder)
         {dir.Path() + "/missing", std::nullopt},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(CGangProgrammer::Identity(c.port, byId), c.identity) << c.port;
+        EXPECT_EQ(CGangProgrammer::Identity(c.port, dir.Path()), c.identity) << c.port;
     EXPECT_EQ(CGangProgrammer::Identity(device, dir.Path() + "/no-folder"), std::nullopt);
     // The words and exit statuses of the one-port command, for every result.
     EXPECT_STREQ(CGangProgrammer::ResultWord(EDownloadResult::NoCompletedMessage), "no-completed");

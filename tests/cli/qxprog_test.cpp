@@ -739,6 +739,9 @@ TEST_F(QxprogTest, ManyBoardsDrawATableOnATerminal)
     EXPECT_NE(err.find("\033[3A\r\033[J"), std::string::npos) << err;
     EXPECT_NE(err.find("  BYTES/S  STATE"), std::string::npos) << err;
     EXPECT_NE(err.find("sending"), std::string::npos) << err;
+    // The rows follow the boards between the first and the last byte, not only at the ends.
+    const std::regex between(R"(\s([1-9]|[1-9][0-9])%\s+[0-9]+\s+sending)");
+    EXPECT_TRUE(std::regex_search(err, between)) << err;
     EXPECT_NE(err.find("Programmed 2 of 2 boards"), std::string::npos) << err;
     // No event lines: the table shows the events.
     EXPECT_EQ(err.find(": started"), std::string::npos) << err;

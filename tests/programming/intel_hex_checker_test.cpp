@@ -114,7 +114,16 @@ INSTANTIATE_TEST_SUITE_P(Table, IntelHexCheck, ::testing::Values(
     CHexCase{"DifferentDataSameAddress", IntelHexRecord(0x00, 0x10, {1, 2}) + IntelHexRecord(0x00, 0x11, {3}) + kEnd,
         "line 2: address 0011 gets 03, line 1 gave it 02"},
     CHexCase{"OverlapThroughASegment", IntelHexRecord(0x00, 0x10, {1}) + IntelHexRecord(0x02, 0, {0x00, 0x01})
-            + IntelHexRecord(0x00, 0, {2}) + kEnd, "line 3: address 0010 gets 02, line 1 gave it 01"}
+            + IntelHexRecord(0x00, 0, {2}) + kEnd, "line 3: address 0010 gets 02, line 1 gave it 01"},
+    // Records that cross a 256-byte boundary, and an address written again after others far away.
+    CHexCase{"SameDataAcrossABoundary", IntelHexRecord(0x00, 0xFE, {1, 2, 3, 4}) + IntelHexRecord(0x00, 0x100, {3})
+            + kEnd, "", 0xFE, 0x101},
+    CHexCase{"DifferentDataAcrossABoundary", IntelHexRecord(0x00, 0xFE, {1, 2, 3, 4}) + IntelHexRecord(0x00, 0x101, {9})
+            + kEnd, "line 2: address 0101 gets 09, line 1 gave it 04"},
+    CHexCase{"DifferentDataAfterOthersFarAway", IntelHexRecord(0x04, 0, {0x12, 0x34}) + IntelHexRecord(0x00, 0x10, {1})
+            + IntelHexRecord(0x04, 0, {0, 0}) + IntelHexRecord(0x00, 0x10, {1, 1}) + IntelHexRecord(0x04, 0, {0x12, 0x34})
+            + IntelHexRecord(0x00, 0x10, {1}) + IntelHexRecord(0x00, 0x0F, {7, 2}) + kEnd,
+        "line 7: address 12340010 gets 02, line 2 gave it 01"}
 ), [](const auto& info) { return std::string(info.param.name); });
 
 TEST(IntelHexCheck, WhichFilesAreChecked)

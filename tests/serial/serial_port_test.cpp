@@ -12,9 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <future>
@@ -403,6 +405,54 @@ TEST_F(SerialPortTest, ConcurrentWritesDoNotInterleave)
     EXPECT_TRUE(got == a + b || got == b + a);
 }
 
+// The write in progress holds the turn while the far end reads nothing: another write waits for
+// it only as long as its own limit, and none of its bytes gets between the first one's.
+TEST_F(SerialPortTest, AWriteWaitingForAnothersTurnGivesUpAtItsLimit)
+{
+    OpenOverlapped();
+    auto first = std::async(std::launch::async, [this] {
+        const std::string big(1 << 20, 'w');
+        return m_port.Write(big.data(), static_cast<std::uint32_t>(big.size()), nullptr, nullptr, INFINITE);
+    });
+    // Bytes at the far end: the first write has its turn.
+    pollfd arrived{m_pty.Master(), POLLIN, 0};
+    ASSERT_EQ(::poll(&arrived, 1, 5000), 1);
+    std::uint32_t count = 7;
+    EXPECT_EQ(m_port.Write("k", 1, &count, nullptr, 200), std::error_code(ESerialError::Timeout));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(m_port.LastError(), std::error_code(ESerialError::Timeout));
+    EXPECT_EQ(m_port.Close(), std::error_code());
+    EXPECT_EQ(first.get(), Sys(ECANCELED));
+    EXPECT_EQ(m_pty.ReceiveAvailable().find('k'), std::string::npos);
+}
+
+// The last error is the last operation's: a success after a failure clears it (a download's
+// bytes store "no error" without a lock while nothing failed).
+TEST_F(SerialPortTest, LastErrorIsTheLastOperationsResult)
+{
+    OpenOverlapped();
+    const struct {
+        const char* m_name;
+        std::function<std::error_code(CSerialPort&)> m_op;
+        std::error_code m_code;
+    } rows[] = {
+        {"write", [](CSerialPort& p) { return p.Write("a", 1, nullptr, nullptr, 1000); }, {}},
+        {"bad read mode", [](CSerialPort& p) { return p.SetReadMode(7); }, ESerialError::InvalidArg},
+        {"write after a failure", [](CSerialPort& p) { return p.Write("b", 1, nullptr, nullptr, 1000); }, {}},
+        {"write again", [](CSerialPort& p) { return p.Write("c"); }, {}},
+        {"four data bits", [](CSerialPort& p) { return p.Configure(9600, 4, 0, 0); }, Sys(EINVAL)},
+        {"event char", [](CSerialPort& p) { return p.GetEventChar() == 0 ? std::error_code() : Sys(EBADE); }, {}},
+        {"close", [](CSerialPort& p) { return p.Close(); }, {}},
+        {"write when closed", [](CSerialPort& p) { return p.Write("d"); }, kInvalidHandle},
+        {"close again", [](CSerialPort& p) { return p.Close(); }, {}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.m_op(m_port), row.m_code) << row.m_name;
+        EXPECT_EQ(m_port.LastError(), row.m_code) << row.m_name;
+    }
+    EXPECT_EQ(m_pty.Receive(3), "abc");
+}
+
 TEST_F(SerialPortTest, WaitAllReadCollectsEveryByteOrReportsWhatCame)
 {
     OpenOverlapped();
@@ -589,6 +639,52 @@ TEST_F(SerialPortTest, CloseWakesReadWriteAndWaitInProgress)
     EXPECT_EQ(waiter.get(), Sys(ECANCELED));
     // The port opens again cleanly.
     EXPECT_EQ(m_port.Open(m_pty.SlavePath(), 0, 0, true), std::error_code());
+}
+
+// Operations start on other threads without a pause while Close runs: each one either runs on
+// the open line or is refused, Close returns once the running ones have left, and the port
+// opens again. (The threads' start is a count, not a lock: this is where a sanitizer would see
+// a race.)
+TEST_F(SerialPortTest, CloseWhileOperationsKeepStartingEndsThemAll)
+{
+    OpenOverlapped();
+    CEvent started{true, false};
+    std::atomic<int> running{0};
+    auto worker = [&](int kind) {
+        std::vector<std::error_code> codes;
+        char byte = 'x';
+        for (;;) {
+            std::error_code code;
+            if (kind == 0)
+                code = m_port.Write(&byte, 1, nullptr, nullptr, 20);
+            else if (kind == 1)
+                code = m_port.Read(&byte, 1, nullptr, nullptr, 20);
+            else
+                code = m_port.SetEventMask(EV_DEFAULT_MASK);
+            if (codes.size() == 50 && running.fetch_add(1) == 3)
+                started.Set();
+            codes.push_back(code);
+            if (code == kInvalidHandle)
+                return codes;
+        }
+    };
+    std::vector<std::future<std::vector<std::error_code>>> workers;
+    for (int kind : {0, 0, 1, 2})
+        workers.push_back(std::async(std::launch::async, worker, kind));
+    ASSERT_TRUE(started.Wait(10000));
+    EXPECT_EQ(m_port.Close(), std::error_code());
+    for (auto& w : workers) {
+        for (const std::error_code& code : w.get())
+            EXPECT_TRUE(!code || code == std::error_code(ESerialError::Timeout) || code == Sys(ECANCELED)
+                || code == kInvalidHandle)
+                << code.message();
+    }
+    ASSERT_EQ(m_port.Open(m_pty.SlavePath(), 0, 0, true), std::error_code());
+    // The writers' bytes, then the new ones.
+    const std::string earlier = m_pty.Receive(1 << 20, std::chrono::milliseconds(300));
+    EXPECT_EQ(earlier.find_first_not_of('x'), std::string::npos);
+    ASSERT_FALSE(m_port.Write("again", 5, nullptr, nullptr, 1000));
+    EXPECT_EQ(m_pty.Receive(5), "again");
 }
 
 // ---- Hardware (only when QX_TEST_PORT names a real port) ------------------------------------
