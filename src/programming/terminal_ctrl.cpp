@@ -259,6 +259,12 @@ void CTerminalCtrl::keyPressEvent(QKeyEvent* event)
         event->accept();
         return;
     }
+    // Ctrl+Shift+V is Paste to Board: while that command is off (a send runs) the key comes here
+    // and sends nothing, not Ctrl+V's byte.
+    if (key == Qt::Key_V && mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+        event->accept();
+        return;
+    }
     // Control with a letter (or @ [ \ ] ^ _) is its control code, as a character message carries
     // it; Ctrl+V therefore sends 0x16 and pastes nothing.
     if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && key >= Qt::Key_At && key <= Qt::Key_Underscore) {
