@@ -7,6 +7,7 @@
 
 #include "machine_load.h"
 #include "qxprog_run.h"
+#include "raw_line.h"
 
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
@@ -78,18 +79,6 @@ CFigures ProgramBoards(const std::string& file, std::size_t boards)
     figures.m_dQxprogCpu = run.CpuSeconds();
     figures.m_bOk = run.Succeeded();
     return figures;
-}
-
-// The line opened the plainest way, in raw mode as the port opens it.
-int OpenRaw(const std::string& path)
-{
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios tio{};
-    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        ::tcsetattr(fd, TCSANOW, &tio);
-    }
-    return fd;
 }
 
 // The file written to every board at once by a write(2) of each byte, a thread per board.

@@ -6,6 +6,7 @@
 
 #include "machine_load.h"
 #include "qxprog_run.h"
+#include "raw_line.h"
 
 #include "base/messages.h"
 #include "base/qt_message_sink.h"
@@ -131,19 +132,6 @@ std::future<double> TimeDataBytes(CBoardSimulator& sim, std::size_t size)
         sim.WaitForBytes(1 + size, std::chrono::seconds(120));
         return (size - 1) / Seconds(Clock::now() - first);
     });
-}
-
-// The line opened the plainest way, in raw mode as the port opens it (no output processing, which
-// would turn every line end into two bytes).
-int OpenRaw(const std::string& path)
-{
-    int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    termios tio{};
-    if (fd >= 0 && ::tcgetattr(fd, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        ::tcsetattr(fd, TCSANOW, &tio);
-    }
-    return fd;
 }
 
 double ThreadCpuSeconds()

@@ -191,6 +191,17 @@ std::string Summarised(const std::string& err)
     return std::regex_replace(err, summary, "@SUMMARY@");
 }
 
+// The line settings a port has now, as its owner sees them.
+termios LineOf(const std::string& path)
+{
+    termios t{};
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    EXPECT_GE(fd, 0);
+    EXPECT_EQ(::tcgetattr(fd, &t), 0);
+    ::close(fd);
+    return t;
+}
+
 TEST_F(QxprogTest, DefaultsComeFromTheSettingsFile)
 {
     CBoardSimOptions options;
@@ -343,20 +354,12 @@ TEST_F(QxprogTest, DoctorGivesTheVerdictAsExitStatus)
 TEST_F(QxprogTest, TerminationSignalsStopCleanlyAndRestoreThePort)
 {
     // The line as the far end's owner left it; qxprog sets raw mode and its own rate meanwhile.
-    auto lineOf = [](const std::string& path) {
-        termios t{};
-        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-        EXPECT_GE(fd, 0);
-        EXPECT_EQ(::tcgetattr(fd, &t), 0);
-        ::close(fd);
-        return t;
-    };
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(::strsignal(sig));
         CBoardSimOptions paced;
         paced.m_nBaud = 115200;
         CBoardSimulator& board = Board(paced);
-        const termios before = lineOf(board.SlavePath());
+        const termios before = LineOf(board.SlavePath());
         const std::string file = WriteFile("big.hex", EncodeIntelHex(Bytes(40000, 3), 0));
         auto child = Run({"program", "--port", board.SlavePath(), "--baud", "115200", file});
         ASSERT_TRUE(board.WaitForBytes(2000, 30s));
@@ -366,7 +369,7 @@ TEST_F(QxprogTest, TerminationSignalsStopCleanlyAndRestoreThePort)
         EXPECT_LT(Clock::now() - interrupted, 2s);
         EXPECT_EQ(child->Err(), "");
         EXPECT_LT(board.ReceivedBytes(), 100000u);
-        const termios after = lineOf(board.SlavePath());
+        const termios after = LineOf(board.SlavePath());
         EXPECT_EQ(::cfgetospeed(&after), ::cfgetospeed(&before));
         EXPECT_EQ(after.c_lflag, before.c_lflag);
         EXPECT_EQ(after.c_iflag, before.c_iflag);
@@ -518,17 +521,6 @@ TEST_F(QxprogTest, ProgressBarOnATerminal)
     EXPECT_NE(err.find("\r\033[KProgramming has been completed!"), std::string::npos) << err;
     // Redrawn per percent, not per byte.
     EXPECT_LT(std::count(err.begin(), err.end(), '%'), 110);
-}
-
-// The line settings a port has now, as its owner sees them.
-termios LineOf(const std::string& path)
-{
-    termios t{};
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    EXPECT_GE(fd, 0);
-    EXPECT_EQ(::tcgetattr(fd, &t), 0);
-    ::close(fd);
-    return t;
 }
 
 // One board's part of the --json object: its name, identity and result.
