@@ -2,13 +2,16 @@
 // once on paced 460800-baud lines, and the ratio of 16 boards to one: the line should be the
 // limit, not the program, so the ratio stays near 1. Beside each time: the processor time qxprog
 // used, the simulators' (they run in this process) and how busy the machine's cores were (other
-// work shares them). Then the same boards written by bare one-byte write(2) loops, a thread per
-// board in this process: what the machine allows one byte per write without any program around.
+// work shares them). Then the same boards written by bare write(2) loops, a thread per board in
+// this process, one byte a write and in the job's runs: what the machine allows without any
+// program around.
 
 #include "machine_load.h"
 #include "qxprog_run.h"
 #include "raw_line.h"
 
+#include "base/line_timing.h"
+#include "programming/download_job.h"
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
 
@@ -17,6 +20,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -81,8 +85,8 @@ CFigures ProgramBoards(const std::string& file, std::size_t boards)
     return figures;
 }
 
-// The file written to every board at once by a write(2) of each byte, a thread per board.
-CFigures LoopBoards(const std::string& text, std::size_t boards)
+// The file written to every board at once by write(2)s of run bytes, a thread per board.
+CFigures LoopBoards(const std::string& text, std::size_t boards, std::size_t run)
 {
     CFigures figures;
     std::vector<std::unique_ptr<CBoardSimulator>> sims = StartBoards(boards);
@@ -93,11 +97,15 @@ CFigures LoopBoards(const std::string& text, std::size_t boards)
     const auto start = Clock::now();
     std::vector<std::thread> loops;
     for (const auto& sim : sims)
-        loops.emplace_back([&text, path = sim->SlavePath()] {
+        loops.emplace_back([&text, run, path = sim->SlavePath()] {
             const int fd = OpenRaw(path);
-            for (char byte : text)
-                while (::write(fd, &byte, 1) != 1 && errno == EINTR) {
-                }
+            for (std::size_t at = 0; at < text.size();) {
+                const ssize_t n = ::write(fd, text.data() + at, std::min(run, text.size() - at));
+                if (n > 0)
+                    at += static_cast<std::size_t>(n);
+                else if (n < 0 && errno != EINTR)
+                    break;
+            }
             ::close(fd);
         });
     for (std::thread& loop : loops)
@@ -145,14 +153,18 @@ int main()
         if (boards == 16 && one > 0 && figures.m_bOk)
             std::printf("16 boards / 1 board: %.2f (target at most 1.20)\n", figures.m_dSeconds / one);
     }
-    std::printf("bare write(2) loops, one byte a write, a thread per board (no program, no pause before the data):\n");
-    for (std::size_t boards : {1u, 16u}) {
-        const CFigures figures = LoopBoards(text, boards);
-        if (boards == 1)
-            one = figures.m_dSeconds;
-        Print(boards, figures, false);
-        if (boards == 16 && one > 0)
-            std::printf("16 loops / 1 loop: %.2f\n", figures.m_dSeconds / one);
+    const std::size_t jobRun = CDownloadJob::RunBytes(kBaud, line_timing::kDefaultBitsPerCharacter);
+    for (std::size_t run : {std::size_t{1}, jobRun}) {
+        std::printf("bare write(2) loops, %zu byte%s a write, a thread per board (no program, no pause before the data):\n",
+            run, run == 1 ? "" : "s");
+        for (std::size_t boards : {1u, 16u}) {
+            const CFigures figures = LoopBoards(text, boards, run);
+            if (boards == 1)
+                one = figures.m_dSeconds;
+            Print(boards, figures, false);
+            if (boards == 16 && one > 0)
+                std::printf("16 loops / 1 loop: %.2f\n", figures.m_dSeconds / one);
+        }
     }
     std::printf("load average %s\n", CMachineLoad::LoadAverage().c_str());
     std::remove(file.c_str());

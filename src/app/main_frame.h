@@ -192,7 +192,7 @@ private:
     void OnDownloadEnd();
     // The program window's and the status bar's figures of the running download.
     void ShowFigures();
-    // Asks the running download to stop at its next byte or wait (a write held by a line that
+    // Asks the running download to stop at its next run of bytes or wait (a write held by a line that
     // takes nothing included).
     void StopDownload();
     void EmitProgress();

@@ -30,7 +30,7 @@ constexpr int ID_TOOLS_OPTIONS = 32781;
 constexpr int ID_TOOLS_PORT_SETUP = 32782;
 // Ends the running builder's process group.
 constexpr int ID_TOOLS_STOP_BUILD = 32845;
-// Ends a running download at its next byte or wait (Escape in the program window).
+// Ends a running download at its next run of bytes or wait (Escape in the program window).
 constexpr int ID_TOOLS_STOP_PROGRAMMING = 32860;
 
 // The terminal's input and output: the log, local echo, what Enter sends, sending a file or the

@@ -23,7 +23,7 @@ namespace {
 const char* kHelp =
     "Usage: qxprog program FILE [OPTIONS]\n"
     "\n"
-    "Sends FILE to the target board byte by byte, as the Program command of the window\n"
+    "Sends FILE to the target board unchanged, as the Program command of the window\n"
     "program does: the download command, the file, the completion message, the run command,\n"
     "each answer with its time limit. The board's text goes to standard output; messages, the\n"
     "progress bar with bytes sent, bytes per second, elapsed time and time left (when standard\n"

@@ -28,6 +28,10 @@ constexpr unsigned kDriverQueueBytes = 4096;
 // A write that takes no byte looks at the stop request this often, so Stop and Ctrl+C end a
 // job held by a line that does not move without closing the port under it.
 constexpr unsigned kStopCheckMs = 100;
+// The file goes out in runs of what the line carries in this time: one system call (and, on a
+// USB adapter, one transfer) per run instead of per byte, while the board's "Error", Stop and
+// what the user types still come in between after at most this much of the line.
+constexpr unsigned kRunMs = 10;
 
 class CFileDescriptor {
 public:
@@ -247,21 +251,26 @@ EDownloadResult CDownloadJob::SendData(const std::vector<std::uint8_t>& buffer)
     const std::uint64_t range = buffer.size() + 2;
     std::uint64_t next = CTransferProgress::NextPercentStep(1, range);
     std::uint64_t posted = 1;
+    const std::size_t run = RunBytes(m_nBaud, m_nBitsPerCharacter);
     EDownloadResult result = EDownloadResult::Completed;
     CSerialPort& port = m_host.DownloadPort();
     std::size_t sent = 0;
-    for (; sent < buffer.size(); ++sent) {
+    while (sent < buffer.size()) {
         if (m_state.m_bBoardError.load(std::memory_order_relaxed) != 0) {
             result = EDownloadResult::BoardError;
             break;
         }
-        if (EDownloadResult written = WriteToPort(port, &buffer[sent], 1); written != EDownloadResult::Completed) {
+        // A run ends where the next step is due, so the bars see every percent.
+        const std::size_t size = static_cast<std::size_t>(
+            std::min<std::uint64_t>({run, buffer.size() - sent, std::max<std::uint64_t>(next - 1 - sent, 1)}));
+        if (EDownloadResult written = WriteToPort(port, &buffer[sent], size); written != EDownloadResult::Completed) {
             result = written;
             break;
         }
-        m_nBytesSent.store(sent + 1, std::memory_order_relaxed);
-        if (sent + 2 >= next) {
-            posted = sent + 2;
+        sent += size;
+        m_nBytesSent.store(sent, std::memory_order_relaxed);
+        if (sent + 1 >= next) {
+            posted = sent + 1;
             next = CTransferProgress::NextPercentStep(posted, range);
             m_sink.Post(WM_DOWNLOAD_STEP, posted, 0);
         }
@@ -269,6 +278,12 @@ EDownloadResult CDownloadJob::SendData(const std::vector<std::uint8_t>& buffer)
     if (sent + 1 > posted)
         m_sink.Post(WM_DOWNLOAD_STEP, sent + 1, 0);
     return result == EDownloadResult::BoardError ? BoardFailed() : result;
+}
+
+std::size_t CDownloadJob::RunBytes(unsigned baud, unsigned bitsPerCharacter)
+{
+    const std::uint64_t perRun = std::uint64_t{baud} * kRunMs / 1000 / std::max(bitsPerCharacter, 1u);
+    return static_cast<std::size_t>(std::clamp<std::uint64_t>(perRun, 1, kDriverQueueBytes));
 }
 
 EDownloadResult CDownloadJob::ReadFile(std::vector<std::uint8_t>& buffer)

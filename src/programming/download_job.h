@@ -1,6 +1,6 @@
 #pragma once
 // CDownloadJob: sends one file to the board and drives the monitor's handshake (download
-// command, the file byte by byte, completion message, run command), each answer with its time
+// command, the file in short runs, completion message, run command), each answer with its time
 // limit. StartDownload, OnDownloadEnd, IsRunning and the destructor run on the owner's thread
 // (where the receive parser runs too); the job itself runs on a worker thread that writes to the
 // port, waits on the parser's event and reports by posting WM_DOWNLOAD_BEGIN/STEP/END/FAILED to
@@ -9,7 +9,7 @@
 // WM_DOWNLOAD_END has arrived, and the owner tells the user (CProgrammingSession does, for the
 // window and the command line alike). The parser, host, board commands and sink must outlive
 // the job. RequestStop may be called from any thread (closing the window, Ctrl+C): the job ends
-// at its next byte or wait. The destructor stops and joins a running job.
+// at its next run of bytes or wait. The destructor stops and joins a running job.
 #include "programming/board_protocol.h"
 #include "programming/receive_parser.h"
 
@@ -121,7 +121,7 @@ public:
     bool IsRunning() const { return m_bRunning; }
     const std::string& DownloadFile() const { return m_strDownloadFile; }
 
-    // Any thread: the running job ends at its next byte or wait, posts WM_DOWNLOAD_END and ends
+    // Any thread: the running job ends at its next run of bytes or wait, posts WM_DOWNLOAD_END and ends
     // as Stopped.
     void RequestStop();
 
@@ -143,6 +143,9 @@ public:
         std::chrono::steady_clock::time_point firstData, std::uint64_t bytes, unsigned baud, unsigned bitsPerCharacter,
         unsigned limitMs);
 
+    // Bytes the job writes at once: what the line carries in 10 ms at its rate, 1 to 4096.
+    static std::size_t RunBytes(unsigned baud, unsigned bitsPerCharacter);
+
     // The job itself; runs on the worker thread (public for the thread routine and tests that
     // drive it on a thread of their own).
     void RunDownload();
@@ -162,7 +165,7 @@ private:
     // Writes text (may be empty) while the parser awaits the exchange's answer, then waits for
     // it; Completed when it came.
     EDownloadResult Exchange(const CExchange& exchange, const std::string& text);
-    // The file byte by byte, with the bars' steps; Completed when every byte went out.
+    // The file in runs of RunBytes, with the bars' steps; Completed when every byte went out.
     EDownloadResult SendData(const std::vector<std::uint8_t>& buffer);
     // Completed when written, otherwise WriteFailed (or Stopped).
     EDownloadResult WriteToPort(CSerialPort& port, const void* data, std::size_t size);

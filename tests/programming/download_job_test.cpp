@@ -351,12 +351,28 @@ TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
     // Only the board error's own box, shown when the failure was posted.
     EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextProgrammingError});
     EXPECT_EQ(m_session.LastResult(), EDownloadResult::BoardError);
-    // Once the parser has raised the flag, at most the byte already being written follows, and
+    // Once the parser has raised the flag, at most the run already being written follows, and
     // the bars end on the last byte sent.
     EXPECT_TRUE(m_bErrorSeen);
-    EXPECT_LE(run.Steps(), 1 + m_nBytesSentAtError + 1);
+    EXPECT_LE(run.Steps(), 1 + m_nBytesSentAtError + CDownloadJob::RunBytes(115200, 10));
     EXPECT_LT(run.Steps(), 1 + file.size());
     EXPECT_NE(m_terminal.m_strText.find("Error: record 3"), std::string::npos);
+}
+
+TEST(DownloadJobRuns, WhatTheLineCarriesInTenMilliseconds)
+{
+    struct Case {
+        unsigned baud;
+        unsigned bits;
+        std::size_t bytes;
+    };
+    const Case cases[] = {
+        {115200, 10, 115}, {9600, 10, 9}, {9600, 12, 8}, {460800, 11, 418},
+        // Never nothing, never more than the driver's queue.
+        {300, 10, 1}, {0, 10, 1}, {4000000, 10, 4000}, {12000000, 10, 4096}, {115200, 0, 1152},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(CDownloadJob::RunBytes(c.baud, c.bits), c.bytes) << c.baud << " baud, " << c.bits << " bits";
 }
 
 TEST_F(DownloadJobTest, CompletionRules)
