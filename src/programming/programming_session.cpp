@@ -238,7 +238,8 @@ std::string CProgrammingSession::FormatSummary(const std::string& file, const CD
         std::snprintf(text, sizeof text, ", addresses %04X-%04X", summary.m_nLow, summary.m_nHigh);
         line += text;
     }
-    std::snprintf(text, sizeof text, ", %.1f s, %.0f bytes/s", seconds,
+    // A run on a fast line takes a fraction of a second: "0.0 s" would say nothing.
+    std::snprintf(text, sizeof text, seconds < 1 ? ", %.2f s, %.0f bytes/s" : ", %.1f s, %.0f bytes/s", seconds,
         seconds > 0 ? static_cast<double>(summary.m_nBytes) / seconds : 0.0);
     return line + text;
 }

@@ -359,6 +359,22 @@ TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
     EXPECT_NE(m_terminal.m_strText.find("Error: record 3"), std::string::npos);
 }
 
+TEST(DownloadSummary, TimeAndRate)
+{
+    using namespace std::chrono_literals;
+    struct Case {
+        std::chrono::milliseconds took;
+        const char* tail;
+    };
+    const Case cases[] = {{2400ms, ", 2.4 s, 5000 bytes/s"}, {12ms, ", 0.01 s, 1000000 bytes/s"}, {0ms, ", 0.00 s, 0 bytes/s"}};
+    for (const Case& c : cases) {
+        CDownloadSummary summary;
+        summary.m_nBytes = 12000;
+        summary.m_took = c.took;
+        EXPECT_EQ(CProgrammingSession::FormatSummary("a.bin", summary), std::string("a.bin: 12000 bytes") + c.tail);
+    }
+}
+
 TEST(DownloadJobRuns, WhatTheLineCarriesInTenMilliseconds)
 {
     struct Case {
