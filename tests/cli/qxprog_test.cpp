@@ -177,6 +177,27 @@ protected:
     {
         return std::make_unique<CChild>(args, m_strConfig, m_strDir, stdoutPipe, stderrFd);
     }
+    // Runs qxprog with standard error on a pseudo-terminal of the test's own (as the user's
+    // terminal, not raw): what it drew there, until it closed it.
+    std::string RunOnATerminal(const std::vector<std::string>& args, int& status)
+    {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        EXPECT_GE(master, 0);
+        EXPECT_EQ(::grantpt(master), 0);
+        EXPECT_EQ(::unlockpt(master), 0);
+        const int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        EXPECT_GE(terminal, 0);
+        auto child = Run(args, false, terminal);
+        ::close(terminal);
+        std::string err;
+        char buffer[4096];
+        pollfd p{master, POLLIN, 0};
+        for (ssize_t n = 0; ::poll(&p, 1, 10000) > 0 && (n = ::read(master, buffer, sizeof buffer)) > 0;)
+            err.append(buffer, static_cast<std::size_t>(n));
+        ::close(master);
+        status = child->Wait();
+        return err;
+    }
 
     const CTempDir m_dir;
     const std::string m_strDir = m_dir.Path();
@@ -187,7 +208,7 @@ protected:
 // The summary line after a completed download, its figures replaced by @SUMMARY@.
 std::string Summarised(const std::string& err)
 {
-    static const std::regex summary(R"([^\n]*: [0-9]+ bytes(, addresses [0-9A-F]+-[0-9A-F]+)?, [0-9]+\.[0-9] s, [0-9]+ bytes/s)");
+    static const std::regex summary(R"([^\n]*: [0-9]+ bytes(, addresses [0-9A-F]+-[0-9A-F]+)?, [0-9]+\.[0-9]+ s, [0-9]+ bytes/s)");
     return std::regex_replace(err, summary, "@SUMMARY@");
 }
 
@@ -487,28 +508,10 @@ TEST_F(QxprogTest, SimulatesManyBoardsWithOneFaulty)
 TEST_F(QxprogTest, ProgressBarOnATerminal)
 {
     CBoardSimulator& board = Board();
-    // Standard error on a pseudo-terminal of the test's own.
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(terminal, 0);
-    auto child = Run({"program", "--port", board.SlavePath(), WriteFile("a.hex", EncodeIntelHex(Bytes(3000, 3), 0))}, false, terminal);
-    ::close(terminal);
-    std::string err;
-    char buffer[4096];
-    while (true) {
-        pollfd p{master, POLLIN, 0};
-        if (::poll(&p, 1, 10000) <= 0)
-            break;
-        ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n <= 0)
-            break; // the program has ended and closed the terminal
-        err.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(master);
-    EXPECT_EQ(child->Wait(), EXIT_PROGRAMMED);
+    int status = -1;
+    const std::string err = RunOnATerminal(
+        {"program", "--port", board.SlavePath(), WriteFile("a.hex", EncodeIntelHex(Bytes(3000, 3), 0))}, status);
+    EXPECT_EQ(status, EXIT_PROGRAMMED);
     EXPECT_NE(err.find("] 0%"), std::string::npos) << err;
     EXPECT_NE(err.find("] 100%"), std::string::npos) << err;
     // The file's name, bytes sent of total and the time follow the bar.
@@ -712,21 +715,9 @@ TEST_F(QxprogTest, ManyBoardsDrawATableOnATerminal)
         paced.m_nBaud = 460800;
         args.insert(args.end(), {"--port", Board(paced).SlavePath()});
     }
-    int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(master, 0);
-    ASSERT_EQ(::grantpt(master), 0);
-    ASSERT_EQ(::unlockpt(master), 0);
-    int terminal = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
-    ASSERT_GE(terminal, 0);
-    auto child = Run(args, false, terminal);
-    ::close(terminal);
-    std::string err;
-    char buffer[4096];
-    pollfd p{master, POLLIN, 0};
-    for (ssize_t n = 0; ::poll(&p, 1, 10000) > 0 && (n = ::read(master, buffer, sizeof buffer)) > 0;)
-        err.append(buffer, static_cast<std::size_t>(n));
-    ::close(master);
-    EXPECT_EQ(child->Wait(), EXIT_PROGRAMMED);
+    int status = -1;
+    const std::string err = RunOnATerminal(args, status);
+    EXPECT_EQ(status, EXIT_PROGRAMMED);
     // Redrawn in place: the cursor goes up over the three lines of the last table.
     EXPECT_NE(err.find("\033[3A\r\033[J"), std::string::npos) << err;
     EXPECT_NE(err.find("  BYTES/S  STATE"), std::string::npos) << err;
