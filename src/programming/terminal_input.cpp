@@ -1,5 +1,6 @@
 #include "programming/terminal_input.h"
 
+#include "serial/serial_error.h"
 #include "serial/serial_port.h"
 
 namespace {
@@ -42,10 +43,21 @@ std::string CTerminalInput::BoardText(std::string_view text, EEnterSends what)
 
 std::error_code CTerminalInput::Send(CSerialPort& port, std::string_view bytes)
 {
-    std::uint32_t written = 0;
-    const std::error_code code = port.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &written);
-    m_counters.AddSent(written);
-    return code;
+    // Behind keys that wait, never before them.
+    if (m_writer.Waiting() == 0) {
+        std::uint32_t written = 0;
+        std::error_code code = port.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &written, nullptr, 0);
+        // A port opened for blocking use has no time limits: it writes as it always did.
+        if (code == make_error_code(ESerialError::InvalidFunction))
+            code = port.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()), &written);
+        m_counters.AddSent(written);
+        if (code != make_error_code(ESerialError::Timeout))
+            return code;
+        bytes.remove_prefix(written);
+        if (bytes.empty())
+            return {};
+    }
+    return m_writer.Queue(port, bytes) ? std::error_code() : make_error_code(ESerialError::Timeout);
 }
 
 std::error_code CTerminalInput::Type(CSerialPort& port, std::uint8_t byte)

@@ -1,13 +1,17 @@
 #pragma once
 // CTerminalInput: what the keys typed in the terminal put on the line: each byte as it is, Enter
 // as CR, LF or CR LF, and with local echo on the typed text shown through the echo sink as well.
-// Counts what went out. GUI thread (the terminal window calls it from its key handler); the echo
-// sink and the counters outlive it, the port is the caller's.
+// Counts what went out. Never waits for the line: what it does not take at once (a download
+// keeps it full, a handshake holds it off) goes to the line from CTerminalWriter's queue, in
+// order. GUI thread (the terminal window calls it from its key handler); the echo sink, the
+// counters and the port outlive it.
 
 #include "programming/terminal_counters.h"
 #include "programming/terminal_io_settings.h"
 #include "programming/terminal_sink.h"
+#include "programming/terminal_writer.h"
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,7 +21,10 @@ class CSerialPort;
 
 class CTerminalInput {
 public:
-    CTerminalInput(ITerminalSink& echo, CTerminalCounters& counters) : m_echo(echo), m_counters(counters) {}
+    CTerminalInput(ITerminalSink& echo, CTerminalCounters& counters)
+        : m_echo(echo), m_counters(counters), m_writer(counters)
+    {
+    }
 
     void SetLocalEcho(bool on) { m_bLocalEcho = on; }
     bool LocalEcho() const { return m_bLocalEcho; }
@@ -29,12 +36,16 @@ public:
     // Text for the board (Latin-1): every line end (CR LF, CR or LF) as Enter sends it.
     static std::string BoardText(std::string_view text, EEnterSends what);
 
-    // One typed byte (a control code included); shown when echo is on and it shows.
+    // One typed byte (a control code included); shown when echo is on and it shows. An error
+    // when the port cannot take it, or too many typed bytes wait already (the key is lost).
     std::error_code Type(CSerialPort& port, std::uint8_t byte);
     // The Enter key; echo shows a line end.
     std::error_code Enter(CSerialPort& port);
     // Text sent another way (a paste) shown as typed text would be, when echo is on.
     void Echo(std::string_view bytes);
+    // Typed bytes the line has not taken yet.
+    std::size_t Waiting() const { return m_writer.Waiting(); }
+    bool WaitUntilSent(std::chrono::milliseconds limit) const { return m_writer.WaitEmpty(limit); }
 
 private:
     std::error_code Send(CSerialPort& port, std::string_view bytes);
@@ -43,4 +54,6 @@ private:
     CTerminalCounters& m_counters;
     bool m_bLocalEcho = false;
     EEnterSends m_eEnterSends = EEnterSends::CR;
+    // Last: its worker stops before the rest goes.
+    CTerminalWriter m_writer;
 };

@@ -1,14 +1,18 @@
 #pragma once
 // CWriteTurn: one writer at a time on a line, so one Write's bytes go out together (a key typed
-// during a download waits for the current byte, never splits a command). Any thread may Take and
-// then Release; a turn that is free is taken and given back with one atomic operation each (the
-// download writes a byte per call), and only a writer that finds it taken waits, on a condition
-// variable, until it is released or the deadline passes. Release only what you took.
+// during a download waits for the current run of the file, never splits a command). Any thread
+// may Take and then Release; a turn that is free is taken and given back with one atomic operation
+// each, and only a writer that finds it taken waits, on a condition variable, until it is
+// released or the deadline passes. A release while writers wait hands the turn to the oldest, so
+// a holder that takes it again at once (the download, run after run) cannot keep it from a key
+// typed meanwhile. Release only what you took.
 
 #include "serial/deadline.h"
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
+#include <deque>
 #include <mutex>
 
 class CWriteTurn {
@@ -24,5 +28,10 @@ private:
     // Writers inside the slow path of Take; Release wakes them only when there are any.
     std::atomic<int> m_nWaiters{0};
     std::mutex m_mutex;
+    // Guarded by m_mutex: the waiters' tickets, oldest first, and the ticket a release handed the
+    // still-taken turn to (0: none), so a writer arriving later queues behind them.
+    std::uint64_t m_nLastTicket = 0;
+    std::deque<std::uint64_t> m_waiting;
+    std::uint64_t m_nHandedTo = 0;
     std::condition_variable m_cvFree;
 };

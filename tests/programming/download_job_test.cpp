@@ -531,6 +531,30 @@ TEST_F(DownloadJobTest, WriteThatCannotCompleteEndsAfterABoundedTime)
     EXPECT_EQ(Boxes()[0].rfind("Port write error!\r\n\r\n", 0), 0u);
 }
 
+// The job takes the line's write turn again run after run while it waits for room on a slow
+// line; a key typed meanwhile (the terminal writes it on the window's thread, without a limit)
+// goes out between two runs, not after the file, and does not hold the window that long.
+TEST_F(DownloadJobTest, AKeyTypedDuringTheDownloadGoesOutBeforeItEnds)
+{
+    CBoardSimOptions options;
+    options.m_nBaud = 115200;
+    StartBoard(options);
+    const std::string file = EncodeIntelHex(Bytes(20000, 1), 0);
+    ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
+    std::uint64_t sentWhenTyped = 0;
+    CJobRun run = Pump(30s, [&](const CPostedMessage&, CJobRun& r) {
+        // Half the file is more than the line has carried: the job waits for room.
+        if (sentWhenTyped == 0 && r.Steps() >= file.size() / 2) {
+            EXPECT_FALSE(m_port.Write("z", nullptr, nullptr, INFINITE));
+            sentWhenTyped = m_session.Job().BytesSent();
+            m_session.RequestStop();
+        }
+    });
+    ASSERT_TRUE(run.ended);
+    EXPECT_GT(sentWhenTyped, 0u);
+    EXPECT_LT(sentWhenTyped, file.size()) << "the key waited for the whole file";
+}
+
 TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
 {
     CBoardSimOptions options;

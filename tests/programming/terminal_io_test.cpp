@@ -22,6 +22,7 @@
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -281,6 +282,36 @@ TEST_F(TerminalInputTest, EnterSendsItsLineEndAndEchoShowsWhatWasTyped)
     EXPECT_TRUE(m_input.Type(m_port, 'z'));
     EXPECT_EQ(m_echo.m_strText, "");
     EXPECT_EQ(m_counters.Sent(), sent);
+}
+
+// The line takes nothing (output stopped, as a handshake holding it off or a download keeping
+// it full): keys do not hold the key handler, wait in order up to the writer's capacity, and go
+// out once the line moves.
+TEST_F(TerminalInputTest, KeysTheLineCannotTakeNowWaitInOrderWithoutHoldingTheKeyHandler)
+{
+    const int line = ::open(m_pty.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    ASSERT_GE(line, 0);
+    ASSERT_EQ(::tcflow(line, TCOOFF), 0);
+    m_input.SetLocalEcho(true);
+    EXPECT_FALSE(m_input.Type(m_port, 'x'));
+    EXPECT_FALSE(m_input.Type(m_port, 'y'));
+    EXPECT_FALSE(m_input.Enter(m_port));
+    EXPECT_EQ(m_echo.m_strText, "xy\n");
+    EXPECT_EQ(m_input.Waiting(), 3u);
+    // Beyond the capacity a key is refused (and not echoed), never kept without bound.
+    std::size_t refused = 0;
+    for (std::size_t i = 0; i < CTerminalWriter::kCapacity; ++i)
+        refused += m_input.Type(m_port, 'q') ? 1 : 0;
+    EXPECT_EQ(refused, 3u);
+    EXPECT_EQ(m_input.Waiting(), CTerminalWriter::kCapacity);
+    EXPECT_EQ(m_counters.Sent(), 0u);
+    ASSERT_EQ(::tcflow(line, TCOON), 0);
+    const std::string expected = "xy\r" + std::string(CTerminalWriter::kCapacity - 3, 'q');
+    EXPECT_EQ(m_pty.Receive(expected.size(), std::chrono::seconds(20)), expected);
+    EXPECT_EQ(m_echo.m_strText, "xy\n" + std::string(CTerminalWriter::kCapacity - 3, 'q'));
+    EXPECT_TRUE(m_input.WaitUntilSent(std::chrono::seconds(20)));
+    EXPECT_EQ(m_counters.Sent(), expected.size());
+    ::close(line);
 }
 
 TEST(TerminalInput, PastedLineEndsBecomeWhatEnterSends)

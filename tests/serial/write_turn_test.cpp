@@ -36,6 +36,36 @@ TEST(WriteTurn, AWaiterGetsTheTurnOnlyOnceReleasedOrGivesUpAtItsLimit)
     turn.Release();
 }
 
+// The download gives the turn back and takes it again at once, run after run: a key typed
+// meanwhile (a writer that waits) gets it at the next release, not after the download.
+TEST(WriteTurn, AHolderTakingItAgainAtOnceQueuesBehindAWaiter)
+{
+    CWriteTurn turn;
+    ASSERT_TRUE(turn.Take(CDeadline()));
+    std::atomic<bool> served{false};
+    auto waiter = std::async(std::launch::async, [&] {
+        const bool taken = turn.Take(CDeadline::After(10000));
+        served = taken;
+        if (taken)
+            turn.Release();
+        return taken;
+    });
+    const auto until = CDeadline::Clock::now() + std::chrono::seconds(10);
+    bool holding = true;
+    while (!served && CDeadline::Clock::now() < until) {
+        if (holding)
+            turn.Release();
+        holding = turn.Take(CDeadline::After(0));
+    }
+    EXPECT_TRUE(served.load()) << "the holder kept the turn from the waiter";
+    EXPECT_TRUE(waiter.get());
+    if (holding)
+        turn.Release();
+    // Passed back: free for whoever comes next.
+    EXPECT_TRUE(turn.Take(CDeadline::After(0)));
+    turn.Release();
+}
+
 // Many writers at once, holding the turn for a moment each: never two inside, every one served.
 TEST(WriteTurn, NeverTwoHoldersAmongManyWriters)
 {
