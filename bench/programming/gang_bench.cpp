@@ -99,13 +99,7 @@ CFigures LoopBoards(const std::string& text, std::size_t boards, std::size_t run
     for (const auto& sim : sims)
         loops.emplace_back([&text, run, path = sim->SlavePath()] {
             const int fd = OpenRaw(path);
-            for (std::size_t at = 0; at < text.size();) {
-                const ssize_t n = ::write(fd, text.data() + at, std::min(run, text.size() - at));
-                if (n > 0)
-                    at += static_cast<std::size_t>(n);
-                else if (n < 0 && errno != EINTR)
-                    break;
-            }
+            WriteInRuns(fd, text, run);
             ::close(fd);
         });
     for (std::thread& loop : loops)

@@ -136,17 +136,6 @@ std::future<double> TimeDataBytes(CBoardSimulator& sim, std::size_t size)
     });
 }
 
-void WriteInRuns(int fd, const std::string& data, std::size_t run)
-{
-    for (std::size_t at = 0; at < data.size();) {
-        const ssize_t n = ::write(fd, data.data() + at, std::min(run, data.size() - at));
-        if (n > 0)
-            at += static_cast<std::size_t>(n);
-        else if (n < 0 && errno != EINTR)
-            return;
-    }
-}
-
 double ThreadCpuSeconds()
 {
     timespec t{};

@@ -1,12 +1,15 @@
 #pragma once
 // The line opened the plainest way, for the benchmarks' bare write loops: raw mode as the port
-// opens it (no output processing, which would turn every line end into two bytes). Returns the
-// descriptor (the caller closes it), or -1.
+// opens it (no output processing, which would turn every line end into two bytes). OpenRaw
+// returns the descriptor (the caller closes it), or -1; WriteInRuns writes the data with one
+// write(2) per run bytes, blocking.
 
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <string>
 
 inline int OpenRaw(const std::string& path)
@@ -18,4 +21,15 @@ inline int OpenRaw(const std::string& path)
         ::tcsetattr(fd, TCSANOW, &tio);
     }
     return fd;
+}
+
+inline void WriteInRuns(int fd, const std::string& data, std::size_t run)
+{
+    for (std::size_t at = 0; at < data.size();) {
+        const ssize_t n = ::write(fd, data.data() + at, std::min(run, data.size() - at));
+        if (n > 0)
+            at += static_cast<std::size_t>(n);
+        else if (n < 0 && errno != EINTR)
+            return;
+    }
 }
