@@ -165,8 +165,18 @@ double CProgrammingSession::LineRate()
 
 void CProgrammingSession::Refresh(CTransferProgress::Clock::time_point now)
 {
-    if (m_job.IsRunning())
-        m_progress.Update(m_job.BytesSent(), now);
+    if (!m_job.IsRunning())
+        return;
+    // The figures count what has left the port. A UART's driver takes up to 4 KiB ahead of the
+    // line and lets the writer on only once less than 256 bytes wait: at 9600 baud the bytes
+    // written stand still for 4 s at a time on a line that moves, which is not a stalled line.
+    // Asked only once data goes out: the port is open then, not being opened by the job.
+    std::uint64_t sent = m_job.BytesSent();
+    if (sent != 0) {
+        const long queued = m_port.GetOutputQueue();
+        sent -= std::min<std::uint64_t>(sent, queued > 0 ? static_cast<std::uint64_t>(queued) : 0);
+    }
+    m_progress.Update(std::max(sent, m_progress.Sent()), now);
 }
 
 std::string CProgrammingSession::ProgressText(CTransferProgress::Clock::time_point now) const
