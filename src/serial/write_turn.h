@@ -20,6 +20,8 @@ public:
     // Takes the turn, waiting while another writer holds it; false when the deadline passed first.
     bool Take(const CDeadline& deadline);
     void Release();
+    // Some writer waits for the turn now.
+    bool HasWaiters() const { return m_nWaiters.load() != 0; }
 
 private:
     bool TryTake();
