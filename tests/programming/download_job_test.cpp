@@ -134,6 +134,17 @@ protected:
         return Pump(limit, {}, start);
     }
 
+    // Starts a download of about 56 KB (5 s) to a board paced at 115200 baud; the file's text.
+    std::string StartPacedDownload()
+    {
+        CBoardSimOptions options;
+        options.m_nBaud = 115200;
+        StartBoard(options);
+        const std::string file = EncodeIntelHex(Bytes(20000, 1), 0);
+        EXPECT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
+        return file;
+    }
+
     std::vector<std::string> Boxes() { return m_prompt.Texts(); }
 
     CTempDir m_dir;
@@ -532,15 +543,11 @@ TEST_F(DownloadJobTest, WriteThatCannotCompleteEndsAfterABoundedTime)
 }
 
 // The job takes the line's write turn again run after run while it waits for room on a slow
-// line; a key typed meanwhile (the terminal writes it on the window's thread, without a limit)
-// goes out between two runs, not after the file, and does not hold the window that long.
+// line; another writer waiting for the turn (as the terminal's queue of typed keys does) goes
+// out between two runs, not after the file.
 TEST_F(DownloadJobTest, AKeyTypedDuringTheDownloadGoesOutBeforeItEnds)
 {
-    CBoardSimOptions options;
-    options.m_nBaud = 115200;
-    StartBoard(options);
-    const std::string file = EncodeIntelHex(Bytes(20000, 1), 0);
-    ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
+    const std::string file = StartPacedDownload();
     std::uint64_t sentWhenTyped = 0;
     CJobRun run = Pump(30s, [&](const CPostedMessage&, CJobRun& r) {
         // Half the file is more than the line has carried: the job waits for room.
@@ -557,11 +564,7 @@ TEST_F(DownloadJobTest, AKeyTypedDuringTheDownloadGoesOutBeforeItEnds)
 
 TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
 {
-    CBoardSimOptions options;
-    options.m_nBaud = 115200;
-    StartBoard(options);
-    const std::string file = EncodeIntelHex(Bytes(20000, 1), 0);
-    ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
+    const std::string file = StartPacedDownload();
     CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
         if (r.Steps() >= 2000)
             m_session.RequestStop();
