@@ -1137,6 +1137,12 @@ void CMainFrame::CreateTerminalIo()
     m_pInput = std::make_unique<CTerminalInput>(*m_pTee, m_counters);
     m_pInput->SetLocalEcho(m_terminalIo.m_bLocalEcho);
     m_pInput->SetEnterSends(m_terminalIo.m_eEnterSends);
+    // A download or a file being sent owns the line: keys are refused, and the user hears why once.
+    m_pInput->SetBusyNotice([this] {
+        statusBar()->showMessage(IsSending() ? QStringLiteral("Typing is paused while a file is sent")
+                                             : QStringLiteral("Typing is paused while programming"),
+                                 4000);
+    });
     m_wndTerminal->SetInput(m_pInput.get());
     QList<QAction*> context;
     for (int id : {cmd::ID_TERMINAL_PASTE, cmd::ID_TERMINAL_LOG, cmd::ID_TERMINAL_SEND_FILE, cmd::ID_TERMINAL_STOP_SEND,

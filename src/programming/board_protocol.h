@@ -14,6 +14,12 @@ inline constexpr const char* kError = "Error";
 inline constexpr const char* kRunAnswer = "Starting program";
 inline constexpr const char* kPrompt = "quilLOREX>";
 
+// Sent before the download command when an earlier download did not complete: the escape makes
+// a loader still waiting for records give up (a prompt ignores it), the carriage return asks for
+// the prompt.
+inline constexpr const char* kResync = "\x1b\r";
+inline constexpr unsigned kResyncMs = 500;
+
 // The commands an empty setting stands for.
 inline constexpr const char* kDefaultProgramCmd = "L";
 inline constexpr const char* kDefaultRunCmd = "R";

@@ -15,6 +15,7 @@ enum EWaitState : int {
     WAIT_LOAD = 1,
     WAIT_COMPLETED = 2,
     WAIT_RUN = 3,
+    WAIT_PROMPT = 4, // the board's prompt, after a resync
 };
 
 struct CBoardState {

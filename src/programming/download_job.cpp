@@ -100,6 +100,7 @@ bool CDownloadJob::StartDownload(const std::string& path, std::error_code* error
     m_strDownloadFile = path;
     m_strJobFile = path;
     m_bStop.store(false);
+    m_bPortLost.store(false);
     m_evtStop.Reset();
     m_bRunning = true;
     try {
@@ -131,6 +132,29 @@ void CDownloadJob::RequestStop()
     m_state.m_evtBoard.Set();
 }
 
+void CDownloadJob::OnPortLost(std::error_code code)
+{
+    {
+        std::lock_guard lock(m_lostMutex);
+        m_lostError = code;
+    }
+    m_bPortLost.store(true);
+    m_evtStop.Set();
+    m_state.m_evtBoard.Set();
+}
+
+EDownloadResult CDownloadJob::Interrupted()
+{
+    if (!PortLost() || Stopping())
+        return EDownloadResult::Stopped;
+    std::error_code code;
+    {
+        std::lock_guard lock(m_lostMutex);
+        code = m_lostError;
+    }
+    return Fail(EDownloadResult::WriteFailed, code);
+}
+
 void CDownloadJob::RunDownload()
 {
     m_lastError.clear();
@@ -138,7 +162,20 @@ void CDownloadJob::RunDownload()
     m_summary = {};
     m_nBytesSent.store(0);
     m_nDataBytes = 0;
+    m_bWroteToBoard = false;
     const EDownloadResult result = Run();
+    m_host.DownloadPort().EndSoleWriter();
+    // A board that took part of a download may still wait for the rest.
+    if (m_bWroteToBoard)
+        m_bResyncBoard = result != EDownloadResult::Completed;
+    // Bytes still in the driver when the line went away never reached the board: count no more
+    // than the line could have carried.
+    if (result == EDownloadResult::WriteFailed && m_nDataBytes != 0) {
+        const auto elapsed = std::chrono::steady_clock::now() - m_tFirstData;
+        const std::uint64_t carried = static_cast<std::uint64_t>(
+            std::chrono::duration<double>(elapsed).count() * m_nBaud / std::max(m_nBitsPerCharacter, 1u));
+        m_nBytesSent.store(std::min(m_nBytesSent.load(), carried));
+    }
     m_nResult.store(result);
     m_sink.Post(WM_DOWNLOAD_END, 0, 0);
 }
@@ -173,7 +210,8 @@ EDownloadResult CDownloadJob::Run()
         return read;
     const CBoardCommandValues before = m_commands.Get();
     const std::string_view content(reinterpret_cast<const char*>(buffer.data()), buffer.size());
-    if (before.m_bCheckHexFile != 0 && CIntelHexChecker::IsIntelHex(m_strJobFile, content)) {
+    m_bHexData = CIntelHexChecker::IsIntelHex(m_strJobFile, content);
+    if (before.m_bCheckHexFile != 0 && m_bHexData) {
         CIntelHexChecker checker;
         if (!checker.Check(content)) {
             m_strHexFault = checker.Fault();
@@ -183,18 +221,6 @@ EDownloadResult CDownloadJob::Run()
         m_summary.m_nLow = checker.LowAddress();
         m_summary.m_nHigh = checker.HighAddress();
     }
-    // What the board said before the download command (the tail of an earlier run, still
-    // unread or collected by the parser) answers nothing of this one.
-    {
-        std::lock_guard lock(m_state.m_discardMutex);
-        m_state.m_nWaitState.store(WAIT_NONE);
-        port.DiscardInput();
-        m_state.m_nDiscard.fetch_add(1);
-    }
-    m_state.m_evtBoard.Reset();
-    m_state.m_bBoardError.store(0);
-    m_sink.Post(WM_DOWNLOAD_BEGIN, buffer.size(), 0);
-
     const unsigned baud = port.GetBaudRate() > 0 ? static_cast<unsigned>(port.GetBaudRate()) : line_timing::kFallbackBaud;
     const int dataBits = port.GetDataBits();
     const int parity = port.GetParity();
@@ -205,6 +231,19 @@ EDownloadResult CDownloadJob::Run()
     m_nWriteTimeoutMs = kWriteBaseMs
         + static_cast<unsigned>(std::chrono::ceil<std::chrono::milliseconds>(line_timing::LineTime(kDriverQueueBytes, baud)).count());
     m_nBaud = baud;
+
+    // From here to the end nothing typed or sent another way reaches the line.
+    if (!port.BeginSoleWriter(kWriteBaseMs))
+        return Fail(EDownloadResult::WriteFailed, make_error_code(ESerialError::Timeout));
+    if (m_bResyncBoard) {
+        if (EDownloadResult resynced = ResyncBoard(port); resynced != EDownloadResult::Completed)
+            return resynced;
+    }
+    // What the board said before the download command (the tail of an earlier run, still
+    // unread or collected by the parser) answers nothing of this one.
+    DropBoardText(port);
+    m_state.m_bBoardError.store(0);
+    m_sink.Post(WM_DOWNLOAD_BEGIN, buffer.size(), 0);
 
     static constexpr CExchange kLoad{WAIT_LOAD, board::kLoadAnswerMs, EDownloadResult::NoLoadAnswer};
     static constexpr CExchange kCompletion{WAIT_COMPLETED, board::kCompletedMs, EDownloadResult::NoCompletedMessage};
@@ -218,7 +257,7 @@ EDownloadResult CDownloadJob::Run()
     // From here on the board's completion (or error) text counts, during the pause too.
     m_state.m_nWaitState.store(WAIT_COMPLETED);
     if (!Pause(board::kPauseMs))
-        return EDownloadResult::Stopped;
+        return Interrupted();
 
     if (EDownloadResult sent = SendData(buffer); sent != EDownloadResult::Completed)
         return sent;
@@ -263,12 +302,18 @@ EDownloadResult CDownloadJob::SendData(const std::vector<std::uint8_t>& buffer)
         // A run ends where the next step is due, so the bars see every percent.
         const std::size_t size = static_cast<std::size_t>(
             std::min<std::uint64_t>({run, buffer.size() - sent, std::max<std::uint64_t>(next - 1 - sent, 1)}));
-        if (EDownloadResult written = WriteToPort(port, &buffer[sent], size); written != EDownloadResult::Completed) {
+        std::size_t done = 0;
+        EDownloadResult written = WriteToPort(port, &buffer[sent], size, done);
+        sent += done;
+        m_nBytesSent.store(sent, std::memory_order_relaxed);
+        if (written == EDownloadResult::Completed && Stopping())
+            written = EDownloadResult::Stopped;
+        if (written == EDownloadResult::Stopped && m_bHexData && !PortLost())
+            written = FinishLine(port, buffer, sent);
+        if (written != EDownloadResult::Completed) {
             result = written;
             break;
         }
-        sent += size;
-        m_nBytesSent.store(sent, std::memory_order_relaxed);
         if (sent + 1 >= next) {
             posted = sent + 1;
             next = CTransferProgress::NextPercentStep(posted, range);
@@ -339,10 +384,19 @@ EDownloadResult CDownloadJob::Exchange(const CExchange& exchange, const std::str
 
 EDownloadResult CDownloadJob::WriteToPort(CSerialPort& port, const void* data, std::size_t size)
 {
-    if (Stopping())
-        return EDownloadResult::Stopped;
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::size_t done = 0;
+    return WriteToPort(port, data, size, done);
+}
+
+EDownloadResult CDownloadJob::WriteToPort(CSerialPort& port, const void* data, std::size_t size, std::size_t& done,
+    bool finishing)
+{
+    done = 0;
+    if (Stopping() && !finishing)
+        return EDownloadResult::Stopped;
+    if (PortLost())
+        return Interrupted();
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
     // Time spent in writes that ran out of their slice; a write that moves bytes starts again.
     unsigned waited = 0;
     for (;;) {
@@ -350,6 +404,8 @@ EDownloadResult CDownloadJob::WriteToPort(CSerialPort& port, const void* data, s
         std::uint32_t written = 0;
         std::error_code code = port.Write(bytes + done, static_cast<std::uint32_t>(size - done), &written, nullptr, slice);
         done += written;
+        if (written != 0)
+            m_bWroteToBoard = true;
         if (!code && done == size)
             return EDownloadResult::Completed;
         const bool timedOut = code == make_error_code(ESerialError::Timeout);
@@ -358,26 +414,68 @@ EDownloadResult CDownloadJob::WriteToPort(CSerialPort& port, const void* data, s
         if (!timedOut)
             return Fail(EDownloadResult::WriteFailed, code ? code : std::make_error_code(std::errc::io_error));
         waited = written != 0 ? 0 : waited + slice;
-        if (Stopping())
+        if (PortLost())
+            return Interrupted();
+        if (Stopping() && !finishing)
             return EDownloadResult::Stopped;
         if (waited >= m_nWriteTimeoutMs)
             return Fail(EDownloadResult::WriteFailed, code);
     }
 }
 
+EDownloadResult CDownloadJob::FinishLine(CSerialPort& port, const std::vector<std::uint8_t>& buffer, std::size_t& sent)
+{
+    const auto isLineEnd = [](std::uint8_t b) { return b == '\r' || b == '\n'; };
+    if (sent == 0 || sent >= buffer.size() || isLineEnd(buffer[sent - 1]))
+        return EDownloadResult::Stopped;
+    auto end = std::find_if(buffer.begin() + static_cast<std::ptrdiff_t>(sent), buffer.end(), isLineEnd);
+    if (end != buffer.end() && *end == '\r' && end + 1 != buffer.end() && end[1] == '\n')
+        ++end;
+    if (end != buffer.end())
+        ++end;
+    const std::size_t rest = static_cast<std::size_t>(end - buffer.begin()) - sent;
+    std::size_t done = 0;
+    const EDownloadResult written = WriteToPort(port, &buffer[sent], rest, done, true);
+    sent += done;
+    m_nBytesSent.store(sent, std::memory_order_relaxed);
+    return written == EDownloadResult::Completed ? EDownloadResult::Stopped : written;
+}
+
+void CDownloadJob::DropBoardText(CSerialPort& port)
+{
+    {
+        std::lock_guard lock(m_state.m_discardMutex);
+        m_state.m_nWaitState.store(WAIT_NONE);
+        port.DiscardInput();
+        m_state.m_nDiscard.fetch_add(1);
+    }
+    m_state.m_evtBoard.Reset();
+}
+
+EDownloadResult CDownloadJob::ResyncBoard(CSerialPort& port)
+{
+    DropBoardText(port);
+    // The prompt, or silence for a while: either way the board listens for commands again.
+    static constexpr CExchange kPrompt{WAIT_PROMPT, board::kResyncMs, EDownloadResult::Completed};
+    const EDownloadResult result = Exchange(kPrompt, board::kResync);
+    if (result == EDownloadResult::Completed)
+        m_bResyncBoard = false;
+    return result;
+}
+
 EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)
 {
     // The limit starts once the written bytes have left the port, not when the driver took them.
-    if (!WaitOutputDrained(m_host.DownloadPort(), m_nBaud, m_evtStop) || Stopping())
-        return EDownloadResult::Stopped;
+    if (!WaitOutputDrained(m_host.DownloadPort(), m_nBaud, m_evtStop) || Stopping() || PortLost())
+        return Interrupted();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exchange.m_nLimitMs);
     // Nor before the line could have carried the whole file.
     if (exchange.m_nAwait == WAIT_COMPLETED)
         deadline = CompletionDeadline(std::chrono::steady_clock::now(), m_tFirstData, m_nDataBytes, m_nBaud,
             m_nBitsPerCharacter, exchange.m_nLimitMs);
     const bool signalled = m_state.m_evtBoard.WaitUntil(deadline);
-    if (Stopping())
-        return EDownloadResult::Stopped;
+    if (Stopping() || PortLost())
+        return Interrupted();
     // The board's error after the last byte ends the job as one during the data does.
     if (exchange.m_nAwait == WAIT_COMPLETED && m_state.m_bBoardError.load() != 0)
         return BoardFailed();
@@ -395,5 +493,5 @@ std::chrono::steady_clock::time_point CDownloadJob::CompletionDeadline(std::chro
 bool CDownloadJob::Pause(unsigned ms)
 {
     m_evtStop.Wait(ms);
-    return !Stopping();
+    return !Stopping() && !PortLost();
 }

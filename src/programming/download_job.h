@@ -16,6 +16,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -121,9 +122,13 @@ public:
     bool IsRunning() const { return m_bRunning; }
     const std::string& DownloadFile() const { return m_strDownloadFile; }
 
-    // Any thread: the running job ends at its next run of bytes or wait, posts WM_DOWNLOAD_END and ends
-    // as Stopped.
+    // Any thread: the running job ends at its next run of bytes or wait (a HEX file's data at
+    // the end of the line being sent, so the board never gets half a record), posts
+    // WM_DOWNLOAD_END and ends as Stopped.
     void RequestStop();
+    // Any thread (the port's listener): the line went away. A running job ends at once as
+    // WriteFailed with the code, whatever it waits for.
+    void OnPortLost(std::error_code code);
 
     // The outcome of the last job and the system error behind it (a port that would not open or
     // write, a file that would not read); valid once WM_DOWNLOAD_END has been received.
@@ -133,7 +138,8 @@ public:
     const std::string& HexFault() const { return m_strHexFault; }
     const CDownloadSummary& Summary() const { return m_summary; }
 
-    // Data bytes written to the port so far by the running job (any thread).
+    // Data bytes written to the port so far by the running job (any thread); after the line was
+    // lost, no more than it could have carried since the first of them.
     std::uint64_t BytesSent() const { return m_nBytesSent.load(std::memory_order_relaxed); }
 
     // The earliest end of the wait for the completion text: the later of the drained queue plus
@@ -167,13 +173,28 @@ private:
     EDownloadResult Exchange(const CExchange& exchange, const std::string& text);
     // The file in runs of RunBytes, with the bars' steps; Completed when every byte went out.
     EDownloadResult SendData(const std::vector<std::uint8_t>& buffer);
-    // Completed when written, otherwise WriteFailed (or Stopped).
+    // Completed when written, otherwise WriteFailed (or Stopped, unless finishing: the rest of a
+    // line goes out after Stop, within the write's time limit).
     EDownloadResult WriteToPort(CSerialPort& port, const void* data, std::size_t size);
+    EDownloadResult WriteToPort(CSerialPort& port, const void* data, std::size_t size, std::size_t& done,
+        bool finishing = false);
+    // Stopped during a HEX file's data after sent bytes: sends the rest of the line being sent;
+    // Stopped when it went out, else how writing it failed.
+    EDownloadResult FinishLine(CSerialPort& port, const std::vector<std::uint8_t>& buffer, std::size_t& sent);
+    // Drops what the board said so far, read or not, and awaits nothing.
+    void DropBoardText(CSerialPort& port);
+    // After a job that wrote to the board and did not complete, the board may still wait for
+    // records: a line end brings it back to its prompt, and what it says until then is dropped.
+    EDownloadResult ResyncBoard(CSerialPort& port);
+    // How a wait that was woken early ends: WriteFailed with the port's error when the line went
+    // away, else Stopped.
+    EDownloadResult Interrupted();
     // Completed when the board answered, otherwise the exchange's failure (or Stopped).
     EDownloadResult WaitForBoard(const CExchange& exchange);
     // False when the job is stopping.
     bool Pause(unsigned ms);
     bool Stopping() const { return m_bStop.load(); }
+    bool PortLost() const { return m_bPortLost.load(); }
     // The board reported an error: posts WM_DOWNLOAD_FAILED.
     EDownloadResult BoardFailed();
     // A failure, unless the job was asked to stop meanwhile.
@@ -194,6 +215,9 @@ private:
     std::string m_strJobFile;
     std::atomic<bool> m_bStop{false};
     CEvent m_evtStop{true, false};
+    std::atomic<bool> m_bPortLost{false};
+    std::mutex m_lostMutex;
+    std::error_code m_lostError; // guarded by m_lostMutex
     std::atomic<EDownloadResult> m_nResult{EDownloadResult::Completed};
 
     // Worker thread only; read by the owner after WM_DOWNLOAD_END.
@@ -206,4 +230,8 @@ private:
     std::chrono::steady_clock::time_point m_tFirstData{};
     std::uint64_t m_nDataBytes = 0;
     std::atomic<std::uint64_t> m_nBytesSent{0};
+    // Set when a job wrote to the board and did not complete; the next job resyncs first.
+    bool m_bWroteToBoard = false;
+    bool m_bResyncBoard = false;
+    bool m_bHexData = false;
 };

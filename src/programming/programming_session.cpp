@@ -19,6 +19,8 @@ CProgrammingSession::CProgrammingSession(ITerminalSink& terminal, const CBoardCo
       m_job(m_parser, static_cast<IDownloadHost&>(*this), commands, sink), m_terminal(terminal),
       m_watcher(sink, WM_PORT_PRESENT)
 {
+    // A running job hears of a line that went away at once, not at its next time limit.
+    m_port.SetEndHandler([this](std::error_code code) { m_job.OnPortLost(code); });
 }
 
 CProgrammingSession::~CProgrammingSession()

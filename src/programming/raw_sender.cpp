@@ -95,7 +95,12 @@ std::size_t CRawSender::Next(char* buffer, std::size_t size, std::error_code& er
 void CRawSender::Run(CSerialPort* port, std::size_t slice)
 {
     std::vector<char> buffer(slice);
-    for (;;) {
+    // Typed keys would fall between the file's bytes: the line is this thread's alone.
+    if (!port->BeginSoleWriter(kSliceMs)) {
+        m_eResult = EResult::WriteFailed;
+        m_error = make_error_code(ESerialError::Timeout);
+    }
+    while (m_eResult != EResult::WriteFailed) {
         if (m_bStop.load()) {
             m_eResult = EResult::Stopped;
             break;
@@ -127,6 +132,7 @@ void CRawSender::Run(CSerialPort* port, std::size_t slice)
         if (m_eResult == EResult::WriteFailed)
             break;
     }
+    port->EndSoleWriter();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

@@ -120,6 +120,9 @@ void CReceiveParser::TestMarkers()
     case WAIT_RUN:
         signal = Contains(m_strBoardText, board::kRunAnswer) || Contains(m_strBoardText, board::kPrompt);
         break;
+    case WAIT_PROMPT:
+        signal = Contains(m_strBoardText, board::kPrompt);
+        break;
     default:
         break;
     }

@@ -43,6 +43,18 @@ std::string CTerminalInput::BoardText(std::string_view text, EEnterSends what)
 
 std::error_code CTerminalInput::Send(CSerialPort& port, std::string_view bytes)
 {
+    const std::error_code code = Write(port, bytes);
+    if (code != make_error_code(ESerialError::LineBusy))
+        return code;
+    const std::uint64_t claim = port.SoleWriterClaims();
+    if (claim != m_nBusyToldClaim && m_busyNotice)
+        m_busyNotice();
+    m_nBusyToldClaim = claim;
+    return code;
+}
+
+std::error_code CTerminalInput::Write(CSerialPort& port, std::string_view bytes)
+{
     // Behind keys that wait, never before them.
     if (m_writer.Waiting() == 0) {
         std::uint32_t written = 0;

@@ -3,7 +3,8 @@
 // as CR, LF or CR LF, and with local echo on the typed text shown through the echo sink as well.
 // Counts what went out. Never waits for the line: what it does not take at once (a download
 // keeps it full, a handshake holds it off) goes to the line from CTerminalWriter's queue, in
-// order. GUI thread (the terminal window calls it from its key handler); the echo sink, the
+// order. While a download or a file being sent owns the line, keys are refused (not sent, not
+// echoed) and the busy notice is called once for each such stretch. GUI thread (the terminal window calls it from its key handler); the echo sink, the
 // counters and the port outlive it.
 
 #include "programming/terminal_counters.h"
@@ -13,6 +14,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -29,6 +31,9 @@ public:
     void SetLocalEcho(bool on) { m_bLocalEcho = on; }
     bool LocalEcho() const { return m_bLocalEcho; }
     void SetEnterSends(EEnterSends what) { m_eEnterSends = what; }
+    // Called on the first key refused because another writer owns the line, once for each time
+    // a writer claims it.
+    void SetBusyNotice(std::function<void()> notice) { m_busyNotice = std::move(notice); }
     EEnterSends EnterSends() const { return m_eEnterSends; }
 
     // The bytes Enter sends.
@@ -49,10 +54,13 @@ public:
 
 private:
     std::error_code Send(CSerialPort& port, std::string_view bytes);
+    std::error_code Write(CSerialPort& port, std::string_view bytes);
 
     ITerminalSink& m_echo;
     CTerminalCounters& m_counters;
     bool m_bLocalEcho = false;
+    std::uint64_t m_nBusyToldClaim = 0;
+    std::function<void()> m_busyNotice;
     EEnterSends m_eEnterSends = EEnterSends::CR;
     // Last: its worker stops before the rest goes.
     CTerminalWriter m_writer;

@@ -19,6 +19,8 @@ public:
             return "The port is already open.";
         case ESerialError::Timeout:
             return "The operation timed out.";
+        case ESerialError::LineBusy:
+            return "The port is busy sending a file.";
         case ESerialError::InvalidArg:
             return "The value is not a valid setting.";
         }

@@ -10,6 +10,7 @@ enum class ESerialError : int {
     InvalidHandle = 6,        // the port is not open
     AlreadyInitialized = 1247, // Open on a port that is already open
     Timeout = 1460,           // a blocking transfer or wait ran out of time and was cancelled
+    LineBusy = 170,           // another thread is the line's only writer now (a download)
     InvalidArg = static_cast<int>(0x80070057u), // a handshake kind or read mode outside its set
 };
 

@@ -98,6 +98,8 @@ void CSerialListener::ListenerThreadProc()
         m_pListenerCategory = code ? &code.category() : nullptr;
         m_bThreadEnded = true;
         m_evtThreadEnded->Set();
+        if (code && m_endHandler)
+            m_endHandler(code);
     };
     CEvent& event = *m_hListenEvent;
     event.Reset();

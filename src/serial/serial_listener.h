@@ -6,6 +6,7 @@
 // thread cannot join itself). The object owns its thread and event.
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -35,6 +36,10 @@ public:
     std::error_code ListenerResult() const;
     // True once the listener thread has ended on its own or been stopped (within timeout ms).
     bool WaitListenerEnd(std::uint32_t timeout = INFINITE);
+    // Called on the listener thread when it ends with an error (the device went away), so a
+    // job waiting for the board hears of it at once. Set before the port is opened; it must
+    // outlive the open port.
+    void SetEndHandler(std::function<void(std::error_code)> handler) { m_endHandler = std::move(handler); }
 
 private:
     void ListenerThreadProc();
@@ -47,4 +52,5 @@ private:
     std::unique_ptr<CEvent> m_evtThreadEnded;
     std::atomic<int> m_nListenerResult{0};
     std::atomic<const std::error_category*> m_pListenerCategory{nullptr};
+    std::function<void(std::error_code)> m_endHandler;
 };

@@ -12,6 +12,7 @@
 #include "serial/serial_device_name.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 
 class CSerialPort::COperation {
@@ -343,6 +344,26 @@ std::error_code CSerialPort::Transfer(bool isWrite, void* data, std::uint32_t si
         return SetLastError(ESerialError::InvalidFunction);
     if (size != 0 && !data)
         return SetLastError({EFAULT, std::system_category()});
+    // Counted before the claim is looked at: a claimant that looks at the count after its claim
+    // either sees this write or is seen by it.
+    struct CWriterCount {
+        CSerialPort* m_pPort;
+        ~CWriterCount()
+        {
+            if (m_pPort && m_pPort->m_nWriters.fetch_sub(1) == 1 && m_pPort->m_bSoleWaits.load()) {
+                std::lock_guard lock(m_pPort->m_mutex);
+                m_pPort->m_cvWriters.notify_all();
+            }
+        }
+    } writer{isWrite ? this : nullptr};
+    if (isWrite) {
+        m_nWriters.fetch_add(1);
+        const std::thread::id sole = m_soleWriter.load();
+        if (sole != std::thread::id() && sole != std::this_thread::get_id()) {
+            Complete(overlapped, make_error_code(ESerialError::LineBusy), 0);
+            return SetLastError(ESerialError::LineBusy);
+        }
+    }
     // The clock is read only if the transfer has to wait.
     const CDeadline deadline = DeadlineOf(timeout, overlapped);
     std::size_t done = 0;
@@ -353,6 +374,24 @@ std::error_code CSerialPort::Transfer(bool isWrite, void* data, std::uint32_t si
     *count = static_cast<std::uint32_t>(done);
     Complete(overlapped, code, *count);
     return SetLastError(code);
+}
+
+bool CSerialPort::BeginSoleWriter(std::uint32_t limitMs)
+{
+    m_soleWriter.store(std::this_thread::get_id());
+    m_nSoleClaims.fetch_add(1);
+    std::unique_lock lock(m_mutex);
+    m_bSoleWaits.store(true);
+    const bool left = m_cvWriters.wait_for(lock, std::chrono::milliseconds(limitMs), [this] { return m_nWriters.load() == 0; });
+    m_bSoleWaits.store(false);
+    if (!left)
+        m_soleWriter.store(std::thread::id());
+    return left;
+}
+
+void CSerialPort::EndSoleWriter()
+{
+    m_soleWriter.store(std::thread::id());
 }
 
 std::uint32_t CSerialPort::TakeEvents()

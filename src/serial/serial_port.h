@@ -12,6 +12,7 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "serial/serial_error.h"
 
@@ -127,6 +128,15 @@ public:
     std::error_code LastError() const;
     bool IsOpen() const;
 
+    // Makes the calling thread the line's only writer until EndSoleWriter (a download, a file
+    // being sent): a Write from any other thread then fails at once with LineBusy, so nothing
+    // typed can fall between the file's bytes. Waits up to limitMs for writes already under way
+    // on other threads to leave; false, and no claim, when they did not.
+    bool BeginSoleWriter(std::uint32_t limitMs);
+    void EndSoleWriter();
+    // Counts the claims so far, so a refused writer can tell one claim from the next.
+    std::uint64_t SoleWriterClaims() const { return m_nSoleClaims.load(); }
+
 protected:
     std::error_code SetLastError(std::error_code code);
 
@@ -158,4 +168,11 @@ private:
     std::atomic<int> m_nActive{0};     // operations in progress on the descriptor (and ones turning back)
     std::atomic<bool> m_bOpen{false};
     std::unique_ptr<CSerialBackend> m_pBackend; // the system side of the open line
+    // The only thread allowed to write (none: any), the writes under way, and whether the
+    // claimant waits for them to leave (guarded by m_mutex when it is set).
+    std::atomic<std::thread::id> m_soleWriter{};
+    std::atomic<int> m_nWriters{0};
+    std::atomic<std::uint64_t> m_nSoleClaims{0};
+    std::atomic<bool> m_bSoleWaits{false};
+    std::condition_variable m_cvWriters;
 };

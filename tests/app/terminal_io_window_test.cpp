@@ -281,6 +281,47 @@ private slots:
         QVERIFY(Closed(*frame));
     }
 
+    // Keys typed while a download or a send owns the line go nowhere: the far end gets only the
+    // job's bytes, nothing is echoed, and the status bar says why once.
+    void typingIsPausedWhileADownloadOrASendOwnsTheLine()
+    {
+        m_pStore->WriteProfileInt("TerminalLocalEcho", 1);
+        auto frame = MakeActiveFrame();
+        QVERIFY(frame);
+        QStringList messages;
+        connect(frame->statusBar(), &QStatusBar::messageChanged, this, [&](const QString& text) {
+            if (text.startsWith(QStringLiteral("Typing is paused")))
+                messages << text;
+        });
+        // The board does not answer here: the job waits for it after its command.
+        frame->StartDownload(m_pFiles->Write("app.hex", ":0100000001FE\n:00000001FF\n"));
+        QCOMPARE(Far(1), std::string("L"));
+        QTest::keyClicks(&frame->Terminal(), QStringLiteral("abc"));
+        QTest::keyClick(&frame->Terminal(), Qt::Key_Return);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 10000);
+        QCOMPARE(Far(16, 300), std::string());
+        QCOMPARE(messages, QStringList{QStringLiteral("Typing is paused while programming")});
+        QCOMPARE(frame->Counters().Sent(), std::uint64_t(0));
+
+        // A file being sent owns the line the same way.
+        const std::string big = AllBytes(1 << 20, 3);
+        QVERIFY(frame->SendFile(m_pFiles->Write("big.bin", big)));
+        pollfd arrived{m_pPty->Master(), POLLIN, 0};
+        QCOMPARE(::poll(&arrived, 1, 10000), 1);
+        QTest::keyClicks(&frame->Terminal(), QStringLiteral("xyz"));
+        QVERIFY(Far(big.size(), 20000) == big);
+        QTRY_VERIFY(!frame->IsSending());
+        QCOMPARE(Far(16, 300), std::string());
+        QCOMPARE(messages.size(), 2);
+        QCOMPARE(messages.back(), QStringLiteral("Typing is paused while a file is sent"));
+        QVERIFY(!frame->Terminal().toPlainText().contains(QLatin1Char('x')));
+
+        // Afterwards keys go out again.
+        QTest::keyClicks(&frame->Terminal(), QStringLiteral("q"));
+        QCOMPARE(Far(1), std::string("q"));
+        QVERIFY(Closed(*frame));
+    }
+
     void pasteToBoardSendsTheClipboardAndAsksAboveFourKiB()
     {
         auto frame = MakeActiveFrame();
