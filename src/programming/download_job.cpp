@@ -28,6 +28,9 @@ constexpr unsigned kDriverQueueBytes = 4096;
 // A write that takes no byte looks at the stop request this often, so Stop and Ctrl+C end a
 // job held by a line that does not move without closing the port under it.
 constexpr unsigned kStopCheckMs = 100;
+// After Stop the rest of a HEX line goes out only while the line moves: one that takes nothing
+// this long ends the job as stopped (the next download's resync deals with the torn record).
+constexpr unsigned kFinishIdleMs = 500;
 // The file goes out in runs of what the line carries in this time: one system call (and, on a
 // USB adapter, one transfer) per run instead of per byte, while the board's "Error", Stop and
 // what the user types still come in between after at most this much of the line.
@@ -416,7 +419,7 @@ EDownloadResult CDownloadJob::WriteToPort(CSerialPort& port, const void* data, s
         waited = written != 0 ? 0 : waited + slice;
         if (PortLost())
             return Interrupted();
-        if (Stopping() && !finishing)
+        if (Stopping() && (!finishing || waited >= kFinishIdleMs))
             return EDownloadResult::Stopped;
         if (waited >= m_nWriteTimeoutMs)
             return Fail(EDownloadResult::WriteFailed, code);
