@@ -1139,7 +1139,7 @@ void CMainFrame::CreateTerminalIo()
     m_pInput->SetEnterSends(m_terminalIo.m_eEnterSends);
     // A download or a file being sent owns the line: keys are refused, and the user hears why once.
     m_pInput->SetBusyNotice([this] {
-        statusBar()->showMessage(IsSending() ? QStringLiteral("Typing is paused while a file is sent")
+        statusBar()->showMessage(IsSending() ? QStringLiteral("Typing is paused while %1 is sent").arg(FileName(m_pSender->Name()))
                                              : QStringLiteral("Typing is paused while programming"),
                                  4000);
     });

@@ -391,7 +391,9 @@ bool CSerialPort::BeginSoleWriter(std::uint32_t limitMs)
 
 void CSerialPort::EndSoleWriter()
 {
-    m_soleWriter.store(std::thread::id());
+    // Only the claimant's own claim: a job that never claimed leaves another's alone.
+    std::thread::id self = std::this_thread::get_id();
+    m_soleWriter.compare_exchange_strong(self, std::thread::id());
 }
 
 std::uint32_t CSerialPort::TakeEvents()

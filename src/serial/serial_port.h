@@ -133,6 +133,7 @@ public:
     // typed can fall between the file's bytes. Waits up to limitMs for writes already under way
     // on other threads to leave; false, and no claim, when they did not.
     bool BeginSoleWriter(std::uint32_t limitMs);
+    // Ends the calling thread's claim; nothing when it holds none.
     void EndSoleWriter();
     // Counts the claims so far, so a refused writer can tell one claim from the next.
     std::uint64_t SoleWriterClaims() const { return m_nSoleClaims.load(); }

@@ -313,7 +313,7 @@ private slots:
         QTRY_VERIFY(!frame->IsSending());
         QCOMPARE(Far(16, 300), std::string());
         QCOMPARE(messages.size(), 2);
-        QCOMPARE(messages.back(), QStringLiteral("Typing is paused while a file is sent"));
+        QCOMPARE(messages.back(), QStringLiteral("Typing is paused while big.bin is sent"));
         QVERIFY(!frame->Terminal().toPlainText().contains(QLatin1Char('x')));
 
         // Afterwards keys go out again.
