@@ -718,6 +718,42 @@ TEST_F(QxprogTest, LoopProgramsEachBoardThatAppears)
     EXPECT_NE(err.find("Passes 2, failures 1\n"), std::string::npos) << err;
 }
 
+// A board whose port another program holds is tried again until it opens, and the failed opens
+// count neither as passes nor as failures.
+TEST_F(QxprogTest, LoopRetriesAPortHeldByAnotherProgram)
+{
+    const std::vector<std::uint8_t> data = Bytes(500, 5);
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(data, 0));
+    CBoardSimulator& board = Board();
+    auto holder = std::make_unique<CSerialPort>();
+    ASSERT_FALSE(holder->Open(board.SlavePath(), 0, 0, true));
+    int errPipe[2];
+    ASSERT_EQ(::pipe2(errPipe, O_CLOEXEC), 0);
+    auto child = Run({"program", file, "--loop", "--json", "--port", board.SlavePath()}, true, errPipe[1]);
+    ::close(errPipe[1]);
+    // Standard error line by line, up to the one holding text.
+    std::string err;
+    auto waitFor = [&](const std::string& text) {
+        char buffer[512];
+        pollfd p{errPipe[0], POLLIN, 0};
+        for (ssize_t n = 0; err.find(text) == std::string::npos && ::poll(&p, 1, 10000) > 0
+             && (n = ::read(errPipe[0], buffer, sizeof buffer)) > 0;)
+            err.append(buffer, static_cast<std::size_t>(n));
+        return err.find(text) != std::string::npos;
+    };
+    EXPECT_TRUE(waitFor(board.SlavePath() + ": port-open; trying again every 2 s\n")) << err;
+    holder.reset();
+    EXPECT_EQ(child->ReadLine(10s).rfind(JsonPort(board.SlavePath(), "null", "completed"), 0), 0u);
+    EXPECT_TRUE(waitFor(board.SlavePath() + ": completed; passes 1, failures 0\n")) << err;
+    EXPECT_EQ(board.Image(), data);
+    child->Signal(SIGINT);
+    EXPECT_EQ(child->Wait(), EXIT_INTERRUPTED);
+    EXPECT_TRUE(waitFor("Passes 1, failures 0\n")) << err;
+    // Said once, however often it was tried.
+    EXPECT_EQ(err.find("trying again"), err.rfind("trying again")) << err;
+    ::close(errPipe[0]);
+}
+
 TEST_F(QxprogTest, ManyBoardsDrawATableOnATerminal)
 {
     std::vector<std::string> args = {"program", WriteFile("a.hex", EncodeIntelHex(Bytes(30000, 3), 0)), "--baud", "460800"};
