@@ -34,5 +34,11 @@ int RunPorts(const std::vector<std::string>& args);
 int RunDoctor(const std::vector<std::string>& args);
 int RunBuild(const std::vector<std::string>& args);
 
+// A name as messages print it: unchanged, or shell-quoted when it holds a control character (a
+// newline would otherwise split the message).
+std::string PrintableName(const std::string& name);
+// The text with every occurrence of name printed as PrintableName gives it.
+std::string WithPrintableName(std::string text, const std::string& name);
+
 // Parses a whole decimal number in [min, max]; false otherwise.
 bool ParseNumber(const std::string& text, long long min, long long max, long long& value);

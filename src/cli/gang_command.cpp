@@ -56,7 +56,7 @@ void WriteBoard(CJsonWriter& json, const CGangBoard& board)
 int FileFailed(EDownloadResult result, std::error_code code, const std::string& file, const std::string& fault = {})
 {
     std::string text, caption;
-    CProgrammingSession::ResultMessage(result, code, text, caption, std::string(), file, fault);
+    CProgrammingSession::ResultMessage(result, code, text, caption, std::string(), PrintableName(file), fault);
     CConsolePrompt(stderr).MessageBox(text, caption, MB_OK | MB_ICONERROR);
     return CGangProgrammer::ExitStatus(result);
 }
