@@ -132,6 +132,7 @@ int RunBuild(const std::vector<std::string>& args)
     CIniSettingsFile::LoadProgramSettings(store);
     CToolSettings tools;
     tools.LoadToolSettings(store);
+    PrintSettingsWarnings(store);
     CToolSettingsValues values = tools.Get();
     // A path typed on the command line means the current folder, whatever folder the builder
     // then runs in.

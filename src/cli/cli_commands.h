@@ -6,6 +6,7 @@
 
 class CBoardCommands;
 class CPortSettings;
+class ISettingsStore;
 
 // Exit status of `qxprog program`: 0 only when the board confirmed the whole handshake.
 enum EProgramExit : int {
@@ -39,6 +40,9 @@ int RunBuild(const std::vector<std::string>& args);
 std::string PrintableName(const std::string& name);
 // The text with every occurrence of name printed as PrintableName gives it.
 std::string WithPrintableName(std::string text, const std::string& name);
+
+// Prints the settings' warnings (values that could not be read) to standard error.
+void PrintSettingsWarnings(const ISettingsStore& store);
 
 // Parses a whole decimal number in [min, max]; false otherwise.
 bool ParseNumber(const std::string& text, long long min, long long max, long long& value);

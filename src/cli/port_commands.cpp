@@ -115,6 +115,7 @@ int RunDoctor(const std::vector<std::string>& args)
         CIniSettingsFile::LoadProgramSettings(store);
         CPortSettings settings;
         settings.LoadPortSettings(store);
+        PrintSettingsWarnings(store);
         port = settings.m_strPort;
     }
     const CPortDoctor::CReport report = CPortDoctor().Check(port);

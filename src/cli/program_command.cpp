@@ -157,6 +157,7 @@ int RunProgram(const std::vector<std::string>& args)
     settings.LoadPortSettings(store);
     CBoardCommands commands;
     commands.LoadBoardCommands(store);
+    PrintSettingsWarnings(store);
 
     long long number = 0;
     if (ports.size() == 1)

@@ -3,6 +3,7 @@
 
 #include "cli/cli_commands.h"
 
+#include "base/settings_store.h"
 #include "files/command_line.h"
 
 #include <algorithm>
@@ -41,6 +42,12 @@ std::string WithPrintableName(std::string text, const std::string& name)
     for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + shown.size()))
         text.replace(at, name.size(), shown);
     return text;
+}
+
+void PrintSettingsWarnings(const ISettingsStore& store)
+{
+    for (const std::string& warning : store.Warnings())
+        std::fprintf(stderr, "qxprog: %s\n", warning.c_str());
 }
 
 bool ParseNumber(const std::string& text, long long min, long long max, long long& value)

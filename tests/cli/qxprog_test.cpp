@@ -251,6 +251,24 @@ TEST_F(QxprogTest, DefaultsComeFromTheSettingsFile)
     EXPECT_EQ(ReadFile(m_strConfig + "/Quillorex/Quillorex Programmer.conf"), settings);
 }
 
+// Flags written as words mean what they say; a value that cannot be read is said once, with
+// what is used instead.
+TEST_F(QxprogTest, SettingsFlagsAsWordsAndOneWarningPerUnreadableValue)
+{
+    const std::string file = EncodeIntelHex(Bytes(200, 3), 0);
+    CBoardSimulator& board = Board();
+    WriteSettings("[Settings]\nBaud=abc\nUsePrePostPgmCmd=no\n");
+    auto plain = Run({"program", "--port", board.SlavePath(), WriteFile("a.hex", file)});
+    EXPECT_EQ(plain->Wait(), EXIT_PROGRAMMED) << plain->Err();
+    EXPECT_EQ(Text(board.Wire()), file);
+    EXPECT_EQ(Summarised(plain->Err()),
+        "qxprog: Settings: Baud=abc is not a valid value; 19200 is used.\nProgramming has been completed!\n@SUMMARY@\n");
+
+    WriteSettings("[Settings]\nCheckHexFile=false\n");
+    auto unchecked = Run({"program", "--port", Board().SlavePath(), WriteFile("bad.hex", ":0300000041424338\r\n:00000001FF\r\n")});
+    EXPECT_EQ(unchecked->Wait(), EXIT_BOARD_ERROR) << unchecked->Err();
+}
+
 TEST_F(QxprogTest, ExitStatusForEveryOutcome)
 {
     WriteSettings("[Settings]\nBaud=115200\n");
