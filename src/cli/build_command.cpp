@@ -38,7 +38,7 @@ const char* kHelp =
     "  --builder PATH   the builder to run instead of the one in the settings; a relative\n"
     "                   path with a '/' is taken from the current folder, a bare name is\n"
     "                   looked up in PATH\n"
-    "  --               the next argument is FILE, even when it starts with '-'\n"
+    "  --               what follows is FILE, even when it starts with '-'\n"
     "  --help           this text\n"
     "\n"
     "Exit status:\n"

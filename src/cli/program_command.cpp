@@ -56,7 +56,7 @@ const char* kHelp =
     "  --no-check             send an Intel HEX file (*.hex, *.ihx, or text starting with ':')\n"
     "                         without checking it first (records, checksums, one end record,\n"
     "                         no address written twice with different data)\n"
-    "  --                     the next argument is FILE, even when it starts with '-'\n"
+    "  --                     what follows is FILE, even when it starts with '-'\n"
     "  --help                 this text\n"
     "\n"
     "Exit status:\n"
