@@ -5,6 +5,7 @@
 #include <QApplication>
 
 #include <cstdio>
+#include <string_view>
 
 namespace {
 const char* kUsage =
@@ -19,19 +20,27 @@ const char* kUsage =
     "\n"
     "Qt's own options (-platform, -style, ...) are accepted too.\n";
 
-// 0: start; otherwise the exit status after the usage text.
-int CheckArguments(const QStringList& arguments)
+// --help and --version need no display: they are answered before the application object
+// exists, which ends the program when it cannot connect to one. 0 after the text; -1 otherwise.
+int AnswerWithoutDisplay(int argc, char* argv[])
 {
-    for (const QString& argument : arguments.mid(1)) {
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if (argument == QLatin1String("--version")) {
+        if (argument == "--version") {
             std::printf("quillorex-programmer %s\n", QX_VERSION);
             return 0;
         }
     }
+    return -1;
+}
+
+// 0: start; otherwise the exit status after the usage text.
+int CheckArguments(const QStringList& arguments)
+{
     for (const QString& argument : arguments.mid(1)) {
         if (argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("--simulate")) {
             std::fprintf(stderr, "quillorex-programmer: unknown option '%s'\n\n%s", qPrintable(argument), kUsage);
@@ -44,6 +53,8 @@ int CheckArguments(const QStringList& arguments)
 
 int main(int argc, char* argv[])
 {
+    if (int status = AnswerWithoutDisplay(argc, argv); status >= 0)
+        return status;
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quillorex Programmer"));
     QApplication::setOrganizationName(QStringLiteral("Quillorex"));

@@ -244,6 +244,12 @@ bool CMainFrame::Create()
     m_wndBrowser->RestoreLastBrowse();
     m_wndView->OnInitialUpdate();
     UpdateCommandUI();
+    // Settings that could not be read are said once, with what is used instead.
+    QStringList warnings;
+    for (const std::string& warning : m_store.Warnings())
+        warnings << QString::fromStdString(warning);
+    if (!warnings.isEmpty())
+        statusBar()->showMessage(warnings.join(QLatin1Char(' ')));
     return true;
 }
 

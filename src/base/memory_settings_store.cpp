@@ -24,15 +24,19 @@ void CMemorySettingsStore::WriteProfileString(const std::string& entry, const st
 
 int CMemorySettingsStore::GetProfileInt(const std::string& entry, int def)
 {
-    std::lock_guard lock(m_mutex);
+    std::unique_lock lock(m_mutex);
     auto it = m_values.find(entry);
     if (it == m_values.end())
         return def;
     if (auto* n = std::get_if<int>(&it->second))
         return *n;
-    if (auto* s = std::get_if<std::string>(&it->second))
-        return ParseProfileInt(*s).value_or(def);
-    return def;
+    const std::string* text = std::get_if<std::string>(&it->second);
+    const std::optional<int> value = text ? ParseProfileInt(*text) : std::nullopt;
+    if (!value) {
+        lock.unlock();
+        WarnUnreadable(entry, text ? *text : std::string(), std::to_string(def));
+    }
+    return value.value_or(def);
 }
 
 void CMemorySettingsStore::WriteProfileInt(const std::string& entry, int value)

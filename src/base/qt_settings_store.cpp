@@ -32,7 +32,11 @@ int CQtSettingsStore::GetProfileInt(const std::string& entry, int def)
         return def;
     if (v.typeId() == QMetaType::Int)
         return v.toInt();
-    return ParseProfileInt(v.toString().toStdString()).value_or(def);
+    const std::string text = v.toString().toStdString();
+    const std::optional<int> value = ParseProfileInt(text);
+    if (!value)
+        WarnUnreadable(entry, text, std::to_string(def));
+    return value.value_or(def);
 }
 
 void CQtSettingsStore::WriteProfileInt(const std::string& entry, int value)

@@ -5,6 +5,7 @@
 // A store that cannot be written is not reported.
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,9 @@
 // in range; anything else is no value, so the caller's default applies and a stray edit of the
 // file cannot switch a feature off.
 std::optional<int> ParseProfileInt(std::string_view text);
+// A flag as a person may write it: a number (0 off, any other on) or, in any case,
+// false/true, no/yes, off/on. Anything else is no value.
+std::optional<int> ParseProfileFlag(std::string_view text);
 
 class ISettingsStore {
 public:
@@ -26,4 +30,17 @@ public:
     // Empty optional when the entry is absent.
     virtual std::optional<std::vector<std::uint8_t>> GetProfileBinary(const std::string& entry) = 0;
     virtual void WriteProfileBinary(const std::string& entry, const std::vector<std::uint8_t>& value) = 0;
+
+    // A flag (ParseProfileFlag); def when absent, def with a warning when it cannot be read.
+    int GetProfileFlag(const std::string& entry, int def);
+    // Records that the entry's value cannot be read and what is used instead: one warning per
+    // entry, for the user to see (qxprog prints them, the window shows them in its status bar).
+    void WarnUnreadable(const std::string& entry, const std::string& value, const std::string& used);
+    // "Settings: Baud=abc is not a valid value; 19200 is used.", in the order found.
+    std::vector<std::string> Warnings() const;
+
+private:
+    mutable std::mutex m_warningMutex;
+    std::vector<std::string> m_warnedEntries;
+    std::vector<std::string> m_warnings;
 };

@@ -7,6 +7,7 @@
 #include "base/event.h"
 #include "base/memory_settings_store.h"
 #include "files/build_diagnostics.h"
+#include "files/command_line.h"
 #include "files/file_list.h"
 #include "files/process_runner.h"
 #include "files/tool_commands.h"
@@ -23,17 +24,21 @@
 
 namespace {
 const char* kHelp =
-    "Usage: qxprog build FILE [--builder PATH]\n"
+    "Usage: qxprog build [--builder PATH] [--] FILE\n"
     "\n"
     "Runs the builder on FILE as the Build command of the window program does: the same\n"
     "command line (builder, then FILE, without its extension when \"Remove extension\" is on)\n"
     "and the same working folder (FILE's folder when \"Change working directory\" is on), from\n"
     "the window program's settings, which are never written. No shell is involved. The command\n"
-    "line, the builder's output (standard output and standard error as they come) and then the\n"
+    "line (each argument in single quotes where a shell needs them, so it can be pasted into\n"
+    "one), the builder's output (standard output and standard error as they come) and then the\n"
     "result line with the count of errors and warnings are printed.\n"
     "\n"
     "Options:\n"
-    "  --builder PATH   the builder to run instead of the one in the settings\n"
+    "  --builder PATH   the builder to run instead of the one in the settings; a relative\n"
+    "                   path with a '/' is taken from the current folder, a bare name is\n"
+    "                   looked up in PATH\n"
+    "  --               what follows is FILE, even when it starts with '-'\n"
     "  --help           this text\n"
     "\n"
     "Exit status:\n"
@@ -93,22 +98,31 @@ int RunBuild(const std::vector<std::string>& args)
 {
     std::optional<std::string> file;
     std::optional<std::string> builder;
+    bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
+        if (options && (arg == "--help" || arg == "-h")) {
             std::fputs(kHelp, stdout);
             return 0;
+        }
+        if (!options || arg.rfind("--", 0) != 0) {
+            if (file)
+                return Usage("one file only");
+            file = arg;
+            continue;
+        }
+        if (arg == "--") {
+            options = false;
+            continue;
         }
         if (arg == "--builder") {
             if (i + 1 >= args.size())
                 return Usage("option '--builder' needs a value");
             builder = args[++i];
-        } else if (arg.rfind("--", 0) == 0) {
-            return Usage("unknown option '" + arg + "'");
-        } else if (file) {
-            return Usage("one file only");
+            if (builder->empty())
+                return Usage("option '--builder' needs a value");
         } else {
-            file = arg;
+            return Usage("unknown option '" + arg + "'");
         }
     }
     if (!file || file->empty())
@@ -118,9 +132,17 @@ int RunBuild(const std::vector<std::string>& args)
     CIniSettingsFile::LoadProgramSettings(store);
     CToolSettings tools;
     tools.LoadToolSettings(store);
+    PrintSettingsWarnings(store);
     CToolSettingsValues values = tools.Get();
-    if (builder)
+    // A path typed on the command line means the current folder, whatever folder the builder
+    // then runs in.
+    if (builder && builder->find('/') != std::string::npos && (*builder)[0] != '/') {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(*builder, error);
+        values.m_strBuilder = error ? *builder : absolute.lexically_normal().string();
+    } else if (builder) {
         values.m_strBuilder = *builder;
+    }
     if (values.m_strBuilder.empty()) {
         std::fputs("qxprog build: Set Builder path in the option dialog first\n"
                    "(or name one with --builder PATH)\n",
@@ -143,14 +165,12 @@ int RunBuild(const std::vector<std::string>& args)
     CConsoleBuildRunner runner;
     signals.Start([&runner] { runner.m_evtFinished.Set(); });
 
-    std::printf("%s\n", command.m_strCommandLine.c_str());
+    std::printf("%s\n", ShellQuoteArgs(command.m_args).c_str());
     std::fflush(stdout);
     const auto start = std::chrono::steady_clock::now();
     if (!runner.Start(command.m_strCommandLine, command.m_args, command.m_strWorkingDir)) {
-        std::string text = runner.m_strStartFailure;
-        while (!text.empty() && text.back() == '\n')
-            text.pop_back();
-        std::fprintf(stderr, "qxprog build: %s\n%s\n", text.c_str(), std::strerror(runner.StartError()));
+        std::fprintf(stderr, "qxprog build: cannot start %s: %s\n", ShellQuote(command.m_args.front()).c_str(),
+            std::strerror(runner.StartError()));
         signals.Stop();
         return kExitCannotStart;
     }

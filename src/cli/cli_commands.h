@@ -6,6 +6,7 @@
 
 class CBoardCommands;
 class CPortSettings;
+class ISettingsStore;
 
 // Exit status of `qxprog program`: 0 only when the board confirmed the whole handshake.
 enum EProgramExit : int {
@@ -33,6 +34,15 @@ int RunPorts(const std::vector<std::string>& args);
 // Exit status: EPortProblem (0 usable, 2 missing, 3 no permission, 4 busy, 5 no UART, 6 other), 1 usage.
 int RunDoctor(const std::vector<std::string>& args);
 int RunBuild(const std::vector<std::string>& args);
+
+// A name as messages print it: unchanged, or shell-quoted when it holds a control character (a
+// newline would otherwise split the message).
+std::string PrintableName(const std::string& name);
+// The text with every occurrence of name printed as PrintableName gives it.
+std::string WithPrintableName(std::string text, const std::string& name);
+
+// Prints the settings' warnings (values that could not be read) to standard error.
+void PrintSettingsWarnings(const ISettingsStore& store);
 
 // Parses a whole decimal number in [min, max]; false otherwise.
 bool ParseNumber(const std::string& text, long long min, long long max, long long& value);

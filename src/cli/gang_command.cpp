@@ -56,7 +56,7 @@ void WriteBoard(CJsonWriter& json, const CGangBoard& board)
 int FileFailed(EDownloadResult result, std::error_code code, const std::string& file, const std::string& fault = {})
 {
     std::string text, caption;
-    CProgrammingSession::ResultMessage(result, code, text, caption, std::string(), file, fault);
+    CProgrammingSession::ResultMessage(result, code, text, caption, std::string(), PrintableName(file), fault);
     CConsolePrompt(stderr).MessageBox(text, caption, MB_OK | MB_ICONERROR);
     return CGangProgrammer::ExitStatus(result);
 }
@@ -67,6 +67,8 @@ int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::str
 {
     using Clock = std::chrono::steady_clock;
     std::map<std::string, std::size_t> present; // port -> its board in the gang
+    std::map<std::string, Clock::time_point> retryAt;
+    constexpr auto kRetryOpen = std::chrono::seconds(2);
     auto nextScan = Clock::now();
     auto nextDraw = Clock::now();
     while (!signals.Interrupted()) {
@@ -77,13 +79,23 @@ int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::str
             for (const std::string& pattern : patterns)
                 for (const std::string& path : Matches(pattern))
                     seen.insert(path);
+            gang.Reap();
             const std::vector<CGangBoard> boards = gang.Snapshot();
             for (auto it = present.begin(); it != present.end();)
                 it = !seen.count(it->first) && boards[it->second].Done() ? present.erase(it) : std::next(it);
-            for (const std::string& path : seen)
-                if (!present.count(path))
+            for (const std::string& path : seen) {
+                const auto it = present.find(path);
+                // A port that could not be opened (held by another program) is tried again; a
+                // board that was programmed waits until it has gone and come back.
+                const bool retry = it != present.end() && boards[it->second].Done()
+                    && boards[it->second].m_nResult == EDownloadResult::PortOpenFailed;
+                if (retry && !retryAt.count(path))
+                    retryAt[path] = now + kRetryOpen;
+                if (it == present.end() || (retry && now >= retryAt[path])) {
+                    retryAt.erase(path);
                     present[path] = gang.Add(path);
-            gang.Reap();
+                }
+            }
         }
         if (now >= nextDraw) {
             nextDraw = now + std::chrono::milliseconds(100);
@@ -136,14 +148,25 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
     CGangTable table(stderr, ::isatty(2) == 1);
     std::mutex outMutex;
     unsigned passes = 0, failures = 0;
+    std::set<std::string> waiting; // loop ports that failed to open, until a job on them ends otherwise
     int status = EXIT_PROGRAMMED;
     {
         CGangProgrammer gang(settings, commands, file, [&](const CGangBoard& board, CGangProgrammer::EEvent event) {
+            // A loop's port that another program holds is tried again: said once, counted neither way.
+            if (loop && event == CGangProgrammer::EEvent::Ended && board.m_nResult == EDownloadResult::PortOpenFailed) {
+                std::lock_guard lock(outMutex);
+                if (waiting.insert(board.m_strPort).second) {
+                    table.Event(board, event);
+                    table.Line(board.m_strPort + ": " + CGangTable::StateWord(board) + "; trying again every 2 s");
+                }
+                return;
+            }
             table.Event(board, event);
             // A board stopped by Ctrl+C neither passed nor failed.
             if (!loop || event != CGangProgrammer::EEvent::Ended || board.m_nResult == EDownloadResult::Stopped)
                 return;
             std::lock_guard lock(outMutex);
+            waiting.erase(board.m_strPort);
             ++(board.m_nState == CGangBoard::EState::Completed ? passes : failures);
             table.Line(board.m_strPort + ": " + CGangTable::StateWord(board) + "; passes " + std::to_string(passes)
                 + ", failures " + std::to_string(failures));

@@ -53,11 +53,21 @@ CGangProgrammer::~CGangProgrammer()
 std::size_t CGangProgrammer::Add(const std::string& port)
 {
     std::lock_guard lock(m_mutex);
-    CSlot& slot = m_slots.emplace_back();
+    // A port programmed before, or tried before, takes its old slot again: a loop that retries
+    // a busy port for hours keeps one slot per port.
+    std::size_t index = 0;
+    auto it = m_slots.begin();
+    for (; it != m_slots.end() && !(it->m_bJoined && it->m_board.m_strPort == port); ++it)
+        ++index;
+    if (it == m_slots.end())
+        it = m_slots.emplace(m_slots.end());
+    CSlot& slot = *it;
+    slot.m_board = CGangBoard();
+    slot.m_bJoined = false;
     slot.m_board.m_strPort = port;
     slot.m_board.m_strIdentity = Identity(port);
     slot.m_thread = std::thread([this, &slot] { Serve(slot); });
-    return m_slots.size() - 1;
+    return index;
 }
 
 void CGangProgrammer::StopAll()

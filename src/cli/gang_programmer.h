@@ -55,7 +55,8 @@ public:
     CGangProgrammer(const CGangProgrammer&) = delete;
     CGangProgrammer& operator=(const CGangProgrammer&) = delete;
 
-    // Starts programming the board on port; its index in Snapshot.
+    // Starts programming the board on port; its index in Snapshot (that of the port's earlier
+    // board once Reap has joined it, a new one otherwise).
     std::size_t Add(const std::string& port);
     void StopAll();
     std::vector<CGangBoard> Snapshot() const;

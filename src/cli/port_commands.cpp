@@ -5,6 +5,7 @@
 #include "cli/ini_settings_file.h"
 
 #include "base/memory_settings_store.h"
+#include "files/command_line.h"
 #include "port/com_port_probe.h"
 #include "port/port_doctor.h"
 #include "port/port_settings.h"
@@ -18,15 +19,16 @@ const char* kPortsHelp =
     "Lists the serial ports of this machine. The first line of each: the device, a tab, the\n"
     "port's label (product, maker, serial number) and why it cannot be used. Indented lines\n"
     "after it: the name the settings store for it, its stable names under /dev/serial, USB id\n"
-    "and driver, its access (mode, owner:group, whether you may open it) and who holds it.\n";
+    "and driver, its access (mode, owner:group, whether you may open it), who holds its lock\n"
+    "and which other processes have it open.\n";
 
 const char* kDoctorHelp =
-    "Usage: qxprog doctor [PORT]\n"
+    "Usage: qxprog doctor [--] [PORT]\n"
     "\n"
     "Checks one serial port (default: the window program's port setting) and prints each\n"
     "check with what to do when it fails: the device exists, its group and mode against your\n"
     "groups, whether another process holds it, an on-board port without a UART, ModemManager\n"
-    "probing a device plugged in just now.\n"
+    "probing a device plugged in just now, and that it is a terminal device at all.\n"
     "\n"
     "Exit status:\n"
     "  0  the port can be used\n"
@@ -35,7 +37,8 @@ const char* kDoctorHelp =
     "  3  no permission to open it\n"
     "  4  another process holds it\n"
     "  5  an on-board port without a UART behind it\n"
-    "  6  it cannot be opened for another reason\n";
+    "  6  it cannot be opened for another reason\n"
+    "  7  it is not a serial port (a regular file, /dev/null, ...)\n";
 
 const char* Mark(CPortDoctor::EMark mark)
 {
@@ -74,10 +77,15 @@ int RunPorts(const std::vector<std::string>& args)
                 info.m_strVidPid.empty() || info.m_strDriver.empty() ? "" : ", ",
                 info.m_strDriver.empty() ? "" : ("driver " + info.m_strDriver).c_str());
         std::printf("    access:  %s\n", doctor.AccessText(info.m_strPath).c_str());
-        std::string held;
-        for (const CPortHolder& holder : doctor.Holders(info.m_strPath))
-            held += (held.empty() ? "" : ", ") + std::to_string(holder.m_nPid) + " (" + holder.m_strName + ")";
+        // Only a lock keeps others out; a process that merely has it open is listed apart.
+        std::string held, open;
+        for (const CPortHolder& holder : doctor.Holders(info.m_strPath)) {
+            std::string& list = holder.m_bLock || holder.m_bLockFile ? held : open;
+            list += (list.empty() ? "" : ", ") + std::to_string(holder.m_nPid) + " (" + holder.m_strName + ")";
+        }
         std::printf("    held by: %s\n", held.empty() ? "nobody" : held.c_str());
+        if (!open.empty())
+            std::printf("    open in: %s\n", open.c_str());
     }
     return 0;
 }
@@ -85,13 +93,19 @@ int RunPorts(const std::vector<std::string>& args)
 int RunDoctor(const std::vector<std::string>& args)
 {
     std::string port;
+    bool options = true;
     for (const std::string& arg : args) {
-        if (arg == "--help" || arg == "-h") {
+        if (options && (arg == "--help" || arg == "-h")) {
             std::fputs(kDoctorHelp, stdout);
             return 0;
         }
-        if (arg.rfind("-", 0) == 0 || !port.empty()) {
-            std::fprintf(stderr, "qxprog doctor: unknown argument '%s'\n(see 'qxprog doctor --help')\n", arg.c_str());
+        if (options && arg == "--") {
+            options = false;
+            continue;
+        }
+        if ((options && arg.rfind("-", 0) == 0) || !port.empty() || arg.empty()) {
+            const std::string what = arg.empty() ? "the port name is empty" : "unknown argument " + ShellQuote(arg);
+            std::fprintf(stderr, "qxprog doctor: %s\n(see 'qxprog doctor --help')\n", what.c_str());
             return EXIT_USAGE;
         }
         port = arg;
@@ -101,6 +115,7 @@ int RunDoctor(const std::vector<std::string>& args)
         CIniSettingsFile::LoadProgramSettings(store);
         CPortSettings settings;
         settings.LoadPortSettings(store);
+        PrintSettingsWarnings(store);
         port = settings.m_strPort;
     }
     const CPortDoctor::CReport report = CPortDoctor().Check(port);

@@ -21,7 +21,7 @@
 
 namespace {
 const char* kHelp =
-    "Usage: qxprog program FILE [OPTIONS]\n"
+    "Usage: qxprog program [OPTIONS] [--] FILE\n"
     "\n"
     "Sends FILE to the target board unchanged, as the Program command of the window\n"
     "program does: the download command, the file, the completion message, the run command,\n"
@@ -56,6 +56,7 @@ const char* kHelp =
     "  --no-check             send an Intel HEX file (*.hex, *.ihx, or text starting with ':')\n"
     "                         without checking it first (records, checksums, one end record,\n"
     "                         no address written twice with different data)\n"
+    "  --                     what follows is FILE, even when it starts with '-'\n"
     "  --help                 this text\n"
     "\n"
     "Exit status:\n"
@@ -90,14 +91,26 @@ int RunProgram(const std::vector<std::string>& args)
     std::optional<std::string> baud, dataBits, parity, stopBits, handshake, programCmd, runCmd;
     bool noCommands = false;
     bool noCheck = false;
+    bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg == "--help" || arg == "-h") {
+        if (options && (arg == "--help" || arg == "-h")) {
             std::fputs(kHelp, stdout);
             return 0;
         }
+        if (!options || arg.rfind("--", 0) != 0) {
+            if (file)
+                return Usage("one file only");
+            file = arg;
+            continue;
+        }
+        if (arg == "--") {
+            options = false;
+            continue;
+        }
+        // An empty value is no value: "--port ''" names no port.
         auto value = [&](std::optional<std::string>& target) {
-            if (i + 1 >= args.size())
+            if (i + 1 >= args.size() || args[i + 1].empty())
                 return false;
             target = args[++i];
             return true;
@@ -130,12 +143,8 @@ int RunProgram(const std::vector<std::string>& args)
             noCommands = true;
         else if (arg == "--no-check")
             noCheck = true;
-        else if (arg.rfind("--", 0) == 0)
-            return Usage("unknown option '" + arg + "'");
-        else if (file)
-            return Usage("one file only");
         else
-            file = arg;
+            return Usage("unknown option '" + arg + "'");
         if (!ok)
             return Usage("option '" + arg + "' needs a value");
     }
@@ -148,6 +157,7 @@ int RunProgram(const std::vector<std::string>& args)
     settings.LoadPortSettings(store);
     CBoardCommands commands;
     commands.LoadBoardCommands(store);
+    PrintSettingsWarnings(store);
 
     long long number = 0;
     if (ports.size() == 1)
@@ -199,7 +209,7 @@ int RunProgram(const std::vector<std::string>& args)
     CMessageQueue queue;
     CConsoleProgress progress(stderr);
     CConsolePrompt prompt(stderr);
-    prompt.SetWriter([&progress](const std::string& lines) { progress.WriteOver(lines); });
+    prompt.SetWriter([&progress, &file](const std::string& lines) { progress.WriteOver(WithPrintableName(lines, *file)); });
     CConsoleTerminal terminal(stdout);
     int status = EXIT_USAGE;
     {
@@ -235,7 +245,7 @@ int RunProgram(const std::vector<std::string>& args)
                 progress.Clear();
                 session.ShowResult();
                 if (const std::string summary = session.SummaryLine(); !summary.empty())
-                    std::fprintf(stderr, "%s\n", summary.c_str());
+                    std::fprintf(stderr, "%s\n", WithPrintableName(summary, *file).c_str());
                 session.EndDownload();
                 break;
             }

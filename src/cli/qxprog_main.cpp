@@ -3,6 +3,10 @@
 
 #include "cli/cli_commands.h"
 
+#include "base/settings_store.h"
+#include "files/command_line.h"
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -20,6 +24,30 @@ const char* kUsage =
     "  build FILE     run the configured builder on FILE and report its result\n"
     "\n"
     "Run 'qxprog COMMAND --help' for the options of a command, 'qxprog --version' for the version.\n";
+}
+
+std::string PrintableName(const std::string& name)
+{
+    const bool control = std::any_of(name.begin(), name.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+    });
+    return control ? ShellQuote(name) : name;
+}
+
+std::string WithPrintableName(std::string text, const std::string& name)
+{
+    const std::string shown = PrintableName(name);
+    if (name.empty() || shown == name)
+        return text;
+    for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + shown.size()))
+        text.replace(at, name.size(), shown);
+    return text;
+}
+
+void PrintSettingsWarnings(const ISettingsStore& store)
+{
+    for (const std::string& warning : store.Warnings())
+        std::fprintf(stderr, "qxprog: %s\n", warning.c_str());
 }
 
 bool ParseNumber(const std::string& text, long long min, long long max, long long& value)

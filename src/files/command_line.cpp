@@ -2,6 +2,9 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 bool IsBlank(char c)
 {
@@ -84,6 +87,53 @@ std::string QuoteIfBlank(const std::string& text)
     if (text.find_first_of(" \t") == std::string::npos)
         return text;
     return '"' + text + '"';
+}
+
+std::string ShellQuote(const std::string& text)
+{
+    const auto plain = [](unsigned char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c >= 0x80
+            || std::string_view("@%+=:,./_-").find(static_cast<char>(c)) != std::string_view::npos;
+    };
+    if (!text.empty() && std::all_of(text.begin(), text.end(), [&](char c) { return plain(static_cast<unsigned char>(c)); }))
+        return text;
+    std::string quoted;
+    bool open = false;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c == 0x7f) {
+            if (open)
+                quoted += '\'';
+            open = false;
+            static const char* kEscapes[] = {"\\a", "\\b", "\\t", "\\n", "\\v", "\\f", "\\r"};
+            char octal[8];
+            std::snprintf(octal, sizeof octal, "\\%03o", c);
+            quoted += "$'" + std::string(c >= 7 && c <= 13 ? kEscapes[c - 7] : octal) + "'";
+            continue;
+        }
+        if (ch == '\'') {
+            quoted += open ? "'\\'" : "\\'";
+            open = false;
+            continue;
+        }
+        if (!open)
+            quoted += '\'';
+        open = true;
+        quoted += ch;
+    }
+    if (open)
+        quoted += '\'';
+    if (quoted.empty())
+        quoted = "''";
+    return quoted;
+}
+
+std::string ShellQuoteArgs(const std::vector<std::string>& args)
+{
+    std::string line;
+    for (const std::string& arg : args)
+        line += (line.empty() ? "" : " ") + ShellQuote(arg);
+    return line;
 }
 
 std::string PathRemoveExtension(const std::string& path)

@@ -18,6 +18,14 @@ std::vector<std::string> SplitCommandLine(std::string_view commandLine);
 // unchanged. Nothing is escaped.
 std::string QuoteIfBlank(const std::string& text);
 
+// The text as a POSIX shell reads it back as one word, for printing a command line that may be
+// pasted into a shell: unchanged when it holds only characters a shell takes literally, else in
+// single quotes ('\'' for a quote); a control character (a newline in a file name) is printed
+// as $'\n' or $'\ooo' outside the quotes, so a printed line never breaks or runs code.
+std::string ShellQuote(const std::string& text);
+// The arguments shell-quoted and joined with blanks.
+std::string ShellQuoteArgs(const std::vector<std::string>& args);
+
 // Removes the file name's extension: from the last dot of the last path component to the end.
 // A name without a dot, or a dot only in a folder name, leaves the path unchanged.
 std::string PathRemoveExtension(const std::string& path);

@@ -22,11 +22,11 @@ void CToolSettings::LoadToolSettings(ISettingsStore& store)
 {
     CToolSettingsValues v;
     v.m_strBuilder = store.GetProfileString("Builder", "");
-    v.m_bRemoveExtension = store.GetProfileInt("RemoveExtension", 1);
-    v.m_bChangeWorkingDir = store.GetProfileInt("ChangeWorkingDir", 1);
+    v.m_bRemoveExtension = store.GetProfileFlag("RemoveExtension", 1);
+    v.m_bChangeWorkingDir = store.GetProfileFlag("ChangeWorkingDir", 1);
     v.m_strDebugger = store.GetProfileString("Debugger", "");
     v.m_strEditor = store.GetProfileString("Editor", "");
-    v.m_bUseAssocApp = store.GetProfileInt("UseAssocApp", 1);
+    v.m_bUseAssocApp = store.GetProfileFlag("UseAssocApp", 1);
     std::string startDir = CurrentDirectory();
     std::lock_guard lock(m_mutex);
     m_values = v;

@@ -9,10 +9,13 @@
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -123,51 +126,138 @@ std::string CPortDoctor::GroupName(unsigned gid) const
     return std::to_string(gid);
 }
 
+bool CPortDoctor::InGroup(const std::string& group, bool& inProcess) const
+{
+    inProcess = false;
+    bool listed = false;
+    for (const CGroup& entry : ReadGroups()) {
+        if (entry.m_strName != group)
+            continue;
+        listed = listed || m_user.m_nPrimaryGid == entry.m_nGid
+            || std::find(entry.m_members.begin(), entry.m_members.end(), m_user.m_strName) != entry.m_members.end();
+        inProcess = inProcess
+            || std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), entry.m_nGid)
+                != m_user.m_processGroups.end();
+    }
+    return listed || inProcess;
+}
+
+std::string CPortDoctor::OwnerName(unsigned uid)
+{
+    if (const passwd* entry = ::getpwuid(uid))
+        return entry->pw_name;
+    return std::to_string(uid);
+}
+
 std::vector<std::string> CPortDoctor::PermissionAdvice(const std::string& node) const
 {
     struct stat info {};
     if (::stat(node.c_str(), &info) != 0)
         return {};
     std::vector<std::string> lines;
-    std::string name = std::to_string(info.st_gid);
-    bool listed = false;
-    for (const CGroup& group : ReadGroups()) {
-        if (group.m_nGid != info.st_gid)
-            continue;
-        name = group.m_strName;
-        listed = std::find(group.m_members.begin(), group.m_members.end(), m_user.m_strName) != group.m_members.end();
-    }
-    listed = listed || m_user.m_nPrimaryGid == info.st_gid;
-    const bool inProcess = std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), info.st_gid)
-        != m_user.m_processGroups.end();
+    std::string name = GroupName(info.st_gid);
+    bool inProcess = false;
+    const bool listed = InGroup(name, inProcess) || m_user.m_nPrimaryGid == info.st_gid;
+    inProcess = inProcess
+        || std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), info.st_gid)
+            != m_user.m_processGroups.end();
     lines.push_back(node + " belongs to group " + Quoted(name) + " with mode " + ModeText(info.st_mode) + ".");
     const bool groupMayUse = (info.st_mode & S_IRGRP) && (info.st_mode & S_IWGRP);
-    if (inProcess && groupMayUse) {
-        lines.push_back("You are in group " + Quoted(name)
-            + ", yet the device refused: an access list or a security module may forbid it.");
-    } else if (inProcess) {
-        lines.push_back("You are in group " + Quoted(name) + ", but the group may not read and write it: "
-            "a udev rule with MODE=\"0660\" gives it that.");
-    } else if (listed) {
-        lines.push_back("You were added to group " + Quoted(name) + " after this session started: log out and in "
-            "again (or start the program from 'newgrp " + name + "') so that it counts.");
-    } else {
-        lines.push_back("You (" + (m_user.m_strName.empty() ? "this user" : m_user.m_strName) + ") are not in group "
-            + Quoted(name) + ". Join it with:");
-        lines.push_back("    sudo usermod -aG " + name + " $USER");
-        lines.push_back("then log out and in again.");
+    // Joining root's or an administrators' group for one device grants far more than the device.
+    static const char* const kPrivileged[] = {"root", "sudo", "wheel", "adm"};
+    const bool privileged = info.st_gid == 0
+        || std::find(std::begin(kPrivileged), std::end(kPrivileged), name) != std::end(kPrivileged);
+    if (groupMayUse && !privileged) {
+        if (inProcess) {
+            lines.push_back("You are in group " + Quoted(name)
+                + ", yet the device refused: an access list or a security module may forbid it.");
+        } else if (listed) {
+            lines.push_back("You were added to group " + Quoted(name) + " after this session started: log out and "
+                "in again (or start the program from 'newgrp " + name + "') so that it counts.");
+        } else {
+            lines.push_back("You (" + (m_user.m_strName.empty() ? "this user" : m_user.m_strName)
+                + ") are not in group " + Quoted(name) + ". Join it with:");
+            lines.push_back("    sudo usermod -aG " + name + " $USER");
+            lines.push_back("then log out and in again.");
+        }
+        return lines;
     }
+    if (inProcess && !groupMayUse)
+        lines.push_back("You are in group " + Quoted(name) + ", but the group may not read and write it: only its "
+            "owner (" + OwnerName(info.st_uid) + ") may open it.");
+    else if (!groupMayUse)
+        lines.push_back("Only its owner (" + OwnerName(info.st_uid) + ") may open it; joining its group would not help.");
+    else
+        lines.push_back("Only its owner (" + OwnerName(info.st_uid) + ") and group " + Quoted(name)
+            + " may open it, and that group is not one to join for a serial port.");
+    const std::string group = privileged ? "dialout" : name;
+    CComPortInfo port;
+    const std::string kernel = fs::path(node).filename().string();
+    const bool known = ReadComPortIdentity(kernel, m_roots, port);
+    const std::size_t colon = port.m_strVidPid.find(':');
+    std::string match = "KERNEL==\"" + kernel + "\"";
+    if (known && colon != std::string::npos && port.m_strVidPid.find('?') == std::string::npos)
+        match = "ATTRS{idVendor}==\"" + port.m_strVidPid.substr(0, colon) + "\", ATTRS{idProduct}==\""
+            + port.m_strVidPid.substr(colon + 1) + "\"";
+    lines.push_back("A udev rule gives group " + Quoted(group) + " access: as root, put this line into "
+        "/etc/udev/rules.d/70-serial-port.rules:");
+    lines.push_back("    SUBSYSTEM==\"tty\", " + match + ", GROUP=\"" + group + "\", MODE=\"0660\"");
+    lines.push_back("then run 'sudo udevadm control --reload-rules' and 'sudo udevadm trigger' (or plug the device "
+        "in again).");
+    bool groupInProcess = false;
+    if (!InGroup(group, groupInProcess))
+        lines.push_back("Join group " + Quoted(group) + " too: sudo usermod -aG " + group
+            + " $USER, then log out and in again.");
     return lines;
+}
+
+std::vector<int> CPortDoctor::LockingProcesses(const std::string& node) const
+{
+    struct stat info {};
+    if (::stat(node.c_str(), &info) != 0)
+        return {};
+    // "1: FLOCK  ADVISORY  WRITE 4321 00:05:1234 0 EOF": the device and inode in the sixth field,
+    // in hexadecimal and decimal; "->" marks a waiter, not a holder.
+    std::vector<int> pids;
+    std::ifstream in(fs::path(m_roots.m_strProc) / "locks");
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        std::string id, type, kind, mode, pid, where;
+        fields >> id >> type;
+        if (type == "->")
+            continue;
+        fields >> kind >> mode >> pid >> where;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (!IsNumber(pid) || pid.size() > 9
+            || std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3)
+            continue;
+        if (major == ::major(info.st_dev) && minor == ::minor(info.st_dev) && inode == info.st_ino)
+            pids.push_back(std::stoi(pid));
+    }
+    return pids;
 }
 
 std::vector<CPortHolder> CPortDoctor::Holders(const std::string& device) const
 {
     std::vector<CPortHolder> holders;
     const std::string node = Resolve(device);
+    auto named = [this](int pid) {
+        CPortHolder holder;
+        holder.m_nPid = pid;
+        holder.m_strName = FirstLine(fs::path(m_roots.m_strProc) / std::to_string(pid) / "comm");
+        if (holder.m_strName.empty())
+            holder.m_strName = "?";
+        holder.m_bSelf = pid == m_user.m_nPid;
+        return holder;
+    };
+    auto find = [&holders](int pid) {
+        return std::find_if(holders.begin(), holders.end(), [pid](const CPortHolder& h) { return h.m_nPid == pid; });
+    };
     std::error_code error;
     for (fs::directory_iterator it(m_roots.m_strProc, error), end; !error && it != end; it.increment(error)) {
         const std::string pid = it->path().filename().string();
-        if (!IsNumber(pid))
+        if (!IsNumber(pid) || pid.size() > 9)
             continue;
         std::error_code fdError;
         bool found = false;
@@ -177,53 +267,63 @@ std::vector<CPortHolder> CPortDoctor::Holders(const std::string& device) const
             const fs::path target = fs::read_symlink(fd->path(), linkError);
             found = !linkError && (target == node || target == device);
         }
-        if (!found)
-            continue;
-        CPortHolder holder;
-        holder.m_nPid = std::stoi(pid);
-        holder.m_strName = FirstLine(it->path() / "comm");
-        if (holder.m_strName.empty())
-            holder.m_strName = "?";
-        holder.m_bSelf = holder.m_nPid == m_user.m_nPid;
-        holders.push_back(std::move(holder));
+        if (found)
+            holders.push_back(named(std::stoi(pid)));
+    }
+    for (const int pid : LockingProcesses(node)) {
+        auto it = find(pid);
+        if (it == holders.end())
+            it = holders.insert(holders.end(), named(pid));
+        it->m_bLock = true;
     }
     // UUCP-style lock files name the process in text.
     const std::string lock = FirstLine(fs::path(m_roots.m_strLock) / ("LCK.." + fs::path(node).filename().string()));
     const std::string lockPid = lock.substr(std::min(lock.find_first_not_of(' '), lock.size()));
     if (IsNumber(lockPid) && lockPid.size() < 10) {
         const int pid = std::stoi(lockPid);
-        if (std::none_of(holders.begin(), holders.end(), [pid](const CPortHolder& h) { return h.m_nPid == pid; })) {
-            CPortHolder holder;
-            holder.m_nPid = pid;
-            holder.m_strName = FirstLine(fs::path(m_roots.m_strProc) / lockPid / "comm");
-            if (holder.m_strName.empty())
-                holder.m_strName = "?";
-            holder.m_bSelf = pid == m_user.m_nPid;
-            holder.m_bLockFile = true;
-            holders.push_back(std::move(holder));
-        }
+        auto it = find(pid);
+        if (it == holders.end())
+            it = holders.insert(holders.end(), named(pid));
+        it->m_bLockFile = true;
     }
     std::sort(holders.begin(), holders.end(), [](const CPortHolder& a, const CPortHolder& b) { return a.m_nPid < b.m_nPid; });
     return holders;
 }
 
-std::vector<std::string> CPortDoctor::BusyAdvice(const std::string& node) const
+std::vector<std::string> CPortDoctor::BusyAdvice(const std::string& node, bool exclusiveOpen) const
 {
+    const std::vector<CPortHolder> all = Holders(node);
+    std::vector<CPortHolder> holders, openers;
+    for (const CPortHolder& holder : all)
+        (holder.m_bLock || holder.m_bLockFile ? holders : openers).push_back(holder);
+    // An open refused for exclusive use (TIOCEXCL) names no process; with one process having it
+    // open, that one asked for it.
+    const bool exclusiveHolder = exclusiveOpen && holders.empty() && openers.size() == 1;
+    if (exclusiveHolder) {
+        holders = openers;
+        openers.clear();
+    }
     std::vector<std::string> lines;
-    for (const CPortHolder& holder : Holders(node)) {
+    for (const CPortHolder& holder : holders) {
         const std::string who = "process " + std::to_string(holder.m_nPid) + " (" + holder.m_strName + ")";
+        const std::string how = holder.m_bLock ? ", which holds its lock" : exclusiveHolder ? ", which opened it for "
+            "its own use alone (TIOCEXCL)" : "";
         if (holder.m_bSelf)
             lines.push_back("This program itself holds it (" + who + "): close the port here first.");
-        else if (holder.m_bLockFile)
+        else if (holder.m_bLockFile && !holder.m_bLock)
             lines.push_back("The lock file " + m_roots.m_strLock + "/LCK.." + fs::path(node).filename().string() + " names "
                 + who + ".");
         else
-            lines.push_back("It is held by " + who + ": close that program, or end it with 'kill "
+            lines.push_back("It is held by " + who + how + ": close that program, or end it with 'kill "
                 + std::to_string(holder.m_nPid) + "'.");
     }
-    if (lines.empty())
+    if (holders.empty())
         lines.push_back("Another program holds it (its process is not visible to this user; 'sudo fuser -v " + node
             + "' shows it).");
+    for (const CPortHolder& opener : openers)
+        if (!opener.m_bSelf)
+            lines.push_back("Also open in process " + std::to_string(opener.m_nPid) + " (" + opener.m_strName
+                + "), which holds no lock.");
     return lines;
 }
 
@@ -281,7 +381,10 @@ std::vector<std::string> CPortDoctor::Advise(const std::string& device, std::err
         case EACCES:
         case EPERM: add(PermissionAdvice(node)); break;
         case EBUSY:
-        case EWOULDBLOCK: add(BusyAdvice(node)); break;
+        case EWOULDBLOCK: add(BusyAdvice(node, true)); break;
+        case ENOTTY:
+            lines.push_back(node + " is not a serial port: name a terminal device such as /dev/ttyUSB0.");
+            break;
         case ENOENT:
         case ENODEV:
         case ENXIO:
@@ -303,10 +406,7 @@ std::string CPortDoctor::AccessText(const std::string& device) const
     struct stat info {};
     if (::stat(node.c_str(), &info) != 0)
         return "missing";
-    std::string owner = std::to_string(info.st_uid);
-    if (const passwd* entry = ::getpwuid(info.st_uid))
-        owner = entry->pw_name;
-    std::string text = ModeText(info.st_mode) + " " + owner + ":" + GroupName(info.st_gid);
+    std::string text = ModeText(info.st_mode) + " " + OwnerName(info.st_uid) + ":" + GroupName(info.st_gid);
     const bool inGroup = std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), info.st_gid)
         != m_user.m_processGroups.end();
     if (m_user.m_nUid == 0)
@@ -358,32 +458,45 @@ CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
         const int error = errno;
         check(EMark::Fail, "It cannot be opened: " + std::string(std::strerror(error)) + ".");
         advise(Advise(node, {error, std::system_category()}));
+        // The node exists: a missing device behind it (ENXIO, ENODEV) is not a missing port.
         report.m_nProblem = error == EACCES || error == EPERM ? EPortProblem::NoPermission
             : error == EBUSY                                ? EPortProblem::Busy
             : HasNoUart(kernel)                             ? EPortProblem::NoUart
-            : error == ENOENT || error == ENODEV || error == ENXIO ? EPortProblem::Missing
-                                                                   : EPortProblem::OtherFailure;
+            : error == ENOENT                               ? EPortProblem::Missing
+            : error == ENOTTY                               ? EPortProblem::NotSerial
+                                                            : EPortProblem::OtherFailure;
         return report;
     }
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    termios line {};
+    const int terminalError = ::tcgetattr(fd, &line) == 0 ? 0 : errno;
     serial_struct serial {};
     const bool unknownUart = kernel.rfind("ttyS", 0) == 0 && ::ioctl(fd, TIOCGSERIAL, &serial) == 0
         && serial.type == PORT_UNKNOWN;
+    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     ::close(fd);
-    if (!locked) {
-        check(EMark::Fail, "It opens, but another program holds its lock.");
-        advise(BusyAdvice(node));
-        report.m_nProblem = EPortProblem::Busy;
-        return report;
-    }
     if (unknownUart || HasNoUart(kernel)) {
         check(EMark::Fail, kernel + " has no UART behind it: this machine has no such serial port.");
         report.m_nProblem = EPortProblem::NoUart;
         return report;
     }
+    if (terminalError != 0) {
+        check(EMark::Fail, "It is not a serial port: "
+            + (S_ISREG(status.st_mode) ? std::string("a regular file")
+                    : S_ISCHR(status.st_mode) ? "it opens, but is no terminal device (" + std::string(std::strerror(terminalError)) + ")"
+                                                : std::string("not a device"))
+            + ".");
+        report.m_nProblem = EPortProblem::NotSerial;
+        return report;
+    }
+    if (!locked) {
+        check(EMark::Fail, "It opens, but another program holds its lock.");
+        advise(BusyAdvice(node, false));
+        report.m_nProblem = EPortProblem::Busy;
+        return report;
+    }
     check(EMark::Ok, "It opens and locks: the port can be used.");
     for (const CPortHolder& holder : Holders(node))
-        if (!holder.m_bSelf)
+        if (!holder.m_bSelf && !holder.m_bLockFile)
             check(EMark::Info, "Also open in process " + std::to_string(holder.m_nPid) + " (" + holder.m_strName
                 + "): both would read what the board sends.");
     if (ModemManagerMayProbe(node))

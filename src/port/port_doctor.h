@@ -15,7 +15,7 @@
 struct CDoctorRoots : CProbeRoots {
     std::string m_strProc = "/proc";
     std::string m_strGroupFile = "/etc/group";
-    std::string m_strLock = "/run/lock";
+    std::string m_strLock = "/run/lock"; // UUCP lock files; flock and fcntl locks are in <proc>/locks
 };
 
 // Who runs this program: the login name, the primary group of the account, the groups this
@@ -38,13 +38,15 @@ enum class EPortProblem {
     Busy = 4,
     NoUart = 5,
     OtherFailure = 6,
+    NotSerial = 7,
 };
 
 struct CPortHolder {
     int m_nPid = 0;
     std::string m_strName;    // the process's command name, "?" when unknown
     bool m_bSelf = false;     // this program
-    bool m_bLockFile = false; // found through a lock file, not an open descriptor
+    bool m_bLock = false;     // holds a lock on the device (flock, fcntl), as /proc/locks says
+    bool m_bLockFile = false; // named by a lock file
 };
 
 class CPortDoctor {
@@ -58,7 +60,7 @@ public:
     // each a sentence; empty when there is nothing useful to say.
     std::vector<std::string> Advise(const std::string& device, std::error_code openError) const;
 
-    // The processes that have the device open, and the one a lock file names.
+    // The processes that have the device open, that lock it, and the one a lock file names.
     std::vector<CPortHolder> Holders(const std::string& device) const;
     // "crw-rw---- root:dialout" and whether this user may open it by group or owner.
     std::string AccessText(const std::string& device) const;
@@ -87,8 +89,15 @@ private:
     };
     std::vector<CGroup> ReadGroups() const;
     std::string GroupName(unsigned gid) const;
+    static std::string OwnerName(unsigned uid);
+    // Whether the user is in the group by name: listed in the group file (or as the primary
+    // group) or in the groups this process has now (inProcess).
+    bool InGroup(const std::string& group, bool& inProcess) const;
     std::vector<std::string> PermissionAdvice(const std::string& node) const;
-    std::vector<std::string> BusyAdvice(const std::string& node) const;
+    // The lock holders (with the advice to end them) apart from those that only have it open;
+    // exclusiveOpen: the open itself was refused, as for a port in exclusive use (TIOCEXCL).
+    std::vector<std::string> BusyAdvice(const std::string& node, bool exclusiveOpen) const;
+    std::vector<int> LockingProcesses(const std::string& node) const;
     std::vector<std::string> MissingAdvice() const;
     bool HasNoUart(const std::string& kernelName) const;
     bool ModemManagerMayProbe(const std::string& node) const;

@@ -136,12 +136,21 @@ void CPortSettings::LoadPortSettings(ISettingsStore& store)
     m_strParity = store.GetProfileString(kKeyParity, "N");
     m_strStopBits = store.GetProfileString(kKeyStopBits, "1");
     m_strHandshake = store.GetProfileString(kKeyHandshake, "");
-    m_bReconnect = store.GetProfileInt(kKeyReconnect, 1) != 0;
-    m_nBaud = NormalizeBaud(m_strBaud);
-    m_nDataBits = NormalizeDataBits(m_strDataBits);
-    m_nParity = NormalizeParity(m_strParity);
-    m_nStopBits = NormalizeStopBits(m_strStopBits);
-    m_nHandshake = NormalizeHandshake(m_strHandshake);
+    m_bReconnect = store.GetProfileFlag(kKeyReconnect, 1) != 0;
+    // A value the rule replaced (for parity and handshake: by a text that is not its beginning,
+    // as "Odd" gives "O") was not valid: the user is told what is used instead.
+    auto normalize = [&store](const char* key, std::string& text, int (*rule)(std::string&), bool prefix) {
+        const std::string read = text;
+        const int value = rule(text);
+        if (!read.empty() && (prefix ? read.rfind(text, 0) != 0 : read != text))
+            store.WarnUnreadable(key, read, text);
+        return value;
+    };
+    m_nBaud = normalize(kKeyBaud, m_strBaud, NormalizeBaud, false);
+    m_nDataBits = normalize(kKeyDataBits, m_strDataBits, NormalizeDataBits, false);
+    m_nParity = normalize(kKeyParity, m_strParity, NormalizeParity, true);
+    m_nStopBits = normalize(kKeyStopBits, m_strStopBits, NormalizeStopBits, false);
+    m_nHandshake = normalize(kKeyHandshake, m_strHandshake, NormalizeHandshake, true);
 }
 
 void CPortSettings::SaveAll(ISettingsStore& store) const

@@ -3,10 +3,10 @@
 void CBoardCommands::LoadBoardCommands(ISettingsStore& store)
 {
     CBoardCommandValues v;
-    v.m_bUsePrePostPgmCmd = store.GetProfileInt("UsePrePostPgmCmd", 1);
+    v.m_bUsePrePostPgmCmd = store.GetProfileFlag("UsePrePostPgmCmd", 1);
     v.m_strProgramCmd = store.GetProfileString("ProgramCmd", board::kDefaultProgramCmd);
     v.m_strCmdAfterProgram = store.GetProfileString("CmdAfterProgram", board::kDefaultRunCmd);
-    v.m_bCheckHexFile = store.GetProfileInt("CheckHexFile", 1);
+    v.m_bCheckHexFile = store.GetProfileFlag("CheckHexFile", 1);
     Set(v);
 }
 

@@ -51,8 +51,8 @@ void CTerminalCtrl::LoadViewSettings(ISettingsStore& store)
 {
     m_pStore = nullptr;
     SetScrollback(store.GetProfileInt("TerminalScrollback", kMaxLines));
-    SetTimestamps(store.GetProfileInt("TerminalTimestamps", 0) != 0);
-    SetHexView(store.GetProfileInt("TerminalHexView", 0) != 0);
+    SetTimestamps(store.GetProfileFlag("TerminalTimestamps", 0) != 0);
+    SetHexView(store.GetProfileFlag("TerminalHexView", 0) != 0);
     m_pStore = &store;
 }
 

@@ -216,6 +216,24 @@ private slots:
         m_pPrompt = std::make_unique<CRecordingPrompt>();
     }
 
+    // Values that cannot be read are said once in the status bar, with what is used.
+    void unreadableSettingsAreSaidInTheStatusBar()
+    {
+        CFarEnd far;
+        QVERIFY(far.Valid());
+        SetPort(far.SlavePath());
+        m_pStore->WriteProfileString("Baud", "abc");
+        m_pStore->WriteProfileString("CheckHexFile", "maybe");
+        m_pStore->WriteProfileString("UsePrePostPgmCmd", "no");
+        m_commands.LoadBoardCommands(*m_pStore);
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QCOMPARE(frame->statusBar()->currentMessage(),
+            QStringLiteral("Settings: CheckHexFile=maybe is not a valid value; 1 is used. Settings: Baud=abc is "
+                           "not a valid value; 19200 is used."));
+        QCOMPARE(m_commands.Get().m_bUsePrePostPgmCmd, 0);
+    }
+
     void firstStartGivesTheDefaultLayout()
     {
         CFarEnd far;

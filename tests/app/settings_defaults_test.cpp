@@ -112,3 +112,43 @@ TEST(ToolSettings, IntegerTextsThatAreNotNumbersReadAsTheKeysDefaults)
     EXPECT_EQ(settings.Get().m_bUseAssocApp, 1);
     EXPECT_EQ(store.GetProfileString("UsePrePostPgmCmd", ""), "abc");
 }
+
+// A flag reads as a person writes it; anything else keeps the default and is said once.
+TEST(ToolSettings, FlagsReadAsWordsAndUnreadableValuesAreSaidOnce)
+{
+    struct Case {
+        const char* text;
+        int value;
+        bool warned;
+    };
+    const Case cases[] = {
+        {"0", 0, false}, {"1", 1, false}, {" 2 ", 2, false}, {"false", 0, false}, {"FALSE", 0, false},
+        {"true", 1, false}, {"no", 0, false}, {"Yes", 1, false}, {"off", 0, false}, {"on", 1, false},
+        {" no\r\n", 0, false}, {"abc", 1, true}, {"", 1, true}, {"nope", 1, true}, {"0x0", 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("\"") + c.text + "\"");
+        CMemorySettingsStore store;
+        store.WriteProfileString("CheckHexFile", c.text);
+        CBoardCommands commands;
+        commands.LoadBoardCommands(store);
+        commands.LoadBoardCommands(store);
+        EXPECT_EQ(commands.Get().m_bCheckHexFile, c.value);
+        const std::vector<std::string> expected = {
+            std::string("Settings: CheckHexFile=") + c.text + " is not a valid value; 1 is used."};
+        EXPECT_EQ(store.Warnings(), c.warned ? expected : std::vector<std::string>{});
+    }
+    // Every flag of the tools and board commands, and a number that is no flag.
+    CMemorySettingsStore store;
+    for (const char* key : {"UsePrePostPgmCmd", "RemoveExtension", "ChangeWorkingDir", "UseAssocApp"})
+        store.WriteProfileString(key, "false");
+    store.WriteProfileString("FLCWidth0", "wide");
+    CBoardCommands commands;
+    commands.LoadBoardCommands(store);
+    CToolSettings settings;
+    settings.LoadToolSettings(store);
+    EXPECT_EQ(commands.Get().m_bUsePrePostPgmCmd, 0);
+    EXPECT_EQ(settings.Get(), (CToolSettingsValues{"", 0, 0, "", "", 0}));
+    EXPECT_EQ(store.GetProfileInt("FLCWidth0", 90), 90);
+    EXPECT_EQ(store.Warnings(), std::vector<std::string>{"Settings: FLCWidth0=wide is not a valid value; 90 is used."});
+}

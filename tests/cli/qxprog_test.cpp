@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -250,6 +251,24 @@ TEST_F(QxprogTest, DefaultsComeFromTheSettingsFile)
     EXPECT_EQ(ReadFile(m_strConfig + "/Quillorex/Quillorex Programmer.conf"), settings);
 }
 
+// Flags written as words mean what they say; a value that cannot be read is said once, with
+// what is used instead.
+TEST_F(QxprogTest, SettingsFlagsAsWordsAndOneWarningPerUnreadableValue)
+{
+    const std::string file = EncodeIntelHex(Bytes(200, 3), 0);
+    CBoardSimulator& board = Board();
+    WriteSettings("[Settings]\nBaud=abc\nUsePrePostPgmCmd=no\n");
+    auto plain = Run({"program", "--port", board.SlavePath(), WriteFile("a.hex", file)});
+    EXPECT_EQ(plain->Wait(), EXIT_PROGRAMMED) << plain->Err();
+    EXPECT_EQ(Text(board.Wire()), file);
+    EXPECT_EQ(Summarised(plain->Err()),
+        "qxprog: Settings: Baud=abc is not a valid value; 19200 is used.\nProgramming has been completed!\n@SUMMARY@\n");
+
+    WriteSettings("[Settings]\nCheckHexFile=false\n");
+    auto unchecked = Run({"program", "--port", Board().SlavePath(), WriteFile("bad.hex", ":0300000041424338\r\n:00000001FF\r\n")});
+    EXPECT_EQ(unchecked->Wait(), EXIT_BOARD_ERROR) << unchecked->Err();
+}
+
 TEST_F(QxprogTest, ExitStatusForEveryOutcome)
 {
     WriteSettings("[Settings]\nBaud=115200\n");
@@ -328,6 +347,9 @@ TEST_F(QxprogTest, UsageErrorsAndHelp)
         {"program", "a", "--port"}, {"simulate", "--no-answer", "Q"}, {"simulate", "--delay-answer", "L"},
         {"simulate", "--bogus"}, {"simulate", "--boards", "0"}, {"simulate", "--boards", "2", "--fault-board", "3"},
         {"program", "a", "--loop"}, {"ports", "extra"}, {"doctor", "a", "b"}, {"doctor", "--bogus"},
+        // An empty name is no name.
+        {"program", "--port", "", "a"}, {"doctor", ""}, {"build", "--builder", "", "a"},
+        {"program", "a", "--", "b"}, {"build", "--", "a", "b"},
     };
     for (const auto& args : wrong) {
         auto child = Run(args);
@@ -363,12 +385,33 @@ TEST_F(QxprogTest, DoctorGivesTheVerdictAsExitStatus)
         {free.SlavePath(), 0, "[ok] It opens and locks: the port can be used."},
         {m_strDir + "/no-port", 2, "[!!] " + m_strDir + "/no-port does not exist."},
         {held.SlavePath(), 4, "It is held by process " + std::to_string(::getpid())},
+        // Exists, but no terminal: the verdict matches the failed line.
+        {"/dev/null", 7, "[!!] It is not a serial port: it opens, but is no terminal device"},
+        {WriteFile("plain", "x"), 7, "[!!] It is not a serial port: a regular file."},
     };
     for (const Row& row : rows) {
-        auto child = Run({"doctor", row.port});
+        auto child = Run({"doctor", "--", row.port});
         EXPECT_EQ(child->Wait(), row.status) << row.port;
         EXPECT_NE(child->Out().find(row.text), std::string::npos) << child->Out();
         EXPECT_EQ(child->Out().rfind("     Port " + row.port, 0), 0u) << child->Out();
+    }
+}
+
+// A file name with a newline cannot split a message: it is printed as a shell reads it back.
+TEST_F(QxprogTest, ANameWithANewlineIsPrintedQuoted)
+{
+    const std::string file = WriteFile("a\nb.hex", EncodeIntelHex(Bytes(100, 3), 0));
+    const std::string shown = "'" + m_strDir + "/a'$'\\n''b.hex'";
+    auto done = Run({"program", "--port", Board().SlavePath(), file});
+    EXPECT_EQ(done->Wait(), EXIT_PROGRAMMED) << done->Err();
+    EXPECT_NE(done->Err().find("\n" + shown + ": "), std::string::npos) << done->Err();
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"program", "--port", Board().SlavePath()},
+             std::vector<std::string>{"program", "--json", "--port", Board().SlavePath()}}) {
+        std::vector<std::string> missing = args;
+        missing.push_back(m_strDir + "/c\nd.hex");
+        auto failed = Run(missing);
+        EXPECT_EQ(failed->Wait(), EXIT_FILE_OPEN);
+        EXPECT_EQ(failed->Err(), "File open error!\n\n'" + m_strDir + "/c'$'\\n''d.hex': No such file or directory\n");
     }
 }
 
@@ -417,7 +460,8 @@ TEST_F(QxprogTest, BuildRunsTheConfiguredBuilderAndExitsWithItsStatus)
 
     auto built = Run({"build", target});
     ASSERT_EQ(built->Wait(), 0) << built->Err();
-    const std::string line = "\"" + ok + "\" \"" + m_strDir + "/my work/blink\"";
+    // Printed as a shell reads it back.
+    const std::string line = "'" + ok + "' '" + m_strDir + "/my work/blink'";
     EXPECT_EQ(built->Out().rfind(line + "\n<" + m_strDir + "/my work/blink> in " + m_strDir + "/my work\n", 0), 0u)
         << built->Out();
     EXPECT_NE(built->Out().find("\nBuild finished (exit code 0, "), std::string::npos) << built->Out();
@@ -433,7 +477,7 @@ TEST_F(QxprogTest, BuildRunsTheConfiguredBuilderAndExitsWithItsStatus)
     const CCase cases[] = {
         {failing, 2, "Build failed (exit code 2, ", "2 errors, 0 warnings\n"},
         {crashing, 128 + SIGSEGV, "Builder ended by signal 11: 0 errors, 0 warnings\n", nullptr},
-        {m_strDir + "/missing builder", 127, nullptr, "Unable to start"},
+        {m_strDir + "/missing builder", 127, nullptr, "cannot start"},
         {m_strDir + "/my work/blink.c", 127, nullptr, "Permission denied"},
     };
     for (const CCase& c : cases) {
@@ -446,6 +490,25 @@ TEST_F(QxprogTest, BuildRunsTheConfiguredBuilderAndExitsWithItsStatus)
             EXPECT_NE((child->Out() + child->Err()).find(c.m_strErr), std::string::npos) << child->Err();
         }
     }
+
+    // A relative builder path is taken from the current folder, not from the file's; the reason
+    // a builder cannot start is said once.
+    const std::string relative = std::filesystem::relative(ok, std::filesystem::current_path()).string();
+    ASSERT_NE(relative.find('/'), std::string::npos);
+    auto fromHere = Run({"build", "--builder", relative, "--", target});
+    EXPECT_EQ(fromHere->Wait(), 0) << fromHere->Err();
+    auto missing = Run({"build", "--builder", "./no-such/builder", target});
+    EXPECT_EQ(missing->Wait(), 127);
+    const std::string reason = missing->Out() + missing->Err();
+    EXPECT_EQ(reason.find("No such file or directory"), reason.rfind("No such file or directory")) << reason;
+    EXPECT_NE(reason.find("No such file or directory"), std::string::npos) << reason;
+
+    // A hostile file name, pasted back from the printed line, is only a name.
+    const std::string hostile = WriteFile("\"$(touch pwned)\nx\".c", "");
+    auto quoted = Run({"build", "--builder", ok, hostile});
+    ASSERT_EQ(quoted->Wait(), 0) << quoted->Err();
+    const std::string printed = quoted->Out().substr(0, quoted->Out().find('\n'));
+    EXPECT_EQ(printed, "'" + ok + "' '" + m_strDir + "/\"$(touch pwned)'$'\\n''x\"'");
 
     // No builder set: nothing can be started.
     WriteSettings("[Settings]\nBuilder=\n");
@@ -716,6 +779,42 @@ TEST_F(QxprogTest, LoopProgramsEachBoardThatAppears)
     const std::string err = child->Err();
     EXPECT_NE(err.find(badName + ": no-load-answer; passes 1, failures 1\n"), std::string::npos) << err;
     EXPECT_NE(err.find("Passes 2, failures 1\n"), std::string::npos) << err;
+}
+
+// A board whose port another program holds is tried again until it opens, and the failed opens
+// count neither as passes nor as failures.
+TEST_F(QxprogTest, LoopRetriesAPortHeldByAnotherProgram)
+{
+    const std::vector<std::uint8_t> data = Bytes(500, 5);
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(data, 0));
+    CBoardSimulator& board = Board();
+    auto holder = std::make_unique<CSerialPort>();
+    ASSERT_FALSE(holder->Open(board.SlavePath(), 0, 0, true));
+    int errPipe[2];
+    ASSERT_EQ(::pipe2(errPipe, O_CLOEXEC), 0);
+    auto child = Run({"program", file, "--loop", "--json", "--port", board.SlavePath()}, true, errPipe[1]);
+    ::close(errPipe[1]);
+    // Standard error line by line, up to the one holding text.
+    std::string err;
+    auto waitFor = [&](const std::string& text) {
+        char buffer[512];
+        pollfd p{errPipe[0], POLLIN, 0};
+        for (ssize_t n = 0; err.find(text) == std::string::npos && ::poll(&p, 1, 10000) > 0
+             && (n = ::read(errPipe[0], buffer, sizeof buffer)) > 0;)
+            err.append(buffer, static_cast<std::size_t>(n));
+        return err.find(text) != std::string::npos;
+    };
+    EXPECT_TRUE(waitFor(board.SlavePath() + ": port-open; trying again every 2 s\n")) << err;
+    holder.reset();
+    EXPECT_EQ(child->ReadLine(10s).rfind(JsonPort(board.SlavePath(), "null", "completed"), 0), 0u);
+    EXPECT_TRUE(waitFor(board.SlavePath() + ": completed; passes 1, failures 0\n")) << err;
+    EXPECT_EQ(board.Image(), data);
+    child->Signal(SIGINT);
+    EXPECT_EQ(child->Wait(), EXIT_INTERRUPTED);
+    EXPECT_TRUE(waitFor("Passes 1, failures 0\n")) << err;
+    // Said once, however often it was tried.
+    EXPECT_EQ(err.find("trying again"), err.rfind("trying again")) << err;
+    ::close(errPipe[0]);
 }
 
 TEST_F(QxprogTest, ManyBoardsDrawATableOnATerminal)

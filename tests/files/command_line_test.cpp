@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+
 namespace {
 using Args = std::vector<std::string>;
 
@@ -82,6 +88,43 @@ TEST(QuoteIfBlank, QuotedArgumentsSplitBack)
             line += (line.empty() ? "" : " ") + QuoteIfBlank(arg);
         EXPECT_EQ(SplitCommandLine(line), args) << line;
     }
+}
+
+TEST(ShellQuote, QuotesOnlyWhereNeededAndNeverPrintsAControlCharacter)
+{
+    struct Row {
+        std::string m_in;
+        std::string m_out;
+    } rows[] = {
+        {"", "''"},
+        {"/work/a-1_b.hex", "/work/a-1_b.hex"},
+        {"a b", "'a b'"},
+        {"$(id).hex", "'$(id).hex'"},
+        {"it's", "'it'\\''s'"},
+        {"'", "\\'"},
+        {"a\nb", "'a'$'\\n''b'"},
+        {"\x01`x`", "$'\\001''`x`'"},
+        {"tab\t", "'tab'$'\\t'"},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(ShellQuote(row.m_in), row.m_out) << row.m_in;
+}
+
+// What a user pastes into a shell gives back the arguments and runs nothing.
+TEST(ShellQuote, APastedLineGivesBackTheArguments)
+{
+    CTempDir dir;
+    const Args args = {"printf", "<%s>", "\"$(touch " + dir.Path("pwned") + ").hex\"", "a\nb", "it's", "x;y|z&`w`", "", "\x1b[31m"};
+    const std::string out = dir.Path("out");
+    const std::string script = ShellQuoteArgs(args) + " > " + ShellQuote(out);
+    ASSERT_EQ(std::system(("bash -c " + ShellQuote(script)).c_str()), 0) << script;
+    std::string expected;
+    for (std::size_t i = 2; i < args.size(); ++i)
+        expected += "<" + args[i] + ">";
+    std::ifstream in(out);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), expected);
+    EXPECT_EQ(::access(dir.Path("pwned").c_str(), F_OK), -1);
+    EXPECT_EQ(ShellQuoteArgs(args).find('\n'), std::string::npos);
 }
 
 TEST(PathRemoveExtension, ActsOnTheFileNameOnly)

@@ -4,16 +4,22 @@
 #include "temp_dir.h"
 
 #include "port/port_doctor.h"
+#include "pty_pair.h"
 
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 
 namespace {
 
@@ -35,8 +41,8 @@ public:
         m_roots.m_strLock = m_dir.Path("run/lock");
         m_user = {"alice", 1000, 1000, {1000}, 777};
     }
-    // A tty known to sysfs with its node, owned by root:dialout with the mode given.
-    void Tty(const std::string& name, const char* type = nullptr, mode_t mode = 0660)
+    // A tty known to sysfs with its node, owned by root and the group given, with the mode given.
+    void Tty(const std::string& name, const char* type = nullptr, mode_t mode = 0660, gid_t group = 20)
     {
         const std::string entry = m_dir.Folder("sys/class/tty/" + name);
         m_dir.Folder("sys/devices/platform/" + name);
@@ -44,8 +50,33 @@ public:
         if (type)
             m_dir.Write("sys/class/tty/" + name + "/type", std::string(type) + "\n");
         const std::string node = m_dir.Write("dev/" + name, "");
-        EXPECT_EQ(::chown(node.c_str(), 0, 20), 0);
+        EXPECT_EQ(::chown(node.c_str(), 0, group), 0);
         EXPECT_EQ(::chmod(node.c_str(), mode), 0);
+    }
+    // The USB vendor and product id above the tty.
+    void UsbIds(const std::string& name, const std::string& vendor, const std::string& product)
+    {
+        m_dir.Write("sys/devices/platform/" + name + "/idVendor", vendor + "\n");
+        m_dir.Write("sys/devices/platform/" + name + "/idProduct", product + "\n");
+    }
+    // A real terminal line (a pseudo-terminal), for the checks that open the device.
+    std::string Pty()
+    {
+        m_pty = std::make_unique<CPtyPair>();
+        return m_pty->SlavePath();
+    }
+    // The kernel's lock table names pid as holding a lock on the file (a name under dev or a path).
+    void Lock(int pid, const std::string& device)
+    {
+        struct stat info {};
+        const std::string path = device.find('/') == 0 ? device : Dev(device);
+        ASSERT_EQ(::stat(path.c_str(), &info), 0);
+        char where[64];
+        std::snprintf(where, sizeof where, "%02x:%02x:%llu", ::major(info.st_dev), ::minor(info.st_dev),
+            static_cast<unsigned long long>(info.st_ino));
+        // A waiter for the same lock ("->") is no holder.
+        m_dir.Write("proc/locks", "1: FLOCK  ADVISORY  WRITE " + std::to_string(pid) + " " + where + " 0 EOF\n"
+            "1: -> FLOCK  ADVISORY  WRITE 9999 " + where + " 0 EOF\n");
     }
     // A process with the device open as descriptor 3.
     void Process(int pid, const std::string& name, const std::string& openDevice = {})
@@ -53,7 +84,8 @@ public:
         m_dir.Write("proc/" + std::to_string(pid) + "/comm", name + "\n");
         m_dir.Folder("proc/" + std::to_string(pid) + "/fd");
         if (!openDevice.empty())
-            fs::create_symlink(m_dir.Path("dev/" + openDevice), m_dir.Path("proc/" + std::to_string(pid) + "/fd/3"));
+            fs::create_symlink(openDevice.find('/') == 0 ? openDevice : m_dir.Path("dev/" + openDevice),
+                m_dir.Path("proc/" + std::to_string(pid) + "/fd/3"));
     }
     std::string Dev(const std::string& name) const { return m_dir.Path("dev/" + name); }
     CPortDoctor Doctor() const { return CPortDoctor(m_roots, m_user); }
@@ -61,6 +93,7 @@ public:
     CTempDir m_dir;
     CDoctorRoots m_roots;
     CUserIdentity m_user;
+    std::unique_ptr<CPtyPair> m_pty;
 };
 
 struct AdviceRow {
@@ -112,11 +145,39 @@ INSTANTIATE_TEST_SUITE_P(Cases, PortDoctorAdvice, ::testing::Values(
             s.Tty("ttyUSB0", nullptr, 0600);
             s.m_user.m_processGroups.push_back(20);
         }, "ttyUSB0", EACCES, {"mode -rw-------", "but the group may not read and write it"}, "usermod"},
+    // Joining root's group gives nothing for a 0600 device, and much else: a udev rule instead.
+    AdviceRow{"OwnerOnly", [](CFakeSystem& s) { s.Tty("ttyUSB0", nullptr, 0600, 0); }, "ttyUSB0", EACCES,
+        {"@/ttyUSB0 belongs to group \"root\" with mode -rw-------.", "Only its owner (root) may open it",
+         "/etc/udev/rules.d/", "    SUBSYSTEM==\"tty\", KERNEL==\"ttyUSB0\", GROUP=\"dialout\", MODE=\"0660\"",
+         "sudo usermod -aG dialout $USER"}, "usermod -aG root"},
+    AdviceRow{"PrivilegedGroup", [](CFakeSystem& s) {
+            s.Tty("ttyUSB0", nullptr, 0660, 0);
+            s.UsbIds("ttyUSB0", "0403", "6001");
+        }, "ttyUSB0", EACCES,
+        {"that group is not one to join",
+         "    SUBSYSTEM==\"tty\", ATTRS{idVendor}==\"0403\", ATTRS{idProduct}==\"6001\", GROUP=\"dialout\", MODE=\"0660\""},
+        "usermod -aG root"},
     AdviceRow{"HeldByAnother", [](CFakeSystem& s) {
             s.Tty("ttyUSB0");
             s.Process(4321, "minicom", "ttyUSB0");
             s.Process(4400, "bash");
         }, "ttyUSB0", EBUSY, {"It is held by process 4321 (minicom)"}, "4400"},
+    // The simulator merely has the line open; the programmer holds its lock.
+    AdviceRow{"OpenerIsNoHolder", [](CFakeSystem& s) {
+            s.Tty("ttyUSB0");
+            s.Process(4321, "qxprog", "ttyUSB0");
+            s.Process(5000, "simulator", "ttyUSB0");
+            s.Lock(4321, "ttyUSB0");
+        }, "ttyUSB0", EBUSY, {"It is held by process 4321 (qxprog), which holds its lock: close that program, or end "
+            "it with 'kill 4321'.", "Also open in process 5000 (simulator), which holds no lock."}, "kill 5000"},
+    AdviceRow{"ManyOpenersNoLock", [](CFakeSystem& s) {
+            s.Tty("ttyUSB0");
+            s.Process(4321, "cat", "ttyUSB0");
+            s.Process(5000, "simulator", "ttyUSB0");
+        }, "ttyUSB0", EBUSY, {"Another program holds it", "Also open in process 4321 (cat), which holds no lock."},
+        "kill"},
+    AdviceRow{"NotATerminal", [](CFakeSystem& s) { s.Tty("ttyUSB0"); }, "ttyUSB0", ENOTTY,
+        {"@/ttyUSB0 is not a serial port"}, ""},
     AdviceRow{"HeldByItself", [](CFakeSystem& s) {
             s.Tty("ttyACM0");
             s.Process(777, "quillorex-progr", "ttyACM0");
@@ -157,10 +218,11 @@ TEST(PortDoctorTest, ModemManagerMattersOnlyShortlyAfterPlugging)
 
 struct CheckRow {
     const char* m_pszName;
-    std::function<void(CFakeSystem&)> m_setup;
-    std::string m_strPort;
+    // Returns the port to check.
+    std::function<std::string(CFakeSystem&)> m_setup;
     EPortProblem m_nProblem;
     std::string m_strLastCheck;
+    std::string m_strAbsent = {};
 };
 
 class PortDoctorCheck : public ::testing::TestWithParam<CheckRow> {};
@@ -169,14 +231,13 @@ TEST_P(PortDoctorCheck, GivesTheVerdict)
 {
     const CheckRow& row = GetParam();
     CFakeSystem system;
-    row.m_setup(system);
+    const std::string port = row.m_setup(system);
     // Another open of the device holds its lock while the doctor looks.
     int held = -1;
     if (row.m_nProblem == EPortProblem::Busy) {
-        held = ::open(system.Dev(row.m_strPort).c_str(), O_RDWR | O_CLOEXEC);
+        held = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         ASSERT_EQ(::flock(held, LOCK_EX), 0);
     }
-    const std::string port = row.m_strPort.find('/') == 0 ? row.m_strPort : system.Dev(row.m_strPort);
     const CPortDoctor::CReport report = system.Doctor().Check(port);
     if (held >= 0)
         ::close(held);
@@ -186,23 +247,46 @@ TEST_P(PortDoctorCheck, GivesTheVerdict)
     for (const auto& check : report.m_checks)
         text += check.m_strText + "\n";
     EXPECT_NE(text.find(row.m_strLastCheck), std::string::npos) << text;
+    if (!row.m_strAbsent.empty()) {
+        EXPECT_EQ(text.find(row.m_strAbsent), std::string::npos) << text;
+    }
+    // A failed check and the verdict agree: "ok" lines only up to the first failure, which names it.
+    const auto failed = std::find_if(report.m_checks.begin(), report.m_checks.end(),
+        [](const auto& check) { return check.m_nMark == CPortDoctor::EMark::Fail; });
+    EXPECT_EQ(failed == report.m_checks.end(), row.m_nProblem == EPortProblem::None) << text;
+    EXPECT_EQ(std::count_if(failed, report.m_checks.end(), [](const auto& check) { return check.m_nMark == CPortDoctor::EMark::Ok; }), 0) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PortDoctorCheck, ::testing::Values(
-    CheckRow{"Usable", [](CFakeSystem& s) { s.Tty("ttyUSB0"); }, "ttyUSB0", EPortProblem::None,
+    CheckRow{"Usable", [](CFakeSystem& s) { return s.Pty(); }, EPortProblem::None,
         "It opens and locks: the port can be used."},
-    CheckRow{"Missing", [](CFakeSystem& s) { s.Tty("ttyUSB1"); }, "ttyUSB0", EPortProblem::Missing,
-        "The serial ports present now:"},
+    CheckRow{"Missing", [](CFakeSystem& s) {
+            s.Tty("ttyUSB1");
+            return s.Dev("ttyUSB0");
+        }, EPortProblem::Missing, "The serial ports present now:"},
     CheckRow{"Busy", [](CFakeSystem& s) {
-            s.Tty("ttyUSB0");
-            s.Process(4321, "minicom", "ttyUSB0");
-        }, "ttyUSB0", EPortProblem::Busy, "It is held by process 4321 (minicom)"},
-    CheckRow{"NoUart", [](CFakeSystem& s) { s.Tty("ttyS1", "0"); }, "ttyS1", EPortProblem::NoUart,
-        "ttyS1 has no UART behind it"},
+            const std::string port = s.Pty();
+            s.Process(4321, "minicom", port);
+            s.Process(5000, "simulator", port);
+            s.Lock(4321, port);
+            return port;
+        }, EPortProblem::Busy, "It is held by process 4321 (minicom)", "kill 5000"},
+    CheckRow{"NoUart", [](CFakeSystem& s) {
+            s.Tty("ttyS1", "0");
+            return s.Dev("ttyS1");
+        }, EPortProblem::NoUart, "ttyS1 has no UART behind it"},
     CheckRow{"AlsoOpenElsewhere", [](CFakeSystem& s) {
+            const std::string port = s.Pty();
+            s.Process(4321, "cat", port);
+            return port;
+        }, EPortProblem::None, "Also open in process 4321 (cat)"},
+    CheckRow{"RegularFile", [](CFakeSystem& s) {
             s.Tty("ttyUSB0");
-            s.Process(4321, "cat", "ttyUSB0");
-        }, "ttyUSB0", EPortProblem::None, "Also open in process 4321 (cat)"}),
+            return s.Dev("ttyUSB0");
+        }, EPortProblem::NotSerial, "It is not a serial port: a regular file.", "can be used"},
+    CheckRow{"DevNull", [](CFakeSystem&) { return std::string("/dev/null"); }, EPortProblem::NotSerial,
+        "It is not a serial port: it opens, but is no terminal device (Inappropriate ioctl for device).",
+        "can be used"}),
     [](const auto& info) { return std::string(info.param.m_pszName); });
 
 } // namespace

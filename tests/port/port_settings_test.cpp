@@ -169,6 +169,25 @@ TEST(PortSettingsTest, StoredValuesAreNormalisedAndNotWrittenBack)
     EXPECT_EQ(settings.m_nHandshake, 1);
     EXPECT_EQ(store.WriteLog().size(), writes);
     EXPECT_EQ(store.GetProfileString("Baud", ""), "5000000");
+    // Each value replaced is said once with what is used; a longer way of writing one is not.
+    settings.LoadPortSettings(store);
+    EXPECT_EQ(store.Warnings(), (std::vector<std::string>{"Settings: Baud=5000000 is not a valid value; 19200 is used.",
+        "Settings: StopBit=1.50 is not a valid value; 1 is used."}));
+}
+
+TEST(PortSettingsTest, UnreadableValuesAreSaid)
+{
+    CMemorySettingsStore store;
+    for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
+             {"Baud", "abc"}, {"DataBit", "nine"}, {"Parity", "X"}, {"Handshake", "bogus"}, {"Reconnect", "off"}})
+        store.WriteProfileString(key, value);
+    CPortSettings settings;
+    settings.LoadPortSettings(store);
+    EXPECT_EQ(settings.m_nBaud, 19200);
+    EXPECT_FALSE(settings.m_bReconnect);
+    EXPECT_EQ(store.Warnings(), (std::vector<std::string>{"Settings: Baud=abc is not a valid value; 19200 is used.",
+        "Settings: DataBit=nine is not a valid value; 8 is used.", "Settings: Parity=X is not a valid value; N is used.",
+        "Settings: Handshake=bogus is not a valid value; None is used."}));
 }
 
 TEST(PortSettingsTest, PaneTexts)
