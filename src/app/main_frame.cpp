@@ -223,6 +223,11 @@ bool CMainFrame::Create()
         UpdatePortPane();
         RequestCommandUpdate();
     });
+    m_pPortMenus->SetPortStateChanged([this] {
+        UpdatePortPane();
+        RequestCommandUpdate();
+    });
+    m_pPortMenus->SetPortActions({m_actions.at(cmd::ID_TOOLS_OPEN_PORT), m_actions.at(cmd::ID_TOOLS_CLOSE_PORT)});
     UpdatePortPane();
 
     // The window appears whether or not the port opens.
@@ -232,6 +237,8 @@ bool CMainFrame::Create()
     connect(idleTimer, &QTimer::timeout, this, [this] {
         UpdateLockIndicators();
         CheckPortLost();
+        // A download opens the port on its worker: the pane catches up here.
+        UpdatePortPane();
     });
     idleTimer->start(500);
     UpdateLockIndicators();
@@ -806,7 +813,21 @@ bool CMainFrame::OnCommand(int id)
             m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
         return true;
     case cmd::ID_PORT_CONFIG_MENU:
+        UpdateCommandUI();
         m_pPortMenus->OnPortConfigMenu(PortPaneOnScreen());
+        return true;
+    case cmd::ID_TOOLS_OPEN_PORT:
+        if (!Serial().IsOpen() && !IsDownloadRunning() && !IsSending())
+            OpenPort(kTextPortOpenError);
+        return true;
+    case cmd::ID_TOOLS_CLOSE_PORT:
+        if (IsDownloadRunning() || IsSending())
+            return true;
+        // Closed by the user: no longer waited for either.
+        m_pSession->StopWaiting();
+        if (Serial().IsOpen())
+            Serial().Close();
+        UpdatePortPane();
         return true;
     default:
         if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_PORT_LAST && m_bSimulated)
@@ -855,6 +876,13 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
     case cmd::ID_TOOLS_STOP_PROGRAMMING:
         ui.Enable(IsDownloadRunning());
         return true;
+    case cmd::ID_TOOLS_OPEN_PORT:
+    case cmd::ID_TOOLS_CLOSE_PORT: {
+        const bool open = m_pSession && (Serial().IsOpen() || m_pSession->IsWaitingForPort());
+        ui.Enable(m_pSession && !IsDownloadRunning() && !IsSending() &&
+                  open == (ui.m_nID == cmd::ID_TOOLS_CLOSE_PORT));
+        return true;
+    }
     case cmd::ID_NEXT_PANE:
     case cmd::ID_PREV_PANE:
         ui.Enable(false);
@@ -870,6 +898,7 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
 bool CMainFrame::OpenPort(const std::string& failureText)
 {
     const bool opened = m_pSession->OpenPort(failureText, [this](CSerialPort* port) { OnPortAttached(port); });
+    UpdatePortPane();
     RequestCommandUpdate();
     return opened;
 }
@@ -877,7 +906,8 @@ bool CMainFrame::OpenPort(const std::string& failureText)
 void CMainFrame::UpdatePortPane()
 {
     // A stable name is long: the pane shows the node it leads to.
-    m_wndPortPane->setText(QString::fromStdString(PortSettings().PaneText(ShortPortName(PortSettings().m_strPort))));
+    m_wndPortPane->SetPort(QString::fromStdString(PortSettings().PaneText(ShortPortName(PortSettings().m_strPort))),
+                           m_pSession && Serial().IsOpen());
 }
 
 void CMainFrame::UpdateLockIndicators()
@@ -896,12 +926,14 @@ void CMainFrame::CheckPortLost()
     // download opens it again. A running download reports the failure itself and is left alone.
     switch (m_pSession->CheckPortLost()) {
     case CProgrammingSession::EEvent::Lost:
+        UpdatePortPane();
         RequestCommandUpdate();
         ShowSystemError(m_prompt, m_pSession->LostError(), kTextPortLost + PortSettings().m_strPort);
         break;
     case CProgrammingSession::EEvent::Disconnected:
         m_wndMessagePane->setText(QStringLiteral("%1 disconnected, waiting for it")
                                       .arg(QString::fromStdString(m_pSession->PortDevice())));
+        UpdatePortPane();
         RequestCommandUpdate();
         break;
     default: break;
@@ -920,6 +952,7 @@ void CMainFrame::OnPosted(const CPostedMessage& message)
         // The device came back with its driver's defaults: the lines the user set go on.
         ApplyModemLines();
         m_wndMessagePane->setText(QStringLiteral("%1 reconnected").arg(QString::fromStdString(m_pSession->PortDevice())));
+        UpdatePortPane();
         RequestCommandUpdate();
         break;
     case CProgrammingSession::EEvent::Begin: OnDownloadBegin(static_cast<int>(m_pSession->Count())); break;

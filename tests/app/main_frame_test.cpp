@@ -39,6 +39,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -578,6 +579,83 @@ private slots:
         QVERIFY(frame->Serial().IsOpen());
         QVERIFY(Closed(*frame));
         QVERIFY(!frame->Serial().IsOpen());
+    }
+
+    void portSetupOkOpensAPortThatFailedAndThePaneSaysWhetherItIsOpen()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto holder = std::make_unique<CPortHolder>(far.SlavePath());
+        QVERIFY(holder->Held());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
+        const QString paneText = QString::fromStdString(far.SlavePath() + ": 19200 8N1 None");
+        auto paneShows = [&](bool open) {
+            frame->UpdateCommandUI();
+            return frame->PortPane().IsPortOpen() == open &&
+                   frame->PortPane().text() == (open ? paneText : paneText + QStringLiteral(" (closed)")) &&
+                   frame->Action(cmd::ID_TOOLS_OPEN_PORT)->isEnabled() == !open &&
+                   frame->Action(cmd::ID_TOOLS_CLOSE_PORT)->isEnabled() == open;
+        };
+        QVERIFY2(paneShows(false), qPrintable(frame->PortPane().text()));
+        // The Tools menu holds both commands after Port Setup.
+        const std::span<const int> tools = MainMenuLayout()[2].m_ids;
+        QVERIFY(std::find(tools.begin(), tools.end(), cmd::ID_TOOLS_OPEN_PORT) != tools.end());
+        QVERIFY(std::find(tools.begin(), tools.end(), cmd::ID_TOOLS_CLOSE_PORT) != tools.end());
+
+        // OK while the port is still held: tried again, with the doctor's box.
+        auto confirmPortSetup = [] {
+            QTimer::singleShot(0, [] {
+                auto* dialog = qobject_cast<CPortSetupDlg*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                dialog->accept();
+            });
+        };
+        confirmPortSetup();
+        QVERIFY(frame->ExecuteCommand(cmd::ID_TOOLS_PORT_SETUP));
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
+        const std::string busy = m_pPrompt->Boxes()[1].m_strText;
+        QVERIFY2(busy.rfind("Port open error!\r\n\r\n" + far.SlavePath() + ": ", 0) == 0, busy.c_str());
+        // The system's reason, then the doctor's advice below it.
+        const std::size_t reason = busy.find("busy");
+        QVERIFY2(reason != std::string::npos && busy.find('\n', reason) != std::string::npos, busy.c_str());
+        QVERIFY(paneShows(false));
+
+        // Free now: OK opens it, and typed keys reach the board.
+        holder.reset();
+        confirmPortSetup();
+        QVERIFY(frame->ExecuteCommand(cmd::ID_TOOLS_PORT_SETUP));
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
+        QVERIFY(frame->Serial().IsOpen());
+        QVERIFY2(paneShows(true), qPrintable(frame->PortPane().text()));
+        QTest::keyClick(&frame->Terminal(), Qt::Key_X);
+        std::string wire;
+        QTRY_VERIFY((wire += far.ReadAvailable()) == "x");
+
+        // Close Port and, from the port pane's pop-up, Open Port.
+        QVERIFY(frame->ExecuteCommand(cmd::ID_TOOLS_CLOSE_PORT));
+        QVERIFY(!frame->Serial().IsOpen());
+        QVERIFY(paneShows(false));
+        QStringList items;
+        QTimer::singleShot(200, this, [&] {
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!popup)
+                return;
+            for (QAction* item : popup->actions())
+                items << item->text();
+            frame->Action(cmd::ID_TOOLS_OPEN_PORT)->trigger();
+            popup->close();
+        });
+        QTest::mouseClick(&frame->PortPane(), Qt::RightButton);
+        QTRY_VERIFY(!items.isEmpty());
+        QVERIFY2(items.contains(frame->Action(cmd::ID_TOOLS_OPEN_PORT)->text()), qPrintable(items.join(',')));
+        QVERIFY(items.contains(frame->Action(cmd::ID_TOOLS_CLOSE_PORT)->text()));
+        QTRY_VERIFY(frame->Serial().IsOpen());
+        QVERIFY(paneShows(true));
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
+        QVERIFY(Closed(*frame));
     }
 
     void boardTextAppearsInTheTerminal()
