@@ -181,6 +181,8 @@ bool CMainFrame::Create()
         m_pLog->OnReceived(data, size);
     });
     m_pSender = std::make_unique<CRawSender>(*m_pSink, RegisterWindowMessage("QxRawSenderMsg"), m_counters);
+    // A download's bytes count as sent too, the commands included.
+    m_pSession->Job().SetSentCounter(&m_counters);
 
     DockDefaultLayout();
     m_bLayoutRestored = LoadBarState();
@@ -1058,16 +1060,20 @@ void CMainFrame::OnDownloadEnd()
     // left that a line faster than its setting (a pseudo-terminal, a USB ACM port) never needed.
     if (m_pFiguresTimer)
         m_pFiguresTimer->stop();
+    // The session froze the figures at the end: the box shows over what went, not over the
+    // first count of a download that ended before the next redraw.
+    const QString figures = QString::fromStdString(m_pSession->ProgressText(CTransferProgress::Clock::now()));
+    m_wndMessagePane->setText(QStringLiteral("Programming %1").arg(figures));
     const std::string summary = m_pSession->SummaryLine();
-    if (!summary.empty())
-        m_wndProgram->Figures().setText(QString::fromStdString(summary));
+    m_wndProgram->Figures().setText(summary.empty() ? figures : QString::fromStdString(summary));
     if (m_wndStatusProgress->GetPos() != static_cast<int>(m_pSession->Position()))
         ShowBars();
     m_pSession->ShowResult();
     // After the box: the summary in the output window.
     if (!summary.empty())
         m_wndOutput->AppendOutput(summary + "\n", false);
-    m_wndProgram->Figures().setText(QString::fromStdString(summary));
+    if (!summary.empty())
+        m_wndProgram->Figures().setText(QString::fromStdString(summary));
     const QString file = QFileInfo(QString::fromStdString(m_pSession->Job().DownloadFile())).fileName();
     if (m_pSession->LastResult() == EDownloadResult::Stopped && !m_bClosePending)
         m_wndMessagePane->setText(QStringLiteral("Programming %1 was stopped.").arg(file));

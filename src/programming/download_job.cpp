@@ -350,6 +350,8 @@ EDownloadResult CDownloadJob::WriteToPort(CSerialPort& port, const void* data, s
         std::uint32_t written = 0;
         std::error_code code = port.Write(bytes + done, static_cast<std::uint32_t>(size - done), &written, nullptr, slice);
         done += written;
+        if (m_pSentCounter)
+            m_pSentCounter->AddSent(written);
         if (!code && done == size)
             return EDownloadResult::Completed;
         const bool timedOut = code == make_error_code(ESerialError::Timeout);

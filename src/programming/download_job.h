@@ -12,6 +12,7 @@
 // at its next run of bytes or wait. The destructor stops and joins a running job.
 #include "programming/board_protocol.h"
 #include "programming/receive_parser.h"
+#include "programming/terminal_counters.h"
 
 #include <atomic>
 #include <chrono>
@@ -135,6 +136,9 @@ public:
 
     // Data bytes written to the port so far by the running job (any thread).
     std::uint64_t BytesSent() const { return m_nBytesSent.load(std::memory_order_relaxed); }
+    // Every byte the job writes (commands and data) is added here as it goes, on the worker;
+    // set while no job runs. Null: not counted.
+    void SetSentCounter(CTerminalCounters* counters) { m_pSentCounter = counters; }
 
     // The earliest end of the wait for the completion text: the later of the drained queue plus
     // the limit and the time the line needs for every data byte from the first one plus the
@@ -206,4 +210,5 @@ private:
     std::chrono::steady_clock::time_point m_tFirstData{};
     std::uint64_t m_nDataBytes = 0;
     std::atomic<std::uint64_t> m_nBytesSent{0};
+    CTerminalCounters* m_pSentCounter = nullptr;
 };

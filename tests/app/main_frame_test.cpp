@@ -824,7 +824,11 @@ private slots:
             messages << message->text();
         });
         QString figuresAtBox;
-        m_pPrompt->SetOnBox([&](const std::string&) { figuresAtBox = frame->ProgramDlg().Figures().text(); });
+        QString messageAtBox;
+        m_pPrompt->SetOnBox([&](const std::string&) {
+            figuresAtBox = frame->ProgramDlg().Figures().text();
+            messageAtBox = message->text();
+        });
         frame->StartDownload(path);
         QVERIFY(frame->IsDownloadRunning());
         frame->StartDownload(path); // dropped while one runs
@@ -861,8 +865,19 @@ private slots:
         // The output window draws what it is given on its next turn of the event loop.
         QTRY_VERIFY2(frame->Output().toPlainText().contains(summary), qPrintable(frame->Output().toPlainText()));
         QVERIFY(frame->ProgramDlg().Figures().text().startsWith(summary));
-        // The box shows over the final figures, not over a count still running.
+        // The box shows over the final figures, not over a count still running: every byte, the
+        // rate of the whole run, no time left.
         QVERIFY2(figuresAtBox.startsWith(summary), qPrintable(figuresAtBox));
+        QVERIFY2(messageAtBox.startsWith(QStringLiteral("Programming small.hex: %1 of %1 bytes, ").arg(n)) &&
+                     messageAtBox.contains(QStringLiteral(" elapsed")) && !messageAtBox.contains(QStringLiteral("left")),
+                 qPrintable(messageAtBox));
+        // Before the first byte no rate is shown as if measured.
+        QVERIFY2(messages.front().startsWith(QStringLiteral("Programming small.hex: 0 of %1 bytes, \u2014 bytes/s").arg(n)),
+                 qPrintable(messages.front()));
+        // The bytes sent count the download's: the file and the two commands.
+        const CBoardCommandValues commands = m_commands.Get();
+        QCOMPARE(frame->Counters().Sent(),
+                 std::uint64_t(n) + commands.ProgramCommand().size() + commands.RunCommand().size());
         for (CPercentProgressCtrl* bar : {&frame->StatusProgress(), &frame->ProgramDlg().Progress()}) {
             QCOMPARE(bar->GetPos(), 0);
             QVERIFY(!bar->IsTextShown());
