@@ -4,6 +4,7 @@
 #include "app/font_record.h"
 #include "app/lock_keys.h"
 #include "app/port_pane_label.h"
+#include "app/status_tips.h"
 #include "base/commands.h"
 #include "base/messages.h"
 #include "base/qt_message_sink.h"
@@ -246,8 +247,9 @@ bool CMainFrame::Create()
     UpdateLockIndicators();
 
     connect(qApp, &QApplication::focusChanged, this, [this] { RequestCommandUpdate(); });
-    // A menu's prompt in the status bar goes with the menu.
-    qApp->installEventFilter(this);
+    // A prompt in the status bar (a button's, a menu item's) goes with the pointer or the menu
+    // and gives the result shown before it back.
+    new CStatusTips(*this);
     // The browser's top level and the folder of the last run; the file list's list file.
     m_wndBrowser->FillRoot(SHELLTREE_FILES);
     m_wndBrowser->RestoreLastBrowse();
@@ -459,6 +461,7 @@ void CMainFrame::CreatePanes()
     callbacks.m_onOptions = [this] { COptionsDlg::OnOptions(this, m_tools, m_commands, m_store); };
     callbacks.m_routeCommand = [this](int id) { return ExecuteCommand(id); };
     callbacks.m_updateCommand = [this](CCmdUI& ui) { RouteUpdate(ui); };
+    callbacks.m_showStatus = [this](const QString& text) { statusBar()->showMessage(text); };
     m_wndView = new CQxProgView(m_store, m_tools, m_prompt, &m_wndOutput->Runner(), callbacks, this);
     m_wndView->setObjectName(QStringLiteral("FileList"));
     setCentralWidget(m_wndView);
@@ -620,13 +623,6 @@ void CMainFrame::showEvent(QShowEvent* event)
                 KeepAbove(dock, true);
         });
     }
-}
-
-bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::Hide && qobject_cast<QMenu*>(watched))
-        statusBar()->clearMessage();
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::KeepAbove(QDockWidget* dock, bool remap)
@@ -1411,7 +1407,7 @@ bool CMainFrame::OnTerminalCommand(int id)
             return true;
         }
         const QString last = m_terminalIo.m_strLogFile.empty()
-                                 ? QDir::home().filePath(QStringLiteral("terminal.log"))
+                                 ? QDir::current().filePath(QStringLiteral("terminal.log"))
                                  : QString::fromStdString(m_terminalIo.m_strLogFile);
         const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Log to File"), last,
                                                           QStringLiteral("Log files (*.log *.txt);;All files (*)"));
@@ -1442,7 +1438,9 @@ bool CMainFrame::OnTerminalCommand(int id)
         if (IsDownloadRunning() || IsSending())
             return true;
         const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Send File"),
-                                                          QString::fromStdString(m_terminalIo.m_strSendFile),
+                                                          m_terminalIo.m_strSendFile.empty()
+                                                              ? QDir::currentPath()
+                                                              : QString::fromStdString(m_terminalIo.m_strSendFile),
                                                           QStringLiteral("All files (*)"));
         if (!path.isEmpty())
             SendFile(QFile::encodeName(path).toStdString());

@@ -160,7 +160,6 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     QMenu* createPopupMenu() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateActions();

@@ -26,6 +26,7 @@
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -377,6 +378,85 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!frame->Action(cmd::ID_TOOLS_STOP_BUILD)->isEnabled(), 5000);
         QCOMPARE(frame->statusBar()->currentMessage(), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
         QCOMPARE(frame->Output().RowText(frame->Output().RowCount() - 1), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
+    }
+
+    // Each word the status bar owes the user, checked one after the other; every one that is
+    // wrong is listed.
+    void theStatusBarSaysWhatRunsAndKeepsItUnderPrompts()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QStatusBar* bar = frame->statusBar();
+        QStringList wrong;
+        auto expect = [&](const char* what, const QString& wanted) {
+            if (bar->currentMessage() != wanted)
+                wrong << QStringLiteral("%1: \"%2\" instead of \"%3\"").arg(QLatin1String(what), bar->currentMessage(), wanted);
+        };
+        const std::string builder = WriteFile("quiet-builder", "#!/bin/sh\nexec sleep 300\n");
+        QFile::setPermissions(QString::fromStdString(builder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        CToolSettingsValues tools = m_tools.Get();
+        tools.m_strBuilder = builder;
+        m_tools.Set(tools);
+        QCOMPARE(frame->View().AddFile(WriteFile("a.c", "int main(void) { return 0; }\n")), 0);
+        frame->View().selectRow(0);
+
+        // A builder that prints nothing yet: the status bar says it runs.
+        frame->ExecuteCommand(cmd::ID_TOOLS_BUILD);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->Output().IsBuilding(), 5000);
+        expect("build", QStringLiteral("Building a.c..."));
+        frame->ExecuteCommand(cmd::ID_TOOLS_STOP_BUILD);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->Output().IsBuilding(), 5000);
+        QTRY_COMPARE(bar->currentMessage(), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
+
+        // A button's prompt shows while the pointer is on it; leaving gives the result back (not
+        // an older word).
+        QWidget* button = frame->ToolBar().widgetForAction(frame->Action(cmd::ID_TOOLS_EDIT));
+        QVERIFY(button);
+        for (const QString& tip : {frame->Action(cmd::ID_TOOLS_EDIT)->statusTip(), QString()}) {
+            QStatusTipEvent event(tip);
+            QApplication::sendEvent(button, &event);
+            expect("prompt", tip.isEmpty() ? QStringLiteral("Build stopped: 0 errors, 0 warnings") : tip);
+        }
+
+        // A search without a match says so, in the terminal and in the output window.
+        frame->Terminal().FindText(QStringLiteral("zzz"));
+        expect("terminal find", QStringLiteral("Not found: zzz"));
+        QVERIFY(!frame->Output().FindText(QStringLiteral("qqq")));
+        expect("output find", QStringLiteral("Not found: qqq"));
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+        QVERIFY(Closed(*frame));
+    }
+
+    void fileDialogsOpenInTheWorkingFolder()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QStringList wrong;
+        for (int id : {cmd::ID_TERMINAL_LOG, cmd::ID_TERMINAL_SEND_FILE, cmd::ID_FILE_ADD}) {
+            QString folder;
+            QStringList filters;
+            QTimer::singleShot(0, this, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dialog)
+                    return;
+                folder = dialog->directory().absolutePath();
+                filters = dialog->nameFilters();
+                dialog->reject();
+            });
+            frame->ExecuteCommand(id);
+            if (folder != QDir::current().absolutePath())
+                wrong << QStringLiteral("command %1 opens in %2").arg(id).arg(folder);
+            // Intel HEX files under either name are acceptable files.
+            if (id == cmd::ID_FILE_ADD && !filters.value(0).contains(QStringLiteral("*.ihx")))
+                wrong << filters.value(0);
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+        QVERIFY(Closed(*frame));
     }
 
     void aMenuPromptGoesWithItsMenu()
