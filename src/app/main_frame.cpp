@@ -30,7 +30,9 @@
 #include "serial/serial_device_name.h"
 #include "sim/board_simulator.h"
 #include "ui/about_dlg.h"
+#include "ui/elided_label.h"
 #include "ui/percent_progress_ctrl.h"
+#include "ui/status_panes.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -338,27 +340,33 @@ void CMainFrame::CreateStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
 
-    m_wndMessagePane = new QLabel(QString::fromLatin1(kTextReady), bar);
+    // The message takes the free width: its own width asks nothing, the panes beside it give
+    // way to its text (eliding theirs) before it is cut.
+    auto* message = new CElidedLabel(QString::fromLatin1(kTextReady), bar);
+    m_wndMessagePane = message;
     m_wndMessagePane->setObjectName(QStringLiteral("MessagePane"));
-    m_wndMessagePane->setMinimumWidth(130);
+    m_wndMessagePane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_wndMessagePane, 1);
+    auto* panes = new CStatusPanes(*bar, *m_wndMessagePane);
+    panes->setObjectName(QStringLiteral("StatusPanes"));
 
-    m_wndPortPane = new CPortPaneLabel(QString::fromLatin1(kPortPaneSizing), bar);
+    m_wndPortPane = new CPortPaneLabel(panes);
     m_wndPortPane->setObjectName(QStringLiteral("PortPane"));
-    bar->addPermanentWidget(m_wndPortPane);
+    panes->AddPane(m_wndPortPane);
     connect(m_wndPortPane, &CPortPaneLabel::leftClicked, this, [this] { ExecuteCommand(cmd::ID_PORT_LIST_MENU); });
     connect(m_wndPortPane, &CPortPaneLabel::rightClicked, this,
             [this] { ExecuteCommand(cmd::ID_PORT_CONFIG_MENU); });
 
     // The terminal's log (shown while it runs) and its byte counters.
-    m_wndLogPane = new QLabel(bar);
+    m_wndLogPane = new CElidedLabel(QString(), panes);
     m_wndLogPane->setObjectName(QStringLiteral("LogPane"));
     m_wndLogPane->hide();
-    bar->addPermanentWidget(m_wndLogPane);
-    m_wndCountersPane = new QLabel(bar);
+    panes->AddPane(m_wndLogPane);
+    m_wndCountersPane = new CElidedLabel(QString(), panes);
     m_wndCountersPane->setObjectName(QStringLiteral("CountersPane"));
     m_wndCountersPane->setToolTip(QStringLiteral("Bytes received from and sent to the board since the terminal was cleared"));
-    bar->addPermanentWidget(m_wndCountersPane);
+    panes->AddPane(m_wndCountersPane);
+    bar->addPermanentWidget(panes);
 
     m_wndStatusProgress = new CPercentProgressCtrl(bar);
     m_wndStatusProgress->setObjectName(QStringLiteral("StatusProgress"));

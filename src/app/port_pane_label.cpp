@@ -2,12 +2,10 @@
 
 #include <QMouseEvent>
 
-CPortPaneLabel::CPortPaneLabel(const QString& sizingText, QWidget* parent) : QLabel(parent)
+CPortPaneLabel::CPortPaneLabel(QWidget* parent) : CElidedLabel(QString(), parent)
 {
     setFrameShape(QFrame::NoFrame);
     setAlignment(Qt::AlignCenter);
-    const int margin = 2 * fontMetrics().horizontalAdvance(QLatin1Char(' '));
-    setFixedWidth(fontMetrics().horizontalAdvance(sizingText) + margin);
     setContextMenuPolicy(Qt::PreventContextMenu);
 }
 

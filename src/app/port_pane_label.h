@@ -3,15 +3,15 @@
 // the port is closed, and reports clicks: a left click and a right click each raise their own
 // command in the main frame. GUI thread only; owned by the status bar.
 
-#include <QLabel>
+#include "ui/elided_label.h"
 
-class CPortPaneLabel : public QLabel {
+class CPortPaneLabel : public CElidedLabel {
     Q_OBJECT
 public:
     static constexpr const char* kTextClosed = " (closed)";
 
-    // sizingText fixes the pane's width (the widest text the pane is meant for).
-    CPortPaneLabel(const QString& sizingText, QWidget* parent = nullptr);
+    // The pane asks for its text's width; given less, it elides the text.
+    explicit CPortPaneLabel(QWidget* parent = nullptr);
 
     // The port's text and whether it is open now.
     void SetPort(const QString& text, bool open);

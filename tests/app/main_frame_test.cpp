@@ -20,6 +20,7 @@
 #include "serial/serial_wnd.h"
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
+#include "ui/elided_label.h"
 #include "ui/percent_progress_ctrl.h"
 
 #include <QAction>
@@ -456,6 +457,90 @@ private slots:
                 wrong << filters.value(0);
         }
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+        QVERIFY(Closed(*frame));
+    }
+
+    void theMessageTakesTheFreeWidthAndThePanesGiveWayFirst()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QStatusBar* bar = frame->statusBar();
+        auto* message = frame->findChild<CElidedLabel*>(QStringLiteral("MessagePane"));
+        QVERIFY(message);
+        const QList<CElidedLabel*> panes = {&static_cast<CElidedLabel&>(frame->PortPane()),
+                                            static_cast<CElidedLabel*>(&frame->CountersPane())};
+        const QString longText = QStringLiteral("Programming a.hex: 12345 of 71284 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left");
+        struct Case {
+            int width;
+            bool temporary; // shown with showMessage over the message pane
+            QString text;
+        };
+        frame->CountersPane().setText(QStringLiteral("RX 99  TX 165017"));
+        const Case cases[] = {{700, false, QStringLiteral("Ready")}, {640, false, QStringLiteral("Ready")},
+                              {700, false, longText}, {640, false, longText}, {640, true, longText}};
+        for (const Case& c : cases) {
+            const QString row = QStringLiteral("%1 px, %2").arg(c.width).arg(c.text.left(12));
+            frame->resize(c.width, 480);
+            bar->clearMessage();
+            message->setText(c.text);
+            if (c.temporary) {
+                message->setText(QStringLiteral("Ready"));
+                bar->showMessage(c.text);
+            }
+            // Settled: the panes' widths no longer change.
+            QList<int> widths;
+            auto settled = [&] {
+                QCoreApplication::sendPostedEvents();
+                QList<int> now;
+                for (CElidedLabel* pane : panes)
+                    now << pane->width();
+                const bool same = now == widths;
+                widths = now;
+                return same;
+            };
+            QTRY_VERIFY2(settled() && settled(), qPrintable(row));
+            // Nothing overlaps, and everything lies inside the bar.
+            QList<QWidget*> order = {message, panes[0], panes[1], &frame->StatusProgress()};
+            int right = 0;
+            for (QWidget* w : order) {
+                if (!w->isVisible())
+                    continue;
+                const QRect r(w->mapTo(bar, QPoint(0, 0)), w->size());
+                QVERIFY2(r.left() >= right, qPrintable(row + QStringLiteral(": ") + w->objectName() + QStringLiteral(" overlaps")));
+                right = r.right() + 1;
+            }
+            QVERIFY2(right <= bar->width(), qPrintable(row));
+            // The text shown whole when it fits beside the panes at their narrowest; otherwise
+            // the panes are at their narrowest first.
+            const int need = bar->fontMetrics().horizontalAdvance(c.text);
+            const int room = c.temporary ? panes[0]->mapTo(bar, QPoint(0, 0)).x() : message->width();
+            bool narrowest = true;
+            for (CElidedLabel* pane : panes)
+                narrowest = narrowest && pane->width() <= pane->minimumSizeHint().width();
+            QVERIFY2(room >= need || narrowest,
+                     qPrintable(row + QStringLiteral(": the message has %1 of %2 px while a pane has more than its minimum")
+                                          .arg(room).arg(need)));
+            if (c.text == QStringLiteral("Ready")) {
+                for (CElidedLabel* pane : panes)
+                    QVERIFY2(!pane->IsElided(), qPrintable(row + QStringLiteral(": ") + pane->objectName() + QStringLiteral(" elided")));
+            }
+        }
+        bar->clearMessage();
+
+        // Made small and large again, the program window keeps (then gets back) its height.
+        QDockWidget* program = frame->DockBar(cmd::ID_VIEW_PROGRAM);
+        const int before = frame->ProgramDlg().height();
+        frame->resize(700, 150);
+        QTRY_VERIFY(frame->ProgramDlg().height() >= frame->ProgramDlg().minimumHeight());
+        frame->resize(700, 480);
+        QTRY_VERIFY2(frame->ProgramDlg().height() >= frame->ProgramDlg().minimumHeight() &&
+                         frame->ProgramDlg().minimumHeight() >= frame->ProgramDlg().Figures().geometry().bottom(),
+                     qPrintable(QStringLiteral("%1 -> %2, minimum %3").arg(before).arg(frame->ProgramDlg().height())
+                                    .arg(frame->ProgramDlg().minimumHeight())));
+        QVERIFY(program->isVisible());
         QVERIFY(Closed(*frame));
     }
 
