@@ -342,8 +342,7 @@ void CMainFrame::CreateStatusBar()
 
     // The message takes the free width: its own width asks nothing, the panes beside it give
     // way to its text (eliding theirs) before it is cut.
-    auto* message = new CElidedLabel(QString::fromLatin1(kTextReady), bar);
-    m_wndMessagePane = message;
+    m_wndMessagePane = new CElidedLabel(QString::fromLatin1(kTextReady), bar);
     m_wndMessagePane->setObjectName(QStringLiteral("MessagePane"));
     m_wndMessagePane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_wndMessagePane, 1);
