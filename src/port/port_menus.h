@@ -11,6 +11,8 @@
 //       [terminal](CSerialPort* port) { terminal->SetSerial(port); }, this);
 //   m_pPortMenus->SetBusy([this] { return IsDownloadRunning(); });
 //   m_pPortMenus->SetSettingsChanged([this] { UpdatePortPane(); RequestCommandUpdate(); });
+//   m_pPortMenus->SetPortStateChanged([this] { UpdatePortPane(); RequestCommandUpdate(); });
+//   m_pPortMenus->SetPortActions({openPortAction, closePortAction});
 //   ID_TOOLS_PORT_SETUP:  m_pPortMenus->OnPortSetup();
 //   ID_PORT_LIST_MENU:    m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
 //   ID_PORT_CONFIG_MENU:  m_pPortMenus->OnPortConfigMenu(PortPaneOnScreen());
