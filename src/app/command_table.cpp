@@ -46,6 +46,9 @@ constexpr std::array kCommands = {
     CCommandInfo{ID_TOOLS_EDIT, "&Edit\tF2", "Edit selected file", "Edit", "document-edit", "edit", "F2"},
     CCommandInfo{ID_TOOLS_OPTIONS, "&Options...", "Changes options", "Options", "preferences-system", "options", ""},
     CCommandInfo{ID_TOOLS_PORT_SETUP, "Port &Setup...", "Port Setup", "Port Setup", "", "port_setup", ""},
+    CCommandInfo{ID_TOOLS_OPEN_PORT, "Ope&n Port", "Opens the port with its settings", "Open Port", "", "", ""},
+    CCommandInfo{ID_TOOLS_CLOSE_PORT, "&Close Port", "Closes the port, so that other programs may use it",
+                 "Close Port", "", "", ""},
     CCommandInfo{ID_TERMINAL_LOG, "&Log to File...", "Start or stop logging what the board sends to a file",
                  "Log to File", "", "", ""},
     CCommandInfo{ID_TERMINAL_LOG_BYTES, "Log Received &Bytes", "The log holds every byte exactly as the board sent it",
@@ -86,7 +89,7 @@ constexpr std::array kViewMenu = {ID_VIEW_MENUBAR, ID_VIEW_TOOLBAR, ID_VIEW_STAT
                                   ID_TERMINAL_SCROLLBACK};
 constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD,
                                    ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
-                                   ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP};
+                                   ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP, ID_TOOLS_OPEN_PORT, ID_TOOLS_CLOSE_PORT};
 constexpr std::array kTerminalMenu = {ID_TERMINAL_LOG, ID_TERMINAL_LOG_BYTES, ID_TERMINAL_LOG_LINES, 0,
                                       ID_TERMINAL_LOCAL_ECHO, ID_TERMINAL_ENTER_CR, ID_TERMINAL_ENTER_LF,
                                       ID_TERMINAL_ENTER_CRLF, 0, ID_TERMINAL_SEND_FILE, ID_TERMINAL_STOP_SEND,

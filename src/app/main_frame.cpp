@@ -4,6 +4,7 @@
 #include "app/font_record.h"
 #include "app/lock_keys.h"
 #include "app/port_pane_label.h"
+#include "app/status_tips.h"
 #include "base/commands.h"
 #include "base/messages.h"
 #include "base/qt_message_sink.h"
@@ -29,7 +30,9 @@
 #include "serial/serial_device_name.h"
 #include "sim/board_simulator.h"
 #include "ui/about_dlg.h"
+#include "ui/elided_label.h"
 #include "ui/percent_progress_ctrl.h"
+#include "ui/status_panes.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -181,6 +184,8 @@ bool CMainFrame::Create()
         m_pLog->OnReceived(data, size);
     });
     m_pSender = std::make_unique<CRawSender>(*m_pSink, RegisterWindowMessage("QxRawSenderMsg"), m_counters);
+    // A download's bytes count as sent too, the commands included.
+    m_pSession->Job().SetSentCounter(&m_counters);
 
     DockDefaultLayout();
     m_bLayoutRestored = LoadBarState();
@@ -223,6 +228,11 @@ bool CMainFrame::Create()
         UpdatePortPane();
         RequestCommandUpdate();
     });
+    m_pPortMenus->SetPortStateChanged([this] {
+        UpdatePortPane();
+        RequestCommandUpdate();
+    });
+    m_pPortMenus->SetPortActions({m_actions.at(cmd::ID_TOOLS_OPEN_PORT), m_actions.at(cmd::ID_TOOLS_CLOSE_PORT)});
     UpdatePortPane();
 
     // The window appears whether or not the port opens.
@@ -232,13 +242,16 @@ bool CMainFrame::Create()
     connect(idleTimer, &QTimer::timeout, this, [this] {
         UpdateLockIndicators();
         CheckPortLost();
+        // A download opens the port on its worker: the pane catches up here.
+        UpdatePortPane();
     });
     idleTimer->start(500);
     UpdateLockIndicators();
 
     connect(qApp, &QApplication::focusChanged, this, [this] { RequestCommandUpdate(); });
-    // A menu's prompt in the status bar goes with the menu.
-    qApp->installEventFilter(this);
+    // A prompt in the status bar (a button's, a menu item's) goes with the pointer or the menu
+    // and gives the result shown before it back.
+    new CStatusTips(*this);
     // The browser's top level and the folder of the last run; the file list's list file.
     m_wndBrowser->FillRoot(SHELLTREE_FILES);
     m_wndBrowser->RestoreLastBrowse();
@@ -333,27 +346,32 @@ void CMainFrame::CreateStatusBar()
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
 
-    m_wndMessagePane = new QLabel(QString::fromLatin1(kTextReady), bar);
+    // The message takes the free width: its own width asks nothing, the panes beside it give
+    // way to its text (eliding theirs) before it is cut.
+    m_wndMessagePane = new CElidedLabel(QString::fromLatin1(kTextReady), bar);
     m_wndMessagePane->setObjectName(QStringLiteral("MessagePane"));
-    m_wndMessagePane->setMinimumWidth(130);
+    m_wndMessagePane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_wndMessagePane, 1);
+    auto* panes = new CStatusPanes(*bar, *m_wndMessagePane);
+    panes->setObjectName(QStringLiteral("StatusPanes"));
 
-    m_wndPortPane = new CPortPaneLabel(QString::fromLatin1(kPortPaneSizing), bar);
+    m_wndPortPane = new CPortPaneLabel(panes);
     m_wndPortPane->setObjectName(QStringLiteral("PortPane"));
-    bar->addPermanentWidget(m_wndPortPane);
+    panes->AddPane(m_wndPortPane);
     connect(m_wndPortPane, &CPortPaneLabel::leftClicked, this, [this] { ExecuteCommand(cmd::ID_PORT_LIST_MENU); });
     connect(m_wndPortPane, &CPortPaneLabel::rightClicked, this,
             [this] { ExecuteCommand(cmd::ID_PORT_CONFIG_MENU); });
 
     // The terminal's log (shown while it runs) and its byte counters.
-    m_wndLogPane = new QLabel(bar);
+    m_wndLogPane = new CElidedLabel(QString(), panes);
     m_wndLogPane->setObjectName(QStringLiteral("LogPane"));
     m_wndLogPane->hide();
-    bar->addPermanentWidget(m_wndLogPane);
-    m_wndCountersPane = new QLabel(bar);
+    panes->AddPane(m_wndLogPane);
+    m_wndCountersPane = new CElidedLabel(QString(), panes);
     m_wndCountersPane->setObjectName(QStringLiteral("CountersPane"));
     m_wndCountersPane->setToolTip(QStringLiteral("Bytes received from and sent to the board since the terminal was cleared"));
-    bar->addPermanentWidget(m_wndCountersPane);
+    panes->AddPane(m_wndCountersPane);
+    bar->addPermanentWidget(panes);
 
     m_wndStatusProgress = new CPercentProgressCtrl(bar);
     m_wndStatusProgress->setObjectName(QStringLiteral("StatusProgress"));
@@ -456,6 +474,7 @@ void CMainFrame::CreatePanes()
     callbacks.m_onOptions = [this] { COptionsDlg::OnOptions(this, m_tools, m_commands, m_store); };
     callbacks.m_routeCommand = [this](int id) { return ExecuteCommand(id); };
     callbacks.m_updateCommand = [this](CCmdUI& ui) { RouteUpdate(ui); };
+    callbacks.m_showStatus = [this](const QString& text) { statusBar()->showMessage(text); };
     m_wndView = new CQxProgView(m_store, m_tools, m_prompt, &m_wndOutput->Runner(), callbacks, this);
     m_wndView->setObjectName(QStringLiteral("FileList"));
     setCentralWidget(m_wndView);
@@ -617,13 +636,6 @@ void CMainFrame::showEvent(QShowEvent* event)
                 KeepAbove(dock, true);
         });
     }
-}
-
-bool CMainFrame::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::Hide && qobject_cast<QMenu*>(watched))
-        statusBar()->clearMessage();
-    return QMainWindow::eventFilter(watched, event);
 }
 
 void CMainFrame::KeepAbove(QDockWidget* dock, bool remap)
@@ -812,7 +824,21 @@ bool CMainFrame::OnCommand(int id)
             m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
         return true;
     case cmd::ID_PORT_CONFIG_MENU:
+        UpdateCommandUI();
         m_pPortMenus->OnPortConfigMenu(PortPaneOnScreen());
+        return true;
+    case cmd::ID_TOOLS_OPEN_PORT:
+        if (!Serial().IsOpen() && !IsDownloadRunning() && !IsSending())
+            OpenPort(kTextPortOpenError);
+        return true;
+    case cmd::ID_TOOLS_CLOSE_PORT:
+        if (IsDownloadRunning() || IsSending())
+            return true;
+        // Closed by the user: no longer waited for either.
+        m_pSession->StopWaiting();
+        if (Serial().IsOpen())
+            Serial().Close();
+        UpdatePortPane();
         return true;
     default:
         if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_PORT_LAST && m_bSimulated)
@@ -861,6 +887,13 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
     case cmd::ID_TOOLS_STOP_PROGRAMMING:
         ui.Enable(IsDownloadRunning());
         return true;
+    case cmd::ID_TOOLS_OPEN_PORT:
+    case cmd::ID_TOOLS_CLOSE_PORT: {
+        const bool open = m_pSession && (Serial().IsOpen() || m_pSession->IsWaitingForPort());
+        ui.Enable(m_pSession && !IsDownloadRunning() && !IsSending() &&
+                  open == (ui.m_nID == cmd::ID_TOOLS_CLOSE_PORT));
+        return true;
+    }
     case cmd::ID_NEXT_PANE:
     case cmd::ID_PREV_PANE:
         ui.Enable(false);
@@ -876,6 +909,7 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
 bool CMainFrame::OpenPort(const std::string& failureText)
 {
     const bool opened = m_pSession->OpenPort(failureText, [this](CSerialPort* port) { OnPortAttached(port); });
+    UpdatePortPane();
     RequestCommandUpdate();
     return opened;
 }
@@ -883,7 +917,8 @@ bool CMainFrame::OpenPort(const std::string& failureText)
 void CMainFrame::UpdatePortPane()
 {
     // A stable name is long: the pane shows the node it leads to.
-    m_wndPortPane->setText(QString::fromStdString(PortSettings().PaneText(ShortPortName(PortSettings().m_strPort))));
+    m_wndPortPane->SetPort(QString::fromStdString(PortSettings().PaneText(ShortPortName(PortSettings().m_strPort))),
+                           m_pSession && Serial().IsOpen());
 }
 
 void CMainFrame::UpdateLockIndicators()
@@ -902,12 +937,14 @@ void CMainFrame::CheckPortLost()
     // download opens it again. A running download reports the failure itself and is left alone.
     switch (m_pSession->CheckPortLost()) {
     case CProgrammingSession::EEvent::Lost:
+        UpdatePortPane();
         RequestCommandUpdate();
         ShowSystemError(m_prompt, m_pSession->LostError(), kTextPortLost + PortSettings().m_strPort);
         break;
     case CProgrammingSession::EEvent::Disconnected:
         m_wndMessagePane->setText(QStringLiteral("%1 disconnected, waiting for it")
                                       .arg(QString::fromStdString(m_pSession->PortDevice())));
+        UpdatePortPane();
         RequestCommandUpdate();
         break;
     default: break;
@@ -926,6 +963,7 @@ void CMainFrame::OnPosted(const CPostedMessage& message)
         // The device came back with its driver's defaults: the lines the user set go on.
         ApplyModemLines();
         m_wndMessagePane->setText(QStringLiteral("%1 reconnected").arg(QString::fromStdString(m_pSession->PortDevice())));
+        UpdatePortPane();
         RequestCommandUpdate();
         break;
     case CProgrammingSession::EEvent::Begin: OnDownloadBegin(static_cast<int>(m_pSession->Count())); break;
@@ -1031,16 +1069,20 @@ void CMainFrame::OnDownloadEnd()
     // left that a line faster than its setting (a pseudo-terminal, a USB ACM port) never needed.
     if (m_pFiguresTimer)
         m_pFiguresTimer->stop();
+    // The session froze the figures at the end: the box shows over what went, not over the
+    // first count of a download that ended before the next redraw.
+    const QString figures = QString::fromStdString(m_pSession->ProgressText(CTransferProgress::Clock::now()));
+    m_wndMessagePane->setText(QStringLiteral("Programming %1").arg(figures));
     const std::string summary = m_pSession->SummaryLine();
-    if (!summary.empty())
-        m_wndProgram->Figures().setText(QString::fromStdString(summary));
+    m_wndProgram->Figures().setText(summary.empty() ? figures : QString::fromStdString(summary));
     if (m_wndStatusProgress->GetPos() != static_cast<int>(m_pSession->Position()))
         ShowBars();
     m_pSession->ShowResult();
     // After the box: the summary in the output window.
     if (!summary.empty())
         m_wndOutput->AppendOutput(summary + "\n", false);
-    m_wndProgram->Figures().setText(QString::fromStdString(summary));
+    if (!summary.empty())
+        m_wndProgram->Figures().setText(QString::fromStdString(summary));
     const QString file = QFileInfo(QString::fromStdString(m_pSession->Job().DownloadFile())).fileName();
     if (m_pSession->LastResult() == EDownloadResult::Stopped && !m_bClosePending)
         m_wndMessagePane->setText(QStringLiteral("Programming %1 was stopped.").arg(file));
@@ -1384,7 +1426,7 @@ bool CMainFrame::OnTerminalCommand(int id)
             return true;
         }
         const QString last = m_terminalIo.m_strLogFile.empty()
-                                 ? QDir::home().filePath(QStringLiteral("terminal.log"))
+                                 ? QDir::current().filePath(QStringLiteral("terminal.log"))
                                  : QString::fromStdString(m_terminalIo.m_strLogFile);
         const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Log to File"), last,
                                                           QStringLiteral("Log files (*.log *.txt);;All files (*)"));
@@ -1415,7 +1457,9 @@ bool CMainFrame::OnTerminalCommand(int id)
         if (IsDownloadRunning() || IsSending())
             return true;
         const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Send File"),
-                                                          QString::fromStdString(m_terminalIo.m_strSendFile),
+                                                          m_terminalIo.m_strSendFile.empty()
+                                                              ? QDir::currentPath()
+                                                              : QString::fromStdString(m_terminalIo.m_strSendFile),
                                                           QStringLiteral("All files (*)"));
         if (!path.isEmpty())
             SendFile(QFile::encodeName(path).toStdString());

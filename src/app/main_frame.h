@@ -62,7 +62,6 @@ public:
     static constexpr int kFiguresMs = 250;
     // The bars move at most this often; the steps of a fast line in between are shown together.
     static constexpr int kBarsMs = 15;
-    static constexpr const char* kPortPaneSizing = "ttyUSB00: 1000000 8N1.5 RTS/CTS";
     static constexpr const char* kProgressPaneSizing = "==========";
     // A paste longer than this asks before it goes to the board.
     static constexpr std::size_t kPasteAskBytes = 4096;
@@ -160,7 +159,6 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     QMenu* createPopupMenu() override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateActions();

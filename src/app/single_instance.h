@@ -2,8 +2,9 @@
 // CSingleInstance: one running program per user and settings folder. The first start listens on
 // a local socket named from "QxProgMainFrmCls", the user id and the settings folder; a later
 // start connects, asks the first to come forward and ends. The check and the listen happen under
-// an flock so that two simultaneous starts give one window; the kernel drops the lock of a
-// crashed instance and its stale socket is replaced. GUI thread only.
+// an flock on a lock file beside the socket, removed again once they are done, so that two
+// simultaneous starts give one window and no run leaves the file behind; the kernel drops the
+// lock of a crashed instance and its stale socket and lock file are replaced. GUI thread only.
 
 #include <QLocalServer>
 #include <QObject>

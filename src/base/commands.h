@@ -32,6 +32,9 @@ constexpr int ID_TOOLS_PORT_SETUP = 32782;
 constexpr int ID_TOOLS_STOP_BUILD = 32845;
 // Ends a running download at its next run of bytes or wait (Escape in the program window).
 constexpr int ID_TOOLS_STOP_PROGRAMMING = 32860;
+// Open or close the port with its settings (Tools menu and the port pane's line-settings pop-up).
+constexpr int ID_TOOLS_OPEN_PORT = 32950;
+constexpr int ID_TOOLS_CLOSE_PORT = 32951;
 
 // The terminal's input and output: the log, local echo, what Enter sends, sending a file or the
 // clipboard's text, and the DTR / RTS lines.

@@ -410,6 +410,15 @@ bool CFileBrowserTree::BuildContextMenu(QMenu& menu, QTreeWidgetItem* item)
     if (record == nullptr || !m_ContextMenu.AttachItem(*record))
         return false;
     const bool filled = m_ContextMenu.QueryMenu(&menu, kShellFirst, kShellLast);
+    // A file goes to the file list from here as by a double-click: the first entry.
+    if (m_addFile && !IsFolderItem(item)) {
+        auto* add = new QAction(tr("&Add to File List"), &menu);
+        add->setStatusTip(tr("Adds the file to the file list"));
+        connect(add, &QAction::triggered, this, [this, path = GetItemPath(item)] { m_addFile(path); });
+        QAction* first = menu.actions().front();
+        menu.insertAction(first, add);
+        menu.insertSeparator(first);
+    }
     // A pop-up is a window of its own, where status tips stop; the frame's status bar hears
     // them through the tree.
     auto relay = [this](QAction* action) {

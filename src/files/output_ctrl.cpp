@@ -46,6 +46,8 @@ COutputCtrl::COutputCtrl(QWidget* parent)
     m_pumpTimer.setSingleShot(true);
     connect(&m_pumpTimer, &QTimer::timeout, this, [this] { Pump(); });
     m_runner.SetOutputWindow(kRunsInFlight);
+    // The window shows both streams alike: one pipe keeps them in the order they were printed.
+    m_runner.SetMergedOutput(true);
 
     // F8 / Shift+F8 work wherever the focus is in the window that holds the pane.
     auto* next = new QAction(tr("Next Diagnostic"), this);
@@ -399,10 +401,12 @@ bool COutputCtrl::FindText(const QString& text, bool forward)
     if (text.isEmpty())
         return false;
     FlushPending();
-    if (CLineView::FindText(text, forward))
-        return true;
-    emit StatusMessage(tr("Cannot find \"%1\"").arg(text));
-    return false;
+    return CLineView::FindText(text, forward);
+}
+
+void COutputCtrl::ShowStatus(const QString& text)
+{
+    emit StatusMessage(text);
 }
 
 QString COutputCtrl::SaveTo(const QString& path) const

@@ -96,6 +96,8 @@ signals:
     void StatusMessage(const QString& text);
 
 protected:
+    // Through StatusMessage, for the frame to show.
+    void ShowStatus(const QString& text) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;

@@ -114,7 +114,7 @@ bool CProcessRunner::Start(const std::string& commandLine, const std::vector<std
     int wake[2] = {-1, -1};
     pid_t pid = -1;
     if (MakePipe(in) && MakePipe(out) && MakePipe(err) && MakePipe(wake))
-        pid = SpawnChild(args, workingDir, in[0], out[1], err[1]);
+        pid = SpawnChild(args, workingDir, in[0], out[1], m_bMergedOutput ? out[1] : err[1]);
     // The reason of a failure, before the closing below can change errno.
     m_nStartError = pid < 0 ? errno : 0;
     // Only the child holds its ends from now on, so the readers see the end of their pipes

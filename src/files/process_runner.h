@@ -75,6 +75,11 @@ public:
     void SetOutputWindow(std::size_t maxRuns);
     void OutputConsumed(std::size_t runs = 1);
 
+    // True: the child's standard error goes into the pipe of its standard output, so what it
+    // prints reaches OnStdout in the order it printed it, as on a terminal (OnStderr then hears
+    // nothing). Takes effect at the next Start; off by default.
+    void SetMergedOutput(bool merged) { m_bMergedOutput = merged; }
+
     // Number of the current child, counted up by each Start (successful or not) before any of
     // its runs reach the hooks; a hook can tag its runs with it so a receiver can drop runs of
     // an earlier child still queued. Any thread.
@@ -99,6 +104,7 @@ private:
     void ThreadFinished();
 
     pid_t m_pid = -1;
+    bool m_bMergedOutput = false;
     std::string m_strWorkingDir;
     int m_nStartError = 0;
     int m_fdStdinWrite = -1;

@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QDir>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMenu>
@@ -273,8 +274,11 @@ void CQxProgView::OnBuild()
         command.m_strWorkingDir.clear();
     if (m_callbacks.m_showOutputPane)
         m_callbacks.m_showOutputPane();
-    if (m_pRunner)
-        m_pRunner->Start(command.m_strCommandLine, command.m_args, command.m_strWorkingDir);
+    // The builder may run a while before its first line: the status bar says it runs (its result
+    // line replaces this).
+    if (m_pRunner && m_pRunner->Start(command.m_strCommandLine, command.m_args, command.m_strWorkingDir) &&
+        m_callbacks.m_showStatus)
+        m_callbacks.m_showStatus(tr("Building %1...").arg(QString::fromStdString(entry.m_strName)));
 }
 
 void CQxProgView::OnDebug()
@@ -317,13 +321,14 @@ void CQxProgView::OnEdit()
 QStringList CQxProgView::ChooseFilesToAdd()
 {
     const QStringList filters = {
-        QStringLiteral("All Acceptable Files (*.obj *.bin *.hex *.OBJ *.BIN *.HEX)"),
+        QStringLiteral("All Acceptable Files (*.obj *.bin *.hex *.ihx *.OBJ *.BIN *.HEX *.IHX)"),
         QStringLiteral("Object Files (*.obj *.OBJ)"),
         QStringLiteral("Binary Files (*.bin *.BIN)"),
-        QStringLiteral("Hexa Files (*.hex *.HEX)"),
+        QStringLiteral("Hexa Files (*.hex *.ihx *.HEX *.IHX)"),
         QStringLiteral("All Files (*)"),
     };
-    QFileDialog dialog(this);
+    // Opens in the working folder (where the list file is), not the desktop's last place.
+    QFileDialog dialog(this, QString(), QDir::currentPath());
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setNameFilters(filters);

@@ -49,6 +49,8 @@ public:
         // The frame's routing for the pop-up menu's commands and states; empty: this view alone.
         std::function<bool(int id)> m_routeCommand;
         std::function<void(CCmdUI& ui)> m_updateCommand;
+        // A word for the status bar that stays until the next one ("Building a.c...").
+        std::function<void(const QString& text)> m_showStatus;
     };
 
     static constexpr int kDefaultWidths[3] = {120, 60, 240};

@@ -12,6 +12,9 @@
 #include "port/port_settings.h"
 #include "serial/serial_wnd.h"
 
+// The first line of the box when the port does not open for the user's command (Port Setup, Open
+// Port, showing the terminal, a download).
+inline constexpr const char* kTextPortOpenError = "Port open error!";
 // The first line of the warning about line settings the port did not take.
 inline constexpr const char* kTextLineRefused = "The port did not accept the line settings.";
 

@@ -333,8 +333,13 @@ std::vector<std::string> CPortDoctor::MissingAdvice() const
     if (ports.empty())
         return {"No serial port is present now: check the cable, or plug the adapter in."};
     std::vector<std::string> lines{"The serial ports present now:"};
-    for (const CComPortInfo& port : ports)
-        lines.push_back("    " + ComPortLabel(port) + "  [" + port.m_strName + "]");
+    for (const CComPortInfo& port : ports) {
+        // The name to type follows in brackets unless the label already starts with it.
+        const std::string label = ComPortLabel(port);
+        const bool named = label.rfind(port.m_strName, 0) == 0 &&
+            (label.size() == port.m_strName.size() || label[port.m_strName.size()] == ' ');
+        lines.push_back("    " + label + (named ? std::string() : "  [" + port.m_strName + "]"));
+    }
     return lines;
 }
 

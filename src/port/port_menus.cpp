@@ -118,8 +118,10 @@ void CPortMenus::FinishPortSetup(const CPortSetupDlg& dialog, int result)
         m_store.WriteProfileInt(CPortSettings::kKeyReconnect, dialog.m_bReconnect ? 1 : 0);
         Changed();
     }
-    // OK and Cancel alike apply the settings to an open port; a closed port stays closed.
-    if (!m_serial.IsOpen())
+    // OK opens the chosen port, whether or not it was open (one that failed to open before gets
+    // its next try here); Cancel applies the settings to an open port and leaves a closed one.
+    const bool open = result == QDialog::Accepted || m_serial.IsOpen();
+    if (!open)
         return;
     if (m_isBusy && m_isBusy()) {
         m_bReopenPending = true;
@@ -133,14 +135,18 @@ void CPortMenus::ApplyPendingReopen()
     if (!m_bReopenPending)
         return;
     m_bReopenPending = false;
-    if (m_serial.IsOpen())
-        Reopen();
+    Reopen();
 }
 
-void CPortMenus::Reopen()
+bool CPortMenus::Reopen()
 {
-    m_serial.Close();
-    OpenConfiguredPort(m_serial, m_settings, m_pSink, m_prompt, std::nullopt, m_attachTerminal);
+    if (m_serial.IsOpen())
+        m_serial.Close();
+    const bool opened = OpenConfiguredPort(m_serial, m_settings, m_pSink, m_prompt, std::string(kTextPortOpenError),
+        m_attachTerminal);
+    if (m_portStateChanged)
+        m_portStateChanged();
+    return opened;
 }
 
 std::unique_ptr<QMenu> CPortMenus::BuildPortListMenu()
@@ -175,6 +181,10 @@ std::unique_ptr<QMenu> CPortMenus::BuildConfigMenu()
     QAction* title = menu->addAction("&Port");
     title->setData(65535);
     title->setEnabled(false);
+    if (!m_portActions.isEmpty()) {
+        menu->addActions(m_portActions);
+        menu->addSeparator();
+    }
     // Each sub-menu marks the value set now (one exclusive group per setting).
     const int current[] = {CPortSettings::BaudCommand(m_settings.m_nBaud),
         cmd::ID_DATABITS_FIRST + m_settings.m_nDataBits - CPortSettings::kDataBits.front(),

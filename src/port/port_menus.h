@@ -1,6 +1,6 @@
 #pragma once
 // CPortMenus: the main frame's three port commands: Port Setup (ID_TOOLS_PORT_SETUP: the
-// dialog, store the six settings, reopen an open port), the port list pop-up (ID_PORT_LIST_MENU,
+// dialog, store the six settings; OK opens the chosen port, Cancel reopens an open one), the port list pop-up (ID_PORT_LIST_MENU,
 // left click on the port pane) and the line-settings pop-up "_CONFIG_" (ID_PORT_CONFIG_MENU,
 // right click). GUI thread only. It owns nothing of the frame: settings, store, port, sink and
 // prompt are the frame's and outlive it.
@@ -11,6 +11,8 @@
 //       [terminal](CSerialPort* port) { terminal->SetSerial(port); }, this);
 //   m_pPortMenus->SetBusy([this] { return IsDownloadRunning(); });
 //   m_pPortMenus->SetSettingsChanged([this] { UpdatePortPane(); RequestCommandUpdate(); });
+//   m_pPortMenus->SetPortStateChanged([this] { UpdatePortPane(); RequestCommandUpdate(); });
+//   m_pPortMenus->SetPortActions({openPortAction, closePortAction});
 //   ID_TOOLS_PORT_SETUP:  m_pPortMenus->OnPortSetup();
 //   ID_PORT_LIST_MENU:    m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
 //   ID_PORT_CONFIG_MENU:  m_pPortMenus->OnPortConfigMenu(PortPaneOnScreen());
@@ -19,6 +21,7 @@
 
 #include "port/com_port_probe.h"
 
+#include <QList>
 #include <QObject>
 #include <QRect>
 
@@ -32,6 +35,7 @@ class CPortSetupDlg;
 class CSerialPort;
 class CSerialWnd;
 class IMessageSink;
+class QAction;
 class ISettingsStore;
 class IUserPrompt;
 class QMenu;
@@ -59,6 +63,13 @@ public:
     void SetBusy(std::function<bool()> isBusy) { m_isBusy = std::move(isBusy); }
     bool IsReopenPending() const { return m_bReopenPending; }
     void ApplyPendingReopen();
+    // Called after Port Setup opened, reopened or failed to open the port.
+    void SetPortStateChanged(std::function<void()> changed) { m_portStateChanged = std::move(changed); }
+    // The owner's commands shown in the "_CONFIG_" pop-up under its title (Open Port, Close Port).
+    void SetPortActions(QList<QAction*> actions) { m_portActions = std::move(actions); }
+    // Closes the port if open and opens it with the settings; a failure shows the box with
+    // kTextPortOpenError and the doctor's advice. False when it did not open.
+    bool Reopen();
 
     // ID_TOOLS_PORT_SETUP: modal.
     void OnPortSetup();
@@ -82,7 +93,6 @@ public:
 
 private:
     void Changed();
-    void Reopen();
 
     CPortSettings& m_settings;
     ISettingsStore& m_store;
@@ -95,5 +105,7 @@ private:
     std::function<void()> m_settingsChanged;
     std::vector<std::string> m_shownNames;
     std::function<bool()> m_isBusy;
+    std::function<void()> m_portStateChanged;
+    QList<QAction*> m_portActions;
     bool m_bReopenPending = false;
 };

@@ -409,6 +409,8 @@ EDownloadResult CDownloadJob::WriteToPort(CSerialPort& port, const void* data, s
         done += written;
         if (written != 0)
             m_bWroteToBoard = true;
+        if (m_pSentCounter)
+            m_pSentCounter->AddSent(written);
         if (!code && done == size)
             return EDownloadResult::Completed;
         const bool timedOut = code == make_error_code(ESerialError::Timeout);

@@ -12,6 +12,7 @@
 // at its next run of bytes or wait. The destructor stops and joins a running job.
 #include "programming/board_protocol.h"
 #include "programming/receive_parser.h"
+#include "programming/terminal_counters.h"
 
 #include <atomic>
 #include <chrono>
@@ -141,6 +142,9 @@ public:
     // Data bytes written to the port so far by the running job (any thread); after the line was
     // lost, no more than it could have carried since the first of them.
     std::uint64_t BytesSent() const { return m_nBytesSent.load(std::memory_order_relaxed); }
+    // Every byte the job writes (commands and data) is added here as it goes, on the worker;
+    // set while no job runs. Null: not counted.
+    void SetSentCounter(CTerminalCounters* counters) { m_pSentCounter = counters; }
 
     // The earliest end of the wait for the completion text: the later of the drained queue plus
     // the limit and the time the line needs for every data byte from the first one plus the
@@ -234,4 +238,5 @@ private:
     bool m_bWroteToBoard = false;
     bool m_bResyncBoard = false;
     bool m_bHexData = false;
+    CTerminalCounters* m_pSentCounter = nullptr;
 };

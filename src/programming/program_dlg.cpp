@@ -60,7 +60,9 @@ CProgramDlg::CProgramDlg(QWidget* parent) : CResizableDialog(parent, CResizableD
     SetPaneFrame(true);
     const QRect dialog = toPixels(kDialog);
     resize(dialog.size());
-    setMinimumSize(0, 0);
+    // However small the window, the bar and the figures stay in view (a pane squeezed to nothing
+    // would not come back when the window grows again).
+    setMinimumSize(0, toPixels(kFigures).bottom() + 4);
     SetAnchorById(IDC_PROGRESS, ANCHOR_TOP_LEFT, ANCHOR_TOP_RIGHT);
     SetAnchorById(IDC_PROGRAM, ANCHOR_TOP_RIGHT, ANCHOR_NONE);
     SetAnchorById(IDC_FIGURES, ANCHOR_TOP_LEFT, ANCHOR_TOP_RIGHT);

@@ -147,8 +147,13 @@ CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMess
     case WM_DOWNLOAD_FAILED:
         m_prompt.MessageBox(CDownloadJob::kTextProgrammingError, kAppTitle, MB_OK);
         return EEvent::Failed;
-    case WM_DOWNLOAD_END:
+    case WM_DOWNLOAD_END: {
+        // The figures end where the job did: what went, at what rate, in how long.
+        const auto now = CTransferProgress::Clock::now();
+        Refresh(now);
+        m_progress.Finish(now);
         return EEvent::End;
+    }
     default:
         return EEvent::None;
     }

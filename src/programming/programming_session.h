@@ -110,7 +110,8 @@ public:
     // of the owner, so a stalled line is noticed while no step comes).
     const CTransferProgress& Progress() const { return m_progress; }
     void Refresh(CTransferProgress::Clock::time_point now);
-    // "data.hex: 12345 of 65536 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left".
+    // "data.hex: 12345 of 65536 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left"; from EEvent::End
+    // on, the final figures ("data.hex: 65536 of 65536 bytes, 1915 bytes/s, 0:34 elapsed").
     std::string ProgressText(CTransferProgress::Clock::time_point now) const;
     // At EEvent::End: shows how the job ended (nothing when it was stopped, or when the board's
     // error was shown at EEvent::Failed).

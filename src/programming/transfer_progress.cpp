@@ -17,11 +17,22 @@ void CTransferProgress::Start(std::uint64_t total, Clock::time_point now, double
     m_tLastMove = now;
     m_bMoved = false;
     m_bFasterThanLine = false;
+    m_bFinished = false;
     m_samples.clear();
+}
+
+void CTransferProgress::Finish(Clock::time_point now)
+{
+    if (m_bFinished)
+        return;
+    m_bFinished = true;
+    m_tFinish = now;
 }
 
 void CTransferProgress::Update(std::uint64_t sent, Clock::time_point now)
 {
+    if (m_bFinished)
+        return;
     if (m_nSent < m_nTotal)
         m_tRateAt = now;
     if (sent > m_nSent) {
@@ -51,21 +62,33 @@ void CTransferProgress::Update(std::uint64_t sent, Clock::time_point now)
 
 double CTransferProgress::BytesPerSecond() const
 {
+    return MeasuredRate().value_or(m_dLineRate);
+}
+
+std::optional<double> CTransferProgress::MeasuredRate() const
+{
+    if (m_bFinished) {
+        // The whole run: what went from the first byte to the end.
+        const double seconds = std::chrono::duration<double>(m_tFinish - m_tFirstByte).count();
+        if (!m_bMoved || seconds <= 0)
+            return std::nullopt;
+        return static_cast<double>(m_nSent) / seconds;
+    }
     if (m_dLineRate > 0 && !m_bFasterThanLine) {
         // Writes to a line of known speed come in bursts as a buffer on the way drains; what
         // went since the first byte, never above the line's rate, is the steady measure.
         const auto span = m_tRateAt - m_tFirstByte;
         if (!m_bMoved || span < kSettle)
-            return m_dLineRate;
+            return std::nullopt;
         return std::min(m_dLineRate, static_cast<double>(m_nSent) / std::chrono::duration<double>(span).count());
     }
     if (m_samples.size() < 2)
-        return m_dLineRate;
+        return std::nullopt;
     // From the window's first sample to the latest update.
     const CSample& first = m_samples.front();
     const auto span = m_tRateAt - first.at;
     if (span < kMinSpan || m_nSent == first.sent)
-        return m_dLineRate;
+        return std::nullopt;
     return static_cast<double>(m_nSent - first.sent) / std::chrono::duration<double>(span).count();
 }
 
@@ -84,7 +107,7 @@ std::optional<CTransferProgress::Clock::duration> CTransferProgress::TimeLeft(Cl
 
 bool CTransferProgress::Stalled(Clock::time_point now) const
 {
-    return m_nSent < m_nTotal && now - m_tLastMove >= kStalledAfter;
+    return !m_bFinished && m_nSent < m_nTotal && now - m_tLastMove >= kStalledAfter;
 }
 
 std::string CTransferProgress::FormatDuration(Clock::duration duration)
@@ -115,13 +138,15 @@ std::string CTransferProgress::Text(Clock::time_point now) const
     if (Stalled(now))
         return text + ", " + FormatDuration(Elapsed(now))
             + " elapsed, the line is stalled (handshake held off or the board not reading)";
-    const double rate = BytesPerSecond();
+    static constexpr const char* kDash = "\u2014";
+    const std::optional<double> rate = MeasuredRate();
     char figures[48];
-    std::snprintf(figures, sizeof figures, ", %.0f bytes/s", rate);
-    if (rate > 0)
-        text += figures;
+    std::snprintf(figures, sizeof figures, ", %.0f bytes/s", rate.value_or(0));
+    text += rate ? std::string(figures) : std::string(", ") + kDash + " bytes/s";
     text += ", " + FormatDuration(Elapsed(now)) + " elapsed";
-    if (const auto left = TimeLeft(now))
-        text += ", " + FormatDuration(*left) + " left";
+    if (m_bFinished)
+        return text;
+    const auto left = rate ? TimeLeft(now) : std::nullopt;
+    text += ", " + (left ? FormatDuration(*left) : std::string(kDash)) + " left";
     return text;
 }

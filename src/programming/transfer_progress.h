@@ -37,14 +37,22 @@ public:
     // As above; the line's rate until it can be measured (a file the driver or adapter takes
     // whole at once gives nothing to measure).
     double BytesPerSecond() const;
-    Clock::duration Elapsed(Clock::time_point now) const { return now - m_tStart; }
+    // The rate as measured; none until it can be (the figures then show a dash, not the line's
+    // setting as if it had been measured).
+    std::optional<double> MeasuredRate() const;
+    // The job has ended: the figures stay as they are now, with the rate over the whole run
+    // (from the first byte to now) and no time left.
+    void Finish(Clock::time_point now);
+    bool Finished() const { return m_bFinished; }
+    Clock::duration Elapsed(Clock::time_point now) const { return (m_bFinished ? m_tFinish : now) - m_tStart; }
     // Unknown until the rate is. Once every byte is written the rate last measured stays, and
     // the time left counts down what the line still has to carry.
     std::optional<Clock::duration> TimeLeft(Clock::time_point now) const;
     // No byte sent for kStalledAfter while bytes are left.
     bool Stalled(Clock::time_point now) const;
 
-    // "12345 of 65536 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left"; a stalled line says so.
+    // "12345 of 65536 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left"; a stalled line says so; a
+    // figure not known yet is a dash ("— bytes/s", "— left"); once finished, no time left.
     std::string Text(Clock::time_point now) const;
     // m:ss, or h:mm:ss from an hour.
     static std::string FormatDuration(Clock::duration duration);
@@ -67,6 +75,8 @@ private:
     Clock::time_point m_tRateAt{};
     bool m_bMoved = false;
     bool m_bFasterThanLine = false;
+    bool m_bFinished = false;
+    Clock::time_point m_tFinish{};
     // At most one sample every kSampleGap: bounded by kWindow / kSampleGap + 2.
     std::deque<CSample> m_samples;
 };

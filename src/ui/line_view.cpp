@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QMainWindow>
+#include <QStatusTipEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QScrollBar>
@@ -450,8 +452,10 @@ bool CLineView::FindText(const QString& text, bool forward)
         return false;
     m_strLastFind = text;
     const int rows = RowCount();
-    if (rows == 0)
+    if (rows == 0) {
+        ShowStatus(tr("Not found: %1").arg(text));
         return false;
+    }
     const qint64 base = RowBase();
     // From the selection (after its start going forward, before it going back), else from the
     // top going forward and the end going back.
@@ -478,7 +482,19 @@ bool CLineView::FindText(const QString& text, bool forward)
         row = forward ? (row + 1) % rows : (row + rows - 1) % rows;
         column = forward ? 0 : RowText(static_cast<int>(row)).size() + 1;
     }
+    ShowStatus(tr("Not found: %1").arg(text));
     return false;
+}
+
+void CLineView::ShowStatus(const QString& text)
+{
+    // A status tip stops at a window: a floating pane hands it to the main window itself.
+    QWidget* target = this;
+    for (QWidget* w = parentWidget(); w; w = w->parentWidget())
+        if (qobject_cast<QMainWindow*>(w))
+            target = w;
+    QStatusTipEvent tip(text);
+    QCoreApplication::sendEvent(target, &tip);
 }
 
 void CLineView::PromptFind()

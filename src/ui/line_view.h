@@ -63,7 +63,7 @@ public:
     void selectAll();
     // Selects the next (or previous) match of text after (before) the selection's start, or
     // from the top (the end) when there is none, wrapping round; case-insensitive. False when
-    // the text occurs nowhere.
+    // the text occurs nowhere (then the status bar says "Not found: TEXT").
     virtual bool FindText(const QString& text, bool forward = true);
     // Asks for the text in a box of its own, then finds it.
     void PromptFind();
@@ -90,6 +90,8 @@ protected:
     void ClearText();
     // Called by ClearText once the store is empty, for what a derived class keeps per row.
     virtual void TextCleared() {}
+    // A word for the status bar: by default the main window's, also from a floating pane.
+    virtual void ShowStatus(const QString& text);
     // The rows shown changed wholesale (another rendering of the same data): back to the end.
     void ResetRows();
     void ClearSelection();

@@ -197,6 +197,45 @@ private slots:
         QVERIFY(program.waitForFinished(10000));
     }
 
+    void lockFileIsRemovedAndAStaleOneDoesNotStopTheStart_data()
+    {
+        QTest::addColumn<bool>("stale");
+        QTest::addColumn<int>("staleRights");
+        QTest::newRow("none left") << false << 0;
+        QTest::newRow("stale, readable") << true << int(QFile::ReadOwner | QFile::WriteOwner);
+        QTest::newRow("stale, no rights") << true << 0;
+    }
+
+    void lockFileIsRemovedAndAStaleOneDoesNotStopTheStart()
+    {
+        QFETCH(bool, stale);
+        QFETCH(int, staleRights);
+        const QString lock = CSingleInstance::SocketPath(CSingleInstance::DefaultKey()) + QStringLiteral(".lock");
+        QFile::remove(lock);
+        if (stale) {
+            // A crash between the lock's making and its removal leaves the file; the kernel has
+            // dropped the lock.
+            QFile left(lock);
+            QVERIFY(left.open(QIODevice::WriteOnly));
+            left.write("left by a crash");
+            left.close();
+            QVERIFY(left.setPermissions(QFile::Permissions(staleRights)));
+        }
+        {
+            CSingleInstance first;
+            QVERIFY(first.Acquire());
+            QVERIFY2(!QFile::exists(lock), "the first start left its lock file");
+            CSingleInstance second;
+            QVERIFY(!second.Acquire());
+            QVERIFY2(!QFile::exists(lock), "the second start left its lock file");
+        }
+        // Nothing is left, and the next start serves.
+        QVERIFY(!QFile::exists(lock));
+        QVERIFY(!QFile::exists(CSingleInstance::SocketPath(CSingleInstance::DefaultKey())));
+        CSingleInstance next;
+        QVERIFY(next.Acquire());
+    }
+
     void terminationRequestClosesTheWindowTheNormalWay_data()
     {
         QTest::addColumn<bool>("portOpens");
@@ -231,7 +270,9 @@ private slots:
         // The window saved its layout on the way out.
         QSettings raw(SettingsFilePath(), QSettings::IniFormat);
         QVERIFY(!raw.value(QStringLiteral("MainFrame/State")).toByteArray().isEmpty());
-        // Nothing of the single-instance endpoint is left behind.
+        // Nothing of the single-instance endpoint is left behind: no socket, no lock file.
+        const QString socket = CSingleInstance::SocketPath(CSingleInstance::DefaultKey());
+        QVERIFY(!QFile::exists(socket + QStringLiteral(".lock")));
         CSingleInstance next;
         QVERIFY(next.Acquire());
     }

@@ -20,12 +20,14 @@
 #include "serial/serial_wnd.h"
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
+#include "ui/elided_label.h"
 #include "ui/percent_progress_ctrl.h"
 
 #include <QAction>
 #include <QComboBox>
 #include <QDockWidget>
 #include <QFile>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -39,6 +41,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
@@ -396,6 +399,169 @@ private slots:
         QCOMPARE(frame->Output().RowText(frame->Output().RowCount() - 1), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
     }
 
+    // Each word the status bar owes the user, checked one after the other; every one that is
+    // wrong is listed.
+    void theStatusBarSaysWhatRunsAndKeepsItUnderPrompts()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QStatusBar* bar = frame->statusBar();
+        QStringList wrong;
+        auto expect = [&](const char* what, const QString& wanted) {
+            if (bar->currentMessage() != wanted)
+                wrong << QStringLiteral("%1: \"%2\" instead of \"%3\"").arg(QLatin1String(what), bar->currentMessage(), wanted);
+        };
+        const std::string builder = WriteFile("quiet-builder", "#!/bin/sh\nexec sleep 300\n");
+        QFile::setPermissions(QString::fromStdString(builder), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        CToolSettingsValues tools = m_tools.Get();
+        tools.m_strBuilder = builder;
+        m_tools.Set(tools);
+        QCOMPARE(frame->View().AddFile(WriteFile("a.c", "int main(void) { return 0; }\n")), 0);
+        frame->View().selectRow(0);
+
+        // A builder that prints nothing yet: the status bar says it runs.
+        frame->ExecuteCommand(cmd::ID_TOOLS_BUILD);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->Output().IsBuilding(), 5000);
+        expect("build", QStringLiteral("Building a.c..."));
+        frame->ExecuteCommand(cmd::ID_TOOLS_STOP_BUILD);
+        QTRY_VERIFY_WITH_TIMEOUT(!frame->Output().IsBuilding(), 5000);
+        QTRY_COMPARE(bar->currentMessage(), QStringLiteral("Build stopped: 0 errors, 0 warnings"));
+
+        // A button's prompt shows while the pointer is on it; leaving gives the result back (not
+        // an older word).
+        QWidget* button = frame->ToolBar().widgetForAction(frame->Action(cmd::ID_TOOLS_EDIT));
+        QVERIFY(button);
+        for (const QString& tip : {frame->Action(cmd::ID_TOOLS_EDIT)->statusTip(), QString()}) {
+            QStatusTipEvent event(tip);
+            QApplication::sendEvent(button, &event);
+            expect("prompt", tip.isEmpty() ? QStringLiteral("Build stopped: 0 errors, 0 warnings") : tip);
+        }
+
+        // A search without a match says so, in the terminal and in the output window.
+        frame->Terminal().FindText(QStringLiteral("zzz"));
+        expect("terminal find", QStringLiteral("Not found: zzz"));
+        QVERIFY(!frame->Output().FindText(QStringLiteral("qqq")));
+        expect("output find", QStringLiteral("Not found: qqq"));
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+        QVERIFY(Closed(*frame));
+    }
+
+    void fileDialogsOpenInTheWorkingFolder()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QStringList wrong;
+        for (int id : {cmd::ID_TERMINAL_LOG, cmd::ID_TERMINAL_SEND_FILE, cmd::ID_FILE_ADD}) {
+            QString folder;
+            QStringList filters;
+            QTimer::singleShot(0, this, [&] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (!dialog)
+                    return;
+                folder = dialog->directory().absolutePath();
+                filters = dialog->nameFilters();
+                dialog->reject();
+            });
+            frame->ExecuteCommand(id);
+            if (folder != QDir::current().absolutePath())
+                wrong << QStringLiteral("command %1 opens in %2").arg(id).arg(folder);
+            // Intel HEX files under either name are acceptable files.
+            if (id == cmd::ID_FILE_ADD && !filters.value(0).contains(QStringLiteral("*.ihx")))
+                wrong << filters.value(0);
+        }
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
+        QVERIFY(Closed(*frame));
+    }
+
+    void theMessageTakesTheFreeWidthAndThePanesGiveWayFirst()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QStatusBar* bar = frame->statusBar();
+        auto* message = frame->findChild<CElidedLabel*>(QStringLiteral("MessagePane"));
+        QVERIFY(message);
+        const QList<CElidedLabel*> panes = {&static_cast<CElidedLabel&>(frame->PortPane()),
+                                            static_cast<CElidedLabel*>(&frame->CountersPane())};
+        const QString longText = QStringLiteral("Programming a.hex: 12345 of 71284 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left");
+        struct Case {
+            int width;
+            bool temporary; // shown with showMessage over the message pane
+            QString text;
+        };
+        frame->CountersPane().setText(QStringLiteral("RX 99  TX 165017"));
+        const Case cases[] = {{700, false, QStringLiteral("Ready")}, {640, false, QStringLiteral("Ready")},
+                              {700, false, longText}, {640, false, longText}, {640, true, longText}};
+        for (const Case& c : cases) {
+            const QString row = QStringLiteral("%1 px, %2").arg(c.width).arg(c.text.left(12));
+            frame->resize(c.width, 480);
+            bar->clearMessage();
+            message->setText(c.text);
+            if (c.temporary) {
+                message->setText(QStringLiteral("Ready"));
+                bar->showMessage(c.text);
+            }
+            // Settled: the panes' widths no longer change.
+            QList<int> widths;
+            auto settled = [&] {
+                QCoreApplication::sendPostedEvents();
+                QList<int> now;
+                for (CElidedLabel* pane : panes)
+                    now << pane->width();
+                const bool same = now == widths;
+                widths = now;
+                return same;
+            };
+            QTRY_VERIFY2(settled() && settled(), qPrintable(row));
+            // Nothing overlaps, and everything lies inside the bar.
+            QList<QWidget*> order = {message, panes[0], panes[1], &frame->StatusProgress()};
+            int right = 0;
+            for (QWidget* w : order) {
+                if (!w->isVisible())
+                    continue;
+                const QRect r(w->mapTo(bar, QPoint(0, 0)), w->size());
+                QVERIFY2(r.left() >= right, qPrintable(row + QStringLiteral(": ") + w->objectName() + QStringLiteral(" overlaps")));
+                right = r.right() + 1;
+            }
+            QVERIFY2(right <= bar->width(), qPrintable(row));
+            // The text shown whole when it fits beside the panes at their narrowest; otherwise
+            // the panes are at their narrowest first.
+            const int need = bar->fontMetrics().horizontalAdvance(c.text);
+            const int room = c.temporary ? panes[0]->mapTo(bar, QPoint(0, 0)).x() : message->width();
+            bool narrowest = true;
+            for (CElidedLabel* pane : panes)
+                narrowest = narrowest && pane->width() <= pane->minimumSizeHint().width();
+            QVERIFY2(room >= need || narrowest,
+                     qPrintable(row + QStringLiteral(": the message has %1 of %2 px while a pane has more than its minimum")
+                                          .arg(room).arg(need)));
+            if (c.text == QStringLiteral("Ready")) {
+                for (CElidedLabel* pane : panes)
+                    QVERIFY2(!pane->IsElided(), qPrintable(row + QStringLiteral(": ") + pane->objectName() + QStringLiteral(" elided")));
+            }
+        }
+        bar->clearMessage();
+
+        // Made small and large again, the program window keeps (then gets back) its height.
+        QDockWidget* program = frame->DockBar(cmd::ID_VIEW_PROGRAM);
+        const int before = frame->ProgramDlg().height();
+        frame->resize(700, 150);
+        QTRY_VERIFY(frame->ProgramDlg().height() >= frame->ProgramDlg().minimumHeight());
+        frame->resize(700, 480);
+        QTRY_VERIFY2(frame->ProgramDlg().height() >= frame->ProgramDlg().minimumHeight() &&
+                         frame->ProgramDlg().minimumHeight() >= frame->ProgramDlg().Figures().geometry().bottom(),
+                     qPrintable(QStringLiteral("%1 -> %2, minimum %3").arg(before).arg(frame->ProgramDlg().height())
+                                    .arg(frame->ProgramDlg().minimumHeight())));
+        QVERIFY(program->isVisible());
+        QVERIFY(Closed(*frame));
+    }
+
     void aMenuPromptGoesWithItsMenu()
     {
         CFarEnd far;
@@ -598,6 +764,83 @@ private slots:
         QVERIFY(!frame->Serial().IsOpen());
     }
 
+    void portSetupOkOpensAPortThatFailedAndThePaneSaysWhetherItIsOpen()
+    {
+        CFarEnd far;
+        SetPort(far.SlavePath());
+        auto holder = std::make_unique<CPortHolder>(far.SlavePath());
+        QVERIFY(holder->Held());
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
+        const QString paneText = QString::fromStdString(far.SlavePath() + ": 19200 8N1 None");
+        auto paneShows = [&](bool open) {
+            frame->UpdateCommandUI();
+            return frame->PortPane().IsPortOpen() == open &&
+                   frame->PortPane().text() == (open ? paneText : paneText + QStringLiteral(" (closed)")) &&
+                   frame->Action(cmd::ID_TOOLS_OPEN_PORT)->isEnabled() == !open &&
+                   frame->Action(cmd::ID_TOOLS_CLOSE_PORT)->isEnabled() == open;
+        };
+        QVERIFY2(paneShows(false), qPrintable(frame->PortPane().text()));
+        // The Tools menu holds both commands after Port Setup.
+        const std::span<const int> tools = MainMenuLayout()[2].m_ids;
+        QVERIFY(std::find(tools.begin(), tools.end(), cmd::ID_TOOLS_OPEN_PORT) != tools.end());
+        QVERIFY(std::find(tools.begin(), tools.end(), cmd::ID_TOOLS_CLOSE_PORT) != tools.end());
+
+        // OK while the port is still held: tried again, with the doctor's box.
+        auto confirmPortSetup = [] {
+            QTimer::singleShot(0, [] {
+                auto* dialog = qobject_cast<CPortSetupDlg*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                dialog->accept();
+            });
+        };
+        confirmPortSetup();
+        QVERIFY(frame->ExecuteCommand(cmd::ID_TOOLS_PORT_SETUP));
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
+        const std::string busy = m_pPrompt->Boxes()[1].m_strText;
+        QVERIFY2(busy.rfind("Port open error!\r\n\r\n" + far.SlavePath() + ": ", 0) == 0, busy.c_str());
+        // The system's reason, then the doctor's advice below it.
+        const std::size_t reason = busy.find("busy");
+        QVERIFY2(reason != std::string::npos && busy.find('\n', reason) != std::string::npos, busy.c_str());
+        QVERIFY(paneShows(false));
+
+        // Free now: OK opens it, and typed keys reach the board.
+        holder.reset();
+        confirmPortSetup();
+        QVERIFY(frame->ExecuteCommand(cmd::ID_TOOLS_PORT_SETUP));
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
+        QVERIFY(frame->Serial().IsOpen());
+        QVERIFY2(paneShows(true), qPrintable(frame->PortPane().text()));
+        QTest::keyClick(&frame->Terminal(), Qt::Key_X);
+        std::string wire;
+        QTRY_VERIFY((wire += far.ReadAvailable()) == "x");
+
+        // Close Port and, from the port pane's pop-up, Open Port.
+        QVERIFY(frame->ExecuteCommand(cmd::ID_TOOLS_CLOSE_PORT));
+        QVERIFY(!frame->Serial().IsOpen());
+        QVERIFY(paneShows(false));
+        QStringList items;
+        QTimer::singleShot(200, this, [&] {
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!popup)
+                return;
+            for (QAction* item : popup->actions())
+                items << item->text();
+            frame->Action(cmd::ID_TOOLS_OPEN_PORT)->trigger();
+            popup->close();
+        });
+        QTest::mouseClick(&frame->PortPane(), Qt::RightButton);
+        QTRY_VERIFY(!items.isEmpty());
+        QVERIFY2(items.contains(frame->Action(cmd::ID_TOOLS_OPEN_PORT)->text()), qPrintable(items.join(',')));
+        QVERIFY(items.contains(frame->Action(cmd::ID_TOOLS_CLOSE_PORT)->text()));
+        QTRY_VERIFY(frame->Serial().IsOpen());
+        QVERIFY(paneShows(true));
+        QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
+        QVERIFY(Closed(*frame));
+    }
+
     void boardTextAppearsInTheTerminal()
     {
         CFarEnd far;
@@ -764,7 +1007,11 @@ private slots:
             messages << message->text();
         });
         QString figuresAtBox;
-        m_pPrompt->SetOnBox([&](const std::string&) { figuresAtBox = frame->ProgramDlg().Figures().text(); });
+        QString messageAtBox;
+        m_pPrompt->SetOnBox([&](const std::string&) {
+            figuresAtBox = frame->ProgramDlg().Figures().text();
+            messageAtBox = message->text();
+        });
         frame->StartDownload(path);
         QVERIFY(frame->IsDownloadRunning());
         frame->StartDownload(path); // dropped while one runs
@@ -801,8 +1048,19 @@ private slots:
         // The output window draws what it is given on its next turn of the event loop.
         QTRY_VERIFY2(frame->Output().toPlainText().contains(summary), qPrintable(frame->Output().toPlainText()));
         QVERIFY(frame->ProgramDlg().Figures().text().startsWith(summary));
-        // The box shows over the final figures, not over a count still running.
+        // The box shows over the final figures, not over a count still running: every byte, the
+        // rate of the whole run, no time left.
         QVERIFY2(figuresAtBox.startsWith(summary), qPrintable(figuresAtBox));
+        QVERIFY2(messageAtBox.startsWith(QStringLiteral("Programming small.hex: %1 of %1 bytes, ").arg(n)) &&
+                     messageAtBox.contains(QStringLiteral(" elapsed")) && !messageAtBox.contains(QStringLiteral("left")),
+                 qPrintable(messageAtBox));
+        // Before the first byte no rate is shown as if measured.
+        QVERIFY2(messages.front().startsWith(QStringLiteral("Programming small.hex: 0 of %1 bytes, \u2014 bytes/s").arg(n)),
+                 qPrintable(messages.front()));
+        // The bytes sent count the download's: the file and the two commands.
+        const CBoardCommandValues commands = m_commands.Get();
+        QCOMPARE(frame->Counters().Sent(),
+                 std::uint64_t(n) + commands.ProgramCommand().size() + commands.RunCommand().size());
         for (CPercentProgressCtrl* bar : {&frame->StatusProgress(), &frame->ProgramDlg().Progress()}) {
             QCOMPARE(bar->GetPos(), 0);
             QVERIFY(!bar->IsTextShown());

@@ -565,6 +565,19 @@ private slots:
         emit tree->itemDoubleClicked(ChildNamed(projects, "Alpha.hex"), 0);
         emit tree->itemDoubleClicked(ChildNamed(projects, "board2"), 0);
         QCOMPARE(m_added, std::vector<std::string>{m_disk->Path("home/Projects/Alpha.hex")});
+        // The context menu's first entry does the same for a file; a folder has none.
+        QMenu menu;
+        QVERIFY(tree->BuildContextMenu(menu, ChildNamed(projects, "Alpha.hex")));
+        QAction* add = menu.actions().front();
+        QCOMPARE(add->text(), QStringLiteral("&Add to File List"));
+        QVERIFY(!add->statusTip().isEmpty());
+        add->trigger();
+        QCOMPARE(m_added, (std::vector<std::string>{m_disk->Path("home/Projects/Alpha.hex"),
+                                                     m_disk->Path("home/Projects/Alpha.hex")}));
+        QMenu folderMenu;
+        QVERIFY(tree->BuildContextMenu(folderMenu, ChildNamed(projects, "board2")));
+        for (QAction* action : folderMenu.actions())
+            QVERIFY(action->text() != QStringLiteral("&Add to File List"));
         std::unique_ptr<QMimeData> data(tree->MimeDataFor(ChildNamed(projects, "Alpha.hex")));
         QCOMPARE(data->urls(), QList<QUrl>{QUrl::fromLocalFile(QString::fromStdString(m_disk->Path("home/Projects/Alpha.hex")))});
     }

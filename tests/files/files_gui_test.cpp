@@ -206,7 +206,12 @@ private slots:
     void outputStartShowsTheCommandLineThenTheRunsInOrder()
     {
         CTempDir dir;
-        std::string script = dir.Write("say hello", "#!/bin/sh\nprintf 'first'\nprintf ' second\\n'\n", true);
+        // Standard error comes in between, in the order printed: both go through one pipe, as
+        // on a terminal.
+        std::string script = dir.Write("say hello",
+                                       "#!/bin/sh\nprintf 'first'\nprintf ' second\\n'\necho 'to stderr' >&2\n"
+                                       "[ \"$(readlink /proc/$$/fd/1)\" = \"$(readlink /proc/$$/fd/2)\" ] && echo 'one pipe'\n",
+                                       true);
         COutputCtrl output;
         output.setPlainText(QStringLiteral("old text"));
         std::string line = "\"" + script + "\"";
@@ -216,7 +221,9 @@ private slots:
         QVERIFY(output.Runner().WaitUntilDone(10000));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
-        QVERIFY(output.toPlainText().startsWith(Q(line) + QStringLiteral("\nfirst second\nBuild finished (exit code 0, ")));
+        QVERIFY2(output.toPlainText().startsWith(Q(line) +
+                                                 QStringLiteral("\nfirst second\nto stderr\none pipe\nBuild finished (exit code 0, ")),
+                 qPrintable(output.toPlainText()));
     }
 
     void outputFailedStartKeepsTheTextAndAppendsTheMessage()
@@ -490,6 +497,7 @@ private slots:
         QSignalSpy status(&output, &COutputCtrl::StatusMessage);
         QVERIFY(!output.FindText(QStringLiteral("gamma")));
         QCOMPARE(status.count(), 1);
+        QCOMPARE(status[0][0].toString(), QStringLiteral("Not found: gamma"));
         // Ctrl+A and Ctrl+C are the view's own keys here (no board takes them).
         QTest::keyClick(&output, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(&output, Qt::Key_C, Qt::ControlModifier);

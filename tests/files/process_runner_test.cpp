@@ -203,6 +203,31 @@ TEST(ProcessRunnerOutput, StandardErrorIsCapturedLikeStandardOutput)
     EXPECT_EQ(runner.ExitStatus(), (CExitStatus{true, false, 3}));
 }
 
+TEST(ProcessRunnerOutput, MergedOutputKeepsThePrintedOrderInOnePipe)
+{
+    CTempDir dir;
+    // Says whether its two streams are one pipe, then interleaves them.
+    std::string script = dir.Write("mixed",
+        "#!/bin/sh\n"
+        "if [ \"$(readlink /proc/$$/fd/1)\" = \"$(readlink /proc/$$/fd/2)\" ]; then echo one pipe; else echo two pipes; fi\n"
+        "echo out1; echo err1 >&2; echo out2; echo err2 >&2\n", true);
+    struct Case {
+        bool merged;
+        const char* out;
+        const char* err;
+    };
+    for (const Case& c : {Case{true, "one pipe\nout1\nerr1\nout2\nerr2\n", ""},
+                          Case{false, "two pipes\nout1\nout2\n", "err1\nerr2\n"}}) {
+        SCOPED_TRACE(c.merged ? "merged" : "separate");
+        CRecordingRunner runner;
+        runner.SetMergedOutput(c.merged);
+        ASSERT_TRUE(StartLine(runner, script));
+        ASSERT_TRUE(runner.WaitUntilDone(10000));
+        EXPECT_EQ(runner.Text(false), c.out);
+        EXPECT_EQ(runner.Text(true), c.err);
+    }
+}
+
 TEST(ProcessRunnerOutput, ArgumentsReachTheProgramUnchangedWithoutAShell)
 {
     CTempDir dir;

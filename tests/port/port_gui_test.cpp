@@ -168,7 +168,7 @@ private slots:
     void typedNameReturnedUnchanged();
     void typedRateIsCheckedAtOk_data();
     void typedRateIsCheckedAtOk();
-    void okStoresNormalisedTextsWithPortClosed();
+    void okStoresNormalisedTextsAndOpensTheClosedPort();
     void cancelReopensOpenPortWithPopupChoice();
     void cancelLeavesClosedPortClosed();
     void reopenWaitsForRunningDownload();
@@ -384,16 +384,22 @@ void PortGuiTest::typedRateIsCheckedAtOk()
     QCOMPARE(error, accepted ? QString() : QString("The baud rate must be a whole number from 50 to 4000000."));
 }
 
-void PortGuiTest::okStoresNormalisedTextsWithPortClosed()
+void PortGuiTest::okStoresNormalisedTextsAndOpensTheClosedPort()
 {
     CFakeDeviceTree tree;
     tree.Add("ttyS0");
+    CPtyPair pty;
     CMemorySettingsStore store;
     CRecordingPrompt prompt;
     CSerialWnd serial;
     CPortSettings settings;
     settings.LoadPortSettings(store);
-    CPortMenus menus(settings, store, serial, nullptr, prompt, {}, nullptr);
+    // The port is closed (it failed to open at the start, say): OK opens the one chosen.
+    settings.SetPort(pty.SlavePath());
+    int attached = 0;
+    int stateChanges = 0;
+    CPortMenus menus(settings, store, serial, nullptr, prompt, [&](CSerialPort*) { ++attached; }, nullptr);
+    menus.SetPortStateChanged([&] { ++stateChanges; });
     menus.SetProbeRoots(tree.Roots());
     int changes = 0;
     menus.SetSettingsChanged([&] { ++changes; });
@@ -419,15 +425,31 @@ void PortGuiTest::okStoresNormalisedTextsWithPortClosed()
     QCOMPARE(settings.m_strParity, std::string("O"));
     QCOMPARE(settings.m_nParity, 1);
     QCOMPARE(settings.m_nBaud, 115200);
-    QCOMPARE(Stored(store, "Port"), std::string("COM1"));
+    QCOMPARE(Stored(store, "Port"), pty.SlavePath());
     QCOMPARE(Stored(store, "Baud"), std::string("115200"));
     QCOMPARE(Stored(store, "DataBit"), std::string("8"));
     QCOMPARE(Stored(store, "Parity"), std::string("O"));
     QCOMPARE(Stored(store, "StopBit"), std::string("1"));
     QCOMPARE(Stored(store, "Handshake"), std::string("None"));
     QCOMPARE(changes, 1);
+    QVERIFY(serial.IsOpen());
+    QCOMPARE(attached, 1);
+    QCOMPARE(stateChanges, 1);
+    // A pseudo-terminal keeps no parity: the one box says what the line runs at.
+    QCOMPARE(prompt.Boxes().size(), std::size_t(1));
+    QVERIFY(prompt.Boxes()[0].m_strText.rfind(kTextLineRefused, 0) == 0);
+    serial.Close();
+
+    // A port that is not there: the box names it under its first line; the port stays closed.
+    const std::string missing = (fs::path(tree.Roots().m_strDev) / "ttyGone0").string();
+    settings.SetPort(missing);
+    OnModalDialog([](CPortSetupDlg& dlg) { ClickButton(dlg, 1); });
+    menus.OnPortSetup();
     QVERIFY(!serial.IsOpen());
-    QVERIFY(prompt.Boxes().empty());
+    QCOMPARE(stateChanges, 2);
+    QCOMPARE(prompt.Boxes().size(), std::size_t(2));
+    const std::string box = prompt.Boxes()[1].m_strText;
+    QVERIFY2(box.rfind("Port open error!\r\n\r\n" + missing + ": No such file or directory", 0) == 0, box.c_str());
 }
 
 void PortGuiTest::cancelReopensOpenPortWithPopupChoice()

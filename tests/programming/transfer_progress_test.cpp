@@ -61,7 +61,7 @@ TEST(TransferProgress, StallAndText)
     const Clock::time_point t0{};
     CTransferProgress progress;
     progress.Start(10000, t0);
-    EXPECT_EQ(progress.Text(t0), "0 of 10000 bytes, 0:00 elapsed");
+    EXPECT_EQ(progress.Text(t0), "0 of 10000 bytes, \u2014 bytes/s, 0:00 elapsed, \u2014 left");
     for (int i = 1; i <= 20; ++i)
         progress.Update(static_cast<std::uint64_t>(i) * 100, t0 + i * 100ms);
     EXPECT_EQ(progress.Text(t0 + 2s), "2000 of 10000 bytes, 1000 bytes/s, 0:02 elapsed, 0:08 left");
@@ -73,6 +73,45 @@ TEST(TransferProgress, StallAndText)
     EXPECT_FALSE(progress.Stalled(t0 + 9s)) << "nothing is left to send";
     EXPECT_EQ(CTransferProgress::FormatDuration(3723s), "1:02:03");
     EXPECT_EQ(CTransferProgress::FormatDuration(59499ms), "0:59");
+}
+
+TEST(TransferProgress, RateIsADashUntilMeasuredAndTheEndFreezesTheFigures)
+{
+    const Clock::time_point t0{};
+    struct Case {
+        const char* name;
+        double lineRate;
+        // Bytes sent by the end and when the job ended.
+        std::uint64_t sent;
+        std::chrono::milliseconds end;
+        const char* running; // at t0 + 50 ms, before anything could be measured
+        const char* final;   // long after the end
+    };
+    const Case cases[] = {
+        {"a known line before its first byte", 1920, 0, 0ms, "0 of 71284 bytes, \u2014 bytes/s, 0:00 elapsed, \u2014 left",
+         "0 of 71284 bytes, \u2014 bytes/s, 0:00 elapsed"},
+        {"a fast line that took the file at once", 1920, 71284, 80ms,
+         "71284 of 71284 bytes, \u2014 bytes/s, 0:00 elapsed, \u2014 left",
+         "71284 of 71284 bytes, 891050 bytes/s, 0:00 elapsed"},
+        {"no known rate, a run of a second and a half", 0, 71284, 1550ms,
+         "71284 of 71284 bytes, \u2014 bytes/s, 0:00 elapsed, \u2014 left",
+         "71284 of 71284 bytes, 45990 bytes/s, 0:02 elapsed"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTransferProgress progress;
+        progress.Start(71284, t0, c.lineRate);
+        progress.Update(c.sent, t0 + 10ms);
+        EXPECT_FALSE(progress.MeasuredRate().has_value());
+        EXPECT_EQ(progress.Text(t0 + 50ms), c.running);
+        progress.Update(c.sent, t0 + c.end);
+        progress.Finish(t0 + c.end + 10ms);
+        // Nothing moves after the end: no time left, no stall, no count of later updates.
+        progress.Update(c.sent + 5, t0 + 60s);
+        EXPECT_TRUE(progress.Finished());
+        EXPECT_FALSE(progress.Stalled(t0 + 60s));
+        EXPECT_EQ(progress.Text(t0 + 60s), c.final);
+    }
 }
 
 TEST(TransferProgress, NextPercentStepVisitsEveryPercentOnce)
