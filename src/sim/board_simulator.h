@@ -68,7 +68,8 @@ public:
     std::vector<std::uint8_t> Image() const;
     std::vector<std::uint8_t> Wire() const;
     // The output in the pieces it was written in (echo, answers and their split pieces), in
-    // order. A host that reads late gets pieces joined: the pseudo-terminal keeps no bounds.
+    // order; with m_bKeepWire, and complete once WaitForAnswersSent has said so. A host that
+    // reads late gets pieces joined: the pseudo-terminal keeps no bounds between writes.
     std::vector<std::string> SentPieces() const;
     std::uint64_t ReceivedBytes() const;
     unsigned CompletedDownloads() const;

@@ -133,12 +133,15 @@ TEST(BoardSimulator, SilenceDelayNoiseAndSplitAnswers)
 
     auto start = Clock::now();
     ASSERT_TRUE(host.Send("L"));
+    // The host reads only once the board has written everything, as a host on a loaded
+    // machine may: the pseudo-terminal has joined the pieces by then. So the pieces are
+    // checked as the board wrote them, and the text as the host read it.
+    ASSERT_TRUE(sim.WaitForBytes(1, 2s));
+    ASSERT_TRUE(sim.WaitForAnswersSent(3s));
     std::string text = host.ReadUntil("sending...\r\n\xff\x07", 3s);
     EXPECT_GE(Clock::now() - start, 300ms);
     EXPECT_NE(text.find("\x07\x85\r\nIntel format"), std::string::npos);
-    // The echo, then the answer in three writes that cut the marker itself. How the host's
-    // reads fall is the pseudo-terminal's business (it joins what is not yet read), so the
-    // pieces are checked as written, and the text as read.
+    // The echo, then the answer in three writes that cut the marker itself.
     const std::vector<std::string> pieces = sim.SentPieces();
     ASSERT_EQ(pieces.size(), 4u);
     EXPECT_EQ(pieces[0], "L");
