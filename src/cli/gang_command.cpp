@@ -4,8 +4,6 @@
 #include "cli/console_prompt.h"
 #include "cli/gang_programmer.h"
 #include "cli/gang_table.h"
-#include "cli/json_writer.h"
-#include "cli/sha256.h"
 #include "cli/signal_watcher.h"
 
 #include "programming/intel_hex_checker.h"
@@ -37,19 +35,6 @@ std::vector<std::string> Matches(const std::string& pattern)
             paths.emplace_back(found.gl_pathv[i]);
     ::globfree(&found);
     return paths;
-}
-
-void WriteBoard(CJsonWriter& json, const CGangBoard& board)
-{
-    json.BeginObject()
-        .String("name", board.m_strPort)
-        .Nullable("identity", board.m_strIdentity)
-        .String("result", CGangProgrammer::ResultWord(board.m_nResult))
-        .String("reason", board.m_strReason)
-        .String("last_text", board.m_strLastText)
-        .Number("bytes", board.m_nBytes)
-        .Number("seconds", board.m_dSeconds)
-        .EndObject();
 }
 
 // The file's failure as the one-port command shows it; its exit status.
@@ -171,9 +156,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
             table.Line(board.m_strPort + ": " + CGangTable::StateWord(board) + "; passes " + std::to_string(passes)
                 + ", failures " + std::to_string(failures));
             if (json) {
-                CJsonWriter line;
-                WriteBoard(line, board);
-                std::printf("%s\n", line.Text().c_str());
+                std::printf("%s\n", CGangTable::BoardJson(board).c_str());
                 std::fflush(stdout);
             }
         });
@@ -206,19 +189,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
                     break;
                 }
             if (json) {
-                CJsonWriter out;
-                out.BeginObject()
-                    .BeginObject("file")
-                    .String("name", file)
-                    .Number("size", static_cast<std::uint64_t>(content.size()))
-                    .String("sha256", CSha256::Of(content))
-                    .EndObject()
-                    .Number("status", static_cast<std::uint64_t>(status))
-                    .BeginArray("ports");
-                for (const CGangBoard& board : done)
-                    WriteBoard(out, board);
-                out.EndArray().EndObject();
-                std::printf("%s\n", out.Text().c_str());
+                std::printf("%s\n", CGangTable::RunJson(file, content, status, done).c_str());
             }
         }
     }

@@ -1,8 +1,52 @@
 #include "cli/gang_table.h"
 
+#include <glib.h>
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
+#include <cmath>
 
 namespace {
+// Keys in the order they are set.
+using Json = nlohmann::ordered_json;
+
+// The bytes read as Latin-1, in UTF-8.
+std::string Latin1(std::string_view bytes)
+{
+    std::string text;
+    text.reserve(bytes.size());
+    for (char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            text += c;
+        } else {
+            text += static_cast<char>(0xC0 | (byte >> 6));
+            text += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return text;
+}
+
+Json BoardObject(const CGangBoard& board)
+{
+    Json json;
+    json["name"] = Latin1(board.m_strPort);
+    json["identity"] = board.m_strIdentity ? Json(Latin1(*board.m_strIdentity)) : Json(nullptr);
+    json["result"] = CGangProgrammer::ResultWord(board.m_nResult);
+    json["reason"] = Latin1(board.m_strReason);
+    json["last_text"] = Latin1(board.m_strLastText);
+    json["bytes"] = board.m_nBytes;
+    // To the millisecond.
+    json["seconds"] = std::round(board.m_dSeconds * 1000) / 1000;
+    return json;
+}
+
+// ASCII only: everything past it as \uXXXX.
+std::string Text(const Json& json)
+{
+    return json.dump(-1, ' ', true);
+}
+
 std::string Padded(std::string text, std::size_t width)
 {
     if (text.size() < width)
@@ -125,4 +169,31 @@ void CGangTable::Summary(const std::vector<CGangBoard>& boards)
     m_nShownLines = 0;
     std::fputs(text.c_str(), m_pOut);
     std::fflush(m_pOut);
+}
+
+std::string CGangTable::BoardJson(const CGangBoard& board)
+{
+    return Text(BoardObject(board));
+}
+
+std::string CGangTable::RunJson(const std::string& file, std::string_view content, int status,
+    const std::vector<CGangBoard>& boards)
+{
+    Json json;
+    json["file"]["name"] = Latin1(file);
+    json["file"]["size"] = static_cast<std::uint64_t>(content.size());
+    json["file"]["sha256"] = Sha256(content);
+    json["status"] = status;
+    json["ports"] = Json::array();
+    for (const CGangBoard& board : boards)
+        json["ports"].push_back(BoardObject(board));
+    return Text(json);
+}
+
+std::string CGangTable::Sha256(std::string_view bytes)
+{
+    gchar* digest = g_compute_checksum_for_data(G_CHECKSUM_SHA256, reinterpret_cast<const guchar*>(bytes.data()), bytes.size());
+    std::string hex = digest;
+    g_free(digest);
+    return hex;
 }

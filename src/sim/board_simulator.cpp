@@ -298,6 +298,10 @@ void CBoardSimulator::Transmit(Clock::time_point now)
                 continue;
             break; // the line is full; poll waits until it takes more
         }
+        if (m_options.m_bKeepWire) {
+            std::lock_guard lock(m_mutex);
+            m_sentPieces.emplace_back(front.bytes, 0, static_cast<std::size_t>(n));
+        }
         front.bytes.erase(0, static_cast<std::size_t>(n));
         m_nPendingOutput -= static_cast<std::size_t>(n);
         if (!front.bytes.empty())
@@ -336,6 +340,12 @@ std::vector<std::uint8_t> CBoardSimulator::Wire() const
 {
     std::lock_guard lock(m_mutex);
     return m_wire;
+}
+
+std::vector<std::string> CBoardSimulator::SentPieces() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_sentPieces;
 }
 
 std::uint64_t CBoardSimulator::ReceivedBytes() const

@@ -41,7 +41,8 @@ struct CBoardSimOptions {
     std::uint64_t m_nStallAfter = 0;
     // Written after every completed download when not empty.
     std::string m_strImageOut;
-    // Keeps every received byte (for tests that check the bytes on the wire).
+    // Keeps every received byte, and every piece of output as it went out (for tests that
+    // check the bytes on the wire).
     bool m_bKeepWire = false;
 };
 
@@ -66,6 +67,10 @@ public:
 
     std::vector<std::uint8_t> Image() const;
     std::vector<std::uint8_t> Wire() const;
+    // The output in the pieces it was written in (echo, answers and their split pieces), in
+    // order; with m_bKeepWire, and complete once WaitForAnswersSent has said so. A host that
+    // reads late gets pieces joined: the pseudo-terminal keeps no bounds between writes.
+    std::vector<std::string> SentPieces() const;
     std::uint64_t ReceivedBytes() const;
     unsigned CompletedDownloads() const;
     bool HungUp() const;
@@ -117,6 +122,7 @@ private:
     std::condition_variable m_cv;
     std::vector<std::uint8_t> m_image;
     std::vector<std::uint8_t> m_wire;
+    std::vector<std::string> m_sentPieces;
     std::uint64_t m_nReceived = 0;
     unsigned m_nCompleted = 0;
     bool m_bHungUp = false;

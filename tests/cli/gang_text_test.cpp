@@ -1,11 +1,9 @@
-// The texts of many boards programmed at once: the file's SHA-256, JSON strings, and the
-// table, event lines and summary built from the boards' states.
+// The texts of many boards programmed at once: the --json objects, and the table, event lines
+// and summary built from the boards' states.
 
 #include "cli/gang_table.h"
-#include "cli/json_writer.h"
 #include "cli/last_line_terminal.h"
 #include "cli/reason_prompt.h"
-#include "cli/sha256.h"
 
 #include "temp_dir.h"
 
@@ -15,46 +13,49 @@
 
 namespace {
 
-TEST(Sha256, KnownDigests)
-{
-    const struct {
-        std::string input;
-        const char* digest;
-    } cases[] = {
-        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
-        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
-        // 56 bytes: the length no longer fits the first block's padding.
-        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
-            "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
-        {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CSha256::Of(c.input), c.digest) << c.input.size();
-    // Fed in pieces that cross the block boundary.
-    CSha256 pieces;
-    pieces.Add("abcdbcdecdefdefgefghfghighijhijk");
-    pieces.Add("ijkljklmklmnlmnomnopnopq");
-    EXPECT_EQ(pieces.HexDigest(), "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
-}
-
-TEST(JsonWriter, EscapesEveryByteABoardMaySend)
+// The objects qxprog --json prints, byte for byte: keys in order, the file's SHA-256, and every
+// byte a board may send escaped so that the line stays ASCII.
+TEST(GangJson, BoardAndRunObjects)
 {
     const struct {
         std::string text;
         const char* json;
-    } cases[] = {
+    } texts[] = {
         {"Starting program...", "\"Starting program...\""},
         {"say \"hi\" \\ there", "\"say \\\"hi\\\" \\\\ there\""},
         {"a\r\n\tb", "\"a\\r\\n\\tb\""},
         {std::string("\x07\x00\x7F", 3), "\"\\u0007\\u0000\\u007f\""},
         {"\x80\xFF", "\"\\u0080\\u00ff\""},
+        // Read as Latin-1: a UTF-8 letter is two characters.
+        {"\xC3\xA9", "\"\\u00c3\\u00a9\""},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(CJsonWriter::Quoted(c.text), c.json);
-    CJsonWriter json;
-    json.BeginObject().Nullable("a", std::nullopt).Number("n", std::uint64_t{3}).BeginArray("l");
-    json.BeginObject().Number("s", 1.5).EndObject().BeginObject().EndObject().EndArray().EndObject();
-    EXPECT_EQ(json.Text(), "{\"a\":null,\"n\":3,\"l\":[{\"s\":1.500},{}]}");
+    CGangBoard board;
+    board.m_strPort = "/dev/ttyUSB1";
+    board.m_nResult = EDownloadResult::NoLoadAnswer;
+    board.m_strReason = "The target board does not respond to the LOAD command.";
+    board.m_nBytes = 56263;
+    board.m_dSeconds = 1.41549;
+    for (const auto& t : texts) {
+        board.m_strLastText = t.text;
+        EXPECT_EQ(CGangTable::BoardJson(board),
+            std::string("{\"name\":\"/dev/ttyUSB1\",\"identity\":null,\"result\":\"no-load-answer\",")
+                + "\"reason\":\"The target board does not respond to the LOAD command.\",\"last_text\":" + t.json
+                + ",\"bytes\":56263,\"seconds\":1.415}")
+            << t.json;
+    }
+    CGangBoard done;
+    done.m_strPort = "/dev/pts/3";
+    done.m_strIdentity = "usb-FTDI_FT232R_A1";
+    done.m_nState = CGangBoard::EState::Completed;
+    done.m_dSeconds = 0.5;
+    EXPECT_EQ(CGangTable::RunJson("a.hex", "abc", 0, {done}),
+        "{\"file\":{\"name\":\"a.hex\",\"size\":3,"
+        "\"sha256\":\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\"},\"status\":0,\"ports\":["
+        "{\"name\":\"/dev/pts/3\",\"identity\":\"usb-FTDI_FT232R_A1\",\"result\":\"completed\",\"reason\":\"\","
+        "\"last_text\":\"\",\"bytes\":0,\"seconds\":0.5}]}");
+    EXPECT_EQ(CGangTable::RunJson("b.hex", "", 6, {}),
+        "{\"file\":{\"name\":\"b.hex\",\"size\":0,"
+        "\"sha256\":\"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\"},\"status\":6,\"ports\":[]}");
 }
 
 TEST(GangTable, RowsEventsAndSummary)

@@ -6,7 +6,7 @@
 
 #include "cli/cli_commands.h"
 #include "cli/ini_settings_file.h"
-#include "cli/sha256.h"
+#include "cli/gang_table.h"
 #include "sim/board_simulator.h"
 #include "sim/intel_hex.h"
 #include "pty_pair.h"
@@ -676,7 +676,7 @@ TEST_F(QxprogTest, ManyBoardsAtOnceAndTheFirstFailureDecides)
         ASSERT_EQ(run.child->Wait(90s), cases[c].status) << run.child->Err();
         const std::string out = LossAsWriteError(run.child->Out());
         EXPECT_EQ(out.rfind("{\"file\":{\"name\":\"" + file + "\",\"size\":" + std::to_string(text.size())
-                      + ",\"sha256\":\"" + CSha256::Of(text) + "\"},\"status\":" + std::to_string(cases[c].status)
+                      + ",\"sha256\":\"" + CGangTable::Sha256(text) + "\"},\"status\":" + std::to_string(cases[c].status)
                       + ",\"ports\":[",
                       0),
             0u)
