@@ -673,23 +673,25 @@ TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
     EXPECT_LT(run.Steps(), file.size() / 2);
     EXPECT_FALSE(m_session.IsDownloadRunning());
 
-    // A stop while waiting for an answer ends the wait at once.
+    // A stop while waiting for an answer ends the wait at once: at 1200 baud the wait for the
+    // silent board's completion text would last the line time of the file, over 15 s.
     m_port.Close();
     CBoardSimOptions silent;
-    silent.m_bSilentLoad = true;
-    StartBoard(silent);
-    ASSERT_TRUE(m_session.StartDownload(m_strLastFile));
-    // Timed from the stop request, so that a slow start does not count against the wait.
-    Clock::time_point stopped{};
+    silent.m_bSilentCompletion = true;
+    StartBoard(silent, true, "1200");
+    const std::string text = EncodeIntelHex(Bytes(700, 2), 0);
+    const std::uint64_t dataEnd = 1 + text.size();
+    ASSERT_TRUE(m_session.StartDownload(WriteFile("small.hex", text)));
+    bool stopped = false;
     run = Pump(5s, [&](const CPostedMessage&, CJobRun& r) {
-        if (r.Steps() == 1) {
-            stopped = Clock::now();
+        if (!stopped && r.Steps() >= dataEnd) {
+            stopped = true;
             m_session.RequestStop();
         }
     });
-    ASSERT_TRUE(run.ended);
-    ASSERT_NE(stopped, Clock::time_point{});
-    EXPECT_LT(Clock::now() - stopped, 400ms);
+    ASSERT_TRUE(stopped);
+    ASSERT_TRUE(run.ended) << "the stop did not end the wait for the board";
+    EXPECT_EQ(m_session.LastResult(), EDownloadResult::Stopped);
     EXPECT_TRUE(Boxes().empty());
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // A real folder tree under /tmp, removed again at the end. Only the browser benchmark uses it
-// (bench/ includes this folder); the tests take CTempDir from tests/support.
+// (through qx_test_support); the tests take CTempDir beside it.
 
 #include <cstdlib>
 #include <filesystem>
