@@ -1,6 +1,7 @@
 #include "files/file_list.h"
 
 #include "base/commands.h"
+#include "base/regular_file.h"
 #include "base/text_codec.h"
 
 #include <fcntl.h>
@@ -44,19 +45,6 @@ bool NameLess(const CFileEntry& a, const CFileEntry& b)
 std::error_code LastError()
 {
     return {errno, std::system_category()};
-}
-
-// A list file that is a FIFO or a device: reading it could block or never end.
-class CNotRegularCategory : public std::error_category {
-public:
-    const char* name() const noexcept override { return "list file"; }
-    std::string message(int) const override { return "not a regular file"; }
-};
-
-std::error_code NotARegularFile()
-{
-    static const CNotRegularCategory category;
-    return {1, category};
 }
 
 // The file a chain of symbolic links ends at (the path itself when it is no link), so the list
@@ -304,38 +292,16 @@ std::error_code CFileList::SaveFileList(const std::string& listFilePath) const
 CListFileRead ReadListFile(const std::string& listFilePath)
 {
     CListFileRead result;
-    // Non-blocking, so a FIFO in its place cannot hold the start-up.
-    int fd = open(listFilePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
-        if (errno != ENOENT)
-            result.m_error = LastError();
+    CRegularFile file;
+    std::vector<std::uint8_t> bytes;
+    if (std::error_code code = file.Open(listFilePath)) {
+        // No list yet is an empty list.
+        if (code != std::errc::no_such_file_or_directory)
+            result.m_error = code;
         return result;
     }
-    struct stat st {};
-    std::string data;
-    if (fstat(fd, &st) != 0) {
-        result.m_error = LastError();
-    } else if (S_ISDIR(st.st_mode)) {
-        result.m_error = std::make_error_code(std::errc::is_a_directory);
-    } else if (!S_ISREG(st.st_mode)) {
-        result.m_error = NotARegularFile();
-    } else {
-        data.reserve(static_cast<std::size_t>(st.st_size));
-        char buffer[65536];
-        for (;;) {
-            ssize_t n = read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                result.m_error = LastError();
-                break;
-            }
-            if (n == 0)
-                break;
-            data.append(buffer, static_cast<std::size_t>(n));
-        }
-    }
-    close(fd);
+    result.m_error = file.ReadAll(bytes);
+    const std::string data(bytes.begin(), bytes.end());
     if (result.m_error)
         return result;
 

@@ -3,6 +3,7 @@
 #include "base/line_timing.h"
 #include "base/message_sink.h"
 #include "base/messages.h"
+#include "base/regular_file.h"
 #include "programming/board_commands.h"
 #include "programming/intel_hex_checker.h"
 #include "programming/output_drain.h"
@@ -10,15 +11,7 @@
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"
 
-#include <fcntl.h>
-#include <linux/magic.h>
-#include <sys/stat.h>
-#include <sys/vfs.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <new>
 
 namespace {
 // A write waits at most this long plus the time a full driver queue takes to drain at the
@@ -32,52 +25,9 @@ constexpr unsigned kStopCheckMs = 100;
 // this long ends the job as stopped (the next download's resync deals with the torn record).
 constexpr unsigned kFinishIdleMs = 500;
 // The file goes out in runs of what the line carries in this time: one system call (and, on a
-// USB adapter, one transfer) per run instead of per byte, while the board's "Error", Stop and
-// what the user types still come in between after at most this much of the line.
+// USB adapter, one transfer) per run instead of per byte, while the board's "Error" and Stop
+// still come in between after at most this much of the line.
 constexpr unsigned kRunMs = 10;
-
-class CFileDescriptor {
-public:
-    explicit CFileDescriptor(int fd) : m_fd(fd) {}
-    ~CFileDescriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    CFileDescriptor(const CFileDescriptor&) = delete;
-    CFileDescriptor& operator=(const CFileDescriptor&) = delete;
-    int Get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
-std::error_code LastSystemError()
-{
-    return {errno, std::system_category()};
-}
-
-// A FIFO, a device or a file of the kernel's pseudo file systems: its size says nothing about
-// what reading it gives, so it is not sent.
-class CNotRegularCategory : public std::error_category {
-public:
-    const char* name() const noexcept override { return "download"; }
-    std::string message(int) const override { return "not a regular file"; }
-};
-
-std::error_code NotARegularFile()
-{
-    static const CNotRegularCategory category;
-    return {1, category};
-}
-
-bool OnPseudoFileSystem(int fd)
-{
-    struct statfs info {};
-    if (::fstatfs(fd, &info) != 0)
-        return false;
-    return info.f_type == PROC_SUPER_MAGIC || info.f_type == SYSFS_MAGIC || info.f_type == DEBUGFS_MAGIC;
-}
 } // namespace
 
 CDownloadJob::CDownloadJob(CReceiveParser& parser, IDownloadHost& host, const CBoardCommands& commands,
@@ -336,38 +286,15 @@ std::size_t CDownloadJob::RunBytes(unsigned baud, unsigned bitsPerCharacter)
 
 EDownloadResult CDownloadJob::ReadFile(std::vector<std::uint8_t>& buffer)
 {
-    // Non-blocking, so a named pipe in the list cannot hold the job before its first box.
-    CFileDescriptor file(::open(m_strJobFile.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    struct stat info {};
-    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || S_ISDIR(info.st_mode)) {
-        const std::error_code code = file.Get() < 0 || !S_ISDIR(info.st_mode)
-            ? LastSystemError() : std::make_error_code(std::errc::is_a_directory);
+    CRegularFile file;
+    // A file that cannot be read is reported like one that cannot be opened.
+    if (std::error_code code = file.Open(m_strJobFile))
         return Fail(EDownloadResult::FileOpenFailed, code);
-    }
-    if (!S_ISREG(info.st_mode) || OnPseudoFileSystem(file.Get()))
-        return Fail(EDownloadResult::FileOpenFailed, NotARegularFile());
-    if (info.st_size == 0)
+    if (file.Size() == 0)
         return Fail(EDownloadResult::FileEmpty);
-    try {
-        buffer.resize(static_cast<std::size_t>(info.st_size));
-    } catch (const std::bad_alloc&) {
-        return Fail(EDownloadResult::OutOfMemory, std::make_error_code(std::errc::not_enough_memory));
-    } catch (const std::length_error&) {
-        return Fail(EDownloadResult::OutOfMemory, std::make_error_code(std::errc::not_enough_memory));
-    }
-    std::size_t count = 0;
-    while (count < buffer.size()) {
-        ssize_t n = ::read(file.Get(), buffer.data() + count, buffer.size() - count);
-        if (n < 0 && errno == EINTR)
-            continue;
-        // A file that cannot be read is reported like one that cannot be opened.
-        if (n < 0)
-            return Fail(EDownloadResult::FileOpenFailed, LastSystemError());
-        if (n == 0)
-            break;
-        count += static_cast<std::size_t>(n);
-    }
-    buffer.resize(count);
+    if (std::error_code code = file.ReadAll(buffer))
+        return Fail(code == std::errc::not_enough_memory ? EDownloadResult::OutOfMemory : EDownloadResult::FileOpenFailed,
+            code);
     return EDownloadResult::Completed;
 }
 

@@ -3,10 +3,6 @@
 #include "base/system_error.h"
 #include "serial/serial_port.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -17,27 +13,17 @@ CRawSender::~CRawSender()
     RequestStop();
     if (m_worker.joinable())
         m_worker.join();
-    if (m_fd >= 0)
-        ::close(m_fd);
 }
 
 std::error_code CRawSender::StartFile(CSerialPort& port, const std::string& path, double lineRate)
 {
     if (m_bRunning)
         return {EBUSY, std::system_category()};
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {errno, std::system_category()};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
-        ::close(fd);
-        return {error, std::system_category()};
-    }
-    m_fd = fd;
+    if (std::error_code code = m_file.Open(path))
+        return code == std::errc::is_a_directory ? std::error_code(EISDIR, std::system_category()) : code;
     m_strBytes.clear();
     m_strName = path;
-    m_nTotal.store(static_cast<std::uint64_t>(st.st_size));
+    m_nTotal.store(m_file.Size());
     return Launch(port, lineRate);
 }
 
@@ -64,9 +50,7 @@ std::error_code CRawSender::Launch(CSerialPort& port, double lineRate)
     try {
         m_worker = std::thread(&CRawSender::Run, this, &port, slice);
     } catch (const std::system_error& e) {
-        if (m_fd >= 0)
-            ::close(m_fd);
-        m_fd = -1;
+        m_file.Close();
         return e.code();
     }
     m_bRunning = true;
@@ -75,21 +59,13 @@ std::error_code CRawSender::Launch(CSerialPort& port, double lineRate)
 
 std::size_t CRawSender::Next(char* buffer, std::size_t size, std::error_code& error)
 {
-    if (m_fd < 0) {
+    if (!m_file.IsOpen()) {
         const std::size_t n = std::min(size, m_strBytes.size() - m_nBytesAt);
         std::memcpy(buffer, m_strBytes.data() + m_nBytesAt, n);
         m_nBytesAt += n;
         return n;
     }
-    for (;;) {
-        const ssize_t n = ::read(m_fd, buffer, size);
-        if (n >= 0)
-            return static_cast<std::size_t>(n);
-        if (errno != EINTR) {
-            error = std::error_code(errno, std::system_category());
-            return 0;
-        }
-    }
+    return m_file.Read(buffer, size, error);
 }
 
 void CRawSender::Run(CSerialPort* port, std::size_t slice)
@@ -133,10 +109,7 @@ void CRawSender::Run(CSerialPort* port, std::size_t slice)
             break;
     }
     port->EndSoleWriter();
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
-    }
+    m_file.Close();
     m_sink.Post(m_nMessage, 0, 0);
 }
 

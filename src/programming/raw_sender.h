@@ -7,6 +7,7 @@
 // sender; the destructor stops and joins a running worker.
 
 #include "base/message_sink.h"
+#include "base/regular_file.h"
 #include "programming/terminal_counters.h"
 
 #include <atomic>
@@ -71,8 +72,8 @@ private:
     std::atomic<std::uint64_t> m_nSent{0};
     std::atomic<std::uint64_t> m_nTotal{0};
     std::string m_strName;
-    // The source: a file (m_fd) or the text.
-    int m_fd = -1;
+    // The source: a file (when open) or the text.
+    CRegularFile m_file;
     std::string m_strBytes;
     std::size_t m_nBytesAt = 0;
     // Written by the worker, read by the owner after the join.

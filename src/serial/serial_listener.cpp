@@ -12,7 +12,7 @@ CSerialListener::~CSerialListener()
     bool running = false;
     {
         std::lock_guard control(m_controlMutex);
-        running = m_hThread.joinable();
+        running = m_thread.joinable();
     }
     if (running)
         CSerialListener::Close();
@@ -43,7 +43,7 @@ std::error_code CSerialListener::Close()
 std::error_code CSerialListener::StartListener()
 {
     std::lock_guard control(m_controlMutex);
-    if (m_hThread.joinable())
+    if (m_thread.joinable())
         return SetLastError({});
     if (!IsOpen() || !m_hListenEvent)
         return SetLastError(ESerialError::InvalidHandle);
@@ -52,7 +52,7 @@ std::error_code CSerialListener::StartListener()
     m_nListenerResult = 0;
     m_pListenerCategory = nullptr;
     try {
-        m_hThread = std::thread([this] { ListenerThreadProc(); });
+        m_thread = std::thread([this] { ListenerThreadProc(); });
     } catch (const std::system_error& error) {
         return SetLastError(error.code());
     }
@@ -62,11 +62,11 @@ std::error_code CSerialListener::StartListener()
 std::error_code CSerialListener::StopListener(std::uint32_t /*timeout*/)
 {
     std::lock_guard control(m_controlMutex);
-    if (m_hThread.joinable()) {
+    if (m_thread.joinable()) {
         m_bStopping = true;
         // Setting the mask again ends the wait in progress (or the next one).
         SetEventMask(GetEventMask());
-        m_hThread.join();
+        m_thread.join();
         m_bStopping = false;
     }
     return SetLastError({});
@@ -75,7 +75,7 @@ std::error_code CSerialListener::StopListener(std::uint32_t /*timeout*/)
 bool CSerialListener::IsListening() const
 {
     std::lock_guard control(m_controlMutex);
-    return m_hThread.joinable() && !m_bThreadEnded.load();
+    return m_thread.joinable() && !m_bThreadEnded.load();
 }
 
 bool CSerialListener::WaitListenerEnd(std::uint32_t timeout)

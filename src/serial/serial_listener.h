@@ -46,7 +46,7 @@ private:
 
     mutable std::recursive_mutex m_controlMutex; // Open, Close, Start and Stop one at a time
     std::atomic<bool> m_bStopping{false};
-    std::thread m_hThread;
+    std::thread m_thread;
     std::unique_ptr<CEvent> m_hListenEvent;
     std::atomic<bool> m_bThreadEnded{false};
     std::unique_ptr<CEvent> m_evtThreadEnded;

@@ -100,14 +100,14 @@ std::error_code CSerialPort::SetLastError(std::error_code code)
 
 void CSerialPort::StoreLastErrorLocked(std::error_code code)
 {
-    m_dwLastError = code;
+    m_lastError = code;
     m_bNoLastError.store(!code);
 }
 
 std::error_code CSerialPort::LastError() const
 {
     std::lock_guard lock(m_mutex);
-    return m_dwLastError;
+    return m_lastError;
 }
 
 bool CSerialPort::IsOpen() const

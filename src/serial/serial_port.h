@@ -155,10 +155,10 @@ private:
     std::mutex m_lifeMutex;            // one Open or Close at a time
     mutable std::mutex m_mutex;        // guards the fields below up to the atomics, and Close's wait
     std::condition_variable m_cvIdle;  // signalled when the last operation in progress leaves a closing port
-    std::error_code m_dwLastError;
+    std::error_code m_lastError;
     std::uint32_t m_dwEventBits = 0;
     char m_nEventChar = 0;
-    // Set while m_dwLastError holds no error: storing "no error" again (every byte a download
+    // Set while m_lastError holds no error: storing "no error" again (every byte a download
     // writes) then takes no lock.
     std::atomic<bool> m_bNoLastError{true};
     // Read by every operation as it starts, without a lock (the per-byte path of a download).
