@@ -198,7 +198,7 @@ TEST(BoardSimulator, HangUpAfterNBytes)
 TEST(BoardSimulator, PacedLineTakesItsTime)
 {
     CBoardSimOptions options;
-    options.m_nBaud = 9600; // 960 bytes per second
+    options.m_line.m_nBaud = 9600; // 960 bytes per second
     CBoardSimulator sim(options);
     ASSERT_FALSE(sim.Start());
     CHostLine host(sim.SlavePath());
