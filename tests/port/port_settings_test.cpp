@@ -326,4 +326,45 @@ TEST(PortSettingsTest, SaveAllWritesSixKeysInOrder)
     EXPECT_EQ(loaded.PaneText(), settings.PaneText());
 }
 
+// ---- Texts and the typed line ----------------------------------------------------------------
+
+// A line becomes the texts the commands write, and those texts, stored and loaded again, give
+// the same line back.
+TEST(PortSettingsTest, LineAndStoredTextsRoundTrip)
+{
+    struct Row {
+        const char* m_name;
+        CLineConfig m_line;
+        const char* m_pane;
+    } const rows[] = {
+        {"the default", {}, "COM1: 19200 8N1 None"},
+        {"7 data bits, even", {9600, 7, EParity::Even, EStopBits::One, EHandshake::None}, "COM1: 9600 7E1 None"},
+        {"odd, two stop bits", {115200, 8, EParity::Odd, EStopBits::Two, EHandshake::Hardware},
+            "COM1: 115200 8O2 RTS/CTS"},
+        {"mark", {57600, 6, EParity::Mark, EStopBits::Two, EHandshake::Software}, "COM1: 57600 6M2 XON/XOFF"},
+        {"space, 1.5", {300, 5, EParity::Space, EStopBits::OneAndHalf, EHandshake::None}, "COM1: 300 5S1.5 None"},
+        {"a typed rate at the limits", {50, 8, EParity::None, EStopBits::One, EHandshake::None}, "COM1: 50 8N1 None"},
+        {"the highest rate", {4000000, 8, EParity::None, EStopBits::One, EHandshake::None}, "COM1: 4000000 8N1 None"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.m_name);
+        CPortSettings settings;
+        settings.SetLine(row.m_line);
+        EXPECT_EQ(settings.m_line, row.m_line);
+        EXPECT_EQ(settings.PaneText(), row.m_pane);
+        CMemorySettingsStore store;
+        settings.SaveAll(store);
+        CPortSettings loaded;
+        loaded.LoadPortSettings(store);
+        EXPECT_EQ(loaded.m_line, row.m_line);
+        EXPECT_EQ(loaded.PaneText(), row.m_pane);
+        EXPECT_TRUE(store.Warnings().empty());
+    }
+    // A rate outside the limits is stored as the default, as loading would replace it.
+    CPortSettings settings;
+    settings.SetLine({4000001});
+    EXPECT_EQ(settings.m_strBaud, "19200");
+    EXPECT_EQ(settings.m_line.m_nBaud, 19200u);
+}
+
 } // namespace
