@@ -95,8 +95,8 @@ public:
     // The line as the driver holds it.
     virtual std::error_code GetLine(CLineConfig& line);
 
-    // Number-code forms over SetLine: the framing only (the handshake stays), and the handshake
-    // only (the framing stays).
+    // Number-code forms over SetLine: Configure sets the framing only (the handshake stays),
+    // SetHandshake below the handshake only (the framing stays).
     virtual std::error_code Configure(std::uint32_t baud, std::uint8_t dataBits, int parity,
         std::uint8_t stopBits);
     virtual std::error_code SetEventChar(char ch, bool addToMask = true);
