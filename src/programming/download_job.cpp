@@ -468,7 +468,7 @@ EDownloadResult CDownloadJob::ResyncBoard(CSerialPort& port)
 EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)
 {
     // The limit starts once the written bytes have left the port, not when the driver took them.
-    if (!WaitOutputDrained(m_host.DownloadPort(), m_nBaud, m_evtStop) || Stopping() || PortLost())
+    if (!WaitOutputDrained(m_host.DownloadPort(), m_nBaud, m_evtStop, m_nBitsPerCharacter) || Stopping() || PortLost())
         return Interrupted();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exchange.m_nLimitMs);
     // Nor before the line could have carried the whole file.
