@@ -1,7 +1,8 @@
 // Port settings normalisation: any stored texts give settings whose texts normalise to
-// themselves with the same numbers (normalising is idempotent), and saving and loading them
+// themselves with the same line (normalising is idempotent), and saving and loading them
 // gives the same settings. The input is the six stored texts, separated by NUL bytes.
 
+#include "base/line_timing.h"
 #include "base/memory_settings_store.h"
 #include "fuzz_check.h"
 #include "port/port_settings.h"
@@ -12,10 +13,9 @@
 namespace {
 bool SameSettings(const CPortSettings& a, const CPortSettings& b)
 {
-    return a.m_strPort == b.m_strPort && a.m_strBaud == b.m_strBaud && a.m_nBaud == b.m_nBaud
-           && a.m_strDataBits == b.m_strDataBits && a.m_nDataBits == b.m_nDataBits && a.m_strParity == b.m_strParity
-           && a.m_nParity == b.m_nParity && a.m_strStopBits == b.m_strStopBits && a.m_nStopBits == b.m_nStopBits
-           && a.m_strHandshake == b.m_strHandshake && a.m_nHandshake == b.m_nHandshake;
+    return a.m_strPort == b.m_strPort && a.m_strBaud == b.m_strBaud && a.m_strDataBits == b.m_strDataBits
+           && a.m_strParity == b.m_strParity && a.m_strStopBits == b.m_strStopBits
+           && a.m_strHandshake == b.m_strHandshake && a.m_line == b.m_line;
 }
 } // namespace
 
@@ -53,11 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(SameSettings(again, settings));
 
     // Each number is one of its choices.
-    FUZZ_CHECK(settings.m_nDataBits >= 5 && settings.m_nDataBits <= 8);
-    FUZZ_CHECK(settings.m_nParity >= 0 && settings.m_nParity < 5);
-    FUZZ_CHECK(settings.m_nStopBits >= 0 && settings.m_nStopBits < 3);
-    FUZZ_CHECK(settings.m_nHandshake >= 0 && settings.m_nHandshake < 3);
-    FUZZ_CHECK(settings.m_nBaud >= CPortSettings::kMinBaud && settings.m_nBaud <= CPortSettings::kMaxBaud);
+    const CLineConfig& line = settings.m_line;
+    FUZZ_CHECK(line.m_nDataBits >= 5 && line.m_nDataBits <= 8);
+    FUZZ_CHECK(line.m_eParity <= EParity::Space);
+    FUZZ_CHECK(line.m_eStopBits <= EStopBits::Two);
+    FUZZ_CHECK(IsValidHandshake(line.m_eHandshake));
+    FUZZ_CHECK(line.m_nBaud >= line_timing::kMinBaud && line.m_nBaud <= line_timing::kMaxBaud);
 
     CMemorySettingsStore saved;
     settings.SaveAll(saved);

@@ -56,7 +56,7 @@ std::vector<std::unique_ptr<CBoardSimulator>> StartBoards(std::size_t boards)
     std::vector<std::unique_ptr<CBoardSimulator>> sims;
     for (std::size_t i = 0; i < boards; ++i) {
         CBoardSimOptions options;
-        options.m_nBaud = kBaud;
+        options.m_line.m_nBaud = kBaud;
         sims.push_back(std::make_unique<CBoardSimulator>(options));
         if (sims.back()->Start())
             return {};

@@ -171,7 +171,7 @@ double BareLoop(const std::string& data, double& cpu)
     sim.Start();
     CSerialPort port;
     port.Open(sim.SlavePath(), 0, 0, true);
-    port.Configure(115200, 8, 0, 0);
+    port.SetLine({.m_nBaud = 115200});
     std::future<double> rate = TimeDataBytes(sim, data.size());
     port.Write("L", nullptr, nullptr, INFINITE);
     const double start = ThreadCpuSeconds();
@@ -248,7 +248,7 @@ void PacedImage()
     const std::string hex = EncodeIntelHex(image, 0x8000000, 16);
     const std::string path = WriteTemp("image.hex", hex);
     CBoardSimOptions options;
-    options.m_nBaud = baud;
+    options.m_line.m_nBaud = baud;
     CBoardSimulator sim(options);
     sim.Start();
     CRig rig;
@@ -380,7 +380,7 @@ void TimeLeftError()
     const std::string hex = EncodeIntelHex(image, 0, 16);
     const std::string path = WriteTemp("paced.hex", hex);
     CBoardSimOptions options;
-    options.m_nBaud = baud;
+    options.m_line.m_nBaud = baud;
     CBoardSimulator sim(options);
     sim.Start();
     CRig rig;

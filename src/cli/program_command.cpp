@@ -9,6 +9,7 @@
 #include "cli/message_queue.h"
 #include "cli/signal_watcher.h"
 
+#include "base/line_timing.h"
 #include "base/memory_settings_store.h"
 #include "port/port_settings.h"
 #include "programming/board_commands.h"
@@ -165,10 +166,10 @@ int RunProgram(const std::vector<std::string>& args)
     if (loop && ports.empty())
         return Usage("--loop needs --port");
     if (baud) {
-        if (!ParseNumber(*baud, 50, 4000000, number))
+        if (!ParseNumber(*baud, line_timing::kMinBaud, line_timing::kMaxBaud, number))
             return Usage("--baud takes a rate in bits per second");
         settings.m_strBaud = *baud;
-        settings.m_nBaud = static_cast<int>(number);
+        settings.m_line.m_nBaud = static_cast<std::uint32_t>(number);
     }
     if (dataBits) {
         if (!ParseNumber(*dataBits, 5, 8, number))

@@ -2,6 +2,7 @@
 
 #include "cli/cli_commands.h"
 
+#include "base/line_timing.h"
 #include "programming/board_protocol.h"
 #include "sim/board_simulator.h"
 
@@ -78,9 +79,9 @@ int RunSimulate(const std::vector<std::string>& args)
         } else if (arg == "--noise") {
             options.m_bNoise = true;
         } else if (arg == "--baud") {
-            if (!ParseNumber(value, 50, 4000000, number))
+            if (!ParseNumber(value, line_timing::kMinBaud, line_timing::kMaxBaud, number))
                 return Usage("--baud takes a rate in bits per second");
-            options.m_nBaud = static_cast<unsigned>(number);
+            options.m_line.m_nBaud = static_cast<std::uint32_t>(number);
         } else if (arg == "--boards") {
             if (!ParseNumber(value, 1, 64, number))
                 return Usage("--boards takes a number from 1 to 64");
@@ -151,7 +152,7 @@ int RunSimulate(const std::vector<std::string>& args)
     healthy.m_monitor.m_strRunCmd = options.m_monitor.m_strRunCmd;
     healthy.m_nSplitPieces = options.m_nSplitPieces;
     healthy.m_bNoise = options.m_bNoise;
-    healthy.m_nBaud = options.m_nBaud;
+    healthy.m_line = options.m_line;
 
     std::vector<std::unique_ptr<CBoardSimulator>> sims;
     std::vector<std::string> images;

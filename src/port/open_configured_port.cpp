@@ -8,12 +8,11 @@ namespace {
 // "9600 8N1" as the port reports its line now.
 std::string LineText(CSerialPort& serial)
 {
-    static constexpr const char* kParity[] = {"N", "O", "E", "M", "S"};
-    static constexpr const char* kStopBits[] = {"1", "1.5", "2"};
-    const int parity = serial.GetParity();
-    const int stopBits = serial.GetStopBits();
-    return std::to_string(serial.GetBaudRate()) + " " + std::to_string(serial.GetDataBits())
-        + (parity >= 0 && parity < 5 ? kParity[parity] : "?") + (stopBits >= 0 && stopBits < 3 ? kStopBits[stopBits] : "?");
+    CLineConfig line;
+    if (serial.GetLine(line))
+        return "-1 -1??"; // what the number queries give for a line that cannot be read
+    return std::to_string(line.m_nBaud) + " " + std::to_string(line.m_nDataBits)
+        + CPortSettings::ParityText(line.m_eParity) + CPortSettings::StopBitsText(line.m_eStopBits);
 }
 } // namespace
 
@@ -22,12 +21,22 @@ std::error_code OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& sett
 {
     if (serial.Open(settings.m_strPort, sink, 0, 0, 0, 0))
         return serial.LastError();
-    // A setting the line refuses leaves the driver's value; the port is usable all the same, and
-    // the caller may tell the user what the line runs at instead.
-    const std::error_code line = serial.Configure(static_cast<std::uint32_t>(settings.m_nBaud),
-        static_cast<std::uint8_t>(settings.m_nDataBits), settings.m_nParity,
-        static_cast<std::uint8_t>(settings.m_nStopBits));
-    const std::error_code handshake = serial.SetHandshake(settings.m_nHandshake);
+    // The framing, then the handshake, each over what the line holds: a part the line refuses
+    // leaves the driver's value, the other part still applies, and the port is usable all the
+    // same; the caller may tell the user what the line runs at instead.
+    const CLineConfig& wanted = settings.m_line;
+    CLineConfig held;
+    std::error_code line = serial.GetLine(held);
+    if (!line) {
+        CLineConfig framing = wanted;
+        framing.m_eHandshake = held.m_eHandshake;
+        line = serial.SetLine(framing);
+    }
+    std::error_code handshake = serial.GetLine(held);
+    if (!handshake) {
+        held.m_eHandshake = wanted.m_eHandshake;
+        handshake = serial.SetLine(held);
+    }
     if (refused && (line || handshake)) {
         *refused = std::string(kTextLineRefused) + "\r\n\r\n" + SerialDevicePath(settings.m_strPort) + " refused "
             + settings.m_strBaud + " " + settings.m_strDataBits + settings.m_strParity + settings.m_strStopBits

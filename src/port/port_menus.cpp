@@ -186,10 +186,11 @@ std::unique_ptr<QMenu> CPortMenus::BuildConfigMenu()
         menu->addSeparator();
     }
     // Each sub-menu marks the value set now (one exclusive group per setting).
-    const int current[] = {CPortSettings::BaudCommand(m_settings.m_nBaud),
-        cmd::ID_DATABITS_FIRST + m_settings.m_nDataBits - CPortSettings::kDataBits.front(),
-        cmd::ID_PARITY_FIRST + m_settings.m_nParity, cmd::ID_STOPBITS_FIRST + m_settings.m_nStopBits,
-        cmd::ID_HANDSHAKE_FIRST + m_settings.m_nHandshake};
+    const CLineConfig& line = m_settings.m_line;
+    const int current[] = {CPortSettings::BaudCommand(static_cast<int>(line.m_nBaud)),
+        cmd::ID_DATABITS_FIRST + static_cast<int>(line.m_nDataBits) - CPortSettings::kDataBits.front(),
+        cmd::ID_PARITY_FIRST + static_cast<int>(line.m_eParity), cmd::ID_STOPBITS_FIRST + static_cast<int>(line.m_eStopBits),
+        cmd::ID_HANDSHAKE_FIRST + static_cast<int>(line.m_eHandshake)};
     int index = 0;
     for (const CConfigMenu& sub : ConfigMenus()) {
         QMenu* popup = menu->addMenu(QString::fromLatin1(sub.m_pszTitle));

@@ -1,6 +1,7 @@
 #include "port/port_settings.h"
 
 #include "base/commands.h"
+#include "base/line_timing.h"
 #include "base/settings_store.h"
 
 #include <algorithm>
@@ -23,11 +24,6 @@ static_assert(CPortSettings::kParityNames.size() == RangeSize(ID_PARITY_FIRST, I
 static_assert(CPortSettings::kStopBitTexts.size() == RangeSize(ID_STOPBITS_FIRST, ID_STOPBITS_LAST));
 static_assert(CPortSettings::kHandshakeTexts.size() == RangeSize(ID_HANDSHAKE_FIRST, ID_HANDSHAKE_LAST));
 static_assert(CPortSettings::kHandshakeMenuTexts.size() == CPortSettings::kHandshakeTexts.size());
-
-std::string ParityText(int code)
-{
-    return std::string(1, CPortSettings::kParityNames[static_cast<std::size_t>(code)][0]);
-}
 
 bool InRange(int id, int first, int last)
 {
@@ -53,11 +49,11 @@ long CPortSettings::ParseLeadingInteger(const std::string& text)
     return negative ? -value : value;
 }
 
-int CPortSettings::NormalizeBaud(std::string& text)
+std::uint32_t CPortSettings::NormalizeBaud(std::string& text)
 {
     const long value = ParseLeadingInteger(text);
-    if (value >= kMinBaud && value <= kMaxBaud)
-        return static_cast<int>(value);
+    if (value >= line_timing::kMinBaud && value <= line_timing::kMaxBaud)
+        return static_cast<std::uint32_t>(value);
     text = "19200";
     return 19200;
 }
@@ -81,51 +77,76 @@ int CPortSettings::BaudCommand(int rate)
     return 0;
 }
 
-int CPortSettings::NormalizeDataBits(std::string& text)
+unsigned CPortSettings::NormalizeDataBits(std::string& text)
 {
     const long value = ParseLeadingInteger(text);
     if (value >= kDataBits.front() && value <= kDataBits.back())
-        return static_cast<int>(value);
+        return static_cast<unsigned>(value);
     text = "8";
     return 8;
 }
 
-int CPortSettings::NormalizeParity(std::string& text)
+EParity CPortSettings::NormalizeParity(std::string& text)
 {
     const char first = text.empty() ? '\0' : text.front();
-    for (int code = 1; code < static_cast<int>(kParityNames.size()); ++code) {
-        if (first == kParityNames[static_cast<std::size_t>(code)][0]) {
-            text = ParityText(code);
-            return code;
+    for (std::size_t code = 1; code < kParityNames.size(); ++code) {
+        if (first == kParityNames[code][0]) {
+            const auto parity = static_cast<EParity>(code);
+            text = ParityText(parity);
+            return parity;
         }
     }
     text = "N";
-    return 0;
+    return EParity::None;
 }
 
-int CPortSettings::NormalizeStopBits(std::string& text)
+EStopBits CPortSettings::NormalizeStopBits(std::string& text)
 {
-    for (int code = 0; code < static_cast<int>(kStopBitTexts.size()); ++code)
-        if (text == kStopBitTexts[static_cast<std::size_t>(code)])
-            return code;
+    for (std::size_t code = 0; code < kStopBitTexts.size(); ++code)
+        if (text == kStopBitTexts[code])
+            return static_cast<EStopBits>(code);
     text = "1";
-    return 0;
+    return EStopBits::One;
 }
 
-int CPortSettings::NormalizeHandshake(std::string& text)
+EHandshake CPortSettings::NormalizeHandshake(std::string& text)
 {
     // "None" counts only whole; the others also with a note after them.
     if (text == kHandshakeTexts[0])
-        return 0;
-    for (int code = 1; code < static_cast<int>(kHandshakeTexts.size()); ++code) {
-        const std::string_view name = kHandshakeTexts[static_cast<std::size_t>(code)];
+        return EHandshake::None;
+    for (std::size_t code = 1; code < kHandshakeTexts.size(); ++code) {
+        const std::string_view name = kHandshakeTexts[code];
         if (std::string_view(text).starts_with(name)) {
             text = name;
-            return code;
+            return static_cast<EHandshake>(code);
         }
     }
     text = kHandshakeTexts[0];
-    return 0;
+    return EHandshake::None;
+}
+
+std::string CPortSettings::ParityText(EParity parity)
+{
+    return std::string(1, kParityNames[static_cast<std::size_t>(parity)][0]);
+}
+
+std::string CPortSettings::StopBitsText(EStopBits stopBits)
+{
+    return kStopBitTexts[static_cast<std::size_t>(stopBits)];
+}
+
+std::string CPortSettings::HandshakeText(EHandshake handshake)
+{
+    return kHandshakeTexts[static_cast<std::size_t>(handshake)];
+}
+
+void CPortSettings::SetLine(const CLineConfig& line)
+{
+    SetBaud(std::to_string(line.m_nBaud));
+    SetDataBits(std::to_string(line.m_nDataBits));
+    SetParity(ParityText(line.m_eParity));
+    SetStopBits(StopBitsText(line.m_eStopBits));
+    SetHandshake(HandshakeText(line.m_eHandshake));
 }
 
 void CPortSettings::LoadPortSettings(ISettingsStore& store)
@@ -139,18 +160,18 @@ void CPortSettings::LoadPortSettings(ISettingsStore& store)
     m_bReconnect = store.GetProfileFlag(kKeyReconnect, 1) != 0;
     // A value the rule replaced (for parity and handshake: by a text that is not its beginning,
     // as "Odd" gives "O") was not valid: the user is told what is used instead.
-    auto normalize = [&store](const char* key, std::string& text, int (*rule)(std::string&), bool prefix) {
+    auto normalize = [&store](const char* key, std::string& text, auto rule, bool prefix) {
         const std::string read = text;
-        const int value = rule(text);
+        const auto value = rule(text);
         if (!read.empty() && (prefix ? read.rfind(text, 0) != 0 : read != text))
             store.WarnUnreadable(key, read, text);
         return value;
     };
-    m_nBaud = normalize(kKeyBaud, m_strBaud, NormalizeBaud, false);
-    m_nDataBits = normalize(kKeyDataBits, m_strDataBits, NormalizeDataBits, false);
-    m_nParity = normalize(kKeyParity, m_strParity, NormalizeParity, true);
-    m_nStopBits = normalize(kKeyStopBits, m_strStopBits, NormalizeStopBits, false);
-    m_nHandshake = normalize(kKeyHandshake, m_strHandshake, NormalizeHandshake, true);
+    m_line.m_nBaud = normalize(kKeyBaud, m_strBaud, NormalizeBaud, false);
+    m_line.m_nDataBits = normalize(kKeyDataBits, m_strDataBits, NormalizeDataBits, false);
+    m_line.m_eParity = normalize(kKeyParity, m_strParity, NormalizeParity, true);
+    m_line.m_eStopBits = normalize(kKeyStopBits, m_strStopBits, NormalizeStopBits, false);
+    m_line.m_eHandshake = normalize(kKeyHandshake, m_strHandshake, NormalizeHandshake, true);
 }
 
 void CPortSettings::SaveAll(ISettingsStore& store) const
@@ -201,12 +222,12 @@ bool CPortSettings::OnPortListChoice(int commandId, const std::vector<std::strin
 bool CPortSettings::OnBaudRate(int commandId, ISettingsStore& store)
 {
     if (InRange(commandId, ID_BAUD_FIRST, ID_BAUD_LAST))
-        m_nBaud = kBaudRates[static_cast<std::size_t>(commandId - ID_BAUD_FIRST)];
+        m_line.m_nBaud = static_cast<std::uint32_t>(kBaudRates[static_cast<std::size_t>(commandId - ID_BAUD_FIRST)]);
     else if (InRange(commandId, ID_BAUD_MORE_FIRST, ID_BAUD_MORE_LAST))
-        m_nBaud = kMoreBaudRates[static_cast<std::size_t>(commandId - ID_BAUD_MORE_FIRST)];
+        m_line.m_nBaud = static_cast<std::uint32_t>(kMoreBaudRates[static_cast<std::size_t>(commandId - ID_BAUD_MORE_FIRST)]);
     else
         return false;
-    m_strBaud = std::to_string(m_nBaud);
+    m_strBaud = std::to_string(m_line.m_nBaud);
     store.WriteProfileString(kKeyBaud, m_strBaud);
     return true;
 }
@@ -215,8 +236,8 @@ bool CPortSettings::OnHandshake(int commandId, ISettingsStore& store)
 {
     if (!InRange(commandId, ID_HANDSHAKE_FIRST, ID_HANDSHAKE_LAST))
         return false;
-    m_nHandshake = commandId - ID_HANDSHAKE_FIRST;
-    m_strHandshake = kHandshakeTexts[static_cast<std::size_t>(m_nHandshake)];
+    m_line.m_eHandshake = static_cast<EHandshake>(commandId - ID_HANDSHAKE_FIRST);
+    m_strHandshake = HandshakeText(m_line.m_eHandshake);
     store.WriteProfileString(kKeyHandshake, m_strHandshake);
     return true;
 }
@@ -225,8 +246,8 @@ bool CPortSettings::OnStopBits(int commandId, ISettingsStore& store)
 {
     if (!InRange(commandId, ID_STOPBITS_FIRST, ID_STOPBITS_LAST))
         return false;
-    m_nStopBits = commandId - ID_STOPBITS_FIRST;
-    m_strStopBits = kStopBitTexts[static_cast<std::size_t>(m_nStopBits)];
+    m_line.m_eStopBits = static_cast<EStopBits>(commandId - ID_STOPBITS_FIRST);
+    m_strStopBits = StopBitsText(m_line.m_eStopBits);
     store.WriteProfileString(kKeyStopBits, m_strStopBits);
     return true;
 }
@@ -235,8 +256,8 @@ bool CPortSettings::OnParity(int commandId, ISettingsStore& store)
 {
     if (!InRange(commandId, ID_PARITY_FIRST, ID_PARITY_LAST))
         return false;
-    m_nParity = commandId - ID_PARITY_FIRST;
-    m_strParity = ParityText(m_nParity);
+    m_line.m_eParity = static_cast<EParity>(commandId - ID_PARITY_FIRST);
+    m_strParity = ParityText(m_line.m_eParity);
     store.WriteProfileString(kKeyParity, m_strParity);
     return true;
 }
@@ -245,8 +266,8 @@ bool CPortSettings::OnDataBits(int commandId, ISettingsStore& store)
 {
     if (!InRange(commandId, ID_DATABITS_FIRST, ID_DATABITS_LAST))
         return false;
-    m_nDataBits = kDataBits[static_cast<std::size_t>(commandId - ID_DATABITS_FIRST)];
-    m_strDataBits = std::to_string(m_nDataBits);
+    m_line.m_nDataBits = static_cast<unsigned>(kDataBits[static_cast<std::size_t>(commandId - ID_DATABITS_FIRST)]);
+    m_strDataBits = std::to_string(m_line.m_nDataBits);
     store.WriteProfileString(kKeyDataBits, m_strDataBits);
     return true;
 }

@@ -1,10 +1,13 @@
 #pragma once
 // CPortSettings: which serial line the program talks through and with which settings. Six
-// texts (what is stored and shown) and the numbers that belong to them; every setter passes the
-// text through its normalisation rule. A plain value type: the GUI thread owns the main frame's
+// texts (what is stored and shown) and the typed line they give (m_line, what the port takes);
+// every setter passes the text through its normalisation rule. A plain value type: the GUI thread owns the main frame's
 // copy; the download worker gets a copy. The settings store is written one key at a time.
 
+#include "base/line_config.h"
+
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -28,9 +31,6 @@ public:
     // The other standard rates, in the order of ID_BAUD_MORE_FIRST..; the lists show both sorted.
     static constexpr std::array<int, 17> kMoreBaudRates = {300, 600, 1800, 4800, 230400, 460800, 500000, 576000,
         921600, 1000000, 1152000, 1500000, 2000000, 2500000, 3000000, 3500000, 4000000};
-    // Any whole rate in this range may be typed (a driver that cannot make it says so at opening).
-    static constexpr int kMinBaud = 50;
-    static constexpr int kMaxBaud = 4000000;
     // Every listed rate in ascending order, and the command that chooses each.
     static std::vector<int> ListedBaudRates();
     static int BaudCommand(int rate);
@@ -45,37 +45,42 @@ public:
 
     std::string m_strPort = "COM1";
     std::string m_strBaud = "19200";
-    int m_nBaud = 19200;
     std::string m_strDataBits = "8";
-    int m_nDataBits = 8;
     std::string m_strParity = "N";
-    int m_nParity = 0;
     std::string m_strStopBits = "1";
-    int m_nStopBits = 0;
     std::string m_strHandshake = "None";
-    int m_nHandshake = 0;
+    // What the five line texts say (always kept in step with them by the setters and commands).
+    CLineConfig m_line;
     bool m_bReconnect = true;
 
     // Reads the six keys and Reconnect with their defaults and normalises them; writes nothing back.
     void LoadPortSettings(ISettingsStore& store);
 
-    // Each sets one text through its rule, with its number. The port name is taken unchanged.
+    // Each sets one text through its rule, with its part of the line. The port name is taken
+    // unchanged.
     void SetPort(const std::string& text) { m_strPort = text; }
-    void SetBaud(const std::string& text) { m_nBaud = NormalizeBaud(m_strBaud = text); }
-    void SetDataBits(const std::string& text) { m_nDataBits = NormalizeDataBits(m_strDataBits = text); }
-    void SetParity(const std::string& text) { m_nParity = NormalizeParity(m_strParity = text); }
-    void SetStopBits(const std::string& text) { m_nStopBits = NormalizeStopBits(m_strStopBits = text); }
-    void SetHandshake(const std::string& text) { m_nHandshake = NormalizeHandshake(m_strHandshake = text); }
+    void SetBaud(const std::string& text) { m_line.m_nBaud = NormalizeBaud(m_strBaud = text); }
+    void SetDataBits(const std::string& text) { m_line.m_nDataBits = NormalizeDataBits(m_strDataBits = text); }
+    void SetParity(const std::string& text) { m_line.m_eParity = NormalizeParity(m_strParity = text); }
+    void SetStopBits(const std::string& text) { m_line.m_eStopBits = NormalizeStopBits(m_strStopBits = text); }
+    void SetHandshake(const std::string& text) { m_line.m_eHandshake = NormalizeHandshake(m_strHandshake = text); }
+    // Sets the five line texts to the ones that store line, as the single-value commands write
+    // them, and m_line to line (a rate outside the line's limits gives "19200", as loading does).
+    void SetLine(const CLineConfig& line);
+    // The stored texts of each choice.
+    static std::string ParityText(EParity parity);
+    static std::string StopBitsText(EStopBits stopBits);
+    static std::string HandshakeText(EHandshake handshake);
 
     // Writes the six texts in the order Port, Baud, DataBit, Parity, StopBit, Handshake.
     void SaveAll(ISettingsStore& store) const;
 
-    // The normalisation rules: each corrects the text in place and returns its number.
-    static int NormalizeBaud(std::string& text);      // atol value kMinBaud..kMaxBaud, else "19200"
-    static int NormalizeDataBits(std::string& text);  // atol value 5..8, else "8"
-    static int NormalizeParity(std::string& text);    // first letter O/E/M/S, else "N"
-    static int NormalizeStopBits(std::string& text);  // exactly "1", "1.5", "2", else "1"
-    static int NormalizeHandshake(std::string& text); // "None", "RTS/CTS...", "XON/XOFF...", else "None"
+    // The normalisation rules: each corrects the text in place and returns what it says.
+    static std::uint32_t NormalizeBaud(std::string& text); // atol value in the line's limits, else "19200"
+    static unsigned NormalizeDataBits(std::string& text);  // atol value 5..8, else "8"
+    static EParity NormalizeParity(std::string& text);     // first letter O/E/M/S, else "N"
+    static EStopBits NormalizeStopBits(std::string& text); // exactly "1", "1.5", "2", else "1"
+    static EHandshake NormalizeHandshake(std::string& text); // "None", "RTS/CTS...", "XON/XOFF...", else "None"
     // The C library's atol on a decimal text (leading blanks, sign, digits; saturates).
     static long ParseLeadingInteger(const std::string& text);
 
@@ -84,7 +89,7 @@ public:
     // The same with another name for the port (the node a stable name leads to).
     std::string PaneText(const std::string& shownName) const;
 
-    // Single-value commands: set one text and its number and write that one key. False (and
+    // Single-value commands: set one text and its part of the line and write that one key. False (and
     // nothing written) for a command outside the handler's range.
     // OnPortName: ID_PORT_FIRST..ID_PORT_LAST give "COM1".."COM20".
     bool OnPortName(int commandId, ISettingsStore& store);

@@ -1,5 +1,6 @@
 #include "port/port_setup_dlg.h"
 
+#include "base/line_timing.h"
 #include "port/port_settings.h"
 
 #include <QAbstractItemView>
@@ -153,7 +154,7 @@ void CPortSetupDlg::InitDialog()
     // A rate that is a rate selects its own entry, never a longer one it begins ("250000" is not
     // "2500000"); only a text that is no rate goes by its prefix.
     const long rate = CPortSettings::ParseLeadingInteger(m_strBaud);
-    if (rate >= CPortSettings::kMinBaud && rate <= CPortSettings::kMaxBaud)
+    if (rate >= line_timing::kMinBaud && rate <= line_timing::kMaxBaud)
         m_wndBaud->setCurrentIndex(m_wndBaud->findText(QString::number(rate)));
     // A rate that is not listed (typed earlier) shows as it is.
     if (m_wndBaud->currentIndex() < 0)
@@ -219,10 +220,10 @@ void CPortSetupDlg::accept()
     const std::string baud = m_wndBaud->currentText().toStdString();
     if (baud != m_strBaud) {
         const long rate = CPortSettings::ParseLeadingInteger(baud);
-        if (baud.empty() || rate < CPortSettings::kMinBaud || rate > CPortSettings::kMaxBaud) {
+        if (baud.empty() || rate < line_timing::kMinBaud || rate > line_timing::kMaxBaud) {
             m_wndBaudError->setText(QStringLiteral("The baud rate must be a whole number from %1 to %2.")
-                                        .arg(CPortSettings::kMinBaud)
-                                        .arg(CPortSettings::kMaxBaud));
+                                        .arg(line_timing::kMinBaud)
+                                        .arg(line_timing::kMaxBaud));
             m_wndBaudError->show();
             m_wndBaud->setFocus();
             return;

@@ -124,9 +124,8 @@ void CDownloadJob::RunDownload()
     // Bytes still in the driver when the line went away never reached the board: count no more
     // than the line could have carried.
     if (result == EDownloadResult::WriteFailed && m_nDataBytes != 0) {
-        const auto elapsed = std::chrono::steady_clock::now() - m_tFirstData;
-        const std::uint64_t carried = static_cast<std::uint64_t>(
-            std::chrono::duration<double>(elapsed).count() * m_nBaud / std::max(m_nBitsPerCharacter, 1u));
+        const auto elapsed = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - m_tFirstData);
+        const std::uint64_t carried = line_timing::CharactersIn(elapsed, m_nBaud, m_nBitsPerCharacter);
         m_nBytesSent.store(std::min(m_nBytesSent.load(), carried));
     }
     m_nResult.store(result);
@@ -174,13 +173,11 @@ EDownloadResult CDownloadJob::Run()
         m_summary.m_nLow = checker.LowAddress();
         m_summary.m_nHigh = checker.HighAddress();
     }
-    const unsigned baud = port.GetBaudRate() > 0 ? static_cast<unsigned>(port.GetBaudRate()) : line_timing::kFallbackBaud;
-    const int dataBits = port.GetDataBits();
-    const int parity = port.GetParity();
-    const int stopBits = port.GetStopBits();
-    m_nBitsPerCharacter = dataBits >= 5 ? line_timing::BitsPerCharacter(static_cast<unsigned>(dataBits),
-                              parity > 0, stopBits == CSerialPort::StopBitsOne ? 1 : 2)
-                                        : line_timing::kDefaultBitsPerCharacter;
+    // A line that cannot be read (or reports no rate) is timed as the default one.
+    CLineConfig line;
+    const bool known = !port.GetLine(line);
+    const unsigned baud = known && line.m_nBaud != 0 ? line.m_nBaud : line_timing::kFallbackBaud;
+    m_nBitsPerCharacter = known ? line_timing::BitsPerCharacter(line) : line_timing::kDefaultBitsPerCharacter;
     m_nWriteTimeoutMs = kWriteBaseMs
         + static_cast<unsigned>(std::chrono::ceil<std::chrono::milliseconds>(line_timing::LineTime(kDriverQueueBytes, baud)).count());
     m_nBaud = baud;
@@ -280,7 +277,7 @@ EDownloadResult CDownloadJob::SendData(const std::vector<std::uint8_t>& buffer)
 
 std::size_t CDownloadJob::RunBytes(unsigned baud, unsigned bitsPerCharacter)
 {
-    const std::uint64_t perRun = std::uint64_t{baud} * kRunMs / 1000 / std::max(bitsPerCharacter, 1u);
+    const std::uint64_t perRun = line_timing::CharactersIn(std::chrono::milliseconds(kRunMs), baud, bitsPerCharacter);
     return static_cast<std::size_t>(std::clamp<std::uint64_t>(perRun, 1, kDriverQueueBytes));
 }
 
@@ -398,7 +395,7 @@ EDownloadResult CDownloadJob::ResyncBoard(CSerialPort& port)
 EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)
 {
     // The limit starts once the written bytes have left the port, not when the driver took them.
-    if (!WaitOutputDrained(m_host.DownloadPort(), m_nBaud, m_evtStop) || Stopping() || PortLost())
+    if (!WaitOutputDrained(m_host.DownloadPort(), m_nBaud, m_evtStop, m_nBitsPerCharacter) || Stopping() || PortLost())
         return Interrupted();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exchange.m_nLimitMs);
     // Nor before the line could have carried the whole file.

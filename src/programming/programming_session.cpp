@@ -161,13 +161,10 @@ CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMess
 
 double CProgrammingSession::LineRate()
 {
-    const int baud = m_port.GetBaudRate();
-    const int dataBits = m_port.GetDataBits();
-    if (baud <= 0 || dataBits < 5)
+    CLineConfig line;
+    if (m_port.GetLine(line))
         return 0;
-    const unsigned bits = line_timing::BitsPerCharacter(static_cast<unsigned>(dataBits), m_port.GetParity() > 0,
-        m_port.GetStopBits() == CSerialPort::StopBitsOne ? 1 : 2);
-    return static_cast<double>(baud) / bits;
+    return line_timing::CharactersPerSecond(line);
 }
 
 void CProgrammingSession::Refresh(CTransferProgress::Clock::time_point now)

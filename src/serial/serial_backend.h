@@ -4,6 +4,7 @@
 // to the system. Threads: one Read, one Write and one WaitEvents may run at once; WakeAll and
 // WakeWaiter may be called from any thread; Open and Close only while nothing else runs.
 
+#include "base/line_config.h"
 #include "serial/deadline.h"
 
 #include <cstddef>
@@ -11,14 +12,6 @@
 #include <memory>
 #include <string>
 #include <system_error>
-
-struct CLineSettings {
-    std::uint32_t m_nBaud = 0;
-    int m_nDataBits = 8;
-    int m_nParity = 0;   // 0 none, 1 odd, 2 even, 3 mark, 4 space
-    int m_nStopBits = 0; // 0 one, 1 one and a half, 2 two
-    int m_nHandshake = 0; // 0 none, 1 hardware, 2 software
-};
 
 class CSerialBackend {
 public:
@@ -38,10 +31,10 @@ public:
     // Forgets a WakeWaiter no wait has taken yet.
     virtual void ForgetWake() = 0;
 
-    virtual std::error_code GetLine(CLineSettings& line) = 0;
+    virtual std::error_code GetLine(CLineConfig& line) = 0;
     // Writes the settings and reads them back; a setting the driver does not keep gives EINVAL
     // and the previous settings are put back.
-    virtual std::error_code SetLine(const CLineSettings& line) = 0;
+    virtual std::error_code SetLine(const CLineConfig& line) = 0;
 
     // Moves up to size bytes. waitAll: until size bytes have come; otherwise what is buffered.
     virtual std::error_code Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,

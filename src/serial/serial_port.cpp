@@ -160,27 +160,40 @@ std::error_code CSerialPort::Close()
     return {};
 }
 
-std::error_code CSerialPort::Configure(std::uint32_t baud, std::uint8_t dataBits, int parity,
-    std::uint8_t stopBits)
+std::error_code CSerialPort::SetLine(const CLineConfig& line)
 {
     COperation op(*this);
     if (!op)
         return SetLastError(ESerialError::InvalidHandle);
-    // The combinations a UART cannot send: 1.5 stop bits need 5 data bits, 2 need 6 to 8.
-    const bool valid = baud != 0 && dataBits >= 5 && dataBits <= 8 && parity >= ParityNone
-        && parity <= ParitySpace && stopBits <= StopBitsTwo
-        && (stopBits != StopBitsOneAndHalf || dataBits == 5)
-        && (stopBits != StopBitsTwo || dataBits != 5);
-    if (!valid)
+    if (!IsValidFraming(line))
         return SetLastError({EINVAL, std::system_category()});
-    CLineSettings line;
-    if (std::error_code code = m_pBackend->GetLine(line))
-        return SetLastError(code);
-    line.m_nBaud = baud;
-    line.m_nDataBits = dataBits;
-    line.m_nParity = parity;
-    line.m_nStopBits = stopBits;
+    if (!IsValidHandshake(line.m_eHandshake))
+        return SetLastError(ESerialError::InvalidArg);
     return SetLastError(m_pBackend->SetLine(line));
+}
+
+std::error_code CSerialPort::GetLine(CLineConfig& line)
+{
+    COperation op(*this);
+    if (!op)
+        return SetLastError(ESerialError::InvalidHandle);
+    return SetLastError(m_pBackend->GetLine(line));
+}
+
+std::error_code CSerialPort::Configure(std::uint32_t baud, std::uint8_t dataBits, int parity,
+    std::uint8_t stopBits)
+{
+    if (!IsOpen())
+        return SetLastError(ESerialError::InvalidHandle);
+    CLineConfig line{baud, dataBits, static_cast<EParity>(parity), static_cast<EStopBits>(stopBits)};
+    // Checked before the driver is asked, as SetLine would.
+    if (parity < ParityNone || parity > ParitySpace || !IsValidFraming(line))
+        return SetLastError({EINVAL, std::system_category()});
+    CLineConfig held;
+    if (std::error_code code = GetLine(held))
+        return code;
+    line.m_eHandshake = held.m_eHandshake;
+    return SetLine(line);
 }
 
 std::error_code CSerialPort::SetEventChar(char ch, bool addToMask)
@@ -229,16 +242,15 @@ std::error_code CSerialPort::WaitEvent(COverlapped* overlapped, std::uint32_t ti
 
 std::error_code CSerialPort::SetHandshake(int kind)
 {
-    COperation op(*this);
-    if (!op)
+    if (!IsOpen())
         return SetLastError(ESerialError::InvalidHandle);
     if (kind < HandshakeNone || kind > HandshakeSoftware)
         return SetLastError(ESerialError::InvalidArg);
-    CLineSettings line;
-    if (std::error_code code = m_pBackend->GetLine(line))
-        return SetLastError(code);
-    line.m_nHandshake = kind;
-    return SetLastError(m_pBackend->SetLine(line));
+    CLineConfig line;
+    if (std::error_code code = GetLine(line))
+        return code;
+    line.m_eHandshake = static_cast<EHandshake>(kind);
+    return SetLine(line);
 }
 
 std::error_code CSerialPort::SetReadMode(int mode)
@@ -252,46 +264,34 @@ std::error_code CSerialPort::SetReadMode(int mode)
     return SetLastError({});
 }
 
-bool CSerialPort::QueryLine(CLineSettings& line)
-{
-    COperation op(*this);
-    if (!op) {
-        SetLastError(ESerialError::InvalidHandle);
-        return false;
-    }
-    std::error_code code = m_pBackend->GetLine(line);
-    SetLastError(code);
-    return !code;
-}
-
 int CSerialPort::GetBaudRate()
 {
-    CLineSettings line;
-    return QueryLine(line) ? static_cast<int>(line.m_nBaud) : -1;
+    CLineConfig line;
+    return !GetLine(line) ? static_cast<int>(line.m_nBaud) : -1;
 }
 
 int CSerialPort::GetDataBits()
 {
-    CLineSettings line;
-    return QueryLine(line) ? line.m_nDataBits : -1;
+    CLineConfig line;
+    return !GetLine(line) ? static_cast<int>(line.m_nDataBits) : -1;
 }
 
 int CSerialPort::GetParity()
 {
-    CLineSettings line;
-    return QueryLine(line) ? line.m_nParity : -1;
+    CLineConfig line;
+    return !GetLine(line) ? static_cast<int>(line.m_eParity) : -1;
 }
 
 int CSerialPort::GetStopBits()
 {
-    CLineSettings line;
-    return QueryLine(line) ? line.m_nStopBits : -1;
+    CLineConfig line;
+    return !GetLine(line) ? static_cast<int>(line.m_eStopBits) : -1;
 }
 
 int CSerialPort::GetHandshake()
 {
-    CLineSettings line;
-    return QueryLine(line) ? line.m_nHandshake : -1;
+    CLineConfig line;
+    return !GetLine(line) ? static_cast<int>(line.m_eHandshake) : -1;
 }
 
 std::uint32_t CSerialPort::GetEventMask()

@@ -14,11 +14,11 @@
 #include <system_error>
 #include <thread>
 
+#include "base/line_config.h"
 #include "serial/serial_error.h"
 
 class CEvent;
 class CSerialBackend;
-struct CLineSettings;
 
 // No time limit for a wait or transfer.
 inline constexpr std::uint32_t INFINITE = 0xFFFFFFFF;
@@ -61,12 +61,20 @@ struct COverlapped {
 
 class CSerialPort {
 public:
-    enum EHandshake { HandshakeNone = 0, HandshakeHardware = 1, HandshakeSoftware = 2 };
     enum EReadMode { ReadModeImmediate = 0, ReadModeWaitAll = 1 };
-    // Parity codes of Configure/GetParity.
-    enum EParity { ParityNone = 0, ParityOdd = 1, ParityEven = 2, ParityMark = 3, ParitySpace = 4 };
-    // Stop-bit codes of Configure/GetStopBits.
-    enum EStopBits { StopBitsOne = 0, StopBitsOneAndHalf = 1, StopBitsTwo = 2 };
+    // The number codes of Configure, SetHandshake and the Get* queries: the values of the
+    // line's enums.
+    static constexpr int HandshakeNone = static_cast<int>(EHandshake::None);
+    static constexpr int HandshakeHardware = static_cast<int>(EHandshake::Hardware);
+    static constexpr int HandshakeSoftware = static_cast<int>(EHandshake::Software);
+    static constexpr int ParityNone = static_cast<int>(EParity::None);
+    static constexpr int ParityOdd = static_cast<int>(EParity::Odd);
+    static constexpr int ParityEven = static_cast<int>(EParity::Even);
+    static constexpr int ParityMark = static_cast<int>(EParity::Mark);
+    static constexpr int ParitySpace = static_cast<int>(EParity::Space);
+    static constexpr int StopBitsOne = static_cast<int>(EStopBits::One);
+    static constexpr int StopBitsOneAndHalf = static_cast<int>(EStopBits::OneAndHalf);
+    static constexpr int StopBitsTwo = static_cast<int>(EStopBits::Two);
 
     CSerialPort();
     CSerialPort(const CSerialPort&) = delete;
@@ -80,6 +88,15 @@ public:
         std::uint32_t outQueue = 0, bool overlapped = false);
     virtual std::error_code Close();
 
+    // The whole line at once, read back: framing the UART cannot send gives EINVAL, a handshake
+    // outside the enum InvalidArg; a setting the driver does not keep gives EINVAL and leaves
+    // the line as it was.
+    virtual std::error_code SetLine(const CLineConfig& line);
+    // The line as the driver holds it.
+    virtual std::error_code GetLine(CLineConfig& line);
+
+    // Number-code forms over SetLine: Configure sets the framing only (the handshake stays),
+    // SetHandshake below the handshake only (the framing stays).
     virtual std::error_code Configure(std::uint32_t baud, std::uint8_t dataBits, int parity,
         std::uint8_t stopBits);
     virtual std::error_code SetEventChar(char ch, bool addToMask = true);
@@ -92,7 +109,7 @@ public:
     virtual std::error_code SetHandshake(int kind);
     virtual std::error_code SetReadMode(int mode);
 
-    // The line as the driver holds it; -1 on failure (the code is in LastError).
+    // Parts of GetLine as number codes; -1 on failure (the code is in LastError).
     virtual int GetBaudRate();
     virtual int GetDataBits();
     virtual int GetParity();
@@ -145,7 +162,6 @@ private:
     class COperation;
     friend class COperation;
 
-    bool QueryLine(CLineSettings& line);
     std::error_code Transfer(bool isWrite, void* data, std::uint32_t size, std::uint32_t* count,
         COverlapped* overlapped, std::uint32_t timeout);
 

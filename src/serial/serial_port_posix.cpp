@@ -87,8 +87,8 @@ public:
     void WakeAll() override { eventfd_write(m_fdClose, 1); }
     void WakeWaiter() override { eventfd_write(m_fdMask, 1); }
     void ForgetWake() override { DrainEventFd(m_fdMask); }
-    std::error_code GetLine(CLineSettings& line) override;
-    std::error_code SetLine(const CLineSettings& line) override;
+    std::error_code GetLine(CLineConfig& line) override;
+    std::error_code SetLine(const CLineConfig& line) override;
     std::error_code Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,
         const CDeadline& deadline) override;
     std::error_code Write(const void* data, std::size_t size, std::size_t& done,
@@ -278,14 +278,12 @@ void CPosixSerial::DrainOutput()
     int queued = 0;
     if (::ioctl(m_fd, TIOCOUTQ, &queued) != 0 || queued <= 0)
         return;
-    termios2 t{};
+    CLineConfig line;
     unsigned baud = 0;
     unsigned bits = line_timing::kDefaultBitsPerCharacter;
-    if (::ioctl(m_fd, TCGETS2, &t) == 0) {
-        baud = t.c_ospeed;
-        const unsigned dataBits = (t.c_cflag & CSIZE) == CS5 ? 5 : (t.c_cflag & CSIZE) == CS6 ? 6
-            : (t.c_cflag & CSIZE) == CS7 ? 7 : 8;
-        bits = line_timing::BitsPerCharacter(dataBits, (t.c_cflag & PARENB) != 0, (t.c_cflag & CSTOPB) ? 2 : 1);
+    if (!GetLine(line)) {
+        baud = line.m_nBaud;
+        bits = line_timing::BitsPerCharacter(line);
     }
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500)
         + line_timing::LineTime(static_cast<std::uint64_t>(queued), baud, bits);
@@ -298,7 +296,7 @@ void CPosixSerial::DrainOutput()
         ::ioctl(m_fd, TCFLSH, TCOFLUSH);
 }
 
-std::error_code CPosixSerial::GetLine(CLineSettings& line)
+std::error_code CPosixSerial::GetLine(CLineConfig& line)
 {
     termios2 t{};
     if (::ioctl(m_fd, TCGETS2, &t) != 0)
@@ -311,25 +309,25 @@ std::error_code CPosixSerial::GetLine(CLineSettings& line)
     default: line.m_nDataBits = 8; break;
     }
     if (!(t.c_cflag & PARENB))
-        line.m_nParity = CSerialPort::ParityNone;
+        line.m_eParity = EParity::None;
     else if (t.c_cflag & CMSPAR)
-        line.m_nParity = (t.c_cflag & PARODD) ? CSerialPort::ParityMark : CSerialPort::ParitySpace;
+        line.m_eParity = (t.c_cflag & PARODD) ? EParity::Mark : EParity::Space;
     else
-        line.m_nParity = (t.c_cflag & PARODD) ? CSerialPort::ParityOdd : CSerialPort::ParityEven;
+        line.m_eParity = (t.c_cflag & PARODD) ? EParity::Odd : EParity::Even;
     if (!(t.c_cflag & CSTOPB))
-        line.m_nStopBits = CSerialPort::StopBitsOne;
+        line.m_eStopBits = EStopBits::One;
     else
-        line.m_nStopBits = line.m_nDataBits == 5 ? CSerialPort::StopBitsOneAndHalf : CSerialPort::StopBitsTwo;
+        line.m_eStopBits = line.m_nDataBits == 5 ? EStopBits::OneAndHalf : EStopBits::Two;
     if (t.c_cflag & CRTSCTS)
-        line.m_nHandshake = CSerialPort::HandshakeHardware;
+        line.m_eHandshake = EHandshake::Hardware;
     else if ((t.c_iflag & IXON) && (t.c_iflag & IXOFF))
-        line.m_nHandshake = CSerialPort::HandshakeSoftware;
+        line.m_eHandshake = EHandshake::Software;
     else
-        line.m_nHandshake = CSerialPort::HandshakeNone;
+        line.m_eHandshake = EHandshake::None;
     return {};
 }
 
-std::error_code CPosixSerial::SetLine(const CLineSettings& line)
+std::error_code CPosixSerial::SetLine(const CLineConfig& line)
 {
     termios2 before{};
     if (::ioctl(m_fd, TCGETS2, &before) != 0)
@@ -347,31 +345,31 @@ std::error_code CPosixSerial::SetLine(const CLineSettings& line)
     static constexpr unsigned kSizes[] = {CS5, CS6, CS7, CS8};
     t.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
     t.c_cflag |= kSizes[line.m_nDataBits - 5];
-    switch (line.m_nParity) {
-    case CSerialPort::ParityOdd: t.c_cflag |= PARENB | PARODD; break;
-    case CSerialPort::ParityEven: t.c_cflag |= PARENB; break;
-    case CSerialPort::ParityMark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case CSerialPort::ParitySpace: t.c_cflag |= PARENB | CMSPAR; break;
+    switch (line.m_eParity) {
+    case EParity::Odd: t.c_cflag |= PARENB | PARODD; break;
+    case EParity::Even: t.c_cflag |= PARENB; break;
+    case EParity::Mark: t.c_cflag |= PARENB | CMSPAR | PARODD; break;
+    case EParity::Space: t.c_cflag |= PARENB | CMSPAR; break;
     default: break;
     }
-    if (line.m_nStopBits != CSerialPort::StopBitsOne)
+    if (line.m_eStopBits != EStopBits::One)
         t.c_cflag |= CSTOPB; // with 5 data bits the UART sends one and a half
     t.c_iflag &= ~(IXON | IXOFF | IXANY);
-    if (line.m_nHandshake == CSerialPort::HandshakeHardware)
+    if (line.m_eHandshake == EHandshake::Hardware)
         t.c_cflag |= CRTSCTS;
-    else if (line.m_nHandshake == CSerialPort::HandshakeSoftware)
+    else if (line.m_eHandshake == EHandshake::Software)
         t.c_iflag |= IXON | IXOFF;
 
     if (::ioctl(m_fd, TCSETS2, &t) != 0)
         return LastErrno();
     // Drivers drop what they cannot do without a word; read back and compare.
-    CLineSettings got;
+    CLineConfig got;
     if (std::error_code code = GetLine(got))
         return code;
     const std::uint32_t tolerance = line.m_nBaud / 50; // rounding of the divisor, 2 %
     const std::uint32_t baudDiff = got.m_nBaud > line.m_nBaud ? got.m_nBaud - line.m_nBaud : line.m_nBaud - got.m_nBaud;
-    if (baudDiff > tolerance || got.m_nDataBits != line.m_nDataBits || got.m_nParity != line.m_nParity
-        || got.m_nStopBits != line.m_nStopBits || got.m_nHandshake != line.m_nHandshake) {
+    got.m_nBaud = line.m_nBaud;
+    if (baudDiff > tolerance || got != line) {
         ::ioctl(m_fd, TCSETS2, &before);
         return Errno(EINVAL);
     }

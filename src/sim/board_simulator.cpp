@@ -1,5 +1,6 @@
 #include "sim/board_simulator.h"
 
+#include "base/line_timing.h"
 #include "programming/board_protocol.h"
 
 #include <fcntl.h>
@@ -112,12 +113,16 @@ void CBoardSimulator::Stop()
         }
 }
 
+std::chrono::nanoseconds CBoardSimulator::ByteTime(const CLineConfig& line)
+{
+    if (line.m_nBaud == 0)
+        return std::chrono::nanoseconds::zero();
+    return std::chrono::nanoseconds(line_timing::BitsPerCharacter(line) * 1'000'000'000LL / line.m_nBaud);
+}
+
 CBoardSimulator::Clock::duration CBoardSimulator::ByteTime() const
 {
-    if (m_options.m_nBaud == 0)
-        return Clock::duration::zero();
-    return std::chrono::duration_cast<Clock::duration>(
-        std::chrono::nanoseconds(10'000'000'000LL / m_options.m_nBaud));
+    return std::chrono::duration_cast<Clock::duration>(ByteTime(m_options.m_line));
 }
 
 void CBoardSimulator::Serve()
@@ -134,7 +139,7 @@ void CBoardSimulator::Serve()
 
         bool stalled = m_options.m_nStallAfter != 0 && m_nReceived >= m_options.m_nStallAfter;
         bool wantIn = !stalled;
-        if (wantIn && m_options.m_nBaud != 0) {
+        if (wantIn && m_options.m_line.m_nBaud != 0) {
             const Clock::duration byteTime = ByteTime();
             const Clock::time_point base = InLineBase(now);
             if (now - base < byteTime) {
@@ -180,7 +185,7 @@ void CBoardSimulator::Receive(Clock::time_point now)
     std::size_t want = kReadChunk;
     Clock::time_point base{};
     const Clock::duration byteTime = ByteTime();
-    if (m_options.m_nBaud != 0) {
+    if (m_options.m_line.m_nBaud != 0) {
         base = InLineBase(now);
         want = std::min<std::size_t>(want, static_cast<std::size_t>((now - base) / byteTime));
     }
@@ -197,7 +202,7 @@ void CBoardSimulator::Receive(Clock::time_point now)
         return; // nothing yet, or nobody has the port open
     }
     m_bInIdle = static_cast<std::size_t>(n) < want;
-    if (m_options.m_nBaud != 0)
+    if (m_options.m_line.m_nBaud != 0)
         m_tInLine = base + byteTime * n;
     m_tLastRx = now;
     std::vector<CBoardOutput> answers;
@@ -275,7 +280,7 @@ void CBoardSimulator::Queue(const CBoardOutput& answer, Clock::time_point now)
         // The line keeps its order, and a paced line takes its time per byte.
         if (!m_output.empty() && piece.due < m_output.back().due)
             piece.due = m_output.back().due;
-        if (m_options.m_nBaud != 0) {
+        if (m_options.m_line.m_nBaud != 0) {
             piece.due = std::max(piece.due, m_tOutLine);
             m_tOutLine = piece.due + ByteTime() * piece.bytes.size();
         }

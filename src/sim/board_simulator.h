@@ -7,6 +7,7 @@
 // of its own (poll with a wake descriptor), joined by Stop and by the destructor. The queries
 // may be called from any thread.
 
+#include "base/line_config.h"
 #include "sim/board_image.h"
 #include "sim/board_monitor.h"
 
@@ -32,9 +33,9 @@ struct CBoardSimOptions {
     unsigned m_nSplitPieces = 1;
     // Bell and bytes 0x80-0xFF before and after every answer text.
     bool m_bNoise = false;
-    // Bits per second of the simulated line (10 bits per byte both ways); 0: as fast as the
-    // pseudo-terminal goes.
-    unsigned m_nBaud = 0;
+    // The simulated line: each byte takes its bits per character at its rate, both ways; a rate
+    // of 0: as fast as the pseudo-terminal goes.
+    CLineConfig m_line{.m_nBaud = 0};
     // Closes the line after this many received bytes; 0: never.
     std::uint64_t m_nHangupAfter = 0;
     // Stops reading after this many received bytes; 0: never.
@@ -83,6 +84,10 @@ public:
     bool WaitForAnswersSent(std::chrono::milliseconds timeout);
     // The error of the last image written (empty when fine).
     std::error_code ImageError() const;
+
+    // The time one byte takes on the simulated line: its bits per character at its rate; zero
+    // at a rate of 0.
+    static std::chrono::nanoseconds ByteTime(const CLineConfig& line);
 
 private:
     using Clock = std::chrono::steady_clock;

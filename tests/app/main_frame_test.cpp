@@ -1099,7 +1099,7 @@ private slots:
     {
         CBoardSimOptions options;
         // A paced line, so the job still runs when the dialog is confirmed.
-        options.m_nBaud = 9600;
+        options.m_line.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());
@@ -1149,7 +1149,7 @@ private slots:
         CBoardSimOptions options;
         options.m_monitor.m_nErrorAtRecord = 1;
         // A paced line, so the error arrives while the file is still being sent.
-        options.m_nBaud = 9600;
+        options.m_line.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());
@@ -1197,7 +1197,7 @@ private slots:
     {
         // A slow line: the file would take many seconds.
         CBoardSimOptions options;
-        options.m_nBaud = 9600;
+        options.m_line.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());
@@ -1234,7 +1234,7 @@ private slots:
         // its own, as a stopped board is still in the middle of a record.
         for (bool byKey : {false, true}) {
             CBoardSimOptions options;
-            options.m_nBaud = 9600;
+            options.m_line.m_nBaud = 9600;
             CBoardSimulator sim(options);
             QVERIFY(!sim.Start());
             SetPort(sim.SlavePath());
@@ -1335,7 +1335,7 @@ private slots:
     void destroyingTheFrameDuringADownloadJoinsTheJob()
     {
         CBoardSimOptions options;
-        options.m_nBaud = 9600;
+        options.m_line.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
         SetPort(sim.SlavePath());

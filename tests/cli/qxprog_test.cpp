@@ -432,7 +432,7 @@ TEST_F(QxprogTest, TerminationSignalsStopCleanlyAndRestoreThePort)
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(::strsignal(sig));
         CBoardSimOptions paced;
-        paced.m_nBaud = 115200;
+        paced.m_line.m_nBaud = 115200;
         CBoardSimulator& board = Board(paced);
         const termios before = LineOf(board.SlavePath());
         const std::string file = WriteFile("big.hex", EncodeIntelHex(Bytes(40000, 3), 0));
@@ -723,7 +723,7 @@ TEST_F(QxprogTest, InterruptingManyBoardsRestoresEveryPort)
     std::vector<termios> before;
     for (int b = 0; b < 4; ++b) {
         CBoardSimOptions paced;
-        paced.m_nBaud = 115200;
+        paced.m_line.m_nBaud = 115200;
         boards.push_back(&Board(paced));
         before.push_back(LineOf(boards.back()->SlavePath()));
         args.insert(args.end(), {"--port", boards.back()->SlavePath()});
@@ -833,7 +833,7 @@ TEST_F(QxprogTest, ManyBoardsDrawATableOnATerminal)
     std::vector<std::string> args = {"program", WriteFile("a.hex", EncodeIntelHex(Bytes(30000, 3), 0)), "--baud", "460800"};
     for (int b = 0; b < 2; ++b) {
         CBoardSimOptions paced;
-        paced.m_nBaud = 460800;
+        paced.m_line.m_nBaud = 460800;
         args.insert(args.end(), {"--port", Board(paced).SlavePath()});
     }
     int status = -1;

@@ -423,8 +423,8 @@ void PortGuiTest::okStoresNormalisedTextsAndOpensTheClosedPort()
     reloaded.LoadPortSettings(store);
     QVERIFY(!reloaded.m_bReconnect);
     QCOMPARE(settings.m_strParity, std::string("O"));
-    QCOMPARE(settings.m_nParity, 1);
-    QCOMPARE(settings.m_nBaud, 115200);
+    QCOMPARE(static_cast<int>(settings.m_line.m_eParity), 1);
+    QCOMPARE(static_cast<int>(settings.m_line.m_nBaud), 115200);
     QCOMPARE(Stored(store, "Port"), pty.SlavePath());
     QCOMPARE(Stored(store, "Baud"), std::string("115200"));
     QCOMPARE(Stored(store, "DataBit"), std::string("8"));

@@ -31,7 +31,7 @@ class BaudRule : public ::testing::TestWithParam<NormalRow> {};
 TEST_P(BaudRule, Normalises)
 {
     std::string text = GetParam().m_stored;
-    EXPECT_EQ(CPortSettings::NormalizeBaud(text), GetParam().m_number);
+    EXPECT_EQ(static_cast<int>(CPortSettings::NormalizeBaud(text)), GetParam().m_number);
     EXPECT_EQ(text, GetParam().m_text);
 }
 INSTANTIATE_TEST_SUITE_P(Table, BaudRule, ::testing::Values(
@@ -61,7 +61,7 @@ class DataBitsRule : public ::testing::TestWithParam<NormalRow> {};
 TEST_P(DataBitsRule, Normalises)
 {
     std::string text = GetParam().m_stored;
-    EXPECT_EQ(CPortSettings::NormalizeDataBits(text), GetParam().m_number);
+    EXPECT_EQ(static_cast<int>(CPortSettings::NormalizeDataBits(text)), GetParam().m_number);
     EXPECT_EQ(text, GetParam().m_text);
 }
 INSTANTIATE_TEST_SUITE_P(Table, DataBitsRule, ::testing::Values(
@@ -75,7 +75,7 @@ class ParityRule : public ::testing::TestWithParam<NormalRow> {};
 TEST_P(ParityRule, Normalises)
 {
     std::string text = GetParam().m_stored;
-    EXPECT_EQ(CPortSettings::NormalizeParity(text), GetParam().m_number);
+    EXPECT_EQ(static_cast<int>(CPortSettings::NormalizeParity(text)), GetParam().m_number);
     EXPECT_EQ(text, GetParam().m_text);
 }
 INSTANTIATE_TEST_SUITE_P(Table, ParityRule, ::testing::Values(
@@ -89,7 +89,7 @@ class StopBitsRule : public ::testing::TestWithParam<NormalRow> {};
 TEST_P(StopBitsRule, Normalises)
 {
     std::string text = GetParam().m_stored;
-    EXPECT_EQ(CPortSettings::NormalizeStopBits(text), GetParam().m_number);
+    EXPECT_EQ(static_cast<int>(CPortSettings::NormalizeStopBits(text)), GetParam().m_number);
     EXPECT_EQ(text, GetParam().m_text);
 }
 INSTANTIATE_TEST_SUITE_P(Table, StopBitsRule, ::testing::Values(
@@ -102,7 +102,7 @@ class HandshakeRule : public ::testing::TestWithParam<NormalRow> {};
 TEST_P(HandshakeRule, Normalises)
 {
     std::string text = GetParam().m_stored;
-    EXPECT_EQ(CPortSettings::NormalizeHandshake(text), GetParam().m_number);
+    EXPECT_EQ(static_cast<int>(CPortSettings::NormalizeHandshake(text)), GetParam().m_number);
     EXPECT_EQ(text, GetParam().m_text);
 }
 INSTANTIATE_TEST_SUITE_P(Table, HandshakeRule, ::testing::Values(
@@ -134,15 +134,15 @@ TEST(PortSettingsTest, EmptyStoreGivesTheDefaults)
     settings.LoadPortSettings(store);
     EXPECT_EQ(settings.m_strPort, "COM1");
     EXPECT_EQ(settings.m_strBaud, "19200");
-    EXPECT_EQ(settings.m_nBaud, 19200);
+    EXPECT_EQ(static_cast<int>(settings.m_line.m_nBaud), 19200);
     EXPECT_EQ(settings.m_strDataBits, "8");
-    EXPECT_EQ(settings.m_nDataBits, 8);
+    EXPECT_EQ(static_cast<int>(settings.m_line.m_nDataBits), 8);
     EXPECT_EQ(settings.m_strParity, "N");
-    EXPECT_EQ(settings.m_nParity, 0);
+    EXPECT_EQ(static_cast<int>(settings.m_line.m_eParity), 0);
     EXPECT_EQ(settings.m_strStopBits, "1");
-    EXPECT_EQ(settings.m_nStopBits, 0);
+    EXPECT_EQ(static_cast<int>(settings.m_line.m_eStopBits), 0);
     EXPECT_EQ(settings.m_strHandshake, "None");
-    EXPECT_EQ(settings.m_nHandshake, 0);
+    EXPECT_EQ(static_cast<int>(settings.m_line.m_eHandshake), 0);
     EXPECT_EQ(settings.PaneText(), "COM1: 19200 8N1 None");
     EXPECT_TRUE(store.WriteLog().empty());
 }
@@ -163,10 +163,10 @@ TEST(PortSettingsTest, StoredValuesAreNormalisedAndNotWrittenBack)
     EXPECT_EQ(settings.m_strBaud, "19200");
     EXPECT_EQ(settings.m_strDataBits, "7");
     EXPECT_EQ(settings.m_strParity, "O");
-    EXPECT_EQ(settings.m_nParity, 1);
+    EXPECT_EQ(static_cast<int>(settings.m_line.m_eParity), 1);
     EXPECT_EQ(settings.m_strStopBits, "1");
     EXPECT_EQ(settings.m_strHandshake, "RTS/CTS");
-    EXPECT_EQ(settings.m_nHandshake, 1);
+    EXPECT_EQ(static_cast<int>(settings.m_line.m_eHandshake), 1);
     EXPECT_EQ(store.WriteLog().size(), writes);
     EXPECT_EQ(store.GetProfileString("Baud", ""), "5000000");
     // Each value replaced is said once with what is used; a longer way of writing one is not.
@@ -183,7 +183,7 @@ TEST(PortSettingsTest, UnreadableValuesAreSaid)
         store.WriteProfileString(key, value);
     CPortSettings settings;
     settings.LoadPortSettings(store);
-    EXPECT_EQ(settings.m_nBaud, 19200);
+    EXPECT_EQ(static_cast<int>(settings.m_line.m_nBaud), 19200);
     EXPECT_FALSE(settings.m_bReconnect);
     EXPECT_EQ(store.Warnings(), (std::vector<std::string>{"Settings: Baud=abc is not a valid value; 19200 is used.",
         "Settings: DataBit=nine is not a valid value; 8 is used.", "Settings: Parity=X is not a valid value; N is used.",
@@ -227,15 +227,15 @@ class PortCommand : public ::testing::TestWithParam<CommandRow> {};
 int NumberFor(const CPortSettings& settings, const std::string& key)
 {
     if (key == "Baud")
-        return settings.m_nBaud;
+        return static_cast<int>(settings.m_line.m_nBaud);
     if (key == "DataBit")
-        return settings.m_nDataBits;
+        return static_cast<int>(settings.m_line.m_nDataBits);
     if (key == "Parity")
-        return settings.m_nParity;
+        return static_cast<int>(settings.m_line.m_eParity);
     if (key == "StopBit")
-        return settings.m_nStopBits;
+        return static_cast<int>(settings.m_line.m_eStopBits);
     if (key == "Handshake")
-        return settings.m_nHandshake;
+        return static_cast<int>(settings.m_line.m_eHandshake);
     return -1;
 }
 
@@ -324,6 +324,47 @@ TEST(PortSettingsTest, SaveAllWritesSixKeysInOrder)
     CPortSettings loaded;
     loaded.LoadPortSettings(store);
     EXPECT_EQ(loaded.PaneText(), settings.PaneText());
+}
+
+// ---- Texts and the typed line ----------------------------------------------------------------
+
+// A line becomes the texts the commands write, and those texts, stored and loaded again, give
+// the same line back.
+TEST(PortSettingsTest, LineAndStoredTextsRoundTrip)
+{
+    struct Row {
+        const char* m_name;
+        CLineConfig m_line;
+        const char* m_pane;
+    } const rows[] = {
+        {"the default", {}, "COM1: 19200 8N1 None"},
+        {"7 data bits, even", {9600, 7, EParity::Even, EStopBits::One, EHandshake::None}, "COM1: 9600 7E1 None"},
+        {"odd, two stop bits", {115200, 8, EParity::Odd, EStopBits::Two, EHandshake::Hardware},
+            "COM1: 115200 8O2 RTS/CTS"},
+        {"mark", {57600, 6, EParity::Mark, EStopBits::Two, EHandshake::Software}, "COM1: 57600 6M2 XON/XOFF"},
+        {"space, 1.5", {300, 5, EParity::Space, EStopBits::OneAndHalf, EHandshake::None}, "COM1: 300 5S1.5 None"},
+        {"a typed rate at the limits", {50, 8, EParity::None, EStopBits::One, EHandshake::None}, "COM1: 50 8N1 None"},
+        {"the highest rate", {4000000, 8, EParity::None, EStopBits::One, EHandshake::None}, "COM1: 4000000 8N1 None"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.m_name);
+        CPortSettings settings;
+        settings.SetLine(row.m_line);
+        EXPECT_EQ(settings.m_line, row.m_line);
+        EXPECT_EQ(settings.PaneText(), row.m_pane);
+        CMemorySettingsStore store;
+        settings.SaveAll(store);
+        CPortSettings loaded;
+        loaded.LoadPortSettings(store);
+        EXPECT_EQ(loaded.m_line, row.m_line);
+        EXPECT_EQ(loaded.PaneText(), row.m_pane);
+        EXPECT_TRUE(store.Warnings().empty());
+    }
+    // A rate outside the limits is stored as the default, as loading would replace it.
+    CPortSettings settings;
+    settings.SetLine({4000001});
+    EXPECT_EQ(settings.m_strBaud, "19200");
+    EXPECT_EQ(settings.m_line.m_nBaud, 19200u);
 }
 
 } // namespace

@@ -142,7 +142,7 @@ protected:
     std::string StartPacedDownload()
     {
         CBoardSimOptions options;
-        options.m_nBaud = 115200;
+        options.m_line.m_nBaud = 115200;
         StartBoard(options);
         const std::string file = EncodeIntelHex(Bytes(20000, 1), 0);
         EXPECT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
@@ -361,7 +361,7 @@ TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
     // answer, however soon the board gave it.
     CBoardSimOptions options;
     options.m_monitor.m_nErrorAtRecord = 3;
-    options.m_nBaud = 115200;
+    options.m_line.m_nBaud = 115200;
     StartBoard(options);
     const std::string file = EncodeIntelHex(Bytes(40000, 1), 0);
     CJobRun run = Program(WriteFile("data.hex", file));
@@ -568,7 +568,7 @@ TEST_F(DownloadJobTest, KeysTypedDuringTheDownloadNeverReachTheBoard)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CBoardSimOptions options;
-        options.m_nBaud = 115200;
+        options.m_line.m_nBaud = 115200;
         const std::vector<std::uint8_t> data = Bytes(c.raw ? 40000 : 16000, 7);
         const std::string file = c.raw ? std::string(data.begin(), data.end()) : EncodeIntelHex(data, 0);
         if (c.raw)
@@ -646,7 +646,7 @@ TEST_F(DownloadJobTest, AfterAStopTheNextDownloadCompletes)
 TEST_F(DownloadJobTest, ALineLostWhileTheJobWaitsEndsItAtOnce)
 {
     CBoardSimOptions options;
-    options.m_nBaud = 19200;
+    options.m_line.m_nBaud = 19200;
     options.m_nHangupAfter = 1500;
     StartBoard(options, true, "19200");
     // About 6 s of the line, all of it taken by the pseudo-terminal at once: the job waits for
@@ -713,7 +713,7 @@ TEST_F(DownloadJobTest, PacedLinesCompleteAndASilentBoardIsStillReported)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CBoardSimOptions options;
-        options.m_nBaud = c.baud;
+        options.m_line.m_nBaud = c.baud;
         options.m_bSilentCompletion = c.silent;
         m_port.Close();
         StartBoard(options, true, std::to_string(c.baud).c_str());
@@ -794,7 +794,7 @@ TEST_F(DownloadJobTest, RunCommandIsReadWhenItIsNeeded)
 {
     CBoardSimOptions options;
     options.m_monitor.m_strRunCmd = "GO";
-    options.m_nBaud = 115200;
+    options.m_line.m_nBaud = 115200;
     StartBoard(options);
     const std::string file = EncodeIntelHex(Bytes(400, 1), 0);
     SetCommands(1, "L", "R");

@@ -198,7 +198,7 @@ TEST(BoardSimulator, HangUpAfterNBytes)
 TEST(BoardSimulator, PacedLineTakesItsTime)
 {
     CBoardSimOptions options;
-    options.m_nBaud = 9600; // 960 bytes per second
+    options.m_line.m_nBaud = 9600; // 960 bytes per second
     CBoardSimulator sim(options);
     ASSERT_FALSE(sim.Start());
     CHostLine host(sim.SlavePath());
@@ -208,6 +208,24 @@ TEST(BoardSimulator, PacedLineTakesItsTime)
     auto took = Clock::now() - start;
     EXPECT_GE(took, 400ms);
     EXPECT_LE(took, 2s);
+}
+
+// A paced line spends the framing's bits on every byte, not a fixed ten.
+TEST(BoardSimulator, ByteTimeFollowsTheFraming)
+{
+    struct Row {
+        const char* m_name;
+        CLineConfig m_line;
+        std::chrono::nanoseconds m_time;
+    } const rows[] = {
+        {"unpaced", {.m_nBaud = 0}, 0ns},
+        {"9600 8N1", {.m_nBaud = 9600}, 1'041'666ns},
+        {"9600 8E2", {9600, 8, EParity::Even, EStopBits::Two}, 1'250'000ns},
+        {"9600 7N1", {9600, 7, EParity::None, EStopBits::One}, 937'500ns},
+        {"4000000 8N1", {.m_nBaud = 4000000}, 2'500ns},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(CBoardSimulator::ByteTime(row.m_line), row.m_time) << row.m_name;
 }
 
 TEST(BoardSimulator, StallStopsReading)
