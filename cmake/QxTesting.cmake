@@ -1,7 +1,17 @@
+# A unity build of one source gains nothing and makes GCC report the file's anonymous-namespace
+# types used by its test classes (-Wsubobject-linkage), so such targets compile as they are.
+function(qx_no_unity_for_one_source target)
+  list(LENGTH ARGN count)
+  if(count EQUAL 1)
+    set_target_properties(${target} PROPERTIES UNITY_BUILD OFF)
+  endif()
+endfunction()
+
 # qx_core_test(name SOURCES... LIBS ...): a GoogleTest executable of the core layer.
 function(qx_core_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  qx_no_unity_for_one_source(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
     PROPERTIES TIMEOUT 120 LABELS core)
@@ -15,6 +25,7 @@ function(qx_gui_test name)
   endif()
   cmake_parse_arguments(T "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
+  qx_no_unity_for_one_source(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} Qt6::Test Qt6::Widgets Threads::Threads)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 180 LABELS gui
