@@ -261,8 +261,9 @@ bool CMainFrame::Create()
     QStringList warnings;
     for (const std::string& warning : m_store.Warnings())
         warnings << QString::fromStdString(warning);
+    // Once the window shows: a message set before hides no pane, and "Ready" would show through.
     if (!warnings.isEmpty())
-        statusBar()->showMessage(warnings.join(QLatin1Char(' ')));
+        QTimer::singleShot(0, this, [this, text = warnings.join(QLatin1Char(' '))] { statusBar()->showMessage(text); });
     return true;
 }
 

@@ -231,9 +231,11 @@ private slots:
         m_commands.LoadBoardCommands(*m_pStore);
         auto frame = MakeFrame();
         QVERIFY(frame);
-        QCOMPARE(frame->statusBar()->currentMessage(),
+        QTRY_COMPARE(frame->statusBar()->currentMessage(),
             QStringLiteral("Settings: CheckHexFile=maybe is not a valid value; 1 is used. Settings: Baud=abc is "
                            "not a valid value; 19200 is used."));
+        // The message covers the pane it stands for instead of being drawn over it.
+        QVERIFY(!frame->MessagePane().isVisible());
         QCOMPARE(m_commands.Get().m_bUsePrePostPgmCmd, 0);
     }
 
