@@ -13,7 +13,7 @@
 #include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
 #include "programming/board_commands.h"
-#include "programming/terminal_ctrl.h"
+#include "terminal/terminal_ctrl.h"
 #include "serial/serial_wnd.h"
 #include "sim/intel_hex.h"
 

@@ -10,8 +10,8 @@
 #include "base/message_sink.h"
 #include "port/port_settings.h"
 #include "programming/programming_session.h"
-#include "programming/terminal_counters.h"
-#include "programming/terminal_io_settings.h"
+#include "terminal/terminal_counters.h"
+#include "terminal/terminal_io_settings.h"
 
 #include <QFont>
 #include <QMainWindow>

@@ -3,7 +3,7 @@
 // Main thread only. Backspace erases the last character on a terminal; into a file or pipe
 // it is passed on as the byte 0x08.
 
-#include "programming/terminal_sink.h"
+#include "terminal/terminal_sink.h"
 
 #include <cstdio>
 

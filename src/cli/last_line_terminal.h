@@ -4,7 +4,7 @@
 // line). One thread: the board's own (where its receive parser runs). Bounded: a line keeps at
 // most kMaxLine characters.
 
-#include "programming/terminal_sink.h"
+#include "terminal/terminal_sink.h"
 
 #include <string>
 

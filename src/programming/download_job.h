@@ -12,7 +12,7 @@
 // at its next run of bytes or wait. The destructor stops and joins a running job.
 #include "programming/board_protocol.h"
 #include "programming/receive_parser.h"
-#include "programming/terminal_counters.h"
+#include "terminal/terminal_counters.h"
 
 #include <atomic>
 #include <chrono>

@@ -6,7 +6,7 @@
 // are safe from any thread. The terminal sink outlives the parser.
 
 #include "programming/board_state.h"
-#include "programming/terminal_sink.h"
+#include "terminal/terminal_sink.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -15,7 +15,7 @@
 #include "programming/board_commands.h"
 #include "port/port_setup_dlg.h"
 #include "programming/program_dlg.h"
-#include "programming/terminal_ctrl.h"
+#include "terminal/terminal_ctrl.h"
 #include "recording_prompt.h"
 #include "serial/serial_wnd.h"
 #include "sim/board_simulator.h"

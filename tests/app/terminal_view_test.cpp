@@ -7,7 +7,7 @@
 #include "base/qt_settings_store.h"
 #include "files/tool_settings.h"
 #include "programming/board_commands.h"
-#include "programming/terminal_ctrl.h"
+#include "terminal/terminal_ctrl.h"
 #include "pty_pair.h"
 #include "recording_prompt.h"
 #include "serial/serial_wnd.h"

@@ -11,7 +11,7 @@
 #include "port/open_configured_port.h"
 #include "programming/board_commands.h"
 #include "programming/board_protocol.h"
-#include "programming/terminal_input.h"
+#include "terminal/terminal_input.h"
 #include "serial/serial_error.h"
 #include "port/port_settings.h"
 #include "bytes.h"

@@ -1,4 +1,4 @@
-#include "programming/terminal_input.h"
+#include "terminal/terminal_input.h"
 
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"

@@ -5,7 +5,7 @@
 // for its turn between the download's runs; what it writes counts as sent. Queue and Waiting on
 // the GUI thread; the port and the counters outlive the writer, whose destructor joins the worker.
 
-#include "programming/terminal_counters.h"
+#include "terminal/terminal_counters.h"
 
 #include <chrono>
 #include <condition_variable>

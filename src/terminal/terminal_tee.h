@@ -3,7 +3,7 @@
 // window first, then the log of shown lines). Called on the parser's thread; both sinks outlive
 // the tee.
 
-#include "programming/terminal_sink.h"
+#include "terminal/terminal_sink.h"
 
 class CTerminalTee : public ITerminalSink {
 public:

@@ -9,7 +9,7 @@
 // joins the writer.
 
 #include "base/message_sink.h"
-#include "programming/terminal_sink.h"
+#include "terminal/terminal_sink.h"
 
 #include <atomic>
 #include <chrono>

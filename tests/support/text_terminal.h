@@ -2,7 +2,7 @@
 // A terminal sink for tests: keeps the text as the terminal window would show it, and every
 // append. Used on one thread.
 
-#include "programming/terminal_sink.h"
+#include "terminal/terminal_sink.h"
 
 #include <string>
 #include <vector>

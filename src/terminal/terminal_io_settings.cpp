@@ -1,4 +1,4 @@
-#include "programming/terminal_io_settings.h"
+#include "terminal/terminal_io_settings.h"
 
 namespace {
 constexpr const char* kKeyLocalEcho = "TerminalLocalEcho";

@@ -7,10 +7,10 @@
 // echoed) and the busy notice is called once for each such stretch. GUI thread (the terminal window calls it from its key handler); the echo sink, the
 // counters and the port outlive it.
 
-#include "programming/terminal_counters.h"
-#include "programming/terminal_io_settings.h"
-#include "programming/terminal_sink.h"
-#include "programming/terminal_writer.h"
+#include "terminal/terminal_counters.h"
+#include "terminal/terminal_io_settings.h"
+#include "terminal/terminal_sink.h"
+#include "terminal/terminal_writer.h"
 
 #include <chrono>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "programming/raw_sender.h"
+#include "terminal/raw_sender.h"
 
 #include "base/system_error.h"
 #include "serial/serial_port.h"

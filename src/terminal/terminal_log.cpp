@@ -1,4 +1,4 @@
-#include "programming/terminal_log.h"
+#include "terminal/terminal_log.h"
 
 #include "base/system_error.h"
 

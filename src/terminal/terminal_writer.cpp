@@ -1,4 +1,4 @@
-#include "programming/terminal_writer.h"
+#include "terminal/terminal_writer.h"
 
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"

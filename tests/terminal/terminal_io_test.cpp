@@ -10,10 +10,10 @@
 #include "text_terminal.h"
 
 #include "base/memory_settings_store.h"
-#include "programming/raw_sender.h"
-#include "programming/terminal_input.h"
-#include "programming/terminal_io_settings.h"
-#include "programming/terminal_log.h"
+#include "terminal/raw_sender.h"
+#include "terminal/terminal_input.h"
+#include "terminal/terminal_io_settings.h"
+#include "terminal/terminal_log.h"
 #include "serial/serial_port.h"
 
 #include <gtest/gtest.h>

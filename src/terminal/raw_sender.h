@@ -8,7 +8,7 @@
 
 #include "base/message_sink.h"
 #include "base/regular_file.h"
-#include "programming/terminal_counters.h"
+#include "terminal/terminal_counters.h"
 
 #include <atomic>
 #include <cstdint>

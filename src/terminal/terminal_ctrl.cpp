@@ -1,7 +1,7 @@
-#include "programming/terminal_ctrl.h"
+#include "terminal/terminal_ctrl.h"
 
 #include "base/settings_store.h"
-#include "programming/terminal_input.h"
+#include "terminal/terminal_input.h"
 #include "serial/serial_port.h"
 
 #include <QContextMenuEvent>

@@ -2,7 +2,7 @@
 // selection and copy, and how the program window's bar and button follow the pane's width.
 
 #include "programming/program_dlg.h"
-#include "programming/terminal_ctrl.h"
+#include "terminal/terminal_ctrl.h"
 #include "ui/percent_progress_ctrl.h"
 
 #include <QClipboard>

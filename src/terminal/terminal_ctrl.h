@@ -10,7 +10,7 @@
 // in view, at most once per kRepaintMs however fast the board talks. Ctrl+letters and plain
 // keys go to the board; the view's own keys are Ctrl+Shift+letters and F3.
 
-#include "programming/terminal_sink.h"
+#include "terminal/terminal_sink.h"
 #include "ui/byte_ring.h"
 #include "ui/line_view.h"
 
