@@ -1,9 +1,6 @@
-// The terminal window and the program window as widgets: what the terminal shows and keeps, its
-// selection and copy, and how the program window's bar and button follow the pane's width.
+// The terminal window as a widget: what it shows and keeps, its selection and copy.
 
-#include "programming/program_dlg.h"
 #include "terminal/terminal_ctrl.h"
-#include "ui/percent_progress_ctrl.h"
 
 #include <QClipboard>
 #include <QMenu>
@@ -186,32 +183,6 @@ private slots:
         QTest::keyClick(&terminal, Qt::Key_Backspace);
         QTest::keyClick(&terminal, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(terminal.toPlainText(), QString());
-    }
-
-    void programWindowStretchesTheBarAndMovesTheButton()
-    {
-        CProgramDlg dialog;
-        dialog.resize(400, 70);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        const QRect bar = dialog.Progress().geometry();
-        const QRect button = dialog.ProgramButton().geometry();
-        QVERIFY(bar.right() < button.left());
-        const int rightGap = dialog.width() - button.right();
-
-        dialog.resize(700, 70);
-        QTRY_COMPARE(dialog.Progress().width(), bar.width() + 300);
-        QCOMPARE(dialog.Progress().x(), bar.x());
-        QCOMPARE(dialog.ProgramButton().size(), button.size());
-        QCOMPARE(dialog.width() - dialog.ProgramButton().geometry().right(), rightGap);
-        QCOMPARE(dialog.ProgramButton().y(), button.y());
-
-        // The button issues the Program command.
-        QSignalSpy issued(&dialog, &CProgramDlg::commandIssued);
-        dialog.ProgramButton().click();
-        QCOMPARE(issued.count(), 1);
-        QCOMPARE(issued.at(0).at(0).toInt(), 32771);
-        QVERIFY(dialog.HasPaneFrame());
     }
 };
 
