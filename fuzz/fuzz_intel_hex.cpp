@@ -51,9 +51,9 @@ bool BoardAccepts(std::string_view text)
     for (std::size_t i = 0; i < text.size(); ++i) {
         monitor.Feed(static_cast<std::uint8_t>(text[i]), out);
         for (const CBoardOutput& answer : out) {
-            if (answer.m_nKind == EBoardAnswer::RecordError)
+            if (answer.m_eKind == EBoardAnswer::RecordError)
                 return false;
-            if (answer.m_nKind == EBoardAnswer::Completion) {
+            if (answer.m_eKind == EBoardAnswer::Completion) {
                 for (char rest : text.substr(i + 1))
                     if (!IsLineSpace(rest))
                         return false;

@@ -305,7 +305,7 @@ void Screenshot(QTemporaryDir& dir, const QString& path)
     // The board's prompt in the terminal, then a download caught half-way.
     const char cr = '\r';
     frame.Serial().Write(&cr, 1);
-    WaitUntil([&] { return frame.Terminal().toPlainText().contains(QLatin1String("quilLOREX>")); }, 3000);
+    WaitUntil([&] { return frame.Terminal().PlainText().contains(QLatin1String("quilLOREX>")); }, 3000);
     bool grabbed = false;
     QObject::connect(&frame, &CMainFrame::downloadProgress, [&](int pos, int, int upper, bool) {
         if (!grabbed && upper > 0 && pos >= upper * 45 / 100) {

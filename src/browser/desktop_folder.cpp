@@ -1,22 +1,14 @@
 #include "browser/desktop_folder.h"
 
+#include "browser/file_system.h"
 #include "browser/file_system_folder.h"
 
 #include <cstdlib>
 #include <fstream>
-#include <pwd.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
 constexpr const char* kVolumeRoots[] = {"/media/", "/run/media/", "/mnt/"};
-
-bool IsDirectory(const std::string& path)
-{
-    struct stat st {};
-    return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 
 std::string BaseName(const std::string& path)
 {
@@ -54,8 +46,8 @@ CPlacesConfig CPlacesConfig::FromEnvironment()
     const char* home = std::getenv("HOME");
     if (home != nullptr && *home != 0) {
         config.m_strHome = home;
-    } else if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr) {
-        config.m_strHome = pw->pw_dir;
+    } else {
+        config.m_strHome = file_system::UserHomeFolder();
     }
     config.m_strDesktopDir = ReadXdgDesktopDir(config.m_strHome);
     if (config.m_strDesktopDir.empty() && !config.m_strHome.empty())
@@ -72,9 +64,9 @@ std::error_code CDesktopFolder::EnumObjects(unsigned contentFlags,
     if ((contentFlags & SHCONTF_FOLDERS) == 0)
         return {};
     std::vector<CPidl> places;
-    if (IsDirectory(m_config.m_strHome))
+    if (file_system::IsDirectory(m_config.m_strHome))
         places.push_back(CPidl::PlaceEntry(EPlaceType::Home, DRIVE_UNKNOWN, m_config.m_strHome));
-    if (IsDirectory(m_config.m_strDesktopDir) && m_config.m_strDesktopDir != m_config.m_strHome)
+    if (file_system::IsDirectory(m_config.m_strDesktopDir) && m_config.m_strDesktopDir != m_config.m_strHome)
         places.push_back(CPidl::PlaceEntry(EPlaceType::Desktop, DRIVE_UNKNOWN, m_config.m_strDesktopDir));
     places.push_back(CPidl::PlaceEntry(EPlaceType::FileSystem, DRIVE_FIXED, "/"));
     const CMountTable mounts = CMountTable::Load(m_config.m_strMountInfo, m_config.m_strSysRoot);
@@ -140,10 +132,10 @@ std::uint32_t CDesktopFolder::GetAttributesOf(const CPidl& child, std::uint32_t 
 CFileIdentity CDesktopFolder::GetIdentityOf(const CPidl& child)
 {
     const std::string_view entry = PidlLastEntry(child);
-    struct stat st {};
-    if (entry.empty() || ::lstat(std::string(PidlPlacePath(entry)).c_str(), &st) != 0)
+    file_system::CStatus st;
+    if (entry.empty() || file_system::LinkStatus(std::string(PidlPlacePath(entry)), st))
         return {};
-    return CFileIdentity{st.st_dev, st.st_ino, true};
+    return CFileIdentity{st.m_nDevice, st.m_nInode, true};
 }
 
 std::shared_ptr<IShellFolder> CDesktopFolder::BindToObject(const CPidl& child)

@@ -19,8 +19,6 @@
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
 
-#include <unistd.h>
-
 namespace {
 
 constexpr unsigned kShellFirst = 20000;
@@ -41,7 +39,7 @@ CFileBrowserTree::CFileBrowserTree(ISettingsStore& settings, IUserPrompt& prompt
       m_addFile(std::move(addFile)),
       m_ContextMenu(prompt)
 {
-    m_token = QByteArray::number(static_cast<qlonglong>(::getpid())) + ':' +
+    m_token = QByteArray::number(QCoreApplication::applicationPid()) + ':' +
               QByteArray::number(reinterpret_cast<quintptr>(this), 16);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setDragEnabled(true);

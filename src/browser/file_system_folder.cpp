@@ -1,9 +1,8 @@
 #include "browser/file_system_folder.h"
 
-#include <cerrno>
-#include <dirent.h>
+#include "browser/file_system.h"
+
 #include <fstream>
-#include <sys/stat.h>
 
 namespace {
 
@@ -48,44 +47,24 @@ bool CFileSystemFolder::IsHiddenName(const std::string& name)
 std::error_code CFileSystemFolder::EnumObjects(unsigned contentFlags,
                                                const std::function<bool(CPidl&&)>& onItem)
 {
-    DIR* dir = ::opendir(m_strPath.c_str());
-    if (dir == nullptr)
-        return std::error_code(errno, std::system_category());
     const bool wantFolders = (contentFlags & SHCONTF_FOLDERS) != 0;
     const bool wantFiles = (contentFlags & SHCONTF_NONFOLDERS) != 0;
     const bool wantHidden = (contentFlags & SHCONTF_INCLUDEHIDDEN) != 0;
-    std::error_code result;
-    while (true) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            if (errno != 0)
-                result = std::error_code(errno, std::system_category());
-            break;
-        }
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
+    return file_system::ListFolder(m_strPath, [&](std::string&& name, file_system::EKind kind) {
         if (!wantHidden && IsHiddenName(name))
-            continue;
+            return true;
         if (!(wantFolders && wantFiles)) {
-            bool isFolder = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-                struct stat st {};
-                const std::string path = ChildPath(CPidl::FileEntry(name));
-                isFolder = ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-            }
+            bool isFolder = kind == file_system::EKind::Directory;
+            if (kind == file_system::EKind::Link || kind == file_system::EKind::Unknown)
+                isFolder = file_system::IsDirectory(ChildPath(CPidl::FileEntry(name)));
             if (isFolder ? !wantFolders : !wantFiles)
-                continue;
+                return true;
         }
         CPidl child = CPidl::FileEntry(name);
         if (child.IsNull())
-            continue;
-        if (!onItem(std::move(child)))
-            break;
-    }
-    ::closedir(dir);
-    return result;
+            return true;
+        return onItem(std::move(child));
+    });
 }
 
 std::string CFileSystemFolder::GetDisplayNameOf(const CPidl& child)
@@ -113,17 +92,17 @@ void CFileSystemFolder::DescribeChild(const CPidl& child, std::uint32_t mask, st
     attributes = 0;
     identity = {};
     const std::string path = ChildPath(child);
-    struct stat lst {};
-    if (::lstat(path.c_str(), &lst) != 0)
+    file_system::CStatus lst;
+    if (file_system::LinkStatus(path, lst))
         return;
-    identity = CFileIdentity{lst.st_dev, lst.st_ino, true};
-    struct stat st = lst;
-    if (S_ISLNK(lst.st_mode)) {
+    identity = CFileIdentity{lst.m_nDevice, lst.m_nInode, true};
+    file_system::CStatus st = lst;
+    if (lst.m_kind == file_system::EKind::Link) {
         attributes |= SFGAO_LINK;
-        if (::stat(path.c_str(), &st) != 0)
+        if (file_system::Status(path, st))
             st = lst;
     }
-    if (S_ISDIR(st.st_mode))
+    if (st.m_kind == file_system::EKind::Directory)
         attributes |= SFGAO_FOLDER;
     if ((mask & SFGAO_GHOST) != 0 && IsHiddenName(std::string(NameOf(child))))
         attributes |= SFGAO_GHOST;
@@ -134,10 +113,10 @@ void CFileSystemFolder::DescribeChild(const CPidl& child, std::uint32_t mask, st
 
 CFileIdentity CFileSystemFolder::GetIdentityOf(const CPidl& child)
 {
-    struct stat st {};
-    if (::lstat(ChildPath(child).c_str(), &st) != 0)
+    file_system::CStatus st;
+    if (file_system::LinkStatus(ChildPath(child), st))
         return {};
-    return CFileIdentity{st.st_dev, st.st_ino, true};
+    return CFileIdentity{st.m_nDevice, st.m_nInode, true};
 }
 
 std::shared_ptr<IShellFolder> CFileSystemFolder::BindToObject(const CPidl& child)
@@ -149,26 +128,12 @@ std::shared_ptr<IShellFolder> CFileSystemFolder::BindToObject(const CPidl& child
 
 bool HasSubFolder(const std::string& path)
 {
-    DIR* dir = ::opendir(path.c_str());
-    if (dir == nullptr)
-        return false;
     bool found = false;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
-        if (entry->d_type == DT_DIR) {
-            found = true;
-            break;
-        }
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            if (::stat((path + "/" + name).c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-                found = true;
-                break;
-            }
-        }
-    }
-    ::closedir(dir);
+    file_system::ListFolder(path, [&](std::string&& name, file_system::EKind kind) {
+        found = kind == file_system::EKind::Directory ||
+                ((kind == file_system::EKind::Link || kind == file_system::EKind::Unknown) &&
+                 file_system::IsDirectory(path + "/" + name));
+        return !found;
+    });
     return found;
 }

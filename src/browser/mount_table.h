@@ -3,6 +3,8 @@
 // tests give their own) and the drive type of a path: the type of the mount that holds it, from
 // its file-system type, its source device and /sys/block/<disk>/removable. Plain data; Load
 // reads files and may block on a hung mount, so the browser calls it from its listing worker.
+// Where the mounts come from and how a mount's drive type is learnt are the system's own
+// (mountinfo and /sys on Linux): mount_table_linux.cpp; finding a path's mount is shared.
 
 #include <string>
 #include <string_view>

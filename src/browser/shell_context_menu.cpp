@@ -2,6 +2,7 @@
 
 #include "base/system_error.h"
 #include "browser/desktop_apps.h"
+#include "browser/file_system.h"
 #include "browser/shell_file_ops.h"
 
 #include <QApplication>
@@ -9,9 +10,6 @@
 #include <QDateTime>
 #include <QInputDialog>
 #include <QMenu>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -23,7 +21,7 @@ std::string ParentOf(const std::string& path)
     return slash == 0 ? std::string("/") : path.substr(0, slash);
 }
 
-std::string PermissionText(mode_t mode)
+std::string PermissionText(unsigned mode)
 {
     std::string text = "---------";
     const char* letters = "rwxrwxrwx";
@@ -201,26 +199,24 @@ bool CShellContextMenu::Delete()
 
 bool CShellContextMenu::ShowProperties()
 {
-    struct stat lst {};
-    if (::lstat(m_strPath.c_str(), &lst) != 0) {
-        ShowSystemError(m_prompt, std::error_code(errno, std::system_category()),
-                        "An error occured while reading the file's properties.", m_strPath);
+    file_system::CStatus lst;
+    if (const std::error_code error = file_system::LinkStatus(m_strPath, lst)) {
+        ShowSystemError(m_prompt, error, "An error occured while reading the file's properties.", m_strPath);
         return false;
     }
     std::string text = "Name: " + m_strName + "\r\nLocation: " + ParentOf(m_strPath) + "\r\nType: " + m_strContentType;
-    if (S_ISLNK(lst.st_mode)) {
-        std::vector<char> target(4097);
-        const ssize_t n = ::readlink(m_strPath.c_str(), target.data(), target.size() - 1);
-        if (n >= 0)
-            text += "\r\nLink to: " + std::string(target.data(), static_cast<std::size_t>(n));
+    if (lst.m_kind == file_system::EKind::Link) {
+        std::string target;
+        if (!file_system::ReadLink(m_strPath, target))
+            text += "\r\nLink to: " + target;
     }
-    struct stat st = lst;
-    ::stat(m_strPath.c_str(), &st);
-    if (!S_ISDIR(st.st_mode))
-        text += "\r\nSize: " + std::to_string(static_cast<long long>(st.st_size)) + " bytes";
-    const QDateTime modified = QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec);
+    file_system::CStatus st = lst;
+    file_system::Status(m_strPath, st);
+    if (st.m_kind != file_system::EKind::Directory)
+        text += "\r\nSize: " + std::to_string(static_cast<long long>(st.m_nSize)) + " bytes";
+    const QDateTime modified = QDateTime::fromSecsSinceEpoch(st.m_nModified);
     text += "\r\nModified: " + modified.toString(Qt::ISODate).toStdString();
-    text += "\r\nPermissions: " + PermissionText(st.st_mode);
+    text += "\r\nPermissions: " + PermissionText(st.m_nPermissions);
     m_prompt.MessageBox(text, "Properties", MB_OK | MB_ICONINFORMATION);
     return true;
 }

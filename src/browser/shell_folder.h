@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 #include <system_error>
-#include <sys/types.h>
 
 // Content flags of a tree item.
 constexpr unsigned SHELLTREE_FILES = 1;
@@ -33,8 +32,8 @@ constexpr std::uint32_t SFGAO_HASSUBFOLDER = 0x80000000;
 // What a name stood for when it was listed: device and inode of the entry itself (a link is
 // not followed). Delete and move compare it with the disk before they act.
 struct CFileIdentity {
-    dev_t m_dev = 0;
-    ino_t m_ino = 0;
+    std::uint64_t m_dev = 0;
+    std::uint64_t m_ino = 0;
     bool m_bValid = false;
     bool operator==(const CFileIdentity&) const = default;
 };

@@ -73,7 +73,7 @@ int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::str
                 // A port that could not be opened (held by another program) is tried again; a
                 // board that was programmed waits until it has gone and come back.
                 const bool retry = it != present.end() && boards[it->second].Done()
-                    && boards[it->second].m_nResult == EDownloadResult::PortOpenFailed;
+                    && boards[it->second].m_eResult == EDownloadResult::PortOpenFailed;
                 if (retry && !retryAt.count(path))
                     retryAt[path] = now + kRetryOpen;
                 if (it == present.end() || (retry && now >= retryAt[path])) {
@@ -138,7 +138,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
     {
         CGangProgrammer gang(settings, commands, file, [&](const CGangBoard& board, CGangProgrammer::EEvent event) {
             // A loop's port that another program holds is tried again: said once, counted neither way.
-            if (loop && event == CGangProgrammer::EEvent::Ended && board.m_nResult == EDownloadResult::PortOpenFailed) {
+            if (loop && event == CGangProgrammer::EEvent::Ended && board.m_eResult == EDownloadResult::PortOpenFailed) {
                 std::lock_guard lock(outMutex);
                 if (waiting.insert(board.m_strPort).second) {
                     table.Event(board, event);
@@ -148,11 +148,11 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
             }
             table.Event(board, event);
             // A board stopped by Ctrl+C neither passed nor failed.
-            if (!loop || event != CGangProgrammer::EEvent::Ended || board.m_nResult == EDownloadResult::Stopped)
+            if (!loop || event != CGangProgrammer::EEvent::Ended || board.m_eResult == EDownloadResult::Stopped)
                 return;
             std::lock_guard lock(outMutex);
             waiting.erase(board.m_strPort);
-            ++(board.m_nState == CGangBoard::EState::Completed ? passes : failures);
+            ++(board.m_eState == CGangBoard::EState::Completed ? passes : failures);
             table.Line(board.m_strPort + ": " + CGangTable::StateWord(board) + "; passes " + std::to_string(passes)
                 + ", failures " + std::to_string(failures));
             if (json) {
@@ -184,8 +184,8 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
             const std::vector<CGangBoard> done = gang.Snapshot();
             table.Summary(done);
             for (const CGangBoard& board : done)
-                if (board.m_nState != CGangBoard::EState::Completed) {
-                    status = CGangProgrammer::ExitStatus(board.m_nResult);
+                if (board.m_eState != CGangBoard::EState::Completed) {
+                    status = CGangProgrammer::ExitStatus(board.m_eResult);
                     break;
                 }
             if (json) {

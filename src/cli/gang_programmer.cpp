@@ -11,7 +11,7 @@
 
 namespace {
 struct CResultName {
-    EDownloadResult m_nResult;
+    EDownloadResult m_eResult;
     int m_nStatus;
     const char* m_strWord;
 };
@@ -160,7 +160,7 @@ void CGangProgrammer::Serve(CSlot& slot)
             const auto now = std::chrono::steady_clock::now();
             if (event == CProgrammingSession::EEvent::Begin) {
                 Publish(slot, [&](CGangBoard& board) {
-                    board.m_nState = CGangBoard::EState::Sending;
+                    board.m_eState = CGangBoard::EState::Sending;
                     board.m_nTotal = session.Count();
                 });
                 Notify(slot, EEvent::Started);
@@ -190,8 +190,8 @@ void CGangProgrammer::Serve(CSlot& slot)
     }
     // The port is closed (and its settings restored) before the board counts as done.
     Publish(slot, [&](CGangBoard& board) {
-        board.m_nResult = result;
-        board.m_nState = result == EDownloadResult::Completed ? CGangBoard::EState::Completed : CGangBoard::EState::Failed;
+        board.m_eResult = result;
+        board.m_eState = result == EDownloadResult::Completed ? CGangBoard::EState::Completed : CGangBoard::EState::Failed;
         board.m_strReason = prompt.Reason();
         board.m_strLastText = terminal.LastText();
         board.m_dSeconds = seconds();
@@ -226,7 +226,7 @@ std::optional<std::string> CGangProgrammer::Identity(const std::string& port, co
 const char* CGangProgrammer::ResultWord(EDownloadResult result)
 {
     for (const CResultName& name : kResults)
-        if (name.m_nResult == result)
+        if (name.m_eResult == result)
             return name.m_strWord;
     return "unknown";
 }
@@ -234,7 +234,7 @@ const char* CGangProgrammer::ResultWord(EDownloadResult result)
 int CGangProgrammer::ExitStatus(EDownloadResult result)
 {
     for (const CResultName& name : kResults)
-        if (name.m_nResult == result)
+        if (name.m_eResult == result)
             return name.m_nStatus;
     return EXIT_USAGE;
 }

@@ -30,8 +30,8 @@ struct CGangBoard {
     std::string m_strPort;
     // The port's name under /dev/serial/by-id (or the by-id folder it was named from).
     std::optional<std::string> m_strIdentity;
-    EState m_nState = EState::Opening;
-    EDownloadResult m_nResult = EDownloadResult::Completed;
+    EState m_eState = EState::Opening;
+    EDownloadResult m_eResult = EDownloadResult::Completed;
     // The first line of the job's message, with the system's detail after it.
     std::string m_strReason;
     // The last line of text the board sent.
@@ -41,7 +41,7 @@ struct CGangBoard {
     double m_dBytesPerSecond = 0;
     double m_dSeconds = 0;
     int Percent() const { return m_nTotal ? static_cast<int>(m_nBytes * 100 / m_nTotal) : 0; }
-    bool Done() const { return m_nState == EState::Completed || m_nState == EState::Failed; }
+    bool Done() const { return m_eState == EState::Completed || m_eState == EState::Failed; }
 };
 
 class CGangProgrammer {

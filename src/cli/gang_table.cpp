@@ -32,7 +32,7 @@ Json BoardObject(const CGangBoard& board)
     Json json;
     json["name"] = Latin1(board.m_strPort);
     json["identity"] = board.m_strIdentity ? Json(Latin1(*board.m_strIdentity)) : Json(nullptr);
-    json["result"] = CGangProgrammer::ResultWord(board.m_nResult);
+    json["result"] = CGangProgrammer::ResultWord(board.m_eResult);
     json["reason"] = Latin1(board.m_strReason);
     json["last_text"] = Latin1(board.m_strLastText);
     json["bytes"] = board.m_nBytes;
@@ -66,11 +66,11 @@ CGangTable::CGangTable(std::FILE* out, bool terminal) : m_pOut(out), m_bLive(ter
 
 const char* CGangTable::StateWord(const CGangBoard& board)
 {
-    switch (board.m_nState) {
+    switch (board.m_eState) {
     case CGangBoard::EState::Opening: return "opening";
     case CGangBoard::EState::Sending: return "sending";
     case CGangBoard::EState::Completed: return "completed";
-    case CGangBoard::EState::Failed: return CGangProgrammer::ResultWord(board.m_nResult);
+    case CGangBoard::EState::Failed: return CGangProgrammer::ResultWord(board.m_eResult);
     }
     return "";
 }
@@ -95,10 +95,10 @@ std::string CGangTable::EventLine(const CGangBoard& board, CGangProgrammer::EEve
 {
     if (event == CGangProgrammer::EEvent::Started)
         return board.m_strPort + ": started\n";
-    if (board.m_nState == CGangBoard::EState::Completed)
+    if (board.m_eState == CGangBoard::EState::Completed)
         return board.m_strPort + ": completed, " + std::to_string(board.m_nBytes) + " bytes in "
             + Fixed(board.m_dSeconds, 1) + " s\n";
-    return board.m_strPort + ": failed (" + CGangProgrammer::ResultWord(board.m_nResult) + "): " + board.m_strReason
+    return board.m_strPort + ": failed (" + CGangProgrammer::ResultWord(board.m_eResult) + "): " + board.m_strReason
         + "\n";
 }
 
@@ -107,17 +107,17 @@ std::string CGangTable::SummaryText(const std::vector<CGangBoard>& boards)
     std::size_t completed = 0;
     std::size_t width = 0;
     for (const CGangBoard& board : boards) {
-        completed += board.m_nState == CGangBoard::EState::Completed;
+        completed += board.m_eState == CGangBoard::EState::Completed;
         width = std::max(width, board.m_strPort.size());
     }
     std::string text = "Programmed " + std::to_string(completed) + " of " + std::to_string(boards.size()) + " boards\n";
     for (const CGangBoard& board : boards) {
         text += "  " + Padded(board.m_strPort, width) + "  ";
-        if (board.m_nState == CGangBoard::EState::Completed)
+        if (board.m_eState == CGangBoard::EState::Completed)
             text += "completed, " + std::to_string(board.m_nBytes) + " bytes in " + Fixed(board.m_dSeconds, 1) + " s\n";
         else
-            text += "FAILED (" + std::string(CGangProgrammer::ResultWord(board.m_nResult)) + ", exit status "
-                + std::to_string(CGangProgrammer::ExitStatus(board.m_nResult)) + "): " + board.m_strReason + "\n";
+            text += "FAILED (" + std::string(CGangProgrammer::ResultWord(board.m_eResult)) + ", exit status "
+                + std::to_string(CGangProgrammer::ExitStatus(board.m_eResult)) + "): " + board.m_strReason + "\n";
     }
     return text;
 }

@@ -120,6 +120,6 @@ int RunDoctor(const std::vector<std::string>& args)
     }
     const CPortDoctor::CReport report = CPortDoctor().Check(port);
     for (const CPortDoctor::CCheck& check : report.m_checks)
-        std::printf("%s%s\n", Mark(check.m_nMark), check.m_strText.c_str());
-    return static_cast<int>(report.m_nProblem);
+        std::printf("%s%s\n", Mark(check.m_eMark), check.m_strText.c_str());
+    return static_cast<int>(report.m_eProblem);
 }

@@ -162,13 +162,12 @@ void COptionsDlg::UpdateData(bool save)
     };
     struct Flag {
         QCheckBox* m_pCheck;
-        int* m_pValue;
+        bool* m_pValue;
     } flags[] = {
         {m_pUseAssoc, &m_values.m_bUseAssocApp},
         {m_pRemoveExt, &m_values.m_bRemoveExtension},
         {m_pChangeDir, &m_values.m_bChangeWorkingDir},
         {m_pUsePgmCmd, &m_values.m_bUsePrePostPgmCmd},
-        {m_pCheckHex, &m_values.m_bCheckHexFile},
     };
     for (const Text& t : texts) {
         if (save)
@@ -178,10 +177,14 @@ void COptionsDlg::UpdateData(bool save)
     }
     for (const Flag& f : flags) {
         if (save)
-            *f.m_pValue = f.m_pCheck->isChecked() ? 1 : 0;
+            *f.m_pValue = f.m_pCheck->isChecked();
         else
-            f.m_pCheck->setChecked(*f.m_pValue != 0);
+            f.m_pCheck->setChecked(*f.m_pValue);
     }
+    if (save)
+        m_values.m_bCheckHexFile = m_pCheckHex->isChecked() ? 1 : 0;
+    else
+        m_pCheckHex->setChecked(m_values.m_bCheckHexFile != 0);
 }
 
 void COptionsDlg::OnUseProgramCommands()

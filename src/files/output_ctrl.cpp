@@ -415,7 +415,7 @@ QString COutputCtrl::SaveTo(const QString& path) const
     if (!file.open(QIODevice::WriteOnly))
         return file.errorString();
     // Each row with its line feed (an empty last row is where the next one would begin).
-    QByteArray bytes = toPlainText().toUtf8();
+    QByteArray bytes = PlainText().toUtf8();
     if (!Lines().Line(Lines().LineCount() - 1).empty())
         bytes += '\n';
     if (file.write(bytes) != bytes.size() || !file.commit())

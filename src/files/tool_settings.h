@@ -12,12 +12,12 @@
 
 struct CToolSettingsValues {
     std::string m_strBuilder;
-    int m_bRemoveExtension = 1;
-    int m_bChangeWorkingDir = 1;
+    bool m_bRemoveExtension = true;
+    bool m_bChangeWorkingDir = true;
     std::string m_strDebugger;
     // Empty: the desktop's text editor.
     std::string m_strEditor;
-    int m_bUseAssocApp = 1;
+    bool m_bUseAssocApp = true;
 
     bool operator==(const CToolSettingsValues&) const = default;
 };

@@ -125,7 +125,7 @@ std::vector<CComPortInfo> ProbeComPorts(const CProbeRoots& roots)
             continue;
         CFound entry;
         ReadComPortIdentity(name, roots, entry.m_info);
-        entry.m_info.m_nState = *state;
+        entry.m_info.m_eState = *state;
         entry.m_key = {onBoard ? 0 : 1, prefix, number, name};
         found.push_back(std::move(entry));
     }
@@ -222,9 +222,9 @@ std::string ComPortLabel(const CComPortInfo& port)
     }
     if (!details.empty())
         label += " (" + details + ")";
-    if (port.m_nState == EComPortState::InUse)
+    if (port.m_eState == EComPortState::InUse)
         label += " - in use";
-    else if (port.m_nState == EComPortState::NoPermission)
+    else if (port.m_eState == EComPortState::NoPermission)
         label += " - no permission (join the device's group, e.g. \"dialout\")";
     return label;
 }

@@ -17,7 +17,7 @@ struct CComPortInfo {
     std::string m_strName;        // the name to store: the by-id path of a USB port, "COM1" for ttyS0, else "ttyUSB0"
     std::string m_strPath;        // the device node: "/dev/ttyUSB0"
     std::string m_strDescription; // the USB maker and product where sysfs has them, else empty
-    EComPortState m_nState = EComPortState::Present;
+    EComPortState m_eState = EComPortState::Present;
     std::string m_strKernelName;  // "ttyUSB0"
     std::string m_strById;        // "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0" or empty
     std::string m_strByPath;      // "/dev/serial/by-path/pci-0000:00:14.0-usb-0:2:1.0-port0" or empty
@@ -42,7 +42,7 @@ struct CProbeRoots {
 // another reason than busy or permission are left out.
 std::vector<CComPortInfo> ProbeComPorts(const CProbeRoots& roots = {});
 
-// The identity of one tty (no open is tried; m_nState stays Present); false when sysfs does not
+// The identity of one tty (no open is tried; m_eState stays Present); false when sysfs does not
 // know the kernel name.
 bool ReadComPortIdentity(const std::string& kernelName, const CProbeRoots& roots, CComPortInfo& info);
 

@@ -453,7 +453,7 @@ CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
     if (::stat(node.c_str(), &status) != 0) {
         check(EMark::Fail, report.m_strDevice + " does not exist.");
         advise(MissingAdvice());
-        report.m_nProblem = EPortProblem::Missing;
+        report.m_eProblem = EPortProblem::Missing;
         return report;
     }
     check(EMark::Ok, node + " exists (" + AccessText(node) + ").");
@@ -464,7 +464,7 @@ CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
         check(EMark::Fail, "It cannot be opened: " + std::string(std::strerror(error)) + ".");
         advise(Advise(node, {error, std::system_category()}));
         // The node exists: a missing device behind it (ENXIO, ENODEV) is not a missing port.
-        report.m_nProblem = error == EACCES || error == EPERM ? EPortProblem::NoPermission
+        report.m_eProblem = error == EACCES || error == EPERM ? EPortProblem::NoPermission
             : error == EBUSY                                ? EPortProblem::Busy
             : HasNoUart(kernel)                             ? EPortProblem::NoUart
             : error == ENOENT                               ? EPortProblem::Missing
@@ -481,7 +481,7 @@ CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
     ::close(fd);
     if (unknownUart || HasNoUart(kernel)) {
         check(EMark::Fail, kernel + " has no UART behind it: this machine has no such serial port.");
-        report.m_nProblem = EPortProblem::NoUart;
+        report.m_eProblem = EPortProblem::NoUart;
         return report;
     }
     if (terminalError != 0) {
@@ -490,13 +490,13 @@ CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
                     : S_ISCHR(status.st_mode) ? "it opens, but is no terminal device (" + std::string(std::strerror(terminalError)) + ")"
                                                 : std::string("not a device"))
             + ".");
-        report.m_nProblem = EPortProblem::NotSerial;
+        report.m_eProblem = EPortProblem::NotSerial;
         return report;
     }
     if (!locked) {
         check(EMark::Fail, "It opens, but another program holds its lock.");
         advise(BusyAdvice(node, false));
-        report.m_nProblem = EPortProblem::Busy;
+        report.m_eProblem = EPortProblem::Busy;
         return report;
     }
     check(EMark::Ok, "It opens and locks: the port can be used.");

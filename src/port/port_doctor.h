@@ -67,13 +67,13 @@ public:
 
     enum class EMark { Ok, Fail, Info };
     struct CCheck {
-        EMark m_nMark;
+        EMark m_eMark;
         std::string m_strText;
     };
     struct CReport {
         std::string m_strDevice;
         std::vector<CCheck> m_checks;
-        EPortProblem m_nProblem = EPortProblem::None;
+        EPortProblem m_eProblem = EPortProblem::None;
     };
     // Tries the port (open, lock, close) and lists every check with its outcome and advice.
     CReport Check(const std::string& portName) const;

@@ -168,7 +168,7 @@ std::unique_ptr<QMenu> CPortMenus::BuildPortListMenu()
         const bool current = port.Matches(m_settings.m_strPort);
         action->setCheckable(current);
         action->setChecked(current);
-        action->setEnabled(port.m_nState == EComPortState::Present);
+        action->setEnabled(port.m_eState == EComPortState::Present);
         connect(action, &QAction::triggered, this, [this, id] { OnCommand(id); });
     }
     return menu;

@@ -13,11 +13,12 @@
 #include <string>
 
 struct CBoardCommandValues {
-    int m_bUsePrePostPgmCmd = 1;
+    bool m_bUsePrePostPgmCmd = true;
     // Empty: the protocol's default command.
     std::string m_strProgramCmd = board::kDefaultProgramCmd;
     std::string m_strCmdAfterProgram = board::kDefaultRunCmd;
-    // Non-zero: an Intel HEX file is checked whole before its first byte goes out.
+    // Non-zero: an Intel HEX file is checked whole before its first byte goes out. Kept as the
+    // number read from the settings ("2" stays 2), so an int.
     int m_bCheckHexFile = 1;
 
     bool operator==(const CBoardCommandValues&) const = default;

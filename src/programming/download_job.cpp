@@ -128,7 +128,7 @@ void CDownloadJob::RunDownload()
         const std::uint64_t carried = line_timing::CharactersIn(elapsed, m_nBaud, m_nBitsPerCharacter);
         m_nBytesSent.store(std::min(m_nBytesSent.load(), carried));
     }
-    m_nResult.store(result);
+    m_eResult.store(result);
     m_sink.Post(WM_DOWNLOAD_END, 0, 0);
 }
 
@@ -297,13 +297,13 @@ EDownloadResult CDownloadJob::ReadFile(std::vector<std::uint8_t>& buffer)
 
 EDownloadResult CDownloadJob::Exchange(const CExchange& exchange, const std::string& text)
 {
-    m_state.m_nWaitState.store(exchange.m_nAwait);
+    m_state.m_nWaitState.store(exchange.m_eAwait);
     if (!text.empty()) {
         if (EDownloadResult written = WriteToPort(m_host.DownloadPort(), text.data(), text.size());
             written != EDownloadResult::Completed)
             return written;
         // The download command's step: the bar moves once it has gone out.
-        if (exchange.m_nAwait == WAIT_LOAD)
+        if (exchange.m_eAwait == WAIT_LOAD)
             m_sink.Post(WM_DOWNLOAD_STEP, 1, 0);
     }
     return WaitForBoard(exchange);
@@ -399,16 +399,16 @@ EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)
         return Interrupted();
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exchange.m_nLimitMs);
     // Nor before the line could have carried the whole file.
-    if (exchange.m_nAwait == WAIT_COMPLETED)
+    if (exchange.m_eAwait == WAIT_COMPLETED)
         deadline = CompletionDeadline(std::chrono::steady_clock::now(), m_tFirstData, m_nDataBytes, m_nBaud,
             m_nBitsPerCharacter, exchange.m_nLimitMs);
     const bool signalled = m_state.m_evtBoard.WaitUntil(deadline);
     if (Stopping() || PortLost())
         return Interrupted();
     // The board's error after the last byte ends the job as one during the data does.
-    if (exchange.m_nAwait == WAIT_COMPLETED && m_state.m_bBoardError.load() != 0)
+    if (exchange.m_eAwait == WAIT_COMPLETED && m_state.m_bBoardError.load() != 0)
         return BoardFailed();
-    return signalled ? EDownloadResult::Completed : Fail(exchange.m_nOnSilence);
+    return signalled ? EDownloadResult::Completed : Fail(exchange.m_eOnSilence);
 }
 
 std::chrono::steady_clock::time_point CDownloadJob::CompletionDeadline(std::chrono::steady_clock::time_point drained,

@@ -133,7 +133,7 @@ public:
 
     // The outcome of the last job and the system error behind it (a port that would not open or
     // write, a file that would not read); valid once WM_DOWNLOAD_END has been received.
-    EDownloadResult LastResult() const { return m_nResult.load(); }
+    EDownloadResult LastResult() const { return m_eResult.load(); }
     std::error_code LastError() const { return m_lastError; }
     // With BadHexFile: "line 17: checksum 3C, the record needs 3B".
     const std::string& HexFault() const { return m_strHexFault; }
@@ -164,9 +164,9 @@ private:
     // One exchange of the handshake: what the parser awaits, how long the board may take once
     // the written bytes have left the port, and how the job ends when it stays silent.
     struct CExchange {
-        EWaitState m_nAwait;
+        EWaitState m_eAwait;
         unsigned m_nLimitMs;
-        EDownloadResult m_nOnSilence;
+        EDownloadResult m_eOnSilence;
     };
 
     EDownloadResult Run();
@@ -222,7 +222,7 @@ private:
     std::atomic<bool> m_bPortLost{false};
     std::mutex m_lostMutex;
     std::error_code m_lostError; // guarded by m_lostMutex
-    std::atomic<EDownloadResult> m_nResult{EDownloadResult::Completed};
+    std::atomic<EDownloadResult> m_eResult{EDownloadResult::Completed};
 
     // Worker thread only; read by the owner after WM_DOWNLOAD_END.
     std::error_code m_lastError;

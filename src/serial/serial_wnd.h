@@ -1,8 +1,9 @@
 #pragma once
-// CSerialWnd: a listened serial port whose events are posted to a message sink, by default
-// as the registered message "CSerialWnd_DefaultComMsg". WPARAM: the events in the low 16 bits,
-// the line errors in the high 16 bits; LPARAM: the value given to Open. Open and Close belong
-// to the controlling thread; the sink must outlive the open port (Close clears it, then joins).
+// CSerialWnd: a listened serial port whose events are posted to a message sink; it has no window,
+// whatever the name says. By default the message is the registered "CSerialWnd_DefaultComMsg".
+// WPARAM: the events in the low 16 bits, the line errors in the high 16 bits; LPARAM: the value
+// given to Open. Open and Close belong to the controlling thread; the sink must outlive the open
+// port (Close clears it, then joins).
 
 #include <atomic>
 #include <cstdint>

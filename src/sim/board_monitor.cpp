@@ -27,7 +27,7 @@ CBoardMonitor::CBoardMonitor(CBoardMonitorConfig config) : m_config(std::move(co
 
 void CBoardMonitor::Feed(std::uint8_t b, std::vector<CBoardOutput>& out)
 {
-    switch (m_nState) {
+    switch (m_eState) {
     case State::Command:
         FeedCommand(b, out);
         break;
@@ -44,8 +44,8 @@ void CBoardMonitor::Feed(std::uint8_t b, std::vector<CBoardOutput>& out)
 
 void CBoardMonitor::LineIdle()
 {
-    if (m_nState == State::Skip)
-        m_nState = State::Command;
+    if (m_eState == State::Skip)
+        m_eState = State::Command;
 }
 
 void CBoardMonitor::FeedCommand(std::uint8_t b, std::vector<CBoardOutput>& out)
@@ -106,7 +106,7 @@ void CBoardMonitor::FeedCommand(std::uint8_t b, std::vector<CBoardOutput>& out)
 
 void CBoardMonitor::StartDownload()
 {
-    m_nState = m_config.m_nRawLength != 0 ? State::Raw : State::Hex;
+    m_eState = m_config.m_nRawLength != 0 ? State::Raw : State::Hex;
     m_nRawCount = 0;
     m_image.Clear();
     m_nRecord = 0;
@@ -152,7 +152,7 @@ void CBoardMonitor::FeedHex(std::uint8_t b, std::vector<CBoardOutput>& out)
         if (m_config.m_nCompleteAtRecord != 0 && m_nRecord >= m_config.m_nCompleteAtRecord) {
             // The completion text went out early already.
             ++m_nCompleted;
-            m_nState = State::Command;
+            m_eState = State::Command;
             m_bSwallowLineEnd = true;
             m_strLine.clear();
             return;
@@ -174,7 +174,7 @@ void CBoardMonitor::FeedRaw(std::uint8_t b, std::vector<CBoardOutput>& out)
 void CBoardMonitor::Complete(std::vector<CBoardOutput>& out)
 {
     ++m_nCompleted;
-    m_nState = State::Command;
+    m_eState = State::Command;
     m_bSwallowLineEnd = true;
     m_strLine.clear();
     out.push_back({EBoardAnswer::Completion, m_config.m_strCompletion});
@@ -234,6 +234,6 @@ void CBoardMonitor::Fail(const std::string& reason, std::vector<CBoardOutput>& o
     char text[128];
     std::snprintf(text, sizeof text, "\r\n%s: record %u: %s\r\n", board::kError, m_nRecord, reason.c_str());
     out.push_back({EBoardAnswer::RecordError, text});
-    m_nState = State::Skip;
+    m_eState = State::Skip;
     m_bInRecord = false;
 }

@@ -25,7 +25,7 @@ enum class EBoardAnswer {
 };
 
 struct CBoardOutput {
-    EBoardAnswer m_nKind;
+    EBoardAnswer m_eKind;
     std::string m_strText;
 };
 
@@ -55,7 +55,7 @@ public:
     // The line has been quiet for a while: a monitor that rejected a download accepts commands
     // again.
     void LineIdle();
-    bool SkippingAfterError() const { return m_nState == State::Skip; }
+    bool SkippingAfterError() const { return m_eState == State::Skip; }
 
     const CBoardImage& Image() const { return m_image; }
     // Downloads that ended with a valid end-of-file record since construction.
@@ -75,7 +75,7 @@ private:
     void Fail(const std::string& reason, std::vector<CBoardOutput>& out);
 
     CBoardMonitorConfig m_config;
-    State m_nState = State::Command;
+    State m_eState = State::Command;
     std::string m_strLine;
     // Characters echoed on the current line (what Backspace may rub out).
     std::size_t m_nTyped = 0;

@@ -245,10 +245,10 @@ void CBoardSimulator::Queue(const CBoardOutput& answer, Clock::time_point now)
 {
     Clock::time_point due = now;
     std::string text = answer.m_strText;
-    bool fault = answer.m_nKind != EBoardAnswer::Echo;
+    bool fault = answer.m_eKind != EBoardAnswer::Echo;
     if (!fault && m_nPendingOutput >= kMaxPendingOutput)
         return;
-    switch (answer.m_nKind) {
+    switch (answer.m_eKind) {
     case EBoardAnswer::LoadAnswer:
         if (m_options.m_bSilentLoad)
             return;

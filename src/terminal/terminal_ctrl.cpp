@@ -270,7 +270,7 @@ void CTerminalCtrl::keyPressEvent(QKeyEvent* event)
     if ((mods & Qt::ControlModifier) && !(mods & Qt::AltModifier) && key >= Qt::Key_At && key <= Qt::Key_Underscore) {
         // Ctrl+C still copies a selection, and sends its byte as well.
         if (key == Qt::Key_C && HasSelection())
-            copy();
+            Copy();
         WriteByte(static_cast<unsigned char>(key & 0x1F));
         event->accept();
         return;

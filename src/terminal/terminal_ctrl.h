@@ -60,7 +60,7 @@ public:
     // Asks for the scrollback (a box of its own).
     void PromptScrollback();
 
-    // A row as shown (timestamps, hex); the text as stored is toPlainText (Latin-1).
+    // A row as shown (timestamps, hex); the text as stored is PlainText (Latin-1).
     int RowCount() const override;
     QString RowText(int row) const override;
     const CByteRing& Bytes() const { return m_bytes; }

@@ -84,12 +84,12 @@ QString CLineView::Decode(std::string_view bytes) const
     return m_eEncoding == EEncoding::Utf8 ? QString::fromUtf8(bytes.data(), size) : QString::fromLatin1(bytes.data(), size);
 }
 
-QString CLineView::toPlainText() const
+QString CLineView::PlainText() const
 {
     return Decode(m_lines.Text());
 }
 
-void CLineView::setPlainText(const QString& text)
+void CLineView::SetPlainText(const QString& text)
 {
     ClearText();
     const QByteArray bytes = m_eEncoding == EEncoding::Utf8 ? text.toUtf8() : text.toLatin1();
@@ -397,10 +397,10 @@ void CLineView::mouseReleaseEvent(QMouseEvent* event)
         return;
     m_bSelecting = false;
     if (m_bHasSelection && QApplication::clipboard()->supportsSelection())
-        QApplication::clipboard()->setText(selectedText(), QClipboard::Selection);
+        QApplication::clipboard()->setText(SelectedText(), QClipboard::Selection);
 }
 
-QString CLineView::selectedText() const
+QString CLineView::SelectedText() const
 {
     if (!m_bHasSelection)
         return {};
@@ -429,13 +429,13 @@ QPoint CLineView::SelectionStart() const
     return {from.m_nColumn, static_cast<int>(from.m_nRow - RowBase())};
 }
 
-void CLineView::copy()
+void CLineView::Copy()
 {
     if (m_bHasSelection)
-        QApplication::clipboard()->setText(selectedText());
+        QApplication::clipboard()->setText(SelectedText());
 }
 
-void CLineView::selectAll()
+void CLineView::SelectAll()
 {
     const int rows = RowCount();
     if (rows == 0)
@@ -509,9 +509,9 @@ void CLineView::PromptFind()
 void CLineView::AddViewActions(QMenu* menu)
 {
     const bool shift = m_eKeys == EKeys::ControlShift;
-    menu->addAction(shift ? tr("&Copy\tCtrl+Shift+C") : tr("&Copy\tCtrl+C"), this, &CLineView::copy)
+    menu->addAction(shift ? tr("&Copy\tCtrl+Shift+C") : tr("&Copy\tCtrl+C"), this, &CLineView::Copy)
         ->setEnabled(m_bHasSelection);
-    menu->addAction(shift ? tr("Select &All\tCtrl+Shift+A") : tr("Select &All\tCtrl+A"), this, &CLineView::selectAll);
+    menu->addAction(shift ? tr("Select &All\tCtrl+Shift+A") : tr("Select &All\tCtrl+A"), this, &CLineView::SelectAll);
     menu->addSeparator();
     menu->addAction(shift ? tr("&Find...\tCtrl+Shift+F") : tr("&Find...\tCtrl+F"), this, &CLineView::PromptFind);
     QAction* next = menu->addAction(tr("Find &Next\tF3"), this, [this] { FindText(m_strLastFind, true); });
@@ -549,8 +549,8 @@ bool CLineView::HandleViewKey(QKeyEvent* event, bool act)
     if (!act)
         return true;
     switch (key) {
-    case Qt::Key_C: copy(); break;
-    case Qt::Key_A: selectAll(); break;
+    case Qt::Key_C: Copy(); break;
+    case Qt::Key_A: SelectAll(); break;
     default: PromptFind(); break;
     }
     return true;

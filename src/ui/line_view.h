@@ -38,8 +38,8 @@ public:
     // Appends bytes in the view's encoding (a character may be split between calls).
     void AppendText(std::string_view run);
     // The text as stored (lines joined by '\n'), decoded; replacing it starts afresh.
-    QString toPlainText() const;
-    void setPlainText(const QString& text);
+    QString PlainText() const;
+    void SetPlainText(const QString& text);
 
     // Rows as shown, counted from the first kept.
     virtual int RowCount() const;
@@ -56,11 +56,11 @@ public:
     void SetCurrentRow(int row);
 
     bool HasSelection() const { return m_bHasSelection; }
-    QString selectedText() const;
+    QString SelectedText() const;
     // Where the selection begins (x: column, y: row as counted by RowText); (-1, -1): none.
     QPoint SelectionStart() const;
-    void copy();
-    void selectAll();
+    void Copy();
+    void SelectAll();
     // Selects the next (or previous) match of text after (before) the selection's start, or
     // from the top (the end) when there is none, wrapping round; case-insensitive. False when
     // the text occurs nowhere (then the status bar says "Not found: TEXT").

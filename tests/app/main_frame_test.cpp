@@ -853,14 +853,14 @@ private slots:
         CTerminalCtrl& terminal = frame->Terminal();
         // A line end split over two blocks, a backspace, a bell and a byte above 0x7F.
         QVERIFY(far.Write("abc\r"));
-        QTRY_COMPARE(terminal.toPlainText(), QStringLiteral("abc"));
+        QTRY_COMPARE(terminal.PlainText(), QStringLiteral("abc"));
         QVERIFY(far.Write("\nde\bf\x07g\x81h"));
-        QTRY_COMPARE(terminal.toPlainText(), QStringLiteral("abc\ndfgh"));
+        QTRY_COMPARE(terminal.PlainText(), QStringLiteral("abc\ndfgh"));
         // Backspaces past the start change nothing more than there is.
         QVERIFY(far.Write("\b\b\b\b\b\b\b\b\b\b"));
-        QTRY_COMPARE(terminal.toPlainText(), QString());
+        QTRY_COMPARE(terminal.PlainText(), QString());
         QVERIFY(far.Write("\bok"));
-        QTRY_COMPARE(terminal.toPlainText(), QStringLiteral("ok"));
+        QTRY_COMPARE(terminal.PlainText(), QStringLiteral("ok"));
         QVERIFY(Closed(*frame));
     }
 
@@ -895,14 +895,14 @@ private slots:
         QVERIFY(frame->Serial().IsOpen());
         far.reset();
         const QString line = QString::fromStdString("--- " + path + " disconnected, waiting for it ---");
-        QTRY_VERIFY_WITH_TIMEOUT(frame->Terminal().toPlainText().contains(line), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->Terminal().PlainText().contains(line), 5000);
         QVERIFY(!frame->Serial().IsOpen());
         QVERIFY(frame->Session().IsWaitingForPort());
         auto* message = frame->findChild<QLabel*>(QStringLiteral("MessagePane"));
         QVERIFY(message);
         QCOMPARE(message->text(), QString::fromStdString(path + " disconnected, waiting for it"));
         QVERIFY(m_pPrompt->Boxes().empty());
-        QCOMPARE(frame->Terminal().toPlainText().count(line), 1);
+        QCOMPARE(frame->Terminal().PlainText().count(line), 1);
         QVERIFY(Closed(*frame));
     }
 
@@ -922,9 +922,9 @@ private slots:
                     return;
         });
         const QString expected = QString::fromLatin1(text.data(), qsizetype(text.size()));
-        QTRY_VERIFY_WITH_TIMEOUT(frame->Terminal().toPlainText().size() >= expected.size(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(frame->Terminal().PlainText().size() >= expected.size(), 20000);
         writer.join();
-        const QString shown = frame->Terminal().toPlainText();
+        const QString shown = frame->Terminal().PlainText();
         qsizetype diff = 0;
         while (diff < shown.size() && diff < expected.size() && shown[diff] == expected[diff])
             ++diff;
@@ -963,7 +963,7 @@ private slots:
         std::string wire;
         const std::string expected = std::string("ab\x08\x0D\x16\x09\x08\x0A\x1B");
         QTRY_VERIFY_WITH_TIMEOUT((wire += far.ReadAvailable()) == expected, 5000);
-        QCOMPARE(terminal.toPlainText(), QString());
+        QCOMPARE(terminal.PlainText(), QString());
         // Delete stayed in the terminal: the file list's Remove command did not run.
         QCOMPARE(frame->View().model()->rowCount(), 1);
 
@@ -973,7 +973,7 @@ private slots:
         QTest::keyClicks(&terminal, QStringLiteral("xy"));
         QTest::keyClick(&terminal, Qt::Key_Delete);
         QCOMPARE(frame->View().model()->rowCount(), 0);
-        QCOMPARE(terminal.toPlainText(), QString());
+        QCOMPARE(terminal.PlainText(), QString());
         QTest::qWait(50);
         QCOMPARE(far.ReadAvailable(), std::string());
         QVERIFY(Closed(*frame));
@@ -1048,7 +1048,7 @@ private slots:
         // After the box, the summary in the output window and the program window.
         const QString summary = QStringLiteral("%1: %2 bytes, addresses 0000-0BB7, ").arg(QString::fromStdString(path)).arg(n);
         // The output window draws what it is given on its next turn of the event loop.
-        QTRY_VERIFY2(frame->Output().toPlainText().contains(summary), qPrintable(frame->Output().toPlainText()));
+        QTRY_VERIFY2(frame->Output().PlainText().contains(summary), qPrintable(frame->Output().PlainText()));
         QVERIFY(frame->ProgramDlg().Figures().text().startsWith(summary));
         // The box shows over the final figures, not over a count still running: every byte, the
         // rate of the whole run, no time left.
@@ -1093,7 +1093,7 @@ private slots:
         QCOMPARE(texts[1], std::string("Programming has been completed!"));
         QVERIFY(frame->Serial().IsOpen());
         // The board's answers reached the terminal through the port the job opened.
-        QVERIFY(frame->Terminal().toPlainText().contains(QStringLiteral("Intel format HEX file sending")));
+        QVERIFY(frame->Terminal().PlainText().contains(QStringLiteral("Intel format HEX file sending")));
         QVERIFY(Closed(*frame));
     }
 
@@ -1187,7 +1187,7 @@ private slots:
         // The board answers a carriage return with its prompt.
         const char cr = '\r';
         frame->Serial().Write(&cr, 1);
-        QTRY_VERIFY(frame->Terminal().toPlainText().contains(QStringLiteral("quilLOREX>")));
+        QTRY_VERIFY(frame->Terminal().PlainText().contains(QStringLiteral("quilLOREX>")));
         frame->StartDownload(path);
         QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 10000);
         QCOMPARE(m_pPrompt->Texts(), std::vector<std::string>{"Programming has been completed!"});

@@ -216,7 +216,7 @@ private slots:
             QTest::keyClick(&terminal, Qt::Key_V, Qt::ControlModifier);
             const std::string wire = row.m_wire;
             QCOMPARE(Far(wire.size()), wire);
-            QCOMPARE(terminal.toPlainText(), QString::fromLatin1(row.m_shown));
+            QCOMPARE(terminal.PlainText(), QString::fromLatin1(row.m_shown));
             QCOMPARE(frame->Counters().Sent(), std::uint64_t(wire.size()));
             QVERIFY(Closed(*frame));
             frame.reset();
@@ -315,7 +315,7 @@ private slots:
         QCOMPARE(Far(16, 300), std::string());
         QCOMPARE(messages.size(), 2);
         QCOMPARE(messages.back(), QStringLiteral("Typing is paused while big.bin is sent"));
-        QVERIFY(!frame->Terminal().toPlainText().contains(QLatin1Char('x')));
+        QVERIFY(!frame->Terminal().PlainText().contains(QLatin1Char('x')));
 
         // Afterwards keys go out again.
         QTest::keyClicks(&frame->Terminal(), QStringLiteral("q"));
@@ -369,7 +369,7 @@ private slots:
             std::replace(expected.begin(), expected.end(), '\n', '\r');
             QTRY_VERIFY(!frame->IsSending());
             QCOMPARE(Far(expected.size(), row.m_bSent ? 10000 : 200), row.m_bSent ? expected : std::string());
-            QCOMPARE(frame->Terminal().toPlainText(), row.m_bEcho && row.m_bSent ? text : QString());
+            QCOMPARE(frame->Terminal().PlainText(), row.m_bEcho && row.m_bSent ? text : QString());
         }
         QVERIFY(Closed(*frame));
     }

@@ -101,7 +101,7 @@ private slots:
         for (const auto& row : rows)
             QCOMPARE(terminal.RowText(row.row), QString::fromLatin1(row.text));
         QVERIFY(terminal.FindText(QStringLiteral("6c 69"), true));
-        QCOMPARE(terminal.selectedText(), QStringLiteral("6C 69"));
+        QCOMPARE(terminal.SelectedText(), QStringLiteral("6C 69"));
 
         // Back to text, with the time each line's first byte came.
         frame->ExecuteCommand(cmd::ID_TERMINAL_HEX_VIEW);
@@ -126,14 +126,14 @@ private slots:
         for (const auto& find : finds) {
             QVERIFY(terminal.FindText(QStringLiteral("ALPHA"), find.forward));
             QCOMPARE(terminal.SelectionStart(), find.at);
-            QCOMPARE(terminal.selectedText(), QStringLiteral("alpha"));
+            QCOMPARE(terminal.SelectedText(), QStringLiteral("alpha"));
         }
         QVERIFY(!terminal.FindText(QStringLiteral("gamma"), true));
 
         QSignalSpy cleared(&terminal, &CTerminalCtrl::Cleared);
         frame->ExecuteCommand(cmd::ID_TERMINAL_CLEAR);
         QCOMPARE(cleared.count(), 1);
-        QCOMPARE(terminal.toPlainText(), QString());
+        QCOMPARE(terminal.PlainText(), QString());
         QCOMPARE(terminal.Bytes().Total(), std::uint64_t(0));
         pty.Send("after\r\n");
         QTRY_COMPARE(LastLine(terminal), QStringLiteral("after"));
@@ -194,7 +194,7 @@ private slots:
         QTest::keyClick(&terminal, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("select me\n"));
         QTest::keyClick(&terminal, Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
-        QCOMPARE(terminal.toPlainText(), QString());
+        QCOMPARE(terminal.PlainText(), QString());
         QTest::keyClick(&terminal, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(&terminal, Qt::Key_L, Qt::ControlModifier);
         QTest::keyClick(&terminal, Qt::Key_F3);

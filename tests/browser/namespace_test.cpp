@@ -140,6 +140,21 @@ TEST_F(NamespaceTest, FoldersOnlyWhenFilesAreNotShown)
     EXPECT_EQ(ShellItemChildren(listing.m_items[2]), 0) << "Empty holds none";
 }
 
+TEST_F(NamespaceTest, LinkToAFolderIsAFolderAndASubFolder)
+{
+    m_tree.Folder("home/Links");
+    ::symlink("../Projects/board2", m_tree.Path("home/Links/to-board").c_str());
+    ::symlink("gone", m_tree.Path("home/Links/dangling").c_str());
+    ShellItemData home = Child(m_root, "Home");
+    home.m_nFlags = 0;
+    const ShellItemData links = Child(home, "Links");
+    EXPECT_EQ(ShellItemChildren(links), 1) << "a folder whose only sub-folder is a link";
+    const CFolderListing listing = List(links);
+    ASSERT_EQ(Names(listing), (std::vector<std::string>{"to-board"})) << "a dangling link is no folder";
+    EXPECT_EQ(listing.m_items[0].m_nAttributes & (SFGAO_FOLDER | SFGAO_LINK), SFGAO_FOLDER | SFGAO_LINK);
+    EXPECT_EQ(ShellItemChildren(listing.m_items[0]), 1) << "board2 holds src";
+}
+
 TEST_F(NamespaceTest, RemovableVolumeKeepsItsExpandButton)
 {
     ShellItemData stick = m_root;

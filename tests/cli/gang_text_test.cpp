@@ -31,7 +31,7 @@ TEST(GangJson, BoardAndRunObjects)
     };
     CGangBoard board;
     board.m_strPort = "/dev/ttyUSB1";
-    board.m_nResult = EDownloadResult::NoLoadAnswer;
+    board.m_eResult = EDownloadResult::NoLoadAnswer;
     board.m_strReason = "The target board does not respond to the LOAD command.";
     board.m_nBytes = 56263;
     board.m_dSeconds = 1.41549;
@@ -46,7 +46,7 @@ TEST(GangJson, BoardAndRunObjects)
     CGangBoard done;
     done.m_strPort = "/dev/pts/3";
     done.m_strIdentity = "usb-FTDI_FT232R_A1";
-    done.m_nState = CGangBoard::EState::Completed;
+    done.m_eState = CGangBoard::EState::Completed;
     done.m_dSeconds = 0.5;
     EXPECT_EQ(CGangTable::RunJson("a.hex", "abc", 0, {done}),
         "{\"file\":{\"name\":\"a.hex\",\"size\":3,"
@@ -62,19 +62,19 @@ TEST(GangTable, RowsEventsAndSummary)
 {
     CGangBoard sending;
     sending.m_strPort = "/dev/ttyUSB10";
-    sending.m_nState = CGangBoard::EState::Sending;
+    sending.m_eState = CGangBoard::EState::Sending;
     sending.m_nBytes = 500;
     sending.m_nTotal = 2000;
     sending.m_dBytesPerSecond = 46080.4;
     CGangBoard done = sending;
     done.m_strPort = "/dev/ttyUSB1";
-    done.m_nState = CGangBoard::EState::Completed;
+    done.m_eState = CGangBoard::EState::Completed;
     done.m_nBytes = 2000;
     done.m_dSeconds = 0.44;
     CGangBoard failed = done;
     failed.m_strPort = "/dev/ttyUSB2";
-    failed.m_nState = CGangBoard::EState::Failed;
-    failed.m_nResult = EDownloadResult::NoLoadAnswer;
+    failed.m_eState = CGangBoard::EState::Failed;
+    failed.m_eResult = EDownloadResult::NoLoadAnswer;
     failed.m_strReason = "The target board does not respond to the LOAD command.";
     EXPECT_EQ(CGangTable::Rows({sending, done, failed}),
         "PORT               %  BYTES/S  STATE\n"

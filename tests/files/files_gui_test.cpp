@@ -173,7 +173,7 @@ private:
                 return QStringLiteral("<build did not end>");
             QCoreApplication::sendPostedEvents();
             m_output.FlushPending();
-            const QString text = m_output.toPlainText();
+            const QString text = m_output.PlainText();
             const qsizetype last = text.lastIndexOf(QLatin1Char('\n'));
             if (last < 0 || !text.mid(last + 1).startsWith(QStringLiteral("Build finished (exit code 0, ")))
                 return QStringLiteral("<no result line>") + text;
@@ -213,27 +213,27 @@ private slots:
                                        "[ \"$(readlink /proc/$$/fd/1)\" = \"$(readlink /proc/$$/fd/2)\" ] && echo 'one pipe'\n",
                                        true);
         COutputCtrl output;
-        output.setPlainText(QStringLiteral("old text"));
+        output.SetPlainText(QStringLiteral("old text"));
         std::string line = "\"" + script + "\"";
         QVERIFY(StartLine(output.Runner(), line));
         // The command line is a line of its own.
-        QCOMPARE(output.toPlainText(), Q(line) + QStringLiteral("\n"));
+        QCOMPARE(output.PlainText(), Q(line) + QStringLiteral("\n"));
         QVERIFY(output.Runner().WaitUntilDone(10000));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
-        QVERIFY2(output.toPlainText().startsWith(Q(line) +
+        QVERIFY2(output.PlainText().startsWith(Q(line) +
                                                  QStringLiteral("\nfirst second\nto stderr\none pipe\nBuild finished (exit code 0, ")),
-                 qPrintable(output.toPlainText()));
+                 qPrintable(output.PlainText()));
     }
 
     void outputFailedStartKeepsTheTextAndAppendsTheMessage()
     {
         COutputCtrl output;
-        output.setPlainText(QStringLiteral("previous"));
+        output.SetPlainText(QStringLiteral("previous"));
         QVERIFY(!StartLine(output.Runner(), "/nonexistent/builder x"));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
-        QCOMPARE(output.toPlainText(), QStringLiteral("previousUnable to start /nonexistent/builder x\nNo such file or directory\n"));
+        QCOMPARE(output.PlainText(), QStringLiteral("previousUnable to start /nonexistent/builder x\nNo such file or directory\n"));
     }
 
     void outputDecodesCharactersSplitBetweenRunsAndKeepsOrder()
@@ -253,7 +253,7 @@ private slots:
         poster.join();
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
-        QCOMPARE(output.toPlainText(), QString::fromUtf8("café €|") + QString(600, QLatin1Char('z')));
+        QCOMPARE(output.PlainText(), QString::fromUtf8("café €|") + QString(600, QLatin1Char('z')));
     }
 
     void closingTheOutputWindowEndsARunningBuilder()
@@ -264,7 +264,7 @@ private slots:
         QVERIFY(StartLine(output->Runner(), "\"" + script + "\""));
         QSignalSpy appended(output.get(), &COutputCtrl::TextAppended);
         QVERIFY(appended.wait(10000));
-        const QString text = output->toPlainText();
+        const QString text = output->PlainText();
         const pid_t pid = text.mid(text.indexOf(QLatin1Char('"'), 1) + 1).trimmed().toInt();
         QVERIFY(pid > 0);
         const int handle = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
@@ -313,7 +313,7 @@ private slots:
             QVERIFY2((output.RowStyle(row).m_colour.isValid() && output.RowStyle(row).m_colour != plain) == error,
                      qPrintable(output.RowText(row)));
         }
-        QVERIFY(output.toPlainText().endsWith(Q(lineText(total - 1)) + QStringLiteral("\n")));
+        QVERIFY(output.PlainText().endsWith(Q(lineText(total - 1)) + QStringLiteral("\n")));
 
         std::string kept;
         for (int line = first; line < total; ++line)
@@ -337,7 +337,7 @@ private slots:
         QCOMPARE(output.AppendedBytes(), qint64(COutputCtrl::kFlushBytes));
         QTRY_COMPARE(output.AppendedBytes(), qint64(big.size()));
         QCOMPARE(appended.count(), 4);
-        QCOMPARE(output.toPlainText().toStdString(), big);
+        QCOMPARE(output.PlainText().toStdString(), big);
     }
 
     // The result line through a real child for every way a builder ends, with the count of
@@ -478,7 +478,7 @@ private slots:
     {
         CTempDir dir;
         COutputCtrl output;
-        output.setPlainText(QStringLiteral("alpha\nbeta caf\u00e9\nalpha two"));
+        output.SetPlainText(QStringLiteral("alpha\nbeta caf\u00e9\nalpha two"));
         std::unique_ptr<QMenu> menu(output.CreateContextMenu());
         QStringList texts;
         for (QAction* action : menu->actions())
@@ -493,7 +493,7 @@ private slots:
         QCOMPARE(output.SelectionStart(), QPoint(0, 2));
         QVERIFY(output.FindText(QStringLiteral("alpha")));
         QCOMPARE(output.SelectionStart(), QPoint(0, 0));
-        QCOMPARE(output.selectedText(), QStringLiteral("alpha"));
+        QCOMPARE(output.SelectedText(), QStringLiteral("alpha"));
         QSignalSpy status(&output, &COutputCtrl::StatusMessage);
         QVERIFY(!output.FindText(QStringLiteral("gamma")));
         QCOMPARE(status.count(), 1);
@@ -501,7 +501,7 @@ private slots:
         // Ctrl+A and Ctrl+C are the view's own keys here (no board takes them).
         QTest::keyClick(&output, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(&output, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QApplication::clipboard()->text(), output.toPlainText());
+        QCOMPARE(QApplication::clipboard()->text(), output.PlainText());
 
         const std::string path = dir.Path("saved build.log");
         QCOMPARE(output.SaveTo(Q(path)), QString());
@@ -509,7 +509,7 @@ private slots:
         QVERIFY(!output.SaveTo(Q(dir.Path("no such folder/x.log"))).isEmpty());
 
         output.ClearOutput();
-        QCOMPARE(output.toPlainText(), QString());
+        QCOMPARE(output.PlainText(), QString());
     }
 
     void outputDropsRunsOfAnEarlierChildQueuedBeforeANewStart()
@@ -523,9 +523,9 @@ private slots:
         QVERIFY(output.Runner().WaitUntilDone(10000));
         QCoreApplication::sendPostedEvents();
         output.FlushPending();
-        QVERIFY2(output.toPlainText().startsWith(QStringLiteral("printf late\nlate\nBuild finished (exit code 0, ")),
-                 qPrintable(output.toPlainText()));
-        QCOMPARE(output.toPlainText().count(QStringLiteral("Build finished")), 1);
+        QVERIFY2(output.PlainText().startsWith(QStringLiteral("printf late\nlate\nBuild finished (exit code 0, ")),
+                 qPrintable(output.PlainText()));
+        QCOMPARE(output.PlainText().count(QStringLiteral("Build finished")), 1);
     }
 
     // --- the model over the list ---

@@ -90,7 +90,7 @@ TEST_F(ComPortProbeTest, ListsRealDevicesInAStableOrder)
     EXPECT_EQ(ports[5].m_strDescription, "Maker FT232R USB UART");
     EXPECT_EQ(ports[4].m_strDescription, "");
     for (const CComPortInfo& port : ports)
-        EXPECT_EQ(port.m_nState, EComPortState::Present) << port.m_strName;
+        EXPECT_EQ(port.m_eState, EComPortState::Present) << port.m_strName;
     // Probing twice gives the same list.
     EXPECT_EQ(Names(ProbeComPorts(m_roots)), Names(ports));
 }
@@ -118,11 +118,11 @@ TEST_F(ComPortProbeTest, LockedDeviceIsInUse)
     ASSERT_EQ(::flock(fd, LOCK_EX), 0);
     const auto ports = ProbeComPorts(m_roots);
     ASSERT_EQ(ports.size(), 2u);
-    EXPECT_EQ(ports[0].m_nState, EComPortState::Present);
-    EXPECT_EQ(ports[1].m_nState, EComPortState::InUse);
+    EXPECT_EQ(ports[0].m_eState, EComPortState::Present);
+    EXPECT_EQ(ports[1].m_eState, EComPortState::InUse);
     EXPECT_NE(ComPortLabel(ports[1]).find("in use"), std::string::npos);
     ::close(fd);
-    EXPECT_EQ(ProbeComPorts(m_roots)[1].m_nState, EComPortState::Present);
+    EXPECT_EQ(ProbeComPorts(m_roots)[1].m_eState, EComPortState::Present);
 }
 
 TEST_F(ComPortProbeTest, UnreadableDeviceIsListedWithoutPermission)
@@ -141,7 +141,7 @@ TEST_F(ComPortProbeTest, UnreadableDeviceIsListedWithoutPermission)
             ::_exit(3);
         std::string result;
         for (const CComPortInfo& port : ProbeComPorts(m_roots))
-            result += port.m_strName + "=" + std::to_string(static_cast<int>(port.m_nState)) + ";";
+            result += port.m_strName + "=" + std::to_string(static_cast<int>(port.m_eState)) + ";";
         (void)!::write(pipeFds[1], result.data(), result.size());
         ::_exit(0);
     }
@@ -158,7 +158,7 @@ TEST_F(ComPortProbeTest, UnreadableDeviceIsListedWithoutPermission)
     EXPECT_EQ(result, "ttyACM3=2;ttyUSB0=0;");
     CComPortInfo denied;
     denied.m_strName = "ttyACM3";
-    denied.m_nState = EComPortState::NoPermission;
+    denied.m_eState = EComPortState::NoPermission;
     EXPECT_NE(ComPortLabel(denied).find("dialout"), std::string::npos);
 }
 

@@ -220,7 +220,7 @@ struct CheckRow {
     const char* m_pszName;
     // Returns the port to check.
     std::function<std::string(CFakeSystem&)> m_setup;
-    EPortProblem m_nProblem;
+    EPortProblem m_eProblem;
     std::string m_strLastCheck;
     std::string m_strAbsent = {};
 };
@@ -234,14 +234,14 @@ TEST_P(PortDoctorCheck, GivesTheVerdict)
     const std::string port = row.m_setup(system);
     // Another open of the device holds its lock while the doctor looks.
     int held = -1;
-    if (row.m_nProblem == EPortProblem::Busy) {
+    if (row.m_eProblem == EPortProblem::Busy) {
         held = ::open(port.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
         ASSERT_EQ(::flock(held, LOCK_EX), 0);
     }
     const CPortDoctor::CReport report = system.Doctor().Check(port);
     if (held >= 0)
         ::close(held);
-    EXPECT_EQ(report.m_nProblem, row.m_nProblem);
+    EXPECT_EQ(report.m_eProblem, row.m_eProblem);
     ASSERT_FALSE(report.m_checks.empty());
     std::string text;
     for (const auto& check : report.m_checks)
@@ -252,9 +252,9 @@ TEST_P(PortDoctorCheck, GivesTheVerdict)
     }
     // A failed check and the verdict agree: "ok" lines only up to the first failure, which names it.
     const auto failed = std::find_if(report.m_checks.begin(), report.m_checks.end(),
-        [](const auto& check) { return check.m_nMark == CPortDoctor::EMark::Fail; });
-    EXPECT_EQ(failed == report.m_checks.end(), row.m_nProblem == EPortProblem::None) << text;
-    EXPECT_EQ(std::count_if(failed, report.m_checks.end(), [](const auto& check) { return check.m_nMark == CPortDoctor::EMark::Ok; }), 0) << text;
+        [](const auto& check) { return check.m_eMark == CPortDoctor::EMark::Fail; });
+    EXPECT_EQ(failed == report.m_checks.end(), row.m_eProblem == EPortProblem::None) << text;
+    EXPECT_EQ(std::count_if(failed, report.m_checks.end(), [](const auto& check) { return check.m_eMark == CPortDoctor::EMark::Ok; }), 0) << text;
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, PortDoctorCheck, ::testing::Values(

@@ -75,7 +75,7 @@ TEST_P(IntelHexCheck, FaultsAndValidVariantsAsTheBoardSeesThem)
     std::vector<CBoardOutput> out;
     for (char ch : "L" + c.file)
         monitor.Feed(static_cast<std::uint8_t>(ch), out);
-    const bool accepted = out.size() == 3 && out[2].m_nKind == EBoardAnswer::Completion
+    const bool accepted = out.size() == 3 && out[2].m_eKind == EBoardAnswer::Completion
         && monitor.CompletedDownloads() == 1;
     EXPECT_EQ(accepted, valid) << "the board's parser disagrees";
     if (accepted && valid && checker.DataBytes() != 0) {

@@ -22,8 +22,8 @@ std::vector<EBoardAnswer> Kinds(const std::vector<CBoardOutput>& out, bool withE
 {
     std::vector<EBoardAnswer> kinds;
     for (const CBoardOutput& o : out)
-        if (withEcho || o.m_nKind != EBoardAnswer::Echo)
-            kinds.push_back(o.m_nKind);
+        if (withEcho || o.m_eKind != EBoardAnswer::Echo)
+            kinds.push_back(o.m_eKind);
     return kinds;
 }
 

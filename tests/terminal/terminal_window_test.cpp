@@ -17,9 +17,9 @@ private slots:
         CTerminalCtrl terminal;
         terminal.AppendTerminalText("hello ");
         // A selection made by the user does not move where the board's text goes.
-        terminal.selectAll();
+        terminal.SelectAll();
         terminal.AppendTerminalText("board\r\nnext\rline");
-        QCOMPARE(terminal.toPlainText(), QStringLiteral("hello board\nnext\nline"));
+        QCOMPARE(terminal.PlainText(), QStringLiteral("hello board\nnext\nline"));
     }
 
     void deleteLastCharTakesLineEndsAndStopsAtTheStart()
@@ -33,7 +33,7 @@ private slots:
         for (const auto& row : rows) {
             for (int i = 0; i < row.deletes; ++i)
                 terminal.DeleteLastChar();
-            QCOMPARE(terminal.toPlainText(), QString::fromLatin1(row.expected));
+            QCOMPARE(terminal.PlainText(), QString::fromLatin1(row.expected));
         }
     }
 
@@ -42,7 +42,7 @@ private slots:
         CTerminalCtrl terminal;
         // The parser never passes such bytes on; a sink that gets them still shows one each.
         terminal.AppendTerminalText(std::string_view("\xE9\xFF", 2));
-        QCOMPARE(terminal.toPlainText().size(), 2);
+        QCOMPARE(terminal.PlainText().size(), 2);
     }
 
     void scrollbackIsBoundedInLinesAndLineLength()
@@ -56,7 +56,7 @@ private slots:
         QVERIFY(kept.LineCount() <= std::size_t(CTerminalCtrl::kMaxLines));
         // The newest text is kept, the oldest went.
         QCOMPARE(kept.Line(kept.LineCount() - 2), "line " + std::to_string(CTerminalCtrl::kMaxLines + 499));
-        QVERIFY(!terminal.toPlainText().startsWith(QStringLiteral("line 0\n")));
+        QVERIFY(!terminal.PlainText().startsWith(QStringLiteral("line 0\n")));
 
         // A long run without line ends, in pieces, continues on new lines at the bound.
         CTerminalCtrl longLine;
@@ -156,7 +156,7 @@ private slots:
             QTest::mousePress(terminal.viewport(), Qt::LeftButton, {}, drag.from);
             QTest::mouseMove(terminal.viewport(), drag.to);
             QTest::mouseRelease(terminal.viewport(), Qt::LeftButton, {}, drag.to);
-            QCOMPARE(terminal.selectedText(), QString::fromLatin1(drag.text));
+            QCOMPARE(terminal.SelectedText(), QString::fromLatin1(drag.text));
         }
         QTest::keyClick(&terminal, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
         QCOMPARE(QApplication::clipboard()->text(), QString::fromLatin1(drags[2].text));
@@ -168,7 +168,7 @@ private slots:
         QCOMPARE(QApplication::clipboard()->text(), QString::fromLatin1(drags[2].text));
         // A click without a drag selects nothing, and the menu's Copy is off.
         QTest::mouseClick(terminal.viewport(), Qt::LeftButton, {}, at("h", 0));
-        QCOMPARE(terminal.selectedText(), QString());
+        QCOMPARE(terminal.SelectedText(), QString());
         menu.reset(terminal.CreateContextMenu(nullptr));
         QVERIFY(!menu->actions().front()->isEnabled());
     }
@@ -182,7 +182,7 @@ private slots:
         QTest::keyClick(&terminal, Qt::Key_Return);
         QTest::keyClick(&terminal, Qt::Key_Backspace);
         QTest::keyClick(&terminal, Qt::Key_V, Qt::ControlModifier);
-        QCOMPARE(terminal.toPlainText(), QString());
+        QCOMPARE(terminal.PlainText(), QString());
     }
 };
 

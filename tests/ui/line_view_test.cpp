@@ -90,7 +90,7 @@ private slots:
         QTest::mouseMove(view.viewport(), QPoint(x3, first.center().y() + first.height()));
         QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, QPoint(x3, first.center().y() + first.height()));
         const QString selected = view.RowText(top).mid(4) + QLatin1Char('\n') + view.RowText(top + 1).left(3);
-        QCOMPARE(view.selectedText(), selected);
+        QCOMPARE(view.SelectedText(), selected);
         QCOMPARE(view.RowAt(first.center()), top);
         view.SetCurrentRow(top + 2);
         const QString current = view.RowText(top + 2);
@@ -100,14 +100,14 @@ private slots:
         view.UpdateView();
         QCOMPARE(view.RowCount(), 50);
         QCOMPARE(view.Lines().DroppedLines(), 11u);
-        QCOMPARE(view.selectedText(), selected);
+        QCOMPARE(view.SelectedText(), selected);
         QCOMPARE(view.RowText(view.CurrentRow()), current);
         QCOMPARE(view.SelectionStart(), QPoint(4, view.CurrentRow() - 2));
 
         // Case-insensitive in either direction, wrapping round, beyond Latin-1 too.
         QVERIFY(view.FindText(QString::fromUtf8("ROW 0 ÜNÏ"), true));
         QCOMPARE(view.SelectionStart(), QPoint(0, 40 - 11));
-        QCOMPARE(view.selectedText(), QString::fromUtf8("row 0 ünï"));
+        QCOMPARE(view.SelectedText(), QString::fromUtf8("row 0 ünï"));
         QVERIFY(view.FindText(QString::fromUtf8("Row 1 üNï"), false));
         QCOMPARE(view.SelectionStart(), QPoint(0, 41 - 11));
         QVERIFY(!view.FindText(QStringLiteral("absent")));
