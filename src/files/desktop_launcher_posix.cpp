@@ -1,7 +1,5 @@
 #include "files/desktop_launcher.h"
 
-#include "files/editor_command.h"
-
 #include <gio/gio.h>
 #include <unistd.h>
 
@@ -85,12 +83,4 @@ CDesktopLauncher::EResult CDesktopLauncher::Run(const std::vector<std::string>& 
     if (error)
         g_error_free(error);
     return ok ? EResult::Launched : EResult::Failed;
-}
-
-CDesktopLauncher::EResult CDesktopLauncher::OpenInEditorAtLine(const std::string& editorSetting, const std::string& path,
-                                                               int line)
-{
-    if (editorSetting.empty())
-        return OpenInTextEditor(path);
-    return Run(CEditorCommand::Make(editorSetting, path, line));
 }
