@@ -1,5 +1,6 @@
 #include "terminal/terminal_log.h"
 
+#include "base/local_time.h"
 #include "base/system_error.h"
 
 #include <cstdio>
@@ -256,8 +257,7 @@ std::string CTerminalLog::Timestamp(Clock::time_point time)
     const auto sinceEpoch = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
     const std::time_t seconds = static_cast<std::time_t>(std::chrono::floor<std::chrono::seconds>(sinceEpoch).count());
     const int millis = static_cast<int>(sinceEpoch.count() - static_cast<long long>(seconds) * 1000);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
+    const std::tm local = LocalTime(seconds);
     char text[32];
     std::snprintf(text, sizeof text, "[%02d:%02d:%02d.%03d] ", local.tm_hour, local.tm_min, local.tm_sec, millis);
     return text;
