@@ -1,38 +1,28 @@
 #include "app/lock_keys.h"
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cstring>
+#include <filesystem>
+#include <fstream>
 
 namespace {
-bool EndsWith(const char* name, const char* suffix)
+bool EndsWith(const std::string& name, const std::string& suffix)
 {
-    std::size_t n = std::strlen(name), s = std::strlen(suffix);
-    return n >= s && std::strcmp(name + n - s, suffix) == 0;
+    return name.size() >= suffix.size() && name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool LedLit(const std::string& path)
+bool LedLit(const std::filesystem::path& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    char buf[16] = {};
-    ssize_t n = ::read(fd, buf, sizeof buf - 1);
-    ::close(fd);
-    return n > 0 && buf[0] != '0';
+    std::ifstream in(path, std::ios::binary);
+    char first = 0;
+    return in.get(first) && first != '0';
 }
 } // namespace
 
 CLockKeys ReadLockKeys(const std::string& ledRoot)
 {
     CLockKeys keys;
-    DIR* dir = ::opendir(ledRoot.c_str());
-    if (!dir)
-        return keys;
-    while (dirent* entry = ::readdir(dir)) {
-        const char* name = entry->d_name;
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(ledRoot, error), end; !error && it != end; it.increment(error)) {
+        const std::string name = it->path().filename().string();
         bool* target = nullptr;
         if (EndsWith(name, "::capslock"))
             target = &keys.m_bCaps;
@@ -41,8 +31,7 @@ CLockKeys ReadLockKeys(const std::string& ledRoot)
         else if (EndsWith(name, "::scrolllock"))
             target = &keys.m_bScroll;
         if (target && !*target)
-            *target = LedLit(ledRoot + "/" + name + "/brightness");
+            *target = LedLit(it->path() / "brightness");
     }
-    ::closedir(dir);
     return keys;
 }

@@ -1,61 +1,16 @@
 #include "app/single_instance.h"
 
+#include "app/instance_lock.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
 constexpr int kConnectTimeoutMs = 2000;
 constexpr QByteArrayView kRequest = "activate\n";
-
-// Holds an exclusive flock on the lock file for its lifetime and removes the file before letting
-// go, so no run leaves it behind. A start that waited on a file the holder has just removed
-// takes the lock again on the file now at the path; a no-op when no lock file can be made.
-class CLockFileGuard {
-public:
-    explicit CLockFileGuard(const QString& path) : m_strPath(QFile::encodeName(path))
-    {
-        // Each turn means another start removed the file while this one waited: a few suffice.
-        for (int attempt = 0; attempt < 8 && m_fd < 0; ++attempt) {
-            const int fd = ::open(m_strPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-            if (fd < 0) {
-                // A file of ours that cannot be opened (a crash left it with other rights) goes.
-                if (errno == EACCES && attempt == 0 && ::unlink(m_strPath.constData()) == 0)
-                    continue;
-                return;
-            }
-            while (::flock(fd, LOCK_EX) != 0 && errno == EINTR) {
-            }
-            struct stat held {};
-            struct stat atPath {};
-            if (::fstat(fd, &held) == 0 && ::stat(m_strPath.constData(), &atPath) == 0 &&
-                held.st_dev == atPath.st_dev && held.st_ino == atPath.st_ino)
-                m_fd = fd;
-            else
-                ::close(fd);
-        }
-    }
-    ~CLockFileGuard()
-    {
-        if (m_fd < 0)
-            return;
-        ::unlink(m_strPath.constData());
-        ::close(m_fd);
-    }
-    CLockFileGuard(const CLockFileGuard&) = delete;
-    CLockFileGuard& operator=(const CLockFileGuard&) = delete;
-
-private:
-    QByteArray m_strPath;
-    int m_fd = -1;
-};
 } // namespace
 
 CSingleInstance::CSingleInstance(QString key, QObject* parent) : QObject(parent), m_strKey(std::move(key))
@@ -75,7 +30,7 @@ QString CSingleInstance::DefaultKey()
     // separate; reading its location touches no setting.
     QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
     QByteArray hash = QCryptographicHash::hash(config.toUtf8(), QCryptographicHash::Sha1).toHex().left(12);
-    return QStringLiteral("QxProgMainFrmCls-%1-%2").arg(::getuid()).arg(QString::fromLatin1(hash));
+    return QStringLiteral("QxProgMainFrmCls-%1-%2").arg(CInstanceLock::UserNumber()).arg(QString::fromLatin1(hash));
 }
 
 QString CSingleInstance::SocketPath(const QString& key)
@@ -89,7 +44,8 @@ QString CSingleInstance::SocketPath(const QString& key)
 bool CSingleInstance::Acquire()
 {
     const QString path = SocketPath(m_strKey);
-    CLockFileGuard lock(path + QStringLiteral(".lock"));
+    const QByteArray lockPath = QFile::encodeName(path + QStringLiteral(".lock"));
+    CInstanceLock lock(std::string(lockPath.constData(), static_cast<std::size_t>(lockPath.size())));
 
     QLocalSocket socket;
     socket.connectToServer(path);

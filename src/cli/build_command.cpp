@@ -13,8 +13,6 @@
 #include "files/tool_commands.h"
 #include "files/tool_settings.h"
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -156,8 +154,8 @@ int RunBuild(const std::vector<std::string>& args)
     CBuildCommand command = MakeBuildCommand(values, CFileList::SplitPath(ec ? *file : path));
     // A folder that cannot be entered leaves the builder in the current directory, as in the
     // window.
-    struct stat st{};
-    if (!command.m_strWorkingDir.empty() && (stat(command.m_strWorkingDir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)))
+    std::error_code dirError;
+    if (!command.m_strWorkingDir.empty() && !std::filesystem::is_directory(command.m_strWorkingDir, dirError))
         command.m_strWorkingDir.clear();
 
     // Before any other thread exists, so that every thread inherits the blocked signals.

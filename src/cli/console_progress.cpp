@@ -1,6 +1,6 @@
 #include "cli/console_progress.h"
 
-#include <unistd.h>
+#include "cli/console_stream.h"
 
 #include <string>
 
@@ -9,7 +9,7 @@ constexpr int kWidth = 40;
 }
 
 CConsoleProgress::CConsoleProgress(std::FILE* out)
-    : m_pOut(out), m_bEnabled(::isatty(::fileno(out)) == 1)
+    : m_pOut(out), m_bEnabled(IsTerminalStream(out))
 {
 }
 

@@ -1,9 +1,9 @@
 #include "cli/console_terminal.h"
 
-#include <unistd.h>
+#include "cli/console_stream.h"
 
 CConsoleTerminal::CConsoleTerminal(std::FILE* out)
-    : m_pOut(out), m_bIsTerminal(::isatty(::fileno(out)) == 1)
+    : m_pOut(out), m_bIsTerminal(IsTerminalStream(out))
 {
 }
 

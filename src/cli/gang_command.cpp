@@ -2,15 +2,14 @@
 
 #include "cli/cli_commands.h"
 #include "cli/console_prompt.h"
+#include "cli/console_stream.h"
 #include "cli/gang_programmer.h"
 #include "cli/gang_table.h"
+#include "cli/path_pattern.h"
 #include "cli/signal_watcher.h"
 
 #include "programming/intel_hex_checker.h"
 #include "programming/programming_session.h"
-
-#include <glob.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,18 +22,6 @@ namespace {
 bool IsPattern(const std::string& port)
 {
     return port.find_first_of("*?[") != std::string::npos;
-}
-
-// The paths matching pattern now, sorted; a plain name stands for itself when it exists.
-std::vector<std::string> Matches(const std::string& pattern)
-{
-    std::vector<std::string> paths;
-    glob_t found{};
-    if (::glob(pattern.c_str(), 0, nullptr, &found) == 0)
-        for (std::size_t i = 0; i < found.gl_pathc; ++i)
-            paths.emplace_back(found.gl_pathv[i]);
-    ::globfree(&found);
-    return paths;
 }
 
 // The file's failure as the one-port command shows it; its exit status.
@@ -62,7 +49,7 @@ int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::str
             nextScan = now + std::chrono::seconds(1);
             std::set<std::string> seen;
             for (const std::string& pattern : patterns)
-                for (const std::string& path : Matches(pattern))
+                for (const std::string& path : MatchingPaths(pattern))
                     seen.insert(path);
             gang.Reap();
             const std::vector<CGangBoard> boards = gang.Snapshot();
@@ -117,7 +104,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
     std::vector<std::string> boards;
     if (!loop) {
         for (const std::string& port : ports) {
-            std::vector<std::string> found = IsPattern(port) ? Matches(port) : std::vector<std::string>{port};
+            std::vector<std::string> found = IsPattern(port) ? MatchingPaths(port) : std::vector<std::string>{port};
             if (found.empty()) {
                 std::fprintf(stderr, "qxprog program: no port matches %s\n", port.c_str());
                 return EXIT_PORT_OPEN;
@@ -130,7 +117,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
 
     // Before any other thread exists, so that every thread inherits the blocked signals.
     CSignalWatcher signals;
-    CGangTable table(stderr, ::isatty(2) == 1);
+    CGangTable table(stderr, IsTerminalStream(stderr));
     std::mutex outMutex;
     unsigned passes = 0, failures = 0;
     std::set<std::string> waiting; // loop ports that failed to open, until a job on them ends otherwise

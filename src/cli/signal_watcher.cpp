@@ -1,29 +1,14 @@
 #include "cli/signal_watcher.h"
 
-#include <pthread.h>
-#include <signal.h>
+#include "base/termination_signals.h"
 
-namespace {
-// Sent by Stop to end the watcher's wait.
-constexpr int kStopSignal = SIGUSR2;
-
-sigset_t WatchedSignals()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    // Ctrl+C, kill, the terminal closing (SIGHUP) and Ctrl+\ all end the run the same way,
-    // so the port gets its settings back.
-    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT})
-        sigaddset(&set, signal);
-    sigaddset(&set, kStopSignal);
-    return set;
-}
-} // namespace
+using ERequests = CTerminationSignals::ERequests;
 
 CSignalWatcher::CSignalWatcher()
 {
-    sigset_t set = WatchedSignals();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // Ctrl+C, kill, the terminal closing and Ctrl+\ all end the run the same way, so the port
+    // gets its settings back.
+    CTerminationSignals::Block(ERequests::Any);
 }
 
 CSignalWatcher::~CSignalWatcher()
@@ -34,11 +19,7 @@ CSignalWatcher::~CSignalWatcher()
 void CSignalWatcher::Start(std::function<void()> onSignal)
 {
     m_thread = std::thread([this, onSignal = std::move(onSignal)] {
-        sigset_t set = WatchedSignals();
-        while (true) {
-            int signal = 0;
-            if (sigwait(&set, &signal) != 0 || signal == kStopSignal)
-                return;
+        while (CTerminationSignals::Wait(ERequests::Any)) {
             m_bInterrupted.store(true);
             if (onSignal)
                 onSignal();
@@ -49,7 +30,7 @@ void CSignalWatcher::Start(std::function<void()> onSignal)
 void CSignalWatcher::Stop()
 {
     if (m_thread.joinable()) {
-        pthread_kill(m_thread.native_handle(), kStopSignal);
+        CTerminationSignals::WakeWaiter(m_thread);
         m_thread.join();
     }
 }

@@ -3,10 +3,9 @@
 #include "cli/cli_commands.h"
 
 #include "base/line_timing.h"
+#include "base/termination_signals.h"
 #include "programming/board_protocol.h"
 #include "sim/board_simulator.h"
-
-#include <signal.h>
 
 #include <cstdio>
 #include <memory>
@@ -138,11 +137,7 @@ int RunSimulate(const std::vector<std::string>& args)
     }
 
     // Blocked before the simulator's thread starts, so only sigwait below takes them.
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    CTerminationSignals::Block(CTerminationSignals::ERequests::InterruptOrTerminate);
 
     if (faultBoard > boards)
         return Usage("--fault-board names a board beyond --boards");
@@ -169,8 +164,7 @@ int RunSimulate(const std::vector<std::string>& args)
         std::printf("%s\n", sims.back()->SlavePath().c_str());
     }
     std::fflush(stdout);
-    int signal = 0;
-    sigwait(&set, &signal);
+    CTerminationSignals::Wait(CTerminationSignals::ERequests::InterruptOrTerminate);
     for (std::size_t k = 0; k < sims.size(); ++k) {
         sims[k]->Stop();
         if (sims[k]->ImageError())

@@ -1,9 +1,8 @@
 #include "files/command_line.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 bool IsBlank(char c)
@@ -148,8 +147,9 @@ std::string PathRemoveExtension(const std::string& path)
 
 std::vector<std::string> ToolArguments(const std::string& setting)
 {
-    struct stat st {};
-    if (!setting.empty() && stat(setting.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(setting, error);
+    if (!setting.empty() && std::filesystem::exists(status) && !std::filesystem::is_directory(status))
         return {setting};
     return SplitCommandLine(setting);
 }

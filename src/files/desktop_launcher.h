@@ -2,7 +2,8 @@
 // CDesktopLauncher: opens files with the desktop's applications (GIO associations) and starts
 // external tools detached, never through a shell. GUI thread (GIO's default main context).
 // Launched programs are independent: they are not captured, waited for or stopped, and they get
-// a session of their own.
+// a session of their own. The desktop's part (GIO, the detached start) lives in
+// desktop_launcher_posix.cpp.
 
 #include <string>
 #include <vector>

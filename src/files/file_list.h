@@ -2,7 +2,8 @@
 // CFileList: the rows of the file list (name, folder, size) in display order, with the rules for
 // adding a file, the full path of a row, the list file and the command-state rules. The file
 // list's model owns one and shows it on screen; GUI thread only. Paths are bytes (a Linux file
-// name need not be valid UTF-8) and are never converted here.
+// name need not be valid UTF-8) and are never converted here. The file-system calls (looking
+// at a file, writing the list file) live in file_list_posix.cpp.
 
 #include "base/command_target.h"
 

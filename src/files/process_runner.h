@@ -9,8 +9,7 @@
 // zombie is left) as soon as its output has been read to the end; OnFinished runs then.
 
 #include "base/event.h"
-
-#include <sys/types.h>
+#include "files/child_process.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -95,23 +94,17 @@ protected:
     virtual void OnFinished(const CExitStatus& status);
 
 private:
-    void ReaderMain(int fd, int wakeFd, bool isError);
-    void WatcherMain(pid_t pid);
+    void ReaderMain(CChildProcess::EStream stream);
+    void WatcherMain();
     bool WaitForRoom();
     void CountRun();
-    void CloseAll();
     void ReaderFinished();
     void ThreadFinished();
 
-    pid_t m_pid = -1;
+    CChildProcess m_child;
     bool m_bMergedOutput = false;
     std::string m_strWorkingDir;
     int m_nStartError = 0;
-    int m_fdStdinWrite = -1;
-    int m_fdStdoutRead = -1;
-    int m_fdStderrRead = -1;
-    int m_fdWakeRead = -1;
-    int m_fdWakeWrite = -1;
     std::thread m_stdoutReader;
     std::thread m_stderrReader;
     std::thread m_watcher;

@@ -17,7 +17,7 @@
 #include <QMimeData>
 #include <QUrl>
 
-#include <sys/stat.h>
+#include <filesystem>
 
 const char* const CQxProgView::kBuilderMissing =
     "Set Builder path in the option dialog first\r\nClick OK to bring up the option dialog, otherwise click Cancel";
@@ -43,8 +43,8 @@ std::string ToBytes(const QString& text)
 
 bool IsDirectory(const std::string& path)
 {
-    struct stat st {};
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
 }
 
 // The local paths of a drop, folders included, as the bytes of the names.

@@ -1,17 +1,14 @@
 #include "files/tool_settings.h"
 
-#include <unistd.h>
-
-#include <climits>
-#include <vector>
+#include <filesystem>
 
 namespace {
 std::string CurrentDirectory()
 {
-    std::vector<char> buffer(PATH_MAX);
-    if (!getcwd(buffer.data(), buffer.size()))
+    std::error_code error;
+    std::string dir = std::filesystem::current_path(error).string();
+    if (error)
         return "/";
-    std::string dir(buffer.data());
     if (dir.empty() || dir.back() != '/')
         dir += '/';
     return dir;

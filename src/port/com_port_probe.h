@@ -2,7 +2,9 @@
 // ProbeComPorts: the serial devices present on this machine, for the port list, the port
 // setup dialog, qxprog ports and the port checks. Reads the tty class in sysfs, the stable names
 // under /dev/serial and tries each device node (open, lock, close at once). Takes its roots so
-// tests can build a fake tree. Blocking but short; any thread; no state of its own.
+// tests can build a fake tree. Blocking but short; any thread; no state of its own. Finding the
+// ports and their identity is the system's part (com_port_probe_linux.cpp); matching a stored
+// name and the label are shared.
 
 #include <string>
 #include <vector>

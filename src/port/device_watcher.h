@@ -1,13 +1,14 @@
 #pragma once
 // CDeviceWatcher: waits on a thread of its own for a device path to be present again (an adapter
 // plugged back in, its by-id link made again) and posts a message each time it finds the path
-// present: after a change inotify reports in the path's folder (or the nearest folder above that
+// present: after a change the system reports in the path's folder (or the nearest folder above that
 // exists), and at most once a second while the path is present, so a device udev has not yet
 // given its group is tried again. One message at a time: the next comes only after Rearm (the
 // owner's open failed), so a busy owner never finds a pile of them. Watch and Stop belong to one owner thread; Stop (and the
 // destructor) wake the thread and join it. The sink must outlive the watching.
 
 #include "base/message_sink.h"
+#include "port/path_changes.h"
 
 #include <atomic>
 #include <string>
@@ -16,7 +17,7 @@
 
 class CDeviceWatcher {
 public:
-    // How long the thread waits between looks when inotify reports nothing.
+    // How long the thread waits between looks when the system reports no change.
     static constexpr int kRecheckMs = 1000;
 
     CDeviceWatcher(IMessageSink& sink, unsigned msg);
@@ -33,13 +34,12 @@ public:
     const std::string& Path() const { return m_strPath; }
 
 private:
-    void ThreadProc(int inotifyFd, int stopFd);
+    void ThreadProc();
 
     IMessageSink& m_sink;
     unsigned m_nMsg;
     std::string m_strPath;
     std::thread m_thread;
-    int m_fdStop = -1;
-    int m_fdInotify = -1;
+    CPathChanges m_changes;
     std::atomic<bool> m_bPosted{false};
 };

@@ -2,17 +2,6 @@
 
 #include "serial/serial_device_name.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <linux/serial.h>
-#include <pwd.h>
-#include <sys/file.h>
-#include <sys/ioctl.h>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -25,28 +14,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string FirstLine(const fs::path& file)
-{
-    std::ifstream in(file);
-    std::string line;
-    std::getline(in, line);
-    while (!line.empty() && (line.back() == ' ' || line.back() == '\r' || line.back() == '\n'))
-        line.pop_back();
-    return line;
-}
-
 bool IsNumber(const std::string& text)
 {
     return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-std::string ModeText(mode_t mode)
+// "crw-rw----": the kind, then read, write and run for owner, group and others.
+std::string ModeText(const CPortDoctor::CNodeStatus& status)
 {
-    std::string text = S_ISCHR(mode) ? "c" : S_ISREG(mode) ? "-" : "?";
+    std::string text = status.m_bCharDevice ? "c" : status.m_bRegular ? "-" : "?";
     const char* letters = "rwxrwxrwx";
     for (int bit = 8; bit >= 0; --bit)
-        text += (mode & (1u << bit)) ? letters[8 - bit] : '-';
+        text += (status.m_nPermissions & (1u << bit)) ? letters[8 - bit] : '-';
     return text;
+}
+
+bool Allows(const CPortDoctor::CNodeStatus& status, fs::perms permission)
+{
+    return (status.m_nPermissions & static_cast<unsigned>(permission)) != 0;
 }
 
 std::string Quoted(const std::string& text)
@@ -55,25 +40,6 @@ std::string Quoted(const std::string& text)
 }
 
 } // namespace
-
-CUserIdentity CUserIdentity::Current()
-{
-    CUserIdentity user;
-    user.m_nUid = ::getuid();
-    user.m_nPid = ::getpid();
-    user.m_nPrimaryGid = ::getgid();
-    if (const passwd* entry = ::getpwuid(::getuid())) {
-        user.m_strName = entry->pw_name;
-        user.m_nPrimaryGid = entry->pw_gid;
-    }
-    const int count = ::getgroups(0, nullptr);
-    std::vector<gid_t> groups(static_cast<std::size_t>(std::max(count, 0)));
-    const int got = groups.empty() ? 0 : ::getgroups(count, groups.data());
-    for (int i = 0; i < got; ++i)
-        user.m_processGroups.push_back(groups[static_cast<std::size_t>(i)]);
-    user.m_processGroups.push_back(::getegid());
-    return user;
-}
 
 CPortDoctor::CPortDoctor(CDoctorRoots roots, CUserIdentity user) : m_roots(std::move(roots)), m_user(std::move(user)) {}
 
@@ -142,30 +108,23 @@ bool CPortDoctor::InGroup(const std::string& group, bool& inProcess) const
     return listed || inProcess;
 }
 
-std::string CPortDoctor::OwnerName(unsigned uid)
-{
-    if (const passwd* entry = ::getpwuid(uid))
-        return entry->pw_name;
-    return std::to_string(uid);
-}
-
 std::vector<std::string> CPortDoctor::PermissionAdvice(const std::string& node) const
 {
-    struct stat info {};
-    if (::stat(node.c_str(), &info) != 0)
+    CNodeStatus info;
+    if (!NodeStatus(node, info))
         return {};
     std::vector<std::string> lines;
-    std::string name = GroupName(info.st_gid);
+    std::string name = GroupName(info.m_nGid);
     bool inProcess = false;
-    const bool listed = InGroup(name, inProcess) || m_user.m_nPrimaryGid == info.st_gid;
+    const bool listed = InGroup(name, inProcess) || m_user.m_nPrimaryGid == info.m_nGid;
     inProcess = inProcess
-        || std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), info.st_gid)
+        || std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), info.m_nGid)
             != m_user.m_processGroups.end();
-    lines.push_back(node + " belongs to group " + Quoted(name) + " with mode " + ModeText(info.st_mode) + ".");
-    const bool groupMayUse = (info.st_mode & S_IRGRP) && (info.st_mode & S_IWGRP);
+    lines.push_back(node + " belongs to group " + Quoted(name) + " with mode " + ModeText(info) + ".");
+    const bool groupMayUse = Allows(info, fs::perms::group_read) && Allows(info, fs::perms::group_write);
     // Joining root's or an administrators' group for one device grants far more than the device.
     static const char* const kPrivileged[] = {"root", "sudo", "wheel", "adm"};
-    const bool privileged = info.st_gid == 0
+    const bool privileged = info.m_nGid == 0
         || std::find(std::begin(kPrivileged), std::end(kPrivileged), name) != std::end(kPrivileged);
     if (groupMayUse && !privileged) {
         if (inProcess) {
@@ -184,11 +143,11 @@ std::vector<std::string> CPortDoctor::PermissionAdvice(const std::string& node) 
     }
     if (inProcess && !groupMayUse)
         lines.push_back("You are in group " + Quoted(name) + ", but the group may not read and write it: only its "
-            "owner (" + OwnerName(info.st_uid) + ") may open it.");
+            "owner (" + OwnerName(info.m_nUid) + ") may open it.");
     else if (!groupMayUse)
-        lines.push_back("Only its owner (" + OwnerName(info.st_uid) + ") may open it; joining its group would not help.");
+        lines.push_back("Only its owner (" + OwnerName(info.m_nUid) + ") may open it; joining its group would not help.");
     else
-        lines.push_back("Only its owner (" + OwnerName(info.st_uid) + ") and group " + Quoted(name)
+        lines.push_back("Only its owner (" + OwnerName(info.m_nUid) + ") and group " + Quoted(name)
             + " may open it, and that group is not one to join for a serial port.");
     const std::string group = privileged ? "dialout" : name;
     CComPortInfo port;
@@ -209,85 +168,6 @@ std::vector<std::string> CPortDoctor::PermissionAdvice(const std::string& node) 
         lines.push_back("Join group " + Quoted(group) + " too: sudo usermod -aG " + group
             + " $USER, then log out and in again.");
     return lines;
-}
-
-std::vector<int> CPortDoctor::LockingProcesses(const std::string& node) const
-{
-    struct stat info {};
-    if (::stat(node.c_str(), &info) != 0)
-        return {};
-    // "1: FLOCK  ADVISORY  WRITE 4321 00:05:1234 0 EOF": the device and inode in the sixth field,
-    // in hexadecimal and decimal; "->" marks a waiter, not a holder.
-    std::vector<int> pids;
-    std::ifstream in(fs::path(m_roots.m_strProc) / "locks");
-    for (std::string line; std::getline(in, line);) {
-        std::istringstream fields(line);
-        std::string id, type, kind, mode, pid, where;
-        fields >> id >> type;
-        if (type == "->")
-            continue;
-        fields >> kind >> mode >> pid >> where;
-        unsigned major = 0, minor = 0;
-        unsigned long long inode = 0;
-        if (!IsNumber(pid) || pid.size() > 9
-            || std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3)
-            continue;
-        if (major == ::major(info.st_dev) && minor == ::minor(info.st_dev) && inode == info.st_ino)
-            pids.push_back(std::stoi(pid));
-    }
-    return pids;
-}
-
-std::vector<CPortHolder> CPortDoctor::Holders(const std::string& device) const
-{
-    std::vector<CPortHolder> holders;
-    const std::string node = Resolve(device);
-    auto named = [this](int pid) {
-        CPortHolder holder;
-        holder.m_nPid = pid;
-        holder.m_strName = FirstLine(fs::path(m_roots.m_strProc) / std::to_string(pid) / "comm");
-        if (holder.m_strName.empty())
-            holder.m_strName = "?";
-        holder.m_bSelf = pid == m_user.m_nPid;
-        return holder;
-    };
-    auto find = [&holders](int pid) {
-        return std::find_if(holders.begin(), holders.end(), [pid](const CPortHolder& h) { return h.m_nPid == pid; });
-    };
-    std::error_code error;
-    for (fs::directory_iterator it(m_roots.m_strProc, error), end; !error && it != end; it.increment(error)) {
-        const std::string pid = it->path().filename().string();
-        if (!IsNumber(pid) || pid.size() > 9)
-            continue;
-        std::error_code fdError;
-        bool found = false;
-        for (fs::directory_iterator fd(it->path() / "fd", fdError), fdEnd; !fdError && fd != fdEnd && !found;
-             fd.increment(fdError)) {
-            std::error_code linkError;
-            const fs::path target = fs::read_symlink(fd->path(), linkError);
-            found = !linkError && (target == node || target == device);
-        }
-        if (found)
-            holders.push_back(named(std::stoi(pid)));
-    }
-    for (const int pid : LockingProcesses(node)) {
-        auto it = find(pid);
-        if (it == holders.end())
-            it = holders.insert(holders.end(), named(pid));
-        it->m_bLock = true;
-    }
-    // UUCP-style lock files name the process in text.
-    const std::string lock = FirstLine(fs::path(m_roots.m_strLock) / ("LCK.." + fs::path(node).filename().string()));
-    const std::string lockPid = lock.substr(std::min(lock.find_first_not_of(' '), lock.size()));
-    if (IsNumber(lockPid) && lockPid.size() < 10) {
-        const int pid = std::stoi(lockPid);
-        auto it = find(pid);
-        if (it == holders.end())
-            it = holders.insert(holders.end(), named(pid));
-        it->m_bLockFile = true;
-    }
-    std::sort(holders.begin(), holders.end(), [](const CPortHolder& a, const CPortHolder& b) { return a.m_nPid < b.m_nPid; });
-    return holders;
 }
 
 std::vector<std::string> CPortDoctor::BusyAdvice(const std::string& node, bool exclusiveOpen) const
@@ -343,34 +223,6 @@ std::vector<std::string> CPortDoctor::MissingAdvice() const
     return lines;
 }
 
-bool CPortDoctor::HasNoUart(const std::string& kernelName) const
-{
-    if (kernelName.rfind("ttyS", 0) != 0)
-        return false;
-    const fs::path entry = fs::path(m_roots.m_strSys) / "class" / "tty" / kernelName;
-    std::error_code error;
-    if (!fs::exists(entry, error))
-        return false;
-    return FirstLine(entry / "type") == "0" || FirstLine(entry / "port") == "0x0";
-}
-
-bool CPortDoctor::ModemManagerMayProbe(const std::string& node) const
-{
-    if (fs::path(node).filename().string().rfind("ttyACM", 0) != 0)
-        return false;
-    struct stat info {};
-    if (::stat(node.c_str(), &info) != 0)
-        return false;
-    const std::time_t now = m_now ? m_now : std::time(nullptr);
-    if (now - info.st_ctime > kFreshDeviceSeconds)
-        return false;
-    std::error_code error;
-    for (fs::directory_iterator it(m_roots.m_strProc, error), end; !error && it != end; it.increment(error))
-        if (IsNumber(it->path().filename().string()) && FirstLine(it->path() / "comm") == "ModemManager")
-            return true;
-    return false;
-}
-
 std::vector<std::string> CPortDoctor::Advise(const std::string& device, std::error_code openError) const
 {
     const std::string node = Resolve(device);
@@ -408,19 +260,19 @@ std::vector<std::string> CPortDoctor::Advise(const std::string& device, std::err
 std::string CPortDoctor::AccessText(const std::string& device) const
 {
     const std::string node = Resolve(device);
-    struct stat info {};
-    if (::stat(node.c_str(), &info) != 0)
+    CNodeStatus info;
+    if (!NodeStatus(node, info))
         return "missing";
-    std::string text = ModeText(info.st_mode) + " " + OwnerName(info.st_uid) + ":" + GroupName(info.st_gid);
-    const bool inGroup = std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), info.st_gid)
+    std::string text = ModeText(info) + " " + OwnerName(info.m_nUid) + ":" + GroupName(info.m_nGid);
+    const bool inGroup = std::find(m_user.m_processGroups.begin(), m_user.m_processGroups.end(), info.m_nGid)
         != m_user.m_processGroups.end();
     if (m_user.m_nUid == 0)
         text += ", you are root";
-    else if (info.st_uid == m_user.m_nUid)
+    else if (info.m_nUid == m_user.m_nUid)
         text += ", you own it";
     else if (inGroup)
         text += ", you are in its group";
-    else if (info.st_mode & S_IWOTH)
+    else if (Allows(info, fs::perms::others_write))
         text += ", anyone may use it";
     else
         text += ", you are not in its group";
@@ -449,8 +301,8 @@ CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
     if (!info.m_strById.empty() && info.m_strById != portName)
         check(EMark::Info, "Stable name: " + info.m_strById);
 
-    struct stat status {};
-    if (::stat(node.c_str(), &status) != 0) {
+    CNodeStatus status;
+    if (!NodeStatus(node, status)) {
         check(EMark::Fail, report.m_strDevice + " does not exist.");
         advise(MissingAdvice());
         report.m_eProblem = EPortProblem::Missing;
@@ -458,9 +310,9 @@ CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
     }
     check(EMark::Ok, node + " exists (" + AccessText(node) + ").");
 
-    const int fd = ::open(node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        const int error = errno;
+    const CTryOut tried = TryPort(node, kernel.rfind("ttyS", 0) == 0);
+    if (tried.m_nOpenError != 0) {
+        const int error = tried.m_nOpenError;
         check(EMark::Fail, "It cannot be opened: " + std::string(std::strerror(error)) + ".");
         advise(Advise(node, {error, std::system_category()}));
         // The node exists: a missing device behind it (ENXIO, ENODEV) is not a missing port.
@@ -472,22 +324,17 @@ CPortDoctor::CReport CPortDoctor::Check(const std::string& portName) const
                                                             : EPortProblem::OtherFailure;
         return report;
     }
-    termios line {};
-    const int terminalError = ::tcgetattr(fd, &line) == 0 ? 0 : errno;
-    serial_struct serial {};
-    const bool unknownUart = kernel.rfind("ttyS", 0) == 0 && ::ioctl(fd, TIOCGSERIAL, &serial) == 0
-        && serial.type == PORT_UNKNOWN;
-    const bool locked = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
-    ::close(fd);
-    if (unknownUart || HasNoUart(kernel)) {
+    const int terminalError = tried.m_nTerminalError;
+    const bool locked = tried.m_bLocked;
+    if (tried.m_bUnknownUart || HasNoUart(kernel)) {
         check(EMark::Fail, kernel + " has no UART behind it: this machine has no such serial port.");
         report.m_eProblem = EPortProblem::NoUart;
         return report;
     }
     if (terminalError != 0) {
         check(EMark::Fail, "It is not a serial port: "
-            + (S_ISREG(status.st_mode) ? std::string("a regular file")
-                    : S_ISCHR(status.st_mode) ? "it opens, but is no terminal device (" + std::string(std::strerror(terminalError)) + ")"
+            + (status.m_bRegular ? std::string("a regular file")
+                    : status.m_bCharDevice ? "it opens, but is no terminal device (" + std::string(std::strerror(terminalError)) + ")"
                                                 : std::string("not a device"))
             + ".");
         report.m_eProblem = EPortProblem::NotSerial;

@@ -81,7 +81,28 @@ public:
     // The time "now" for the fresh-device rule (tests move it).
     void SetNow(std::time_t now) { m_now = now; }
 
+    // What the system says of a device node.
+    struct CNodeStatus {
+        unsigned m_nPermissions = 0; // read, write, run for owner, group, others (0640 as ls counts)
+        bool m_bCharDevice = false;
+        bool m_bRegular = false;
+        unsigned m_nUid = 0;
+        unsigned m_nGid = 0;
+    };
+
 private:
+    // What trying the node found: the open's error (0: it opened), the terminal query's error,
+    // an on-board port without a UART (asked for when askUart), whether its lock was free.
+    struct CTryOut {
+        int m_nOpenError = 0;
+        int m_nTerminalError = 0;
+        bool m_bUnknownUart = false;
+        bool m_bLocked = false;
+    };
+    // The system's part (port_doctor_linux.cpp): the node's status, trying it, the processes
+    // that hold it, the user's identity, and what sysfs and /proc tell of the device.
+    static bool NodeStatus(const std::string& node, CNodeStatus& status);
+    static CTryOut TryPort(const std::string& node, bool askUart);
     struct CGroup {
         std::string m_strName;
         unsigned m_nGid = 0;

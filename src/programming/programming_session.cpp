@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 CProgrammingSession::CProgrammingSession(ITerminalSink& terminal, const CBoardCommands& commands,
     IMessageSink& sink, IUserPrompt& prompt)
@@ -47,8 +48,9 @@ void CProgrammingSession::NotePortOpened()
     m_watcher.Stop();
     const std::string device = SerialDevicePath(m_portSettings.m_strPort);
     m_strOpenedAs = device;
-    char resolved[PATH_MAX];
-    m_strNode = ::realpath(device.c_str(), resolved) ? std::string(resolved) : device;
+    std::error_code error;
+    const std::filesystem::path node = std::filesystem::canonical(device, error);
+    m_strNode = error ? device : node.string();
 }
 
 CProgrammingSession::EEvent CProgrammingSession::CheckPortLost()

@@ -83,6 +83,15 @@ void Complete(COverlapped* overlapped, std::error_code code, std::uint32_t trans
 
 CSerialPort::CSerialPort() : m_pBackend(CSerialBackend::Create()) {}
 
+bool CSerialPort::UseBackend(std::unique_ptr<CSerialBackend> backend)
+{
+    std::lock_guard life(m_lifeMutex);
+    if (m_bOpen.load() || !backend)
+        return false;
+    m_pBackend = std::move(backend);
+    return true;
+}
+
 CSerialPort::~CSerialPort()
 {
     if (IsOpen())

@@ -81,6 +81,10 @@ public:
     CSerialPort& operator=(const CSerialPort&) = delete;
     virtual ~CSerialPort();
 
+    // Puts another system side under the port (one that watches the calls, a line of another
+    // kind); false, and the backend is kept, while the port is open or when none is given.
+    bool UseBackend(std::unique_ptr<CSerialBackend> backend);
+
     // device: "/dev/..." as is, "COMn" for /dev/ttyS<n-1>, any other name under /dev.
     // Queue sizes are accepted and ignored. Sets the event mask 0x00C1, ReadModeImmediate and
     // raw mode (the line's own settings are restored by Close).

@@ -1,7 +1,6 @@
 #include "sim/board_image.h"
 
-#include <fcntl.h>
-#include <unistd.h>
+#include "base/output_file.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -58,26 +57,18 @@ std::error_code CBoardImage::WriteBinary(const std::string& path) const
 {
     const std::vector<std::uint8_t> bytes = Flatten();
     const std::string temp = path + ".tmp";
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return {errno, std::system_category()};
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            std::error_code code(errno, std::system_category());
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return code;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::close(fd) != 0 || std::rename(temp.c_str(), path.c_str()) != 0) {
-        std::error_code code(errno, std::system_category());
-        ::unlink(temp.c_str());
+    using std::filesystem::perms;
+    COutputFile file;
+    if (std::error_code code = file.Create(temp, perms::owner_read | perms::owner_write | perms::group_read | perms::others_read))
         return code;
+    std::error_code code = file.WriteAll(bytes.data(), bytes.size());
+    if (!code)
+        code = file.Close();
+    if (!code && std::rename(temp.c_str(), path.c_str()) != 0)
+        code = std::error_code(errno, std::system_category());
+    if (code) {
+        file.Close();
+        std::remove(temp.c_str());
     }
-    return {};
+    return code;
 }

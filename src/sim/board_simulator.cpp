@@ -3,15 +3,7 @@
 #include "base/line_timing.h"
 #include "programming/board_protocol.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <optional>
 
@@ -62,39 +54,8 @@ std::error_code CBoardSimulator::Start()
 {
     if (m_thread.joinable())
         return std::make_error_code(std::errc::device_or_resource_busy);
-    auto fail = [this](int err) {
-        for (int* fd : {&m_fdMaster, &m_fdSlave, &m_fdWake})
-            if (*fd >= 0) {
-                ::close(*fd);
-                *fd = -1;
-            }
-        return std::error_code(err, std::system_category());
-    };
-    m_fdMaster = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_fdMaster < 0)
-        return fail(errno);
-    if (::grantpt(m_fdMaster) != 0 || ::unlockpt(m_fdMaster) != 0)
-        return fail(errno);
-    char name[PATH_MAX];
-    if (::ptsname_r(m_fdMaster, name, sizeof name) != 0)
-        return fail(errno);
-    m_strSlavePath = name;
-    // The simulator holds the far end open itself, so the line does not hang up between two
-    // users of the port, and sets it raw until a user configures it.
-    m_fdSlave = ::open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (m_fdSlave < 0)
-        return fail(errno);
-    termios tio{};
-    if (::tcgetattr(m_fdSlave, &tio) == 0) {
-        ::cfmakeraw(&tio);
-        tio.c_cflag |= CLOCAL | CREAD;
-        ::tcsetattr(m_fdSlave, TCSANOW, &tio);
-    }
-    if (::fcntl(m_fdMaster, F_SETFL, ::fcntl(m_fdMaster, F_GETFL) | O_NONBLOCK) != 0)
-        return fail(errno);
-    m_fdWake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (m_fdWake < 0)
-        return fail(errno);
+    if (std::error_code error = m_line.Open())
+        return error;
     m_thread = std::thread([this] { Serve(); });
     return {};
 }
@@ -102,15 +63,10 @@ std::error_code CBoardSimulator::Start()
 void CBoardSimulator::Stop()
 {
     if (m_thread.joinable()) {
-        std::uint64_t one = 1;
-        [[maybe_unused]] ssize_t n = ::write(m_fdWake, &one, sizeof one);
+        m_line.Wake();
         m_thread.join();
     }
-    for (int* fd : {&m_fdMaster, &m_fdSlave, &m_fdWake})
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
+    m_line.Close();
 }
 
 std::chrono::nanoseconds CBoardSimulator::ByteTime(const CLineConfig& line)
@@ -157,24 +113,20 @@ void CBoardSimulator::Serve()
         if (m_monitor.SkippingAfterError())
             wakeBy(m_tLastRx + std::chrono::milliseconds(kIdleAfterErrorMs));
 
-        pollfd fds[2] = {{m_fdWake, POLLIN, 0}, {m_fdMaster, 0, 0}};
-        fds[1].events = static_cast<short>((wantIn ? POLLIN : 0) | (wantOut ? POLLOUT : 0));
         int timeout = -1;
         if (wakeAt) {
             auto left = std::chrono::ceil<std::chrono::milliseconds>(*wakeAt - now).count();
             timeout = static_cast<int>(std::clamp<long long>(left, 0, 60'000));
         }
-        int ready = ::poll(fds, 2, timeout);
-        if (ready < 0 && errno != EINTR)
-            return;
-        if (fds[0].revents != 0)
+        const CPseudoTerminal::EWait wait = m_line.Wait(wantIn, wantOut, timeout);
+        if (wait == CPseudoTerminal::EWait::Woken)
             return;
         now = Clock::now();
         if (m_monitor.SkippingAfterError() && now - m_tLastRx >= std::chrono::milliseconds(kIdleAfterErrorMs))
             m_monitor.LineIdle();
-        if (ready > 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) && wantIn) {
+        if (wait == CPseudoTerminal::EWait::Readable && wantIn) {
             Receive(now);
-            if (m_fdMaster < 0)
+            if (!m_line.IsOpen())
                 return;
         }
     }
@@ -196,17 +148,17 @@ void CBoardSimulator::Receive(Clock::time_point now)
     if (want == 0)
         return;
     std::uint8_t buffer[kReadChunk];
-    ssize_t n = ::read(m_fdMaster, buffer, want);
-    if (n <= 0) {
+    const std::size_t n = m_line.Read(buffer, want);
+    if (n == 0) {
         m_bInIdle = true;
         return; // nothing yet, or nobody has the port open
     }
-    m_bInIdle = static_cast<std::size_t>(n) < want;
+    m_bInIdle = n < want;
     if (m_options.m_line.m_nBaud != 0)
-        m_tInLine = base + byteTime * n;
+        m_tInLine = base + byteTime * static_cast<std::ptrdiff_t>(n);
     m_tLastRx = now;
     std::vector<CBoardOutput> answers;
-    for (ssize_t i = 0; i < n; ++i)
+    for (std::size_t i = 0; i < n; ++i)
         m_monitor.Feed(buffer[i], answers);
     for (const CBoardOutput& answer : answers)
         Queue(answer, now);
@@ -295,14 +247,11 @@ void CBoardSimulator::Queue(const CBoardOutput& answer, Clock::time_point now)
 
 void CBoardSimulator::Transmit(Clock::time_point now)
 {
-    while (!m_output.empty() && m_output.front().due <= now && m_fdMaster >= 0) {
+    while (!m_output.empty() && m_output.front().due <= now && m_line.IsOpen()) {
         Pending& front = m_output.front();
-        ssize_t n = ::write(m_fdMaster, front.bytes.data(), front.bytes.size());
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            break; // the line is full; poll waits until it takes more
-        }
+        const std::size_t n = m_line.Write(front.bytes.data(), front.bytes.size());
+        if (n == 0 && !front.bytes.empty())
+            break; // the line is full; the wait ends when it takes more
         if (m_options.m_bKeepWire) {
             std::lock_guard lock(m_mutex);
             m_sentPieces.emplace_back(front.bytes, 0, static_cast<std::size_t>(n));
@@ -328,11 +277,7 @@ void CBoardSimulator::HangUp()
         std::lock_guard lock(m_mutex);
         m_bHungUp = true;
     }
-    for (int* fd : {&m_fdMaster, &m_fdSlave})
-        if (*fd >= 0) {
-            ::close(*fd);
-            *fd = -1;
-        }
+    m_line.HangUp();
 }
 
 std::vector<std::uint8_t> CBoardSimulator::Image() const

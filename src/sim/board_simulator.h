@@ -10,6 +10,7 @@
 #include "base/line_config.h"
 #include "sim/board_image.h"
 #include "sim/board_monitor.h"
+#include "sim/pseudo_terminal.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -64,7 +65,7 @@ public:
     std::error_code Start();
     void Stop();
     // The path a serial port opens, for example /dev/pts/3.
-    const std::string& SlavePath() const { return m_strSlavePath; }
+    const std::string& SlavePath() const { return m_line.SlavePath(); }
 
     std::vector<std::uint8_t> Image() const;
     std::vector<std::uint8_t> Wire() const;
@@ -106,10 +107,7 @@ private:
     Clock::duration ByteTime() const;
 
     CBoardSimOptions m_options;
-    std::string m_strSlavePath;
-    int m_fdMaster = -1;
-    int m_fdSlave = -1;
-    int m_fdWake = -1;
+    CPseudoTerminal m_line;
     std::thread m_thread;
 
     // Serving thread only.

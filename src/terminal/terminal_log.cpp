@@ -1,11 +1,8 @@
 #include "terminal/terminal_log.h"
 
+#include "base/local_time.h"
 #include "base/system_error.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <optional>
 #include <ctime>
@@ -36,9 +33,8 @@ std::error_code CTerminalLog::Start(const std::string& path, EMode mode)
     if (m_bTaking)
         Stop();
     Join();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return {errno, std::system_category()};
+    if (std::error_code error = m_file.Create(path))
+        return error;
     m_strPath = path;
     m_eMode = mode;
     m_strLine.clear();
@@ -53,13 +49,11 @@ std::error_code CTerminalLog::Start(const std::string& path, EMode mode)
         m_error = {};
         m_nNotLogged = 0;
         ++m_nGeneration;
-        m_fd = fd;
     }
     try {
         m_writer = std::thread(&CTerminalLog::Writer, this);
     } catch (const std::system_error& e) {
-        ::close(fd);
-        m_fd = -1;
+        m_file.Close();
         return e.code();
     }
     m_bTaking = true;
@@ -171,11 +165,9 @@ void CTerminalLog::Writer()
     std::string batch;
     std::error_code error;
     unsigned generation = 0;
-    int fd = -1;
     {
         std::lock_guard lock(m_mutex);
         generation = m_nGeneration;
-        fd = m_fd;
     }
     for (;;) {
         {
@@ -188,16 +180,11 @@ void CTerminalLog::Writer()
         }
         std::size_t at = 0;
         while (at < batch.size()) {
-            const ssize_t n = ::write(fd, batch.data() + at, batch.size() - at);
-            if (n > 0) {
-                at += static_cast<std::size_t>(n);
-                m_nWritten.fetch_add(static_cast<std::uint64_t>(n));
-            } else if (n < 0 && errno == EINTR) {
-                continue;
-            } else {
-                error = std::error_code(n < 0 ? errno : EIO, std::system_category());
+            const std::size_t n = m_file.WriteSome(batch.data() + at, batch.size() - at, error);
+            if (error)
                 break;
-            }
+            at += n;
+            m_nWritten.fetch_add(static_cast<std::uint64_t>(n));
         }
         if (error) {
             std::lock_guard lock(m_mutex);
@@ -208,12 +195,11 @@ void CTerminalLog::Writer()
         batch.clear();
     }
     // The file system may report a failed write only when the file is closed.
-    if (::close(fd) != 0 && !error && errno != EINTR)
-        error = std::error_code(errno, std::system_category());
+    if (std::error_code closeError = m_file.Close(); closeError && !error)
+        error = closeError;
     EEvent event = EEvent::Ended;
     {
         std::lock_guard lock(m_mutex);
-        m_fd = -1;
         m_bWriterDone = true;
         if (error) {
             m_error = error;
@@ -271,8 +257,7 @@ std::string CTerminalLog::Timestamp(Clock::time_point time)
     const auto sinceEpoch = std::chrono::duration_cast<std::chrono::milliseconds>(time.time_since_epoch());
     const std::time_t seconds = static_cast<std::time_t>(std::chrono::floor<std::chrono::seconds>(sinceEpoch).count());
     const int millis = static_cast<int>(sinceEpoch.count() - static_cast<long long>(seconds) * 1000);
-    std::tm local{};
-    ::localtime_r(&seconds, &local);
+    const std::tm local = LocalTime(seconds);
     char text[32];
     std::snprintf(text, sizeof text, "[%02d:%02d:%02d.%03d] ", local.tm_hour, local.tm_min, local.tm_sec, millis);
     return text;

@@ -9,6 +9,7 @@
 // joins the writer.
 
 #include "base/message_sink.h"
+#include "base/output_file.h"
 #include "terminal/terminal_sink.h"
 
 #include <atomic>
@@ -108,6 +109,7 @@ private:
     std::uint64_t m_nNotLogged = 0;
     unsigned m_nGeneration = 0;
     std::atomic<std::uint64_t> m_nWritten{0};
-    int m_fd = -1;
+    // Made by Start, then the writer's alone until it ends.
+    COutputFile m_file;
     std::thread m_writer;
 };

@@ -12,6 +12,7 @@
 #include "programming/board_commands.h"
 #include "programming/board_protocol.h"
 #include "terminal/terminal_input.h"
+#include "serial/serial_backend.h"
 #include "serial/serial_error.h"
 #include "port/port_settings.h"
 #include "bytes.h"
@@ -26,6 +27,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <optional>
@@ -805,6 +807,61 @@ TEST_F(DownloadJobTest, RunCommandIsReadWhenItIsNeeded)
     });
     EXPECT_EQ(Text(m_sim->Wire()), "L" + file + "GO");
     EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
+}
+
+// The system side of the port as it is, with the writes it is given counted.
+class CCountingBackend : public CSerialBackend {
+public:
+    explicit CCountingBackend(std::atomic<std::size_t>& writes) : m_writes(writes) {}
+
+    std::error_code Open(const std::string& path) override { return m_real->Open(path); }
+    void Close() override { m_real->Close(); }
+    void WakeAll() override { m_real->WakeAll(); }
+    void WakeWaiter() override { m_real->WakeWaiter(); }
+    void ForgetWake() override { m_real->ForgetWake(); }
+    std::error_code GetLine(CLineConfig& line) override { return m_real->GetLine(line); }
+    std::error_code SetLine(const CLineConfig& line) override { return m_real->SetLine(line); }
+    std::error_code Read(void* buffer, std::size_t size, std::size_t& done, bool waitAll,
+        const CDeadline& deadline) override
+    {
+        return m_real->Read(buffer, size, done, waitAll, deadline);
+    }
+    std::error_code Write(const void* data, std::size_t size, std::size_t& done, const CDeadline& deadline) override
+    {
+        ++m_writes;
+        return m_real->Write(data, size, done, deadline);
+    }
+    std::error_code WaitEvents(std::uint32_t mask, std::uint32_t& events, const CDeadline& deadline) override
+    {
+        return m_real->WaitEvents(mask, events, deadline);
+    }
+    std::error_code OutputQueue(std::size_t& bytes) override { return m_real->OutputQueue(bytes); }
+    std::error_code DiscardInput() override { return m_real->DiscardInput(); }
+    std::error_code ClearErrors(std::uint32_t& errors) override { return m_real->ClearErrors(errors); }
+    std::error_code SetModemLine(std::uint32_t line, bool on) override { return m_real->SetModemLine(line, on); }
+    std::error_code GetModemLines(std::uint32_t& lines) override { return m_real->GetModemLines(lines); }
+
+private:
+    std::unique_ptr<CSerialBackend> m_real = CSerialBackend::Create();
+    std::atomic<std::size_t>& m_writes;
+};
+
+TEST_F(DownloadJobTest, FileGoesOutInRunsNotOneWritePerByte)
+{
+    std::atomic<std::size_t> writes{0};
+    ASSERT_TRUE(m_port.UseBackend(std::make_unique<CCountingBackend>(writes)));
+    CBoardSimOptions options;
+    options.m_line.m_nBaud = 115200;
+    StartBoard(options);
+    const std::string file = EncodeIntelHex(Bytes(1456, 1), 0); // about 4 KiB
+    SetCommands(1, "L", "R");
+    CJobRun run = Program(WriteFile("data.hex", file));
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
+    EXPECT_EQ(Text(m_sim->Wire()), "L" + file + "R");
+    // A run is what the line carries in a slice of time (over a hundred bytes at this rate);
+    // one write per byte would be thousands.
+    EXPECT_LT(writes.load(), file.size() / 16) << file.size() << " bytes";
 }
 
 } // namespace
