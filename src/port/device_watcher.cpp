@@ -44,7 +44,7 @@ bool Present(const std::string& path)
 
 } // namespace
 
-CDeviceWatcher::CDeviceWatcher(IMessageSink& sink, unsigned msg) : m_sink(sink), m_nMsg(msg) {}
+CDeviceWatcher::CDeviceWatcher(IMessageSink& sink) : m_sink(sink) {}
 
 CDeviceWatcher::~CDeviceWatcher()
 {
@@ -98,7 +98,7 @@ void CDeviceWatcher::ThreadProc(int inotifyFd, int stopFd)
     // Already back before the watches were in place.
     bool wasPresent = Present(path);
     if (wasPresent && !m_bPosted.exchange(true))
-        m_sink.Post(m_nMsg, 0, 0);
+        m_sink.Post(CPortPresent{});
     for (;;) {
         pollfd fds[2] = {{inotifyFd, POLLIN, 0}, {stopFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, kRecheckMs);
@@ -117,7 +117,7 @@ void CDeviceWatcher::ThreadProc(int inotifyFd, int stopFd)
         const bool present = Present(path);
         // Present after a change, newly present, or still present a second later (its open failed).
         if (present && (changed || !wasPresent || ready == 0) && !m_bPosted.exchange(true))
-            m_sink.Post(m_nMsg, 0, 0);
+            m_sink.Post(CPortPresent{});
         wasPresent = present;
     }
 }
