@@ -258,7 +258,7 @@ void CProgrammingSession::ReadPort(const CPortEvent& event)
     std::uint32_t filled = 0;
     std::size_t handed = 0;
     bool read = false;
-    m_parser.OnSerialMsg(event.m_nEvents | (event.m_nErrors << 16), [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+    m_parser.OnSerialMsg(event, [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
         // A failed read (the port was closed meanwhile) counts as nothing received.
         if (!read) {
             if (m_port.Read(chunk, sizeof chunk, &filled, nullptr, INFINITE))

@@ -102,6 +102,7 @@ protected:
 
     void OnSessionEvent(const CSessionEvent& event) override
     {
+        Trace(event);
         if (!m_pRun)
             return;
         CJobRun& run = *m_pRun;
@@ -174,6 +175,25 @@ protected:
     CJobRun* m_pRun = nullptr;
     CHook m_hook;
     Clock::time_point m_tStart;
+
+    // The job's end as the observers see it: "R" for the board's bytes handed over after
+    // m_bMarked was set (once for a run of them); each end event with the boxes shown so far and whether the job runs.
+    void Trace(const CSessionEvent& event)
+    {
+        const std::string state = " " + std::to_string(Boxes().size()) + (m_session.IsDownloadRunning() ? " running" : " idle");
+        if (std::holds_alternative<session_event::CReceived>(event) && m_bMarked) {
+            if (m_trail.empty() || m_trail.back() != "R")
+                m_trail.push_back("R");
+        }
+        else if (std::holds_alternative<session_event::CEnding>(event))
+            m_trail.push_back("Ending" + state);
+        else if (std::holds_alternative<session_event::CResultShown>(event))
+            m_trail.push_back("Shown" + state);
+        else if (std::holds_alternative<session_event::CEnded>(event))
+            m_trail.push_back("Ended" + state);
+    }
+    bool m_bMarked = false;
+    std::vector<std::string> m_trail;
 };
 
 std::vector<std::string> Expected(std::size_t n, bool failedAtEnd = false)
@@ -385,6 +405,75 @@ TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
     EXPECT_LE(run.Steps(), 1 + m_nBytesSentAtError + CDownloadJob::RunBytes(115200, 10));
     EXPECT_LT(run.Steps(), 1 + file.size());
     EXPECT_NE(m_terminal.m_strText.find("Error: record 3"), std::string::npos);
+}
+
+// However a job ends, it ends one way: what is queued behind its end (the board's last bytes) is
+// handed over first, then the result's one box while the job still counts as running, then the
+// worker is joined.
+TEST_F(DownloadJobTest, EveryJobEndsOneWayAfterWhatWasQueued)
+{
+    struct Row {
+        const char* what;
+        unsigned errorAt;
+        EDownloadResult result;
+        // The boxes shown when the end begins (the board's error is shown as it comes).
+        std::size_t boxesAtEnd;
+        const char* box;
+    } const rows[] = {
+        {"completed", 0, EDownloadResult::Completed, 0, CDownloadJob::kTextCompleted},
+        {"board error", 3, EDownloadResult::BoardError, 1, CDownloadJob::kTextProgrammingError},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        m_port.Close();
+        CBoardSimOptions options;
+        options.m_monitor.m_nErrorAtRecord = row.errorAt;
+        options.m_line.m_nBaud = 115200;
+        StartBoard(options);
+        const std::size_t before = Boxes().size();
+        m_trail.clear();
+        m_bMarked = false;
+        ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", EncodeIntelHex(Bytes(4000, 1), 0))));
+        // Taken by hand: the job's end is handed over with a port notification queued behind it.
+        const auto deadline = Clock::now() + 20s;
+        while (m_session.IsDownloadRunning()) {
+            std::optional<CPostedEvent> event = m_sink.TakeUntil(deadline);
+            ASSERT_TRUE(event.has_value()) << "the job did not end";
+            if (std::holds_alternative<CJobEnd>(*event)) {
+                m_sink.Post(CPortEvent{CRxCoalescingSink::kRxChar, 0, 0});
+                m_bMarked = true;
+            }
+            m_session.OnPosted(*event);
+        }
+        const std::string at = std::to_string(before + row.boxesAtEnd);
+        const std::string after = std::to_string(before + 1);
+        EXPECT_EQ(m_trail, (std::vector<std::string>{"R", "Ending " + at + " running", "Shown " + after + " running",
+                               "Ended " + after + " idle"}));
+        EXPECT_EQ(m_session.LastResult(), row.result);
+        ASSERT_EQ(Boxes().size(), before + 1);
+        EXPECT_EQ(Boxes().back(), row.box);
+    }
+}
+
+// The queue hands over what several threads post in each one's order, every event whole.
+TEST(MessageQueue, KeepsEachPostersOrderAcrossThreads)
+{
+    CMessageQueue queue;
+    constexpr unsigned kPerThread = 5000;
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 3; ++t)
+        threads.emplace_back([&queue, t] {
+            for (unsigned i = 0; i < kPerThread; ++i)
+                queue.Post(CWorkerNotice{nullptr, static_cast<int>(t), i});
+        });
+    unsigned next[3] = {};
+    for (unsigned n = 0; n < 3 * kPerThread; ++n) {
+        const auto notice = std::get<CWorkerNotice>(queue.Take());
+        ASSERT_EQ(notice.m_nGeneration, next[notice.m_nWhat]++) << "thread " << notice.m_nWhat;
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_FALSE(queue.TryTake().has_value());
 }
 
 TEST(DownloadSummary, TimeAndRate)
