@@ -1,8 +1,8 @@
 #include "cli/gang_programmer.h"
 
+#include "base/message_queue.h"
 #include "cli/cli_commands.h"
 #include "cli/last_line_terminal.h"
-#include "base/message_queue.h"
 #include "cli/reason_prompt.h"
 #include "port/com_port_probe.h"
 #include "programming/programming_session.h"

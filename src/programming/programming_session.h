@@ -109,8 +109,6 @@ public:
     double LineRate();
     // From CBegin on: the file's size.
     std::size_t Count() const { return m_nCount; }
-    // The running or last job's file (kept past its end).
-    const std::string& DownloadFile() const { return m_strFile; }
     // The bars' position since CBegin (0 .. Count() + 2): 1 once the download command
     // went, 1 + the bytes sent, Count() + 2 when the board answered; exact at every end.
     std::uint64_t Position() const { return m_nPosition; }
