@@ -9,7 +9,6 @@
 #include "raw_line.h"
 
 #include "base/line_timing.h"
-#include "base/messages.h"
 #include "base/qt_message_sink.h"
 #include "programming/board_commands.h"
 #include "programming/board_protocol.h"
@@ -72,28 +71,25 @@ public:
 
 // The window's path: the job posts through the sink the main frame uses (one posted Qt event a
 // message) and this thread's event loop hands each to the session, as the frame does.
-struct CRig {
+struct CRig : ISessionObserver {
+    CRig() { session.AddObserver(*this); }
+    ~CRig() override { session.RemoveObserver(*this); }
     CQuietPrompt prompt;
     CNullTerminal terminal;
     CBoardCommands commands;
-    // Called with every event the session reports, before the end is acted on.
-    std::function<void(CProgrammingSession::EEvent)> hook;
+    // Called with every event the session reports.
+    std::function<void(const CSessionEvent&)> hook;
     QEventLoop* m_pLoop = nullptr;
-    CQtMessageSink sink{[this](const CPostedMessage& message) { Handle(message); }};
+    CQtMessageSink sink{[this](const CPostedEvent& event) { session.OnPosted(event); }};
     CProgrammingSession session{terminal, commands, sink, prompt};
     CPortSettings& settings = session.PortSettings();
 
-    void Handle(const CPostedMessage& message)
+    void OnSessionEvent(const CSessionEvent& event) override
     {
-        const CProgrammingSession::EEvent event = session.HandleMessage(message);
         if (hook)
             hook(event);
-        if (event == CProgrammingSession::EEvent::End) {
-            session.ShowResult();
-            session.EndDownload();
-            if (m_pLoop)
-                m_pLoop->quit();
-        }
+        if (std::holds_alternative<session_event::CEnded>(event) && m_pLoop)
+            m_pLoop->quit();
     }
     // Runs one job to its end on this thread's event loop.
     void Run(const std::string& path)
@@ -411,8 +407,10 @@ void TimeLeftError()
                     static_cast<unsigned long long>(progress.Sent()), progress.BytesPerSecond(), Seconds(*left));
         }
     };
-    rig.hook = [&](CProgrammingSession::EEvent event) {
-        if (event != CProgrammingSession::EEvent::End)
+    rig.hook = [&](const CSessionEvent& event) {
+        // Not once the job has ended.
+        if (!std::holds_alternative<session_event::CEnding>(event) &&
+            !std::holds_alternative<session_event::CResultShown>(event) && !std::holds_alternative<session_event::CEnded>(event))
             sample();
     };
     QTimer timer;

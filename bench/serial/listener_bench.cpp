@@ -24,14 +24,13 @@ using Clock = std::chrono::steady_clock;
 
 class CTimingSink : public IMessageSink {
 public:
-    void Post(CPostedMessage) override
+    void Post(CPostedEvent) override
     {
         std::lock_guard lock(m_mutex);
         ++m_nCount;
         m_last = Clock::now();
         m_cv.notify_all();
     }
-    using IMessageSink::Post;
 
     bool WaitBeyond(std::size_t count, Clock::time_point& when)
     {
@@ -82,7 +81,7 @@ int main()
     const std::string slave = ptsname(master);
     CTimingSink sink;
     CSerialWnd serial;
-    if (std::error_code code = serial.Open(slave, &sink, 0, 0, 0, 0)) {
+    if (std::error_code code = serial.Open(slave, &sink, 0, 0, 0)) {
         std::fprintf(stderr, "open %s: %s\n", slave.c_str(), code.message().c_str());
         return 1;
     }

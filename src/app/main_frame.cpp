@@ -1,12 +1,12 @@
 #include "app/main_frame.h"
 
 #include "app/command_table.h"
+#include "app/download_presenter.h"
 #include "app/font_record.h"
 #include "app/lock_keys.h"
 #include "app/port_pane_label.h"
 #include "app/status_tips.h"
 #include "base/commands.h"
-#include "base/messages.h"
 #include "base/qt_message_sink.h"
 #include "base/qt_settings_store.h"
 #include "base/system_error.h"
@@ -124,7 +124,7 @@ CMainFrame::CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardComm
     setWindowIcon(QIcon(QStringLiteral(":/icons/app.svg")));
     resize(kDefaultWidth, kDefaultHeight);
 
-    m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& m) { OnPosted(m); });
+    m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedEvent& event) { OnPosted(event); });
 }
 
 CMainFrame::~CMainFrame()
@@ -144,6 +144,9 @@ CMainFrame::~CMainFrame()
         delete takeCentralWidget();
         m_wndView = nullptr;
     }
+    m_pPresenter.reset();
+    if (m_pSession)
+        m_pSession->RemoveObserver(*this);
     m_pPortMenus.reset();
     // The sender writes to the session's port: it is stopped and joined first.
     m_pSender.reset();
@@ -183,9 +186,25 @@ bool CMainFrame::Create()
         m_counters.AddReceived(size);
         m_pLog->OnReceived(data, size);
     });
-    m_pSender = std::make_unique<CRawSender>(*m_pSink, RegisterWindowMessage("QxRawSenderMsg"), m_counters);
+    m_pSender = std::make_unique<CRawSender>(*m_pSink, m_counters);
     // A download's bytes count as sent too, the commands included.
     m_pSession->Job().SetSentCounter(&m_counters);
+    m_pSession->AddObserver(*this);
+    CDownloadPresenter::CHooks hooks;
+    hooks.m_isSending = [this] { return IsSending(); };
+    hooks.m_requestCommandUpdate = [this] { RequestCommandUpdate(); };
+    hooks.m_afterEnd = [this] {
+        // Port Setup's changes made during the download apply now; a port the job opened takes
+        // the stored DTR and RTS.
+        m_pPortMenus->ApplyPendingReopen();
+        ApplyModemLines();
+        UpdatePortPane();
+        RequestCommandUpdate();
+    };
+    m_pPresenter = std::make_unique<CDownloadPresenter>(*m_pSession, *m_wndStatusProgress, *m_wndProgram,
+                                                        *m_wndMessagePane, *statusBar(), *m_wndOutput, std::move(hooks));
+    connect(m_pPresenter.get(), &CDownloadPresenter::downloadProgress, this, &CMainFrame::downloadProgress);
+    connect(m_pPresenter.get(), &CDownloadPresenter::closeReady, this, [this] { QTimer::singleShot(0, this, &QWidget::close); });
 
     DockDefaultLayout();
     m_bLayoutRestored = LoadBarState();
@@ -379,7 +398,7 @@ void CMainFrame::CreateStatusBar()
     const QFontMetrics fm(bar->font());
     m_wndStatusProgress->setFixedSize(fm.horizontalAdvance(QString::fromLatin1(kProgressPaneSizing)) + 8,
                                       fm.height() + 2);
-    SetProgressIdle(*m_wndStatusProgress);
+    CDownloadPresenter::SetProgressIdle(*m_wndStatusProgress);
     bar->addPermanentWidget(m_wndStatusProgress);
 
     const char* texts[3] = {"CAP", "NUM", "SCRL"};
@@ -430,7 +449,7 @@ void CMainFrame::CreatePanes()
     m_wndProgram = new CProgramDlg(this);
     m_wndProgram->setObjectName(QStringLiteral("Program"));
     m_wndProgram->ShowGrip(false);
-    SetProgressIdle(m_wndProgram->Progress());
+    CDownloadPresenter::SetProgressIdle(m_wndProgram->Progress());
     connect(m_wndProgram, &CProgramDlg::commandIssued, this, [this](int id) { ExecuteCommand(id); });
     CreateDock(cmd::ID_VIEW_PROGRAM, PlainTitle(cmd::ID_VIEW_PROGRAM), "ProgramBar", m_wndProgram,
                kProgramSizes.m_nHorzHeight, kProgramSizes.m_nVertWidth, kProgramSizes.m_floating);
@@ -695,7 +714,8 @@ QAction* CMainFrame::Action(int id) const
 
 bool CMainFrame::ExecuteCommand(int id)
 {
-    bool handled = (m_pViewTarget && m_pViewTarget->OnCommand(id)) || OnCommand(id) || OnTerminalCommand(id) ||
+    bool handled = (m_pViewTarget && m_pViewTarget->OnCommand(id)) || OnCommand(id) ||
+                   (m_pPresenter && m_pPresenter->OnCommand(id)) || OnTerminalCommand(id) ||
                    (m_pAppTarget && m_pAppTarget->OnCommand(id));
     RequestCommandUpdate();
     return handled;
@@ -729,7 +749,7 @@ void CMainFrame::UpdateCommandUI()
 bool CMainFrame::RouteUpdate(CCmdUI& ui)
 {
     const bool owned = (m_pViewTarget && m_pViewTarget->OnUpdateCommand(ui)) || OnUpdateCommand(ui) ||
-                       OnUpdateTerminalCommand(ui) ||
+                       (m_pPresenter && m_pPresenter->OnUpdateCommand(ui)) || OnUpdateTerminalCommand(ui) ||
                        (m_pAppTarget && m_pAppTarget->OnUpdateCommand(ui));
     // A command no target owns is disabled.
     if (!owned)
@@ -811,10 +831,6 @@ bool CMainFrame::OnCommand(int id)
     case cmd::ID_TOOLS_STOP_BUILD:
         m_wndOutput->StopBuild();
         return true;
-    case cmd::ID_TOOLS_STOP_PROGRAMMING:
-        if (IsDownloadRunning())
-            StopDownload();
-        return true;
     case cmd::ID_TOOLS_PORT_SETUP:
         // A simulated run keeps the simulator's line: choosing another port would store it.
         if (!m_bSimulated)
@@ -885,9 +901,6 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
     case cmd::ID_TOOLS_PORT_SETUP:
         ui.Enable(!m_bSimulated);
         return true;
-    case cmd::ID_TOOLS_STOP_PROGRAMMING:
-        ui.Enable(IsDownloadRunning());
-        return true;
     case cmd::ID_TOOLS_OPEN_PORT:
     case cmd::ID_TOOLS_CLOSE_PORT: {
         const bool open = m_pSession && (Serial().IsOpen() || m_pSession->IsWaitingForPort());
@@ -936,188 +949,44 @@ void CMainFrame::CheckPortLost()
     // reconnecting on, the terminal and the status bar say so once and the port reopens when the
     // device is back; otherwise one box, and the port is closed so that showing the terminal or a
     // download opens it again. A running download reports the failure itself and is left alone.
-    switch (m_pSession->CheckPortLost()) {
-    case CProgrammingSession::EEvent::Lost:
-        UpdatePortPane();
-        RequestCommandUpdate();
-        ShowSystemError(m_prompt, m_pSession->LostError(), kTextPortLost + PortSettings().m_strPort);
-        break;
-    case CProgrammingSession::EEvent::Disconnected:
-        m_wndMessagePane->setText(QStringLiteral("%1 disconnected, waiting for it")
-                                      .arg(QString::fromStdString(m_pSession->PortDevice())));
-        UpdatePortPane();
-        RequestCommandUpdate();
-        break;
-    default: break;
-    }
+    m_pSession->CheckPortLost();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Notifications
 
-void CMainFrame::OnPosted(const CPostedMessage& message)
+void CMainFrame::OnPosted(const CPostedEvent& event)
 {
-    if (HandleTerminalMessage(message))
+    if (HandleTerminalMessage(event))
         return;
-    switch (m_pSession->HandleMessage(message)) {
-    case CProgrammingSession::EEvent::Reconnected:
+    if (m_pSession)
+        m_pSession->OnPosted(event);
+}
+
+void CMainFrame::OnSessionEvent(const CSessionEvent& event)
+{
+    if (const auto* lost = std::get_if<session_event::CPortLost>(&event)) {
+        UpdatePortPane();
+        RequestCommandUpdate();
+        ShowSystemError(m_prompt, lost->m_error, kTextPortLost + PortSettings().m_strPort);
+    } else if (std::holds_alternative<session_event::CPortDisconnected>(event)) {
+        m_wndMessagePane->setText(QStringLiteral("%1 disconnected, waiting for it")
+                                      .arg(QString::fromStdString(m_pSession->PortDevice())));
+        UpdatePortPane();
+        RequestCommandUpdate();
+    } else if (std::holds_alternative<session_event::CPortReconnected>(event)) {
         // The device came back with its driver's defaults: the lines the user set go on.
         ApplyModemLines();
         m_wndMessagePane->setText(QStringLiteral("%1 reconnected").arg(QString::fromStdString(m_pSession->PortDevice())));
         UpdatePortPane();
         RequestCommandUpdate();
-        break;
-    case CProgrammingSession::EEvent::Begin: OnDownloadBegin(static_cast<int>(m_pSession->Count())); break;
-    case CProgrammingSession::EEvent::Step: OnDownloadStep(); break;
-    case CProgrammingSession::EEvent::End: OnDownloadEnd(); break;
-    default: break;
-    }
-}
-
-void CMainFrame::OnDownloadBegin(int count)
-{
-    const QString file = QString::fromStdString(m_pSession->Job().DownloadFile());
-    m_wndMessagePane->setText(QStringLiteral("Programming %1...").arg(QFileInfo(file).fileName()));
-    for (CPercentProgressCtrl* bar : {m_wndStatusProgress, &m_wndProgram->Progress()}) {
-        bar->SetRange32(0, count + 2);
-        bar->SetPos(0);
-        bar->SetStep(1);
-        bar->SetShowText(true);
-        bar->SetBkColour(CLR_DEFAULT_COLOUR);
-    }
-    if (!m_pFiguresTimer) {
-        m_pFiguresTimer = new QTimer(this);
-        connect(m_pFiguresTimer, &QTimer::timeout, this, [this] { ShowFigures(); });
-        m_pBarsTimer = new QTimer(this);
-        m_pBarsTimer->setSingleShot(true);
-        m_pBarsTimer->setTimerType(Qt::PreciseTimer);
-        connect(m_pBarsTimer, &QTimer::timeout, this, [this] {
-            if (IsDownloadRunning())
-                OnDownloadStep();
-        });
-    }
-    m_pFiguresTimer->start(kFiguresMs);
-    m_pBarsTimer->stop();
-    ShowFigures();
-    RequestCommandUpdate();
-    EmitProgress();
-    m_tBarsMoved = std::chrono::steady_clock::now();
-}
-
-void CMainFrame::ShowFigures()
-{
-    if (!IsDownloadRunning())
-        return;
-    const auto now = CTransferProgress::Clock::now();
-    m_pSession->Refresh(now);
-    const QString text = QString::fromStdString(m_pSession->ProgressText(now));
-    m_wndProgram->Figures().setText(text);
-    m_wndMessagePane->setText(QStringLiteral("Programming %1").arg(text));
-}
-
-void CMainFrame::StopDownload()
-{
-    // A job held in a write by a line that takes nothing looks at the request within a
-    // fraction of a second; the port stays open.
-    m_pSession->RequestStop();
-}
-
-void CMainFrame::OnDownloadStep()
-{
-    // The job posts a step per percent: on a fast line many come within one kBarsMs, and the
-    // bars then move once, to the latest position, when the time has come.
-    if (!m_pBarsTimer || m_pBarsTimer->isActive())
-        return;
-    const auto wait = std::chrono::milliseconds(kBarsMs) - (std::chrono::steady_clock::now() - m_tBarsMoved);
-    if (wait > std::chrono::steady_clock::duration::zero()) {
-        // Rounded up: a timer that fires a little early only waits again.
-        m_pBarsTimer->start(static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(wait).count()));
-        return;
-    }
-    ShowBars();
-}
-
-void CMainFrame::ShowBars()
-{
-    const int pos = static_cast<int>(m_pSession->Position());
-    m_wndStatusProgress->SetPos(pos);
-    m_wndProgram->Progress().SetPos(pos);
-    EmitProgress();
-    // Taken after the move, so the next one comes kBarsMs after this one was done.
-    m_tBarsMoved = std::chrono::steady_clock::now();
-}
-
-void CMainFrame::EmitProgress()
-{
-    emit downloadProgress(m_wndStatusProgress->GetPos(), m_wndProgram->Progress().GetPos(),
-                          m_wndStatusProgress->GetRange(false), m_wndStatusProgress->IsTextShown());
-}
-
-void CMainFrame::SetProgressIdle(CPercentProgressCtrl& bar)
-{
-    bar.SetPos(0);
-    bar.SetShowText(false);
-    bar.SetBkColour(CLR_FACE_COLOUR);
-}
-
-void CMainFrame::OnDownloadEnd()
-{
-    // The outcome's box shows over the bars where the job ended (full when it completed); they go
-    // idle once it is closed.
-    if (m_pBarsTimer)
-        m_pBarsTimer->stop();
-    // The figures stop with the job: a box over them must not go on counting time or show time
-    // left that a line faster than its setting (a pseudo-terminal, a USB ACM port) never needed.
-    if (m_pFiguresTimer)
-        m_pFiguresTimer->stop();
-    // The session froze the figures at the end: the box shows over what went, not over the
-    // first count of a download that ended before the next redraw.
-    const QString figures = QString::fromStdString(m_pSession->ProgressText(CTransferProgress::Clock::now()));
-    m_wndMessagePane->setText(QStringLiteral("Programming %1").arg(figures));
-    const std::string summary = m_pSession->SummaryLine();
-    m_wndProgram->Figures().setText(summary.empty() ? figures : QString::fromStdString(summary));
-    if (m_wndStatusProgress->GetPos() != static_cast<int>(m_pSession->Position()))
-        ShowBars();
-    m_pSession->ShowResult();
-    // After the box: the summary in the output window.
-    if (!summary.empty())
-        m_wndOutput->AppendOutput(summary + "\n", false);
-    if (!summary.empty())
-        m_wndProgram->Figures().setText(QString::fromStdString(summary));
-    const QString file = QFileInfo(QString::fromStdString(m_pSession->Job().DownloadFile())).fileName();
-    if (m_pSession->LastResult() == EDownloadResult::Stopped && !m_bClosePending)
-        m_wndMessagePane->setText(QStringLiteral("Programming %1 was stopped.").arg(file));
-    else
-        m_wndMessagePane->setText(QString::fromLatin1(kTextReady));
-    SetProgressIdle(*m_wndStatusProgress);
-    SetProgressIdle(m_wndProgram->Progress());
-    EmitProgress();
-    // Joins the worker, empties the file name and the collected text, nothing awaited.
-    m_pSession->EndDownload();
-    // Port Setup's changes made during the download apply now; a port the job opened takes the
-    // stored DTR and RTS.
-    m_pPortMenus->ApplyPendingReopen();
-    ApplyModemLines();
-    UpdatePortPane();
-    RequestCommandUpdate();
-    if (m_bClosePending) {
-        m_bClosePending = false;
-        QTimer::singleShot(0, this, &QWidget::close);
     }
 }
 
 void CMainFrame::StartDownload(const std::string& path)
 {
-    if (!m_pSession || m_bClosePending)
-        return;
-    // A file or text on its way to the board would mix with the download.
-    if (IsSending()) {
-        statusBar()->showMessage(QStringLiteral("Programming waits for the sending to the board to end: stop it first."),
-                                 5000);
-        return;
-    }
-    m_pSession->StartDownload(path);
-    RequestCommandUpdate();
+    if (m_pPresenter)
+        m_pPresenter->StartDownload(path);
 }
 
 bool CMainFrame::IsDownloadRunning() const
@@ -1128,9 +997,8 @@ bool CMainFrame::IsDownloadRunning() const
 void CMainFrame::changeEvent(QEvent* event)
 {
     QMainWindow::changeEvent(event);
-    // The idle bar takes the new face colour (it resolves the palette when it paints).
-    if (event->type() == QEvent::PaletteChange && !IsDownloadRunning())
-        SetProgressIdle(*m_wndStatusProgress);
+    if (event->type() == QEvent::PaletteChange && m_pPresenter)
+        m_pPresenter->OnPaletteChange();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1142,12 +1010,9 @@ void CMainFrame::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (IsDownloadRunning()) {
-        // The job uses the port and this window until it posts its end: ask it to stop at its
-        // next step and close once the end notification has arrived.
-        m_bClosePending = true;
-        statusBar()->showMessage(QStringLiteral("Stopping the download..."));
-        StopDownload();
+    // The job uses the port and this window until it posts its end: it is asked to stop, and
+    // the close comes again once the end has been shown.
+    if (m_pPresenter && m_pPresenter->DeferClose()) {
         event->ignore();
         return;
     }
@@ -1180,7 +1045,7 @@ void CMainFrame::DestroyWindow()
 void CMainFrame::CreateTerminalIo()
 {
     m_terminalIo.Load(m_store);
-    m_pLog = std::make_unique<CTerminalLog>(*m_pSink, RegisterWindowMessage("QxTerminalLogMsg"));
+    m_pLog = std::make_unique<CTerminalLog>(*m_pSink);
     m_pTee = std::make_unique<CTerminalTee>(*m_wndTerminal, *m_pLog);
     // Echoed keys are shown text too: they go through the tee.
     m_pInput = std::make_unique<CTerminalInput>(*m_pTee, m_counters);
@@ -1356,13 +1221,14 @@ void CMainFrame::OnSendEnd()
     }
 }
 
-bool CMainFrame::HandleTerminalMessage(const CPostedMessage& message)
+bool CMainFrame::HandleTerminalMessage(const CPostedEvent& message)
 {
     if (m_pSender && m_pSender->OnEnd(message)) {
         OnSendEnd();
         return true;
     }
-    if (!m_pLog || message.m_nMsg != m_pLog->Message())
+    const auto* notice = std::get_if<CWorkerNotice>(&message);
+    if (!m_pLog || !notice || notice->m_pFrom != m_pLog.get())
         return false;
     const CTerminalLog::EEvent event = m_pLog->HandleMessage(message);
     UpdateLogPane();

@@ -1,11 +1,13 @@
 #pragma once
 // CMainFrame: the program's one top-level window. Owns the bars, the four docking panes with
 // their contents, and the programming session (the serial port with its settings, the receive
-// parser and the download job) for its whole life. GUI thread only: the serial listener and the download worker reach it
-// through its message sink (posted, handled here in order). Closing while a download runs asks
-// the job to stop, waits for its end notification with the event loop running, then closes;
-// the port is closed last.
+// parser and the download job) for its whole life, and wires the parts together: the download
+// presenter shows the session's downloads and owns their commands. GUI thread only: the serial
+// listener and the download worker reach it through its message sink (posted, handed to the
+// session in order). Closing while a download runs asks the job to stop, waits for its end with
+// the event loop running, then closes; the port is closed last.
 
+#include "app/download_presenter.h"
 #include "base/command_target.h"
 #include "base/message_sink.h"
 #include "port/port_settings.h"
@@ -47,7 +49,7 @@ class QLabel;
 class QTimer;
 class QToolBar;
 
-class CMainFrame : public QMainWindow, public ICommandTarget {
+class CMainFrame : public QMainWindow, public ICommandTarget, private ISessionObserver {
     Q_OBJECT
 public:
     static constexpr int kDefaultWidth = 700;
@@ -57,11 +59,10 @@ public:
     static constexpr const char* kTextOpenFailed = "Failed to open ";
     static constexpr const char* kTextPortOpenError = "Port open error!";
     static constexpr const char* kTextPortLost = "Lost the connection to ";
-    static constexpr const char* kTextReady = "Ready";
-    // How often the download's figures are redrawn (and a stalled line noticed).
-    static constexpr int kFiguresMs = 250;
-    // The bars move at most this often; the steps of a fast line in between are shown together.
-    static constexpr int kBarsMs = 15;
+    static constexpr const char* kTextReady = CDownloadPresenter::kTextReady;
+    // How often the download's figures (and the terminal's counters) are redrawn.
+    static constexpr int kFiguresMs = CDownloadPresenter::kFiguresMs;
+    static constexpr int kBarsMs = CDownloadPresenter::kBarsMs;
     static constexpr const char* kProgressPaneSizing = "==========";
     // A paste longer than this asks before it goes to the board.
     static constexpr std::size_t kPasteAskBytes = 4096;
@@ -93,7 +94,8 @@ public:
     void RequestCommandUpdate();
     QAction* Action(int id) const;
 
-    // Starts a download of the file unless one runs (the Program command calls this).
+    // Starts a download of the file unless one runs (the Program command calls this; the
+    // presenter does the work).
     void StartDownload(const std::string& path);
     bool IsDownloadRunning() const;
 
@@ -182,19 +184,9 @@ private:
     void CheckPortLost();
     QRect PortPaneOnScreen() const;
 
-    void OnPosted(const CPostedMessage& message);
-    void OnDownloadBegin(int count);
-    void OnDownloadStep();
-    // Moves both bars to the download's position now.
-    void ShowBars();
-    void OnDownloadEnd();
-    // The program window's and the status bar's figures of the running download.
-    void ShowFigures();
-    // Asks the running download to stop at its next run of bytes or wait (a write held by a line that
-    // takes nothing included).
-    void StopDownload();
-    void EmitProgress();
-    void SetProgressIdle(CPercentProgressCtrl& bar);
+    void OnPosted(const CPostedEvent& event);
+    // ISessionObserver: the port's loss and return.
+    void OnSessionEvent(const CSessionEvent& event) override;
     void DestroyWindow();
 
     // The terminal's input and output parts, made once the terminal window exists.
@@ -207,7 +199,7 @@ private:
     // Sets DTR or RTS as asked, says so in the status bar when the port refuses, and stores it.
     void SetModemLine(int id, bool on);
     bool ModemLineShown(int id);
-    bool HandleTerminalMessage(const CPostedMessage& message);
+    bool HandleTerminalMessage(const CPostedEvent& message);
     void OnSendEnd();
     void UpdateLogPane();
     void UpdateCountersPane();
@@ -238,18 +230,15 @@ private:
     bool m_bLayoutRestored = false;
     bool m_bFirstShow = true;
     bool m_bUpdatePending = false;
-    bool m_bClosePending = false;
     bool m_bClosed = false;
-    QTimer* m_pFiguresTimer = nullptr;
-    // Brings a step that came sooner than kBarsMs after the last move to the bars.
-    QTimer* m_pBarsTimer = nullptr;
-    std::chrono::steady_clock::time_point m_tBarsMoved{};
 
     // Run-time parts, in the order they are built; torn down in reverse by the destructor.
     std::unique_ptr<CBoardSimulator> m_pSimulator;
     std::unique_ptr<CQtMessageSink> m_pSink;
     // The port with its settings, the receive parser and the download job; made by Create.
     std::unique_ptr<CProgrammingSession> m_pSession;
+    // Shows the session's downloads; made with it, gone before it.
+    std::unique_ptr<CDownloadPresenter> m_pPresenter;
     // Started with --simulate: the port is the simulator's for this run and is never stored.
     bool m_bSimulated = false;
     std::unique_ptr<CPortMenus> m_pPortMenus;

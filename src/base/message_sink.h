@@ -1,26 +1,18 @@
 #pragma once
-// IMessageSink: where worker threads post their notifications (the posted window message of the
-// original design). Post may be called from any thread, never blocks on the receiver, and the
-// receiver handles the messages on its own thread in posting order. A posted text travels with
-// the message (the heap copy the receiving handler frees).
+// IMessageSink: where worker threads post their news for the thread that owns them (a typed
+// CPostedEvent). Post may be called from any thread and never blocks on the receiver; the
+// receiver handles the events on its own thread in posting order, one queue per owner.
 
-#include <cstdint>
-#include <string>
+#include "base/posted_event.h"
 
-struct CPostedMessage {
-    unsigned m_nMsg = 0;
-    std::uintptr_t m_wParam = 0;
-    std::intptr_t m_lParam = 0;
-    std::string m_strText;
-};
+#include <optional>
 
 class IMessageSink {
 public:
     virtual ~IMessageSink() = default;
-    virtual void Post(CPostedMessage message) = 0;
-
-    void Post(unsigned msg, std::uintptr_t wParam, std::intptr_t lParam)
-    {
-        Post(CPostedMessage{msg, wParam, lParam, {}});
-    }
+    virtual void Post(CPostedEvent event) = 0;
+    // On the owner's thread: the next event posted and not yet handed over, for an owner that
+    // takes its events from a queue itself (the command line's). A sink whose events an event
+    // loop hands over (the window's) has none to give: they follow in their turn.
+    virtual std::optional<CPostedEvent> TakeWaiting() { return std::nullopt; }
 };

@@ -2,51 +2,34 @@
 
 #include <QCoreApplication>
 
-#include <map>
-#include <mutex>
-#include <set>
-
 namespace {
-class CPostedEvent : public QEvent {
+class CPostedQtEvent : public QEvent {
 public:
-    CPostedEvent(QEvent::Type type, CPostedMessage message) : QEvent(type), m_message(std::move(message)) {}
-    CPostedMessage m_message;
+    explicit CPostedQtEvent(CPostedEvent event) : QEvent(CQtMessageSink::EventType()), m_event(std::move(event)) {}
+    CPostedEvent m_event;
 };
-
-std::mutex g_typeMutex;
-std::map<unsigned, QEvent::Type> g_types;
-std::set<int> g_ourTypes;
 } // namespace
 
 CQtMessageSink::CQtMessageSink(Handler handler, QObject* parent) : QObject(parent), m_handler(std::move(handler))
 {
 }
 
-QEvent::Type CQtMessageSink::EventTypeFor(unsigned msg)
+QEvent::Type CQtMessageSink::EventType()
 {
-    std::lock_guard lock(g_typeMutex);
-    auto it = g_types.find(msg);
-    if (it != g_types.end())
-        return it->second;
-    auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    g_types.emplace(msg, type);
-    g_ourTypes.insert(type);
+    // Thread-safe: the first poster registers it.
+    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
     return type;
 }
 
-void CQtMessageSink::Post(CPostedMessage message)
+void CQtMessageSink::Post(CPostedEvent event)
 {
-    QEvent::Type type = EventTypeFor(message.m_nMsg);
-    QCoreApplication::postEvent(this, new CPostedEvent(type, std::move(message)));
+    QCoreApplication::postEvent(this, new CPostedQtEvent(std::move(event)));
 }
 
 void CQtMessageSink::customEvent(QEvent* event)
 {
-    {
-        std::lock_guard lock(g_typeMutex);
-        if (!g_ourTypes.count(event->type()))
-            return QObject::customEvent(event);
-    }
+    if (event->type() != EventType())
+        return QObject::customEvent(event);
     if (m_handler)
-        m_handler(static_cast<CPostedEvent*>(event)->m_message);
+        m_handler(static_cast<CPostedQtEvent*>(event)->m_event);
 }

@@ -1,8 +1,8 @@
 #include "cli/gang_programmer.h"
 
+#include "base/message_queue.h"
 #include "cli/cli_commands.h"
 #include "cli/last_line_terminal.h"
-#include "cli/message_queue.h"
 #include "cli/reason_prompt.h"
 #include "port/com_port_probe.h"
 #include "programming/programming_session.h"
@@ -150,38 +150,33 @@ void CGangProgrammer::Serve(CSlot& slot)
             slot.m_pSession = &session;
             stop = m_bStop;
         }
-        const bool started = !stop && session.StartDownload(m_strFile);
         // The figures others see change at most this often.
         const auto kPublish = std::chrono::milliseconds(50);
         auto published = start;
-        bool ended = !started;
-        while (!ended) {
-            const CProgrammingSession::EEvent event = session.HandleMessage(queue.Take());
-            const auto now = std::chrono::steady_clock::now();
-            if (event == CProgrammingSession::EEvent::Begin) {
+        CSessionObserverFunction observer([&](const CSessionEvent& event) {
+            if (std::holds_alternative<session_event::CBegin>(event)) {
                 Publish(slot, [&](CGangBoard& board) {
                     board.m_eState = CGangBoard::EState::Sending;
                     board.m_nTotal = session.Count();
                 });
                 Notify(slot, EEvent::Started);
-            } else if (event == CProgrammingSession::EEvent::Step && now - published >= kPublish) {
+            } else if (std::holds_alternative<session_event::CStep>(event)) {
+                const auto now = std::chrono::steady_clock::now();
+                if (now - published < kPublish)
+                    return;
                 published = now;
                 Publish(slot, [&](CGangBoard& board) {
                     board.m_nBytes = session.Job().BytesSent();
                     board.m_dBytesPerSecond = session.Progress().BytesPerSecond();
                     board.m_strLastText = terminal.LastText();
                 });
-            } else if (event == CProgrammingSession::EEvent::End) {
-                ended = true;
             }
-        }
-        if (started) {
-            // What the board said up to the end, then how the job ended.
-            while (const std::optional<CPostedMessage> message = queue.TryTake())
-                session.HandleMessage(*message);
-            session.ShowResult();
-            session.EndDownload();
-        }
+        });
+        session.AddObserver(observer);
+        const bool started = !stop && session.StartDownload(m_strFile);
+        if (started)
+            session.RunJob(queue);
+        session.RemoveObserver(observer);
         result = started ? session.LastResult() : stop ? EDownloadResult::Stopped : EDownloadResult::OutOfMemory;
         const std::uint64_t bytes = started ? session.Job().BytesSent() : 0;
         std::lock_guard lock(m_mutex);

@@ -6,7 +6,7 @@
 #include "cli/console_terminal.h"
 #include "cli/gang_programmer.h"
 #include "cli/ini_settings_file.h"
-#include "cli/message_queue.h"
+#include "base/message_queue.h"
 #include "cli/signal_watcher.h"
 
 #include "base/line_timing.h"
@@ -74,6 +74,52 @@ const char* kHelp =
     "  10   writing to the port failed or did not complete\n"
     "  11   the Intel HEX file has a fault (its line and the fault are named); nothing was sent\n"
     "  130  interrupted (Ctrl+C, SIGTERM, SIGHUP or SIGQUIT)\n";
+
+// Turns the session's events into the progress line on stderr and the summary after the result.
+class CProgressObserver : public ISessionObserver {
+public:
+    CProgressObserver(CProgrammingSession& session, CConsoleProgress& progress, const std::string& file)
+        : m_session(session), m_progress(progress), m_strFile(file)
+    {
+    }
+
+    void OnSessionEvent(const CSessionEvent& event) override
+    {
+        if (const auto* begin = std::get_if<session_event::CBegin>(&event)) {
+            m_bBegun = true;
+            m_progress.Begin(static_cast<std::uint64_t>(begin->m_nCount) + 2);
+        } else if (std::holds_alternative<session_event::CStep>(event)) {
+            Show();
+        } else if (std::holds_alternative<session_event::CEnding>(event)) {
+            // What the board said up to now has been shown; how the job ended comes next.
+            m_progress.Clear();
+        } else if (std::holds_alternative<session_event::CResultShown>(event)) {
+            if (const std::string summary = m_session.SummaryLine(); !summary.empty())
+                std::fprintf(stderr, "%s\n", WithPrintableName(summary, m_strFile).c_str());
+        }
+    }
+
+    // No event for a while: the figures still move (a stalled line is said).
+    void Refresh()
+    {
+        if (!m_bBegun || !m_progress.Enabled())
+            return;
+        m_session.Refresh(std::chrono::steady_clock::now());
+        Show();
+    }
+
+private:
+    void Show()
+    {
+        if (m_progress.Enabled())
+            m_progress.Show(m_session.Position(), m_session.ProgressText(std::chrono::steady_clock::now()));
+    }
+
+    CProgrammingSession& m_session;
+    CConsoleProgress& m_progress;
+    const std::string& m_strFile;
+    bool m_bBegun = false;
+};
 
 int Usage(const std::string& message)
 {
@@ -217,40 +263,15 @@ int RunProgram(const std::vector<std::string>& args)
         CProgrammingSession session(terminal, commands, queue, prompt);
         session.PortSettings() = settings;
         signals.Start([&session] { session.RequestStop(); });
+        CProgressObserver observer(session, progress, *file);
+        session.AddObserver(observer);
         // Only a worker thread that cannot start drops the request (after its message).
         const bool started = session.StartDownload(*file);
-        bool begun = false;
-        // The figures are looked at between messages too, so a stalled line is said.
+        // The figures are looked at between events too, so a stalled line is said.
         const auto kRefresh = std::chrono::milliseconds(500);
-        while (started) {
-            const std::optional<CPostedMessage> message = queue.TakeUntil(std::chrono::steady_clock::now() + kRefresh);
-            const auto now = std::chrono::steady_clock::now();
-            if (!message) {
-                if (begun && progress.Enabled()) {
-                    session.Refresh(now);
-                    progress.Show(session.Position(), session.ProgressText(now));
-                }
-                continue;
-            }
-            const CProgrammingSession::EEvent event = session.HandleMessage(*message);
-            if (event == CProgrammingSession::EEvent::Begin) {
-                begun = true;
-                progress.Begin(static_cast<std::uint64_t>(session.Count()) + 2);
-            } else if (event == CProgrammingSession::EEvent::Step) {
-                if (progress.Enabled())
-                    progress.Show(session.Position(), session.ProgressText(now));
-            } else if (event == CProgrammingSession::EEvent::End) {
-                // Show what the board said up to now, then how the job ended.
-                while (auto more = queue.TryTake())
-                    session.HandleMessage(*more);
-                progress.Clear();
-                session.ShowResult();
-                if (const std::string summary = session.SummaryLine(); !summary.empty())
-                    std::fprintf(stderr, "%s\n", WithPrintableName(summary, *file).c_str());
-                session.EndDownload();
-                break;
-            }
-        }
+        if (started)
+            session.RunJob(queue, std::chrono::steady_clock::time_point::max(), kRefresh, [&] { observer.Refresh(); });
+        session.RemoveObserver(observer);
         status = started ? CGangProgrammer::ExitStatus(session.LastResult()) : EXIT_NO_MEMORY;
         // No stop request may reach the session once it is gone; it closes the port.
         signals.Stop();

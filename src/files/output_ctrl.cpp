@@ -1,7 +1,5 @@
 #include "files/output_ctrl.h"
 
-#include "base/messages.h"
-#include "base/qt_message_sink.h"
 
 #include <QAction>
 #include <QContextMenuEvent>
@@ -39,10 +37,6 @@ QString FromBytes(const std::string& text)
 COutputCtrl::COutputCtrl(QWidget* parent)
     : CLineView(EEncoding::Utf8, EKeys::Control, static_cast<std::size_t>(kMaxLines), parent)
 {
-    m_pSink = std::make_unique<CQtMessageSink>([this](const CPostedMessage& message) {
-        if (message.m_nMsg == WM_OUTPUT_TEXT && !m_pumpTimer.isActive())
-            m_pumpTimer.start(kPumpDelayMs);
-    });
     m_pumpTimer.setSingleShot(true);
     connect(&m_pumpTimer, &QTimer::timeout, this, [this] { Pump(); });
     m_runner.SetOutputWindow(kRunsInFlight);
@@ -113,7 +107,19 @@ void COutputCtrl::OnFinished(const CExitStatus& status)
         wake = !std::exchange(m_bWakePosted, true);
     }
     if (wake)
-        m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, 0, 0, {}});
+        Wake();
+}
+
+void COutputCtrl::Wake()
+{
+    // Queued to this control's thread; dropped with the control (the readers end before it).
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_pumpTimer.isActive())
+                m_pumpTimer.start(kPumpDelayMs);
+        },
+        Qt::QueuedConnection);
 }
 
 void COutputCtrl::PostRun(std::string_view text, bool counted)
@@ -135,7 +141,7 @@ void COutputCtrl::PostRun(std::string_view text, bool counted)
         wake = !std::exchange(m_bWakePosted, true);
     }
     if (wake)
-        m_pSink->Post(CPostedMessage{WM_OUTPUT_TEXT, 0, 0, {}});
+        Wake();
 }
 
 void COutputCtrl::OnStart(const std::string& commandLine)

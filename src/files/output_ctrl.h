@@ -1,8 +1,8 @@
 #pragma once
 // COutputCtrl: the output window, a read-only line view (CLineView) that owns the process
 // runner of the Build command. Runs read on the runner's threads are queued for the GUI thread
-// (runs of one child that follow each other are joined; one WM_OUTPUT_TEXT through an
-// IMessageSink wakes the GUI thread for all that is queued, which it takes kPumpDelayMs later)
+// (runs of one child that follow each other are joined; one call queued to the GUI thread
+// wakes it for all that is queued, which it takes kPumpDelayMs later)
 // and appended there in order as UTF-8 bytes, at most kFlushBytes per turn of the event loop;
 // the control itself is touched on the GUI thread only. At most kRunsInFlight runs wait in the
 // queue (the builder waits on its pipe beyond that), and the store keeps the last kMaxLines
@@ -15,7 +15,6 @@
 // Usage: the main frame owns one inside the output pane and hands Runner() to the file list,
 // whose Build command calls Start; destroying the control stops a child still running.
 
-#include "base/message_sink.h"
 #include "files/build_diagnostics.h"
 #include "files/process_runner.h"
 #include "ui/line_view.h"
@@ -30,7 +29,6 @@
 #include <mutex>
 #include <optional>
 
-class CQtMessageSink;
 
 class COutputCtrl : public CLineView {
     Q_OBJECT
@@ -153,7 +151,8 @@ private:
     void SetKind(int row, int kind) const;
     std::string FolderFor(int row) const;
 
-    std::unique_ptr<CQtMessageSink> m_pSink;
+    // From a reader thread: the GUI thread takes what is queued kPumpDelayMs later.
+    void Wake();
     unsigned m_nShownRun = 0;
     qint64 m_nAppendedBytes = 0;
     // The kind of each line from m_nKindsBase (rows counted from the first ever kept), filled

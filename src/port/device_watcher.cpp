@@ -12,7 +12,7 @@ bool Present(const std::string& path)
 
 } // namespace
 
-CDeviceWatcher::CDeviceWatcher(IMessageSink& sink, unsigned msg) : m_sink(sink), m_nMsg(msg) {}
+CDeviceWatcher::CDeviceWatcher(IMessageSink& sink) : m_sink(sink) {}
 
 CDeviceWatcher::~CDeviceWatcher()
 {
@@ -51,7 +51,7 @@ void CDeviceWatcher::ThreadProc()
     // Already back before the watches were in place.
     bool wasPresent = Present(path);
     if (wasPresent && !m_bPosted.exchange(true))
-        m_sink.Post(m_nMsg, 0, 0);
+        m_sink.Post(CPortPresent{});
     for (;;) {
         const CPathChanges::EWait wait = m_changes.Wait(kRecheckMs);
         if (wait == CPathChanges::EWait::Woken)
@@ -60,7 +60,7 @@ void CDeviceWatcher::ThreadProc()
         // Present after a change, newly present, or still present a second later (its open failed).
         const bool changed = wait == CPathChanges::EWait::Changed;
         if (present && (changed || !wasPresent || wait == CPathChanges::EWait::TimedOut) && !m_bPosted.exchange(true))
-            m_sink.Post(m_nMsg, 0, 0);
+            m_sink.Post(CPortPresent{});
         wasPresent = present;
     }
 }

@@ -19,7 +19,7 @@ std::string LineText(CSerialPort& serial)
 std::error_code OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& settings, IMessageSink* sink,
     std::string* refused)
 {
-    if (serial.Open(settings.m_strPort, sink, 0, 0, 0, 0))
+    if (serial.Open(settings.m_strPort, sink, 0, 0, 0))
         return serial.LastError();
     // The framing, then the handshake, each over what the line holds: a part the line refuses
     // leaves the driver's value, the other part still applies, and the port is usable all the

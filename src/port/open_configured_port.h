@@ -18,7 +18,7 @@ inline constexpr const char* kTextPortOpenError = "Port open error!";
 // The first line of the warning about line settings the port did not take.
 inline constexpr const char* kTextLineRefused = "The port did not accept the line settings.";
 
-// Opens serial on settings.m_strPort (message 0, lParam 0, queues 0) and applies settings.m_line,
+// Opens serial on settings.m_strPort (tag 0, queues 0) and applies settings.m_line,
 // the framing first, then the handshake; the port's error when it cannot be opened. When the port opened but refused a
 // setting and refused is given, it receives the warning for the user (what was asked, what the
 // line runs at); the port stays open.

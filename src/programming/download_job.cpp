@@ -2,7 +2,6 @@
 
 #include "base/line_timing.h"
 #include "base/message_sink.h"
-#include "base/messages.h"
 #include "base/regular_file.h"
 #include "programming/board_commands.h"
 #include "programming/intel_hex_checker.h"
@@ -129,7 +128,7 @@ void CDownloadJob::RunDownload()
         m_nBytesSent.store(std::min(m_nBytesSent.load(), carried));
     }
     m_eResult.store(result);
-    m_sink.Post(WM_DOWNLOAD_END, 0, 0);
+    m_sink.Post(CJobEnd{});
 }
 
 EDownloadResult CDownloadJob::Fail(EDownloadResult result, std::error_code code)
@@ -142,7 +141,7 @@ EDownloadResult CDownloadJob::Fail(EDownloadResult result, std::error_code code)
 
 EDownloadResult CDownloadJob::BoardFailed()
 {
-    m_sink.Post(WM_DOWNLOAD_FAILED, 0, 0);
+    m_sink.Post(CJobFailed{});
     return EDownloadResult::BoardError;
 }
 
@@ -193,14 +192,14 @@ EDownloadResult CDownloadJob::Run()
     // unread or collected by the parser) answers nothing of this one.
     DropBoardText(port);
     m_state.m_bBoardError.store(0);
-    m_sink.Post(WM_DOWNLOAD_BEGIN, buffer.size(), 0);
+    m_sink.Post(CJobBegin{buffer.size()});
 
     static constexpr CExchange kLoad{WAIT_LOAD, board::kLoadAnswerMs, EDownloadResult::NoLoadAnswer};
     static constexpr CExchange kCompletion{WAIT_COMPLETED, board::kCompletedMs, EDownloadResult::NoCompletedMessage};
     static constexpr CExchange kRun{WAIT_RUN, board::kRunAnswerMs, EDownloadResult::NoRunAnswer};
 
     if (before.m_bUsePrePostPgmCmd == 0) {
-        m_sink.Post(WM_DOWNLOAD_STEP, 1, 0);
+        m_sink.Post(CJobStep{1});
     } else if (EDownloadResult answer = Exchange(kLoad, before.ProgramCommand()); answer != EDownloadResult::Completed) {
         return answer;
     }
@@ -225,7 +224,7 @@ EDownloadResult CDownloadJob::Run()
         m_state.m_nWaitState.store(WAIT_NONE);
     }
 
-    m_sink.Post(WM_DOWNLOAD_STEP, buffer.size() + 2, 0);
+    m_sink.Post(CJobStep{buffer.size() + 2});
     return Stopping() ? EDownloadResult::Stopped : EDownloadResult::Completed;
 }
 
@@ -267,11 +266,11 @@ EDownloadResult CDownloadJob::SendData(const std::vector<std::uint8_t>& buffer)
         if (sent + 1 >= next) {
             posted = sent + 1;
             next = CTransferProgress::NextPercentStep(posted, range);
-            m_sink.Post(WM_DOWNLOAD_STEP, posted, 0);
+            m_sink.Post(CJobStep{posted});
         }
     }
     if (sent + 1 > posted)
-        m_sink.Post(WM_DOWNLOAD_STEP, sent + 1, 0);
+        m_sink.Post(CJobStep{sent + 1});
     return result == EDownloadResult::BoardError ? BoardFailed() : result;
 }
 
@@ -304,7 +303,7 @@ EDownloadResult CDownloadJob::Exchange(const CExchange& exchange, const std::str
             return written;
         // The download command's step: the bar moves once it has gone out.
         if (exchange.m_eAwait == WAIT_LOAD)
-            m_sink.Post(WM_DOWNLOAD_STEP, 1, 0);
+            m_sink.Post(CJobStep{1});
     }
     return WaitForBoard(exchange);
 }

@@ -3,10 +3,10 @@
 // command, the file in short runs, completion message, run command), each answer with its time
 // limit. StartDownload, OnDownloadEnd, IsRunning and the destructor run on the owner's thread
 // (where the receive parser runs too); the job itself runs on a worker thread that writes to the
-// port, waits on the parser's event and reports by posting WM_DOWNLOAD_BEGIN/STEP/END/FAILED to
-// the sink: a STEP carries the bars' new position (0 .. size + 2) and comes once per percent and
+// port, waits on the parser's event and reports by posting CJobBegin/Step/End/Failed to
+// the sink: a step carries the bars' new position (0 .. size + 2) and comes once per percent and
 // where a stage ends, never per byte (BytesSent is there for the figures in between). It shows nothing: how it ended (LastResult, LastError) is read by its owner once
-// WM_DOWNLOAD_END has arrived, and the owner tells the user (CProgrammingSession does, for the
+// CJobEnd has arrived, and the owner tells the user (CProgrammingSession does, for the
 // window and the command line alike). The parser, host, board commands and sink must outlive
 // the job. RequestStop may be called from any thread (closing the window, Ctrl+C): the job ends
 // at its next run of bytes or wait. The destructor stops and joins a running job.
@@ -56,7 +56,7 @@ enum class EDownloadResult : int {
     BadHexFile,
 };
 
-// What a completed download moved, for its summary line. Valid once WM_DOWNLOAD_END of a
+// What a completed download moved, for its summary line. Valid once CJobEnd of a
 // completed job has arrived.
 struct CDownloadSummary {
     std::uint64_t m_nBytes = 0;
@@ -96,7 +96,7 @@ public:
     static constexpr const char* kTextCompleted = "Programming has been completed!";
     // First line of the box for an Intel HEX file with a fault; the file and the fault follow.
     static constexpr const char* kTextBadHexFile = "The file is not a valid Intel HEX file. Nothing has been sent.";
-    // Shown by the receiver of WM_DOWNLOAD_FAILED (application title).
+    // Shown by the receiver of CJobFailed (application title).
     static constexpr const char* kTextProgrammingError =
         "An error occured while programming.\r\nCheck out the terminal window.";
 
@@ -115,7 +115,7 @@ public:
     // error when the request was dropped (a job runs until OnDownloadEnd), false with the
     // error when the worker thread could not be started.
     bool StartDownload(const std::string& path, std::error_code* error = nullptr);
-    // The receiver of WM_DOWNLOAD_END calls this on the owner's thread: joins the worker, empties
+    // The receiver of CJobEnd calls this on the owner's thread: joins the worker, empties
     // the file name and the collected board text, sets the wait state to WAIT_NONE; the job no
     // longer runs afterwards.
     void OnDownloadEnd();
@@ -125,14 +125,14 @@ public:
 
     // Any thread: the running job ends at its next run of bytes or wait (a HEX file's data at
     // the end of the line being sent, so the board never gets half a record), posts
-    // WM_DOWNLOAD_END and ends as Stopped.
+    // CJobEnd and ends as Stopped.
     void RequestStop();
     // Any thread (the port's listener): the line went away. A running job ends at once as
     // WriteFailed with the code, whatever it waits for.
     void OnPortLost(std::error_code code);
 
     // The outcome of the last job and the system error behind it (a port that would not open or
-    // write, a file that would not read); valid once WM_DOWNLOAD_END has been received.
+    // write, a file that would not read); valid once CJobEnd has been received.
     EDownloadResult LastResult() const { return m_eResult.load(); }
     std::error_code LastError() const { return m_lastError; }
     // With BadHexFile: "line 17: checksum 3C, the record needs 3B".
@@ -199,7 +199,7 @@ private:
     bool Pause(unsigned ms);
     bool Stopping() const { return m_bStop.load(); }
     bool PortLost() const { return m_bPortLost.load(); }
-    // The board reported an error: posts WM_DOWNLOAD_FAILED.
+    // The board reported an error: posts CJobFailed.
     EDownloadResult BoardFailed();
     // A failure, unless the job was asked to stop meanwhile.
     EDownloadResult Fail(EDownloadResult result, std::error_code code = {});
@@ -224,7 +224,7 @@ private:
     std::error_code m_lostError; // guarded by m_lostMutex
     std::atomic<EDownloadResult> m_eResult{EDownloadResult::Completed};
 
-    // Worker thread only; read by the owner after WM_DOWNLOAD_END.
+    // Worker thread only; read by the owner after CJobEnd.
     std::error_code m_lastError;
     std::string m_strHexFault;
     CDownloadSummary m_summary;

@@ -1,7 +1,6 @@
 #include "programming/programming_session.h"
 
 #include "base/line_timing.h"
-#include "base/messages.h"
 #include "base/system_error.h"
 #include "port/open_configured_port.h"
 #include "port/port_doctor.h"
@@ -16,9 +15,8 @@
 
 CProgrammingSession::CProgrammingSession(ITerminalSink& terminal, const CBoardCommands& commands,
     IMessageSink& sink, IUserPrompt& prompt)
-    : m_prompt(prompt), m_rxSink(sink, DefaultComMsg()), m_parser(terminal),
-      m_job(m_parser, static_cast<IDownloadHost&>(*this), commands, sink), m_terminal(terminal),
-      m_watcher(sink, WM_PORT_PRESENT)
+    : m_prompt(prompt), m_sink(sink), m_rxSink(sink), m_parser(terminal),
+      m_job(m_parser, static_cast<IDownloadHost&>(*this), commands, sink), m_terminal(terminal), m_watcher(sink)
 {
     // A running job hears of a line that went away at once, not at its next time limit.
     m_port.SetEndHandler([this](std::error_code code) { m_job.OnPortLost(code); });
@@ -53,23 +51,41 @@ void CProgrammingSession::NotePortOpened()
     m_strNode = error ? device : node.string();
 }
 
-CProgrammingSession::EEvent CProgrammingSession::CheckPortLost()
+void CProgrammingSession::AddObserver(ISessionObserver& observer)
+{
+    m_observers.push_back(&observer);
+}
+
+void CProgrammingSession::RemoveObserver(ISessionObserver& observer)
+{
+    std::erase(m_observers, &observer);
+}
+
+void CProgrammingSession::Tell(const CSessionEvent& event)
+{
+    // A copy: an observer may remove itself.
+    const std::vector<ISessionObserver*> observers = m_observers;
+    for (ISessionObserver* observer : observers)
+        observer->OnSessionEvent(event);
+}
+
+void CProgrammingSession::CheckPortLost()
 {
     if (!m_port.IsOpen() || m_port.IsListening() || IsDownloadRunning())
-        return EEvent::None;
+        return;
     const std::error_code code = m_port.ListenerResult();
     if (!code)
-        return EEvent::None;
+        return;
     m_lostError = code;
     m_port.Close();
     // The port a download opened on a node of its own is named by its setting.
     if (m_strNode.empty() || SerialDevicePath(m_portSettings.m_strPort) != m_strOpenedAs)
         m_strNode = SerialDevicePath(m_portSettings.m_strPort);
     if (!m_portSettings.m_bReconnect)
-        return EEvent::Lost;
+        return Tell(session_event::CPortLost{code});
     m_terminal.AppendTerminalText(DisconnectedLine(m_strNode));
     RestartWaiting();
-    return EEvent::Disconnected;
+    Tell(session_event::CPortDisconnected{});
 }
 
 void CProgrammingSession::RestartWaiting()
@@ -79,25 +95,25 @@ void CProgrammingSession::RestartWaiting()
         m_watcher.Stop();
 }
 
-CProgrammingSession::EEvent CProgrammingSession::OnPortPresent()
+void CProgrammingSession::OnPortPresent()
 {
     if (!m_watcher.IsWatching())
-        return EEvent::None;
+        return;
     // A download or the owner opened it meanwhile.
     if (m_port.IsOpen() || IsDownloadRunning()) {
         m_watcher.Stop();
-        return EEvent::None;
+        return;
     }
     // Tried without a word: while it fails (udev not done with it yet) the wait goes on. A line
     // setting the port refuses was said at the first opening.
     std::string refused;
     if (OpenConfiguredPort(m_port, m_portSettings, &m_rxSink, &refused)) {
         m_watcher.Rearm();
-        return EEvent::None;
+        return;
     }
     NotePortOpened();
     m_terminal.AppendTerminalText(kTextReconnected);
-    return EEvent::Reconnected;
+    Tell(session_event::CPortReconnected{});
 }
 
 std::error_code CProgrammingSession::OpenDownloadPort()
@@ -127,38 +143,77 @@ bool CProgrammingSession::StartDownload(const std::string& path)
     return false;
 }
 
-CProgrammingSession::EEvent CProgrammingSession::HandleMessage(const CPostedMessage& message)
+bool CProgrammingSession::OnPosted(const CPostedEvent& event)
 {
-    if (message.m_nMsg == DefaultComMsg()) {
-        ReadPort(message.m_wParam);
-        return EEvent::Received;
-    }
-    if (message.m_nMsg == WM_PORT_PRESENT)
-        return OnPortPresent();
-    switch (message.m_nMsg) {
-    case WM_DOWNLOAD_BEGIN:
-        m_nCount = message.m_wParam;
+    if (const auto* port = std::get_if<CPortEvent>(&event)) {
+        ReadPort(*port);
+        Tell(session_event::CReceived{});
+    } else if (std::holds_alternative<CPortPresent>(event)) {
+        OnPortPresent();
+    } else if (const auto* begin = std::get_if<CJobBegin>(&event)) {
+        m_nCount = begin->m_nCount;
         m_nPosition = 0;
         m_strFile = m_job.DownloadFile();
         m_progress.Start(m_nCount, CTransferProgress::Clock::now(), LineRate());
-        return EEvent::Begin;
-    case WM_DOWNLOAD_STEP:
-        m_nPosition = message.m_wParam;
+        Tell(session_event::CBegin{m_nCount});
+    } else if (const auto* step = std::get_if<CJobStep>(&event)) {
+        m_nPosition = step->m_nPosition;
         Refresh(CTransferProgress::Clock::now());
-        return EEvent::Step;
-    case WM_DOWNLOAD_FAILED:
+        Tell(session_event::CStep{m_nPosition});
+    } else if (std::holds_alternative<CJobFailed>(event)) {
         m_prompt.MessageBox(CDownloadJob::kTextProgrammingError, kAppTitle, MB_OK);
-        return EEvent::Failed;
-    case WM_DOWNLOAD_END: {
-        // The figures end where the job did: what went, at what rate, in how long.
-        const auto now = CTransferProgress::Clock::now();
-        Refresh(now);
-        m_progress.Finish(now);
-        return EEvent::End;
+        Tell(session_event::CFailed{});
+    } else if (std::holds_alternative<CJobEnd>(event)) {
+        EndJob();
+    } else {
+        return false;
     }
-    default:
-        return EEvent::None;
+    return true;
+}
+
+void CProgrammingSession::EndJob()
+{
+    // The figures end where the job did: what went, at what rate, in how long.
+    const auto now = CTransferProgress::Clock::now();
+    Refresh(now);
+    m_progress.Finish(now);
+    // What the board said up to the end shows before how the job ended. An owner whose events an
+    // event loop hands over gets them in their turn.
+    while (const std::optional<CPostedEvent> waiting = m_sink.TakeWaiting())
+        OnPosted(*waiting);
+    Tell(session_event::CEnding{});
+    // The job counts as running while its box is open: a Program request then is dropped.
+    ShowResult();
+    Tell(session_event::CResultShown{m_job.LastResult()});
+    // Joins the worker, empties the file name and the collected text.
+    m_job.OnDownloadEnd();
+    ++m_nJobsEnded;
+    Tell(session_event::CEnded{m_job.LastResult()});
+}
+
+bool CProgrammingSession::RunJob(CMessageQueue& queue, std::chrono::steady_clock::time_point deadline,
+    std::chrono::milliseconds idle, const std::function<void()>& onIdle)
+{
+    using Clock = std::chrono::steady_clock;
+    const unsigned ended = m_nJobsEnded;
+    while (m_nJobsEnded == ended) {
+        if (!IsDownloadRunning())
+            return false;
+        const bool idles = onIdle && idle > idle.zero();
+        if (!idles && deadline == Clock::time_point::max()) {
+            OnPosted(queue.Take());
+            continue;
+        }
+        const auto now = Clock::now();
+        if (now >= deadline)
+            return false;
+        const auto until = idles && deadline - now > idle ? now + idle : deadline;
+        if (const std::optional<CPostedEvent> event = queue.TakeUntil(until))
+            OnPosted(*event);
+        else if (idles && until != deadline)
+            onIdle();
     }
+    return true;
 }
 
 double CProgrammingSession::LineRate()
@@ -192,7 +247,7 @@ std::string CProgrammingSession::ProgressText(CTransferProgress::Clock::time_poi
     return (slash == std::string::npos ? path : path.substr(slash + 1)) + ": " + m_progress.Text(now);
 }
 
-void CProgrammingSession::ReadPort(std::uintptr_t wParam)
+void CProgrammingSession::ReadPort(const CPortEvent& event)
 {
     // Bytes arriving from here on are announced again.
     m_rxSink.Taken();
@@ -205,7 +260,7 @@ void CProgrammingSession::ReadPort(std::uintptr_t wParam)
     std::uint32_t filled = 0;
     std::size_t handed = 0;
     bool read = false;
-    m_parser.OnSerialMsg(wParam, [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+    m_parser.OnSerialMsg(event, [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
         // A failed read (the port was closed meanwhile) counts as nothing received.
         if (!read) {
             if (m_port.Read(chunk, sizeof chunk, &filled, nullptr, INFINITE))
@@ -221,7 +276,7 @@ void CProgrammingSession::ReadPort(std::uintptr_t wParam)
         return take;
     });
     if (filled == sizeof chunk)
-        m_rxSink.Post(DefaultComMsg(), CRxCoalescingSink::kRxChar, 0);
+        m_rxSink.Post(CPortEvent{CRxCoalescingSink::kRxChar, 0, 0});
 }
 
 void CProgrammingSession::ShowResult()

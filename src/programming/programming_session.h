@@ -4,24 +4,30 @@
 // and the benchmarks. Everything runs on the owner's thread (the GUI thread, the command line's
 // main thread) except RequestStop, which any thread may call. The port posts through a sink
 // that keeps one "bytes received" queued at a time into the owner's sink; the owner hands every
-// message it takes to HandleMessage and acts on what it says. The session shows the job's
-// outcome through the prompt (a box in the window, a line on the command line), always with the
-// same texts. Destroying the session stops and joins a running job, then closes the port.
+// event it takes to OnPosted (or lets RunJob take them from its queue), and the session tells
+// its observers what happened (ISessionObserver). The session ends every job the same way: what
+// the board still sent, then the outcome through the prompt (a box in the window, a line on the
+// command line, always with the same texts), then the worker is joined. Destroying the session
+// stops and joins a running job, then closes the port.
 
+#include "base/message_queue.h"
 #include "base/message_sink.h"
 #include "base/user_prompt.h"
 #include "port/device_watcher.h"
 #include "port/port_settings.h"
 #include "programming/download_job.h"
 #include "programming/receive_parser.h"
+#include "programming/session_observer.h"
 #include "programming/transfer_progress.h"
 #include "serial/rx_coalescing_sink.h"
 #include "serial/serial_wnd.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class CBoardCommands;
 class ITerminalSink;
@@ -31,19 +37,6 @@ public:
     // Received blocks (of CReceiveParser::kBlockSize bytes) read per port notification before
     // the owner turns to its other messages; the rest is announced again. About 16 KiB.
     static constexpr int kBlocksPerNotification = 64;
-
-    // What a posted message was, for the owner.
-    enum class EEvent {
-        None,     // not the session's
-        Received, // the board's bytes went to the terminal
-        Begin,    // a download starts: Count() bytes, so the bars run from 0 to Count() + 2
-        Step,     // the bars moved to Position() (once per percent and where a stage ends)
-        Failed,   // the board reported an error (its box has been shown)
-        End,      // the job has ended: the owner calls ShowResult, then EndDownload
-        Lost,         // the port's device went away and reconnecting is off: the port is closed, LostError says why
-        Disconnected, // the device went away: the port is closed, the terminal says so, its return is awaited
-        Reconnected,  // the device came back and the port is open again with its settings
-    };
 
     // The terminal's lines when the device goes and comes back.
     static std::string DisconnectedLine(const std::string& device)
@@ -72,10 +65,14 @@ public:
     bool OpenPort(const std::optional<std::string>& failureText,
         const std::function<void(CSerialPort*)>& attachTerminal = {});
 
+    // Told everything that happens from now on, until removed.
+    void AddObserver(ISessionObserver& observer);
+    void RemoveObserver(ISessionObserver& observer);
+
     // Called by the owner now and then (a timer): when the open port's device went away (its
-    // listener ended with an error) and no download runs, closes the port and returns Lost or,
-    // with reconnecting on, Disconnected (watching for the device from then on); else None.
-    EEvent CheckPortLost();
+    // listener ended with an error) and no download runs, closes the port and tells CPortLost
+    // or, with reconnecting on, CPortDisconnected (watching for the device from then on).
+    void CheckPortLost();
     std::error_code LostError() const { return m_lostError; }
     bool IsWaitingForPort() const { return m_watcher.IsWatching(); }
     // The device shown in the terminal's lines: the node the port was opened on.
@@ -94,33 +91,37 @@ public:
     bool IsDownloadRunning() const { return m_job.IsRunning(); }
     EDownloadResult LastResult() const { return m_job.LastResult(); }
 
-    EEvent HandleMessage(const CPostedMessage& message);
+    // The owner's thread hands over every event posted to its sink, in order; false when it was
+    // not the session's. A job's end is handled here to its last step (see ISessionObserver).
+    bool OnPosted(const CPostedEvent& event);
+    // For an owner whose thread has no event loop (the command line, a board of the gang, tests):
+    // takes the events from queue (the sink the session was made with) and hands them to
+    // OnPosted until the running job has ended; false when no job runs or the deadline came
+    // first. onIdle, when given, runs whenever idle passes without an event.
+    bool RunJob(CMessageQueue& queue,
+        std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max(),
+        std::chrono::milliseconds idle = {}, const std::function<void()>& onIdle = {});
     // Sees every block read from the port, byte for byte as the board sent it (before the parser
     // turns it into text), on the owner's thread; empty: none.
     using CReceiveTap = std::function<void(const std::uint8_t* data, std::size_t size)>;
     void SetReceiveTap(CReceiveTap tap) { m_receiveTap = std::move(tap); }
     // Bytes per second the open port's line settings allow; 0 when unknown.
     double LineRate();
-    // With EEvent::Begin: the file's size.
+    // From CBegin on: the file's size.
     std::size_t Count() const { return m_nCount; }
-    // The bars' position since EEvent::Begin (0 .. Count() + 2): 1 once the download command
+    // The bars' position since CBegin (0 .. Count() + 2): 1 once the download command
     // went, 1 + the bytes sent, Count() + 2 when the board answered; exact at every end.
     std::uint64_t Position() const { return m_nPosition; }
     // The running download's figures, brought up to date at every step and by Refresh (a timer
     // of the owner, so a stalled line is noticed while no step comes).
     const CTransferProgress& Progress() const { return m_progress; }
     void Refresh(CTransferProgress::Clock::time_point now);
-    // "data.hex: 12345 of 65536 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left"; from EEvent::End
+    // "data.hex: 12345 of 65536 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left"; from CEnding
     // on, the final figures ("data.hex: 65536 of 65536 bytes, 1915 bytes/s, 0:34 elapsed").
     std::string ProgressText(CTransferProgress::Clock::time_point now) const;
-    // At EEvent::End: shows how the job ended (nothing when it was stopped, or when the board's
-    // error was shown at EEvent::Failed).
-    void ShowResult();
-    // After ShowResult of a completed job: one line with the file, its bytes, the addresses of a
-    // checked Intel HEX file, the time and the rate; empty for any other outcome.
+    // From CEnding on, for a completed job: one line with the file, its bytes, the addresses of
+    // a checked Intel HEX file, the time and the rate; empty for any other outcome.
     std::string SummaryLine() const;
-    // Then: joins the worker; the job no longer runs.
-    void EndDownload() { m_job.OnDownloadEnd(); }
 
     // The box for a job's outcome: its text and caption; false when the outcome shows none. The
     // device and the file name what a failure was about.
@@ -133,10 +134,20 @@ private:
     CSerialPort& DownloadPort() override { return m_port; }
     std::error_code OpenDownloadPort() override;
 
-    void ReadPort(std::uintptr_t wParam);
-    EEvent OnPortPresent();
+    void ReadPort(const CPortEvent& event);
+    void OnPortPresent();
+    // The one way a job ends: drains, shows the result, joins the worker, telling each step.
+    void EndJob();
+    // Shows how the job ended (nothing when it was stopped, or when the board's error was shown
+    // at CFailed).
+    void ShowResult();
+    void Tell(const CSessionEvent& event);
 
     IUserPrompt& m_prompt;
+    IMessageSink& m_sink;
+    std::vector<ISessionObserver*> m_observers;
+    // Counts the jobs ended, for RunJob.
+    unsigned m_nJobsEnded = 0;
     CRxCoalescingSink m_rxSink;
     CPortSettings m_portSettings;
     // The settings the running job opens the port with (a copy for the worker).

@@ -24,12 +24,10 @@ bool Contains(const std::string& text, std::string_view marker)
 
 CReceiveParser::CReceiveParser(ITerminalSink& terminal) : m_terminal(terminal) {}
 
-void CReceiveParser::OnSerialMsg(std::uintptr_t wParam,
+void CReceiveParser::OnSerialMsg(const CPortEvent& event,
     const std::function<std::size_t(std::uint8_t*, std::size_t)>& read)
 {
-    const unsigned events = static_cast<unsigned>(wParam & 0xFFFF);
-    const unsigned errors = static_cast<unsigned>((wParam >> 16) & 0xFFFF);
-    if (errors != 0 || (events & kEvRxChar) == 0)
+    if (event.m_nErrors != 0 || (event.m_nEvents & kEvRxChar) == 0)
         return;
     std::uint8_t buffer[kBlockSize + 1];
     std::size_t count = 0;
@@ -44,9 +42,9 @@ void CReceiveParser::OnSerialMsg(std::uintptr_t wParam,
     } while (count == kBlockSize);
 }
 
-void CReceiveParser::OnSerialMsg(std::uintptr_t wParam, CSerialPort& port)
+void CReceiveParser::OnSerialMsg(const CPortEvent& event, CSerialPort& port)
 {
-    OnSerialMsg(wParam, [&port](std::uint8_t* buffer, std::size_t size) -> std::size_t {
+    OnSerialMsg(event, [&port](std::uint8_t* buffer, std::size_t size) -> std::size_t {
         std::uint32_t count = 0;
         // A failed read (the port was closed meanwhile) counts as nothing received.
         if (port.Read(buffer, static_cast<std::uint32_t>(size), &count, nullptr, INFINITE))

@@ -5,6 +5,7 @@
 // BoardText must all be called there. The job reaches it only through State(), whose members
 // are safe from any thread. The terminal sink outlives the parser.
 
+#include "base/posted_event.h"
 #include "programming/board_state.h"
 #include "terminal/terminal_sink.h"
 
@@ -29,12 +30,11 @@ public:
 
     CBoardState& State() { return m_state; }
 
-    // Handler of the port's notification (events in the low 16 bits of wParam, line errors in
-    // the high 16 bits). Acts only on received characters without line errors: drains the port
-    // in blocks of at most 255 bytes while blocks come back full.
-    void OnSerialMsg(std::uintptr_t wParam, CSerialPort& port);
+    // Handler of the port's notification. Acts only on received characters without line errors:
+    // drains the port in blocks of at most 255 bytes while blocks come back full.
+    void OnSerialMsg(const CPortEvent& event, CSerialPort& port);
     // The same with any reader: read(buffer, size) returns the count read (0 on failure).
-    void OnSerialMsg(std::uintptr_t wParam, const std::function<std::size_t(std::uint8_t*, std::size_t)>& read);
+    void OnSerialMsg(const CPortEvent& event, const std::function<std::size_t(std::uint8_t*, std::size_t)>& read);
 
     // One block as read from the port (at most kBlockSize bytes).
     void ProcessBlock(const std::uint8_t* data, std::size_t count);

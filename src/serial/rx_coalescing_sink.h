@@ -9,22 +9,21 @@
 #include "base/message_sink.h"
 
 #include <atomic>
+#include <cstdint>
 
 class CRxCoalescingSink : public IMessageSink {
 public:
-    CRxCoalescingSink(IMessageSink& target, unsigned rxMessage) : m_target(target), m_nRxMessage(rxMessage) {}
+    explicit CRxCoalescingSink(IMessageSink& target) : m_target(target) {}
 
-    using IMessageSink::Post;
-    void Post(CPostedMessage message) override;
+    void Post(CPostedEvent event) override;
     // The queued notification is being handled: the next one is forwarded again.
     void Taken() { m_bQueued.store(false); }
     bool IsQueued() const { return m_bQueued.load(); }
 
     // The events bit of "bytes received" (EV_RXCHAR).
-    static constexpr std::uintptr_t kRxChar = 0x0001;
+    static constexpr std::uint32_t kRxChar = 0x0001;
 
 private:
     IMessageSink& m_target;
-    const unsigned m_nRxMessage;
     std::atomic<bool> m_bQueued{false};
 };

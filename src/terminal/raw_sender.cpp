@@ -110,12 +110,13 @@ void CRawSender::Run(CSerialPort* port, std::size_t slice)
     }
     port->EndSoleWriter();
     m_file.Close();
-    m_sink.Post(m_nMessage, 0, 0);
+    m_sink.Post(CWorkerNotice{this, 0, 0});
 }
 
-bool CRawSender::OnEnd(const CPostedMessage& message)
+bool CRawSender::OnEnd(const CPostedEvent& event)
 {
-    if (message.m_nMsg != m_nMessage)
+    const auto* notice = std::get_if<CWorkerNotice>(&event);
+    if (!notice || notice->m_pFrom != this)
         return false;
     if (m_worker.joinable())
         m_worker.join();

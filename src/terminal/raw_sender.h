@@ -2,8 +2,8 @@
 // CRawSender: sends a file's bytes, or a text, to the board as they are (no protocol), on a
 // worker thread of its own, in slices so a stop is noticed within kSliceMs. Start, OnEnd,
 // IsRunning and the destructor run on the owner's thread (the GUI thread); RequestStop, Sent
-// and Total on any thread. When the worker has finished it posts `message` to the sink; the
-// owner then calls OnEnd, which joins it. The port, the sink and the counters outlive the
+// and Total on any thread. When the worker has finished it posts a notice to the sink; the
+// owner hands it to OnEnd, which joins it. The port, the sink and the counters outlive the
 // sender; the destructor stops and joins a running worker.
 
 #include "base/message_sink.h"
@@ -27,8 +27,7 @@ public:
     static constexpr const char* kTextSendReadError = "File read error!";
     static constexpr const char* kTextSendWriteError = "Port write error!";
 
-    CRawSender(IMessageSink& sink, unsigned message, CTerminalCounters& counters)
-        : m_sink(sink), m_nMessage(message), m_counters(counters)
+    CRawSender(IMessageSink& sink, CTerminalCounters& counters) : m_sink(sink), m_counters(counters)
     {
     }
     ~CRawSender();
@@ -43,9 +42,9 @@ public:
     std::error_code StartBytes(CSerialPort& port, std::string bytes, const std::string& name, double lineRate);
     void RequestStop() { m_bStop.store(true); }
     bool IsRunning() const { return m_bRunning; }
-    // The owner's handler of `message`: joins the worker; true when it was the sender's.
-    bool OnEnd(const CPostedMessage& message);
-    unsigned Message() const { return m_nMessage; }
+    // The owner's handler of every posted event: joins the worker; true when it was the sender's
+    // notice.
+    bool OnEnd(const CPostedEvent& event);
 
     std::uint64_t Sent() const { return m_nSent.load(); }
     std::uint64_t Total() const { return m_nTotal.load(); }
@@ -64,7 +63,6 @@ private:
     std::size_t Next(char* buffer, std::size_t size, std::error_code& error);
 
     IMessageSink& m_sink;
-    const unsigned m_nMessage;
     CTerminalCounters& m_counters;
     std::thread m_worker;
     bool m_bRunning = false;

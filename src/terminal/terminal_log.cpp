@@ -8,17 +8,16 @@
 #include <ctime>
 
 namespace {
-// wParam of a posted message: the event; lParam: the log's generation, so a message of an earlier
-// log is never taken for the current one.
-std::uintptr_t EventParam(CTerminalLog::EEvent event)
+// A notice carries the event and the log's generation, so a notice of an earlier log is never
+// taken for the current one.
+int EventParam(CTerminalLog::EEvent event)
 {
-    return static_cast<std::uintptr_t>(event);
+    return static_cast<int>(event);
 }
 } // namespace
 
-CTerminalLog::CTerminalLog(IMessageSink& sink, unsigned message, std::size_t queueLimit,
-    std::function<Clock::time_point()> clock)
-    : m_sink(sink), m_nMessage(message), m_nQueueLimit(queueLimit), m_clock(std::move(clock))
+CTerminalLog::CTerminalLog(IMessageSink& sink, std::size_t queueLimit, std::function<Clock::time_point()> clock)
+    : m_sink(sink), m_nQueueLimit(queueLimit), m_clock(std::move(clock))
 {
 }
 
@@ -153,7 +152,7 @@ void CTerminalLog::Queue(std::string_view bytes)
         const unsigned generation = m_nGeneration;
         lock.unlock();
         m_bTaking = false;
-        m_sink.Post(m_nMessage, EventParam(EEvent::TooSlow), static_cast<std::intptr_t>(generation));
+        m_sink.Post(CWorkerNotice{this, EventParam(EEvent::TooSlow), generation});
         return;
     }
     m_strQueue.append(bytes);
@@ -207,19 +206,20 @@ void CTerminalLog::Writer()
             event = EEvent::Failed;
         }
     }
-    m_sink.Post(m_nMessage, EventParam(event), static_cast<std::intptr_t>(generation));
+    m_sink.Post(CWorkerNotice{this, EventParam(event), generation});
 }
 
-CTerminalLog::EEvent CTerminalLog::HandleMessage(const CPostedMessage& message)
+CTerminalLog::EEvent CTerminalLog::HandleMessage(const CPostedEvent& posted)
 {
-    if (message.m_nMsg != m_nMessage)
+    const auto* notice = std::get_if<CWorkerNotice>(&posted);
+    if (!notice || notice->m_pFrom != this)
         return EEvent::None;
     {
         std::lock_guard lock(m_mutex);
-        if (message.m_lParam != static_cast<std::intptr_t>(m_nGeneration))
+        if (notice->m_nGeneration != m_nGeneration)
             return EEvent::None;
     }
-    const auto event = static_cast<EEvent>(message.m_wParam);
+    const auto event = static_cast<EEvent>(notice->m_nWhat);
     switch (event) {
     case EEvent::Ended:
         Join();

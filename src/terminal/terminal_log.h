@@ -4,8 +4,8 @@
 // Start, Stop, OnReceived, the ITerminalSink calls and HandleMessage run on the owner's thread
 // (the GUI thread); a writer thread of its own does every disk write, fed through a bounded
 // queue, so a slow or failing disk never holds the owner. When the writer fails, or the queue
-// would pass its bound, the log stops taking bytes and posts `message` to the sink; the owner
-// then calls HandleMessage. The sink outlives the log; the destructor writes what is queued and
+// would pass its bound, the log stops taking bytes and posts a notice to the sink; the owner
+// hands it to HandleMessage. The sink outlives the log; the destructor writes what is queued and
 // joins the writer.
 
 #include "base/message_sink.h"
@@ -28,9 +28,9 @@ public:
         Bytes = 0, // every received byte, 0x00-0xFF, as it came
         Lines = 1, // the shown lines, "[HH:MM:SS.mmm] text"
     };
-    // What a posted message meant, for the owner.
+    // What a posted notice meant, for the owner.
     enum class EEvent {
-        None,    // not the log's message
+        None,    // not the log's notice
         Ended,   // the writer has written everything and closed the file (after Stop)
         Failed,  // a write failed: logging has stopped, FailureText says why
         TooSlow, // the disk did not keep up: logging has stopped, FailureText says so
@@ -43,8 +43,8 @@ public:
     static constexpr const char* kTextLogWriteError = "Log file write error!";
     static constexpr const char* kTextLogTooSlow = "The log file could not keep up with the board!";
 
-    // message: the number posted to sink when the writer needs the owner (wParam: EEvent).
-    CTerminalLog(IMessageSink& sink, unsigned message, std::size_t queueLimit = kDefaultQueueLimit,
+    // The log posts a CWorkerNotice to sink when the writer needs the owner.
+    explicit CTerminalLog(IMessageSink& sink, std::size_t queueLimit = kDefaultQueueLimit,
         std::function<Clock::time_point()> clock = &Clock::now);
     ~CTerminalLog() override;
     CTerminalLog(const CTerminalLog&) = delete;
@@ -69,9 +69,9 @@ public:
     void AppendTerminalText(std::string_view run) override;
     void DeleteLastChar() override;
 
-    // The owner's handler of `message`: joins a writer that has finished.
-    EEvent HandleMessage(const CPostedMessage& message);
-    unsigned Message() const { return m_nMessage; }
+    // The owner's handler of every posted event: joins a writer that has finished; None for an
+    // event that is not this log's (or is of an earlier log).
+    EEvent HandleMessage(const CPostedEvent& event);
     // The box for Failed and TooSlow: the first line, the file and what to do.
     std::string FailureText() const;
 
@@ -85,7 +85,6 @@ private:
     void Join();
 
     IMessageSink& m_sink;
-    const unsigned m_nMessage;
     const std::size_t m_nQueueLimit;
     std::function<Clock::time_point()> m_clock;
 

@@ -131,26 +131,49 @@ private slots:
 
     void postedMessagesArriveInOrderOnTheGuiThread()
     {
-        std::vector<unsigned> received;
-        std::vector<std::string> texts;
+        // Events of several kinds from one worker: each arrives whole, on the GUI thread, in order.
+        std::vector<std::uint64_t> received;
+        std::vector<std::size_t> kinds;
         bool offThread = false;
-        CQtMessageSink sink([&](const CPostedMessage& m) {
+        CQtMessageSink sink([&](const CPostedEvent& event) {
             if (QThread::currentThread() != qApp->thread())
                 offThread = true;
-            received.push_back(static_cast<unsigned>(m.m_wParam));
-            texts.push_back(m.m_strText);
+            kinds.push_back(event.index());
+            std::visit(
+                [&](const auto& e) {
+                    using T = std::decay_t<decltype(e)>;
+                    if constexpr (std::is_same_v<T, CJobStep>)
+                        received.push_back(e.m_nPosition);
+                    else if constexpr (std::is_same_v<T, CJobBegin>)
+                        received.push_back(e.m_nCount);
+                    else if constexpr (std::is_same_v<T, CPortEvent>)
+                        received.push_back(static_cast<std::uint64_t>(e.m_nTag));
+                    else if constexpr (std::is_same_v<T, CWorkerNotice>)
+                        received.push_back(e.m_nGeneration);
+                    else
+                        received.push_back(~0ull);
+                },
+                event);
         });
         constexpr unsigned kCount = 2000;
+        auto make = [](unsigned i) -> CPostedEvent {
+            switch (i % 4) {
+            case 0: return CJobStep{i};
+            case 1: return CJobBegin{i};
+            case 2: return CPortEvent{1, 0, static_cast<std::intptr_t>(i)};
+            default: return CWorkerNotice{nullptr, 0, i};
+            }
+        };
         std::thread worker([&] {
             for (unsigned i = 0; i < kCount; ++i)
-                sink.Post(CPostedMessage{0x400 + (i % 4), i, 0, std::to_string(i)});
+                sink.Post(make(i));
         });
         worker.join();
         QTRY_COMPARE_WITH_TIMEOUT(received.size(), std::size_t(kCount), 10000);
         QVERIFY(!offThread);
         for (unsigned i = 0; i < kCount; ++i) {
-            QCOMPARE(received[i], i);
-            QCOMPARE(texts[i], std::to_string(i));
+            QCOMPARE(received[i], std::uint64_t(i));
+            QCOMPARE(kinds[i], make(i).index());
         }
     }
 

@@ -4,7 +4,6 @@
 
 #include "base/commands.h"
 #include "base/memory_settings_store.h"
-#include "base/messages.h"
 #include "files/command_line.h"
 #include "files/desktop_launcher.h"
 #include "files/file_list_model.h"

@@ -47,8 +47,10 @@ TEST(OpenConfiguredPortTest, OpensConfiguresAndAttaches)
     EXPECT_TRUE(prompt.Boxes().empty());
     pty.Send("prompt>");
     ASSERT_TRUE(sink.WaitFor(1));
-    EXPECT_EQ(sink.Messages().front().m_nMsg, DefaultComMsg());
-    EXPECT_EQ(sink.Messages().front().m_lParam, 0);
+    const std::vector<CPostedEvent> posted = sink.Messages();
+    const auto* event = std::get_if<CPortEvent>(&posted.front());
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(event->m_nTag, 0);
 }
 
 TEST(OpenConfiguredPortTest, RefusedSettingsStillGiveAnOpenPort)

@@ -6,8 +6,7 @@
 #include "text_terminal.h"
 
 #include "base/line_timing.h"
-#include "base/messages.h"
-#include "cli/message_queue.h"
+#include "base/message_queue.h"
 #include "port/open_configured_port.h"
 #include "programming/board_commands.h"
 #include "programming/board_protocol.h"
@@ -52,8 +51,11 @@ struct CJobRun {
     bool Has(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
 };
 
-class DownloadJobTest : public ::testing::Test {
+class DownloadJobTest : public ::testing::Test, public ISessionObserver {
 protected:
+    DownloadJobTest() { m_session.AddObserver(*this); }
+    ~DownloadJobTest() override { m_session.RemoveObserver(*this); }
+
     void StartBoard(CBoardSimOptions options = {}, bool openPort = true, const char* baud = "115200")
     {
         options.m_bKeepWire = true;
@@ -83,52 +85,56 @@ protected:
         m_commands.Set(values);
     }
 
-    // Handles the posted messages as the main window does until the job has ended. The run's
-    // time counts from `start`.
-    CJobRun Pump(std::chrono::milliseconds limit = 10s, const std::function<void(const CPostedMessage&, CJobRun&)>& hook = {},
-        Clock::time_point start = Clock::now())
+    using CHook = std::function<void(const CSessionEvent&, CJobRun&)>;
+
+    // Runs the session's events until the job has ended, seeing them as the main window does; the
+    // hook sees each of the job's events (the end once its box has been shown). The run's time
+    // counts from `start`.
+    CJobRun Pump(std::chrono::milliseconds limit = 10s, const CHook& hook = {}, Clock::time_point start = Clock::now())
     {
         CJobRun run;
-        const auto deadline = start + limit;
-        while (auto message = m_sink.TakeUntil(deadline)) {
-            const CProgrammingSession::EEvent event = m_session.HandleMessage(*message);
-            if (event == CProgrammingSession::EEvent::Received) {
-                if (!m_bErrorSeen && m_parser.State().m_bBoardError.load()) {
-                    m_bErrorSeen = true;
-                    m_nBytesSentAtError = m_session.Job().BytesSent();
-                }
-                continue;
-            }
-            switch (message->m_nMsg) {
-            case WM_DOWNLOAD_BEGIN:
-                run.log.push_back("B" + std::to_string(message->m_wParam));
-                break;
-            case WM_DOWNLOAD_STEP:
-                if (run.log.empty() || run.log.back() != "S")
-                    run.log.push_back("S");
-                run.positions.push_back(m_session.Position());
-                break;
-            case WM_DOWNLOAD_FAILED:
-                run.log.push_back("F");
-                break;
-            case WM_DOWNLOAD_END:
-                run.log.push_back("E");
-                break;
-            default:
-                continue;
-            }
-            if (event == CProgrammingSession::EEvent::End)
-                m_session.ShowResult();
-            if (hook)
-                hook(*message, run);
-            if (event == CProgrammingSession::EEvent::End) {
-                m_session.EndDownload();
-                run.ended = true;
-                run.took = Clock::now() - start;
-                return run;
-            }
-        }
+        m_pRun = &run;
+        m_hook = hook;
+        m_tStart = start;
+        m_session.RunJob(m_sink, start + limit);
+        m_pRun = nullptr;
+        m_hook = {};
         return run;
+    }
+
+    void OnSessionEvent(const CSessionEvent& event) override
+    {
+        Trace(event);
+        if (!m_pRun)
+            return;
+        CJobRun& run = *m_pRun;
+        if (std::holds_alternative<session_event::CReceived>(event)) {
+            if (!m_bErrorSeen && m_parser.State().m_bBoardError.load()) {
+                m_bErrorSeen = true;
+                m_nBytesSentAtError = m_session.Job().BytesSent();
+            }
+            return;
+        }
+        if (const auto* begin = std::get_if<session_event::CBegin>(&event)) {
+            run.log.push_back("B" + std::to_string(begin->m_nCount));
+        } else if (std::holds_alternative<session_event::CStep>(event)) {
+            if (run.log.empty() || run.log.back() != "S")
+                run.log.push_back("S");
+            run.positions.push_back(m_session.Position());
+        } else if (std::holds_alternative<session_event::CFailed>(event)) {
+            run.log.push_back("F");
+        } else if (std::holds_alternative<session_event::CEnding>(event)) {
+            run.log.push_back("E");
+            return;
+        } else if (std::holds_alternative<session_event::CEnded>(event)) {
+            run.ended = true;
+            run.took = Clock::now() - m_tStart;
+            return;
+        } else if (!std::holds_alternative<session_event::CResultShown>(event)) {
+            return;
+        }
+        if (m_hook)
+            m_hook(event, run);
     }
 
     CJobRun Program(const std::string& path, std::chrono::milliseconds limit = 10s)
@@ -168,6 +174,28 @@ protected:
     CSerialWnd& m_port = m_session.Port();
     bool m_bErrorSeen = false;
     std::uint64_t m_nBytesSentAtError = 0;
+    CJobRun* m_pRun = nullptr;
+    CHook m_hook;
+    Clock::time_point m_tStart;
+
+    // The job's end as the observers see it: "R" for the board's bytes handed over after
+    // m_bMarked was set (once for a run of them); each end event with the boxes shown so far and whether the job runs.
+    void Trace(const CSessionEvent& event)
+    {
+        const std::string state = " " + std::to_string(Boxes().size()) + (m_session.IsDownloadRunning() ? " running" : " idle");
+        if (std::holds_alternative<session_event::CReceived>(event) && m_bMarked) {
+            if (m_trail.empty() || m_trail.back() != "R")
+                m_trail.push_back("R");
+        }
+        else if (std::holds_alternative<session_event::CEnding>(event))
+            m_trail.push_back("Ending" + state);
+        else if (std::holds_alternative<session_event::CResultShown>(event))
+            m_trail.push_back("Shown" + state);
+        else if (std::holds_alternative<session_event::CEnded>(event))
+            m_trail.push_back("Ended" + state);
+    }
+    bool m_bMarked = false;
+    std::vector<std::string> m_trail;
 };
 
 std::vector<std::string> Expected(std::size_t n, bool failedAtEnd = false)
@@ -381,6 +409,75 @@ TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
     EXPECT_NE(m_terminal.m_strText.find("Error: record 3"), std::string::npos);
 }
 
+// However a job ends, it ends one way: what is queued behind its end (the board's last bytes) is
+// handed over first, then the result's one box while the job still counts as running, then the
+// worker is joined.
+TEST_F(DownloadJobTest, EveryJobEndsOneWayAfterWhatWasQueued)
+{
+    struct Row {
+        const char* what;
+        unsigned errorAt;
+        EDownloadResult result;
+        // The boxes shown when the end begins (the board's error is shown as it comes).
+        std::size_t boxesAtEnd;
+        const char* box;
+    } const rows[] = {
+        {"completed", 0, EDownloadResult::Completed, 0, CDownloadJob::kTextCompleted},
+        {"board error", 3, EDownloadResult::BoardError, 1, CDownloadJob::kTextProgrammingError},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        m_port.Close();
+        CBoardSimOptions options;
+        options.m_monitor.m_nErrorAtRecord = row.errorAt;
+        options.m_line.m_nBaud = 115200;
+        StartBoard(options);
+        const std::size_t before = Boxes().size();
+        m_trail.clear();
+        m_bMarked = false;
+        ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", EncodeIntelHex(Bytes(4000, 1), 0))));
+        // Taken by hand: the job's end is handed over with a port notification queued behind it.
+        const auto deadline = Clock::now() + 20s;
+        while (m_session.IsDownloadRunning()) {
+            std::optional<CPostedEvent> event = m_sink.TakeUntil(deadline);
+            ASSERT_TRUE(event.has_value()) << "the job did not end";
+            if (std::holds_alternative<CJobEnd>(*event)) {
+                m_sink.Post(CPortEvent{CRxCoalescingSink::kRxChar, 0, 0});
+                m_bMarked = true;
+            }
+            m_session.OnPosted(*event);
+        }
+        const std::string at = std::to_string(before + row.boxesAtEnd);
+        const std::string after = std::to_string(before + 1);
+        EXPECT_EQ(m_trail, (std::vector<std::string>{"R", "Ending " + at + " running", "Shown " + after + " running",
+                               "Ended " + after + " idle"}));
+        EXPECT_EQ(m_session.LastResult(), row.result);
+        ASSERT_EQ(Boxes().size(), before + 1);
+        EXPECT_EQ(Boxes().back(), row.box);
+    }
+}
+
+// The queue hands over what several threads post in each one's order, every event whole.
+TEST(MessageQueue, KeepsEachPostersOrderAcrossThreads)
+{
+    CMessageQueue queue;
+    constexpr unsigned kPerThread = 5000;
+    std::vector<std::thread> threads;
+    for (unsigned t = 0; t < 3; ++t)
+        threads.emplace_back([&queue, t] {
+            for (unsigned i = 0; i < kPerThread; ++i)
+                queue.Post(CWorkerNotice{nullptr, static_cast<int>(t), i});
+        });
+    unsigned next[3] = {};
+    for (unsigned n = 0; n < 3 * kPerThread; ++n) {
+        const auto notice = std::get<CWorkerNotice>(queue.Take());
+        ASSERT_EQ(notice.m_nGeneration, next[notice.m_nWhat]++) << "thread " << notice.m_nWhat;
+    }
+    for (auto& thread : threads)
+        thread.join();
+    EXPECT_FALSE(queue.TryTake().has_value());
+}
+
 TEST(DownloadSummary, TimeAndRate)
 {
     using namespace std::chrono_literals;
@@ -507,10 +604,10 @@ TEST_F(DownloadJobTest, SecondRequestIsDroppedUntilTheEndIsHandled)
     EXPECT_FALSE(m_session.StartDownload(other));
     EXPECT_EQ(m_session.Job().DownloadFile(), path);
     int dropped = 0;
-    CJobRun run = Pump(10s, [&](const CPostedMessage& message, CJobRun&) {
+    CJobRun run = Pump(10s, [&](const CSessionEvent& event, CJobRun&) {
         // Still running once the final box has been shown and the end posted, until the end
         // has been handled.
-        if (message.m_nMsg == WM_DOWNLOAD_END) {
+        if (std::holds_alternative<session_event::CResultShown>(event)) {
             EXPECT_EQ(Boxes().size(), 1u);
             dropped += m_session.StartDownload(other) ? 0 : 1;
         }
@@ -585,7 +682,7 @@ TEST_F(DownloadJobTest, KeysTypedDuringTheDownloadNeverReachTheBoard)
         input.SetBusyNotice([&] { ++notices; });
         ASSERT_TRUE(m_session.StartDownload(WriteFile(c.raw ? "data.bin" : "data.hex", file)));
         bool typed = false;
-        CJobRun run = Pump(30s, [&](const CPostedMessage&, CJobRun& r) {
+        CJobRun run = Pump(30s, [&](const CSessionEvent&, CJobRun& r) {
             if (typed || r.Steps() < file.size() / 3)
                 return;
             typed = true;
@@ -616,7 +713,7 @@ TEST_F(DownloadJobTest, KeysTypedDuringTheDownloadNeverReachTheBoard)
 TEST_F(DownloadJobTest, AfterAStopTheNextDownloadCompletes)
 {
     const std::string file = StartPacedDownload();
-    CJobRun run = Pump(30s, [&](const CPostedMessage&, CJobRun& r) {
+    CJobRun run = Pump(30s, [&](const CSessionEvent&, CJobRun& r) {
         if (r.Steps() >= file.size() / 4)
             m_session.RequestStop();
     });
@@ -665,7 +762,7 @@ TEST_F(DownloadJobTest, ALineLostWhileTheJobWaitsEndsItAtOnce)
 TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
 {
     const std::string file = StartPacedDownload();
-    CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
+    CJobRun run = Pump(10s, [&](const CSessionEvent&, CJobRun& r) {
         if (r.Steps() >= 2000)
             m_session.RequestStop();
     });
@@ -685,7 +782,7 @@ TEST_F(DownloadJobTest, StopEndsTheJobWithoutABox)
     const std::uint64_t dataEnd = 1 + text.size();
     ASSERT_TRUE(m_session.StartDownload(WriteFile("small.hex", text)));
     bool stopped = false;
-    run = Pump(5s, [&](const CPostedMessage&, CJobRun& r) {
+    run = Pump(5s, [&](const CSessionEvent&, CJobRun& r) {
         if (!stopped && r.Steps() >= dataEnd) {
             stopped = true;
             m_session.RequestStop();
@@ -775,9 +872,9 @@ TEST_F(DownloadJobTest, TextFromBeforeTheDownloadCommandAnswersNothing)
     StartBoard(options);
     const std::string earlier = "LOAD:00000001FF\r\n";
     ASSERT_FALSE(m_port.Write(earlier.data(), static_cast<std::uint32_t>(earlier.size())));
-    std::optional<CPostedMessage> note = m_sink.TakeUntil(Clock::now() + 5s);
+    std::optional<CPostedEvent> note = m_sink.TakeUntil(Clock::now() + 5s);
     ASSERT_TRUE(note.has_value());
-    ASSERT_EQ(note->m_nMsg, DefaultComMsg());
+    ASSERT_TRUE(std::holds_alternative<CPortEvent>(*note));
     ASSERT_TRUE(m_sim->WaitForDownloads(1, 5s));
     // The whole answer waits at this end before the job starts, not only its first bytes.
     ASSERT_TRUE(m_sim->WaitForAnswersSent(5s));
@@ -801,7 +898,7 @@ TEST_F(DownloadJobTest, RunCommandIsReadWhenItIsNeeded)
     const std::string file = EncodeIntelHex(Bytes(400, 1), 0);
     SetCommands(1, "L", "R");
     ASSERT_TRUE(m_session.StartDownload(WriteFile("data.hex", file)));
-    CJobRun run = Pump(10s, [&](const CPostedMessage&, CJobRun& r) {
+    CJobRun run = Pump(10s, [&](const CSessionEvent&, CJobRun& r) {
         if (r.Steps() >= 10)
             SetCommands(1, "L", "GO");
     });

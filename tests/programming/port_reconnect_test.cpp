@@ -6,7 +6,6 @@
 #include "programming/programming_session.h"
 #include "text_terminal.h"
 
-#include "base/messages.h"
 #include "programming/board_commands.h"
 #include "pty_pair.h"
 #include "recording_prompt.h"
@@ -21,26 +20,52 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class CReconnectRig {
+// What the session told about its port.
+enum class EPortNews { None, Lost, Disconnected, Reconnected };
+
+class CReconnectRig : public ISessionObserver {
 public:
     explicit CReconnectRig(bool reconnect)
         : m_strLink(m_dir.Folder("serial/by-id") + "/usb-Quillorex_Debug_Probe_QX0042-if00"),
           m_session(m_terminal, m_commands, m_sink, m_prompt)
     {
+        m_session.AddObserver(*this);
         CPortSettings& settings = m_session.PortSettings();
         settings.SetPort(m_strLink);
         settings.SetBaud("115200");
         settings.SetHandshake("XON/XOFF");
         settings.m_bReconnect = reconnect;
     }
-    // Hands every message posted since the last call to the session; the events it gave.
-    std::vector<CProgrammingSession::EEvent> Pump(std::size_t atLeast)
+    ~CReconnectRig() override { m_session.RemoveObserver(*this); }
+
+    void OnSessionEvent(const CSessionEvent& event) override
     {
-        std::vector<CProgrammingSession::EEvent> events;
+        if (std::holds_alternative<session_event::CPortLost>(event))
+            m_news = EPortNews::Lost;
+        else if (std::holds_alternative<session_event::CPortDisconnected>(event))
+            m_news = EPortNews::Disconnected;
+        else if (std::holds_alternative<session_event::CPortReconnected>(event))
+            m_news = EPortNews::Reconnected;
+    }
+    // What the session told while handing it the event (or checking the port).
+    EPortNews Told(const std::function<void()>& action)
+    {
+        m_news = EPortNews::None;
+        action();
+        return m_news;
+    }
+    EPortNews CheckPortLost()
+    {
+        return Told([this] { m_session.CheckPortLost(); });
+    }
+    // Hands every event posted since the last call to the session; what it told of each.
+    std::vector<EPortNews> Pump(std::size_t atLeast)
+    {
+        std::vector<EPortNews> events;
         EXPECT_TRUE(m_sink.WaitFor(m_nTaken + atLeast));
         const auto messages = m_sink.Messages();
         for (; m_nTaken < messages.size(); ++m_nTaken)
-            events.push_back(m_session.HandleMessage(messages[m_nTaken]));
+            events.push_back(Told([&] { m_session.OnPosted(messages[m_nTaken]); }));
         return events;
     }
     // Waits until the terminal shows text (the board's bytes come in one or more messages).
@@ -58,6 +83,7 @@ public:
     CRecordingPrompt m_prompt;
     CProgrammingSession m_session;
     std::size_t m_nTaken = 0;
+    EPortNews m_news = EPortNews::None;
 };
 
 class PortReconnect : public ::testing::TestWithParam<bool> {};
@@ -77,25 +103,25 @@ TEST_P(PortReconnect, FollowsTheDeviceAwayAndBack)
     fs::remove(rig.m_strLink);
     first->CloseMaster();
     ASSERT_TRUE(rig.m_session.Port().WaitListenerEnd(5000));
-    const CProgrammingSession::EEvent lost = rig.m_session.CheckPortLost();
+    const EPortNews lost = rig.CheckPortLost();
     EXPECT_FALSE(rig.m_session.Port().IsOpen());
     // Asked again, nothing more happens: one line, one event.
-    EXPECT_EQ(rig.m_session.CheckPortLost(), CProgrammingSession::EEvent::None);
+    EXPECT_EQ(rig.CheckPortLost(), EPortNews::None);
     EXPECT_TRUE(rig.m_prompt.Boxes().empty());
     const std::string line = "--- " + node + " disconnected, waiting for it ---";
     if (!reconnect) {
-        EXPECT_EQ(lost, CProgrammingSession::EEvent::Lost);
+        EXPECT_EQ(lost, EPortNews::Lost);
         EXPECT_TRUE(rig.m_session.LostError());
         EXPECT_FALSE(rig.m_session.IsWaitingForPort());
         EXPECT_EQ(rig.m_terminal.m_strText.find(line), std::string::npos);
         // Back again: no watcher posts, and a stray notice opens nothing.
         CPtyPair second;
         fs::create_symlink(second.SlavePath(), rig.m_strLink);
-        EXPECT_EQ(rig.m_session.HandleMessage({WM_PORT_PRESENT, 0, 0, {}}), CProgrammingSession::EEvent::None);
+        EXPECT_EQ(rig.Told([&] { rig.m_session.OnPosted(CPortPresent{}); }), EPortNews::None);
         EXPECT_FALSE(rig.m_session.Port().IsOpen());
         return;
     }
-    EXPECT_EQ(lost, CProgrammingSession::EEvent::Disconnected);
+    EXPECT_EQ(lost, EPortNews::Disconnected);
     EXPECT_TRUE(rig.m_session.IsWaitingForPort());
     EXPECT_EQ(rig.m_terminal.m_strText, "before\r\n\n" + line + "\n");
 
@@ -103,10 +129,10 @@ TEST_P(PortReconnect, FollowsTheDeviceAwayAndBack)
     CPtyPair second;
     first.reset();
     fs::create_symlink(second.SlavePath(), rig.m_strLink);
-    CProgrammingSession::EEvent back = CProgrammingSession::EEvent::None;
-    while (back != CProgrammingSession::EEvent::Reconnected && !HasFailure())
-        for (CProgrammingSession::EEvent event : rig.Pump(1))
-            if (event == CProgrammingSession::EEvent::Reconnected)
+    EPortNews back = EPortNews::None;
+    while (back != EPortNews::Reconnected && !HasFailure())
+        for (EPortNews event : rig.Pump(1))
+            if (event == EPortNews::Reconnected)
                 back = event;
     ASSERT_TRUE(rig.m_session.Port().IsOpen());
     EXPECT_FALSE(rig.m_session.IsWaitingForPort());

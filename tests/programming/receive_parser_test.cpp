@@ -125,7 +125,7 @@ TEST(ReceiveParser, ReadsWhileBlocksComeBackFull)
         std::string waiting(total, 'x');
         std::size_t offset = 0;
         std::vector<std::size_t> reads;
-        parser.OnSerialMsg(0x0001, [&](std::uint8_t* buffer, std::size_t size) {
+        parser.OnSerialMsg(CPortEvent{0x0001}, [&](std::uint8_t* buffer, std::size_t size) {
             std::size_t n = std::min(size, waiting.size() - offset);
             std::copy_n(waiting.data() + offset, n, buffer);
             offset += n;
@@ -149,11 +149,11 @@ TEST(ReceiveParser, IgnoresNotificationsWithoutCharactersOrWithLineErrors)
         buffer[0] = 'x';
         return 1;
     };
-    parser.OnSerialMsg(0x0040, read);               // break only
-    parser.OnSerialMsg(0x0001 | (0x0008u << 16), read); // characters with a framing error
-    parser.OnSerialMsg(0x0000, read);
+    parser.OnSerialMsg(CPortEvent{0x0040}, read);               // break only
+    parser.OnSerialMsg(CPortEvent{0x0001, 0x0008}, read); // characters with a framing error
+    parser.OnSerialMsg(CPortEvent{0x0000}, read);
     EXPECT_EQ(reads, 0);
-    parser.OnSerialMsg(0x0001 | 0x0080, read);
+    parser.OnSerialMsg(CPortEvent{0x0001 | 0x0080}, read);
     EXPECT_EQ(reads, 1);
     EXPECT_EQ(terminal.m_strText, "x");
 }

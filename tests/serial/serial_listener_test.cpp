@@ -6,7 +6,6 @@
 #include "pty_pair.h"
 #include "recording_sink.h"
 
-#include "base/messages.h"
 #include "serial/serial_wnd.h"
 
 #include <gtest/gtest.h>
@@ -47,35 +46,35 @@ protected:
     CSerialWnd m_serial;
 };
 
-TEST_F(SerialListenerTest, DefaultMessageIsTheRegisteredOne)
+TEST_F(SerialListenerTest, ReceivedBytesArePostedAsAPortEvent)
 {
-    EXPECT_EQ(DefaultComMsg(), RegisterWindowMessage("CSerialWnd_DefaultComMsg"));
-    EXPECT_GE(DefaultComMsg(), 0xC000u);
-    ASSERT_EQ(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0), std::error_code());
+    ASSERT_EQ(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0), std::error_code());
     EXPECT_TRUE(m_serial.IsListening());
     m_pty.Send("A");
     ASSERT_TRUE(m_sink.WaitFor(1));
-    const CPostedMessage message = m_sink.Messages().front();
-    EXPECT_EQ(message.m_nMsg, DefaultComMsg());
-    EXPECT_EQ(message.m_wParam, EV_RXCHAR);
-    EXPECT_EQ(message.m_lParam, 0);
+    const std::vector<CPostedEvent> posted = m_sink.Messages();
+    const auto* event = std::get_if<CPortEvent>(&posted.front());
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(event->m_nEvents, EV_RXCHAR);
+    EXPECT_EQ(event->m_nTag, 0);
 }
 
-TEST_F(SerialListenerTest, GivenMessageAndParameterArePosted)
+TEST_F(SerialListenerTest, GivenTagIsPosted)
 {
-    ASSERT_EQ(m_serial.Open(m_pty.SlavePath(), &m_sink, 0x8123, 4242, 0, 0), std::error_code());
+    ASSERT_EQ(m_serial.Open(m_pty.SlavePath(), &m_sink, 4242, 0, 0), std::error_code());
     m_pty.Send("B");
     ASSERT_TRUE(m_sink.WaitFor(1));
-    const CPostedMessage message = m_sink.Messages().front();
-    EXPECT_EQ(message.m_nMsg, 0x8123u);
-    EXPECT_EQ(message.m_lParam, 4242);
-    EXPECT_EQ(message.m_wParam & 0xFFFF, EV_RXCHAR);
-    EXPECT_EQ(message.m_wParam >> 16, 0u); // a pseudo-terminal has no line errors
+    const std::vector<CPostedEvent> posted = m_sink.Messages();
+    const auto* event = std::get_if<CPortEvent>(&posted.front());
+    ASSERT_NE(event, nullptr);
+    EXPECT_EQ(event->m_nTag, 4242);
+    EXPECT_EQ(event->m_nEvents, EV_RXCHAR);
+    EXPECT_EQ(event->m_nErrors, 0u); // a pseudo-terminal has no line errors
 }
 
 TEST_F(SerialListenerTest, BurstGivesOneNotificationAndNoRepeatWhileUnread)
 {
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
     m_pty.Send(std::string(300, 'z'));
     ASSERT_TRUE(m_sink.WaitFor(1));
     // Nobody reads: the bytes sit in the queue, and must not be announced again and again.
@@ -97,7 +96,7 @@ TEST_F(SerialListenerTest, BytesArrivingWhileEarlierOnesSitUnreadAreAnnounced)
 {
     // The receiver may leave a notification unread (one with line errors); the next bytes must
     // still be announced, or the terminal would stall.
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
     m_pty.Send("one");
     ASSERT_TRUE(m_sink.WaitFor(1));
     m_pty.Send("two");
@@ -107,7 +106,7 @@ TEST_F(SerialListenerTest, BytesArrivingWhileEarlierOnesSitUnreadAreAnnounced)
 
 TEST_F(SerialListenerTest, FullBufferWaitsForTheReaderWithoutLosingBytes)
 {
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
     std::string sent;
     for (int i = 0; sent.size() < 200 * 1024; ++i)
         sent += std::to_string(i) + ",";
@@ -135,7 +134,7 @@ TEST_F(SerialListenerTest, FullBufferWaitsForTheReaderWithoutLosingBytes)
 
 TEST_F(SerialListenerTest, MaskWithoutArrivalGivesNoNotifications)
 {
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
     ASSERT_FALSE(m_serial.SetEventMask(EV_BREAK | EV_ERR));
     m_pty.Send("ignored");
     EXPECT_FALSE(m_sink.WaitFor(1, 200ms));
@@ -147,7 +146,7 @@ TEST_F(SerialListenerTest, MaskWithoutArrivalGivesNoNotifications)
 
 TEST_F(SerialListenerTest, StartTwiceRunsOneListener)
 {
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
     EXPECT_EQ(m_serial.StartListener(), std::error_code());
     EXPECT_EQ(m_serial.StartListener(), std::error_code());
     m_pty.Send("q");
@@ -157,20 +156,20 @@ TEST_F(SerialListenerTest, StartTwiceRunsOneListener)
 
 TEST_F(SerialListenerTest, CloseStopsNotificationsAndCanReopen)
 {
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
-    EXPECT_EQ(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0), std::error_code(ESerialError::AlreadyInitialized));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
+    EXPECT_EQ(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0), std::error_code(ESerialError::AlreadyInitialized));
     EXPECT_TRUE(m_serial.IsListening());
     EXPECT_EQ(m_serial.Close(), std::error_code());
     EXPECT_FALSE(m_serial.IsOpen());
     EXPECT_FALSE(m_serial.IsListening());
-    EXPECT_EQ(m_serial.NotifyMessage(), 0u);
+    EXPECT_EQ(m_serial.NotifySink(), nullptr);
     m_pty.Send("late");
     EXPECT_FALSE(m_sink.WaitFor(1, 200ms));
     // A notification that raced the close would find the port closed.
     char buffer[4];
     EXPECT_EQ(m_serial.Read(buffer, 4), std::error_code(ESerialError::InvalidHandle));
 
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
     EXPECT_EQ(Drain(m_serial), "late");
     m_pty.Send("again");
     ASSERT_TRUE(m_sink.WaitFor(1));
@@ -178,7 +177,7 @@ TEST_F(SerialListenerTest, CloseStopsNotificationsAndCanReopen)
 
 TEST_F(SerialListenerTest, OpenFailureLeavesNoThread)
 {
-    EXPECT_EQ(m_serial.Open("/nonexistent/ttyQX", &m_sink, 0, 0, 0, 0), Sys(ENOENT));
+    EXPECT_EQ(m_serial.Open("/nonexistent/ttyQX", &m_sink, 0, 0, 0), Sys(ENOENT));
     EXPECT_EQ(m_serial.LastError(), Sys(ENOENT));
     EXPECT_FALSE(m_serial.IsOpen());
     EXPECT_FALSE(m_serial.IsListening());
@@ -186,7 +185,7 @@ TEST_F(SerialListenerTest, OpenFailureLeavesNoThread)
 
 TEST_F(SerialListenerTest, HangUpEndsTheListenerWithAClearResult)
 {
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
     m_pty.CloseMaster();
     ASSERT_TRUE(m_serial.WaitListenerEnd(5000));
     EXPECT_FALSE(m_serial.IsListening());
@@ -199,7 +198,7 @@ TEST_F(SerialListenerTest, OpenOnTheWorkerWhileTheGuiCloses)
 {
     // The download worker may open the port while the GUI thread closes it.
     for (int round = 0; round < 40; ++round) {
-        std::thread worker([&] { m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0); });
+        std::thread worker([&] { m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0); });
         std::thread gui([&] { m_serial.Close(); });
         worker.join();
         gui.join();
@@ -207,7 +206,7 @@ TEST_F(SerialListenerTest, OpenOnTheWorkerWhileTheGuiCloses)
         m_serial.Close();
         EXPECT_FALSE(m_serial.IsOpen());
     }
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
     m_pty.Send("ok");
     ASSERT_TRUE(m_sink.WaitFor(1));
 }
@@ -217,7 +216,7 @@ TEST_F(SerialListenerTest, DestructorClosesAnOpenPort)
     CRecordingSink sink;
     {
         CSerialWnd serial;
-        ASSERT_FALSE(serial.Open(m_pty.SlavePath(), &sink, 0, 0, 0, 0));
+        ASSERT_FALSE(serial.Open(m_pty.SlavePath(), &sink, 0, 0, 0));
     }
     CSerialPort again;
     EXPECT_EQ(again.Open(m_pty.SlavePath(), 0, 0, true), std::error_code());
@@ -228,7 +227,7 @@ TEST_F(SerialListenerTest, DestructorClosesAnOpenPort)
 // yet another thread while they are all still at work. Every byte arrives intact both ways.
 TEST_F(SerialListenerTest, ReaderWriterAndListenerShareOnePort)
 {
-    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0, 0));
+    ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
     const auto until = std::chrono::steady_clock::now() + 2500ms;
 
     std::mutex mutex;
@@ -311,8 +310,8 @@ TEST_F(SerialListenerTest, ReaderWriterAndListenerShareOnePort)
     EXPECT_GT(written.size(), 100u);
     EXPECT_EQ(farGot.size(), written.size());
     EXPECT_TRUE(farGot == written);
-    for (const CPostedMessage& message : m_sink.Messages())
-        EXPECT_EQ(message.m_wParam, EV_RXCHAR);
+    for (const CPostedEvent& event : m_sink.Messages())
+        EXPECT_EQ(std::get<CPortEvent>(event).m_nEvents, EV_RXCHAR);
 }
 
 } // namespace

@@ -1,13 +1,13 @@
 #include "recording_sink.h"
 
-void CRecordingSink::Post(CPostedMessage message)
+void CRecordingSink::Post(CPostedEvent event)
 {
     std::lock_guard lock(m_mutex);
-    m_messages.push_back(std::move(message));
+    m_messages.push_back(std::move(event));
     m_cv.notify_all();
 }
 
-std::vector<CPostedMessage> CRecordingSink::Messages() const
+std::vector<CPostedEvent> CRecordingSink::Messages() const
 {
     std::lock_guard lock(m_mutex);
     return m_messages;

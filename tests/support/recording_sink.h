@@ -1,5 +1,5 @@
 #pragma once
-// A message sink that records what is posted, in order. Thread-safe; WaitFor lets a test wait
+// A message sink that records the events posted, in order. Thread-safe; WaitFor lets a test wait
 // for messages posted on a worker thread.
 
 #include "base/message_sink.h"
@@ -11,10 +11,9 @@
 
 class CRecordingSink : public IMessageSink {
 public:
-    using IMessageSink::Post;
-    void Post(CPostedMessage message) override;
+    void Post(CPostedEvent event) override;
 
-    std::vector<CPostedMessage> Messages() const;
+    std::vector<CPostedEvent> Messages() const;
     std::size_t Count() const;
     // True when at least count messages have been posted within the time.
     bool WaitFor(std::size_t count, std::chrono::milliseconds timeout = std::chrono::seconds(5));
@@ -22,5 +21,5 @@ public:
 private:
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;
-    std::vector<CPostedMessage> m_messages;
+    std::vector<CPostedEvent> m_messages;
 };

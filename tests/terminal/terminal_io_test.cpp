@@ -30,9 +30,6 @@
 
 namespace {
 
-constexpr unsigned kLogMsg = 0xC100;
-constexpr unsigned kSendMsg = 0xC101;
-
 std::string AllBytes(std::size_t n, std::uint8_t first = 0)
 {
     const std::vector<std::uint8_t> bytes = Bytes(n, first);
@@ -58,7 +55,7 @@ TEST(TerminalLog, BytesModeKeepsEveryByteInOrderAndStopWritesWhatIsQueued)
 {
     CTempDir dir;
     CRecordingSink sink;
-    CTerminalLog log(sink, kLogMsg);
+    CTerminalLog log(sink);
     ASSERT_EQ(log.Start(dir.Path("raw.log"), CTerminalLog::EMode::Bytes), std::error_code());
     EXPECT_TRUE(log.IsOn());
     std::string expected;
@@ -100,7 +97,7 @@ TEST(TerminalLog, LinesModeStampsEachShownLineWithTheTimeOfItsFirstByte)
     start.tm_hour = 10;
     start.tm_isdst = -1;
     auto now = CTerminalLog::Clock::from_time_t(std::mktime(&start)) + std::chrono::milliseconds(250);
-    CTerminalLog log(sink, kLogMsg, CTerminalLog::kDefaultQueueLimit, [&now] {
+    CTerminalLog log(sink, CTerminalLog::kDefaultQueueLimit, [&now] {
         const auto t = now;
         now += std::chrono::seconds(1);
         return t;
@@ -143,7 +140,7 @@ TEST(TerminalLog, AFailingWriteStopsLoggingKeepsWhatWasWrittenAndSaysWhatToDo)
 {
     CTempDir dir;
     CRecordingSink sink;
-    CTerminalLog log(sink, kLogMsg);
+    CTerminalLog log(sink);
     // The disk "fills" at 100 000 bytes: the process's file size limit, so writes past it fail
     // with EFBIG (the signal that would come with it is ignored).
     constexpr rlim_t kLimit = 100000;
@@ -193,7 +190,7 @@ TEST(TerminalLog, ADiskThatCannotKeepUpStopsTheLogInsteadOfGrowingTheQueue)
     CTempDir dir;
     CRecordingSink sink;
     constexpr std::size_t kQueue = 64 * 1024;
-    CTerminalLog log(sink, kLogMsg, kQueue);
+    CTerminalLog log(sink, kQueue);
     // The "disk" is a pipe that nobody reads for now: the writer blocks once it is full.
     const std::string fifo = dir.Path("slow.fifo");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -340,7 +337,7 @@ protected:
     CSerialPort m_port;
     CRecordingSink m_sink;
     CTerminalCounters m_counters;
-    CRawSender m_sender{m_sink, kSendMsg, m_counters};
+    CRawSender m_sender{m_sink, m_counters};
 
     void SetUp() override { ASSERT_FALSE(m_port.Open(m_pty.SlavePath(), 0, 0, true)); }
     bool End()
