@@ -134,9 +134,9 @@ private slots:
         QCOMPARE(last.at(3).toBool(), false);
         // The output window takes appended text on its next turn.
         if (summary)
-            QTRY_VERIFY_WITH_TIMEOUT(rig.output.toPlainText().contains(QStringLiteral("data.hex: ")), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(rig.output.PlainText().contains(QStringLiteral("data.hex: ")), 5000);
         else
-            QVERIFY(!rig.output.toPlainText().contains(QStringLiteral("data.hex: ")));
+            QVERIFY(!rig.output.PlainText().contains(QStringLiteral("data.hex: ")));
         QCOMPARE(rig.program.Figures().text().contains(QStringLiteral(" bytes")), true);
     }
 
