@@ -2,12 +2,11 @@
 
 #include "app/command_table.h"
 #include "app/dock_layout.h"
-#include "app/font_record.h"
 #include "app/lock_keys.h"
+#include "app/pane_font.h"
 #include "app/port_pane_label.h"
 #include "app/status_tips.h"
 #include "base/commands.h"
-#include "base/messages.h"
 #include "base/qt_message_sink.h"
 #include "base/qt_settings_store.h"
 #include "base/system_error.h"
@@ -37,7 +36,6 @@
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
-#include <QFontDatabase>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
@@ -353,7 +351,7 @@ void CMainFrame::CreatePanes()
     m_pDocks->AddPane(cmd::ID_VIEW_BROWSER, "BrowserBar", m_wndBrowser);
 
     // Output window: it also runs the builder.
-    m_fontOutput = LoadFont("OutputFont", "Courier New", 8);
+    m_fontOutput = LoadPaneFont(m_store, "OutputFont", "Courier New", 8);
     m_wndOutput = new COutputCtrl(this);
     m_wndOutput->setObjectName(QStringLiteral("Output"));
     m_wndOutput->setFont(m_fontOutput);
@@ -388,46 +386,12 @@ void CMainFrame::CreatePanes()
     connect(m_wndView, &CQxProgView::CommandStatesChanged, this, &CMainFrame::UpdateCommandUI);
 
     // Terminal window: typed keys go to the port.
-    m_fontTerminal = LoadFont("TerminalFont", "Lucida Console", 9);
+    m_fontTerminal = LoadPaneFont(m_store, "TerminalFont", "Lucida Console", 9);
     m_wndTerminal = new CTerminalCtrl(this);
     m_wndTerminal->setObjectName(QStringLiteral("Terminal"));
     m_wndTerminal->setFont(m_fontTerminal);
     m_wndTerminal->LoadViewSettings(m_store);
     m_pDocks->AddPane(cmd::ID_VIEW_TERMINAL, "TerminalBar", m_wndTerminal);
-}
-
-QFont CMainFrame::LoadFont(const char* key, const char* defaultFace, int defaultPoints) const
-{
-    // A stored record of exactly 60 bytes describes the font; anything else is ignored.
-    if (auto value = m_store.GetProfileBinary(key)) {
-        if (auto record = ParseLogFont(*value)) {
-            QFont font(QString::fromLatin1(record->m_strFaceName.c_str()));
-            font.setStyleHint(QFont::TypeWriter);
-            if (record->m_nHeight != 0)
-                font.setPixelSize(std::abs(record->m_nHeight));
-            else
-                font.setPointSize(defaultPoints);
-            if (record->m_nWeight > 0)
-                font.setWeight(static_cast<QFont::Weight>(std::clamp(record->m_nWeight, 1, 1000)));
-            font.setItalic(record->m_bItalic);
-            return font;
-        }
-    }
-    // The default face, else the desktop's fixed font, else any fixed-pitch family there is.
-    const QString face = QString::fromLatin1(defaultFace);
-    QFont font = QFontDatabase::hasFamily(face) ? QFont(face) : QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    font.setPointSize(defaultPoints);
-    if (!QFontInfo(font).fixedPitch()) {
-        for (const QString& family : QFontDatabase::families()) {
-            if (QFontDatabase::isFixedPitch(family)) {
-                font.setFamily(family);
-                break;
-            }
-        }
-    }
-    return font;
 }
 
 // ---------------------------------------------------------------------------------------------

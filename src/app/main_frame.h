@@ -144,7 +144,6 @@ private:
     void CreatePanes();
     // The terminal's input and output, once the terminal window and the status bar exist.
     void CreateTerminalIo();
-    QFont LoadFont(const char* key, const char* defaultFace, int defaultPoints) const;
     // The command targets in routing order (a part not made yet is null).
     std::array<ICommandTarget*, 5> Targets();
     // A View command has shown or hidden a pane or bar.
