@@ -3,7 +3,7 @@
 // their contents, and the programming session (the serial port with its settings, the receive
 // parser and the download job) for its whole life, and wires its parts together: the dock
 // layout (CDockLayout) and the terminal's input and output (CTerminalController) own their
-// commands; the frame routes every command to the view, its parts, itself and the application
+// commands; the frame routes every command to the view, itself, its parts and the application
 // in that order. GUI thread only: the serial listener and the download worker reach it
 // through its message sink (posted, handled here in order). Closing while a download runs asks
 // the job to stop, waits for its end notification with the event loop running, then closes;
@@ -74,7 +74,7 @@ public:
     // A second start asked this instance to come forward.
     void BringToFront();
 
-    // Command routing: the view first, then the frame, then the application object.
+    // Command routing: the view first, then the frame and its parts, then the application object.
     void SetViewTarget(ICommandTarget* target);
     void SetAppTarget(ICommandTarget* target) { m_pAppTarget = target; }
     // Routes a command; false when no target handled it.
