@@ -17,7 +17,6 @@
 
 #include <QFont>
 #include <QMainWindow>
-#include <QPointer>
 #include <QStringList>
 
 #include <array>
