@@ -1,5 +1,6 @@
-# The Qt window of src/terminal.
+# The Qt window of src/terminal and its controller in the main window.
 add_library(qx_terminal_gui STATIC
   ${CMAKE_CURRENT_LIST_DIR}/terminal_ctrl.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/terminal_controller.cpp
 )
 target_link_libraries(qx_terminal_gui PUBLIC qx_terminal qx_serial qx_ui_gui qx_base_gui Qt6::Widgets)

@@ -5,6 +5,7 @@
 #include "app/command_table.h"
 #include "base/commands.h"
 #include "app/font_record.h"
+#include "app/dock_layout.h"
 #include "app/main_frame.h"
 #include "app/port_pane_label.h"
 #include "base/qt_settings_store.h"
@@ -251,10 +252,10 @@ private slots:
         QCOMPARE(frame->windowTitle(), QStringLiteral("Quillorex Programmer"));
         QVERIFY(m_pPrompt->Boxes().empty());
 
-        QDockWidget* program = frame->DockBar(cmd::ID_VIEW_PROGRAM);
-        QDockWidget* browser = frame->DockBar(cmd::ID_VIEW_BROWSER);
-        QDockWidget* terminal = frame->DockBar(cmd::ID_VIEW_TERMINAL);
-        QDockWidget* output = frame->DockBar(cmd::ID_VIEW_OUTPUT);
+        QDockWidget* program = frame->Docks().Dock(cmd::ID_VIEW_PROGRAM);
+        QDockWidget* browser = frame->Docks().Dock(cmd::ID_VIEW_BROWSER);
+        QDockWidget* terminal = frame->Docks().Dock(cmd::ID_VIEW_TERMINAL);
+        QDockWidget* output = frame->Docks().Dock(cmd::ID_VIEW_OUTPUT);
         QCOMPARE(frame->dockWidgetArea(program), Qt::TopDockWidgetArea);
         QCOMPARE(frame->dockWidgetArea(browser), Qt::LeftDockWidgetArea);
         QCOMPARE(frame->dockWidgetArea(terminal), Qt::BottomDockWidgetArea);
@@ -370,7 +371,7 @@ private slots:
         QVERIFY(m_pPrompt->Texts()[0].rfind("The target board does not respond to the LOAD command.", 0) == 0);
 
         frame->ExecuteCommand(cmd::ID_VIEW_BROWSER);
-        QVERIFY(frame->DockBar(cmd::ID_VIEW_BROWSER)->isHidden());
+        QVERIFY(frame->Docks().Dock(cmd::ID_VIEW_BROWSER)->isHidden());
         frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
         QVERIFY(Closed(*frame));
@@ -491,14 +492,14 @@ private slots:
         auto* message = frame->findChild<CElidedLabel*>(QStringLiteral("MessagePane"));
         QVERIFY(message);
         const QList<CElidedLabel*> panes = {&static_cast<CElidedLabel&>(frame->PortPane()),
-                                            static_cast<CElidedLabel*>(&frame->CountersPane())};
+                                            static_cast<CElidedLabel*>(&frame->TerminalIo().CountersPane())};
         const QString longText = QStringLiteral("Programming a.hex: 12345 of 71284 bytes, 1920 bytes/s, 0:07 elapsed, 0:27 left");
         struct Case {
             int width;
             bool temporary; // shown with showMessage over the message pane
             QString text;
         };
-        frame->CountersPane().setText(QStringLiteral("RX 99  TX 165017"));
+        frame->TerminalIo().CountersPane().setText(QStringLiteral("RX 99  TX 165017"));
         const Case cases[] = {{700, false, QStringLiteral("Ready")}, {640, false, QStringLiteral("Ready")},
                               {700, false, longText}, {640, false, longText}, {640, true, longText}};
         for (const Case& c : cases) {
@@ -551,7 +552,7 @@ private slots:
         bar->clearMessage();
 
         // Made small and large again, the program window keeps (then gets back) its height.
-        QDockWidget* program = frame->DockBar(cmd::ID_VIEW_PROGRAM);
+        QDockWidget* program = frame->Docks().Dock(cmd::ID_VIEW_PROGRAM);
         const int before = frame->ProgramDlg().height();
         frame->resize(700, 150);
         QTRY_VERIFY(frame->ProgramDlg().height() >= frame->ProgramDlg().minimumHeight());
@@ -594,10 +595,10 @@ private slots:
             QVERIFY(frame);
             QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
             frame->resize(820, 610);
-            frame->addDockWidget(Qt::RightDockWidgetArea, frame->DockBar(cmd::ID_VIEW_OUTPUT));
+            frame->addDockWidget(Qt::RightDockWidgetArea, frame->Docks().Dock(cmd::ID_VIEW_OUTPUT));
             // Docked at the right, the output window takes that side's width.
-            QTRY_VERIFY(qAbs(frame->DockBar(cmd::ID_VIEW_OUTPUT)->width() - 160) <= 4);
-            outputWidth = frame->DockBar(cmd::ID_VIEW_OUTPUT)->width();
+            QTRY_VERIFY(qAbs(frame->Docks().Dock(cmd::ID_VIEW_OUTPUT)->width() - 160) <= 4);
+            outputWidth = frame->Docks().Dock(cmd::ID_VIEW_OUTPUT)->width();
             frame->ExecuteCommand(cmd::ID_VIEW_BROWSER);
             frame->ExecuteCommand(cmd::ID_VIEW_STATUS_BAR);
             // A folder selected in the browser.
@@ -613,11 +614,11 @@ private slots:
         QVERIFY(frame);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
         QCOMPARE(frame->size(), QSize(820, 610));
-        QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_OUTPUT)), Qt::RightDockWidgetArea);
-        QCOMPARE(frame->DockBar(cmd::ID_VIEW_OUTPUT)->width(), outputWidth);
-        QVERIFY(frame->DockBar(cmd::ID_VIEW_BROWSER)->isHidden());
+        QCOMPARE(frame->dockWidgetArea(frame->Docks().Dock(cmd::ID_VIEW_OUTPUT)), Qt::RightDockWidgetArea);
+        QCOMPARE(frame->Docks().Dock(cmd::ID_VIEW_OUTPUT)->width(), outputWidth);
+        QVERIFY(frame->Docks().Dock(cmd::ID_VIEW_BROWSER)->isHidden());
         QVERIFY(frame->statusBar()->isHidden());
-        QVERIFY(frame->DockBar(cmd::ID_VIEW_TERMINAL)->isVisible());
+        QVERIFY(frame->Docks().Dock(cmd::ID_VIEW_TERMINAL)->isVisible());
         frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::ID_VIEW_BROWSER)->isChecked());
         QVERIFY(!frame->Action(cmd::ID_VIEW_STATUS_BAR)->isChecked());
@@ -636,7 +637,7 @@ private slots:
             auto frame = MakeFrame();
             QVERIFY(frame);
             QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
-            QDockWidget* terminal = frame->DockBar(cmd::ID_VIEW_TERMINAL);
+            QDockWidget* terminal = frame->Docks().Dock(cmd::ID_VIEW_TERMINAL);
             terminal->setFloating(true);
             QTRY_COMPARE(terminal->size(), QSize(480, 320));
             terminal->resize(510, 290);
@@ -647,7 +648,7 @@ private slots:
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
-        QDockWidget* terminal = frame->DockBar(cmd::ID_VIEW_TERMINAL);
+        QDockWidget* terminal = frame->Docks().Dock(cmd::ID_VIEW_TERMINAL);
         QVERIFY(terminal->isFloating());
         QTRY_COMPARE(terminal->size(), QSize(510, 290));
         // Restored above its main window, not as a window of its own.
@@ -669,9 +670,9 @@ private slots:
         QVERIFY(frame);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
         QCOMPARE(frame->size(), QSize(700, 480));
-        QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_BROWSER)), Qt::LeftDockWidgetArea);
-        QCOMPARE(frame->dockWidgetArea(frame->DockBar(cmd::ID_VIEW_PROGRAM)), Qt::TopDockWidgetArea);
-        QVERIFY(frame->DockBar(cmd::ID_VIEW_OUTPUT)->isVisible());
+        QCOMPARE(frame->dockWidgetArea(frame->Docks().Dock(cmd::ID_VIEW_BROWSER)), Qt::LeftDockWidgetArea);
+        QCOMPARE(frame->dockWidgetArea(frame->Docks().Dock(cmd::ID_VIEW_PROGRAM)), Qt::TopDockWidgetArea);
+        QVERIFY(frame->Docks().Dock(cmd::ID_VIEW_OUTPUT)->isVisible());
         QVERIFY(Closed(*frame));
     }
 
@@ -1061,7 +1062,7 @@ private slots:
                  qPrintable(messages.front()));
         // The bytes sent count the download's: the file and the two commands.
         const CBoardCommandValues commands = m_commands.Get();
-        QCOMPARE(frame->Counters().Sent(),
+        QCOMPARE(frame->TerminalIo().Counters().Sent(),
                  std::uint64_t(n) + commands.ProgramCommand().size() + commands.RunCommand().size());
         for (CPercentProgressCtrl* bar : {&frame->StatusProgress(), &frame->ProgramDlg().Progress()}) {
             QCOMPARE(bar->GetPos(), 0);

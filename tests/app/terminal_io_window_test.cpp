@@ -115,18 +115,18 @@ private slots:
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(frame->Serial().IsOpen());
-        QCOMPARE(frame->CountersPane().text(), QStringLiteral("RX 0  TX 0"));
-        QVERIFY(!frame->LogPane().isVisible());
+        QCOMPARE(frame->TerminalIo().CountersPane().text(), QStringLiteral("RX 0  TX 0"));
+        QVERIFY(!frame->TerminalIo().LogPane().isVisible());
         const std::string path = m_pFiles->Path("board.log");
         // The terminal's context menu holds the log and the sending commands too.
         std::unique_ptr<QMenu> context(frame->Terminal().CreateContextMenu(nullptr));
         for (int id : {cmd::ID_TERMINAL_LOG, cmd::ID_TERMINAL_PASTE, cmd::ID_TERMINAL_SEND_FILE})
             QVERIFY(context->actions().contains(frame->Action(id)));
-        QVERIFY(frame->StartLog(path));
+        QVERIFY(frame->TerminalIo().StartLog(path));
         frame->UpdateCommandUI();
         QVERIFY(frame->Action(cmd::ID_TERMINAL_LOG)->isChecked());
-        QVERIFY(frame->LogPane().isVisible());
-        QVERIFY(frame->LogPane().text().contains(QString::fromStdString(path)));
+        QVERIFY(frame->TerminalIo().LogPane().isVisible());
+        QVERIFY(frame->TerminalIo().LogPane().text().contains(QString::fromStdString(path)));
         // Every byte value, the ones the parser drops or acts on (NUL, backspace, a CR at a
         // block's end) included, in many writes.
         std::string sent;
@@ -135,29 +135,29 @@ private slots:
             m_pPty->Send(block);
             sent += block;
         }
-        QTRY_COMPARE_WITH_TIMEOUT(frame->Counters().Received(), std::uint64_t(sent.size()), 20000);
-        QTRY_COMPARE(frame->CountersPane().text(), QStringLiteral("RX %1  TX 0").arg(sent.size()));
+        QTRY_COMPARE_WITH_TIMEOUT(frame->TerminalIo().Counters().Received(), std::uint64_t(sent.size()), 20000);
+        QTRY_COMPARE(frame->TerminalIo().CountersPane().text(), QStringLiteral("RX %1  TX 0").arg(sent.size()));
         frame->ExecuteCommand(cmd::ID_TERMINAL_LOG);
-        QVERIFY(!frame->Log().IsOn());
-        QVERIFY(!frame->LogPane().isVisible());
-        QTRY_COMPARE(frame->Log().BytesWritten(), std::uint64_t(sent.size()));
+        QVERIFY(!frame->TerminalIo().Log().IsOn());
+        QVERIFY(!frame->TerminalIo().LogPane().isVisible());
+        QTRY_COMPARE(frame->TerminalIo().Log().BytesWritten(), std::uint64_t(sent.size()));
         QTRY_VERIFY(ReadFile(path) == sent);
 
         // The terminal's Clear starts the counters again.
         frame->ExecuteCommand(cmd::ID_TERMINAL_CLEAR);
-        QCOMPARE(frame->CountersPane().text(), QStringLiteral("RX 0  TX 0"));
-        QCOMPARE(frame->Counters().Received(), std::uint64_t(0));
+        QCOMPARE(frame->TerminalIo().CountersPane().text(), QStringLiteral("RX 0  TX 0"));
+        QCOMPARE(frame->TerminalIo().Counters().Received(), std::uint64_t(0));
 
         // Shown lines with timestamps, the choice kept in the settings file.
         frame->ExecuteCommand(cmd::ID_TERMINAL_LOG_LINES);
         QCOMPARE(m_pStore->GetProfileInt("TerminalLogMode", -1), 1);
         const std::string lines = m_pFiles->Path("lines.log");
-        QVERIFY(frame->StartLog(lines));
+        QVERIFY(frame->TerminalIo().StartLog(lines));
         frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::ID_TERMINAL_LOG_BYTES)->isEnabled());
         m_pPty->Send("hello\r\nboard\x08\x08rd\r\n");
-        QTRY_COMPARE(frame->Counters().Received(), std::uint64_t(18));
-        frame->StopLog();
+        QTRY_COMPARE(frame->TerminalIo().Counters().Received(), std::uint64_t(18));
+        frame->TerminalIo().StopLog();
         const QRegularExpression expected(QStringLiteral(
             "^\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\] hello\\n\\[\\d\\d:\\d\\d:\\d\\d\\.\\d\\d\\d\\] board\\n$"));
         QTRY_VERIFY2(expected.match(QString::fromStdString(ReadFile(lines))).hasMatch(), ReadFile(lines).c_str());
@@ -170,18 +170,18 @@ private slots:
         auto frame = MakeFrame();
         QVERIFY(frame);
         // A device that is always full.
-        QVERIFY(frame->StartLog("/dev/full"));
+        QVERIFY(frame->TerminalIo().StartLog("/dev/full"));
         m_pPty->Send("data");
         QTRY_COMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
         const std::string text = m_pPrompt->Texts()[0];
         QVERIFY2(text.rfind("Log file write error!\r\n\r\n/dev/full: ", 0) == 0, text.c_str());
         QVERIFY2(text.find("Free some space on the disk or choose another file") != std::string::npos, text.c_str());
-        QVERIFY(!frame->Log().IsOn());
-        QVERIFY(!frame->LogPane().isVisible());
+        QVERIFY(!frame->TerminalIo().Log().IsOn());
+        QVERIFY(!frame->TerminalIo().LogPane().isVisible());
         frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::ID_TERMINAL_LOG)->isChecked());
         // A file that cannot be made is said at once, with the file.
-        QVERIFY(!frame->StartLog(m_pFiles->Path("missing/x.log")));
+        QVERIFY(!frame->TerminalIo().StartLog(m_pFiles->Path("missing/x.log")));
         QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(2));
         QVERIFY(m_pPrompt->Texts()[1].rfind("Log file open error!\r\n\r\n" + m_pFiles->Path("missing/x.log") + ": ", 0) == 0);
         QVERIFY(Closed(*frame));
@@ -204,7 +204,7 @@ private slots:
             auto frame = MakeActiveFrame();
             QVERIFY(frame);
             CTerminalCtrl& terminal = frame->Terminal();
-            if (frame->TerminalIo().m_bLocalEcho != row.m_bEcho)
+            if (frame->TerminalIo().Settings().m_bLocalEcho != row.m_bEcho)
                 frame->ExecuteCommand(cmd::ID_TERMINAL_LOCAL_ECHO);
             frame->ExecuteCommand(row.m_nEnter);
             frame->UpdateCommandUI();
@@ -217,13 +217,13 @@ private slots:
             const std::string wire = row.m_wire;
             QCOMPARE(Far(wire.size()), wire);
             QCOMPARE(terminal.PlainText(), QString::fromLatin1(row.m_shown));
-            QCOMPARE(frame->Counters().Sent(), std::uint64_t(wire.size()));
+            QCOMPARE(frame->TerminalIo().Counters().Sent(), std::uint64_t(wire.size()));
             QVERIFY(Closed(*frame));
             frame.reset();
             // The next window starts with the choices of this one.
             auto again = MakeFrame();
             QVERIFY(again);
-            QCOMPARE(again->TerminalIo().m_bLocalEcho, row.m_bEcho);
+            QCOMPARE(again->TerminalIo().Settings().m_bLocalEcho, row.m_bEcho);
             again->UpdateCommandUI();
             QVERIFY(again->Action(row.m_nEnter)->isChecked());
             QVERIFY(Closed(*again));
@@ -239,7 +239,7 @@ private slots:
         QVERIFY(!frame->Action(cmd::ID_TERMINAL_STOP_SEND)->isEnabled());
         const std::string content = AllBytes(100000, 5);
         const std::string small = m_pFiles->Write("image.bin", content);
-        QVERIFY(frame->SendFile(small));
+        QVERIFY(frame->TerminalIo().SendFile(small));
         QVERIFY(frame->IsSending());
         frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::ID_TERMINAL_SEND_FILE)->isEnabled());
@@ -247,20 +247,20 @@ private slots:
         QVERIFY(Far(content.size(), 20000) == content);
         QTRY_VERIFY(!frame->IsSending());
         QCOMPARE(frame->MessagePane().text(), QStringLiteral("image.bin sent: 100000 bytes."));
-        QCOMPARE(frame->Counters().Sent(), std::uint64_t(content.size()));
+        QCOMPARE(frame->TerminalIo().Counters().Sent(), std::uint64_t(content.size()));
         QCOMPARE(m_pStore->GetProfileString("TerminalSendFile", ""), small);
 
         // A file far larger than the line holds while the far end reads nothing: stopped once
         // its first bytes are on the line, the far end has exactly what was sent.
         const std::string big = AllBytes(4 << 20, 9);
-        QVERIFY(frame->SendFile(m_pFiles->Write("big.bin", big)));
+        QVERIFY(frame->TerminalIo().SendFile(m_pFiles->Write("big.bin", big)));
         pollfd arrived{m_pPty->Master(), POLLIN, 0};
         QCOMPARE(::poll(&arrived, 1, 10000), 1);
         // Paste to Board's key is off meanwhile, and puts no Ctrl+V into the file's bytes.
         QTest::keyClick(&frame->Terminal(), Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
         frame->ExecuteCommand(cmd::ID_TERMINAL_STOP_SEND);
         QTRY_VERIFY(!frame->IsSending());
-        const std::uint64_t sent = frame->Sender().Sent();
+        const std::uint64_t sent = frame->TerminalIo().Sender().Sent();
         QVERIFY(sent < big.size());
         QCOMPARE(frame->MessagePane().text(),
                  QStringLiteral("Sending big.bin was stopped after %1 of %2 bytes.").arg(sent).arg(big.size()));
@@ -275,7 +275,7 @@ private slots:
         frame->UpdateCommandUI();
         QVERIFY(!frame->Action(cmd::ID_TERMINAL_SEND_FILE)->isEnabled());
         QVERIFY(!frame->Action(cmd::ID_TERMINAL_PASTE)->isEnabled());
-        QVERIFY(!frame->SendFile(small));
+        QVERIFY(!frame->TerminalIo().SendFile(small));
         QVERIFY(!frame->IsSending());
         QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 10000);
         QVERIFY(Closed(*frame));
@@ -302,11 +302,11 @@ private slots:
         QCOMPARE(Far(16, 300), std::string());
         QCOMPARE(messages, QStringList{QStringLiteral("Typing is paused while programming")});
         // TX counts the download command alone.
-        QCOMPARE(frame->Counters().Sent(), std::uint64_t(1));
+        QCOMPARE(frame->TerminalIo().Counters().Sent(), std::uint64_t(1));
 
         // A file being sent owns the line the same way.
         const std::string big = AllBytes(1 << 20, 3);
-        QVERIFY(frame->SendFile(m_pFiles->Write("big.bin", big)));
+        QVERIFY(frame->TerminalIo().SendFile(m_pFiles->Write("big.bin", big)));
         pollfd arrived{m_pPty->Master(), POLLIN, 0};
         QCOMPARE(::poll(&arrived, 1, 10000), 1);
         QTest::keyClicks(&frame->Terminal(), QStringLiteral("xyz"));
@@ -335,16 +335,16 @@ private slots:
             bool m_bEcho;
         } const rows[] = {
             {100, IDNO, false, true, false},
-            {CMainFrame::kPasteAskBytes, IDNO, false, true, false},
-            {CMainFrame::kPasteAskBytes + 1, IDNO, true, false, false},
-            {CMainFrame::kPasteAskBytes + 1, IDYES, true, true, false},
+            {CTerminalController::kPasteAskBytes, IDNO, false, true, false},
+            {CTerminalController::kPasteAskBytes + 1, IDNO, true, false, false},
+            {CTerminalController::kPasteAskBytes + 1, IDYES, true, true, false},
             // Local echo shows a paste as it shows typed text, and nothing of a declined one.
             {100, IDNO, false, true, true},
-            {CMainFrame::kPasteAskBytes + 1, IDNO, true, false, true},
+            {CTerminalController::kPasteAskBytes + 1, IDNO, true, false, true},
         };
         std::size_t boxes = 0;
         for (const Row& row : rows) {
-            if (frame->TerminalIo().m_bLocalEcho != row.m_bEcho)
+            if (frame->TerminalIo().Settings().m_bLocalEcho != row.m_bEcho)
                 frame->ExecuteCommand(cmd::ID_TERMINAL_LOCAL_ECHO);
             frame->Terminal().Clear();
             // Line ends become what Enter sends (CR by default): a line of 9 characters + LF.

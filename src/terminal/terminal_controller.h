@@ -1,0 +1,142 @@
+#pragma once
+// CTerminalController: the terminal's input and output in the main window: typing (echo, what
+// Enter sends, DTR and RTS), Paste to Board, Send File, the log with its status-bar pane, the
+// byte counters with theirs, the terminal settings, and the Terminal menu's commands. GUI thread
+// only. It owns the log, the tee, the typed-key input and the sender; the terminal window, the
+// status bar, the stores, the sink and the prompt outlive it, and so does the port given to
+// SetPort until ReleasePort. The window hands it the sink's notifications (HandleMessage) and
+// asks it about the line (IsSending); it asks the window through CHost.
+
+#include "base/command_target.h"
+#include "base/message_sink.h"
+#include "terminal/terminal_counters.h"
+#include "terminal/terminal_io_settings.h"
+
+#include <QObject>
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class CQtSettingsStore;
+class CRawSender;
+class CSerialPort;
+class CStatusPanes;
+class CTerminalCtrl;
+class CTerminalInput;
+class CTerminalLog;
+class CTerminalTee;
+class ITerminalSink;
+class IUserPrompt;
+class QLabel;
+class QStatusBar;
+class QTimer;
+
+class CTerminalController : public QObject, public ICommandTarget {
+    Q_OBJECT
+public:
+    // A paste longer than this asks before it goes to the board.
+    static constexpr std::size_t kPasteAskBytes = 4096;
+    static constexpr const char* kTextLogOpenError = "Log file open error!";
+    static constexpr const char* kTextSendOpenError = "File open error!";
+    // The counters and a running send's figures are redrawn this often.
+    static constexpr int kRefreshMs = 250;
+
+    // What the controller asks of the window around it.
+    struct CHost {
+        std::function<bool()> m_isDownloadRunning;
+        // The line's bytes per second, for a send's pace.
+        std::function<double()> m_lineRate;
+        // The port as set (its device is named in texts).
+        std::function<std::string()> m_portName;
+        std::function<void()> m_requestCommandUpdate;
+        // A send ended while no download holds the line: changes that waited for it apply now.
+        std::function<void()> m_lineReleased;
+    };
+
+    // Adds the log and counters panes to panes; status texts go to bar and messagePane, and the
+    // bar's window is the parent of the file dialogs.
+    CTerminalController(CTerminalCtrl& terminal, QStatusBar& bar, QLabel& messagePane, CStatusPanes& panes,
+                        CQtSettingsStore& store, IMessageSink& sink, IUserPrompt& prompt, CHost host);
+    ~CTerminalController() override;
+    CTerminalController(const CTerminalController&) = delete;
+    CTerminalController& operator=(const CTerminalController&) = delete;
+
+    // Where the board's text goes: the terminal window, then the log of shown lines.
+    ITerminalSink& BoardText();
+    // The port sends, pastes and the modem lines use (typing follows OnPortAttached).
+    void SetPort(CSerialPort* port);
+    // The port is about to go: a send is stopped and joined, and keys go nowhere.
+    void ReleasePort();
+    // The port was opened: keys go to it and DTR / RTS take the stored state.
+    void OnPortAttached(CSerialPort* port);
+    // Sets DTR and RTS as stored on an open port; a line that cannot be driven is left as it is.
+    void ApplyModemLines();
+    // Every block read from the port, as it came: counted and logged.
+    void OnReceived(const std::uint8_t* data, std::size_t size);
+    // A notification from the sink; true when it was the log's or the sender's.
+    bool HandleMessage(const CPostedEvent& message);
+    // The window closes: a send ends at its next write and no more boxes are shown.
+    void OnClosing();
+
+    // ICommandTarget: the Terminal menu's commands.
+    bool OnCommand(int id) override;
+    bool OnUpdateCommand(CCmdUI& ui) override;
+    // The commands that show a state (on/off, or one of a set).
+    static bool ShowsState(int id);
+
+    // Starts logging to the file in the chosen mode; false (after the box) when it cannot.
+    bool StartLog(const std::string& path);
+    void StopLog();
+    CTerminalLog& Log() { return *m_pLog; }
+    // Sends the file's bytes as they are; false (after a box or a status message) when refused.
+    bool SendFile(const std::string& path);
+    // Sends the clipboard's text (asking first above kPasteAskBytes); false when nothing went.
+    bool PasteToBoard();
+    CRawSender& Sender() { return *m_pSender; }
+    bool IsSending() const;
+    const CTerminalIoSettings& Settings() const { return m_settings; }
+    CTerminalCounters& Counters() { return m_counters; }
+    QLabel& CountersPane() { return *m_wndCountersPane; }
+    QLabel& LogPane() { return *m_wndLogPane; }
+
+private:
+    bool IsDownloadRunning() const { return m_host.m_isDownloadRunning(); }
+    bool IsPortOpen() const;
+    void RequestCommandUpdate() { m_host.m_requestCommandUpdate(); }
+    void ShowStatus(const QString& text, int ms);
+    void OnCleared();
+    void OnSendEnd();
+    // Sets DTR or RTS as asked, says so in the status bar when the port refuses, and stores it.
+    void SetModemLine(int id, bool on);
+    bool ModemLineShown(int id) const;
+    void UpdateLogPane();
+    void UpdateCountersPane();
+    void SaveSettings();
+
+    CTerminalCtrl& m_terminal;
+    QStatusBar& m_bar;
+    QLabel& m_messagePane;
+    CQtSettingsStore& m_store;
+    IUserPrompt& m_prompt;
+    CHost m_host;
+    CSerialPort* m_pPort = nullptr;
+    bool m_bClosed = false;
+
+    // The log is fed with the received bytes and, through the tee, with the shown text; echoed
+    // keys go through the tee too. Torn down in reverse: the sender first (it writes to the port).
+    CTerminalIoSettings m_settings;
+    CTerminalCounters m_counters;
+    std::unique_ptr<CTerminalLog> m_pLog;
+    std::unique_ptr<CTerminalTee> m_pTee;
+    std::unique_ptr<CTerminalInput> m_pInput;
+    std::unique_ptr<CRawSender> m_pSender;
+
+    QLabel* m_wndLogPane = nullptr;
+    QLabel* m_wndCountersPane = nullptr;
+    QTimer* m_pRefreshTimer = nullptr;
+    std::uint64_t m_nShownReceived = ~0ull;
+    std::uint64_t m_nShownSent = ~0ull;
+};
