@@ -56,6 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CMemorySettingsStore store;
     ini.CopyGroup("Settings", store);
     for (const auto& [key, value] : settings)
-        FUZZ_CHECK(store.GetProfileString(key, "\x01") == value);
+        FUZZ_CHECK(store.ReadString(key, "\x01") == value);
     return 0;
 }

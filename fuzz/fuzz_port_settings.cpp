@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         CPortSettings::kKeyParity, CPortSettings::kKeyStopBits, CPortSettings::kKeyHandshake};
     // Keys past the texts given stay absent, so their defaults apply.
     for (std::size_t i = 0; i < present; ++i)
-        store.WriteProfileString(keys[i], values[i]);
+        store.WriteString(keys[i], values[i]);
 
     CPortSettings settings;
     settings.LoadPortSettings(store);

@@ -21,7 +21,7 @@ namespace {
 
 class CSilentPrompt : public IUserPrompt {
 public:
-    int MessageBox(const std::string&, const std::string&, unsigned) override { return IDOK; }
+    int ShowBox(const std::string&, const std::string&, unsigned) override { return kAnswerOk; }
 };
 
 QTreeWidgetItem* ChildNamed(QTreeWidgetItem* item, const QString& name)

@@ -46,11 +46,11 @@ using Clock = std::chrono::steady_clock;
 
 class CQuietPrompt : public IUserPrompt {
 public:
-    int MessageBox(const std::string& text, const std::string&, unsigned) override
+    int ShowBox(const std::string& text, const std::string&, unsigned) override
     {
         std::lock_guard lock(m_mutex);
         m_strLast = text;
-        return IDOK;
+        return kAnswerOk;
     }
     std::string Last()
     {
@@ -169,7 +169,7 @@ double BareLoop(const std::string& data, double& cpu)
     port.Open(sim.SlavePath(), 0, 0, true);
     port.SetLine({.m_nBaud = 115200});
     std::future<double> rate = TimeDataBytes(sim, data.size());
-    port.Write("L", nullptr, nullptr, INFINITE);
+    port.Write("L", nullptr, nullptr, kNoTimeLimit);
     const double start = ThreadCpuSeconds();
     for (char byte : data)
         port.Write(&byte, 1, nullptr, nullptr, 5000);
@@ -186,7 +186,7 @@ double JobRun(const std::string& path, std::size_t size, std::string& outcome)
     CBoardSimulator sim(options);
     sim.Start();
     CRig rig;
-    rig.settings.SetPort(sim.SlavePath());
+    rig.settings.SetPortName(sim.SlavePath());
     rig.settings.SetBaud("115200");
     std::future<double> rate = TimeDataBytes(sim, size);
     rig.Run(path);
@@ -248,7 +248,7 @@ void PacedImage()
     CBoardSimulator sim(options);
     sim.Start();
     CRig rig;
-    rig.settings.SetPort(sim.SlavePath());
+    rig.settings.SetPortName(sim.SlavePath());
     rig.settings.SetBaud("115200");
     rig.session.OpenPort(std::string("Port open error!"));
     const auto start = Clock::now();
@@ -313,7 +313,7 @@ void QxprogPath()
             CBoardSimulator sim;
             sim.Start();
             CRig rig;
-            rig.settings.SetPort(sim.SlavePath());
+            rig.settings.SetPortName(sim.SlavePath());
             rig.settings.SetBaud("115200");
             rig.SendFileAlone();
             const auto start = Clock::now();
@@ -380,7 +380,7 @@ void TimeLeftError()
     CBoardSimulator sim(options);
     sim.Start();
     CRig rig;
-    rig.settings.SetPort(sim.SlavePath());
+    rig.settings.SetPortName(sim.SlavePath());
     rig.settings.SetBaud(std::to_string(baud));
     rig.session.OpenPort(std::string("Port open error!"));
     std::vector<std::pair<Clock::time_point, Clock::time_point>> predictions; // when, predicted end

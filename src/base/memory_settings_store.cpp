@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 
-std::string CMemorySettingsStore::GetProfileString(const std::string& entry, const std::string& def)
+std::string CMemorySettingsStore::ReadString(const std::string& entry, const std::string& def)
 {
     std::lock_guard lock(m_mutex);
     auto it = m_values.find(entry);
@@ -15,14 +15,14 @@ std::string CMemorySettingsStore::GetProfileString(const std::string& entry, con
     return def;
 }
 
-void CMemorySettingsStore::WriteProfileString(const std::string& entry, const std::string& value)
+void CMemorySettingsStore::WriteString(const std::string& entry, const std::string& value)
 {
     std::lock_guard lock(m_mutex);
     m_values[entry] = value;
     m_writeLog.push_back(entry);
 }
 
-int CMemorySettingsStore::GetProfileInt(const std::string& entry, int def)
+int CMemorySettingsStore::ReadInt(const std::string& entry, int def)
 {
     std::unique_lock lock(m_mutex);
     auto it = m_values.find(entry);
@@ -39,14 +39,14 @@ int CMemorySettingsStore::GetProfileInt(const std::string& entry, int def)
     return value.value_or(def);
 }
 
-void CMemorySettingsStore::WriteProfileInt(const std::string& entry, int value)
+void CMemorySettingsStore::WriteInt(const std::string& entry, int value)
 {
     std::lock_guard lock(m_mutex);
     m_values[entry] = value;
     m_writeLog.push_back(entry);
 }
 
-std::optional<std::vector<std::uint8_t>> CMemorySettingsStore::GetProfileBinary(const std::string& entry)
+std::optional<std::vector<std::uint8_t>> CMemorySettingsStore::ReadBytes(const std::string& entry)
 {
     std::lock_guard lock(m_mutex);
     auto it = m_values.find(entry);
@@ -57,7 +57,7 @@ std::optional<std::vector<std::uint8_t>> CMemorySettingsStore::GetProfileBinary(
     return std::nullopt;
 }
 
-void CMemorySettingsStore::WriteProfileBinary(const std::string& entry, const std::vector<std::uint8_t>& value)
+void CMemorySettingsStore::WriteBytes(const std::string& entry, const std::vector<std::uint8_t>& value)
 {
     std::lock_guard lock(m_mutex);
     m_values[entry] = value;

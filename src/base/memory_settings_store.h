@@ -12,12 +12,12 @@ class CMemorySettingsStore : public ISettingsStore {
 public:
     using Value = std::variant<std::string, int, std::vector<std::uint8_t>>;
 
-    std::string GetProfileString(const std::string& entry, const std::string& def) override;
-    void WriteProfileString(const std::string& entry, const std::string& value) override;
-    int GetProfileInt(const std::string& entry, int def) override;
-    void WriteProfileInt(const std::string& entry, int value) override;
-    std::optional<std::vector<std::uint8_t>> GetProfileBinary(const std::string& entry) override;
-    void WriteProfileBinary(const std::string& entry, const std::vector<std::uint8_t>& value) override;
+    std::string ReadString(const std::string& entry, const std::string& def) override;
+    void WriteString(const std::string& entry, const std::string& value) override;
+    int ReadInt(const std::string& entry, int def) override;
+    void WriteInt(const std::string& entry, int value) override;
+    std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& entry) override;
+    void WriteBytes(const std::string& entry, const std::vector<std::uint8_t>& value) override;
 
     // What is stored, and every entry written in the order of the writes (for tests).
     std::map<std::string, Value> Values() const;

@@ -10,7 +10,7 @@ QString CQtSettingsStore::Key(const std::string& entry) const
     return QString::fromLatin1(kSection) + '/' + QString::fromStdString(entry);
 }
 
-std::string CQtSettingsStore::GetProfileString(const std::string& entry, const std::string& def)
+std::string CQtSettingsStore::ReadString(const std::string& entry, const std::string& def)
 {
     QVariant v = m_settings.value(Key(entry));
     if (!v.isValid())
@@ -20,12 +20,12 @@ std::string CQtSettingsStore::GetProfileString(const std::string& entry, const s
     return v.toString().toStdString();
 }
 
-void CQtSettingsStore::WriteProfileString(const std::string& entry, const std::string& value)
+void CQtSettingsStore::WriteString(const std::string& entry, const std::string& value)
 {
     m_settings.setValue(Key(entry), QString::fromStdString(value));
 }
 
-int CQtSettingsStore::GetProfileInt(const std::string& entry, int def)
+int CQtSettingsStore::ReadInt(const std::string& entry, int def)
 {
     QVariant v = m_settings.value(Key(entry));
     if (!v.isValid())
@@ -39,12 +39,12 @@ int CQtSettingsStore::GetProfileInt(const std::string& entry, int def)
     return value.value_or(def);
 }
 
-void CQtSettingsStore::WriteProfileInt(const std::string& entry, int value)
+void CQtSettingsStore::WriteInt(const std::string& entry, int value)
 {
     m_settings.setValue(Key(entry), value);
 }
 
-std::optional<std::vector<std::uint8_t>> CQtSettingsStore::GetProfileBinary(const std::string& entry)
+std::optional<std::vector<std::uint8_t>> CQtSettingsStore::ReadBytes(const std::string& entry)
 {
     QVariant v = m_settings.value(Key(entry));
     if (!v.isValid())
@@ -53,7 +53,7 @@ std::optional<std::vector<std::uint8_t>> CQtSettingsStore::GetProfileBinary(cons
     return std::vector<std::uint8_t>(bytes.begin(), bytes.end());
 }
 
-void CQtSettingsStore::WriteProfileBinary(const std::string& entry, const std::vector<std::uint8_t>& value)
+void CQtSettingsStore::WriteBytes(const std::string& entry, const std::vector<std::uint8_t>& value)
 {
     m_settings.setValue(Key(entry),
                         QByteArray(reinterpret_cast<const char*>(value.data()), static_cast<qsizetype>(value.size())));

@@ -10,12 +10,12 @@ class CQtSettingsStore : public ISettingsStore {
 public:
     CQtSettingsStore();
 
-    std::string GetProfileString(const std::string& entry, const std::string& def) override;
-    void WriteProfileString(const std::string& entry, const std::string& value) override;
-    int GetProfileInt(const std::string& entry, int def) override;
-    void WriteProfileInt(const std::string& entry, int value) override;
-    std::optional<std::vector<std::uint8_t>> GetProfileBinary(const std::string& entry) override;
-    void WriteProfileBinary(const std::string& entry, const std::vector<std::uint8_t>& value) override;
+    std::string ReadString(const std::string& entry, const std::string& def) override;
+    void WriteString(const std::string& entry, const std::string& value) override;
+    int ReadInt(const std::string& entry, int def) override;
+    void WriteInt(const std::string& entry, int value) override;
+    std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& entry) override;
+    void WriteBytes(const std::string& entry, const std::vector<std::uint8_t>& value) override;
 
     // The same file, for the window layer's own groups (dock layout, window geometry).
     QSettings& Settings() { return m_settings; }

@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <QThread>
 
-int CQtUserPrompt::MessageBox(const std::string& text, const std::string& caption, unsigned type)
+int CQtUserPrompt::ShowBox(const std::string& text, const std::string& caption, unsigned type)
 {
     QString qText = QString::fromStdString(text);
     qText.replace(QLatin1String("\r\n"), QLatin1String("\n"));
@@ -12,7 +12,7 @@ int CQtUserPrompt::MessageBox(const std::string& text, const std::string& captio
     QCoreApplication* app = QCoreApplication::instance();
     if (!app || QThread::currentThread() == app->thread())
         return Show(qText, qCaption, type);
-    int result = IDCANCEL;
+    int result = kAnswerCancel;
     QMetaObject::invokeMethod(
         app, [&] { result = Show(qText, qCaption, type); }, Qt::BlockingQueuedConnection);
     return result;
@@ -21,21 +21,21 @@ int CQtUserPrompt::MessageBox(const std::string& text, const std::string& captio
 int CQtUserPrompt::Show(const QString& text, const QString& caption, unsigned type)
 {
     if (m_bQuiet)
-        return (type & 0x0F) == MB_OK ? IDOK : (type & 0x0F) == MB_YESNO ? IDNO : IDCANCEL;
+        return (type & 0x0F) == kBoxOk ? kAnswerOk : (type & 0x0F) == kBoxYesNo ? kAnswerNo : kAnswerCancel;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     switch (type & 0xF0) {
-    case MB_ICONERROR: icon = QMessageBox::Critical; break;
-    case MB_ICONQUESTION: icon = QMessageBox::Question; break;
-    case MB_ICONWARNING: icon = QMessageBox::Warning; break;
-    case MB_ICONINFORMATION: icon = QMessageBox::Information; break;
+    case kBoxIconError: icon = QMessageBox::Critical; break;
+    case kBoxIconQuestion: icon = QMessageBox::Question; break;
+    case kBoxIconWarning: icon = QMessageBox::Warning; break;
+    case kBoxIconInformation: icon = QMessageBox::Information; break;
     default: break;
     }
     QMessageBox box(icon, caption, text, QMessageBox::NoButton, m_owner.data());
     switch (type & 0x0F) {
-    case MB_OKCANCEL:
+    case kBoxOkCancel:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
         break;
-    case MB_YESNO:
+    case kBoxYesNo:
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         break;
     default:
@@ -43,9 +43,9 @@ int CQtUserPrompt::Show(const QString& text, const QString& caption, unsigned ty
         break;
     }
     switch (box.exec()) {
-    case QMessageBox::Ok: return IDOK;
-    case QMessageBox::Yes: return IDYES;
-    case QMessageBox::No: return IDNO;
-    default: return (type & 0x0F) == MB_OK ? IDOK : IDCANCEL;
+    case QMessageBox::Ok: return kAnswerOk;
+    case QMessageBox::Yes: return kAnswerYes;
+    case QMessageBox::No: return kAnswerNo;
+    default: return (type & 0x0F) == kBoxOk ? kAnswerOk : kAnswerCancel;
     }
 }

@@ -15,7 +15,7 @@ public:
     void SetOwner(QWidget* owner) { m_owner = owner; }
     void SetQuiet(bool quiet) { m_bQuiet = quiet; }
 
-    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+    int ShowBox(const std::string& text, const std::string& caption, unsigned type) override;
 
 private:
     int Show(const QString& text, const QString& caption, unsigned type);

@@ -39,7 +39,7 @@ int ISettingsStore::GetProfileFlag(const std::string& entry, int def)
 {
     // No text a person writes starts with a NUL: it stands for "absent".
     static const std::string kAbsent(1, '\0');
-    const std::string text = GetProfileString(entry, kAbsent);
+    const std::string text = ReadString(entry, kAbsent);
     if (text == kAbsent)
         return def;
     if (const std::optional<int> value = ParseProfileFlag(text))

@@ -23,13 +23,13 @@ class ISettingsStore {
 public:
     virtual ~ISettingsStore() = default;
 
-    virtual std::string GetProfileString(const std::string& entry, const std::string& def) = 0;
-    virtual void WriteProfileString(const std::string& entry, const std::string& value) = 0;
-    virtual int GetProfileInt(const std::string& entry, int def) = 0;
-    virtual void WriteProfileInt(const std::string& entry, int value) = 0;
+    virtual std::string ReadString(const std::string& entry, const std::string& def) = 0;
+    virtual void WriteString(const std::string& entry, const std::string& value) = 0;
+    virtual int ReadInt(const std::string& entry, int def) = 0;
+    virtual void WriteInt(const std::string& entry, int value) = 0;
     // Empty optional when the entry is absent.
-    virtual std::optional<std::vector<std::uint8_t>> GetProfileBinary(const std::string& entry) = 0;
-    virtual void WriteProfileBinary(const std::string& entry, const std::vector<std::uint8_t>& value) = 0;
+    virtual std::optional<std::vector<std::uint8_t>> ReadBytes(const std::string& entry) = 0;
+    virtual void WriteBytes(const std::string& entry, const std::vector<std::uint8_t>& value) = 0;
 
     // A flag (ParseProfileFlag); def when absent, def with a warning when it cannot be read.
     int GetProfileFlag(const std::string& entry, int def);

@@ -14,5 +14,5 @@ std::string FormatSystemError(std::error_code code, const std::string& text, con
 
 void ShowSystemError(IUserPrompt& prompt, std::error_code code, const std::string& text, const std::string& subject)
 {
-    prompt.MessageBox(FormatSystemError(code, text, subject), std::string(), MB_OK);
+    prompt.ShowBox(FormatSystemError(code, text, subject), std::string(), kBoxOk);
 }

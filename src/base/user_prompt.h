@@ -5,18 +5,20 @@
 
 #include <string>
 
-constexpr unsigned MB_OK = 0x0;
-constexpr unsigned MB_OKCANCEL = 0x1;
-constexpr unsigned MB_YESNO = 0x4;
-constexpr unsigned MB_ICONERROR = 0x10;
-constexpr unsigned MB_ICONQUESTION = 0x20;
-constexpr unsigned MB_ICONWARNING = 0x30;
-constexpr unsigned MB_ICONINFORMATION = 0x40;
+// The box's buttons and icon, and the answers, with the numbers of the Windows message box (by
+// names of our own: the system header defines its names as macros).
+constexpr unsigned kBoxOk = 0x0;
+constexpr unsigned kBoxOkCancel = 0x1;
+constexpr unsigned kBoxYesNo = 0x4;
+constexpr unsigned kBoxIconError = 0x10;
+constexpr unsigned kBoxIconQuestion = 0x20;
+constexpr unsigned kBoxIconWarning = 0x30;
+constexpr unsigned kBoxIconInformation = 0x40;
 
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-constexpr int IDYES = 6;
-constexpr int IDNO = 7;
+constexpr int kAnswerOk = 1;
+constexpr int kAnswerCancel = 2;
+constexpr int kAnswerYes = 6;
+constexpr int kAnswerNo = 7;
 
 // The application's title, the caption of boxes raised by windows without one of their own.
 inline constexpr const char* kAppTitle = "Quillorex Programmer";
@@ -24,6 +26,7 @@ inline constexpr const char* kAppTitle = "Quillorex Programmer";
 class IUserPrompt {
 public:
     virtual ~IUserPrompt() = default;
-    // caption empty: the system's default caption ("Error"). Returns IDOK, IDCANCEL, IDYES, IDNO.
-    virtual int MessageBox(const std::string& text, const std::string& caption, unsigned type) = 0;
+    // caption empty: the system's default caption ("Error"). Returns kAnswerOk, kAnswerCancel,
+    // kAnswerYes or kAnswerNo.
+    virtual int ShowBox(const std::string& text, const std::string& caption, unsigned type) = 0;
 };

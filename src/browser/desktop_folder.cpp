@@ -65,10 +65,10 @@ std::error_code CDesktopFolder::EnumObjects(unsigned contentFlags,
         return {};
     std::vector<CPidl> places;
     if (file_system::IsDirectory(m_config.m_strHome))
-        places.push_back(CPidl::PlaceEntry(EPlaceType::Home, DRIVE_UNKNOWN, m_config.m_strHome));
+        places.push_back(CPidl::PlaceEntry(EPlaceType::Home, kDriveUnknown, m_config.m_strHome));
     if (file_system::IsDirectory(m_config.m_strDesktopDir) && m_config.m_strDesktopDir != m_config.m_strHome)
-        places.push_back(CPidl::PlaceEntry(EPlaceType::Desktop, DRIVE_UNKNOWN, m_config.m_strDesktopDir));
-    places.push_back(CPidl::PlaceEntry(EPlaceType::FileSystem, DRIVE_FIXED, "/"));
+        places.push_back(CPidl::PlaceEntry(EPlaceType::Desktop, kDriveUnknown, m_config.m_strDesktopDir));
+    places.push_back(CPidl::PlaceEntry(EPlaceType::FileSystem, kDriveFixed, "/"));
     const CMountTable mounts = CMountTable::Load(m_config.m_strMountInfo, m_config.m_strSysRoot);
     std::vector<std::string> seen;
     for (const CMountEntry& mount : mounts.Entries()) {
@@ -119,7 +119,7 @@ std::uint32_t CDesktopFolder::GetAttributesOf(const CPidl& child, std::uint32_t 
     std::uint32_t attributes = SFGAO_FOLDER;
     if (!entry.empty()) {
         const int type = PidlPlaceDriveType(entry);
-        if (PidlPlaceType(entry) == EPlaceType::Volume && type != DRIVE_FIXED)
+        if (PidlPlaceType(entry) == EPlaceType::Volume && type != kDriveFixed)
             attributes |= SFGAO_REMOVABLE;
         if ((mask & SFGAO_HASSUBFOLDER) != 0 && HasSubFolder(std::string(PidlPlacePath(entry))))
             attributes |= SFGAO_HASSUBFOLDER;

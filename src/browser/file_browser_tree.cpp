@@ -54,7 +54,7 @@ CFileBrowserTree::~CFileBrowserTree() = default;
 
 void CFileBrowserTree::RestoreLastBrowse()
 {
-    SelectPath(QString::fromStdString(m_settings.GetProfileString(kLastBrowseKey, std::string())),
+    SelectPath(QString::fromStdString(m_settings.ReadString(kLastBrowseKey, std::string())),
                QString(QChar::fromLatin1(kPathSeparator)));
 }
 
@@ -65,7 +65,7 @@ void CFileBrowserTree::SaveLastBrowse()
         return;
     const QString path = ItemNamePath(item, QChar::fromLatin1(kPathSeparator));
     if (!path.isEmpty())
-        m_settings.WriteProfileString(kLastBrowseKey, path.toStdString());
+        m_settings.WriteString(kLastBrowseKey, path.toStdString());
 }
 
 int CFileBrowserTree::RefreshFolderOf(QTreeWidgetItem* item)
@@ -84,7 +84,7 @@ void CFileBrowserTree::DeleteSelected()
     QTreeWidgetItem* item = currentItem();
     if (item == nullptr)
         return;
-    if (m_prompt.MessageBox("Are you sure?", "Confirm to delete the file", MB_YESNO) != IDYES)
+    if (m_prompt.ShowBox("Are you sure?", "Confirm to delete the file", kBoxYesNo) != kAnswerYes)
         return;
     const ShellItemData* record = CShellTreeItem::RecordOf(item);
     const std::string path = record != nullptr ? GetPidlPath(record->m_pidl) : std::string();

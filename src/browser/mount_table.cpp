@@ -33,9 +33,9 @@ const CMountEntry* CMountTable::FindMount(const std::string& path) const
 int CMountTable::DriveTypeOf(const std::string& path) const
 {
     if (path.empty() || path.front() != '/')
-        return DRIVE_NO_ROOT_DIR;
+        return kDriveNoRootDir;
     const CMountEntry* mount = FindMount(path);
     if (mount == nullptr)
-        return DRIVE_UNKNOWN;
+        return kDriveUnknown;
     return DriveTypeOf(*mount);
 }

@@ -11,13 +11,13 @@
 #include <vector>
 
 // Drive types, with the numbers of the desktop's drive-type query.
-constexpr int DRIVE_UNKNOWN = 0;
-constexpr int DRIVE_NO_ROOT_DIR = 1;
-constexpr int DRIVE_REMOVABLE = 2;
-constexpr int DRIVE_FIXED = 3;
-constexpr int DRIVE_REMOTE = 4;
-constexpr int DRIVE_CDROM = 5;
-constexpr int DRIVE_RAMDISK = 6;
+constexpr int kDriveUnknown = 0;
+constexpr int kDriveNoRootDir = 1;
+constexpr int kDriveRemovable = 2;
+constexpr int kDriveFixed = 3;
+constexpr int kDriveRemote = 4;
+constexpr int kDriveCdRom = 5;
+constexpr int kDriveRamDisk = 6;
 
 struct CMountEntry {
     std::string m_strMountPoint;
@@ -32,7 +32,7 @@ public:
 
     CMountTable() = default;
     explicit CMountTable(std::vector<CMountEntry> entries, std::string sysRoot = kDefaultSysRoot);
-    // An unreadable file gives an empty table (every path then has DRIVE_UNKNOWN).
+    // An unreadable file gives an empty table (every path then has kDriveUnknown).
     static CMountTable Load(const std::string& mountInfoPath = kDefaultMountInfo,
                             const std::string& sysRoot = kDefaultSysRoot);
     static std::vector<CMountEntry> Parse(std::string_view text);

@@ -111,26 +111,26 @@ int CMountTable::DriveTypeOf(const CMountEntry& mount) const
     const std::string& fs = mount.m_strFsType;
     for (std::string_view t : kRemote) {
         if (fs == t)
-            return DRIVE_REMOTE;
+            return kDriveRemote;
     }
     // "server:/export" and "//server/share" sources are network mounts whatever the type says.
     if (StartsWith(mount.m_strSource, "//") ||
         (mount.m_strSource.find(":/") != std::string::npos && !StartsWith(mount.m_strSource, "/")))
-        return DRIVE_REMOTE;
+        return kDriveRemote;
     for (std::string_view t : kRam) {
         if (fs == t)
-            return DRIVE_RAMDISK;
+            return kDriveRamDisk;
     }
     const std::string device = mount.m_strSource.substr(mount.m_strSource.rfind('/') + 1);
     if (StartsWith(mount.m_strSource, "/dev/sr") || StartsWith(mount.m_strSource, "/dev/cdrom"))
-        return DRIVE_CDROM;
+        return kDriveCdRom;
     for (std::string_view t : kOptical) {
         if (fs == t)
-            return DRIVE_CDROM;
+            return kDriveCdRom;
     }
     if (StartsWith(mount.m_strSource, "/dev/") && IsRemovableDevice(device))
-        return DRIVE_REMOVABLE;
-    return DRIVE_FIXED;
+        return kDriveRemovable;
+    return kDriveFixed;
 }
 
 bool CMountTable::IsRemovableDevice(const std::string& device) const

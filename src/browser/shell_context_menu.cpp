@@ -175,7 +175,7 @@ bool CShellContextMenu::Rename(QWidget* owner)
         return false;
     const std::string newName = name.toStdString();
     if (newName.empty() || newName == "." || newName == ".." || newName.find('/') != std::string::npos) {
-        m_prompt.MessageBox("A name cannot be empty, \".\", \"..\" or hold a \"/\".", kAppTitle, MB_OK | MB_ICONWARNING);
+        m_prompt.ShowBox("A name cannot be empty, \".\", \"..\" or hold a \"/\".", kAppTitle, kBoxOk | kBoxIconWarning);
         return false;
     }
     const std::string destination = ParentOf(m_strPath) + (ParentOf(m_strPath) == "/" ? "" : "/") + newName;
@@ -188,7 +188,7 @@ bool CShellContextMenu::Rename(QWidget* owner)
 
 bool CShellContextMenu::Delete()
 {
-    if (m_prompt.MessageBox("Are you sure?", "Confirm to delete the file", MB_YESNO) != IDYES)
+    if (m_prompt.ShowBox("Are you sure?", "Confirm to delete the file", kBoxYesNo) != kAnswerYes)
         return false;
     if (std::error_code error = DeleteShellFile(m_strPath, m_identity)) {
         ShowSystemError(m_prompt, error, "An error occured while deleting the file.", m_strPath);
@@ -217,11 +217,11 @@ bool CShellContextMenu::ShowProperties()
     const QDateTime modified = QDateTime::fromSecsSinceEpoch(st.m_nModified);
     text += "\r\nModified: " + modified.toString(Qt::ISODate).toStdString();
     text += "\r\nPermissions: " + PermissionText(st.m_nPermissions);
-    m_prompt.MessageBox(text, "Properties", MB_OK | MB_ICONINFORMATION);
+    m_prompt.ShowBox(text, "Properties", kBoxOk | kBoxIconInformation);
     return true;
 }
 
 void CShellContextMenu::ReportFailure(const std::string& text, const std::string& detail)
 {
-    m_prompt.MessageBox(text + "\r\n\r\n" + detail, std::string(), MB_OK);
+    m_prompt.ShowBox(text + "\r\n\r\n" + detail, std::string(), kBoxOk);
 }

@@ -85,7 +85,7 @@ CFolderListing EnumerateChildren(const ShellItemData& parent, CLoadingProgress& 
     const std::string path = GetPidlPath(parent.m_pidl);
     if (!path.empty()) {
         const CMountTable table = CMountTable::Load(mounts.m_strMountInfo, mounts.m_strSysRoot);
-        if (table.DriveTypeOf(path) != DRIVE_FIXED)
+        if (table.DriveTypeOf(path) != kDriveFixed)
             listing.m_nPopulate = 0;
     }
     return listing;

@@ -8,7 +8,7 @@ void CConsolePrompt::SetWriter(std::function<void(const std::string&)> writer)
     m_writer = std::move(writer);
 }
 
-int CConsolePrompt::MessageBox(const std::string& text, const std::string&, unsigned type)
+int CConsolePrompt::ShowBox(const std::string& text, const std::string&, unsigned type)
 {
     std::string lines;
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -25,9 +25,9 @@ int CConsolePrompt::MessageBox(const std::string& text, const std::string&, unsi
         std::fflush(m_pOut);
     }
     switch (type & 0xF) {
-    case 0x4: // MB_YESNO
-        return IDYES;
+    case 0x4: // kBoxYesNo
+        return kAnswerYes;
     default:
-        return IDOK;
+        return kAnswerOk;
     }
 }

@@ -14,7 +14,7 @@
 class CConsolePrompt : public IUserPrompt {
 public:
     explicit CConsolePrompt(std::FILE* out);
-    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+    int ShowBox(const std::string& text, const std::string& caption, unsigned type) override;
     // Writes a box's lines in place of the prompt (the progress bar writes them over its line,
     // so that no redraw comes between the clearing and the text).
     void SetWriter(std::function<void(const std::string&)> writer);

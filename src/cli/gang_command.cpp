@@ -29,7 +29,7 @@ int FileFailed(EDownloadResult result, std::error_code code, const std::string& 
 {
     std::string text, caption;
     CProgrammingSession::ResultMessage(result, code, text, caption, std::string(), PrintableName(file), fault);
-    CConsolePrompt(stderr).MessageBox(text, caption, MB_OK | MB_ICONERROR);
+    CConsolePrompt(stderr).ShowBox(text, caption, kBoxOk | kBoxIconError);
     return CGangProgrammer::ExitStatus(result);
 }
 

@@ -143,7 +143,7 @@ void CGangProgrammer::Serve(CSlot& slot)
     {
         CProgrammingSession session(terminal, m_commands, queue, prompt);
         session.PortSettings() = m_settings;
-        session.PortSettings().SetPort(slot.m_board.m_strPort);
+        session.PortSettings().SetPortName(slot.m_board.m_strPort);
         bool stop = false;
         {
             std::lock_guard lock(m_mutex);

@@ -90,7 +90,7 @@ std::map<std::string, std::string> CIniSettingsFile::Group(const std::string& na
 void CIniSettingsFile::CopyGroup(const std::string& name, ISettingsStore& store) const
 {
     for (const auto& [key, value] : Group(name))
-        store.WriteProfileString(key, value);
+        store.WriteString(key, value);
 }
 
 std::string CIniSettingsFile::UnescapeKey(const std::string& text)

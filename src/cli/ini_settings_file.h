@@ -22,7 +22,7 @@ public:
     // The entries of one group, keys and values unescaped as QSettings writes them.
     std::map<std::string, std::string> Group(const std::string& name) const;
     // Copies the entries of the group into the store as texts (numbers are read back from
-    // texts by GetProfileInt).
+    // texts by ReadInt).
     void CopyGroup(const std::string& name, ISettingsStore& store) const;
 
     // QSettings' value text to the value: quotes, backslash escapes, "@@" for a leading "@";

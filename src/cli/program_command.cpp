@@ -208,7 +208,7 @@ int RunProgram(const std::vector<std::string>& args)
 
     long long number = 0;
     if (ports.size() == 1)
-        settings.SetPort(ports.front());
+        settings.SetPortName(ports.front());
     if (loop && ports.empty())
         return Usage("--loop needs --port");
     if (baud) {

@@ -2,12 +2,12 @@
 
 #include <vector>
 
-int CReasonPrompt::MessageBox(const std::string& text, const std::string&, unsigned type)
+int CReasonPrompt::ShowBox(const std::string& text, const std::string&, unsigned type)
 {
     std::lock_guard lock(m_mutex);
     if (m_strReason.empty())
         m_strReason = Reason(text);
-    return (type & 0xF) == MB_YESNO ? IDYES : IDOK;
+    return (type & 0xF) == kBoxYesNo ? kAnswerYes : kAnswerOk;
 }
 
 std::string CReasonPrompt::Reason() const

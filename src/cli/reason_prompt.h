@@ -10,7 +10,7 @@
 
 class CReasonPrompt : public IUserPrompt {
 public:
-    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+    int ShowBox(const std::string& text, const std::string& caption, unsigned type) override;
     // The first box's reason; empty when none was shown.
     std::string Reason() const;
     // The first line of a box's text, then the lines after a blank one (the system's detail),

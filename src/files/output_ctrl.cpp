@@ -402,12 +402,12 @@ void COutputCtrl::ClearOutput()
     ClearText();
 }
 
-bool COutputCtrl::FindText(const QString& text, bool forward)
+bool COutputCtrl::FindString(const QString& text, bool forward)
 {
     if (text.isEmpty())
         return false;
     FlushPending();
-    return CLineView::FindText(text, forward);
+    return CLineView::FindString(text, forward);
 }
 
 void COutputCtrl::ShowStatus(const QString& text)

@@ -76,9 +76,9 @@ public:
     // result line in bold.
     CRowStyle RowStyle(int row) const override;
 
-    // Context menu commands. FindText also says in the status bar when the text is not there.
+    // Context menu commands. FindString also says in the status bar when the text is not there.
     void ClearOutput();
-    bool FindText(const QString& text, bool forward = true) override;
+    bool FindString(const QString& text, bool forward = true) override;
     // Writes the rows as UTF-8, each ending in a line feed; empty on success, otherwise why not.
     QString SaveTo(const QString& path) const;
     QMenu* CreateContextMenu();

@@ -126,7 +126,7 @@ void CQxProgView::OnInitialUpdate()
         return;
     m_bInitialised = true;
     for (int i = 0; i < 3; ++i) {
-        m_nStoredWidths[i] = m_store.GetProfileInt("FLCWidth" + std::to_string(i), kDefaultWidths[i]);
+        m_nStoredWidths[i] = m_store.ReadInt("FLCWidth" + std::to_string(i), kDefaultWidths[i]);
         // The stretched last column remembers this width for when it is moved from the end.
         horizontalHeader()->resizeSection(i, m_nStoredWidths[i]);
     }
@@ -145,7 +145,7 @@ void CQxProgView::LoadFileList()
     if (read.m_error) {
         // A list that exists but cannot be read is kept whole: nothing is written over it.
         m_bListUnreadable = true;
-        m_prompt.MessageBox(FormatSystemError(read.m_error, kListUnreadable, path), kAppTitle, MB_OK | MB_ICONWARNING);
+        m_prompt.ShowBox(FormatSystemError(read.m_error, kListUnreadable, path), kAppTitle, kBoxOk | kBoxIconWarning);
         return;
     }
     if (m_pModel->AddFiles(read.m_paths) > 0)
@@ -161,12 +161,12 @@ void CQxProgView::SaveFileList()
     QHeaderView* header = horizontalHeader();
     const int stretched = header->logicalIndex(header->count() - 1);
     for (int i = 0; i < header->count() && i < 3; ++i)
-        m_store.WriteProfileInt("FLCWidth" + std::to_string(i), i == stretched ? m_nStoredWidths[i] : header->sectionSize(i));
+        m_store.WriteInt("FLCWidth" + std::to_string(i), i == stretched ? m_nStoredWidths[i] : header->sectionSize(i));
     if (m_bListUnreadable)
         return;
     const std::string path = ListFilePath();
     if (std::error_code error = Files().SaveFileList(path))
-        m_prompt.MessageBox(FormatSystemError(error, kListUnwritable, path), kAppTitle, MB_OK | MB_ICONWARNING);
+        m_prompt.ShowBox(FormatSystemError(error, kListUnwritable, path), kAppTitle, kBoxOk | kBoxIconWarning);
 }
 
 int CQxProgView::AddFile(const std::string& path)
@@ -255,7 +255,7 @@ bool CQxProgView::EnsureTool(bool builder)
     };
     if (!current().empty())
         return true;
-    if (m_prompt.MessageBox(builder ? kBuilderMissing : kDebuggerMissing, kAppTitle, MB_OKCANCEL) != IDOK)
+    if (m_prompt.ShowBox(builder ? kBuilderMissing : kDebuggerMissing, kAppTitle, kBoxOkCancel) != kAnswerOk)
         return false;
     if (m_callbacks.m_onOptions)
         m_callbacks.m_onOptions();
@@ -307,7 +307,7 @@ void CQxProgView::OnEdit()
         CDesktopLauncher::OpenInTextEditor(path) == CDesktopLauncher::EResult::Launched)
         return;
     if (settings.m_strEditor.empty()) {
-        if (m_prompt.MessageBox(kEditorMissing, kAppTitle, MB_OKCANCEL) != IDOK)
+        if (m_prompt.ShowBox(kEditorMissing, kAppTitle, kBoxOkCancel) != kAnswerOk)
             return;
         if (m_callbacks.m_onOptions)
             m_callbacks.m_onOptions();

@@ -18,11 +18,11 @@ std::string CurrentDirectory()
 void CToolSettings::LoadToolSettings(ISettingsStore& store)
 {
     CToolSettingsValues v;
-    v.m_strBuilder = store.GetProfileString("Builder", "");
+    v.m_strBuilder = store.ReadString("Builder", "");
     v.m_bRemoveExtension = store.GetProfileFlag("RemoveExtension", 1);
     v.m_bChangeWorkingDir = store.GetProfileFlag("ChangeWorkingDir", 1);
-    v.m_strDebugger = store.GetProfileString("Debugger", "");
-    v.m_strEditor = store.GetProfileString("Editor", "");
+    v.m_strDebugger = store.ReadString("Debugger", "");
+    v.m_strEditor = store.ReadString("Editor", "");
     v.m_bUseAssocApp = store.GetProfileFlag("UseAssocApp", 1);
     std::string startDir = CurrentDirectory();
     std::lock_guard lock(m_mutex);
@@ -33,12 +33,12 @@ void CToolSettings::LoadToolSettings(ISettingsStore& store)
 void CToolSettings::SaveToolSettings(ISettingsStore& store) const
 {
     CToolSettingsValues v = Get();
-    store.WriteProfileString("Builder", v.m_strBuilder);
-    store.WriteProfileInt("RemoveExtension", v.m_bRemoveExtension);
-    store.WriteProfileInt("ChangeWorkingDir", v.m_bChangeWorkingDir);
-    store.WriteProfileString("Debugger", v.m_strDebugger);
-    store.WriteProfileString("Editor", v.m_strEditor);
-    store.WriteProfileInt("UseAssocApp", v.m_bUseAssocApp);
+    store.WriteString("Builder", v.m_strBuilder);
+    store.WriteInt("RemoveExtension", v.m_bRemoveExtension);
+    store.WriteInt("ChangeWorkingDir", v.m_bChangeWorkingDir);
+    store.WriteString("Debugger", v.m_strDebugger);
+    store.WriteString("Editor", v.m_strEditor);
+    store.WriteInt("UseAssocApp", v.m_bUseAssocApp);
 }
 
 CToolSettingsValues CToolSettings::Get() const

@@ -54,14 +54,14 @@ bool OpenConfiguredPort(CSerialWnd& serial, const CPortSettings& settings, IMess
     if (std::error_code code = OpenConfiguredPort(serial, settings, sink, &refused)) {
         // The system's reason, then what the user can do about it.
         const std::string device = SerialDevicePath(settings.m_strPort);
-        prompt.MessageBox(AppendAdvice(FormatSystemError(code, failureText.value_or(std::string()), device),
+        prompt.ShowBox(AppendAdvice(FormatSystemError(code, failureText.value_or(std::string()), device),
                               CPortDoctor().Advise(device, code)),
-            std::string(), MB_OK);
+            std::string(), kBoxOk);
         return false;
     }
     if (attachTerminal)
         attachTerminal(&serial);
     if (!refused.empty())
-        prompt.MessageBox(refused, kAppTitle, MB_OK | MB_ICONWARNING);
+        prompt.ShowBox(refused, kAppTitle, kBoxOk | kBoxIconWarning);
     return true;
 }

@@ -107,7 +107,7 @@ void CPortMenus::FinishPortSetup(const CPortSetupDlg& dialog, int result)
 {
     if (result == QDialog::Accepted) {
         // Normalised first, so the store holds what the port pane shows.
-        m_settings.SetPort(dialog.m_strPort);
+        m_settings.SetPortName(dialog.m_strPort);
         m_settings.SetBaud(dialog.m_strBaud);
         m_settings.SetDataBits(dialog.m_strDataBits);
         m_settings.SetParity(dialog.m_strParity);
@@ -115,7 +115,7 @@ void CPortMenus::FinishPortSetup(const CPortSetupDlg& dialog, int result)
         m_settings.SetHandshake(dialog.m_strHandshake);
         m_settings.SaveAll(m_store);
         m_settings.m_bReconnect = dialog.m_bReconnect;
-        m_store.WriteProfileInt(CPortSettings::kKeyReconnect, dialog.m_bReconnect ? 1 : 0);
+        m_store.WriteInt(CPortSettings::kKeyReconnect, dialog.m_bReconnect ? 1 : 0);
         Changed();
     }
     // OK opens the chosen port, whether or not it was open (one that failed to open before gets

@@ -151,12 +151,12 @@ void CPortSettings::SetLine(const CLineConfig& line)
 
 void CPortSettings::LoadPortSettings(ISettingsStore& store)
 {
-    m_strPort = store.GetProfileString(kKeyPort, "COM1");
-    m_strBaud = store.GetProfileString(kKeyBaud, "19200");
-    m_strDataBits = store.GetProfileString(kKeyDataBits, "8");
-    m_strParity = store.GetProfileString(kKeyParity, "N");
-    m_strStopBits = store.GetProfileString(kKeyStopBits, "1");
-    m_strHandshake = store.GetProfileString(kKeyHandshake, "");
+    m_strPort = store.ReadString(kKeyPort, "COM1");
+    m_strBaud = store.ReadString(kKeyBaud, "19200");
+    m_strDataBits = store.ReadString(kKeyDataBits, "8");
+    m_strParity = store.ReadString(kKeyParity, "N");
+    m_strStopBits = store.ReadString(kKeyStopBits, "1");
+    m_strHandshake = store.ReadString(kKeyHandshake, "");
     m_bReconnect = store.GetProfileFlag(kKeyReconnect, 1) != 0;
     // A value the rule replaced (for parity and handshake: by a text that is not its beginning,
     // as "Odd" gives "O") was not valid: the user is told what is used instead.
@@ -176,12 +176,12 @@ void CPortSettings::LoadPortSettings(ISettingsStore& store)
 
 void CPortSettings::SaveAll(ISettingsStore& store) const
 {
-    store.WriteProfileString(kKeyPort, m_strPort);
-    store.WriteProfileString(kKeyBaud, m_strBaud);
-    store.WriteProfileString(kKeyDataBits, m_strDataBits);
-    store.WriteProfileString(kKeyParity, m_strParity);
-    store.WriteProfileString(kKeyStopBits, m_strStopBits);
-    store.WriteProfileString(kKeyHandshake, m_strHandshake);
+    store.WriteString(kKeyPort, m_strPort);
+    store.WriteString(kKeyBaud, m_strBaud);
+    store.WriteString(kKeyDataBits, m_strDataBits);
+    store.WriteString(kKeyParity, m_strParity);
+    store.WriteString(kKeyStopBits, m_strStopBits);
+    store.WriteString(kKeyHandshake, m_strHandshake);
 }
 
 std::string CPortSettings::PaneText() const
@@ -202,7 +202,7 @@ bool CPortSettings::OnPortName(int commandId, ISettingsStore& store)
     if (!InRange(commandId, ID_PORT_FIRST, ID_PORT_LAST))
         return false;
     m_strPort = "COM" + std::to_string(commandId - (ID_PORT_FIRST - 1));
-    store.WriteProfileString(kKeyPort, m_strPort);
+    store.WriteString(kKeyPort, m_strPort);
     return true;
 }
 
@@ -215,7 +215,7 @@ bool CPortSettings::OnPortListChoice(int commandId, const std::vector<std::strin
     if (index >= shownNames.size())
         return false;
     m_strPort = shownNames[index];
-    store.WriteProfileString(kKeyPort, m_strPort);
+    store.WriteString(kKeyPort, m_strPort);
     return true;
 }
 
@@ -228,7 +228,7 @@ bool CPortSettings::OnBaudRate(int commandId, ISettingsStore& store)
     else
         return false;
     m_strBaud = std::to_string(m_line.m_nBaud);
-    store.WriteProfileString(kKeyBaud, m_strBaud);
+    store.WriteString(kKeyBaud, m_strBaud);
     return true;
 }
 
@@ -238,7 +238,7 @@ bool CPortSettings::OnHandshake(int commandId, ISettingsStore& store)
         return false;
     m_line.m_eHandshake = static_cast<EHandshake>(commandId - ID_HANDSHAKE_FIRST);
     m_strHandshake = HandshakeText(m_line.m_eHandshake);
-    store.WriteProfileString(kKeyHandshake, m_strHandshake);
+    store.WriteString(kKeyHandshake, m_strHandshake);
     return true;
 }
 
@@ -248,7 +248,7 @@ bool CPortSettings::OnStopBits(int commandId, ISettingsStore& store)
         return false;
     m_line.m_eStopBits = static_cast<EStopBits>(commandId - ID_STOPBITS_FIRST);
     m_strStopBits = StopBitsText(m_line.m_eStopBits);
-    store.WriteProfileString(kKeyStopBits, m_strStopBits);
+    store.WriteString(kKeyStopBits, m_strStopBits);
     return true;
 }
 
@@ -258,7 +258,7 @@ bool CPortSettings::OnParity(int commandId, ISettingsStore& store)
         return false;
     m_line.m_eParity = static_cast<EParity>(commandId - ID_PARITY_FIRST);
     m_strParity = ParityText(m_line.m_eParity);
-    store.WriteProfileString(kKeyParity, m_strParity);
+    store.WriteString(kKeyParity, m_strParity);
     return true;
 }
 
@@ -268,6 +268,6 @@ bool CPortSettings::OnDataBits(int commandId, ISettingsStore& store)
         return false;
     m_line.m_nDataBits = static_cast<unsigned>(kDataBits[static_cast<std::size_t>(commandId - ID_DATABITS_FIRST)]);
     m_strDataBits = std::to_string(m_line.m_nDataBits);
-    store.WriteProfileString(kKeyDataBits, m_strDataBits);
+    store.WriteString(kKeyDataBits, m_strDataBits);
     return true;
 }

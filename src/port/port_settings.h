@@ -58,7 +58,7 @@ public:
 
     // Each sets one text through its rule, with its part of the line. The port name is taken
     // unchanged.
-    void SetPort(const std::string& text) { m_strPort = text; }
+    void SetPortName(const std::string& text) { m_strPort = text; }
     void SetBaud(const std::string& text) { m_line.m_nBaud = NormalizeBaud(m_strBaud = text); }
     void SetDataBits(const std::string& text) { m_line.m_nDataBits = NormalizeDataBits(m_strDataBits = text); }
     void SetParity(const std::string& text) { m_line.m_eParity = NormalizeParity(m_strParity = text); }

@@ -4,8 +4,8 @@ void CBoardCommands::LoadBoardCommands(ISettingsStore& store)
 {
     CBoardCommandValues v;
     v.m_bUsePrePostPgmCmd = store.GetProfileFlag("UsePrePostPgmCmd", 1);
-    v.m_strProgramCmd = store.GetProfileString("ProgramCmd", board::kDefaultProgramCmd);
-    v.m_strCmdAfterProgram = store.GetProfileString("CmdAfterProgram", board::kDefaultRunCmd);
+    v.m_strProgramCmd = store.ReadString("ProgramCmd", board::kDefaultProgramCmd);
+    v.m_strCmdAfterProgram = store.ReadString("CmdAfterProgram", board::kDefaultRunCmd);
     v.m_bCheckHexFile = store.GetProfileFlag("CheckHexFile", 1);
     Set(v);
 }
@@ -13,10 +13,10 @@ void CBoardCommands::LoadBoardCommands(ISettingsStore& store)
 void CBoardCommands::SaveBoardCommands(ISettingsStore& store) const
 {
     const CBoardCommandValues v = Get();
-    store.WriteProfileInt("UsePrePostPgmCmd", v.m_bUsePrePostPgmCmd);
-    store.WriteProfileString("ProgramCmd", v.m_strProgramCmd);
-    store.WriteProfileString("CmdAfterProgram", v.m_strCmdAfterProgram);
-    store.WriteProfileInt("CheckHexFile", v.m_bCheckHexFile);
+    store.WriteInt("UsePrePostPgmCmd", v.m_bUsePrePostPgmCmd);
+    store.WriteString("ProgramCmd", v.m_strProgramCmd);
+    store.WriteString("CmdAfterProgram", v.m_strCmdAfterProgram);
+    store.WriteInt("CheckHexFile", v.m_bCheckHexFile);
 }
 
 CBoardCommandValues CBoardCommands::Get() const

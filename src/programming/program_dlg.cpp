@@ -36,7 +36,7 @@ CProgramDlg::CProgramDlg(QWidget* parent) : CResizableDialog(parent, CResizableD
     label->setGeometry(toPixels(kLabel).adjusted(0, -2, 0, 2));
 
     m_wndProgress = new CPercentProgressCtrl(this);
-    m_wndProgress->SetWindowText(QString());
+    m_wndProgress->SetCaption(QString());
     m_wndProgress->setGeometry(toPixels(kProgress));
     SetControlId(m_wndProgress, IDC_PROGRESS);
 

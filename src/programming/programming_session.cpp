@@ -124,7 +124,7 @@ std::error_code CProgrammingSession::OpenDownloadPort()
     std::string refused;
     const std::error_code code = OpenConfiguredPort(m_port, m_jobPortSettings, &m_rxSink, &refused);
     if (!code && !refused.empty())
-        m_prompt.MessageBox(refused, kAppTitle, MB_OK | MB_ICONWARNING);
+        m_prompt.ShowBox(refused, kAppTitle, kBoxOk | kBoxIconWarning);
     return code;
 }
 
@@ -161,7 +161,7 @@ bool CProgrammingSession::OnPosted(const CPostedEvent& event)
         Refresh(CTransferProgress::Clock::now());
         Tell(session_event::CStep{m_nPosition});
     } else if (std::holds_alternative<CJobFailed>(event)) {
-        m_prompt.MessageBox(CDownloadJob::kTextProgrammingError, kAppTitle, MB_OK);
+        m_prompt.ShowBox(CDownloadJob::kTextProgrammingError, kAppTitle, kBoxOk);
         Tell(session_event::CFailed{});
     } else if (std::holds_alternative<CJobEnd>(event)) {
         EndJob();
@@ -263,7 +263,7 @@ void CProgrammingSession::ReadPort(const CPortEvent& event)
     m_parser.OnSerialMsg(event, [&](std::uint8_t* buffer, std::size_t size) -> std::size_t {
         // A failed read (the port was closed meanwhile) counts as nothing received.
         if (!read) {
-            if (m_port.Read(chunk, sizeof chunk, &filled, nullptr, INFINITE))
+            if (m_port.Read(chunk, sizeof chunk, &filled, nullptr, kNoTimeLimit))
                 filled = 0;
             // The tap sees what was read at once, as the board sent it.
             if (m_receiveTap && filled != 0)
@@ -290,7 +290,7 @@ void CProgrammingSession::ShowResult()
     // A port that did not open says what to do about it after the system's reason.
     if (m_job.LastResult() == EDownloadResult::PortOpenFailed)
         text = AppendAdvice(text, CPortDoctor().Advise(device, m_job.LastError()));
-    m_prompt.MessageBox(text, caption, MB_OK);
+    m_prompt.ShowBox(text, caption, kBoxOk);
 }
 
 std::string CProgrammingSession::SummaryLine() const

@@ -47,7 +47,7 @@ void CReceiveParser::OnSerialMsg(const CPortEvent& event, CSerialPort& port)
     OnSerialMsg(event, [&port](std::uint8_t* buffer, std::size_t size) -> std::size_t {
         std::uint32_t count = 0;
         // A failed read (the port was closed meanwhile) counts as nothing received.
-        if (port.Read(buffer, static_cast<std::uint32_t>(size), &count, nullptr, INFINITE))
+        if (port.Read(buffer, static_cast<std::uint32_t>(size), &count, nullptr, kNoTimeLimit))
             return 0;
         return count;
     });

@@ -35,7 +35,7 @@ std::error_code CSerialListener::Open(const std::string& device, std::uint32_t i
 std::error_code CSerialListener::Close()
 {
     std::lock_guard control(m_controlMutex);
-    StopListener(INFINITE);
+    StopListener(kNoTimeLimit);
     m_hListenEvent.reset();
     return CSerialPort::Close();
 }
@@ -104,7 +104,7 @@ void CSerialListener::ListenerThreadProc()
     CEvent& event = *m_hListenEvent;
     event.Reset();
     COverlapped record{&event, {}, 0};
-    if (std::error_code code = WaitEvent(&record, INFINITE))
+    if (std::error_code code = WaitEvent(&record, kNoTimeLimit))
         return end(code);
     for (;;) {
         event.Wait();
@@ -121,7 +121,7 @@ void CSerialListener::ListenerThreadProc()
             return end({});
         event.Reset();
         record = COverlapped{&event, {}, 0};
-        if (std::error_code code = WaitEvent(&record, INFINITE))
+        if (std::error_code code = WaitEvent(&record, kNoTimeLimit))
             return end(code);
     }
 }

@@ -26,7 +26,7 @@ public:
     virtual std::error_code StartListener();
     // Wakes the listener and joins it. The thread always ends promptly once woken; it is
     // joined whatever the time-out, since a thread left running would outlive the port.
-    virtual std::error_code StopListener(std::uint32_t timeout = INFINITE);
+    virtual std::error_code StopListener(std::uint32_t timeout = kNoTimeLimit);
     // Called on the listener thread with the masked events (never 0) and the line errors.
     virtual void OnEvent(std::uint32_t events, std::uint32_t errors) = 0;
 
@@ -35,7 +35,7 @@ public:
     // device went away (hang-up, adapter pulled); a failing wait's own code otherwise.
     std::error_code ListenerResult() const;
     // True once the listener thread has ended on its own or been stopped (within timeout ms).
-    bool WaitListenerEnd(std::uint32_t timeout = INFINITE);
+    bool WaitListenerEnd(std::uint32_t timeout = kNoTimeLimit);
     // Called on the listener thread when it ends with an error (the device went away), so a
     // job waiting for the board hears of it at once. Set before the port is opened; it must
     // outlive the open port.

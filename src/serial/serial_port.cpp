@@ -64,7 +64,7 @@ namespace {
 // A caller's record: the operation runs to its end here (there is no time-out on that form).
 CDeadline DeadlineOf(std::uint32_t timeout, const COverlapped* overlapped)
 {
-    if (overlapped || timeout == INFINITE)
+    if (overlapped || timeout == kNoTimeLimit)
         return {};
     return CDeadline::After(timeout);
 }
@@ -145,7 +145,7 @@ std::error_code CSerialPort::Open(const std::string& device, std::uint32_t /*inQ
         m_bClosing.store(false);
         m_bOpen.store(true);
     }
-    SetEventMask(EV_DEFAULT_MASK);
+    SetEventMask(line_event::kDefaultMask);
     m_pBackend->ForgetWake(); // nobody waits yet
     return SetLastError(SetReadMode(ReadModeImmediate));
 }
@@ -215,7 +215,7 @@ std::error_code CSerialPort::SetEventChar(char ch, bool addToMask)
         m_nEventChar = ch;
     }
     if (addToMask)
-        return SetEventMask(GetEventMask() | EV_RXFLAG);
+        return SetEventMask(GetEventMask() | line_event::kRxFlag);
     return SetLastError({});
 }
 
@@ -237,7 +237,7 @@ std::error_code CSerialPort::WaitEvent(COverlapped* overlapped, std::uint32_t ti
     COperation op(*this);
     if (!op)
         return SetLastError(ESerialError::InvalidHandle);
-    if (!op.m_bOverlapped && (overlapped || timeout != INFINITE))
+    if (!op.m_bOverlapped && (overlapped || timeout != kNoTimeLimit))
         return SetLastError(ESerialError::InvalidFunction);
     std::uint32_t events = 0;
     std::error_code code = m_pBackend->WaitEvents(op.m_nMask, events, DeadlineOf(timeout, overlapped));
@@ -349,7 +349,7 @@ std::error_code CSerialPort::Transfer(bool isWrite, void* data, std::uint32_t si
     COperation op(*this);
     if (!op)
         return SetLastError(ESerialError::InvalidHandle);
-    if (!op.m_bOverlapped && (overlapped || timeout != INFINITE))
+    if (!op.m_bOverlapped && (overlapped || timeout != kNoTimeLimit))
         return SetLastError(ESerialError::InvalidFunction);
     if (size != 0 && !data)
         return SetLastError({EFAULT, std::system_category()});

@@ -21,26 +21,31 @@ class CEvent;
 class CSerialBackend;
 
 // No time limit for a wait or transfer.
-inline constexpr std::uint32_t INFINITE = 0xFFFFFFFF;
+inline constexpr std::uint32_t kNoTimeLimit = 0xFFFFFFFF;
 
-// Line events (the EV_* set).
-inline constexpr std::uint32_t EV_RXCHAR = 0x0001;  // bytes arrived
-inline constexpr std::uint32_t EV_RXFLAG = 0x0002;  // the event character arrived
-inline constexpr std::uint32_t EV_TXEMPTY = 0x0004; // the last byte of the output queue was sent
-inline constexpr std::uint32_t EV_CTS = 0x0008;
-inline constexpr std::uint32_t EV_DSR = 0x0010;
-inline constexpr std::uint32_t EV_RLSD = 0x0020;
-inline constexpr std::uint32_t EV_BREAK = 0x0040;
-inline constexpr std::uint32_t EV_ERR = 0x0080;     // framing, overrun or parity error
-inline constexpr std::uint32_t EV_RING = 0x0100;
-inline constexpr std::uint32_t EV_DEFAULT_MASK = EV_RXCHAR | EV_BREAK | EV_ERR; // 0x00C1
+// Line events (the EV_* set of the Windows API, by names of our own: the system header
+// defines those as macros).
+namespace line_event {
+inline constexpr std::uint32_t kRxChar = 0x0001;  // bytes arrived
+inline constexpr std::uint32_t kRxFlag = 0x0002;  // the event character arrived
+inline constexpr std::uint32_t kTxEmpty = 0x0004; // the last byte of the output queue was sent
+inline constexpr std::uint32_t kCts = 0x0008;
+inline constexpr std::uint32_t kDsr = 0x0010;
+inline constexpr std::uint32_t kRlsd = 0x0020;
+inline constexpr std::uint32_t kBreak = 0x0040;
+inline constexpr std::uint32_t kErr = 0x0080;     // framing, overrun or parity error
+inline constexpr std::uint32_t kRing = 0x0100;
+inline constexpr std::uint32_t kDefaultMask = kRxChar | kBreak | kErr; // 0x00C1
+} // namespace line_event
 
 // Line errors (the CE_* set).
-inline constexpr std::uint32_t CE_RXOVER = 0x0001;   // input buffer overflow
-inline constexpr std::uint32_t CE_OVERRUN = 0x0002;  // hardware overrun
-inline constexpr std::uint32_t CE_RXPARITY = 0x0004; // parity error
-inline constexpr std::uint32_t CE_FRAME = 0x0008;    // framing error
-inline constexpr std::uint32_t CE_BREAK = 0x0010;    // break
+namespace line_error {
+inline constexpr std::uint32_t kRxOver = 0x0001;   // input buffer overflow
+inline constexpr std::uint32_t kOverrun = 0x0002;  // hardware overrun
+inline constexpr std::uint32_t kRxParity = 0x0004; // parity error
+inline constexpr std::uint32_t kFrame = 0x0008;    // framing error
+inline constexpr std::uint32_t kBreak = 0x0010;    // break
+} // namespace line_error
 
 // Modem control lines (GetModemLines; SetDtr and SetRts drive the first two).
 inline constexpr std::uint32_t MODEM_DTR = 0x0001;
@@ -109,7 +114,7 @@ public:
     virtual std::error_code SetEventMask(std::uint32_t mask);
     // Waits for a masked line event; the events are then taken with TakeEvents.
     virtual std::error_code WaitEvent(COverlapped* overlapped = nullptr,
-        std::uint32_t timeout = INFINITE);
+        std::uint32_t timeout = kNoTimeLimit);
     virtual std::error_code SetHandshake(int kind);
     virtual std::error_code SetReadMode(int mode);
 
@@ -123,12 +128,12 @@ public:
     virtual char GetEventChar();          // 0 on failure
 
     virtual std::error_code Write(const char* text, std::uint32_t* written = nullptr,
-        COverlapped* overlapped = nullptr, std::uint32_t timeout = INFINITE);
+        COverlapped* overlapped = nullptr, std::uint32_t timeout = kNoTimeLimit);
     virtual std::error_code Write(const void* data, std::uint32_t size,
         std::uint32_t* written = nullptr, COverlapped* overlapped = nullptr,
-        std::uint32_t timeout = INFINITE);
+        std::uint32_t timeout = kNoTimeLimit);
     virtual std::error_code Read(void* buffer, std::uint32_t size, std::uint32_t* read = nullptr,
-        COverlapped* overlapped = nullptr, std::uint32_t timeout = INFINITE);
+        COverlapped* overlapped = nullptr, std::uint32_t timeout = kNoTimeLimit);
 
     // The events of the last completed wait, filtered by the mask; clears them.
     std::uint32_t TakeEvents();

@@ -6,7 +6,7 @@
 //
 // Arrival events: a terminal cannot be peeked, and poll reports "readable" for as long as
 // bytes sit unread. So the event wait moves arriving bytes from the driver into a bounded
-// receive buffer of ours (64 KB) and reports EV_RXCHAR when it has moved new ones; Read takes
+// receive buffer of ours (64 KB) and reports line_event::kRxChar when it has moved new ones; Read takes
 // from that buffer first, then from the driver. The driver's queue is thus empty while the
 // listener waits, and "readable" means new bytes. When nobody reads and the buffer is full,
 // the wait stops polling for input (the driver's queue and flow control take over) and sleeps
@@ -14,8 +14,8 @@
 //
 // What termios does not have, and what stands in for it:
 // - no DTR/DSR flow control: the hardware handshake is CRTSCTS alone;
-// - no event character: it is kept by the port object, and EV_RXFLAG is never reported (a
-//   terminal cannot be peeked); EV_TXEMPTY is never reported either; modem-line events come
+// - no event character: it is kept by the port object, and line_event::kRxFlag is never reported (a
+//   terminal cannot be peeked); line_event::kTxEmpty is never reported either; modem-line events come
 //   only from counter changes seen when the wait wakes for other reasons;
 // - line errors and breaks come from the TIOCGICOUNT counters; drivers without them
 //   (pseudo-terminals) report none;
@@ -538,7 +538,7 @@ std::error_code CPosixSerial::WaitEvents(std::uint32_t mask, std::uint32_t& even
             std::lock_guard lock(m_rxMutex);
             std::error_code code;
             if (PullLocked(m_bHungUp, code) > 0) {
-                events |= EV_RXCHAR;
+                events |= line_event::kRxChar;
                 eventfd_write(m_fdData, 1);
             }
             if (code)
@@ -549,18 +549,18 @@ std::error_code CPosixSerial::WaitEvents(std::uint32_t mask, std::uint32_t& even
         if (m_bHaveCounters && ReadCounters(now)) {
             const serial_icounter_struct& was = m_eventCounters;
             if (now.brk != was.brk)
-                events |= EV_BREAK;
+                events |= line_event::kBreak;
             if (now.frame != was.frame || now.overrun != was.overrun || now.parity != was.parity
                 || now.buf_overrun != was.buf_overrun)
-                events |= EV_ERR;
+                events |= line_event::kErr;
             if (now.cts != was.cts)
-                events |= EV_CTS;
+                events |= line_event::kCts;
             if (now.dsr != was.dsr)
-                events |= EV_DSR;
+                events |= line_event::kDsr;
             if (now.dcd != was.dcd)
-                events |= EV_RLSD;
+                events |= line_event::kRlsd;
             if (now.rng != was.rng)
-                events |= EV_RING;
+                events |= line_event::kRing;
             m_eventCounters = now;
         }
         events &= mask;
@@ -598,15 +598,15 @@ std::error_code CPosixSerial::ClearErrors(std::uint32_t& errors)
     std::lock_guard lock(m_errorMutex);
     const serial_icounter_struct& was = m_errorCounters;
     if (now.buf_overrun != was.buf_overrun)
-        errors |= CE_RXOVER;
+        errors |= line_error::kRxOver;
     if (now.overrun != was.overrun)
-        errors |= CE_OVERRUN;
+        errors |= line_error::kOverrun;
     if (now.parity != was.parity)
-        errors |= CE_RXPARITY;
+        errors |= line_error::kRxParity;
     if (now.frame != was.frame)
-        errors |= CE_FRAME;
+        errors |= line_error::kFrame;
     if (now.brk != was.brk)
-        errors |= CE_BREAK;
+        errors |= line_error::kBreak;
     m_errorCounters = now;
     return {};
 }

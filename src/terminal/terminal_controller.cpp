@@ -96,7 +96,7 @@ ITerminalSink& CTerminalController::BoardText()
     return *m_pTee;
 }
 
-void CTerminalController::SetPort(CSerialPort* port)
+void CTerminalController::SetPortName(CSerialPort* port)
 {
     m_pPort = port;
     m_terminal.SetSerial(port);
@@ -249,7 +249,7 @@ bool CTerminalController::PasteToBoard()
     if (bytes.size() > kPasteAskBytes) {
         const std::string question = "The clipboard holds " + std::to_string(bytes.size()) +
                                      " bytes of text.\r\n\r\nSend all of them to the board?";
-        if (m_prompt.MessageBox(question, kAppTitle, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        if (m_prompt.ShowBox(question, kAppTitle, kBoxYesNo | kBoxIconQuestion) != kAnswerYes)
             return false;
     }
     const std::string echoed = m_pInput->LocalEcho() ? bytes : std::string();
@@ -285,7 +285,7 @@ void CTerminalController::OnSendEnd()
     case CRawSender::EResult::WriteFailed:
         // The status bar's idle text.
         m_messagePane.setText(QStringLiteral("Ready"));
-        m_prompt.MessageBox(m_pSender->FailureText(SerialDevicePath(m_host.m_portName())), {}, MB_OK | MB_ICONERROR);
+        m_prompt.ShowBox(m_pSender->FailureText(SerialDevicePath(m_host.m_portName())), {}, kBoxOk | kBoxIconError);
         break;
     }
 }
@@ -305,9 +305,9 @@ bool CTerminalController::HandleMessage(const CPostedEvent& message)
     if (m_bClosed)
         return true;
     if (event == CTerminalLog::EEvent::Failed)
-        m_prompt.MessageBox(m_pLog->FailureText(), {}, MB_OK | MB_ICONERROR);
+        m_prompt.ShowBox(m_pLog->FailureText(), {}, kBoxOk | kBoxIconError);
     else if (event == CTerminalLog::EEvent::TooSlow)
-        m_prompt.MessageBox(m_pLog->FailureText(), kAppTitle, MB_OK | MB_ICONWARNING);
+        m_prompt.ShowBox(m_pLog->FailureText(), kAppTitle, kBoxOk | kBoxIconWarning);
     return true;
 }
 

@@ -67,7 +67,7 @@ public:
     // Where the board's text goes: the terminal window, then the log of shown lines.
     ITerminalSink& BoardText();
     // The port sends, pastes and the modem lines use (typing follows OnPortAttached).
-    void SetPort(CSerialPort* port);
+    void SetPortName(CSerialPort* port);
     // The port is about to go: a send is stopped and joined, and keys go nowhere.
     void ReleasePort();
     // The port was opened: keys go to it and DTR / RTS take the stored state.

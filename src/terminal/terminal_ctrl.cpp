@@ -50,7 +50,7 @@ void CTerminalCtrl::ReceivedBytes(const std::uint8_t* data, std::size_t count)
 void CTerminalCtrl::LoadViewSettings(ISettingsStore& store)
 {
     m_pStore = nullptr;
-    SetScrollback(store.GetProfileInt("TerminalScrollback", kMaxLines));
+    SetScrollback(store.ReadInt("TerminalScrollback", kMaxLines));
     SetTimestamps(store.GetProfileFlag("TerminalTimestamps", 0) != 0);
     SetHexView(store.GetProfileFlag("TerminalHexView", 0) != 0);
     m_pStore = &store;
@@ -59,7 +59,7 @@ void CTerminalCtrl::LoadViewSettings(ISettingsStore& store)
 void CTerminalCtrl::SaveSetting(const char* key, int value)
 {
     if (m_pStore)
-        m_pStore->WriteProfileInt(key, value);
+        m_pStore->WriteInt(key, value);
     emit viewSettingsChanged();
 }
 

@@ -21,22 +21,22 @@ void CTerminalIoSettings::Load(ISettingsStore& store)
     const CTerminalIoSettings def;
     m_bLocalEcho = InRange(store.GetProfileFlag(kKeyLocalEcho, def.m_bLocalEcho), 0, 1, def.m_bLocalEcho) != 0;
     m_eEnterSends = static_cast<EEnterSends>(
-        InRange(store.GetProfileInt(kKeyEnterSends, static_cast<int>(def.m_eEnterSends)), 0, 2,
+        InRange(store.ReadInt(kKeyEnterSends, static_cast<int>(def.m_eEnterSends)), 0, 2,
             static_cast<int>(def.m_eEnterSends)));
-    m_nLogMode = InRange(store.GetProfileInt(kKeyLogMode, def.m_nLogMode), 0, 1, def.m_nLogMode);
-    m_strLogFile = store.GetProfileString(kKeyLogFile, def.m_strLogFile);
+    m_nLogMode = InRange(store.ReadInt(kKeyLogMode, def.m_nLogMode), 0, 1, def.m_nLogMode);
+    m_strLogFile = store.ReadString(kKeyLogFile, def.m_strLogFile);
     m_bDtr = InRange(store.GetProfileFlag(kKeyDtr, def.m_bDtr), 0, 1, def.m_bDtr) != 0;
     m_bRts = InRange(store.GetProfileFlag(kKeyRts, def.m_bRts), 0, 1, def.m_bRts) != 0;
-    m_strSendFile = store.GetProfileString(kKeySendFile, def.m_strSendFile);
+    m_strSendFile = store.ReadString(kKeySendFile, def.m_strSendFile);
 }
 
 void CTerminalIoSettings::Save(ISettingsStore& store) const
 {
-    store.WriteProfileInt(kKeyLocalEcho, m_bLocalEcho ? 1 : 0);
-    store.WriteProfileInt(kKeyEnterSends, static_cast<int>(m_eEnterSends));
-    store.WriteProfileInt(kKeyLogMode, m_nLogMode);
-    store.WriteProfileString(kKeyLogFile, m_strLogFile);
-    store.WriteProfileInt(kKeyDtr, m_bDtr ? 1 : 0);
-    store.WriteProfileInt(kKeyRts, m_bRts ? 1 : 0);
-    store.WriteProfileString(kKeySendFile, m_strSendFile);
+    store.WriteInt(kKeyLocalEcho, m_bLocalEcho ? 1 : 0);
+    store.WriteInt(kKeyEnterSends, static_cast<int>(m_eEnterSends));
+    store.WriteInt(kKeyLogMode, m_nLogMode);
+    store.WriteString(kKeyLogFile, m_strLogFile);
+    store.WriteInt(kKeyDtr, m_bDtr ? 1 : 0);
+    store.WriteInt(kKeyRts, m_bRts ? 1 : 0);
+    store.WriteString(kKeySendFile, m_strSendFile);
 }

@@ -446,7 +446,7 @@ void CLineView::SelectAll()
     viewport()->update();
 }
 
-bool CLineView::FindText(const QString& text, bool forward)
+bool CLineView::FindString(const QString& text, bool forward)
 {
     if (text.isEmpty())
         return false;
@@ -503,7 +503,7 @@ void CLineView::PromptFind()
     const QString text =
         QInputDialog::getText(this, tr("Find"), tr("Find what:"), QLineEdit::Normal, m_strLastFind, &ok);
     if (ok && !text.isEmpty())
-        FindText(text, true);
+        FindString(text, true);
 }
 
 void CLineView::AddViewActions(QMenu* menu)
@@ -514,8 +514,8 @@ void CLineView::AddViewActions(QMenu* menu)
     menu->addAction(shift ? tr("Select &All\tCtrl+Shift+A") : tr("Select &All\tCtrl+A"), this, &CLineView::SelectAll);
     menu->addSeparator();
     menu->addAction(shift ? tr("&Find...\tCtrl+Shift+F") : tr("&Find...\tCtrl+F"), this, &CLineView::PromptFind);
-    QAction* next = menu->addAction(tr("Find &Next\tF3"), this, [this] { FindText(m_strLastFind, true); });
-    QAction* previous = menu->addAction(tr("Find &Previous\tShift+F3"), this, [this] { FindText(m_strLastFind, false); });
+    QAction* next = menu->addAction(tr("Find &Next\tF3"), this, [this] { FindString(m_strLastFind, true); });
+    QAction* previous = menu->addAction(tr("Find &Previous\tShift+F3"), this, [this] { FindString(m_strLastFind, false); });
     next->setEnabled(!m_strLastFind.isEmpty());
     previous->setEnabled(!m_strLastFind.isEmpty());
 }
@@ -538,7 +538,7 @@ bool CLineView::HandleViewKey(QKeyEvent* event, bool act)
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if (event->key() == Qt::Key_F3 && (mods == Qt::NoModifier || mods == Qt::ShiftModifier)) {
         if (act)
-            FindText(m_strLastFind, mods == Qt::NoModifier);
+            FindString(m_strLastFind, mods == Qt::NoModifier);
         return true;
     }
     const Qt::KeyboardModifiers wanted =

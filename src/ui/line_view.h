@@ -64,7 +64,7 @@ public:
     // Selects the next (or previous) match of text after (before) the selection's start, or
     // from the top (the end) when there is none, wrapping round; case-insensitive. False when
     // the text occurs nowhere (then the status bar says "Not found: TEXT").
-    virtual bool FindText(const QString& text, bool forward = true);
+    virtual bool FindString(const QString& text, bool forward = true);
     // Asks for the text in a box of its own, then finds it.
     void PromptFind();
     const QString& LastFind() const { return m_strLastFind; }

@@ -40,8 +40,8 @@ public:
     bool IsTextShown() const { return m_bShowText; }
 
     // The caption is the window text: SetWindowText or setWindowTitle; empty shows the percentage.
-    void SetWindowText(const QString& text) { setWindowTitle(text); }
-    QString GetWindowText() const { return m_strText; }
+    void SetCaption(const QString& text) { setWindowTitle(text); }
+    QString GetCaption() const { return m_strText; }
     // What is drawn now (empty when no text is drawn).
     QString DisplayedText() const;
 

@@ -197,12 +197,12 @@ void CResizableDialog::RestorePlacement(bool forceHide)
 {
     if (!m_pPlacementStore)
         return;
-    const std::string text = m_pPlacementStore->GetProfileString(m_strPlacementKey, {});
+    const std::string text = m_pPlacementStore->ReadString(m_strPlacementKey, {});
     if (text.empty())
         return;
     if (auto placement = CWindowPlacement::Parse(text)) {
         if (forceHide)
-            placement->m_nShowCmd = SW_HIDE;
+            placement->m_nShowCmd = kShowHide;
         SetPlacement(*placement);
     }
     update();
@@ -212,7 +212,7 @@ void CResizableDialog::StorePlacement()
 {
     if (!m_pPlacementStore)
         return;
-    m_pPlacementStore->WriteProfileString(m_strPlacementKey, GetPlacement().Format());
+    m_pPlacementStore->WriteString(m_strPlacementKey, GetPlacement().Format());
     m_bPlacementStored = true;
 }
 
@@ -231,14 +231,14 @@ CWindowPlacement CResizableDialog::GetPlacement() const
     placement.m_nRight = screenRect.left() + screenRect.width();
     placement.m_nBottom = screenRect.top() + screenRect.height();
     if (!isVisible())
-        placement.m_nShowCmd = SW_HIDE;
+        placement.m_nShowCmd = kShowHide;
     else if (isMinimized())
-        placement.m_nShowCmd = SW_SHOWMINIMIZED;
+        placement.m_nShowCmd = kShowMinimized;
     else if (isMaximized())
-        placement.m_nShowCmd = SW_SHOWMAXIMIZED;
+        placement.m_nShowCmd = kShowMaximized;
     else
-        placement.m_nShowCmd = SW_SHOWNORMAL;
-    placement.m_nFlags = isMinimized() && (windowState() & Qt::WindowMaximized) ? WPF_RESTORETOMAXIMIZED : 0;
+        placement.m_nShowCmd = kShowNormal;
+    placement.m_nFlags = isMinimized() && (windowState() & Qt::WindowMaximized) ? kRestoreToMaximized : 0;
     return placement;
 }
 
@@ -252,13 +252,13 @@ void CResizableDialog::SetPlacement(const CWindowPlacement& placement)
         rect.moveTopLeft(parentWidget()->mapFromGlobal(rect.topLeft()));
     setGeometry(rect);
     switch (placement.m_nShowCmd) {
-    case SW_HIDE:
+    case kShowHide:
         hide();
         break;
-    case SW_SHOWMINIMIZED:
+    case kShowMinimized:
         setWindowState(windowState() | Qt::WindowMinimized);
         break;
-    case SW_SHOWMAXIMIZED:
+    case kShowMaximized:
         setWindowState(windowState() | Qt::WindowMaximized);
         break;
     default:

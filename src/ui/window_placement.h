@@ -6,18 +6,18 @@
 #include <string>
 
 // Show states and flags as the stored text carries them.
-inline constexpr int SW_HIDE = 0;
-inline constexpr int SW_SHOWNORMAL = 1;
-inline constexpr int SW_SHOWMINIMIZED = 2;
-inline constexpr int SW_SHOWMAXIMIZED = 3;
-inline constexpr int WPF_RESTORETOMAXIMIZED = 2;
+inline constexpr int kShowHide = 0;
+inline constexpr int kShowNormal = 1;
+inline constexpr int kShowMinimized = 2;
+inline constexpr int kShowMaximized = 3;
+inline constexpr int kRestoreToMaximized = 2;
 
 struct CWindowPlacement {
     int m_nLeft = 0;
     int m_nTop = 0;
     int m_nRight = 0;
     int m_nBottom = 0;
-    int m_nShowCmd = SW_SHOWNORMAL;
+    int m_nShowCmd = kShowNormal;
     int m_nFlags = 0;
 
     // Reads the numbers the way the format does (blanks before a number allowed, the commas

@@ -14,7 +14,7 @@ TEST(ShowSystemError, TextBlankLineAndTheSystemMessage)
     auto box = prompt.Boxes()[0];
     EXPECT_EQ(box.m_strText, std::string("Failed to open COM1\r\n\r\n") + std::strerror(EBUSY));
     EXPECT_EQ(box.m_strCaption, "") << "the system's default caption";
-    EXPECT_EQ(box.m_nType, MB_OK);
+    EXPECT_EQ(box.m_nType, kBoxOk);
 }
 
 TEST(ShowSystemError, WithoutTextTheMessageAlone)

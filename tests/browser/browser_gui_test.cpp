@@ -245,7 +245,7 @@ private slots:
         m_disk->Write("mountinfo", "1 0 8:0 / / rw - ext4 /dev/fixed rw\n");
         m_mounts.m_strMountInfo = m_disk->Path("mountinfo");
         m_mounts.m_strSysRoot = m_disk->Path("nosys");
-        m_prompt = std::make_unique<CRecordingPrompt>(IDYES);
+        m_prompt = std::make_unique<CRecordingPrompt>(kAnswerYes);
         m_store = std::make_unique<CQtSettingsStore>();
         m_added.clear();
     }
@@ -444,18 +444,18 @@ private slots:
         QCOMPARE(m_prompt->Boxes().size(), std::size_t(1));
         QCOMPARE(m_prompt->Boxes()[0].m_strText, std::string("Are you sure?"));
         QCOMPARE(m_prompt->Boxes()[0].m_strCaption, std::string("Confirm to delete the file"));
-        QCOMPARE(m_prompt->Boxes()[0].m_nType, MB_YESNO);
+        QCOMPARE(m_prompt->Boxes()[0].m_nType, kBoxYesNo);
         QVERIFY(!m_disk->Exists("home/Projects/Alpha.hex"));
         QVERIFY(ChildNamed(projects, "Alpha.hex") == nullptr);
 
         // Answering No keeps the file.
-        m_prompt->SetAnswer(IDNO);
+        m_prompt->SetAnswer(kAnswerNo);
         tree->setCurrentItem(ChildNamed(projects, "readme.txt"));
         QTest::keyClick(tree.get(), Qt::Key_Delete);
         QVERIFY(m_disk->Exists("home/Projects/readme.txt"));
 
         // A folder: confirmation, then the error.
-        m_prompt->SetAnswer(IDYES);
+        m_prompt->SetAnswer(kAnswerYes);
         tree->setCurrentItem(ChildNamed(projects, "board10"));
         QTest::keyClick(tree.get(), Qt::Key_Delete);
         const std::vector<std::string> texts = m_prompt->Texts();
@@ -1000,7 +1000,7 @@ private slots:
         }
         {
             CQtSettingsStore fresh;
-            QCOMPARE(fresh.GetProfileString("LastBrowse", ""), std::string("Desktop/Home/Projects/board2/src"));
+            QCOMPARE(fresh.ReadString("LastBrowse", ""), std::string("Desktop/Home/Projects/board2/src"));
         }
         {
             // Nothing selected: the stored value stays.
@@ -1008,7 +1008,7 @@ private slots:
             tree->setCurrentItem(nullptr);
             tree->SaveLastBrowse();
             m_store->Sync();
-            QCOMPARE(CQtSettingsStore().GetProfileString("LastBrowse", ""), std::string("Desktop/Home/Projects/board2/src"));
+            QCOMPARE(CQtSettingsStore().ReadString("LastBrowse", ""), std::string("Desktop/Home/Projects/board2/src"));
         }
         {
             m_store = std::make_unique<CQtSettingsStore>();

@@ -52,21 +52,21 @@ TEST(MountTable, DriveTypeOfPaths)
         const char* path;
         int type;
     } rows[] = {
-        {"/", DRIVE_FIXED},
-        {"/usr/lib", DRIVE_FIXED},
-        {"/home/user/work", DRIVE_FIXED},
-        {"/homework", DRIVE_FIXED}, // a prefix by text only is not the /home mount
-        {"/media/user/USB STICK/files", DRIVE_REMOVABLE},
-        {"/media/user/SDCARD", DRIVE_REMOVABLE},
-        {"/media/user/DISK", DRIVE_FIXED},
-        {"/media/user/DVD", DRIVE_CDROM},
-        {"/mnt/image", DRIVE_CDROM},
-        {"/mnt/share/docs", DRIVE_REMOTE},
-        {"/mnt/nfs", DRIVE_REMOTE},
-        {"/mnt/remote", DRIVE_REMOTE},
-        {"/tmp/x", DRIVE_RAMDISK},
-        {"relative/path", DRIVE_NO_ROOT_DIR},
-        {"", DRIVE_NO_ROOT_DIR},
+        {"/", kDriveFixed},
+        {"/usr/lib", kDriveFixed},
+        {"/home/user/work", kDriveFixed},
+        {"/homework", kDriveFixed}, // a prefix by text only is not the /home mount
+        {"/media/user/USB STICK/files", kDriveRemovable},
+        {"/media/user/SDCARD", kDriveRemovable},
+        {"/media/user/DISK", kDriveFixed},
+        {"/media/user/DVD", kDriveCdRom},
+        {"/mnt/image", kDriveCdRom},
+        {"/mnt/share/docs", kDriveRemote},
+        {"/mnt/nfs", kDriveRemote},
+        {"/mnt/remote", kDriveRemote},
+        {"/tmp/x", kDriveRamDisk},
+        {"relative/path", kDriveNoRootDir},
+        {"", kDriveNoRootDir},
     };
     for (const auto& row : rows)
         EXPECT_EQ(table.DriveTypeOf(row.path), row.type) << row.path;
@@ -76,7 +76,7 @@ TEST(MountTable, UnreadableTableKnowsNothing)
 {
     const CMountTable table = CMountTable::Load("/nonexistent/mountinfo", "/nonexistent");
     EXPECT_TRUE(table.Entries().empty());
-    EXPECT_EQ(table.DriveTypeOf("/"), DRIVE_UNKNOWN);
+    EXPECT_EQ(table.DriveTypeOf("/"), kDriveUnknown);
 }
 
 TEST(MountTable, LaterMountOnTheSamePointWins)
@@ -84,5 +84,5 @@ TEST(MountTable, LaterMountOnTheSamePointWins)
     const CMountTable table(CMountTable::Parse("1 0 8:1 / /data rw - ext4 /dev/sda1 rw\n"
                                                "2 0 0:5 / /data rw - nfs srv:/d rw\n"),
                             "/nonexistent");
-    EXPECT_EQ(table.DriveTypeOf("/data/file"), DRIVE_REMOTE);
+    EXPECT_EQ(table.DriveTypeOf("/data/file"), kDriveRemote);
 }

@@ -159,7 +159,7 @@ TEST_F(NamespaceTest, RemovableVolumeKeepsItsExpandButton)
 {
     ShellItemData stick = m_root;
     stick.m_pidl = CPidl::Concat(CPidl::Empty(),
-                                 CPidl::PlaceEntry(EPlaceType::Volume, DRIVE_REMOVABLE, m_tree.Path("media/stick")));
+                                 CPidl::PlaceEntry(EPlaceType::Volume, kDriveRemovable, m_tree.Path("media/stick")));
     const CFolderListing listing = List(stick);
     EXPECT_TRUE(listing.m_bListed);
     EXPECT_EQ(Names(listing), (std::vector<std::string>{"docs"}));
@@ -250,7 +250,7 @@ TEST(DesktopPlaces, VolumesBelowTheMediaFoldersWithTheirDriveTypes)
         return true;
     });
     EXPECT_EQ(names, (std::vector<std::string>{"Home", "File System", "USB", "nfs", "DVD"}));
-    EXPECT_EQ(types, (std::vector<int>{DRIVE_UNKNOWN, DRIVE_FIXED, DRIVE_REMOVABLE, DRIVE_REMOTE, DRIVE_CDROM}));
+    EXPECT_EQ(types, (std::vector<int>{kDriveUnknown, kDriveFixed, kDriveRemovable, kDriveRemote, kDriveCdRom}));
     EXPECT_EQ(removable, (std::vector<bool>{false, false, true, true, true}));
 }
 

@@ -79,7 +79,7 @@ TEST(ShellOrder, DesktopKeepsItsPlacesInTheirOrder)
     auto place = [&](EPlaceType type, const char* path, const char* name) {
         ShellItemData item;
         item.m_pFolder = desktop;
-        item.m_pidl = CPidl::PlaceEntry(type, DRIVE_FIXED, path);
+        item.m_pidl = CPidl::PlaceEntry(type, kDriveFixed, path);
         item.m_strName = name;
         item.m_nAttributes = SFGAO_FOLDER;
         return item;

@@ -108,8 +108,8 @@ TEST(GangBoardText, ReasonOfTheFirstBoxAndTheLastLine)
     for (const auto& b : boxes)
         EXPECT_EQ(CReasonPrompt::Reason(b.box), b.reason) << b.box;
     CReasonPrompt prompt;
-    EXPECT_EQ(prompt.MessageBox(boxes[1].box, "", MB_OK), IDOK);
-    EXPECT_EQ(prompt.MessageBox(boxes[0].box, "", MB_YESNO), IDYES);
+    EXPECT_EQ(prompt.ShowBox(boxes[1].box, "", kBoxOk), kAnswerOk);
+    EXPECT_EQ(prompt.ShowBox(boxes[0].box, "", kBoxYesNo), kAnswerYes);
     EXPECT_EQ(prompt.Reason(), boxes[1].reason);
 
     const struct {

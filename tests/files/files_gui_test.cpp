@@ -124,7 +124,7 @@ private:
     struct CViewSetup {
         CMemorySettingsStore m_store;
         CToolSettings m_tools;
-        CRecordingPrompt m_prompt{IDCANCEL};
+        CRecordingPrompt m_prompt{kAnswerCancel};
         COutputCtrl m_output;
         std::vector<std::string> m_downloads;
         int m_nOptions = 0;
@@ -486,15 +486,15 @@ private slots:
             QVERIFY2(texts.contains(QLatin1String(wanted)), wanted);
 
         // Find goes on from the caret and wraps to the top.
-        QVERIFY(output.FindText(QStringLiteral("alpha")));
+        QVERIFY(output.FindString(QStringLiteral("alpha")));
         QCOMPARE(output.SelectionStart(), QPoint(0, 0));
-        QVERIFY(output.FindText(QStringLiteral("alpha")));
+        QVERIFY(output.FindString(QStringLiteral("alpha")));
         QCOMPARE(output.SelectionStart(), QPoint(0, 2));
-        QVERIFY(output.FindText(QStringLiteral("alpha")));
+        QVERIFY(output.FindString(QStringLiteral("alpha")));
         QCOMPARE(output.SelectionStart(), QPoint(0, 0));
         QCOMPARE(output.SelectedText(), QStringLiteral("alpha"));
         QSignalSpy status(&output, &COutputCtrl::StatusMessage);
-        QVERIFY(!output.FindText(QStringLiteral("gamma")));
+        QVERIFY(!output.FindString(QStringLiteral("gamma")));
         QCOMPARE(status.count(), 1);
         QCOMPARE(status[0][0].toString(), QStringLiteral("Not found: gamma"));
         // Ctrl+A and Ctrl+C are the view's own keys here (no board takes them).
@@ -621,7 +621,7 @@ private slots:
             s.m_pView->SaveFileList();
             QCOMPARE(s.m_prompt.Boxes().size(), std::size_t(1));
             // The widths are still kept.
-            QCOMPARE(s.m_store.GetProfileInt("FLCWidth0", -1), 120);
+            QCOMPARE(s.m_store.ReadInt("FLCWidth0", -1), 120);
         }
         QVERIFY(std::filesystem::is_directory(dir.Path(CFileList::kListFileName)));
 
@@ -666,16 +666,16 @@ private slots:
         QCOMPARE(s.m_pView->columnWidth(2), free);
         s.m_pView->setColumnWidth(1, 90);
         s.m_pView->SaveFileList();
-        QCOMPARE(s.m_store.GetProfileInt("FLCWidth1", -1), 90);
+        QCOMPARE(s.m_store.ReadInt("FLCWidth1", -1), 90);
         // The stretched width is the window's: the stored one stays.
-        QCOMPARE(s.m_store.GetProfileInt("FLCWidth2", -1), 240);
+        QCOMPARE(s.m_store.ReadInt("FLCWidth2", -1), 240);
     }
 
     void widthsComeFromTheStore()
     {
         CTempDir dir;
         CMemorySettingsStore store;
-        store.WriteProfileInt("FLCWidth0", 200);
+        store.WriteInt("FLCWidth0", 200);
         CToolSettings tools;
         tools.SetStartDir(dir.Path() + "/");
         CRecordingPrompt prompt;
@@ -690,8 +690,8 @@ private slots:
             headers << view.model()->headerData(column, Qt::Horizontal).toString();
         QCOMPARE(headers, (QStringList{"File", "Size", "Location"}));
         view.SaveFileList();
-        QCOMPARE(store.GetProfileInt("FLCWidth1", -1), 60);
-        QCOMPARE(store.GetProfileInt("FLCWidth2", -1), 240);
+        QCOMPARE(store.ReadInt("FLCWidth1", -1), 60);
+        QCOMPARE(store.ReadInt("FLCWidth2", -1), 240);
     }
 
     void statesAndTextsForZeroOneAndTwoSelectedRows()
@@ -857,12 +857,12 @@ private slots:
         QCOMPARE(s.m_prompt.Boxes().size(), std::size_t(1));
         QCOMPARE(s.m_prompt.Boxes()[0].m_strText, std::string(CQxProgView::kBuilderMissing));
         QCOMPARE(s.m_prompt.Boxes()[0].m_strCaption, std::string("Quillorex Programmer"));
-        QCOMPARE(s.m_prompt.Boxes()[0].m_nType, MB_OKCANCEL);
+        QCOMPARE(s.m_prompt.Boxes()[0].m_nType, kBoxOkCancel);
         QCOMPARE(s.m_nOptions, 0);
         QCOMPARE(s.m_nShowOutput, 0);
 
         // OK opens the options; a builder still empty afterwards ends the command silently.
-        s.m_prompt.SetAnswer(IDOK);
+        s.m_prompt.SetAnswer(kAnswerOk);
         s.m_pView->OnCommand(cmd::ID_TOOLS_BUILD);
         QCOMPARE(s.m_nOptions, 1);
         QCOMPARE(s.m_nShowOutput, 0);
@@ -942,10 +942,10 @@ private slots:
         s.m_pView->OnCommand(cmd::ID_TOOLS_EDIT);
         QCOMPARE(s.m_prompt.Boxes().size(), std::size_t(1));
         QCOMPARE(s.m_prompt.Boxes()[0].m_strText, std::string(CQxProgView::kEditorMissing));
-        QCOMPARE(s.m_prompt.Boxes()[0].m_nType, MB_OKCANCEL);
+        QCOMPARE(s.m_prompt.Boxes()[0].m_nType, kBoxOkCancel);
         QCOMPARE(s.m_nOptions, 0);
         // OK opens the options; an editor set there edits the file at once.
-        s.m_prompt.SetAnswer(IDOK);
+        s.m_prompt.SetAnswer(kAnswerOk);
         s.m_onOptions = [&] {
             CToolSettingsValues set = s.m_tools.Get();
             set.m_strEditor = editor;
@@ -1050,10 +1050,10 @@ private slots:
         QCOMPARE(store.WriteLog(), (std::vector<std::string>{"Builder", "RemoveExtension", "ChangeWorkingDir", "Debugger",
                                                              "Editor", "UseAssocApp", "UsePrePostPgmCmd", "ProgramCmd",
                                                              "CmdAfterProgram", "CheckHexFile"}));
-        QCOMPARE(store.GetProfileString("Editor", "?"), std::string("kate"));
-        QCOMPARE(store.GetProfileInt("RemoveExtension", 9), 0);
+        QCOMPARE(store.ReadString("Editor", "?"), std::string("kate"));
+        QCOMPARE(store.ReadInt("RemoveExtension", 9), 0);
         QCOMPARE(commands.Get().m_bCheckHexFile, 0);
-        QCOMPARE(store.GetProfileInt("CheckHexFile", 9), 0);
+        QCOMPARE(store.ReadInt("CheckHexFile", 9), 0);
     }
 };
 

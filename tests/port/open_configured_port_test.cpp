@@ -33,7 +33,7 @@ TEST(OpenConfiguredPortTest, OpensConfiguresAndAttaches)
     CRecordingPrompt prompt;
     CSerialWnd serial;
     CPortSettings settings;
-    settings.SetPort(pty.SlavePath());
+    settings.SetPortName(pty.SlavePath());
     settings.SetBaud("115200");
     settings.SetHandshake("XON/XOFF");
     CSerialPort* attached = nullptr;
@@ -61,7 +61,7 @@ TEST(OpenConfiguredPortTest, RefusedSettingsStillGiveAnOpenPort)
     CRecordingPrompt prompt;
     CSerialWnd serial;
     CPortSettings settings;
-    settings.SetPort(pty.SlavePath());
+    settings.SetPortName(pty.SlavePath());
     settings.SetBaud("9600");
     settings.SetDataBits("7");
     settings.SetParity("E");
@@ -70,7 +70,7 @@ TEST(OpenConfiguredPortTest, RefusedSettingsStillGiveAnOpenPort)
     ASSERT_EQ(prompt.Boxes().size(), 1u);
     EXPECT_EQ(prompt.Boxes()[0].m_strText, std::string(kTextLineRefused) + "\r\n\r\n" + pty.SlavePath()
         + " refused 9600 7E1; the line runs at " + std::to_string(serial.GetBaudRate()) + " 8N1.");
-    EXPECT_EQ(prompt.Boxes()[0].m_nType, MB_OK | MB_ICONWARNING);
+    EXPECT_EQ(prompt.Boxes()[0].m_nType, kBoxOk | kBoxIconWarning);
 }
 
 struct FailureRow {
@@ -85,7 +85,7 @@ TEST_P(OpenConfiguredPortFailure, ShowsOneBoxAndStaysClosed)
     CRecordingPrompt prompt;
     CSerialWnd serial;
     CPortSettings settings;
-    settings.SetPort("ttyQX_no_such_port");
+    settings.SetPortName("ttyQX_no_such_port");
     bool attached = false;
     EXPECT_FALSE(OpenConfiguredPort(serial, settings, nullptr, prompt, GetParam().m_text,
         [&](CSerialPort*) { attached = true; }));
@@ -98,7 +98,7 @@ TEST_P(OpenConfiguredPortFailure, ShowsOneBoxAndStaysClosed)
     EXPECT_EQ(box.m_strText.substr(0, first.size() + 4), first + "\r\n\r\n");
     EXPECT_TRUE(box.m_strText.find("present now") != std::string::npos) << box.m_strText;
     EXPECT_EQ(box.m_strCaption, "");
-    EXPECT_EQ(box.m_nType, MB_OK);
+    EXPECT_EQ(box.m_nType, kBoxOk);
     EXPECT_EQ(settings.m_strPort, "ttyQX_no_such_port");
 }
 
@@ -115,7 +115,7 @@ TEST(OpenConfiguredPortTest, BusyPortShowsTheBusyText)
     CRecordingPrompt prompt;
     CSerialWnd serial;
     CPortSettings settings;
-    settings.SetPort(pty.SlavePath());
+    settings.SetPortName(pty.SlavePath());
     EXPECT_FALSE(OpenConfiguredPort(serial, settings, nullptr, prompt, std::string("Port open error!"), {}));
     ASSERT_EQ(prompt.Texts().size(), 1u);
     // The holder is this very process.

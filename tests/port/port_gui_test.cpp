@@ -131,7 +131,7 @@ const QStringList kListedRates = {"300", "600", "1200", "1800", "2400", "4800", 
 
 std::string Stored(CMemorySettingsStore& store, const char* key)
 {
-    return store.GetProfileString(key, "<missing>");
+    return store.ReadString(key, "<missing>");
 }
 
 QAction* ActionWithId(QMenu& menu, int id)
@@ -395,7 +395,7 @@ void PortGuiTest::okStoresNormalisedTextsAndOpensTheClosedPort()
     CPortSettings settings;
     settings.LoadPortSettings(store);
     // The port is closed (it failed to open at the start, say): OK opens the one chosen.
-    settings.SetPort(pty.SlavePath());
+    settings.SetPortName(pty.SlavePath());
     int attached = 0;
     int stateChanges = 0;
     CPortMenus menus(settings, store, serial, nullptr, prompt, [&](CSerialPort*) { ++attached; }, nullptr);
@@ -418,7 +418,7 @@ void PortGuiTest::okStoresNormalisedTextsAndOpensTheClosedPort()
     QCOMPARE(parityReturned, std::string("Odd"));
     QVERIFY(reconnectShown);
     QVERIFY(!settings.m_bReconnect);
-    QCOMPARE(store.GetProfileInt("Reconnect", 1), 0);
+    QCOMPARE(store.ReadInt("Reconnect", 1), 0);
     CPortSettings reloaded;
     reloaded.LoadPortSettings(store);
     QVERIFY(!reloaded.m_bReconnect);
@@ -442,7 +442,7 @@ void PortGuiTest::okStoresNormalisedTextsAndOpensTheClosedPort()
 
     // A port that is not there: the box names it under its first line; the port stays closed.
     const std::string missing = (fs::path(tree.Roots().m_strDev) / "ttyGone0").string();
-    settings.SetPort(missing);
+    settings.SetPortName(missing);
     OnModalDialog([](CPortSetupDlg& dlg) { ClickButton(dlg, 1); });
     menus.OnPortSetup();
     QVERIFY(!serial.IsOpen());
@@ -461,7 +461,7 @@ void PortGuiTest::cancelReopensOpenPortWithPopupChoice()
     CSerialWnd serial;
     CPortSettings settings;
     settings.LoadPortSettings(store);
-    settings.SetPort(pty.SlavePath());
+    settings.SetPortName(pty.SlavePath());
     int attached = 0;
     const auto attach = [&](CSerialPort* port) { attached += port == &serial ? 1 : 0; };
     QVERIFY(OpenConfiguredPort(serial, settings, nullptr, prompt, std::nullopt, attach));
@@ -517,7 +517,7 @@ void PortGuiTest::reopenWaitsForRunningDownload()
     CRecordingPrompt prompt;
     CSerialWnd serial;
     CPortSettings settings;
-    settings.SetPort(pty.SlavePath());
+    settings.SetPortName(pty.SlavePath());
     QVERIFY(OpenConfiguredPort(serial, settings, nullptr, prompt, std::nullopt, {}));
     CPortMenus menus(settings, store, serial, nullptr, prompt, {}, nullptr);
     menus.SetProbeRoots(tree.Roots());
@@ -581,7 +581,7 @@ void PortGuiTest::portListShowsTwentyCheckedAndGreyed()
     CRecordingPrompt prompt;
     CSerialWnd serial;
     CPortSettings settings;
-    settings.SetPort("COM3");
+    settings.SetPortName("COM3");
     CPortMenus menus(settings, store, serial, nullptr, prompt, {}, nullptr);
     menus.SetProbeRoots(tree.Roots());
     const auto menu = menus.BuildPortListMenu();
@@ -595,7 +595,7 @@ void PortGuiTest::portListShowsTwentyCheckedAndGreyed()
         QCOMPARE(actions[i]->isEnabled(), i != 4);
     }
     // Exact comparison: "com3" is not the stored "COM3".
-    settings.SetPort("com3");
+    settings.SetPortName("com3");
     const auto again = menus.BuildPortListMenu();
     for (QAction* action : again->actions())
         QVERIFY(!action->isChecked());
@@ -720,7 +720,7 @@ void PortGuiTest::screenshots()
     CRecordingPrompt prompt;
     CSerialWnd serial;
     CPortSettings settings;
-    settings.SetPort("ttyUSB0");
+    settings.SetPortName("ttyUSB0");
     CPortMenus menus(settings, store, serial, nullptr, prompt, {}, nullptr);
     menus.SetProbeRoots(tree.Roots());
     const auto list = menus.BuildPortListMenu();

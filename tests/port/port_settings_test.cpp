@@ -150,12 +150,12 @@ TEST(PortSettingsTest, EmptyStoreGivesTheDefaults)
 TEST(PortSettingsTest, StoredValuesAreNormalisedAndNotWrittenBack)
 {
     CMemorySettingsStore store;
-    store.WriteProfileString("Port", "COM25");
-    store.WriteProfileString("Baud", "5000000");
-    store.WriteProfileString("DataBit", "7");
-    store.WriteProfileString("Parity", "Odd");
-    store.WriteProfileString("StopBit", "1.50");
-    store.WriteProfileString("Handshake", "RTS/CTS (Hardware)");
+    store.WriteString("Port", "COM25");
+    store.WriteString("Baud", "5000000");
+    store.WriteString("DataBit", "7");
+    store.WriteString("Parity", "Odd");
+    store.WriteString("StopBit", "1.50");
+    store.WriteString("Handshake", "RTS/CTS (Hardware)");
     const std::size_t writes = store.WriteLog().size();
     CPortSettings settings;
     settings.LoadPortSettings(store);
@@ -168,7 +168,7 @@ TEST(PortSettingsTest, StoredValuesAreNormalisedAndNotWrittenBack)
     EXPECT_EQ(settings.m_strHandshake, "RTS/CTS");
     EXPECT_EQ(static_cast<int>(settings.m_line.m_eHandshake), 1);
     EXPECT_EQ(store.WriteLog().size(), writes);
-    EXPECT_EQ(store.GetProfileString("Baud", ""), "5000000");
+    EXPECT_EQ(store.ReadString("Baud", ""), "5000000");
     // Each value replaced is said once with what is used; a longer way of writing one is not.
     settings.LoadPortSettings(store);
     EXPECT_EQ(store.Warnings(), (std::vector<std::string>{"Settings: Baud=5000000 is not a valid value; 19200 is used.",
@@ -180,7 +180,7 @@ TEST(PortSettingsTest, UnreadableValuesAreSaid)
     CMemorySettingsStore store;
     for (const auto& [key, value] : std::vector<std::pair<std::string, std::string>>{
              {"Baud", "abc"}, {"DataBit", "nine"}, {"Parity", "X"}, {"Handshake", "bogus"}, {"Reconnect", "off"}})
-        store.WriteProfileString(key, value);
+        store.WriteString(key, value);
     CPortSettings settings;
     settings.LoadPortSettings(store);
     EXPECT_EQ(static_cast<int>(settings.m_line.m_nBaud), 19200);
@@ -200,7 +200,7 @@ TEST(PortSettingsTest, PaneTexts)
     settings.SetStopBits("1.5");
     settings.SetHandshake("RTS/CTS");
     EXPECT_EQ(settings.PaneText(), "COM3: 115200 7E1.5 RTS/CTS");
-    settings.SetPort("ttyUSB0");
+    settings.SetPortName("ttyUSB0");
     settings.SetHandshake("XON/XOFF");
     EXPECT_EQ(settings.PaneText(), "ttyUSB0: 115200 7E1.5 XON/XOFF");
     // A record whose handshake text is empty shows no trailing part.
@@ -308,7 +308,7 @@ TEST(PortSettingsTest, PortListChoosesByPosition)
     const std::vector<std::string> shown{"COM1", "ttyACM0", "ttyUSB3"};
     ASSERT_TRUE(settings.OnPortListChoice(ID_PORT_FIRST + 2, shown, store));
     EXPECT_EQ(settings.m_strPort, "ttyUSB3");
-    EXPECT_EQ(store.GetProfileString("Port", ""), "ttyUSB3");
+    EXPECT_EQ(store.ReadString("Port", ""), "ttyUSB3");
     EXPECT_FALSE(settings.OnPortListChoice(ID_PORT_FIRST + 3, shown, store));
     EXPECT_FALSE(settings.OnPortListChoice(ID_BAUD_FIRST, shown, store));
     EXPECT_EQ(store.WriteLog().size(), 1u);

@@ -61,7 +61,7 @@ protected:
         options.m_bKeepWire = true;
         m_sim = std::make_unique<CBoardSimulator>(options);
         ASSERT_FALSE(m_sim->Start());
-        m_settings.SetPort(m_sim->SlavePath());
+        m_settings.SetPortName(m_sim->SlavePath());
         m_settings.SetBaud(baud);
         if (openPort) {
             ASSERT_TRUE(OpenConfiguredPort(m_port, m_settings, &m_session.PortSink(), m_prompt, "Port open error!", nullptr));
@@ -234,7 +234,7 @@ TEST_F(DownloadJobTest, ThreeBytesGoOutExactlyWithTheirProgress)
     ASSERT_EQ(m_prompt.Boxes().size(), 1u);
     EXPECT_EQ(m_prompt.Boxes()[0].m_strText, "Programming has been completed!");
     EXPECT_EQ(m_prompt.Boxes()[0].m_strCaption, kAppTitle);
-    EXPECT_EQ(m_prompt.Boxes()[0].m_nType, MB_OK);
+    EXPECT_EQ(m_prompt.Boxes()[0].m_nType, kBoxOk);
     EXPECT_EQ(m_session.LastResult(), EDownloadResult::Completed);
     EXPECT_GE(run.took, 200ms); // the pause before the data
     EXPECT_FALSE(m_session.IsDownloadRunning());
@@ -351,7 +351,7 @@ TEST_F(DownloadJobTest, ClosedPortIsOpenedAndLeftOpen)
     EXPECT_EQ(m_port.GetBaudRate(), 115200);
 
     m_port.Close();
-    m_settings.SetPort(m_strDir + "/no-such-port");
+    m_settings.SetPortName(m_strDir + "/no-such-port");
     run = Program(m_strLastFile);
     EXPECT_EQ(run.log, std::vector<std::string>{"E"});
     EXPECT_EQ(m_session.LastResult(), EDownloadResult::PortOpenFailed);
@@ -691,7 +691,7 @@ TEST_F(DownloadJobTest, KeysTypedDuringTheDownloadNeverReachTheBoard)
             EXPECT_EQ(input.Enter(m_port), make_error_code(ESerialError::LineBusy));
             // Another thread's write is refused the same way.
             std::error_code other;
-            std::thread([&] { other = m_port.Write("z", nullptr, nullptr, INFINITE); }).join();
+            std::thread([&] { other = m_port.Write("z", nullptr, nullptr, kNoTimeLimit); }).join();
             EXPECT_EQ(other, make_error_code(ESerialError::LineBusy));
         });
         ASSERT_TRUE(run.ended);

@@ -31,7 +31,7 @@ public:
     {
         m_session.AddObserver(*this);
         CPortSettings& settings = m_session.PortSettings();
-        settings.SetPort(m_strLink);
+        settings.SetPortName(m_strLink);
         settings.SetBaud("115200");
         settings.SetHandshake("XON/XOFF");
         settings.m_bReconnect = reconnect;
@@ -143,7 +143,7 @@ TEST_P(PortReconnect, FollowsTheDeviceAwayAndBack)
     second.Send("after\r\n");
     rig.PumpUntilShown("after");
     std::uint32_t written = 0;
-    ASSERT_FALSE(rig.m_session.Port().Write("L\r", 2, &written, nullptr, INFINITE));
+    ASSERT_FALSE(rig.m_session.Port().Write("L\r", 2, &written, nullptr, kNoTimeLimit));
     EXPECT_EQ(second.Receive(2), "L\r");
 }
 

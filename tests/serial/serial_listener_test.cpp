@@ -33,7 +33,7 @@ std::string Drain(CSerialPort& port)
     char buffer[255];
     for (;;) {
         std::uint32_t count = 0;
-        if (port.Read(buffer, sizeof buffer, &count, nullptr, INFINITE) || count == 0)
+        if (port.Read(buffer, sizeof buffer, &count, nullptr, kNoTimeLimit) || count == 0)
             return got;
         got.append(buffer, count);
     }
@@ -55,7 +55,7 @@ TEST_F(SerialListenerTest, ReceivedBytesArePostedAsAPortEvent)
     const std::vector<CPostedEvent> posted = m_sink.Messages();
     const auto* event = std::get_if<CPortEvent>(&posted.front());
     ASSERT_NE(event, nullptr);
-    EXPECT_EQ(event->m_nEvents, EV_RXCHAR);
+    EXPECT_EQ(event->m_nEvents, line_event::kRxChar);
     EXPECT_EQ(event->m_nTag, 0);
 }
 
@@ -68,7 +68,7 @@ TEST_F(SerialListenerTest, GivenTagIsPosted)
     const auto* event = std::get_if<CPortEvent>(&posted.front());
     ASSERT_NE(event, nullptr);
     EXPECT_EQ(event->m_nTag, 4242);
-    EXPECT_EQ(event->m_nEvents, EV_RXCHAR);
+    EXPECT_EQ(event->m_nEvents, line_event::kRxChar);
     EXPECT_EQ(event->m_nErrors, 0u); // a pseudo-terminal has no line errors
 }
 
@@ -135,10 +135,10 @@ TEST_F(SerialListenerTest, FullBufferWaitsForTheReaderWithoutLosingBytes)
 TEST_F(SerialListenerTest, MaskWithoutArrivalGivesNoNotifications)
 {
     ASSERT_FALSE(m_serial.Open(m_pty.SlavePath(), &m_sink, 0, 0, 0));
-    ASSERT_FALSE(m_serial.SetEventMask(EV_BREAK | EV_ERR));
+    ASSERT_FALSE(m_serial.SetEventMask(line_event::kBreak | line_event::kErr));
     m_pty.Send("ignored");
     EXPECT_FALSE(m_sink.WaitFor(1, 200ms));
-    ASSERT_FALSE(m_serial.SetEventMask(EV_DEFAULT_MASK));
+    ASSERT_FALSE(m_serial.SetEventMask(line_event::kDefaultMask));
     m_pty.Send("!");
     ASSERT_TRUE(m_sink.WaitFor(1));
     EXPECT_EQ(Drain(m_serial), "ignored!");
@@ -311,7 +311,7 @@ TEST_F(SerialListenerTest, ReaderWriterAndListenerShareOnePort)
     EXPECT_EQ(farGot.size(), written.size());
     EXPECT_TRUE(farGot == written);
     for (const CPostedEvent& event : m_sink.Messages())
-        EXPECT_EQ(std::get<CPortEvent>(event).m_nEvents, EV_RXCHAR);
+        EXPECT_EQ(std::get<CPortEvent>(event).m_nEvents, line_event::kRxChar);
 }
 
 } // namespace

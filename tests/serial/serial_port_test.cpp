@@ -89,7 +89,7 @@ TEST_F(SerialPortTest, OpenSetsDefaultsAndRawMode)
     char buffer[255];
     for (int round = 0; round < 100 && got.size() < 256; ++round) {
         std::uint32_t count = 0;
-        ASSERT_FALSE(m_port.Read(buffer, sizeof buffer, &count, nullptr, INFINITE));
+        ASSERT_FALSE(m_port.Read(buffer, sizeof buffer, &count, nullptr, kNoTimeLimit));
         got.append(buffer, count);
         if (count == 0)
             m_port.WaitEvent(nullptr, 1000); // until more bytes arrive
@@ -117,7 +117,7 @@ TEST_F(SerialPortTest, ClosedPortRefusesEverythingButOpenAndClose)
     EXPECT_EQ(m_port.SetReadMode(0), kInvalidHandle);
     EXPECT_EQ(m_port.SetEventMask(1), kInvalidHandle);
     EXPECT_EQ(m_port.SetEventChar('x', true), kInvalidHandle);
-    EXPECT_EQ(m_port.WaitEvent(nullptr, INFINITE), kInvalidHandle);
+    EXPECT_EQ(m_port.WaitEvent(nullptr, kNoTimeLimit), kInvalidHandle);
     EXPECT_EQ(m_port.Write("x"), kInvalidHandle);
     EXPECT_EQ(m_port.Read(buffer, 4, &count), kInvalidHandle);
     EXPECT_EQ(count, 0u);
@@ -332,9 +332,9 @@ TEST_F(SerialPortTest, EventCharAndMask)
     EXPECT_EQ(m_port.GetEventChar(), '\r');
     EXPECT_EQ(m_port.GetEventMask(), 0x00C1u);
     ASSERT_FALSE(m_port.SetEventChar('\n', true));
-    EXPECT_EQ(m_port.GetEventMask(), 0x00C1u | EV_RXFLAG);
-    ASSERT_FALSE(m_port.SetEventMask(EV_RXCHAR));
-    EXPECT_EQ(m_port.GetEventMask(), EV_RXCHAR);
+    EXPECT_EQ(m_port.GetEventMask(), 0x00C1u | line_event::kRxFlag);
+    ASSERT_FALSE(m_port.SetEventMask(line_event::kRxChar));
+    EXPECT_EQ(m_port.GetEventMask(), line_event::kRxChar);
 }
 
 // ---- Transfers -------------------------------------------------------------------------------
@@ -344,7 +344,7 @@ TEST_F(SerialPortTest, ImmediateReadOfNothingReturnsAtOnce)
     OpenOverlapped();
     char buffer[255];
     std::uint32_t count = 99;
-    EXPECT_EQ(m_port.Read(buffer, 255, &count, nullptr, INFINITE), std::error_code());
+    EXPECT_EQ(m_port.Read(buffer, 255, &count, nullptr, kNoTimeLimit), std::error_code());
     EXPECT_EQ(count, 0u);
     EXPECT_EQ(m_port.Read(buffer, 255, nullptr, nullptr, 10), std::error_code());
 }
@@ -357,13 +357,13 @@ TEST_F(SerialPortTest, BlockingUsePortRefusesRecordsAndTimeouts)
     std::uint32_t count = 5;
     EXPECT_EQ(m_port.Write("data", 4, &count, nullptr, 1000), std::error_code(ESerialError::InvalidFunction));
     EXPECT_EQ(count, 0u);
-    EXPECT_EQ(m_port.Write("data", 4, nullptr, &record, INFINITE), std::error_code(ESerialError::InvalidFunction));
+    EXPECT_EQ(m_port.Write("data", 4, nullptr, &record, kNoTimeLimit), std::error_code(ESerialError::InvalidFunction));
     char buffer[8];
     EXPECT_EQ(m_port.Read(buffer, 8, nullptr, nullptr, 5), std::error_code(ESerialError::InvalidFunction));
-    EXPECT_EQ(m_port.WaitEvent(&record, INFINITE), std::error_code(ESerialError::InvalidFunction));
+    EXPECT_EQ(m_port.WaitEvent(&record, kNoTimeLimit), std::error_code(ESerialError::InvalidFunction));
     EXPECT_EQ(m_pty.ReceiveAvailable(), "");
     // The plain blocking forms work.
-    ASSERT_FALSE(m_port.Write("data", 4, &count, nullptr, INFINITE));
+    ASSERT_FALSE(m_port.Write("data", 4, &count, nullptr, kNoTimeLimit));
     EXPECT_EQ(count, 4u);
     EXPECT_EQ(m_pty.Receive(4), "data");
 }
@@ -412,7 +412,7 @@ TEST_F(SerialPortTest, AWriteWaitingForAnothersTurnGivesUpAtItsLimit)
     OpenOverlapped();
     auto first = std::async(std::launch::async, [this] {
         const std::string big(1 << 20, 'w');
-        return m_port.Write(big.data(), static_cast<std::uint32_t>(big.size()), nullptr, nullptr, INFINITE);
+        return m_port.Write(big.data(), static_cast<std::uint32_t>(big.size()), nullptr, nullptr, kNoTimeLimit);
     });
     // Bytes at the far end: the first write has its turn.
     pollfd arrived{m_pty.Master(), POLLIN, 0};
@@ -479,7 +479,7 @@ TEST_F(SerialPortTest, RecordCompletesAndSignalsItsEvent)
     CEvent event(true);
     COverlapped record{&event, {}, 0};
     std::uint32_t count = 0;
-    ASSERT_FALSE(m_port.Write("abc", 3, &count, &record, INFINITE));
+    ASSERT_FALSE(m_port.Write("abc", 3, &count, &record, kNoTimeLimit));
     EXPECT_TRUE(event.IsSet());
     EXPECT_EQ(record.m_nTransferred, 3u);
     EXPECT_EQ(record.m_code, std::error_code());
@@ -492,12 +492,12 @@ TEST_F(SerialPortTest, WaitEventReportsArrivalOnceAndTimesOut)
     EXPECT_EQ(m_port.WaitEvent(nullptr, 50), std::error_code(ESerialError::Timeout));
     m_pty.Send("x");
     ASSERT_EQ(m_port.WaitEvent(nullptr, 5000), std::error_code());
-    EXPECT_EQ(m_port.TakeEvents(), EV_RXCHAR);
+    EXPECT_EQ(m_port.TakeEvents(), line_event::kRxChar);
     EXPECT_EQ(m_port.TakeEvents(), 0u);
     // The byte is still unread: it is not reported a second time.
     EXPECT_EQ(m_port.WaitEvent(nullptr, 100), std::error_code(ESerialError::Timeout));
     // A masked-out arrival is not reported either.
-    ASSERT_FALSE(m_port.SetEventMask(EV_BREAK));
+    ASSERT_FALSE(m_port.SetEventMask(line_event::kBreak));
     char buffer[4];
     ASSERT_FALSE(m_port.Read(buffer, 4));
     m_pty.Send("y");
@@ -509,7 +509,7 @@ TEST_F(SerialPortTest, WaitEventReportsArrivalOnceAndTimesOut)
 TEST_F(SerialPortTest, SettingTheMaskEndsAWaitOnAnotherThread)
 {
     OpenOverlapped();
-    auto waiter = std::async(std::launch::async, [this] { return m_port.WaitEvent(nullptr, INFINITE); });
+    auto waiter = std::async(std::launch::async, [this] { return m_port.WaitEvent(nullptr, kNoTimeLimit); });
     const CCloseOnExit closeFirst(m_port);
     EXPECT_EQ(waiter.wait_for(std::chrono::milliseconds(50)), std::future_status::timeout);
     ASSERT_FALSE(m_port.SetEventMask(m_port.GetEventMask()));
@@ -582,7 +582,7 @@ TEST_F(SerialPortTest, ModemLinesAreResultsClosedRefusedByAPseudoTerminalOrReadB
 TEST_F(SerialPortTest, HangUpEndsWaitsAndFailsTransfers)
 {
     OpenOverlapped();
-    auto waiter = std::async(std::launch::async, [this] { return m_port.WaitEvent(nullptr, INFINITE); });
+    auto waiter = std::async(std::launch::async, [this] { return m_port.WaitEvent(nullptr, kNoTimeLimit); });
     const CCloseOnExit closeFirst(m_port);
     m_pty.CloseMaster();
     ASSERT_EQ(waiter.wait_for(std::chrono::seconds(10)), std::future_status::ready);
@@ -591,7 +591,7 @@ TEST_F(SerialPortTest, HangUpEndsWaitsAndFailsTransfers)
     EXPECT_EQ(m_port.WaitEvent(nullptr, 5000), Sys(ENODEV));
     char buffer[16];
     std::uint32_t count = 0;
-    EXPECT_TRUE(m_port.Read(buffer, sizeof buffer, &count, nullptr, INFINITE));
+    EXPECT_TRUE(m_port.Read(buffer, sizeof buffer, &count, nullptr, kNoTimeLimit));
     EXPECT_EQ(count, 0u);
     std::error_code write = m_port.Write("lost", 4, nullptr, nullptr, 1000);
     EXPECT_EQ(write, Sys(EIO));
@@ -604,7 +604,7 @@ TEST_F(SerialPortTest, HangUpAfterDataReportsTheDataFirst)
     OpenOverlapped();
     m_pty.Send("last words");
     ASSERT_EQ(m_port.WaitEvent(nullptr, 5000), std::error_code());
-    EXPECT_EQ(m_port.TakeEvents(), EV_RXCHAR);
+    EXPECT_EQ(m_port.TakeEvents(), line_event::kRxChar);
     m_pty.CloseMaster();
     EXPECT_EQ(m_port.WaitEvent(nullptr, 5000), Sys(ENODEV));
 }
@@ -618,13 +618,13 @@ TEST_F(SerialPortTest, CloseWakesReadWriteAndWaitInProgress)
     auto reader = std::async(std::launch::async, [&port] {
         port.SetReadMode(CSerialPort::ReadModeWaitAll);
         char buffer[64];
-        return port.Read(buffer, sizeof buffer, nullptr, nullptr, INFINITE);
+        return port.Read(buffer, sizeof buffer, nullptr, nullptr, kNoTimeLimit);
     });
     auto writer = std::async(std::launch::async, [&port] {
         std::string big(1 << 20, 'w');
-        return port.Write(big.data(), static_cast<std::uint32_t>(big.size()), nullptr, nullptr, INFINITE);
+        return port.Write(big.data(), static_cast<std::uint32_t>(big.size()), nullptr, nullptr, kNoTimeLimit);
     });
-    auto waiter = std::async(std::launch::async, [&port] { return port.WaitEvent(nullptr, INFINITE); });
+    auto waiter = std::async(std::launch::async, [&port] { return port.WaitEvent(nullptr, kNoTimeLimit); });
     // Give them time to block; nothing ends them but the close.
     EXPECT_EQ(writer.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
     auto closer = std::async(std::launch::async, [&port] { return port.Close(); });
@@ -660,7 +660,7 @@ TEST_F(SerialPortTest, CloseWhileOperationsKeepStartingEndsThemAll)
             else if (kind == 1)
                 code = m_port.Read(&byte, 1, nullptr, nullptr, 20);
             else
-                code = m_port.SetEventMask(EV_DEFAULT_MASK);
+                code = m_port.SetEventMask(line_event::kDefaultMask);
             if (codes.size() == 50 && running.fetch_add(1) == 3)
                 started.Set();
             codes.push_back(code);

@@ -1,6 +1,6 @@
 #include "recording_prompt.h"
 
-int CRecordingPrompt::MessageBox(const std::string& text, const std::string& caption, unsigned type)
+int CRecordingPrompt::ShowBox(const std::string& text, const std::string& caption, unsigned type)
 {
     std::function<void(const std::string&)> onBox;
     {

@@ -19,9 +19,9 @@ struct CRecordedBox {
 
 class CRecordingPrompt : public IUserPrompt {
 public:
-    explicit CRecordingPrompt(int answer = IDOK) : m_nAnswer(answer) {}
+    explicit CRecordingPrompt(int answer = kAnswerOk) : m_nAnswer(answer) {}
 
-    int MessageBox(const std::string& text, const std::string& caption, unsigned type) override;
+    int ShowBox(const std::string& text, const std::string& caption, unsigned type) override;
 
     void SetAnswer(int answer);
     // Called on the box's thread as each box shows, before it is answered: what the user sees

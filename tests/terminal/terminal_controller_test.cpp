@@ -84,7 +84,7 @@ private slots:
         const std::string big = files.Write("big.bin", content);
 
         // Columns: Send File, Paste, Stop Send, DTR, Local Echo.
-        controller.SetPort(&port);
+        controller.SetPortName(&port);
         QCOMPARE(Enabled(window), QStringLiteral("00001"));
         QVERIFY(!controller.SendFile(big));
         QCOMPARE(window.m_bar.currentMessage(), QStringLiteral("The port is not open."));

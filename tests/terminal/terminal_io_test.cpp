@@ -420,7 +420,7 @@ TEST(TerminalIoSettings, DefaultsRoundTripAndUnusableValuesKeepTheDefault)
     loaded.Load(store);
     EXPECT_EQ(loaded, changed);
     for (const char* key : {"TerminalEnterSends", "TerminalLogMode", "TerminalLocalEcho", "TerminalDTR"})
-        store.WriteProfileString(key, "7");
+        store.WriteString(key, "7");
     loaded.Load(store);
     EXPECT_EQ(loaded.m_eEnterSends, EEnterSends::CR);
     EXPECT_EQ(loaded.m_nLogMode, 0);

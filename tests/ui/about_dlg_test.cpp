@@ -91,7 +91,7 @@ void AboutDlgTest::linkClickOpensWebSiteAndStaysOpen()
 void AboutDlgTest::reopensWhereItWasClosed()
 {
     CMemorySettingsStore store;
-    store.WriteProfileString("AboutDlgPosition", "100,120,400,300,1,0");
+    store.WriteString("AboutDlgPosition", "100,120,400,300,1,0");
     QPoint openedAt;
     QPoint closedAt;
     {
@@ -105,10 +105,10 @@ void AboutDlgTest::reopensWhereItWasClosed()
         QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     }
     QCOMPARE(openedAt, QPoint(100, 120));
-    const auto stored = CWindowPlacement::Parse(store.GetProfileString("AboutDlgPosition", ""));
+    const auto stored = CWindowPlacement::Parse(store.ReadString("AboutDlgPosition", ""));
     QVERIFY(stored);
     QCOMPARE(QPoint(stored->m_nLeft, stored->m_nTop), closedAt);
-    QCOMPARE(stored->m_nShowCmd, SW_SHOWNORMAL);
+    QCOMPARE(stored->m_nShowCmd, kShowNormal);
 
     CAboutDlg again(store);
     QCOMPARE(again.geometry().topLeft(), closedAt);
@@ -117,7 +117,7 @@ void AboutDlgTest::reopensWhereItWasClosed()
 void AboutDlgTest::ignoresMalformedPlacement()
 {
     CMemorySettingsStore store;
-    store.WriteProfileString("AboutDlgPosition", "100,120,400,300,1");
+    store.WriteString("AboutDlgPosition", "100,120,400,300,1");
     CAboutDlg dialog(store);
     QVERIFY(dialog.geometry().topLeft() != QPoint(100, 120));
 }

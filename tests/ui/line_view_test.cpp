@@ -105,12 +105,12 @@ private slots:
         QCOMPARE(view.SelectionStart(), QPoint(4, view.CurrentRow() - 2));
 
         // Case-insensitive in either direction, wrapping round, beyond Latin-1 too.
-        QVERIFY(view.FindText(QString::fromUtf8("ROW 0 ÜNÏ"), true));
+        QVERIFY(view.FindString(QString::fromUtf8("ROW 0 ÜNÏ"), true));
         QCOMPARE(view.SelectionStart(), QPoint(0, 40 - 11));
         QCOMPARE(view.SelectedText(), QString::fromUtf8("row 0 ünï"));
-        QVERIFY(view.FindText(QString::fromUtf8("Row 1 üNï"), false));
+        QVERIFY(view.FindString(QString::fromUtf8("Row 1 üNï"), false));
         QCOMPARE(view.SelectionStart(), QPoint(0, 41 - 11));
-        QVERIFY(!view.FindText(QStringLiteral("absent")));
+        QVERIFY(!view.FindString(QStringLiteral("absent")));
 
         // The current row's line goes: no current row.
         view.AppendText(lines(80));

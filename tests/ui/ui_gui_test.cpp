@@ -183,7 +183,7 @@ void UiGuiTest::gripOnlyOnTopLevel()
 void UiGuiTest::placementRestoredFromSixNumbers()
 {
     CMemorySettingsStore store;
-    store.WriteProfileString("AboutDlgPosition", "100,120,400,300,1,0");
+    store.WriteString("AboutDlgPosition", "100,120,400,300,1,0");
     CResizableDialog dialog;
     dialog.EnablePlacementMemory(store, "AboutDlgPosition", false);
     QCOMPARE(dialog.geometry(), QRect(100, 120, 300, 180));
@@ -202,7 +202,7 @@ void UiGuiTest::placementWithFewerNumbersChangesNothing()
 {
     for (const char* text : {"100,120,400,300,1", ""}) {
         CMemorySettingsStore store;
-        store.WriteProfileString("Key", text);
+        store.WriteString("Key", text);
         CResizableDialog dialog;
         dialog.setGeometry(10, 20, 150, 90);
         dialog.EnablePlacementMemory(store, "Key", false);
@@ -222,7 +222,7 @@ void UiGuiTest::placementStoredWhenDialogEnds()
         dialog.setGeometry(50, 60, 200, 100);
         dialog.accept();
     }
-    QCOMPARE(QString::fromStdString(store.GetProfileString("AboutDlgPosition", "")),
+    QCOMPARE(QString::fromStdString(store.ReadString("AboutDlgPosition", "")),
              QString("50,60,250,160,1,0"));
 
     // A dialog destroyed while shown stores as well; one never shown stores nothing.
@@ -234,13 +234,13 @@ void UiGuiTest::placementStoredWhenDialogEnds()
         dialog->show();
         dialog->setGeometry(5, 6, 100, 50);
     }
-    QCOMPARE(QString::fromStdString(second.GetProfileString("P", "")), QString("5,6,105,56,1,0"));
+    QCOMPARE(QString::fromStdString(second.ReadString("P", "")), QString("5,6,105,56,1,0"));
     CMemorySettingsStore third;
     {
         CResizableDialog dialog;
         dialog.EnablePlacementMemory(third, "P", false);
     }
-    QCOMPARE(QString::fromStdString(third.GetProfileString("P", "none")), QString("none"));
+    QCOMPARE(QString::fromStdString(third.ReadString("P", "none")), QString("none"));
 }
 
 void UiGuiTest::progressFreshControlImage()
@@ -318,8 +318,8 @@ void UiGuiTest::progressCaptionThroughWindowText()
 {
     CPercentProgressCtrl bar;
     bar.resize(200, 24);
-    bar.SetWindowText("Erasing");
-    QCOMPARE(bar.GetWindowText(), QString("Erasing"));
+    bar.SetCaption("Erasing");
+    QCOMPARE(bar.GetCaption(), QString("Erasing"));
     QCOMPARE(bar.windowTitle(), QString("Erasing"));
     QCOMPARE(bar.DisplayedText(), QString("Erasing"));
     bar.setWindowTitle(QString());

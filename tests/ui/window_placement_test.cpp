@@ -39,7 +39,7 @@ INSTANTIATE_TEST_SUITE_P(Table, PlacementParse,
 
 TEST(PlacementFormat, RoundTrips)
 {
-    const CWindowPlacement placement{-10, 20, 310, 220, SW_SHOWMAXIMIZED, WPF_RESTORETOMAXIMIZED};
+    const CWindowPlacement placement{-10, 20, 310, 220, kShowMaximized, kRestoreToMaximized};
     EXPECT_EQ(placement.Format(), "-10,20,310,220,3,2");
     EXPECT_EQ(CWindowPlacement::Parse(placement.Format()), placement);
 }
