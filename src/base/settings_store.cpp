@@ -35,7 +35,7 @@ std::optional<int> ParseProfileFlag(std::string_view text)
     return std::nullopt;
 }
 
-int ISettingsStore::GetProfileFlag(const std::string& entry, int def)
+int ISettingsStore::ReadFlag(const std::string& entry, int def)
 {
     // No text a person writes starts with a NUL: it stands for "absent".
     static const std::string kAbsent(1, '\0');

@@ -32,7 +32,7 @@ public:
     virtual void WriteBytes(const std::string& entry, const std::vector<std::uint8_t>& value) = 0;
 
     // A flag (ParseProfileFlag); def when absent, def with a warning when it cannot be read.
-    int GetProfileFlag(const std::string& entry, int def);
+    int ReadFlag(const std::string& entry, int def);
     // Records that the entry's value cannot be read and what is used instead: one warning per
     // entry, for the user to see (qxprog prints them, the window shows them in its status bar).
     void WarnUnreadable(const std::string& entry, const std::string& value, const std::string& used);

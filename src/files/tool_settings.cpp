@@ -19,11 +19,11 @@ void CToolSettings::LoadToolSettings(ISettingsStore& store)
 {
     CToolSettingsValues v;
     v.m_strBuilder = store.ReadString("Builder", "");
-    v.m_bRemoveExtension = store.GetProfileFlag("RemoveExtension", 1);
-    v.m_bChangeWorkingDir = store.GetProfileFlag("ChangeWorkingDir", 1);
+    v.m_bRemoveExtension = store.ReadFlag("RemoveExtension", 1);
+    v.m_bChangeWorkingDir = store.ReadFlag("ChangeWorkingDir", 1);
     v.m_strDebugger = store.ReadString("Debugger", "");
     v.m_strEditor = store.ReadString("Editor", "");
-    v.m_bUseAssocApp = store.GetProfileFlag("UseAssocApp", 1);
+    v.m_bUseAssocApp = store.ReadFlag("UseAssocApp", 1);
     std::string startDir = CurrentDirectory();
     std::lock_guard lock(m_mutex);
     m_values = v;

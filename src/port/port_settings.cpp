@@ -157,7 +157,7 @@ void CPortSettings::LoadPortSettings(ISettingsStore& store)
     m_strParity = store.ReadString(kKeyParity, "N");
     m_strStopBits = store.ReadString(kKeyStopBits, "1");
     m_strHandshake = store.ReadString(kKeyHandshake, "");
-    m_bReconnect = store.GetProfileFlag(kKeyReconnect, 1) != 0;
+    m_bReconnect = store.ReadFlag(kKeyReconnect, 1) != 0;
     // A value the rule replaced (for parity and handshake: by a text that is not its beginning,
     // as "Odd" gives "O") was not valid: the user is told what is used instead.
     auto normalize = [&store](const char* key, std::string& text, auto rule, bool prefix) {

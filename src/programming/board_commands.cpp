@@ -3,10 +3,10 @@
 void CBoardCommands::LoadBoardCommands(ISettingsStore& store)
 {
     CBoardCommandValues v;
-    v.m_bUsePrePostPgmCmd = store.GetProfileFlag("UsePrePostPgmCmd", 1);
+    v.m_bUsePrePostPgmCmd = store.ReadFlag("UsePrePostPgmCmd", 1);
     v.m_strProgramCmd = store.ReadString("ProgramCmd", board::kDefaultProgramCmd);
     v.m_strCmdAfterProgram = store.ReadString("CmdAfterProgram", board::kDefaultRunCmd);
-    v.m_bCheckHexFile = store.GetProfileFlag("CheckHexFile", 1);
+    v.m_bCheckHexFile = store.ReadFlag("CheckHexFile", 1);
     Set(v);
 }
 

@@ -51,8 +51,8 @@ void CTerminalCtrl::LoadViewSettings(ISettingsStore& store)
 {
     m_pStore = nullptr;
     SetScrollback(store.ReadInt("TerminalScrollback", kMaxLines));
-    SetTimestamps(store.GetProfileFlag("TerminalTimestamps", 0) != 0);
-    SetHexView(store.GetProfileFlag("TerminalHexView", 0) != 0);
+    SetTimestamps(store.ReadFlag("TerminalTimestamps", 0) != 0);
+    SetHexView(store.ReadFlag("TerminalHexView", 0) != 0);
     m_pStore = &store;
 }
 

@@ -19,14 +19,14 @@ int InRange(int value, int first, int last, int def)
 void CTerminalIoSettings::Load(ISettingsStore& store)
 {
     const CTerminalIoSettings def;
-    m_bLocalEcho = InRange(store.GetProfileFlag(kKeyLocalEcho, def.m_bLocalEcho), 0, 1, def.m_bLocalEcho) != 0;
+    m_bLocalEcho = InRange(store.ReadFlag(kKeyLocalEcho, def.m_bLocalEcho), 0, 1, def.m_bLocalEcho) != 0;
     m_eEnterSends = static_cast<EEnterSends>(
         InRange(store.ReadInt(kKeyEnterSends, static_cast<int>(def.m_eEnterSends)), 0, 2,
             static_cast<int>(def.m_eEnterSends)));
     m_nLogMode = InRange(store.ReadInt(kKeyLogMode, def.m_nLogMode), 0, 1, def.m_nLogMode);
     m_strLogFile = store.ReadString(kKeyLogFile, def.m_strLogFile);
-    m_bDtr = InRange(store.GetProfileFlag(kKeyDtr, def.m_bDtr), 0, 1, def.m_bDtr) != 0;
-    m_bRts = InRange(store.GetProfileFlag(kKeyRts, def.m_bRts), 0, 1, def.m_bRts) != 0;
+    m_bDtr = InRange(store.ReadFlag(kKeyDtr, def.m_bDtr), 0, 1, def.m_bDtr) != 0;
+    m_bRts = InRange(store.ReadFlag(kKeyRts, def.m_bRts), 0, 1, def.m_bRts) != 0;
     m_strSendFile = store.ReadString(kKeySendFile, def.m_strSendFile);
 }
 
