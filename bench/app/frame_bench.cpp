@@ -45,10 +45,10 @@
 namespace {
 class CAutoPrompt : public IUserPrompt {
 public:
-    int MessageBox(const std::string& text, const std::string&, unsigned) override
+    int ShowBox(const std::string& text, const std::string&, unsigned) override
     {
         std::fprintf(stderr, "box: %s\n", text.c_str());
-        return IDOK;
+        return kAnswerOk;
     }
 };
 
@@ -189,8 +189,8 @@ void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes, int scrollback = CTe
     const std::string slave = ::ptsname(master);
 
     CQtSettingsStore store;
-    store.WriteProfileString("Port", slave);
-    store.WriteProfileInt("TerminalScrollback", scrollback);
+    store.WriteString("Port", slave);
+    store.WriteInt("TerminalScrollback", scrollback);
     QDir::setCurrent(dir.path());
     CToolSettings tools;
     tools.LoadToolSettings(store);
@@ -340,7 +340,7 @@ void LongListBench(const QTemporaryDir& dir)
     std::ofstream(root + "/lastfiles.lst", std::ios::binary) << list;
 
     CQtSettingsStore store;
-    store.WriteProfileString("Port", "/nonexistent/qx-bench-port");
+    store.WriteString("Port", "/nonexistent/qx-bench-port");
     CToolSettings tools;
     tools.LoadToolSettings(store);
     tools.SetStartDir(root + "/");
@@ -390,7 +390,7 @@ int main(int argc, char* argv[])
         ::grantpt(master);
         ::unlockpt(master);
         CQtSettingsStore store;
-        store.WriteProfileString("Port", ::ptsname(master));
+        store.WriteString("Port", ::ptsname(master));
         CToolSettings tools;
         tools.LoadToolSettings(store);
     CBoardCommands commands;

@@ -103,7 +103,7 @@ bool CMainFrame::Create()
     CreateTerminalIo();
     m_pSession = std::make_unique<CProgrammingSession>(m_pTerminalIo->BoardText(), m_commands, *m_pSink, m_prompt);
     m_pSession->PortSettings().LoadPortSettings(m_store);
-    m_pTerminalIo->SetPort(&m_pSession->Port());
+    m_pTerminalIo->SetPortName(&m_pSession->Port());
     // Every block read from the port is counted and handed to the log as it came.
     m_pSession->SetReceiveTap(
         [this](const std::uint8_t* data, std::size_t size) { m_pTerminalIo->OnReceived(data, size); });
@@ -138,7 +138,7 @@ bool CMainFrame::Create()
             ShowSystemError(m_prompt, ec, "The board simulator could not start.");
             m_pSimulator.reset();
         } else {
-            PortSettings().SetPort(m_pSimulator->SlavePath());
+            PortSettings().SetPortName(m_pSimulator->SlavePath());
             m_bSimulated = true;
         }
     }

@@ -13,7 +13,7 @@
 QFont LoadPaneFont(ISettingsStore& store, const char* key, const char* defaultFace, int defaultPoints)
 {
     // A stored record of exactly 60 bytes describes the font; anything else is ignored.
-    if (auto value = store.GetProfileBinary(key)) {
+    if (auto value = store.ReadBytes(key)) {
         if (auto record = ParseLogFont(*value)) {
             QFont font(QString::fromLatin1(record->m_strFaceName.c_str()));
             font.setStyleHint(QFont::TypeWriter);

@@ -75,7 +75,7 @@ void CPortController::UpdatePortPane()
 {
     const CPortSettings& settings = m_session.PortSettings();
     // A stable name is long: the pane shows the node it leads to.
-    m_wndPortPane.SetPort(QString::fromStdString(settings.PaneText(ShortPortName(settings.m_strPort))),
+    m_wndPortPane.SetPortName(QString::fromStdString(settings.PaneText(ShortPortName(settings.m_strPort))),
         m_session.Port().IsOpen());
 }
 

@@ -9,7 +9,7 @@ CPortPaneLabel::CPortPaneLabel(QWidget* parent) : CElidedLabel(QString(), parent
     setContextMenuPolicy(Qt::PreventContextMenu);
 }
 
-void CPortPaneLabel::SetPort(const QString& text, bool open)
+void CPortPaneLabel::SetPortName(const QString& text, bool open)
 {
     setText(open ? text : text + QLatin1String(kTextClosed));
     setToolTip(open ? QStringLiteral("%1 is open. Left click: the ports present; right click: line settings, Close Port")

@@ -14,7 +14,7 @@ public:
     explicit CPortPaneLabel(QWidget* parent = nullptr);
 
     // The port's text and whether it is open now.
-    void SetPort(const QString& text, bool open);
+    void SetPortName(const QString& text, bool open);
     bool IsPortOpen() const { return m_bOpen; }
 
 signals:

@@ -112,13 +112,13 @@ void CQxProgApp::OpenUserGuide()
     const std::string exeDir = QCoreApplication::applicationDirPath().toStdString();
     const std::string guide = FindUserGuide(exeDir, QX_BUILD_DOC_DIR);
     if (guide.empty()) {
-        m_prompt.MessageBox("The User Guide is not installed.\n\nIt belongs at " + InstalledUserGuidePath(exeDir) +
+        m_prompt.ShowBox("The User Guide is not installed.\n\nIt belongs at " + InstalledUserGuidePath(exeDir) +
                                 "; reinstall the program, or read README.md in the sources.",
-                            "Quillorex Programmer", MB_OK | MB_ICONWARNING);
+                            "Quillorex Programmer", kBoxOk | kBoxIconWarning);
         return;
     }
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(guide))))
-        m_prompt.MessageBox("The User Guide could not be opened.\n\nNo application opens " + guide +
+        m_prompt.ShowBox("The User Guide could not be opened.\n\nNo application opens " + guide +
                                 "; install a web browser, or open the file by hand.",
-                            "Quillorex Programmer", MB_OK | MB_ICONWARNING);
+                            "Quillorex Programmer", kBoxOk | kBoxIconWarning);
 }

@@ -64,21 +64,21 @@ private slots:
     {
         {
             CQtSettingsStore store;
-            store.WriteProfileString("Port", "/dev/ttyUSB0");
-            store.WriteProfileInt("RemoveExtension", 0);
-            store.WriteProfileBinary("TerminalFont", std::vector<std::uint8_t>{0, 1, 2, 0xFF, 0x80, 60});
+            store.WriteString("Port", "/dev/ttyUSB0");
+            store.WriteInt("RemoveExtension", 0);
+            store.WriteBytes("TerminalFont", std::vector<std::uint8_t>{0, 1, 2, 0xFF, 0x80, 60});
             store.Sync();
         }
         QVERIFY2(QFile::exists(SettingsFilePath()), qPrintable(SettingsFilePath()));
         CQtSettingsStore store;
-        QCOMPARE(store.GetProfileString("Port", "COM1"), std::string("/dev/ttyUSB0"));
-        QCOMPARE(store.GetProfileInt("RemoveExtension", 1), 0);
-        auto font = store.GetProfileBinary("TerminalFont");
+        QCOMPARE(store.ReadString("Port", "COM1"), std::string("/dev/ttyUSB0"));
+        QCOMPARE(store.ReadInt("RemoveExtension", 1), 0);
+        auto font = store.ReadBytes("TerminalFont");
         QVERIFY(font.has_value());
         QCOMPARE(*font, (std::vector<std::uint8_t>{0, 1, 2, 0xFF, 0x80, 60}));
-        QCOMPARE(store.GetProfileString("Missing", "dflt"), std::string("dflt"));
-        QCOMPARE(store.GetProfileInt("Missing", 7), 7);
-        QVERIFY(!store.GetProfileBinary("Missing").has_value());
+        QCOMPARE(store.ReadString("Missing", "dflt"), std::string("dflt"));
+        QCOMPARE(store.ReadInt("Missing", 7), 7);
+        QVERIFY(!store.ReadBytes("Missing").has_value());
         // The values sit in the group "Settings" of that file.
         QSettings raw(SettingsFilePath(), QSettings::IniFormat);
         QCOMPARE(raw.value("Settings/Port").toString(), QStringLiteral("/dev/ttyUSB0"));
@@ -122,7 +122,7 @@ private slots:
             CBoardCommands commands;
             commands.LoadBoardCommands(store);
             QCOMPARE(commands.Get().m_bUsePrePostPgmCmd, 1);
-            QCOMPARE(store.GetProfileInt("RemoveExtension", 1), 0);
+            QCOMPARE(store.ReadInt("RemoveExtension", 1), 0);
         }
         QFile file(SettingsFilePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
@@ -276,7 +276,7 @@ private slots:
         QFile::remove(SettingsFilePath());
         {
             CQtSettingsStore store;
-            store.WriteProfileString("Port", portOpens ? std::string(::ptsname(master))
+            store.WriteString("Port", portOpens ? std::string(::ptsname(master))
                                                        : m_config.filePath(QStringLiteral("no-such-port")).toStdString());
             store.Sync();
         }
@@ -307,10 +307,10 @@ private slots:
             QVERIFY(QApplication::activeModalWidget());
             app.Terminate();
         });
-        QCOMPARE(app.Prompt().MessageBox("Programming has been completed!", "Quillorex Programmer", MB_OK), IDOK);
+        QCOMPARE(app.Prompt().ShowBox("Programming has been completed!", "Quillorex Programmer", kBoxOk), kAnswerOk);
         QVERIFY(app.IsTerminating());
-        QCOMPARE(app.Prompt().MessageBox("Save?", "", MB_YESNO), IDNO);
-        QCOMPARE(app.Prompt().MessageBox("Go on?", "", MB_OKCANCEL), IDCANCEL);
+        QCOMPARE(app.Prompt().ShowBox("Save?", "", kBoxYesNo), kAnswerNo);
+        QCOMPARE(app.Prompt().ShowBox("Go on?", "", kBoxOkCancel), kAnswerCancel);
         QVERIFY(!QApplication::activeModalWidget());
     }
 

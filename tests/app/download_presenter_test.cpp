@@ -30,7 +30,7 @@ namespace {
 struct CPresenterRig {
     explicit CPresenterRig(const std::string& port)
     {
-        session.PortSettings().SetPort(port);
+        session.PortSettings().SetPortName(port);
         session.PortSettings().SetBaud("115200");
         CDownloadPresenter::CHooks hooks;
         hooks.m_isSending = [this] { return sending; };

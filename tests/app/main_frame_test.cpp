@@ -146,9 +146,9 @@ private:
         return QString::fromLocal8Bit(qgetenv("XDG_CONFIG_HOME")) + QStringLiteral("/Quillorex/Quillorex Programmer.conf");
     }
 
-    void SetPort(const std::string& path)
+    void SetPortName(const std::string& path)
     {
-        m_pStore->WriteProfileString("Port", path);
+        m_pStore->WriteString("Port", path);
         m_pStore->Sync();
     }
 
@@ -185,8 +185,8 @@ private:
         auto sim = std::make_unique<CBoardSimulator>(options);
         if (sim->Start())
             return nullptr;
-        SetPort(sim->SlavePath());
-        m_pStore->WriteProfileString("Baud", "1200");
+        SetPortName(sim->SlavePath());
+        m_pStore->WriteString("Baud", "1200");
         return sim;
     }
 
@@ -225,10 +225,10 @@ private slots:
     {
         CFarEnd far;
         QVERIFY(far.Valid());
-        SetPort(far.SlavePath());
-        m_pStore->WriteProfileString("Baud", "abc");
-        m_pStore->WriteProfileString("CheckHexFile", "maybe");
-        m_pStore->WriteProfileString("UsePrePostPgmCmd", "no");
+        SetPortName(far.SlavePath());
+        m_pStore->WriteString("Baud", "abc");
+        m_pStore->WriteString("CheckHexFile", "maybe");
+        m_pStore->WriteString("UsePrePostPgmCmd", "no");
         m_commands.LoadBoardCommands(*m_pStore);
         auto frame = MakeFrame();
         QVERIFY(frame);
@@ -244,7 +244,7 @@ private slots:
     {
         CFarEnd far;
         QVERIFY(far.Valid());
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
@@ -283,7 +283,7 @@ private slots:
     void menusToolbarAndKeysComeFromTheCommandTable()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         const QList<QAction*> menus = frame->menuBar()->actions();
@@ -381,7 +381,7 @@ private slots:
     void stopBuildEndsTheRunningBuilderAndTheStatusBarShowsTheResult()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         const std::string builder = WriteFile("slow-builder", "#!/bin/sh\necho building\nexec sleep 300\n");
@@ -407,7 +407,7 @@ private slots:
     void theStatusBarSaysWhatRunsAndKeepsItUnderPrompts()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
@@ -444,9 +444,9 @@ private slots:
         }
 
         // A search without a match says so, in the terminal and in the output window.
-        frame->Terminal().FindText(QStringLiteral("zzz"));
+        frame->Terminal().FindString(QStringLiteral("zzz"));
         expect("terminal find", QStringLiteral("Not found: zzz"));
-        QVERIFY(!frame->Output().FindText(QStringLiteral("qqq")));
+        QVERIFY(!frame->Output().FindString(QStringLiteral("qqq")));
         expect("output find", QStringLiteral("Not found: qqq"));
         QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(QStringLiteral("; "))));
         QVERIFY(Closed(*frame));
@@ -455,7 +455,7 @@ private slots:
     void fileDialogsOpenInTheWorkingFolder()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         QStringList wrong;
@@ -484,7 +484,7 @@ private slots:
     void theMessageTakesTheFreeWidthAndThePanesGiveWayFirst()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
@@ -568,7 +568,7 @@ private slots:
     void aMenuPromptGoesWithItsMenu()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
@@ -588,7 +588,7 @@ private slots:
     void restartRestoresLayoutVisibilityAndPlacement()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         int outputWidth = 0;
         {
             auto frame = MakeFrame();
@@ -607,7 +607,7 @@ private slots:
                         frame->Browser().currentItem()->text(0) == QStringLiteral("File System"));
             QTRY_COMPARE(frame->size(), QSize(820, 610));
             QVERIFY(Closed(*frame));
-            QCOMPARE(m_pStore->GetProfileString("LastBrowse", ""), std::string("Desktop/File System"));
+            QCOMPARE(m_pStore->ReadString("LastBrowse", ""), std::string("Desktop/File System"));
         }
         m_pStore = std::make_unique<CQtSettingsStore>();
         auto frame = MakeFrame();
@@ -632,7 +632,7 @@ private slots:
     void aPaneFloatedByTheUserTakesItsSizeAndKeepsItAcrossRuns()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         {
             auto frame = MakeFrame();
             QVERIFY(frame);
@@ -661,7 +661,7 @@ private slots:
     void malformedSavedLayoutGivesTheDefault()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         QSettings& raw = m_pStore->Settings();
         raw.setValue(QStringLiteral("MainFrame/State"), QByteArray("not a layout at all"));
         raw.setValue(QStringLiteral("MainFrame/Geometry"), QByteArray("\x01\x02garbage"));
@@ -679,7 +679,7 @@ private slots:
     void rightClickOnThePortPaneOpensTheLineSettings()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
@@ -702,18 +702,18 @@ private slots:
         QTest::mouseClick(&frame->PortPane(), Qt::RightButton);
         QTRY_COMPARE(shown, QStringLiteral("_CONFIG_"));
         QTRY_VERIFY(frame->PortPane().text().startsWith(QString::fromStdString(far.SlavePath() + ": 115200 8N1")));
-        QCOMPARE(m_pStore->GetProfileString("Baud", ""), std::string("115200"));
+        QCOMPARE(m_pStore->ReadString("Baud", ""), std::string("115200"));
         QVERIFY(Closed(*frame));
     }
 
     void storedFontRecordsAreUsedAndOtherSizesIgnored()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
-        m_pStore->WriteProfileBinary("TerminalFont", MakeLogFont(CFontRecord{-15, 700, true, "DejaVu Sans Mono"}));
+        SetPortName(far.SlavePath());
+        m_pStore->WriteBytes("TerminalFont", MakeLogFont(CFontRecord{-15, 700, true, "DejaVu Sans Mono"}));
         std::vector<std::uint8_t> tooShort = MakeLogFont(CFontRecord{-30, 700, true, "DejaVu Serif"});
         tooShort.pop_back();
-        m_pStore->WriteProfileBinary("OutputFont", tooShort);
+        m_pStore->WriteBytes("OutputFont", tooShort);
         auto frame = MakeFrame();
         QVERIFY(frame);
         const QFont terminal = frame->TerminalFont();
@@ -729,13 +729,13 @@ private slots:
         QVERIFY(QFontInfo(output).fixedPitch());
         QVERIFY(Closed(*frame));
         // Fonts are read, never written.
-        QCOMPARE(m_pStore->GetProfileBinary("OutputFont")->size(), std::size_t(59));
+        QCOMPARE(m_pStore->ReadBytes("OutputFont")->size(), std::size_t(59));
     }
 
     void portHeldByAnotherProgramIsReportedAndTheWindowStillOpens()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         CPortHolder holder(far.SlavePath());
         QVERIFY(holder.Held());
         auto frame = MakeFrame();
@@ -770,7 +770,7 @@ private slots:
     void portSetupOkOpensAPortThatFailedAndThePaneSaysWhetherItIsOpen()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto holder = std::make_unique<CPortHolder>(far.SlavePath());
         QVERIFY(holder->Held());
         auto frame = MakeFrame();
@@ -847,7 +847,7 @@ private slots:
     void boardTextAppearsInTheTerminal()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(frame->Serial().IsOpen());
@@ -869,9 +869,9 @@ private slots:
     {
         auto far = std::make_unique<CFarEnd>();
         const std::string path = far->SlavePath();
-        SetPort(path);
+        SetPortName(path);
         // With reconnecting off the loss is told in a box, as it always was.
-        m_pStore->WriteProfileInt("Reconnect", 0);
+        m_pStore->WriteInt("Reconnect", 0);
         m_pStore->Sync();
         auto frame = MakeFrame();
         QVERIFY(frame);
@@ -890,7 +890,7 @@ private slots:
     {
         auto far = std::make_unique<CFarEnd>();
         const std::string path = far->SlavePath();
-        SetPort(path);
+        SetPortName(path);
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(frame->Serial().IsOpen());
@@ -910,7 +910,7 @@ private slots:
     void aLongFastStreamArrivesWholeAndInOrder()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         // Far more than one notification reads at a time, written as fast as the line takes it.
@@ -939,7 +939,7 @@ private slots:
     void typedKeysGoToTheBoardAndAreNotShown()
     {
         CFarEnd far;
-        SetPort(far.SlavePath());
+        SetPortName(far.SlavePath());
         auto frame = MakeFrame();
         QVERIFY(frame);
         const std::string file = WriteFile("keys.hex", EncodeIntelHex({1}, 0));
@@ -984,7 +984,7 @@ private slots:
     {
         CBoardSimulator sim;
         QVERIFY(!sim.Start());
-        SetPort(sim.SlavePath());
+        SetPortName(sim.SlavePath());
         // Large enough for a hundred steps within a few milliseconds on this unpaced line.
         std::vector<std::uint8_t> data(3000);
         for (std::size_t i = 0; i < data.size(); ++i)
@@ -1076,7 +1076,7 @@ private slots:
     {
         CBoardSimulator sim;
         QVERIFY(!sim.Start());
-        SetPort(sim.SlavePath());
+        SetPortName(sim.SlavePath());
         const std::string path = WriteFile("reopen.hex", EncodeIntelHex({1, 2, 3, 4, 5}, 0));
         std::unique_ptr<CMainFrame> frame;
         {
@@ -1105,8 +1105,8 @@ private slots:
         options.m_line.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
-        SetPort(sim.SlavePath());
-        m_pStore->WriteProfileString("Baud", "9600");
+        SetPortName(sim.SlavePath());
+        m_pStore->WriteString("Baud", "9600");
         std::vector<std::uint8_t> data(300);
         for (std::size_t i = 0; i < data.size(); ++i)
             data[i] = static_cast<std::uint8_t>(i * 11);
@@ -1155,7 +1155,7 @@ private slots:
         options.m_line.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
-        SetPort(sim.SlavePath());
+        SetPortName(sim.SlavePath());
         // Larger than the pseudo-terminal's buffer, so the job is still writing when it comes.
         std::vector<std::uint8_t> data(3000, 0x5A);
         const std::string path = WriteFile("error.hex", EncodeIntelHex(data, 0));
@@ -1174,7 +1174,7 @@ private slots:
 
     void simulateOptionTalksToTheBuiltInBoardAndStoresNothingAboutIt()
     {
-        SetPort("COM7");
+        SetPortName("COM7");
         const std::string path = WriteFile("sim.hex", EncodeIntelHex({9, 8, 7, 6}, 0));
         auto frame = MakeFrame({QStringLiteral("--simulate")});
         QVERIFY(frame);
@@ -1193,7 +1193,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!frame->IsDownloadRunning(), 10000);
         QCOMPARE(m_pPrompt->Texts(), std::vector<std::string>{"Programming has been completed!"});
         QVERIFY(Closed(*frame));
-        QCOMPARE(m_pStore->GetProfileString("Port", ""), std::string("COM7"));
+        QCOMPARE(m_pStore->ReadString("Port", ""), std::string("COM7"));
     }
 
     void closingDuringADownloadWaitsForItsEnd()
@@ -1203,7 +1203,7 @@ private slots:
         options.m_line.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
-        SetPort(sim.SlavePath());
+        SetPortName(sim.SlavePath());
         std::vector<std::uint8_t> data(3000, 0x33);
         const std::string path = WriteFile("large.hex", EncodeIntelHex(data, 0));
         auto frame = MakeFrame();
@@ -1240,7 +1240,7 @@ private slots:
             options.m_line.m_nBaud = 9600;
             CBoardSimulator sim(options);
             QVERIFY(!sim.Start());
-            SetPort(sim.SlavePath());
+            SetPortName(sim.SlavePath());
             // More than the pseudo-terminal holds, so the rate is measured from the writes.
             const std::string path = WriteFile("slow.hex", EncodeIntelHex(std::vector<std::uint8_t>(9000, 0x22), 0));
             auto frame = MakeFrame();
@@ -1341,7 +1341,7 @@ private slots:
         options.m_line.m_nBaud = 9600;
         CBoardSimulator sim(options);
         QVERIFY(!sim.Start());
-        SetPort(sim.SlavePath());
+        SetPortName(sim.SlavePath());
         const std::string path = WriteFile("large2.hex", EncodeIntelHex(std::vector<std::uint8_t>(3000, 0x11), 0));
         auto frame = MakeFrame();
         QVERIFY(frame);

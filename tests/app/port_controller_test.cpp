@@ -31,7 +31,7 @@ namespace {
 struct CPortRig {
     CPortRig(const std::string& port, bool reconnect, bool simulated)
     {
-        session.PortSettings().SetPort(port);
+        session.PortSettings().SetPortName(port);
         session.PortSettings().m_bReconnect = reconnect;
         CPortController::CHost host;
         host.m_isSending = [this] { return sending; };

@@ -53,9 +53,9 @@ TEST(ToolSettings, SaveWritesAllNineKeysInOrderEvenWhenUnchanged)
 TEST(ToolSettings, StoredValuesAreReadBackAndAnEmptyCommandStaysEmpty)
 {
     CMemorySettingsStore store;
-    store.WriteProfileString("ProgramCmd", "");
-    store.WriteProfileString("Builder", "/usr/bin/make");
-    store.WriteProfileInt("UseAssocApp", 0);
+    store.WriteString("ProgramCmd", "");
+    store.WriteString("Builder", "/usr/bin/make");
+    store.WriteInt("UseAssocApp", 0);
     CToolSettings settings;
     settings.LoadToolSettings(store);
     CBoardCommands commands;
@@ -100,9 +100,9 @@ TEST(ToolSettings, IntegerTextsThatAreNotNumbersReadAsTheKeysDefaults)
     // Through the stores: a flag that is not a number keeps its default (on), so the download
     // and run commands are still sent; the stored text stays as it was.
     CMemorySettingsStore store;
-    store.WriteProfileString("UsePrePostPgmCmd", "abc");
-    store.WriteProfileString("RemoveExtension", " 0 ");
-    store.WriteProfileString("UseAssocApp", "12abc");
+    store.WriteString("UsePrePostPgmCmd", "abc");
+    store.WriteString("RemoveExtension", " 0 ");
+    store.WriteString("UseAssocApp", "12abc");
     CBoardCommands commands;
     commands.LoadBoardCommands(store);
     CToolSettings settings;
@@ -110,7 +110,7 @@ TEST(ToolSettings, IntegerTextsThatAreNotNumbersReadAsTheKeysDefaults)
     EXPECT_EQ(commands.Get().m_bUsePrePostPgmCmd, 1);
     EXPECT_EQ(settings.Get().m_bRemoveExtension, 0);
     EXPECT_EQ(settings.Get().m_bUseAssocApp, 1);
-    EXPECT_EQ(store.GetProfileString("UsePrePostPgmCmd", ""), "abc");
+    EXPECT_EQ(store.ReadString("UsePrePostPgmCmd", ""), "abc");
 }
 
 // A flag reads as a person writes it; anything else keeps the default and is said once.
@@ -129,7 +129,7 @@ TEST(ToolSettings, FlagsReadAsWordsAndUnreadableValuesAreSaidOnce)
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("\"") + c.text + "\"");
         CMemorySettingsStore store;
-        store.WriteProfileString("CheckHexFile", c.text);
+        store.WriteString("CheckHexFile", c.text);
         CBoardCommands commands;
         commands.LoadBoardCommands(store);
         commands.LoadBoardCommands(store);
@@ -141,14 +141,14 @@ TEST(ToolSettings, FlagsReadAsWordsAndUnreadableValuesAreSaidOnce)
     // Every flag of the tools and board commands, and a number that is no flag.
     CMemorySettingsStore store;
     for (const char* key : {"UsePrePostPgmCmd", "RemoveExtension", "ChangeWorkingDir", "UseAssocApp"})
-        store.WriteProfileString(key, "false");
-    store.WriteProfileString("FLCWidth0", "wide");
+        store.WriteString(key, "false");
+    store.WriteString("FLCWidth0", "wide");
     CBoardCommands commands;
     commands.LoadBoardCommands(store);
     CToolSettings settings;
     settings.LoadToolSettings(store);
     EXPECT_EQ(commands.Get().m_bUsePrePostPgmCmd, 0);
     EXPECT_EQ(settings.Get(), (CToolSettingsValues{"", 0, 0, "", "", 0}));
-    EXPECT_EQ(store.GetProfileInt("FLCWidth0", 90), 90);
+    EXPECT_EQ(store.ReadInt("FLCWidth0", 90), 90);
     EXPECT_EQ(store.Warnings(), std::vector<std::string>{"Settings: FLCWidth0=wide is not a valid value; 90 is used."});
 }

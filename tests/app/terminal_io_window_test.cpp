@@ -103,7 +103,7 @@ private slots:
         QDir::setCurrent(QString::fromStdString(m_pFiles->Path()));
         m_pPty = std::make_unique<CPtyPair>();
         m_pStore = std::make_unique<CQtSettingsStore>();
-        m_pStore->WriteProfileString("Port", m_pPty->SlavePath());
+        m_pStore->WriteString("Port", m_pPty->SlavePath());
         m_pStore->Sync();
         m_tools.LoadToolSettings(*m_pStore);
         m_commands.LoadBoardCommands(*m_pStore);
@@ -150,7 +150,7 @@ private slots:
 
         // Shown lines with timestamps, the choice kept in the settings file.
         frame->ExecuteCommand(cmd::ID_TERMINAL_LOG_LINES);
-        QCOMPARE(m_pStore->GetProfileInt("TerminalLogMode", -1), 1);
+        QCOMPARE(m_pStore->ReadInt("TerminalLogMode", -1), 1);
         const std::string lines = m_pFiles->Path("lines.log");
         QVERIFY(frame->TerminalIo().StartLog(lines));
         frame->UpdateCommandUI();
@@ -248,7 +248,7 @@ private slots:
         QTRY_VERIFY(!frame->IsSending());
         QCOMPARE(frame->MessagePane().text(), QStringLiteral("image.bin sent: 100000 bytes."));
         QCOMPARE(frame->TerminalIo().Counters().Sent(), std::uint64_t(content.size()));
-        QCOMPARE(m_pStore->GetProfileString("TerminalSendFile", ""), small);
+        QCOMPARE(m_pStore->ReadString("TerminalSendFile", ""), small);
 
         // A file far larger than the line holds while the far end reads nothing: stopped once
         // its first bytes are on the line, the far end has exactly what was sent.
@@ -285,7 +285,7 @@ private slots:
     // job's bytes, nothing is echoed, and the status bar says why once.
     void typingIsPausedWhileADownloadOrASendOwnsTheLine()
     {
-        m_pStore->WriteProfileInt("TerminalLocalEcho", 1);
+        m_pStore->WriteInt("TerminalLocalEcho", 1);
         auto frame = MakeActiveFrame();
         QVERIFY(frame);
         QStringList messages;
@@ -334,13 +334,13 @@ private slots:
             bool m_bSent;
             bool m_bEcho;
         } const rows[] = {
-            {100, IDNO, false, true, false},
-            {CTerminalController::kPasteAskBytes, IDNO, false, true, false},
-            {CTerminalController::kPasteAskBytes + 1, IDNO, true, false, false},
-            {CTerminalController::kPasteAskBytes + 1, IDYES, true, true, false},
+            {100, kAnswerNo, false, true, false},
+            {CTerminalController::kPasteAskBytes, kAnswerNo, false, true, false},
+            {CTerminalController::kPasteAskBytes + 1, kAnswerNo, true, false, false},
+            {CTerminalController::kPasteAskBytes + 1, kAnswerYes, true, true, false},
             // Local echo shows a paste as it shows typed text, and nothing of a declined one.
-            {100, IDNO, false, true, true},
-            {CTerminalController::kPasteAskBytes + 1, IDNO, true, false, true},
+            {100, kAnswerNo, false, true, true},
+            {CTerminalController::kPasteAskBytes + 1, kAnswerNo, true, false, true},
         };
         std::size_t boxes = 0;
         for (const Row& row : rows) {
@@ -394,7 +394,7 @@ private slots:
             QVERIFY2(said.startsWith(QStringLiteral("%1 cannot be set on %2: ")
                                          .arg(QLatin1String(row.m_name), QString::fromStdString(m_pPty->SlavePath()))),
                      qPrintable(said));
-            QCOMPARE(m_pStore->GetProfileInt(row.m_key, -1), 0);
+            QCOMPARE(m_pStore->ReadInt(row.m_key, -1), 0);
             frame->UpdateCommandUI();
             QVERIFY(!action->isChecked());
         }

@@ -34,7 +34,7 @@ private:
     std::unique_ptr<CMainFrame> MakeFrame(const std::string& port)
     {
         m_pStore = std::make_unique<CQtSettingsStore>();
-        m_pStore->WriteProfileString("Port", port);
+        m_pStore->WriteString("Port", port);
         m_tools.LoadToolSettings(*m_pStore);
         m_commands.LoadBoardCommands(*m_pStore);
         auto frame = std::make_unique<CMainFrame>(*m_pStore, m_tools, m_commands, m_prompt, QStringList{});
@@ -100,7 +100,7 @@ private slots:
         };
         for (const auto& row : rows)
             QCOMPARE(terminal.RowText(row.row), QString::fromLatin1(row.text));
-        QVERIFY(terminal.FindText(QStringLiteral("6c 69"), true));
+        QVERIFY(terminal.FindString(QStringLiteral("6c 69"), true));
         QCOMPARE(terminal.SelectedText(), QStringLiteral("6C 69"));
 
         // Back to text, with the time each line's first byte came.
@@ -124,11 +124,11 @@ private slots:
         } const finds[] = {{true, {prefix, alpha}}, {true, {prefix + 5, alpha + 1}}, {true, {prefix, alpha}},
                            {false, {prefix + 5, alpha + 1}}, {false, {prefix, alpha}}};
         for (const auto& find : finds) {
-            QVERIFY(terminal.FindText(QStringLiteral("ALPHA"), find.forward));
+            QVERIFY(terminal.FindString(QStringLiteral("ALPHA"), find.forward));
             QCOMPARE(terminal.SelectionStart(), find.at);
             QCOMPARE(terminal.SelectedText(), QStringLiteral("alpha"));
         }
-        QVERIFY(!terminal.FindText(QStringLiteral("gamma"), true));
+        QVERIFY(!terminal.FindString(QStringLiteral("gamma"), true));
 
         QSignalSpy cleared(&terminal, &CTerminalCtrl::Cleared);
         frame->ExecuteCommand(cmd::ID_TERMINAL_CLEAR);
@@ -220,7 +220,7 @@ private slots:
             int value;
         } const stored[] = {{"TerminalTimestamps", 1}, {"TerminalHexView", 1}, {"TerminalScrollback", 250000}};
         for (const auto& row : stored)
-            QCOMPARE(m_pStore->GetProfileInt(row.key, -1), row.value);
+            QCOMPARE(m_pStore->ReadInt(row.key, -1), row.value);
         auto frame = MakeFrame(pty.SlavePath());
         QVERIFY(frame);
         QVERIFY(frame->Terminal().Timestamps());
