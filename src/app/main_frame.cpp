@@ -1,11 +1,10 @@
 #include "app/main_frame.h"
 
-#include "app/command_table.h"
 #include "app/dock_layout.h"
 #include "app/download_presenter.h"
-#include "app/lock_keys.h"
+#include "app/frame_bars.h"
 #include "app/pane_font.h"
-#include "app/port_pane_label.h"
+#include "app/port_controller.h"
 #include "app/status_tips.h"
 #include "base/commands.h"
 #include "base/qt_message_sink.h"
@@ -18,21 +17,14 @@
 #include "files/output_ctrl.h"
 #include "files/qx_prog_view.h"
 #include "files/tool_settings.h"
-#include "port/com_port_probe.h"
-#include "port/port_menus.h"
 #include "programming/board_commands.h"
 #include "programming/program_dlg.h"
 #include "programming/programming_session.h"
 #include "terminal/terminal_ctrl.h"
-#include "serial/serial_device_name.h"
 #include "sim/board_simulator.h"
-#include "ui/about_dlg.h"
-#include "ui/elided_label.h"
 #include "ui/percent_progress_ctrl.h"
-#include "ui/status_panes.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -40,29 +32,10 @@
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
-
-namespace {
-QString Latin1(std::string_view text)
-{
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-// The menu text up to its tab, without mnemonics: a bar's title.
-QString PlainTitle(int id)
-{
-    const CCommandInfo* info = FindCommand(id);
-    QString text = info ? Latin1(info->m_strMenuText) : QString();
-    text = text.section(QLatin1Char('\t'), 0, 0);
-    text.remove(QLatin1Char('&'));
-    return text;
-}
-} // namespace
 
 CMainFrame::CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardCommands& commands, IUserPrompt& prompt,
                        const QStringList& arguments, QWidget* parent)
@@ -82,8 +55,11 @@ CMainFrame::~CMainFrame()
     // The panes go after this destructor (with the base window): their signals, and focus
     // changes while they go, must no longer reach this frame.
     disconnect(qApp, nullptr, this, nullptr);
-    for (QObject* child : findChildren<QObject*>())
+    for (QObject* child : findChildren<QObject*>()) {
         disconnect(child, nullptr, this, nullptr);
+        if (m_pBars)
+            disconnect(child, nullptr, m_pBars.get(), nullptr);
+    }
     // A job still running (the frame is destroyed without having been closed) is stopped and
     // joined before the parts it uses go away; the port is closed last.
     if (m_wndTerminal)
@@ -95,9 +71,7 @@ CMainFrame::~CMainFrame()
         m_wndView = nullptr;
     }
     m_pPresenter.reset();
-    if (m_pSession)
-        m_pSession->RemoveObserver(*this);
-    m_pPortMenus.reset();
+    m_pPort.reset();
     // The sender writes to the session's port: it is stopped and joined first.
     if (m_pTerminalIo)
         m_pTerminalIo->ReleasePort();
@@ -116,10 +90,10 @@ bool CMainFrame::Create()
 {
     Q_INIT_RESOURCE(qx_icons);
 
-    CreateActions();
-    CreateMenus();
-    CreateToolBar();
-    CreateStatusBar();
+    m_pBars = std::make_unique<CFrameBars>(*this, CFrameBars::CHost{[this](int id) { ExecuteCommand(id); },
+                                                                    [this] { RequestCommandUpdate(); },
+                                                                    [this] { UpdateCommandUI(); }});
+    m_pBars->Create();
     CreatePanes();
     setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowNestedDocks | QMainWindow::AllowTabbedDocks);
 
@@ -135,20 +109,16 @@ bool CMainFrame::Create()
         [this](const std::uint8_t* data, std::size_t size) { m_pTerminalIo->OnReceived(data, size); });
     // A download's bytes count as sent too, the commands included.
     m_pSession->Job().SetSentCounter(&m_pTerminalIo->Counters());
-    m_pSession->AddObserver(*this);
     CDownloadPresenter::CHooks hooks;
     hooks.m_isSending = [this] { return IsSending(); };
     hooks.m_requestCommandUpdate = [this] { RequestCommandUpdate(); };
     hooks.m_afterEnd = [this] {
         // Port Setup's changes made during the download apply now; a port the job opened takes
         // the stored DTR and RTS.
-        m_pPortMenus->ApplyPendingReopen();
-        ApplyModemLines();
-        UpdatePortPane();
-        RequestCommandUpdate();
+        m_pPort->OnDownloadEnded();
     };
-    m_pPresenter = std::make_unique<CDownloadPresenter>(*m_pSession, *m_wndStatusProgress, *m_wndProgram,
-                                                        *m_wndMessagePane, *statusBar(), *m_wndOutput, std::move(hooks));
+    m_pPresenter = std::make_unique<CDownloadPresenter>(*m_pSession, m_pBars->StatusProgress(), *m_wndProgram,
+                                                        MessagePane(), *statusBar(), *m_wndOutput, std::move(hooks));
     connect(m_pPresenter.get(), &CDownloadPresenter::downloadProgress, this, &CMainFrame::downloadProgress);
     connect(m_pPresenter.get(), &CDownloadPresenter::closeReady, this, [this] { QTimer::singleShot(0, this, &QWidget::close); });
 
@@ -172,45 +142,17 @@ bool CMainFrame::Create()
             m_bSimulated = true;
         }
     }
-    m_pPortMenus = std::make_unique<CPortMenus>(PortSettings(), m_store, Serial(), &m_pSession->PortSink(), m_prompt,
-                                                [this](CSerialPort* port) {
-                                                    m_pTerminalIo->OnPortAttached(port);
-                                                    m_pSession->NotePortOpened();
-                                                },
-                                                this);
-    // Port Setup does not pull the port from under a running download or send: the reopening
-    // waits for its end.
-    m_pPortMenus->SetBusy([this] { return IsDownloadRunning() || IsSending(); });
-    m_pPortMenus->SetSettingsChanged([this] {
-        // A wait for a device that went away follows the port now set, or ends when it is off.
-        if (m_pSession->IsWaitingForPort()) {
-            if (PortSettings().m_bReconnect)
-                m_pSession->RestartWaiting();
-            else
-                m_pSession->StopWaiting();
-        }
-        UpdatePortPane();
-        RequestCommandUpdate();
-    });
-    m_pPortMenus->SetPortStateChanged([this] {
-        UpdatePortPane();
-        RequestCommandUpdate();
-    });
-    m_pPortMenus->SetPortActions({m_actions.at(cmd::ID_TOOLS_OPEN_PORT), m_actions.at(cmd::ID_TOOLS_CLOSE_PORT)});
-    UpdatePortPane();
-
-    // The window appears whether or not the port opens.
-    OpenPort(kTextOpenFailed + PortSettings().m_strPort);
-
-    auto* idleTimer = new QTimer(this);
-    connect(idleTimer, &QTimer::timeout, this, [this] {
-        UpdateLockIndicators();
-        CheckPortLost();
-        // A download opens the port on its worker: the pane catches up here.
-        UpdatePortPane();
-    });
-    idleTimer->start(500);
-    UpdateLockIndicators();
+    CPortController::CHost portHost;
+    portHost.m_isSending = [this] { return IsSending(); };
+    portHost.m_requestCommandUpdate = [this] { RequestCommandUpdate(); };
+    portHost.m_updateCommandUI = [this] { UpdateCommandUI(); };
+    portHost.m_portAttached = [this](CSerialPort* port) { m_pTerminalIo->OnPortAttached(port); };
+    portHost.m_applyModemLines = [this] { m_pTerminalIo->ApplyModemLines(); };
+    m_pPort = std::make_unique<CPortController>(*m_pSession, PortPane(), MessagePane(), m_store, m_prompt, m_bSimulated,
+                                                QList<QAction*>{Action(cmd::ID_TOOLS_OPEN_PORT), Action(cmd::ID_TOOLS_CLOSE_PORT)},
+                                                std::move(portHost), this);
+    m_pPort->Start(kTextOpenFailed + PortSettings().m_strPort);
+    m_pBars->StartIndicators();
 
     connect(qApp, &QApplication::focusChanged, this, [this] { RequestCommandUpdate(); });
     // A prompt in the status bar (a button's, a menu item's) goes with the pointer or the menu
@@ -231,127 +173,11 @@ bool CMainFrame::Create()
     return true;
 }
 
-void CMainFrame::CreateActions()
-{
-    for (const CCommandInfo& info : CommandTable()) {
-        const int id = info.m_nID;
-        auto* action = new QAction(this);
-        action->setText(info.m_strMenuText.empty() ? Latin1(info.m_strToolTip) : Latin1(info.m_strMenuText));
-        action->setStatusTip(Latin1(info.m_strPrompt));
-        action->setToolTip(Latin1(info.m_strToolTip));
-        if (id == cmd::ID_HELP_VISIT) {
-            // "&Visit " and the maker's web address, in the menu, the prompt and the tool tip.
-            QString address = QString::fromLatin1(kMakerWebAddress);
-            address.remove(QRegularExpression(QStringLiteral("^[a-z]+://")));
-            action->setText(action->text() + address);
-            action->setStatusTip(action->statusTip() + address);
-            action->setToolTip(action->toolTip() + address);
-        }
-        if (!info.m_strIcon.empty()) {
-            const QIcon own(QStringLiteral(":/icons/%1.svg").arg(Latin1(info.m_strIcon)));
-            action->setIcon(info.m_strThemeIcon.empty() ? own : QIcon::fromTheme(Latin1(info.m_strThemeIcon), own));
-        }
-        if (!info.m_strKey.empty())
-            action->setShortcut(QKeySequence(Latin1(info.m_strKey), QKeySequence::PortableText));
-        action->setShortcutContext(Qt::WindowShortcut);
-        action->setCheckable(CDockLayout::IsPaneCommand(id) || CTerminalController::ShowsState(id));
-        action->setData(id);
-        action->setObjectName(QStringLiteral("cmd%1").arg(id));
-        connect(action, &QAction::triggered, this, [this, id] { ExecuteCommand(id); });
-        // Actions belong to the window so their keys work while the menu bar is hidden.
-        addAction(action);
-        m_actions.emplace(id, action);
-    }
-    // One of a set: shown as radio items.
-    for (std::initializer_list<int> set : {std::initializer_list<int>{cmd::ID_TERMINAL_LOG_BYTES, cmd::ID_TERMINAL_LOG_LINES},
-                                           {cmd::ID_TERMINAL_ENTER_CR, cmd::ID_TERMINAL_ENTER_LF, cmd::ID_TERMINAL_ENTER_CRLF}}) {
-        auto* group = new QActionGroup(this);
-        for (int id : set)
-            group->addAction(m_actions.at(id));
-    }
-}
-
-void CMainFrame::CreateMenus()
-{
-    QMenuBar* bar = menuBar();
-    bar->setObjectName(QStringLiteral("MenuBar"));
-    for (const CMenuLayout& layout : MainMenuLayout()) {
-        QMenu* menu = bar->addMenu(Latin1(layout.m_strTitle));
-        for (int id : layout.m_ids) {
-            if (id == 0)
-                menu->addSeparator();
-            else
-                menu->addAction(m_actions.at(id));
-        }
-        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandUI);
-    }
-}
-
-void CMainFrame::CreateToolBar()
-{
-    m_wndToolBar = new QToolBar(PlainTitle(cmd::ID_VIEW_TOOLBAR), this);
-    m_wndToolBar->setObjectName(QStringLiteral("ToolBar"));
-    m_wndToolBar->setIconSize(QSize(16, 16));
-    m_wndToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    for (int id : ToolBarLayout()) {
-        if (id == 0)
-            m_wndToolBar->addSeparator();
-        else
-            m_wndToolBar->addAction(m_actions.at(id));
-    }
-    addToolBar(Qt::TopToolBarArea, m_wndToolBar);
-    connect(m_wndToolBar, &QToolBar::visibilityChanged, this, [this] { RequestCommandUpdate(); });
-}
-
-void CMainFrame::CreateStatusBar()
-{
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("StatusBar"));
-
-    // The message takes the free width: its own width asks nothing, the panes beside it give
-    // way to its text (eliding theirs) before it is cut.
-    m_wndMessagePane = new CElidedLabel(QString::fromLatin1(kTextReady), bar);
-    m_wndMessagePane->setObjectName(QStringLiteral("MessagePane"));
-    m_wndMessagePane->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bar->addWidget(m_wndMessagePane, 1);
-    auto* panes = new CStatusPanes(*bar, *m_wndMessagePane);
-    panes->setObjectName(QStringLiteral("StatusPanes"));
-    // The terminal's log and counters panes follow the port's (CreateTerminalIo).
-    m_wndStatusPanes = panes;
-
-    m_wndPortPane = new CPortPaneLabel(panes);
-    m_wndPortPane->setObjectName(QStringLiteral("PortPane"));
-    panes->AddPane(m_wndPortPane);
-    connect(m_wndPortPane, &CPortPaneLabel::leftClicked, this, [this] { ExecuteCommand(cmd::ID_PORT_LIST_MENU); });
-    connect(m_wndPortPane, &CPortPaneLabel::rightClicked, this,
-            [this] { ExecuteCommand(cmd::ID_PORT_CONFIG_MENU); });
-
-    bar->addPermanentWidget(panes);
-
-    m_wndStatusProgress = new CPercentProgressCtrl(bar);
-    m_wndStatusProgress->setObjectName(QStringLiteral("StatusProgress"));
-    const QFontMetrics fm(bar->font());
-    m_wndStatusProgress->setFixedSize(fm.horizontalAdvance(QString::fromLatin1(kProgressPaneSizing)) + 8,
-                                      fm.height() + 2);
-    CDownloadPresenter::SetProgressIdle(*m_wndStatusProgress);
-    bar->addPermanentWidget(m_wndStatusProgress);
-
-    const char* texts[3] = {"CAP", "NUM", "SCRL"};
-    for (int i = 0; i < 3; ++i) {
-        auto* label = new QLabel(bar);
-        label->setAlignment(Qt::AlignCenter);
-        label->setFixedWidth(fm.horizontalAdvance(QString::fromLatin1(texts[i])) + 8);
-        label->setProperty("indicatorText", QString::fromLatin1(texts[i]));
-        bar->addPermanentWidget(label);
-        m_wndIndicators[i] = label;
-    }
-}
-
 void CMainFrame::CreatePanes()
 {
-    m_pDocks = std::make_unique<CDockLayout>(*this, *m_wndToolBar, m_store,
+    m_pDocks = std::make_unique<CDockLayout>(*this, ToolBar(), m_store,
                                              CDockLayout::CHost{QSize(kDefaultWidth, kDefaultHeight),
-                                                                [this](int id) { return m_actions.at(id); },
+                                                                [this](int id) { return Action(id); },
                                                                 [this] { RequestCommandUpdate(); },
                                                                 [this](int id) { OnPaneToggled(id); }});
     // Program window.
@@ -447,8 +273,8 @@ void CMainFrame::OnPaneToggled(int id)
 {
     // Showing the terminal retries a port that is closed; hiding it leaves the port open.
     // (A running download opens the port itself when it needs to.)
-    if (id == cmd::ID_VIEW_TERMINAL && m_pDocks->IsPaneShown(id) && !Serial().IsOpen() && !IsDownloadRunning())
-        OpenPort(kTextPortOpenError);
+    if (id == cmd::ID_VIEW_TERMINAL && m_pPort && m_pDocks->IsPaneShown(id) && !Serial().IsOpen() && !IsDownloadRunning())
+        m_pPort->OpenPort(kTextPortOpenError);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -462,13 +288,32 @@ void CMainFrame::SetViewTarget(ICommandTarget* target)
 
 QAction* CMainFrame::Action(int id) const
 {
-    auto it = m_actions.find(id);
-    return it == m_actions.end() ? nullptr : it->second;
+    return m_pBars ? m_pBars->Action(id) : nullptr;
 }
 
-std::array<ICommandTarget*, 6> CMainFrame::Targets()
+CPercentProgressCtrl& CMainFrame::StatusProgress()
 {
-    return {m_pViewTarget, this, m_pDocks.get(), m_pPresenter.get(), m_pTerminalIo.get(), m_pAppTarget};
+    return m_pBars->StatusProgress();
+}
+
+CPortPaneLabel& CMainFrame::PortPane()
+{
+    return m_pBars->PortPane();
+}
+
+QToolBar& CMainFrame::ToolBar()
+{
+    return m_pBars->ToolBar();
+}
+
+QLabel& CMainFrame::MessagePane()
+{
+    return m_pBars->MessagePane();
+}
+
+std::array<ICommandTarget*, 7> CMainFrame::Targets()
+{
+    return {m_pViewTarget, this, m_pPort.get(), m_pDocks.get(), m_pPresenter.get(), m_pTerminalIo.get(), m_pAppTarget};
 }
 
 bool CMainFrame::ExecuteCommand(int id)
@@ -492,7 +337,7 @@ void CMainFrame::RequestCommandUpdate()
 void CMainFrame::UpdateCommandUI()
 {
     m_bUpdatePending = false;
-    for (auto& [id, action] : m_actions) {
+    for (auto& [id, action] : m_pBars->Actions()) {
         CCmdUI ui;
         ui.m_nID = id;
         RouteUpdate(ui);
@@ -503,7 +348,7 @@ void CMainFrame::UpdateCommandUI()
             action->setText(QString::fromStdString(*ui.m_strText));
     }
     // The program window's button follows the Program command.
-    m_wndProgram->ProgramButton().setEnabled(m_actions.at(cmd::ID_TOOLS_PROGRAM)->isEnabled());
+    m_wndProgram->ProgramButton().setEnabled(Action(cmd::ID_TOOLS_PROGRAM)->isEnabled());
 }
 
 bool CMainFrame::RouteUpdate(CCmdUI& ui)
@@ -531,44 +376,9 @@ bool CMainFrame::OnCommand(int id)
     case cmd::ID_TOOLS_STOP_BUILD:
         m_wndOutput->StopBuild();
         return true;
-    case cmd::ID_TOOLS_PORT_SETUP:
-        // A simulated run keeps the simulator's line: choosing another port would store it.
-        if (!m_bSimulated)
-            m_pPortMenus->OnPortSetup();
-        return true;
-    case cmd::ID_PORT_LIST_MENU:
-        if (!m_bSimulated)
-            m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
-        return true;
-    case cmd::ID_PORT_CONFIG_MENU:
-        UpdateCommandUI();
-        m_pPortMenus->OnPortConfigMenu(PortPaneOnScreen());
-        return true;
-    case cmd::ID_TOOLS_OPEN_PORT:
-        if (!Serial().IsOpen() && !IsDownloadRunning() && !IsSending())
-            OpenPort(kTextPortOpenError);
-        return true;
-    case cmd::ID_TOOLS_CLOSE_PORT:
-        if (IsDownloadRunning() || IsSending())
-            return true;
-        // Closed by the user: no longer waited for either.
-        m_pSession->StopWaiting();
-        if (Serial().IsOpen())
-            Serial().Close();
-        UpdatePortPane();
-        return true;
     default:
-        if (id >= cmd::ID_PORT_FIRST && id <= cmd::ID_PORT_LAST && m_bSimulated)
-            return true;
-        if ((id >= cmd::ID_PORT_FIRST && id <= cmd::ID_DATABITS_LAST) || (id >= cmd::ID_BAUD_MORE_FIRST && id <= cmd::ID_BAUD_MORE_LAST))
-            return m_pPortMenus->OnCommand(id);
         return false;
     }
-}
-
-QRect CMainFrame::PortPaneOnScreen() const
-{
-    return QRect(m_wndPortPane->mapToGlobal(QPoint(0, 0)), m_wndPortPane->size());
 }
 
 bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
@@ -580,16 +390,6 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
     case cmd::ID_TOOLS_STOP_BUILD:
         ui.Enable(m_wndOutput && m_wndOutput->IsBuilding());
         return true;
-    case cmd::ID_TOOLS_PORT_SETUP:
-        ui.Enable(!m_bSimulated);
-        return true;
-    case cmd::ID_TOOLS_OPEN_PORT:
-    case cmd::ID_TOOLS_CLOSE_PORT: {
-        const bool open = m_pSession && (Serial().IsOpen() || m_pSession->IsWaitingForPort());
-        ui.Enable(m_pSession && !IsDownloadRunning() && !IsSending() &&
-                  open == (ui.m_nID == cmd::ID_TOOLS_CLOSE_PORT));
-        return true;
-    }
     case cmd::ID_NEXT_PANE:
     case cmd::ID_PREV_PANE:
         ui.Enable(false);
@@ -597,42 +397,6 @@ bool CMainFrame::OnUpdateCommand(CCmdUI& ui)
     default:
         return false;
     }
-}
-
-// ---------------------------------------------------------------------------------------------
-// Port
-
-bool CMainFrame::OpenPort(const std::string& failureText)
-{
-    const bool opened =
-        m_pSession->OpenPort(failureText, [this](CSerialPort* port) { m_pTerminalIo->OnPortAttached(port); });
-    UpdatePortPane();
-    RequestCommandUpdate();
-    return opened;
-}
-
-void CMainFrame::UpdatePortPane()
-{
-    // A stable name is long: the pane shows the node it leads to.
-    m_wndPortPane->SetPortName(QString::fromStdString(PortSettings().PaneText(ShortPortName(PortSettings().m_strPort))),
-                           m_pSession && Serial().IsOpen());
-}
-
-void CMainFrame::UpdateLockIndicators()
-{
-    const CLockKeys keys = ReadLockKeys();
-    const bool on[3] = {keys.m_bCaps, keys.m_bNum, keys.m_bScroll};
-    for (int i = 0; i < 3; ++i)
-        m_wndIndicators[i]->setText(on[i] ? m_wndIndicators[i]->property("indicatorText").toString() : QString());
-}
-
-void CMainFrame::CheckPortLost()
-{
-    // The device went away (an adapter pulled out): its listener ended with an error. With
-    // reconnecting on, the terminal and the status bar say so once and the port reopens when the
-    // device is back; otherwise one box, and the port is closed so that showing the terminal or a
-    // download opens it again. A running download reports the failure itself and is left alone.
-    m_pSession->CheckPortLost();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -644,26 +408,6 @@ void CMainFrame::OnPosted(const CPostedEvent& event)
         return;
     if (m_pSession)
         m_pSession->OnPosted(event);
-}
-
-void CMainFrame::OnSessionEvent(const CSessionEvent& event)
-{
-    if (const auto* lost = std::get_if<session_event::CPortLost>(&event)) {
-        UpdatePortPane();
-        RequestCommandUpdate();
-        ShowSystemError(m_prompt, lost->m_error, kTextPortLost + PortSettings().m_strPort);
-    } else if (std::holds_alternative<session_event::CPortDisconnected>(event)) {
-        m_wndMessagePane->setText(QStringLiteral("%1 disconnected, waiting for it")
-                                      .arg(QString::fromStdString(m_pSession->PortDevice())));
-        UpdatePortPane();
-        RequestCommandUpdate();
-    } else if (std::holds_alternative<session_event::CPortReconnected>(event)) {
-        // The device came back with its driver's defaults: the lines the user set go on.
-        ApplyModemLines();
-        m_wndMessagePane->setText(QStringLiteral("%1 reconnected").arg(QString::fromStdString(m_pSession->PortDevice())));
-        UpdatePortPane();
-        RequestCommandUpdate();
-    }
 }
 
 void CMainFrame::StartDownload(const std::string& path)
@@ -728,14 +472,13 @@ void CMainFrame::CreateTerminalIo()
     host.m_requestCommandUpdate = [this] { RequestCommandUpdate(); };
     // Port Setup's changes made during the send apply now.
     host.m_lineReleased = [this] {
-        m_pPortMenus->ApplyPendingReopen();
-        UpdatePortPane();
+        m_pPort->OnLineReleased();
     };
-    m_pTerminalIo = std::make_unique<CTerminalController>(*m_wndTerminal, *statusBar(), *m_wndMessagePane,
-                                                          *m_wndStatusPanes, m_store, *m_pSink, m_prompt, std::move(host));
+    m_pTerminalIo = std::make_unique<CTerminalController>(*m_wndTerminal, *statusBar(), MessagePane(),
+                                                          m_pBars->StatusPanes(), m_store, *m_pSink, m_prompt, std::move(host));
     QList<QAction*> context;
     for (int id : {cmd::ID_TERMINAL_PASTE, cmd::ID_TERMINAL_LOG, cmd::ID_TERMINAL_SEND_FILE, cmd::ID_TERMINAL_STOP_SEND,
                    cmd::ID_TERMINAL_LOCAL_ECHO})
-        context << m_actions.at(id);
+        context << Action(id);
     m_wndTerminal->SetContextActions(context);
 }

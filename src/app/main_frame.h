@@ -1,16 +1,17 @@
 #pragma once
-// CMainFrame: the program's one top-level window. Owns the bars, the four docking panes with
-// their contents, and the programming session (the serial port with its settings, the receive
-// parser and the download job) for its whole life, and wires its parts together: the dock
-// layout (CDockLayout) and the terminal's input and output (CTerminalController) own their
-// commands; the frame routes every command to the view, itself, its parts and the application
-// in that order; the download presenter (CDownloadPresenter) shows the session's downloads and
-// owns their commands. GUI thread only: the serial listener and the download worker reach it
+// CMainFrame: the program's one top-level window. Owns the four docking panes with their
+// contents and the programming session (the serial port with its settings, the receive parser
+// and the download job) for its whole life, and wires its parts together: the bars built from the
+// command table (CFrameBars), the port's commands and watch (CPortController), the dock layout
+// (CDockLayout), the download presenter (CDownloadPresenter) and the terminal's input and output
+// (CTerminalController); the frame routes every command to the view, itself, its parts and the
+// application in that order. GUI thread only: the serial listener and the download worker reach it
 // through its message sink (posted, handed to the session in order). Closing while a download
 // runs asks the job to stop, waits for its end with the event loop running, then closes; the
 // port is closed last.
 
 #include "app/download_presenter.h"
+#include "app/port_controller.h"
 #include "base/command_target.h"
 #include "base/message_sink.h"
 #include "port/port_settings.h"
@@ -22,44 +23,39 @@
 #include <QStringList>
 
 #include <array>
-#include <chrono>
-#include <map>
 #include <memory>
 #include <string>
 
 class CBoardCommands;
 class CBoardSimulator;
 class CDockLayout;
+class CFrameBars;
 class CFileBrowserTree;
 class COutputCtrl;
 class CQxProgView;
 class CPercentProgressCtrl;
-class CPortMenus;
 class CPortPaneLabel;
 class CProgramDlg;
 class CQtMessageSink;
 class CQtSettingsStore;
-class CStatusPanes;
 class CTerminalCtrl;
 class CToolSettings;
 class IUserPrompt;
 class QAction;
 class QLabel;
-class QTimer;
 class QToolBar;
 
-class CMainFrame : public QMainWindow, public ICommandTarget, private ISessionObserver {
+class CMainFrame : public QMainWindow, public ICommandTarget {
     Q_OBJECT
 public:
     static constexpr int kDefaultWidth = 700;
     static constexpr int kDefaultHeight = 480;
     static constexpr const char* kTextOpenFailed = "Failed to open ";
-    static constexpr const char* kTextPortOpenError = "Port open error!";
-    static constexpr const char* kTextPortLost = "Lost the connection to ";
+    static constexpr const char* kTextPortOpenError = CPortController::kTextPortOpenError;
+    static constexpr const char* kTextPortLost = CPortController::kTextPortLost;
     static constexpr const char* kTextReady = CDownloadPresenter::kTextReady;
     static constexpr int kFiguresMs = CDownloadPresenter::kFiguresMs;
     static constexpr int kBarsMs = CDownloadPresenter::kBarsMs;
-    static constexpr const char* kProgressPaneSizing = "==========";
     // The stores, the tool settings, the board commands and the prompt outlive the frame.
     CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardCommands& commands, IUserPrompt& prompt,
                const QStringList& arguments, QWidget* parent = nullptr);
@@ -103,9 +99,9 @@ public:
     CFileBrowserTree& Browser() { return *m_wndBrowser; }
     COutputCtrl& Output() { return *m_wndOutput; }
     CProgramDlg& ProgramDlg() { return *m_wndProgram; }
-    CPercentProgressCtrl& StatusProgress() { return *m_wndStatusProgress; }
-    CPortPaneLabel& PortPane() { return *m_wndPortPane; }
-    QToolBar& ToolBar() { return *m_wndToolBar; }
+    CPercentProgressCtrl& StatusProgress();
+    CPortPaneLabel& PortPane();
+    QToolBar& ToolBar();
     CProgrammingSession& Session() { return *m_pSession; }
     CSerialWnd& Serial() { return m_pSession->Port(); }
     CPortSettings& PortSettings() { return m_pSession->PortSettings(); }
@@ -113,13 +109,11 @@ public:
     const QFont& OutputFont() const { return m_fontOutput; }
     // The port name used for this run (the simulator's when started with --simulate).
     const std::string& PortName() const { return m_pSession->PortSettings().m_strPort; }
-    // Opens the closed port with the current settings; false (after the box) on failure.
-    bool OpenPort(const std::string& failureText);
-    // Refreshes the port pane's text.
-    void UpdatePortPane();
+    // The port's commands, its pane and its watch.
+    CPortController& PortController() { return *m_pPort; }
     // A file or text is on its way to the board.
     bool IsSending() const { return m_pTerminalIo && m_pTerminalIo->IsSending(); }
-    QLabel& MessagePane() { return *m_wndMessagePane; }
+    QLabel& MessagePane();
 
 signals:
     // The frame is about to save its state and close (after any download has ended).
@@ -136,27 +130,16 @@ protected:
     QMenu* createPopupMenu() override;
 
 private:
-    void CreateActions();
-    void CreateMenus();
-    void CreateToolBar();
-    void CreateStatusBar();
     void CreatePanes();
     // The terminal's input and output, once the terminal window and the status bar exist.
     void CreateTerminalIo();
     // The command targets in routing order (a part not made yet is null).
-    std::array<ICommandTarget*, 6> Targets();
+    std::array<ICommandTarget*, 7> Targets();
     // A View command has shown or hidden a pane or bar.
     void OnPaneToggled(int id);
-    void UpdateLockIndicators();
-    void CheckPortLost();
-    QRect PortPaneOnScreen() const;
 
     void OnPosted(const CPostedEvent& event);
-    // ISessionObserver: the port's loss and return.
-    void OnSessionEvent(const CSessionEvent& event) override;
     void DestroyWindow();
-    // A port that (re)opened takes the stored DTR and RTS.
-    void ApplyModemLines() { m_pTerminalIo->ApplyModemLines(); }
 
     CQtSettingsStore& m_store;
     CToolSettings& m_tools;
@@ -166,13 +149,8 @@ private:
     ICommandTarget* m_pViewTarget = nullptr;
     ICommandTarget* m_pAppTarget = nullptr;
 
-    std::map<int, QAction*> m_actions;
-    QToolBar* m_wndToolBar = nullptr;
-    QLabel* m_wndMessagePane = nullptr;
-    CStatusPanes* m_wndStatusPanes = nullptr;
-    CPortPaneLabel* m_wndPortPane = nullptr;
-    CPercentProgressCtrl* m_wndStatusProgress = nullptr;
-    QLabel* m_wndIndicators[3] = {};
+    // The actions, menus, toolbar and status bar; made first, gone before the window's widgets.
+    std::unique_ptr<CFrameBars> m_pBars;
     std::unique_ptr<CDockLayout> m_pDocks;
     CTerminalCtrl* m_wndTerminal = nullptr;
     COutputCtrl* m_wndOutput = nullptr;
@@ -196,5 +174,7 @@ private:
     std::unique_ptr<CDownloadPresenter> m_pPresenter;
     // Started with --simulate: the port is the simulator's for this run and is never stored.
     bool m_bSimulated = false;
-    std::unique_ptr<CPortMenus> m_pPortMenus;
+    // The port's commands, pane and watch; made once the simulator has its line, gone before the
+    // session.
+    std::unique_ptr<CPortController> m_pPort;
 };
