@@ -52,9 +52,6 @@ public:
     static constexpr int kDefaultHeight = 480;
     static constexpr const char* kTextOpenFailed = "Failed to open ";
     static constexpr const char* kTextPortOpenError = CPortController::kTextPortOpenError;
-    static constexpr const char* kTextPortLost = CPortController::kTextPortLost;
-    static constexpr const char* kTextReady = CDownloadPresenter::kTextReady;
-    static constexpr int kFiguresMs = CDownloadPresenter::kFiguresMs;
     static constexpr int kBarsMs = CDownloadPresenter::kBarsMs;
     // The stores, the tool settings, the board commands and the prompt outlive the frame.
     CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardCommands& commands, IUserPrompt& prompt,
