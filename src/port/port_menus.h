@@ -1,23 +1,21 @@
 #pragma once
-// CPortMenus: the main frame's three port commands: Port Setup (ID_TOOLS_PORT_SETUP: the
+// CPortMenus: the three port commands (the main window's port controller holds it): Port Setup (ID_TOOLS_PORT_SETUP: the
 // dialog, store the six settings; OK opens the chosen port, Cancel reopens an open one), the port list pop-up (ID_PORT_LIST_MENU,
 // left click on the port pane) and the line-settings pop-up "_CONFIG_" (ID_PORT_CONFIG_MENU,
 // right click). GUI thread only. It owns nothing of the frame: settings, store, port, sink and
 // prompt are the frame's and outlive it.
 //
-//   CTerminalCtrl* terminal = m_wndTerminal;
-//   m_pPortMenus = std::make_unique<CPortMenus>(PortSettings(), m_store, Serial(),
-//       &m_pSession->PortSink(), m_prompt,
-//       [terminal](CSerialPort* port) { terminal->SetSerial(port); }, this);
-//   m_pPortMenus->SetBusy([this] { return IsDownloadRunning(); });
-//   m_pPortMenus->SetSettingsChanged([this] { UpdatePortPane(); RequestCommandUpdate(); });
-//   m_pPortMenus->SetPortStateChanged([this] { UpdatePortPane(); RequestCommandUpdate(); });
-//   m_pPortMenus->SetPortActions({openPortAction, closePortAction});
-//   ID_TOOLS_PORT_SETUP:  m_pPortMenus->OnPortSetup();
-//   ID_PORT_LIST_MENU:    m_pPortMenus->OnPortListMenu(PortPaneOnScreen());
-//   ID_PORT_CONFIG_MENU:  m_pPortMenus->OnPortConfigMenu(PortPaneOnScreen());
-//   ID_PORT_FIRST..ID_DATABITS_LAST: m_pPortMenus->OnCommand(id);
-//   when the download has ended: m_pPortMenus->ApplyPendingReopen();
+//   m_pMenus = std::make_unique<CPortMenus>(session.PortSettings(), store, session.Port(),
+//       &session.PortSink(), prompt, [this](CSerialPort* port) { /* attach the terminal */ }, owner);
+//   m_pMenus->SetBusy([this] { return !IsLineFree(); });
+//   m_pMenus->SetSettingsChanged([this] { PortChanged(); });
+//   m_pMenus->SetPortStateChanged([this] { PortChanged(); });
+//   m_pMenus->SetPortActions(portActions);
+//   ID_TOOLS_PORT_SETUP:  m_pMenus->OnPortSetup();
+//   ID_PORT_LIST_MENU:    m_pMenus->OnPortListMenu(PaneOnScreen());
+//   ID_PORT_CONFIG_MENU:  m_pMenus->OnPortConfigMenu(PaneOnScreen());
+//   ID_PORT_FIRST..ID_DATABITS_LAST: m_pMenus->OnCommand(id);
+//   when the download or send has ended: m_pMenus->ApplyPendingReopen();
 
 #include "port/com_port_probe.h"
 
