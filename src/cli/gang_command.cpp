@@ -8,15 +8,12 @@
 #include "cli/path_pattern.h"
 #include "cli/signal_watcher.h"
 
-#include "programming/intel_hex_checker.h"
+#include "programming/program_image.h"
 #include "programming/programming_session.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 
 namespace {
 bool IsPattern(const std::string& port)
@@ -33,9 +30,52 @@ int FileFailed(EDownloadResult result, std::error_code code, const std::string& 
     return CGangProgrammer::ExitStatus(result);
 }
 
-// The production loop: each port that appears is programmed once, again after it has gone.
+// The file as the boards get it.
+struct CFileState {
+    std::shared_ptr<const CProgramImage> m_pImage;
+    std::string m_strSha256;
+};
+
+// Reads and checks the file; EXIT_PROGRAMMED, or the exit status after the failure was printed
+// as the one-port command prints it.
+int LoadFile(const std::string& file, bool check, CFileState& state)
+{
+    auto image = std::make_shared<CProgramImage>();
+    std::error_code code;
+    std::string fault;
+    const EDownloadResult result = CProgramImage::Load(file, check, *image, code, fault);
+    if (result != EDownloadResult::Completed)
+        return FileFailed(result, code, file, fault);
+    state.m_strSha256 = CGangTable::Sha256(
+        std::string_view(reinterpret_cast<const char*>(image->m_data.data()), image->m_data.size()));
+    state.m_pImage = std::move(image);
+    return EXIT_PROGRAMMED;
+}
+
+// The loop's look at the file before a board: read again when it changed (a line with the new
+// SHA-256 says so) and the boards from now on get it. EXIT_PROGRAMMED, or the status of a file
+// that can no longer be read or fails the check: then no board gets it.
+int LookAtFile(const std::string& file, bool check, CFileState& state, CGangProgrammer& gang, CGangTable& table)
+{
+    CProgramImage now;
+    std::error_code code;
+    std::string fault;
+    if (CProgramImage::Load(file, false, now, code, fault) == EDownloadResult::Completed
+        && now.m_data == state.m_pImage->m_data)
+        return EXIT_PROGRAMMED;
+    CFileState changed;
+    if (const int status = LoadFile(file, check, changed); status != EXIT_PROGRAMMED)
+        return status;
+    state = changed;
+    gang.SetImage(state.m_pImage, state.m_strSha256);
+    table.Line(PrintableName(file) + ": changed, read again; SHA-256 " + state.m_strSha256);
+    return EXIT_PROGRAMMED;
+}
+
+// The production loop: each port that appears is programmed once, again after it has gone. The
+// file is looked at before each board.
 int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::string>& patterns,
-    const CSignalWatcher& signals)
+    const CSignalWatcher& signals, const std::function<int()>& lookAtFile)
 {
     using Clock = std::chrono::steady_clock;
     std::map<std::string, std::size_t> present; // port -> its board in the gang
@@ -64,6 +104,12 @@ int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::str
                 if (retry && !retryAt.count(path))
                     retryAt[path] = now + kRetryOpen;
                 if (it == present.end() || (retry && now >= retryAt[path])) {
+                    if (const int status = lookAtFile(); status != EXIT_PROGRAMMED) {
+                        // The boards running have the file as it was checked: they finish.
+                        while (!gang.AllDone() && !signals.Interrupted())
+                            gang.WaitForChange(Clock::now() + std::chrono::milliseconds(100));
+                        return status;
+                    }
                     retryAt.erase(path);
                     present[path] = gang.Add(path);
                 }
@@ -86,20 +132,11 @@ int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::str
 int RunGangProgram(const std::string& file, const std::vector<std::string>& ports, const CPortSettings& settings,
     const CBoardCommands& commands, bool json, bool loop)
 {
-    // The file is read and checked once for every board.
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        return FileFailed(EDownloadResult::FileOpenFailed, std::error_code(errno, std::generic_category()), file);
-    std::stringstream read;
-    read << in.rdbuf();
-    const std::string content = read.str();
-    if (content.empty())
-        return FileFailed(EDownloadResult::FileEmpty, {}, file);
-    if (commands.Get().m_bCheckHexFile && CIntelHexChecker::IsIntelHex(file, content)) {
-        CIntelHexChecker checker;
-        if (!checker.Check(content))
-            return FileFailed(EDownloadResult::BadHexFile, {}, file, checker.Fault());
-    }
+    // The file is read and checked once; every board gets exactly these bytes.
+    const bool check = commands.Get().m_bCheckHexFile != 0;
+    CFileState state;
+    if (const int status = LoadFile(file, check, state); status != EXIT_PROGRAMMED)
+        return status;
 
     std::vector<std::string> boards;
     if (!loop) {
@@ -123,7 +160,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
     std::set<std::string> waiting; // loop ports that failed to open, until a job on them ends otherwise
     int status = EXIT_PROGRAMMED;
     {
-        CGangProgrammer gang(settings, commands, file, [&](const CGangBoard& board, CGangProgrammer::EEvent event) {
+        CGangProgrammer gang(settings, commands, [&](const CGangBoard& board, CGangProgrammer::EEvent event) {
             // A loop's port that another program holds is tried again: said once, counted neither way.
             if (loop && event == CGangProgrammer::EEvent::Ended && board.m_eResult == EDownloadResult::PortOpenFailed) {
                 std::lock_guard lock(outMutex);
@@ -147,9 +184,10 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
                 std::fflush(stdout);
             }
         });
+        gang.SetImage(state.m_pImage, state.m_strSha256);
         signals.Start([&gang] { gang.StopAll(); });
         if (loop) {
-            status = RunLoop(gang, table, ports, signals);
+            status = RunLoop(gang, table, ports, signals, [&] { return LookAtFile(file, check, state, gang, table); });
         } else {
             for (const std::string& port : boards)
                 gang.Add(port);
@@ -175,8 +213,11 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
                     status = CGangProgrammer::ExitStatus(board.m_eResult);
                     break;
                 }
+            // What was sent: the file's bytes as read and checked.
+            const std::vector<std::uint8_t>& sent = state.m_pImage->m_data;
             if (json) {
-                std::printf("%s\n", CGangTable::RunJson(file, content, status, done).c_str());
+                std::printf("%s\n", CGangTable::RunJson(file,
+                    std::string_view(reinterpret_cast<const char*>(sent.data()), sent.size()), status, done).c_str());
             }
         }
     }

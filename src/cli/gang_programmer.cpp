@@ -5,6 +5,7 @@
 #include "cli/last_line_terminal.h"
 #include "cli/reason_prompt.h"
 #include "port/com_port_probe.h"
+#include "programming/program_image.h"
 #include "programming/programming_session.h"
 
 #include <cstdlib>
@@ -33,9 +34,8 @@ constexpr CResultName kResults[] = {
 
 } // namespace
 
-CGangProgrammer::CGangProgrammer(
-    const CPortSettings& settings, const CBoardCommands& commands, std::string file, Observer observer)
-    : m_settings(settings), m_commands(commands.Get()), m_strFile(std::move(file)), m_observer(std::move(observer))
+CGangProgrammer::CGangProgrammer(const CPortSettings& settings, const CBoardCommands& commands, Observer observer)
+    : m_settings(settings), m_commands(commands.Get()), m_observer(std::move(observer))
 {
     CBoardCommandValues values = m_commands.Get();
     values.m_bCheckHexFile = 0;
@@ -66,8 +66,17 @@ std::size_t CGangProgrammer::Add(const std::string& port)
     slot.m_bJoined = false;
     slot.m_board.m_strPort = port;
     slot.m_board.m_strIdentity = Identity(port);
+    slot.m_board.m_strSha256 = m_strSha256;
+    slot.m_pImage = m_pImage;
     slot.m_thread = std::thread([this, &slot] { Serve(slot); });
     return index;
+}
+
+void CGangProgrammer::SetImage(std::shared_ptr<const CProgramImage> image, std::string sha256)
+{
+    std::lock_guard lock(m_mutex);
+    m_pImage = std::move(image);
+    m_strSha256 = std::move(sha256);
 }
 
 void CGangProgrammer::StopAll()
@@ -173,7 +182,8 @@ void CGangProgrammer::Serve(CSlot& slot)
             }
         });
         session.AddObserver(observer);
-        const bool started = !stop && session.StartDownload(m_strFile);
+        // The image this board was added with: exactly the bytes read and checked.
+        const bool started = !stop && session.StartDownload(slot.m_pImage->m_strPath, slot.m_pImage);
         if (started)
             session.RunJob(queue);
         session.RemoveObserver(observer);

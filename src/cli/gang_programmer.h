@@ -3,8 +3,9 @@
 // thread of its own that runs the session's message loop as the one-port command does. Add
 // starts a board (any time, also while others run); StopAll asks every running job to stop
 // (any thread, Ctrl+C); the observer is called on a board's thread for each event, one call at
-// a time. Snapshot and WaitForChange may be called from any thread. The destructor stops and
-// joins every board's thread; the settings, commands and observer must outlive the object.
+// a time. Snapshot and WaitForChange may be called from any thread. Every board gets the image
+// set when it was added (read and checked once by the caller). The destructor stops and joins
+// every board's thread; the settings, commands and observer must outlive the object.
 
 #include "port/port_settings.h"
 #include "programming/board_commands.h"
@@ -22,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+class CProgramImage;
 class CProgrammingSession;
 
 // One board's state, as shown in the table, the event lines, the summary and the JSON.
@@ -40,6 +42,8 @@ struct CGangBoard {
     std::uint64_t m_nTotal = 0;
     double m_dBytesPerSecond = 0;
     double m_dSeconds = 0;
+    // The SHA-256 of the file the board got.
+    std::string m_strSha256;
     int Percent() const { return m_nTotal ? static_cast<int>(m_nBytes * 100 / m_nTotal) : 0; }
     bool Done() const { return m_eState == EState::Completed || m_eState == EState::Failed; }
 };
@@ -49,8 +53,8 @@ public:
     enum class EEvent { Started, Ended };
     using Observer = std::function<void(const CGangBoard& board, EEvent event)>;
 
-    // The jobs send the file without checking it again (the caller checked it once).
-    CGangProgrammer(const CPortSettings& settings, const CBoardCommands& commands, std::string file, Observer observer);
+    // The jobs send the image without checking it again (the caller checked it once).
+    CGangProgrammer(const CPortSettings& settings, const CBoardCommands& commands, Observer observer);
     ~CGangProgrammer();
     CGangProgrammer(const CGangProgrammer&) = delete;
     CGangProgrammer& operator=(const CGangProgrammer&) = delete;
@@ -58,6 +62,8 @@ public:
     // Starts programming the board on port; its index in Snapshot (that of the port's earlier
     // board once Reap has joined it, a new one otherwise).
     std::size_t Add(const std::string& port);
+    // The image (with its SHA-256) the boards added from now on get; boards running keep theirs.
+    void SetImage(std::shared_ptr<const CProgramImage> image, std::string sha256);
     void StopAll();
     std::vector<CGangBoard> Snapshot() const;
     bool AllDone() const;
@@ -78,6 +84,7 @@ private:
     struct CSlot {
         CGangBoard m_board;
         CProgrammingSession* m_pSession = nullptr;
+        std::shared_ptr<const CProgramImage> m_pImage;
         std::thread m_thread;
         bool m_bJoined = false;
     };
@@ -87,11 +94,12 @@ private:
 
     const CPortSettings& m_settings;
     CBoardCommands m_commands;
-    const std::string m_strFile;
     Observer m_observer;
     std::mutex m_observerMutex;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_bStop = false;
+    std::shared_ptr<const CProgramImage> m_pImage;
+    std::string m_strSha256;
     std::list<CSlot> m_slots;
 };

@@ -173,7 +173,10 @@ void CGangTable::Summary(const std::vector<CGangBoard>& boards)
 
 std::string CGangTable::BoardJson(const CGangBoard& board)
 {
-    return Text(BoardObject(board));
+    // A loop's line names the file's SHA-256 too: the file may change between boards.
+    Json json = BoardObject(board);
+    json["sha256"] = board.m_strSha256;
+    return Text(json);
 }
 
 std::string CGangTable::RunJson(const std::string& file, std::string_view content, int status,

@@ -128,7 +128,7 @@ std::error_code CProgrammingSession::OpenDownloadPort()
     return code;
 }
 
-bool CProgrammingSession::StartDownload(const std::string& path)
+bool CProgrammingSession::StartDownload(const std::string& path, std::shared_ptr<const CProgramImage> image)
 {
     if (m_job.IsRunning())
         return false;
@@ -136,7 +136,7 @@ bool CProgrammingSession::StartDownload(const std::string& path)
     // A job that ends before it begins moves no bar.
     m_nPosition = 0;
     std::error_code error;
-    if (m_job.StartDownload(path, &error))
+    if (m_job.StartDownload(path, &error, std::move(image)))
         return true;
     if (error)
         ShowSystemError(m_prompt, error);

@@ -40,7 +40,7 @@ TEST(GangJson, BoardAndRunObjects)
         EXPECT_EQ(CGangTable::BoardJson(board),
             std::string("{\"name\":\"/dev/ttyUSB1\",\"identity\":null,\"result\":\"no-load-answer\",")
                 + "\"reason\":\"The target board does not respond to the LOAD command.\",\"last_text\":" + t.json
-                + ",\"bytes\":56263,\"seconds\":1.415}")
+                + ",\"bytes\":56263,\"seconds\":1.415,\"sha256\":\"\"}")
             << t.json;
     }
     CGangBoard done;

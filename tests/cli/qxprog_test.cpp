@@ -851,6 +851,44 @@ TEST_F(QxprogTest, ManyBoardsDrawATableOnATerminal)
     EXPECT_EQ(err.find(": started"), std::string::npos) << err;
 }
 
+// The loop looks at the file before each board: a rebuilt file goes to the next board (a line
+// gives its SHA-256), a file that now fails the check ends the loop and no board gets it.
+TEST_F(QxprogTest, LoopReadsAChangedFileAgainAndStopsOnABadOne)
+{
+    const std::vector<std::uint8_t> before = Bytes(1000, 9);
+    const std::vector<std::uint8_t> after = Bytes(1200, 40);
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(before, 0));
+    const std::string byId = m_dir.Folder("serial/by-id");
+    CBoardSimulator& a = Board();
+    CBoardSimulator& b = Board();
+    const std::string aName = byId + "/usb-Quillorex_A";
+    const std::string bName = byId + "/usb-Quillorex_B";
+    auto child = Run({"program", file, "--loop", "--json", "--port", byId + "/usb-Quillorex_*"}, true);
+    ASSERT_EQ(::symlink(a.SlavePath().c_str(), aName.c_str()), 0);
+    EXPECT_NE(child->ReadLine(10s).find("\"sha256\":\"" + CGangTable::Sha256(EncodeIntelHex(before, 0)) + "\""),
+        std::string::npos);
+    EXPECT_EQ(a.Image(), before);
+    // Rebuilt: the next board gets the new file.
+    WriteFile("a.hex", EncodeIntelHex(after, 0));
+    ASSERT_EQ(::unlink(aName.c_str()), 0);
+    ASSERT_EQ(::symlink(b.SlavePath().c_str(), bName.c_str()), 0);
+    const std::string newSha = CGangTable::Sha256(EncodeIntelHex(after, 0));
+    EXPECT_NE(child->ReadLine(10s).find("\"sha256\":\"" + newSha + "\""), std::string::npos);
+    EXPECT_EQ(b.Image(), after);
+    // Broken: the loop ends with the check's message, and the board that came gets nothing.
+    std::string broken = EncodeIntelHex(after, 0);
+    broken[broken.find('\n') + 2] = 'G';
+    WriteFile("a.hex", broken);
+    ASSERT_EQ(::unlink(bName.c_str()), 0);
+    ASSERT_EQ(::symlink(a.SlavePath().c_str(), aName.c_str()), 0);
+    EXPECT_EQ(child->Wait(), EXIT_BAD_HEX_FILE);
+    EXPECT_EQ(a.CompletedDownloads(), 1u);
+    EXPECT_EQ(a.Image(), before);
+    const std::string err = child->Err();
+    EXPECT_NE(err.find(file + ": changed, read again; SHA-256 " + newSha + "\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("line 2: 'G' is not a hex digit"), std::string::npos) << err;
+}
+
 struct IniCase {
     const char* text;
     const char* value;

@@ -3,6 +3,7 @@
 // test thread (standing in for the GUI thread), and the job on its worker thread.
 
 #include "programming/programming_session.h"
+#include "programming/program_image.h"
 #include "text_terminal.h"
 
 #include "base/line_timing.h"
@@ -381,6 +382,27 @@ TEST_F(DownloadJobTest, RecordsOutOfAddressOrderProgramTheImage)
     CJobRun run = Program(WriteFile("image.hex", EncodeIntelHex(data, 0xFF00, 32, true)));
     EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
     EXPECT_EQ(m_sim->Image(), data);
+}
+
+// An image read and checked once goes out as it is: the file on disk, changed or gone since,
+// is not read again, and the summary has the checked image's addresses.
+TEST_F(DownloadJobTest, AnImageReadOnceIsWhatGoesOut)
+{
+    const std::vector<std::uint8_t> data = Bytes(600, 3);
+    const std::string path = WriteFile("image.hex", EncodeIntelHex(data, 0x200));
+    auto image = std::make_shared<CProgramImage>();
+    std::error_code code;
+    std::string fault;
+    ASSERT_EQ(CProgramImage::Load(path, true, *image, code, fault), EDownloadResult::Completed);
+    WriteFile("image.hex", "not a hex file");
+    StartBoard();
+    const auto start = Clock::now();
+    ASSERT_TRUE(m_session.StartDownload(path, image));
+    Pump(10s, {}, start);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
+    EXPECT_EQ(m_sim->Image(), data);
+    EXPECT_EQ(m_sim->Wire().size(), image->m_data.size() + 2);
+    EXPECT_NE(m_session.SummaryLine().find("addresses 0200-0457"), std::string::npos) << m_session.SummaryLine();
 }
 
 TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
