@@ -8,6 +8,8 @@
 #include "cli/path_pattern.h"
 #include "cli/signal_watcher.h"
 
+#include "cli/host_name.h"
+#include "cli/unit_log.h"
 #include "programming/program_image.h"
 #include "programming/programming_session.h"
 
@@ -83,7 +85,7 @@ int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::str
     constexpr auto kRetryOpen = std::chrono::seconds(2);
     auto nextScan = Clock::now();
     auto nextDraw = Clock::now();
-    while (!signals.Interrupted()) {
+    while (!signals.Interrupted() && gang.Halted().empty()) {
         const auto now = Clock::now();
         if (now >= nextScan) {
             nextScan = now + std::chrono::seconds(1);
@@ -125,18 +127,29 @@ int RunLoop(CGangProgrammer& gang, CGangTable& table, const std::vector<std::str
         gang.WaitForChange(std::min(nextScan, nextDraw));
     }
     gang.StopAll();
-    return EXIT_INTERRUPTED;
+    return gang.Halted().empty() ? EXIT_INTERRUPTED : EXIT_RECORD_WRITE;
 }
 } // namespace
 
 int RunGangProgram(const std::string& file, const std::vector<std::string>& ports, const CPortSettings& settings,
-    const CBoardCommands& commands, bool json, bool loop)
+    const CBoardCommands& commands, const CGangRunOptions& options)
 {
-    // The file is read and checked once; every board gets exactly these bytes.
+    const bool json = options.m_bJson;
+    const bool loop = options.m_bLoop;
     const bool check = commands.Get().m_bCheckHexFile != 0;
+    // The file is read and checked once; every board gets exactly these bytes.
     CFileState state;
     if (const int status = LoadFile(file, check, state); status != EXIT_PROGRAMMED)
         return status;
+    CUnitLog log;
+    if (!options.m_strLog.empty()) {
+        if (std::error_code code = log.Open(options.m_strLog)) {
+            std::fprintf(stderr, "qxprog program: cannot write the log %s: %s; nothing was sent.\n",
+                PrintableName(options.m_strLog).c_str(), code.message().c_str());
+            return EXIT_RECORD_WRITE;
+        }
+    }
+    const std::string station = options.m_strStation.empty() ? HostName() : options.m_strStation;
 
     std::vector<std::string> boards;
     if (!loop) {
@@ -160,7 +173,23 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
     std::set<std::string> waiting; // loop ports that failed to open, until a job on them ends otherwise
     int status = EXIT_PROGRAMMED;
     {
-        CGangProgrammer gang(settings, commands, [&](const CGangBoard& board, CGangProgrammer::EEvent event) {
+        CGangOptions gangOptions;
+        gangOptions.m_nRetries = options.m_nRetries;
+        if (!options.m_strLog.empty())
+            gangOptions.m_attemptEnded = [&](const CGangBoard& board) -> std::string {
+                // A loop's port that another program holds is tried again: no unit was there yet.
+                if (loop && board.m_eResult == EDownloadResult::PortOpenFailed)
+                    return {};
+                const CGangAttempt& attempt = board.m_attempts.back();
+                CUnitRecord record{std::chrono::system_clock::now(), station, board.m_strPort, board.m_strIdentity, file,
+                    board.m_strSha256, std::nullopt, attempt.m_nAttempt,
+                    CGangProgrammer::ResultWord(attempt.m_eResult), attempt.m_strReason, attempt.m_nBytes,
+                    attempt.m_dSeconds};
+                if (std::error_code code = log.Write(record))
+                    return "cannot write the log " + PrintableName(log.Path()) + ": " + code.message();
+                return {};
+            };
+        CGangProgrammer gang(settings, commands, gangOptions, [&](const CGangBoard& board, CGangProgrammer::EEvent event) {
             // A loop's port that another program holds is tried again: said once, counted neither way.
             if (loop && event == CGangProgrammer::EEvent::Ended && board.m_eResult == EDownloadResult::PortOpenFailed) {
                 std::lock_guard lock(outMutex);
@@ -171,7 +200,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
                 return;
             }
             table.Event(board, event);
-            // A board stopped by Ctrl+C neither passed nor failed.
+            // A board stopped by Ctrl+C (or a run that cannot go on) neither passed nor failed.
             if (!loop || event != CGangProgrammer::EEvent::Ended || board.m_eResult == EDownloadResult::Stopped)
                 return;
             std::lock_guard lock(outMutex);
@@ -187,7 +216,8 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
         gang.SetImage(state.m_pImage, state.m_strSha256);
         signals.Start([&gang] { gang.StopAll(); });
         if (loop) {
-            status = RunLoop(gang, table, ports, signals, [&] { return LookAtFile(file, check, state, gang, table); });
+            status = RunLoop(gang, table, ports, signals,
+                [&] { return LookAtFile(file, check, state, gang, table); });
         } else {
             for (const std::string& port : boards)
                 gang.Add(port);
@@ -213,6 +243,8 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
                     status = CGangProgrammer::ExitStatus(board.m_eResult);
                     break;
                 }
+            if (!gang.Halted().empty())
+                status = EXIT_RECORD_WRITE;
             // What was sent: the file's bytes as read and checked.
             const std::vector<std::uint8_t>& sent = state.m_pImage->m_data;
             if (json) {
@@ -220,8 +252,10 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
                     std::string_view(reinterpret_cast<const char*>(sent.data()), sent.size()), status, done).c_str());
             }
         }
+        if (const std::string why = gang.Halted(); !why.empty())
+            std::fprintf(stderr, "qxprog program: %s; every board was stopped.\n", why.c_str());
     }
-    if (signals.Interrupted() && status != EXIT_PROGRAMMED)
+    if (signals.Interrupted() && status != EXIT_PROGRAMMED && status != EXIT_RECORD_WRITE)
         status = EXIT_INTERRUPTED;
     std::fflush(stdout);
     return status;

@@ -26,6 +26,15 @@
 class CProgramImage;
 class CProgrammingSession;
 
+// One attempt at a board, as the log and the JSON's attempts name it.
+struct CGangAttempt {
+    unsigned m_nAttempt = 1;
+    EDownloadResult m_eResult = EDownloadResult::Completed;
+    std::string m_strReason;
+    std::uint64_t m_nBytes = 0;
+    double m_dSeconds = 0;
+};
+
 // One board's state, as shown in the table, the event lines, the summary and the JSON.
 struct CGangBoard {
     enum class EState { Opening, Sending, Completed, Failed };
@@ -44,17 +53,33 @@ struct CGangBoard {
     double m_dSeconds = 0;
     // The SHA-256 of the file the board got.
     std::string m_strSha256;
+    // 1 for the first attempt; every attempt so far, the running one once it has ended.
+    unsigned m_nAttempt = 1;
+    std::vector<CGangAttempt> m_attempts;
     int Percent() const { return m_nTotal ? static_cast<int>(m_nBytes * 100 / m_nTotal) : 0; }
     bool Done() const { return m_eState == EState::Completed || m_eState == EState::Failed; }
 };
 
+// What a run does beyond sending the file once to every board.
+struct CGangOptions {
+    // Attempts after the first for a board that did not answer, reported an error or sent no
+    // completion text.
+    unsigned m_nRetries = 0;
+    // Called on the board's thread after each attempt (the board with the attempt's figures),
+    // before the board goes on or counts as done. A text stops every board: the run cannot go on
+    // (a unit would go unlogged); it says why.
+    std::function<std::string(const CGangBoard& board)> m_attemptEnded;
+};
+
 class CGangProgrammer {
 public:
-    enum class EEvent { Started, Ended };
+    // Retrying: an attempt failed and the next one follows.
+    enum class EEvent { Started, Retrying, Ended };
     using Observer = std::function<void(const CGangBoard& board, EEvent event)>;
 
     // The jobs send the image without checking it again (the caller checked it once).
-    CGangProgrammer(const CPortSettings& settings, const CBoardCommands& commands, Observer observer);
+    CGangProgrammer(const CPortSettings& settings, const CBoardCommands& commands, CGangOptions options,
+        Observer observer);
     ~CGangProgrammer();
     CGangProgrammer(const CGangProgrammer&) = delete;
     CGangProgrammer& operator=(const CGangProgrammer&) = delete;
@@ -65,6 +90,8 @@ public:
     // The image (with its SHA-256) the boards added from now on get; boards running keep theirs.
     void SetImage(std::shared_ptr<const CProgramImage> image, std::string sha256);
     void StopAll();
+    // Why the run was stopped from within (a log that could not be written); empty otherwise.
+    std::string Halted() const;
     std::vector<CGangBoard> Snapshot() const;
     bool AllDone() const;
     // Returns when a board changed or ended, or at the deadline.
@@ -77,6 +104,8 @@ public:
     static std::optional<std::string> Identity(const std::string& port, const std::string& devRoot = "/dev");
     // "completed", "port-open", ... : the words of the exit statuses.
     static const char* ResultWord(EDownloadResult result);
+    // Whether another attempt may help: no answer, the board's error, no completion text.
+    static bool Retryable(EDownloadResult result);
     // The status the one-port command exits with for the result.
     static int ExitStatus(EDownloadResult result);
 
@@ -91,14 +120,19 @@ private:
     void Serve(CSlot& slot);
     void Publish(CSlot& slot, const std::function<void(CGangBoard&)>& change);
     void Notify(CSlot& slot, EEvent event);
+    // Stops every board for the reason (the first one is kept).
+    void Halt(const std::string& why);
+    bool Stopping() const;
 
     const CPortSettings& m_settings;
     CBoardCommands m_commands;
+    const CGangOptions m_options;
     Observer m_observer;
     std::mutex m_observerMutex;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     bool m_bStop = false;
+    std::string m_strHalted;
     std::shared_ptr<const CProgramImage> m_pImage;
     std::string m_strSha256;
     std::list<CSlot> m_slots;

@@ -41,13 +41,22 @@ const char* kHelp =
     "                         exit status is that of the first failing port in argument order\n"
     "  --json                 one JSON object on standard output: the file (name, size, sha256)\n"
     "                         and per port its name, by-id identity, result, reason, the board's\n"
-    "                         last text, bytes and seconds\n"
+    "                         last text, bytes, seconds and attempts\n"
     "  --loop                 production loop: program each port matching --port when it\n"
     "                         appears (checked every second), again once it has gone and come\n"
     "                         back; a running count of passes and failures, the totals at Ctrl+C\n"
     "                         (with --json a JSON line per board); the file is looked at before\n"
     "                         each board: a changed file is read and checked again (a line gives\n"
     "                         its new SHA-256), one that now fails the check ends the loop (11)\n"
+    "  --log FILE             append a record per board and attempt to FILE (CSV with a header,\n"
+    "                         JSON Lines when FILE ends in .jsonl, .ndjson or .json): UTC time,\n"
+    "                         station, port, identity, file, SHA-256, serial number, attempt,\n"
+    "                         result, reason, bytes, seconds; each is on the disk before the\n"
+    "                         board goes on; a log that cannot be written stops the run (12)\n"
+    "  --station NAME         the station the log names (default: the host name)\n"
+    "  --retries N            program a board again, up to N times, when it did not answer,\n"
+    "                         reported an error or sent no completion text (default 0)\n"
+
     "  --baud N               bits per second (any rate the line accepts)\n"
     "  --data-bits N          5, 6, 7 or 8\n"
     "  --parity N|O|E|M|S     none, odd, even, mark or space\n"
@@ -75,6 +84,7 @@ const char* kHelp =
     "  9    no answer to the run command within 500 ms\n"
     "  10   writing to the port failed or did not complete\n"
     "  11   the Intel HEX file has a fault (its line and the fault are named); nothing was sent\n"
+    "  12   the log cannot be written (the run stops)\n"
     "  130  interrupted (Ctrl+C, SIGTERM, SIGHUP or SIGQUIT)\n";
 
 // Turns the session's events into the progress line on stderr and the summary after the result.
@@ -140,6 +150,7 @@ int RunProgram(const std::vector<std::string>& args)
     std::optional<std::string> baud, dataBits, parity, stopBits, handshake, programCmd, runCmd;
     bool noCommands = false;
     bool noCheck = false;
+    std::optional<std::string> log, station, retries;
     bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -192,6 +203,13 @@ int RunProgram(const std::vector<std::string>& args)
             noCommands = true;
         else if (arg == "--no-check")
             noCheck = true;
+        else if (arg == "--log")
+            ok = value(log);
+        else if (arg == "--station")
+            ok = value(station);
+        else if (arg == "--retries")
+            ok = value(retries);
+
         else
             return Usage("unknown option '" + arg + "'");
         if (!ok)
@@ -249,9 +267,22 @@ int RunProgram(const std::vector<std::string>& args)
     if (runCmd)
         values.m_strCmdAfterProgram = *runCmd;
     commands.Set(values);
-    if (ports.size() > 1 || json || loop || settings.m_strPort.find_first_of("*?[") != std::string::npos)
+
+    CGangRunOptions run;
+    run.m_bJson = json;
+    run.m_bLoop = loop;
+    if (retries) {
+        if (!ParseNumber(*retries, 0, 100, number))
+            return Usage("--retries takes a number from 0 to 100");
+        run.m_nRetries = static_cast<unsigned>(number);
+    }
+    run.m_strLog = log.value_or("");
+    run.m_strStation = station.value_or("");
+    // The production options run the boards as many ports do, a board on a port alone too.
+    const bool production = log || station || retries;
+    if (ports.size() > 1 || json || loop || production || settings.m_strPort.find_first_of("*?[") != std::string::npos)
         return RunGangProgram(*file, ports.empty() ? std::vector<std::string>{settings.m_strPort} : ports, settings,
-            commands, json, loop);
+            commands, run);
 
     // Before any other thread exists, so that every thread inherits the blocked signals.
     CSignalWatcher signals;

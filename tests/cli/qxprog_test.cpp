@@ -33,6 +33,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 
 extern char** environ;
@@ -851,6 +852,86 @@ TEST_F(QxprogTest, ManyBoardsDrawATableOnATerminal)
     EXPECT_EQ(err.find(": started"), std::string::npos) << err;
 }
 
+// Lines of a text file, without their line ends.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// Two boards, the second silent on its first download command: it is tried again and
+// completes, and the log has a record per board and attempt.
+TEST_F(QxprogTest, LogAndRetriesOnTwoBoards)
+{
+    const std::vector<std::uint8_t> data = Bytes(0x200, 1);
+    const std::string text = EncodeIntelHex(data, 0x7F00);
+    const std::string file = WriteFile("a.hex", text);
+    CBoardSimOptions retry;
+    retry.m_nSilentLoads = 1;
+    CBoardSimulator& first = Board();
+    CBoardSimulator& second = Board(retry);
+    const std::string log = m_strDir + "/units.csv";
+    auto child = Run({"program", file, "--port", first.SlavePath(), "--port", second.SlavePath(), "--log", log,
+        "--retries", "1", "--station", "bench, 1", "--json"});
+    ASSERT_EQ(child->Wait(30s), EXIT_PROGRAMMED) << child->Err();
+    EXPECT_EQ(first.Image(), data);
+    EXPECT_EQ(second.Image(), data);
+    EXPECT_EQ(second.CompletedDownloads(), 1u);
+
+    // The header, then a record per attempt: the second board's first one failed.
+    const std::vector<std::string> lines = Lines(ReadFile(log));
+    ASSERT_EQ(lines.size(), 4u) << ReadFile(log);
+    EXPECT_EQ(lines[0], "time,station,port,identity,file,sha256,serial,attempt,result,reason,bytes,seconds");
+    const std::string sha = CGangTable::Sha256(text);
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        EXPECT_TRUE(std::regex_match(lines[i], std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z,.*)"))) << lines[i];
+    auto expect = [&](const std::string& port, int attempt, const std::string& tail) {
+        const std::string record = "Z,\"bench, 1\"," + port + ",," + file + "," + sha + ",," + std::to_string(attempt) + ","
+            + tail;
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(record) == 23; }), 1)
+            << record;
+    };
+    expect(first.SlavePath(), 1, "completed,Programming has been completed!,");
+    expect(second.SlavePath(), 1, "no-load-answer,The target board does not respond to the LOAD command.,0,");
+    expect(second.SlavePath(), 2, "completed,Programming has been completed!,");
+
+    const std::string out = child->Out();
+    EXPECT_NE(out.find("\"attempts\":[{\"attempt\":1,\"result\":\"no-load-answer\""), std::string::npos) << out;
+    const std::string err = child->Err();
+    EXPECT_NE(err.find(second.SlavePath() + ": attempt 1 failed (no-load-answer)"), std::string::npos) << err;
+    EXPECT_NE(err.find("; 2 attempts\n"), std::string::npos) << err;
+}
+
+// What is refused before a byte is sent: a log that cannot be written, and wrong usage.
+TEST_F(QxprogTest, ProductionOptionsRefusedBeforeAnythingIsSent)
+{
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(Bytes(0x100, 1), 0x7F00));
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{file, "--log", "/dev/full"}, EXIT_RECORD_WRITE,
+            "cannot write the log /dev/full: No space left on device; nothing was sent."},
+        {{file, "--log", m_strDir + "/no/units.csv"}, EXIT_RECORD_WRITE,
+            "cannot write the log " + m_strDir + "/no/units.csv: No such file or directory"},
+        {{file, "--retries", "x"}, EXIT_USAGE, "--retries takes a number"},
+    };
+    for (const Case& c : cases) {
+        CBoardSimulator& board = Board();
+        std::vector<std::string> args = {"program", "--port", board.SlavePath()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        auto child = Run(args);
+        EXPECT_EQ(child->Wait(), c.status) << c.message << "\n" << child->Err();
+        EXPECT_NE(child->Err().find(c.message), std::string::npos) << child->Err();
+        EXPECT_EQ(board.ReceivedBytes(), 0u) << c.message;
+    }
+}
+
 // The loop looks at the file before each board: a rebuilt file goes to the next board (a line
 // gives its SHA-256), a file that now fails the check ends the loop and no board gets it.
 TEST_F(QxprogTest, LoopReadsAChangedFileAgainAndStopsOnABadOne)
@@ -863,7 +944,8 @@ TEST_F(QxprogTest, LoopReadsAChangedFileAgainAndStopsOnABadOne)
     CBoardSimulator& b = Board();
     const std::string aName = byId + "/usb-Quillorex_A";
     const std::string bName = byId + "/usb-Quillorex_B";
-    auto child = Run({"program", file, "--loop", "--json", "--port", byId + "/usb-Quillorex_*"}, true);
+    const std::string log = m_strDir + "/units.jsonl";
+    auto child = Run({"program", file, "--loop", "--json", "--log", log, "--port", byId + "/usb-Quillorex_*"}, true);
     ASSERT_EQ(::symlink(a.SlavePath().c_str(), aName.c_str()), 0);
     EXPECT_NE(child->ReadLine(10s).find("\"sha256\":\"" + CGangTable::Sha256(EncodeIntelHex(before, 0)) + "\""),
         std::string::npos);
@@ -887,6 +969,10 @@ TEST_F(QxprogTest, LoopReadsAChangedFileAgainAndStopsOnABadOne)
     const std::string err = child->Err();
     EXPECT_NE(err.find(file + ": changed, read again; SHA-256 " + newSha + "\n"), std::string::npos) << err;
     EXPECT_NE(err.find("line 2: 'G' is not a hex digit"), std::string::npos) << err;
+    // Two units, each logged with the file it got.
+    const std::vector<std::string> lines = Lines(ReadFile(log));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find("\"sha256\":\"" + newSha + "\""), std::string::npos) << lines[1];
 }
 
 struct IniCase {
