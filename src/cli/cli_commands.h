@@ -6,6 +6,7 @@
 
 class CBoardCommands;
 class CPortSettings;
+class CSerialNumbers;
 class ISettingsStore;
 
 // Exit status of `qxprog program`: 0 only when the board confirmed the whole handshake.
@@ -22,7 +23,7 @@ enum EProgramExit : int {
     EXIT_NO_RUN_ANSWER = 9,
     EXIT_PORT_WRITE = 10,
     EXIT_BAD_HEX_FILE = 11,
-    // The unit log cannot be written.
+    // The unit log or the serial-number file cannot be read or written.
     EXIT_RECORD_WRITE = 12,
     EXIT_INTERRUPTED = 130,
 };
@@ -36,6 +37,8 @@ struct CGangRunOptions {
     std::string m_strLog;
     // --station NAME; empty: the host name.
     std::string m_strStation;
+    // --serial (parsed), with its counter file and failure rule set; null: none.
+    CSerialNumbers* m_pSerials = nullptr;
 };
 
 int RunProgram(const std::vector<std::string>& args);

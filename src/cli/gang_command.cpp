@@ -12,6 +12,7 @@
 #include "cli/unit_log.h"
 #include "programming/program_image.h"
 #include "programming/programming_session.h"
+#include "programming/serial_numbers.h"
 
 #include <algorithm>
 #include <map>
@@ -38,9 +39,9 @@ struct CFileState {
     std::string m_strSha256;
 };
 
-// Reads and checks the file; EXIT_PROGRAMMED, or the exit status after the failure was printed
-// as the one-port command prints it.
-int LoadFile(const std::string& file, bool check, CFileState& state)
+// Reads and checks the file, and that the serial number's address is in it; EXIT_PROGRAMMED, or
+// the exit status after the failure was printed as the one-port command prints it.
+int LoadFile(const std::string& file, bool check, const CSerialNumbers* serials, CFileState& state)
 {
     auto image = std::make_shared<CProgramImage>();
     std::error_code code;
@@ -48,6 +49,14 @@ int LoadFile(const std::string& file, bool check, CFileState& state)
     const EDownloadResult result = CProgramImage::Load(file, check, *image, code, fault);
     if (result != EDownloadResult::Completed)
         return FileFailed(result, code, file, fault);
+    if (serials) {
+        CProgramImage patched;
+        std::string why;
+        if (!serials->Patch(*image, serials->Next(), patched, why)) {
+            std::fprintf(stderr, "qxprog program: %s: %s; nothing was sent.\n", PrintableName(file).c_str(), why.c_str());
+            return EXIT_BAD_HEX_FILE;
+        }
+    }
     state.m_strSha256 = CGangTable::Sha256(
         std::string_view(reinterpret_cast<const char*>(image->m_data.data()), image->m_data.size()));
     state.m_pImage = std::move(image);
@@ -57,7 +66,8 @@ int LoadFile(const std::string& file, bool check, CFileState& state)
 // The loop's look at the file before a board: read again when it changed (a line with the new
 // SHA-256 says so) and the boards from now on get it. EXIT_PROGRAMMED, or the status of a file
 // that can no longer be read or fails the check: then no board gets it.
-int LookAtFile(const std::string& file, bool check, CFileState& state, CGangProgrammer& gang, CGangTable& table)
+int LookAtFile(const std::string& file, bool check, const CSerialNumbers* serials, CFileState& state,
+    CGangProgrammer& gang, CGangTable& table)
 {
     CProgramImage now;
     std::error_code code;
@@ -66,7 +76,7 @@ int LookAtFile(const std::string& file, bool check, CFileState& state, CGangProg
         && now.m_data == state.m_pImage->m_data)
         return EXIT_PROGRAMMED;
     CFileState changed;
-    if (const int status = LoadFile(file, check, changed); status != EXIT_PROGRAMMED)
+    if (const int status = LoadFile(file, check, serials, changed); status != EXIT_PROGRAMMED)
         return status;
     state = changed;
     gang.SetImage(state.m_pImage, state.m_strSha256);
@@ -137,9 +147,16 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
     const bool json = options.m_bJson;
     const bool loop = options.m_bLoop;
     const bool check = commands.Get().m_bCheckHexFile != 0;
+    CSerialNumbers* serials = options.m_pSerials;
+    if (serials) {
+        if (std::string why; !serials->Open(why)) {
+            std::fprintf(stderr, "qxprog program: %s\n", WithPrintableName(why, serials->CounterFile()).c_str());
+            return EXIT_RECORD_WRITE;
+        }
+    }
     // The file is read and checked once; every board gets exactly these bytes.
     CFileState state;
-    if (const int status = LoadFile(file, check, state); status != EXIT_PROGRAMMED)
+    if (const int status = LoadFile(file, check, serials, state); status != EXIT_PROGRAMMED)
         return status;
     CUnitLog log;
     if (!options.m_strLog.empty()) {
@@ -175,6 +192,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
     {
         CGangOptions gangOptions;
         gangOptions.m_nRetries = options.m_nRetries;
+        gangOptions.m_pSerials = serials;
         if (!options.m_strLog.empty())
             gangOptions.m_attemptEnded = [&](const CGangBoard& board) -> std::string {
                 // A loop's port that another program holds is tried again: no unit was there yet.
@@ -182,7 +200,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
                     return {};
                 const CGangAttempt& attempt = board.m_attempts.back();
                 CUnitRecord record{std::chrono::system_clock::now(), station, board.m_strPort, board.m_strIdentity, file,
-                    board.m_strSha256, std::nullopt, attempt.m_nAttempt,
+                    board.m_strSha256, board.m_strSerial, attempt.m_nAttempt,
                     CGangProgrammer::ResultWord(attempt.m_eResult), attempt.m_strReason, attempt.m_nBytes,
                     attempt.m_dSeconds};
                 if (std::error_code code = log.Write(record))
@@ -217,7 +235,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
         signals.Start([&gang] { gang.StopAll(); });
         if (loop) {
             status = RunLoop(gang, table, ports, signals,
-                [&] { return LookAtFile(file, check, state, gang, table); });
+                [&] { return LookAtFile(file, check, serials, state, gang, table); });
         } else {
             for (const std::string& port : boards)
                 gang.Add(port);
@@ -245,7 +263,7 @@ int RunGangProgram(const std::string& file, const std::vector<std::string>& port
                 }
             if (!gang.Halted().empty())
                 status = EXIT_RECORD_WRITE;
-            // What was sent: the file's bytes as read and checked.
+            // What was sent: the file's bytes as read and checked (before any serial number).
             const std::vector<std::uint8_t>& sent = state.m_pImage->m_data;
             if (json) {
                 std::printf("%s\n", CGangTable::RunJson(file,

@@ -7,6 +7,7 @@
 #include "port/com_port_probe.h"
 #include "programming/program_image.h"
 #include "programming/programming_session.h"
+#include "programming/serial_numbers.h"
 
 #include <cstdlib>
 
@@ -161,6 +162,28 @@ void CGangProgrammer::Publish(CSlot& slot, const std::function<void(CGangBoard&)
     m_changed.notify_all();
 }
 
+bool CGangProgrammer::TakeSerial(CSlot& slot, std::uint64_t& number)
+{
+    std::string why;
+    if (!m_options.m_pSerials->Take(number, why)) {
+        Halt(why);
+        return false;
+    }
+    auto patched = std::make_shared<CProgramImage>();
+    if (!m_options.m_pSerials->Patch(*slot.m_pImage, number, *patched, why)) {
+        // Checked before the first board: only a number that outgrew its format comes here.
+        std::string ignored;
+        m_options.m_pSerials->Give(number, false, ignored);
+        Halt(why);
+        return false;
+    }
+    const std::string text = m_options.m_pSerials->Text(number);
+    Publish(slot, [&](CGangBoard& board) { board.m_strSerial = text; });
+    std::lock_guard lock(m_mutex);
+    slot.m_pImage = std::move(patched);
+    return true;
+}
+
 void CGangProgrammer::Serve(CSlot& slot)
 {
     // The job posts a step per percent: the board's thread wakes about a hundred times a download.
@@ -171,6 +194,7 @@ void CGangProgrammer::Serve(CSlot& slot)
     const auto start = Clock::now();
     auto since = [](Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); };
     EDownloadResult result = EDownloadResult::Stopped;
+    std::optional<std::uint64_t> serial;
     {
         CProgrammingSession session(terminal, m_commands, queue, prompt);
         session.PortSettings() = m_settings;
@@ -202,6 +226,9 @@ void CGangProgrammer::Serve(CSlot& slot)
             }
         });
         session.AddObserver(observer);
+        std::uint64_t number = 0;
+        if (m_options.m_pSerials && !Stopping() && TakeSerial(slot, number))
+            serial = number;
         std::shared_ptr<const CProgramImage> image;
         {
             std::lock_guard lock(m_mutex);
@@ -218,7 +245,7 @@ void CGangProgrammer::Serve(CSlot& slot)
                     board.m_nBytes = 0;
                     board.m_nTotal = 0;
                 });
-            const bool stop = Stopping();
+            const bool stop = Stopping() || (m_options.m_pSerials && !serial);
             const bool started = !stop && session.StartDownload(image->m_strPath, image);
             if (started)
                 session.RunJob(queue);
@@ -252,6 +279,12 @@ void CGangProgrammer::Serve(CSlot& slot)
         session.RemoveObserver(observer);
         std::lock_guard lock(m_mutex);
         slot.m_pSession = nullptr;
+    }
+    // Counted as used once completed; otherwise back for the next board (unless skipped).
+    if (serial) {
+        std::string why;
+        if (!m_options.m_pSerials->Give(*serial, result == EDownloadResult::Completed, why))
+            Halt(why);
     }
     // The port is closed (and its settings restored) before the board counts as done.
     Publish(slot, [&](CGangBoard& board) {

@@ -4,8 +4,9 @@
 // starts a board (any time, also while others run); StopAll asks every running job to stop
 // (any thread, Ctrl+C); the observer is called on a board's thread for each event, one call at
 // a time. Snapshot and WaitForChange may be called from any thread. Every board gets the image
-// set when it was added (read and checked once by the caller). The destructor stops and joins
-// every board's thread; the settings, commands and observer must outlive the object.
+// set when it was added (read and checked once by the caller), with its serial number in place
+// when numbers are given. The destructor stops and joins every board's thread; the settings,
+// commands, serial numbers and observer must outlive the object.
 
 #include "port/port_settings.h"
 #include "programming/board_commands.h"
@@ -25,6 +26,7 @@
 
 class CProgramImage;
 class CProgrammingSession;
+class CSerialNumbers;
 
 // One attempt at a board, as the log and the JSON's attempts name it.
 struct CGangAttempt {
@@ -51,8 +53,10 @@ struct CGangBoard {
     std::uint64_t m_nTotal = 0;
     double m_dBytesPerSecond = 0;
     double m_dSeconds = 0;
-    // The SHA-256 of the file the board got.
+    // The SHA-256 of the file the board got (before its serial number went in).
     std::string m_strSha256;
+    // The board's serial number; none without numbers (or before one was taken).
+    std::optional<std::string> m_strSerial;
     // 1 for the first attempt; every attempt so far, the running one once it has ended.
     unsigned m_nAttempt = 1;
     std::vector<CGangAttempt> m_attempts;
@@ -65,6 +69,8 @@ struct CGangOptions {
     // Attempts after the first for a board that did not answer, reported an error or sent no
     // completion text.
     unsigned m_nRetries = 0;
+    // Each board's serial number; null: none.
+    CSerialNumbers* m_pSerials = nullptr;
     // Called on the board's thread after each attempt (the board with the attempt's figures),
     // before the board goes on or counts as done. A text stops every board: the run cannot go on
     // (a unit would go unlogged); it says why.
@@ -90,7 +96,8 @@ public:
     // The image (with its SHA-256) the boards added from now on get; boards running keep theirs.
     void SetImage(std::shared_ptr<const CProgramImage> image, std::string sha256);
     void StopAll();
-    // Why the run was stopped from within (a log that could not be written); empty otherwise.
+    // Why the run was stopped from within (a log or the serial-number file that could not be
+    // written); empty otherwise.
     std::string Halted() const;
     std::vector<CGangBoard> Snapshot() const;
     bool AllDone() const;
@@ -123,6 +130,8 @@ private:
     // Stops every board for the reason (the first one is kept).
     void Halt(const std::string& why);
     bool Stopping() const;
+    // Takes the board's number and puts it into its image; false when the run cannot go on.
+    bool TakeSerial(CSlot& slot, std::uint64_t& number);
 
     const CPortSettings& m_settings;
     CBoardCommands m_commands;

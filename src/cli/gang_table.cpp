@@ -38,6 +38,7 @@ Json BoardObject(const CGangBoard& board)
     json["bytes"] = board.m_nBytes;
     // To the millisecond.
     json["seconds"] = std::round(board.m_dSeconds * 1000) / 1000;
+    json["serial"] = board.m_strSerial ? Json(*board.m_strSerial) : Json(nullptr);
     json["attempts"] = Json::array();
     for (const CGangAttempt& attempt : board.m_attempts) {
         Json one;
@@ -51,10 +52,12 @@ Json BoardObject(const CGangBoard& board)
     return json;
 }
 
-// What follows a board's outcome: how many attempts it took.
+// What follows a board's outcome: its serial number and how many attempts it took.
 std::string Extra(const CGangBoard& board)
 {
     std::string text;
+    if (board.m_strSerial)
+        text += "; serial " + *board.m_strSerial;
     if (board.m_attempts.size() > 1)
         text += "; " + std::to_string(board.m_attempts.size()) + " attempts";
     return text;
@@ -97,16 +100,24 @@ const char* CGangTable::StateWord(const CGangBoard& board)
 std::string CGangTable::Rows(const std::vector<CGangBoard>& boards)
 {
     std::size_t width = 4;
-    for (const CGangBoard& board : boards)
+    std::size_t serialWidth = 0;
+    for (const CGangBoard& board : boards) {
         width = std::max(width, board.m_strPort.size());
-    std::string rows = Padded("PORT", width) + "      %  BYTES/S  STATE\n";
+        if (board.m_strSerial)
+            serialWidth = std::max<std::size_t>({serialWidth, 6, board.m_strSerial->size()});
+    }
+    // The serial numbers' column only when there are numbers.
+    auto serialColumn = [&](const std::string& text) {
+        return serialWidth == 0 ? std::string() : "  " + Padded(text, serialWidth);
+    };
+    std::string rows = Padded("PORT", width) + serialColumn("SERIAL") + "      %  BYTES/S  STATE\n";
     for (const CGangBoard& board : boards) {
         std::string percent = std::to_string(board.Percent()) + "%";
         std::string rate = std::to_string(static_cast<long long>(board.m_dBytesPerSecond));
         std::string state = StateWord(board);
         if (board.m_nAttempt > 1 && !board.Done())
             state += " (attempt " + std::to_string(board.m_nAttempt) + ")";
-        rows += Padded(board.m_strPort, width) + "  " + std::string(5 - std::min<std::size_t>(5, percent.size()), ' ')
+        rows += Padded(board.m_strPort, width) + serialColumn(board.m_strSerial.value_or("")) + "  " + std::string(5 - std::min<std::size_t>(5, percent.size()), ' ')
             + percent + "  " + std::string(7 - std::min<std::size_t>(7, rate.size()), ' ') + rate + "  "
             + state + "\n";
     }
@@ -117,7 +128,8 @@ std::string CGangTable::EventLine(const CGangBoard& board, CGangProgrammer::EEve
 {
     if (event == CGangProgrammer::EEvent::Started)
         return board.m_strPort + ": started"
-            + (board.m_nAttempt > 1 ? ", attempt " + std::to_string(board.m_nAttempt) : std::string()) + "\n";
+            + (board.m_nAttempt > 1 ? ", attempt " + std::to_string(board.m_nAttempt) : std::string())
+            + (board.m_strSerial ? ", serial " + *board.m_strSerial : std::string()) + "\n";
     if (event == CGangProgrammer::EEvent::Retrying)
         return board.m_strPort + ": attempt " + std::to_string(board.m_nAttempt) + " failed ("
             + CGangProgrammer::ResultWord(board.m_eResult) + "): " + board.m_strReason + "; trying again\n";
