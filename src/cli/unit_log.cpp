@@ -107,6 +107,7 @@ std::error_code CUnitLog::Open(const std::string& path)
     m_bJson = IsJsonLines(path);
     if (std::error_code code = m_file.Append(path))
         return code;
+    // Written at once: nothing else has the object yet.
     std::uint64_t size = 0;
     if (std::error_code code = m_file.Size(size))
         return code;
@@ -115,8 +116,31 @@ std::error_code CUnitLog::Open(const std::string& path)
 
 std::error_code CUnitLog::Write(const CUnitRecord& record)
 {
-    std::lock_guard lock(m_mutex);
-    return Append(m_bJson ? JsonLine(record) : CsvLine(record));
+    const std::string line = m_bJson ? JsonLine(record) : CsvLine(record);
+    std::unique_lock lock(m_mutex);
+    m_strWaiting += line;
+    const std::uint64_t mine = ++m_nQueued;
+    while (m_nSynced < mine && !m_error) {
+        if (m_bSyncing) {
+            m_synced.wait(lock);
+            continue;
+        }
+        // No sync runs: this thread writes and syncs every record waiting, its own among them.
+        m_bSyncing = true;
+        std::string batch;
+        batch.swap(m_strWaiting);
+        const std::uint64_t upTo = m_nQueued;
+        lock.unlock();
+        const std::error_code code = Append(batch);
+        lock.lock();
+        m_bSyncing = false;
+        if (code)
+            m_error = code;
+        else
+            m_nSynced = upTo;
+        m_synced.notify_all();
+    }
+    return m_nSynced >= mine ? std::error_code() : m_error;
 }
 
 std::error_code CUnitLog::Append(const std::string& text)

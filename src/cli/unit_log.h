@@ -2,11 +2,13 @@
 // CUnitLog: one record per board per attempt, appended to a file kept across runs: CSV with its
 // header once (when the file is empty), or JSON Lines when the name ends in .jsonl, .ndjson or
 // .json. Write returns once the record is on the disk (written whole, then synced), so a unit
-// is never lost to a crash after it. Any thread; one record at a time.
+// is never lost to a crash after it. Any thread: records that arrive while a sync runs go to
+// the disk together with the next one (one sync for all of them, not one each).
 
 #include "base/output_file.h"
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <mutex>
 #include <optional>
@@ -48,6 +50,14 @@ private:
     std::error_code Append(const std::string& text);
 
     std::mutex m_mutex;
+    std::condition_variable m_synced;
+    // Records written to m_strWaiting, and those on the disk, counted from the first.
+    std::uint64_t m_nQueued = 0;
+    std::uint64_t m_nSynced = 0;
+    std::string m_strWaiting;
+    bool m_bSyncing = false;
+    // The first failure: every record from then on fails too (the run stops at the first).
+    std::error_code m_error;
     COutputFile m_file;
     std::string m_strPath;
     bool m_bJson = false;

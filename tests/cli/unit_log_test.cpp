@@ -7,6 +7,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <set>
+#include <sstream>
+#include <thread>
+
 namespace {
 
 CUnitRecord Record(const std::string& reason)
@@ -88,6 +92,29 @@ TEST(UnitLog, HeaderOnceAndEachRecordAppended)
             EXPECT_EQ(text, CUnitLog::CsvHeader() + CUnitLog::CsvLine(Record("r0")) + CUnitLog::CsvLine(Record("r1")));
         }
     }
+}
+
+// Boards ending together: every record reaches the file whole, once, whoever syncs it.
+TEST(UnitLog, RecordsFromManyThreadsAreEachWrittenOnce)
+{
+    const CTempDir dir;
+    CUnitLog log;
+    ASSERT_FALSE(log.Open(dir.Path("units.csv")));
+    std::vector<std::thread> boards;
+    for (int b = 0; b < 16; ++b)
+        boards.emplace_back([&log, b] {
+            for (int a = 0; a < 20; ++a)
+                EXPECT_FALSE(log.Write(Record("board " + std::to_string(b) + " record " + std::to_string(a))));
+        });
+    for (std::thread& board : boards)
+        board.join();
+    std::istringstream in(dir.Read("units.csv"));
+    std::set<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        EXPECT_TRUE(lines.insert(line + "\n").second) << line;
+    EXPECT_EQ(lines.size(), 16u * 20u + 1);
+    EXPECT_TRUE(lines.count(CUnitLog::CsvHeader()));
+    EXPECT_TRUE(lines.count(CUnitLog::CsvLine(Record("board 15 record 19"))));
 }
 
 TEST(UnitLog, ALogThatCannotBeWrittenSaysWhy)
