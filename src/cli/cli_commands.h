@@ -25,6 +25,8 @@ enum EProgramExit : int {
     EXIT_BAD_HEX_FILE = 11,
     // The unit log or the serial-number file cannot be read or written.
     EXIT_RECORD_WRITE = 12,
+    // The reset sequence's lines cannot be driven on the port.
+    EXIT_PORT_RESET = 13,
     EXIT_INTERRUPTED = 130,
 };
 

@@ -30,6 +30,7 @@ constexpr CResultName kResults[] = {
     {EDownloadResult::NoRunAnswer, EXIT_NO_RUN_ANSWER, "no-run-answer"},
     {EDownloadResult::WriteFailed, EXIT_PORT_WRITE, "port-write"},
     {EDownloadResult::BadHexFile, EXIT_BAD_HEX_FILE, "bad-hex-file"},
+    {EDownloadResult::ResetFailed, EXIT_PORT_RESET, "port-reset"},
     {EDownloadResult::Stopped, EXIT_INTERRUPTED, "interrupted"},
 };
 

@@ -14,6 +14,7 @@
 #include "port/port_settings.h"
 #include "programming/board_commands.h"
 #include "programming/programming_session.h"
+#include "programming/reset_sequence.h"
 #include "programming/serial_numbers.h"
 
 #include <cctype>
@@ -75,6 +76,11 @@ const char* kHelp =
     "  --no-commands          send the file alone, without download and run commands\n"
     "  --program-cmd TEXT     download command (empty: L)\n"
     "  --run-cmd TEXT         run command (empty: R)\n"
+    "  --reset SEQ            drive the modem lines after opening the port and before the\n"
+    "                         download command (before every attempt): a comma list of dtr or\n"
+    "                         rts, '-' before it to drop the line, ':MS' after it to pause MS\n"
+    "                         milliseconds (default 100), as in dtr,-dtr or rts:50,-rts; a port\n"
+    "                         without modem lines (a pseudo-terminal) is an error (13)\n"
     "  --no-check             send an Intel HEX file (*.hex, *.ihx, or text starting with ':')\n"
     "                         without checking it first (records, checksums, one end record,\n"
     "                         no address written twice with different data)\n"
@@ -96,6 +102,7 @@ const char* kHelp =
     "  11   the Intel HEX file has a fault (its line and the fault are named), or does not hold\n"
     "       the serial number's address; nothing was sent\n"
     "  12   the log or the serial-number file cannot be read or written (the run stops)\n"
+    "  13   the port cannot drive the modem lines of the reset sequence\n"
     "  130  interrupted (Ctrl+C, SIGTERM, SIGHUP or SIGQUIT)\n";
 
 // Turns the session's events into the progress line on stderr and the summary after the result.
@@ -161,7 +168,7 @@ int RunProgram(const std::vector<std::string>& args)
     std::optional<std::string> baud, dataBits, parity, stopBits, handshake, programCmd, runCmd;
     bool noCommands = false;
     bool noCheck = false;
-    std::optional<std::string> log, station, retries, serial, serialFile, serialOnFailure;
+    std::optional<std::string> log, station, retries, serial, serialFile, serialOnFailure, reset;
     bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -214,6 +221,8 @@ int RunProgram(const std::vector<std::string>& args)
             noCommands = true;
         else if (arg == "--no-check")
             noCheck = true;
+        else if (arg == "--reset")
+            ok = value(reset);
         else if (arg == "--log")
             ok = value(log);
         else if (arg == "--station")
@@ -282,6 +291,11 @@ int RunProgram(const std::vector<std::string>& args)
         values.m_strProgramCmd = *programCmd;
     if (runCmd)
         values.m_strCmdAfterProgram = *runCmd;
+    if (reset) {
+        if (std::string why; !CResetSequence().Parse(*reset, why))
+            return Usage(why);
+        values.m_strResetSequence = *reset;
+    }
     commands.Set(values);
 
     CGangRunOptions run;

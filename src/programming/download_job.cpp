@@ -5,6 +5,7 @@
 #include "programming/board_commands.h"
 #include "programming/output_drain.h"
 #include "programming/program_image.h"
+#include "programming/reset_sequence.h"
 #include "programming/transfer_progress.h"
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"
@@ -180,6 +181,17 @@ EDownloadResult CDownloadJob::Run()
     // From here to the end nothing typed or sent another way reaches the line.
     if (!port.BeginSoleWriter(kWriteBaseMs))
         return Fail(EDownloadResult::WriteFailed, make_error_code(ESerialError::Timeout));
+    // Many boards enter their monitor through their reset lines.
+    if (!before.m_strResetSequence.empty()) {
+        CResetSequence reset;
+        std::string why;
+        if (!reset.Parse(before.m_strResetSequence, why))
+            return Fail(EDownloadResult::ResetFailed, std::make_error_code(std::errc::invalid_argument));
+        if (std::error_code code = reset.Apply(port, [this](unsigned ms) { return Pause(ms); }))
+            return Fail(EDownloadResult::ResetFailed, code);
+        if (Stopping() || PortLost())
+            return Interrupted();
+    }
     if (m_bResyncBoard) {
         if (EDownloadResult resynced = ResyncBoard(port); resynced != EDownloadResult::Completed)
             return resynced;

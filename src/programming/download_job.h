@@ -56,6 +56,8 @@ enum class EDownloadResult : int {
     WriteFailed,
     Stopped,
     BadHexFile,
+    // The reset sequence's lines could not be driven.
+    ResetFailed,
 };
 
 // What a completed download moved, for its summary line. Valid once CJobEnd of a
@@ -77,6 +79,9 @@ public:
     static constexpr const char* kTextFileOpenError = "File open error!";
     static constexpr const char* kTextFileEmpty = "The file is empty!";
     static constexpr const char* kTextPortWriteError = "Port write error!";
+    // First line of the box when the reset sequence cannot drive a line; the system's reason follows.
+    static constexpr const char* kTextResetError =
+        "Port reset error! The port cannot drive the modem lines (DTR, RTS) of the reset sequence.";
     static constexpr const char* kTextNoLoadAnswer =
         "The target board does not respond to the LOAD command.\r\n"
         "Check out follwings and try again:\r\n"

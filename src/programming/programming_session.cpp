@@ -333,6 +333,7 @@ bool CProgrammingSession::ResultMessage(EDownloadResult result, std::error_code 
     case EDownloadResult::PortOpenFailed: text = FormatSystemError(code, CDownloadJob::kTextPortOpenError, device); break;
     case EDownloadResult::FileOpenFailed: text = FormatSystemError(code, CDownloadJob::kTextFileOpenError, file); break;
     case EDownloadResult::WriteFailed: text = FormatSystemError(code, CDownloadJob::kTextPortWriteError, device); break;
+    case EDownloadResult::ResetFailed: text = FormatSystemError(code, CDownloadJob::kTextResetError, device); break;
     case EDownloadResult::OutOfMemory: text = FormatSystemError(code, {}, file); break;
     case EDownloadResult::BoardError:
     case EDownloadResult::Stopped:

@@ -925,7 +925,8 @@ TEST_F(QxprogTest, SerialNumbersLogAndRetriesOnTwoBoards)
 }
 
 // What is refused before a byte is sent: a serial number's address the file does not hold, a
-// log or counter file that cannot be written, and wrong usage.
+// log or counter file that cannot be written, a reset sequence on a port without modem lines,
+// and wrong usage.
 TEST_F(QxprogTest, ProductionOptionsRefusedBeforeAnythingIsSent)
 {
     const std::string file = WriteFile("a.hex", EncodeIntelHex(Bytes(0x100, 1), 0x7F00));
@@ -952,6 +953,8 @@ TEST_F(QxprogTest, ProductionOptionsRefusedBeforeAnythingIsSent)
         {{file, "--serial", "0x7F00:le17:1"}, EXIT_USAGE, "the format 'le17' is none of"},
         {{file, "--serial-file", "next.txt"}, EXIT_USAGE, "--serial-file and --serial-on-failure need --serial"},
         {{file, "--retries", "x"}, EXIT_USAGE, "--retries takes a number"},
+        {{file, "--reset", "dtr,-dtr"}, EXIT_PORT_RESET, "Port reset error! The port cannot drive the modem lines"},
+        {{file, "--reset", "dtr,cts"}, EXIT_USAGE, "--reset: 'cts' names no line"},
         {{file, "--serial", "0x7F00:le16:1", "--serial-on-failure", "keep"}, EXIT_USAGE, "--serial-on-failure takes skip"},
     };
     for (const Case& c : cases) {
