@@ -64,12 +64,14 @@ std::vector<std::unique_ptr<CBoardSimulator>> StartBoards(std::size_t boards)
     return sims;
 }
 
-// qxprog programming the boards at once.
-CFigures ProgramBoards(const std::string& file, std::size_t boards)
+// qxprog programming the boards at once (with a unit log when log is not empty).
+CFigures ProgramBoards(const std::string& file, std::size_t boards, const std::string& log = {})
 {
     CFigures figures;
     std::vector<std::unique_ptr<CBoardSimulator>> sims = StartBoards(boards);
     std::vector<std::string> args = {"program", file, "--baud", std::to_string(kBaud)};
+    if (!log.empty())
+        args.insert(args.end(), {"--log", log});
     for (const auto& sim : sims)
         args.insert(args.end(), {"--port", sim->SlavePath()});
     const double cpu = ProcessCpu();
@@ -139,14 +141,24 @@ int main()
         CQxprogRun::Program(), text.size(), kBaud, text.size() * 10.0 / kBaud, CMachineLoad::LoadAverage().c_str());
     std::printf("wall time, processor time of qxprog and of the simulators, the machine's busy cores (all work):\n");
     double one = 0;
+    double sixteen = 0;
     for (std::size_t boards : {1u, 4u, 16u}) {
         const CFigures figures = ProgramBoards(file, boards);
         if (boards == 1)
             one = figures.m_dSeconds;
+        sixteen = figures.m_dSeconds;
         Print(boards, figures, true);
         if (boards == 16 && one > 0 && figures.m_bOk)
             std::printf("16 boards / 1 board: %.2f (target at most 1.20)\n", figures.m_dSeconds / one);
     }
+    // The unit log: a record written and synced to the disk per board.
+    const std::string log = dir + "-units.csv";
+    std::printf("with --log (a record per board, each fsync'ed):\n");
+    const CFigures logged = ProgramBoards(file, 16, log);
+    Print(16, logged, true);
+    if (sixteen > 0 && logged.m_bOk)
+        std::printf("16 boards with a log / without: %.3f (target at most 1.02)\n", logged.m_dSeconds / sixteen);
+    std::remove(log.c_str());
     const std::size_t jobRun = CDownloadJob::RunBytes(kBaud, line_timing::kDefaultBitsPerCharacter);
     for (std::size_t run : {std::size_t{1}, jobRun}) {
         std::printf("bare write(2) loops, %zu byte%s a write, a thread per board (no program, no pause before the data):\n",

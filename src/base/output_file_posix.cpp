@@ -1,6 +1,7 @@
 #include "base/output_file.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,12 +13,41 @@ COutputFile::~COutputFile()
 
 std::error_code COutputFile::Create(const std::string& path, std::filesystem::perms permissions)
 {
+    return OpenWith(path, O_TRUNC, permissions);
+}
+
+std::error_code COutputFile::Append(const std::string& path, std::filesystem::perms permissions)
+{
+    return OpenWith(path, O_APPEND, permissions);
+}
+
+std::error_code COutputFile::OpenWith(const std::string& path, int flags, std::filesystem::perms permissions)
+{
     Close();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | flags,
         static_cast<mode_t>(permissions & std::filesystem::perms::mask));
     if (fd < 0)
         return {errno, std::system_category()};
     m_nHandle = fd;
+    return {};
+}
+
+std::error_code COutputFile::Size(std::uint64_t& size) const
+{
+    size = 0;
+    struct stat info {};
+    if (::fstat(static_cast<int>(m_nHandle), &info) != 0)
+        return {errno, std::system_category()};
+    if (S_ISREG(info.st_mode))
+        size = static_cast<std::uint64_t>(info.st_size);
+    return {};
+}
+
+std::error_code COutputFile::Sync()
+{
+    // A device or pipe that cannot be synced holds nothing to lose.
+    if (::fsync(static_cast<int>(m_nHandle)) != 0 && errno != EINVAL && errno != EROFS)
+        return {errno, std::system_category()};
     return {};
 }
 

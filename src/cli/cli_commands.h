@@ -6,6 +6,7 @@
 
 class CBoardCommands;
 class CPortSettings;
+class CSerialNumbers;
 class ISettingsStore;
 
 // Exit status of `qxprog program`: 0 only when the board confirmed the whole handshake.
@@ -22,13 +23,30 @@ enum EProgramExit : int {
     EXIT_NO_RUN_ANSWER = 9,
     EXIT_PORT_WRITE = 10,
     EXIT_BAD_HEX_FILE = 11,
+    // The unit log or the serial-number file cannot be read or written.
+    EXIT_RECORD_WRITE = 12,
+    // The reset sequence's lines cannot be driven on the port.
+    EXIT_PORT_RESET = 13,
     EXIT_INTERRUPTED = 130,
+};
+
+// What qxprog program does beyond one board: --json, --loop and the production options.
+struct CGangRunOptions {
+    bool m_bJson = false;
+    bool m_bLoop = false;
+    unsigned m_nRetries = 0;
+    // --log FILE; empty: none.
+    std::string m_strLog;
+    // --station NAME; empty: the host name.
+    std::string m_strStation;
+    // --serial (parsed), with its counter file and failure rule set; null: none.
+    CSerialNumbers* m_pSerials = nullptr;
 };
 
 int RunProgram(const std::vector<std::string>& args);
 // qxprog program with more than one port, a port glob, --json or --loop.
 int RunGangProgram(const std::string& file, const std::vector<std::string>& ports, const CPortSettings& settings,
-    const CBoardCommands& commands, bool json, bool loop);
+    const CBoardCommands& commands, const CGangRunOptions& options);
 int RunSimulate(const std::vector<std::string>& args);
 int RunPorts(const std::vector<std::string>& args);
 // Exit status: EPortProblem (0 usable, 2 missing, 3 no permission, 4 busy, 5 no UART, 6 other), 1 usage.

@@ -5,7 +5,9 @@
 #include "cli/last_line_terminal.h"
 #include "cli/reason_prompt.h"
 #include "port/com_port_probe.h"
+#include "programming/program_image.h"
 #include "programming/programming_session.h"
+#include "programming/serial_numbers.h"
 
 #include <cstdlib>
 
@@ -28,14 +30,15 @@ constexpr CResultName kResults[] = {
     {EDownloadResult::NoRunAnswer, EXIT_NO_RUN_ANSWER, "no-run-answer"},
     {EDownloadResult::WriteFailed, EXIT_PORT_WRITE, "port-write"},
     {EDownloadResult::BadHexFile, EXIT_BAD_HEX_FILE, "bad-hex-file"},
+    {EDownloadResult::ResetFailed, EXIT_PORT_RESET, "port-reset"},
     {EDownloadResult::Stopped, EXIT_INTERRUPTED, "interrupted"},
 };
 
 } // namespace
 
 CGangProgrammer::CGangProgrammer(
-    const CPortSettings& settings, const CBoardCommands& commands, std::string file, Observer observer)
-    : m_settings(settings), m_commands(commands.Get()), m_strFile(std::move(file)), m_observer(std::move(observer))
+    const CPortSettings& settings, const CBoardCommands& commands, CGangOptions options, Observer observer)
+    : m_settings(settings), m_commands(commands.Get()), m_options(std::move(options)), m_observer(std::move(observer))
 {
     CBoardCommandValues values = m_commands.Get();
     values.m_bCheckHexFile = 0;
@@ -66,8 +69,39 @@ std::size_t CGangProgrammer::Add(const std::string& port)
     slot.m_bJoined = false;
     slot.m_board.m_strPort = port;
     slot.m_board.m_strIdentity = Identity(port);
+    slot.m_board.m_strSha256 = m_strSha256;
+    slot.m_pImage = m_pImage;
     slot.m_thread = std::thread([this, &slot] { Serve(slot); });
     return index;
+}
+
+void CGangProgrammer::SetImage(std::shared_ptr<const CProgramImage> image, std::string sha256)
+{
+    std::lock_guard lock(m_mutex);
+    m_pImage = std::move(image);
+    m_strSha256 = std::move(sha256);
+}
+
+std::string CGangProgrammer::Halted() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_strHalted;
+}
+
+void CGangProgrammer::Halt(const std::string& why)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_strHalted.empty())
+            m_strHalted = why;
+    }
+    StopAll();
+}
+
+bool CGangProgrammer::Stopping() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_bStop;
 }
 
 void CGangProgrammer::StopAll()
@@ -129,26 +163,46 @@ void CGangProgrammer::Publish(CSlot& slot, const std::function<void(CGangBoard&)
     m_changed.notify_all();
 }
 
+bool CGangProgrammer::TakeSerial(CSlot& slot, std::uint64_t& number)
+{
+    std::string why;
+    if (!m_options.m_pSerials->Take(number, why)) {
+        Halt(why);
+        return false;
+    }
+    auto patched = std::make_shared<CProgramImage>();
+    if (!m_options.m_pSerials->Patch(*slot.m_pImage, number, *patched, why)) {
+        // Checked before the first board: only a number that outgrew its format comes here.
+        std::string ignored;
+        m_options.m_pSerials->Give(number, false, ignored);
+        Halt(why);
+        return false;
+    }
+    const std::string text = m_options.m_pSerials->Text(number);
+    Publish(slot, [&](CGangBoard& board) { board.m_strSerial = text; });
+    std::lock_guard lock(m_mutex);
+    slot.m_pImage = std::move(patched);
+    return true;
+}
+
 void CGangProgrammer::Serve(CSlot& slot)
 {
     // The job posts a step per percent: the board's thread wakes about a hundred times a download.
     CMessageQueue queue;
     CLastLineTerminal terminal;
     CReasonPrompt prompt;
-    const auto start = std::chrono::steady_clock::now();
-    auto seconds = [&start] {
-        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    };
-    EDownloadResult result = EDownloadResult::OutOfMemory;
+    using Clock = std::chrono::steady_clock;
+    const auto start = Clock::now();
+    auto since = [](Clock::time_point from) { return std::chrono::duration<double>(Clock::now() - from).count(); };
+    EDownloadResult result = EDownloadResult::Stopped;
+    std::optional<std::uint64_t> serial;
     {
         CProgrammingSession session(terminal, m_commands, queue, prompt);
         session.PortSettings() = m_settings;
         session.PortSettings().SetPortName(slot.m_board.m_strPort);
-        bool stop = false;
         {
             std::lock_guard lock(m_mutex);
             slot.m_pSession = &session;
-            stop = m_bStop;
         }
         // The figures others see change at most this often.
         const auto kPublish = std::chrono::milliseconds(50);
@@ -161,7 +215,7 @@ void CGangProgrammer::Serve(CSlot& slot)
                 });
                 Notify(slot, EEvent::Started);
             } else if (std::holds_alternative<session_event::CStep>(event)) {
-                const auto now = std::chrono::steady_clock::now();
+                const auto now = Clock::now();
                 if (now - published < kPublish)
                     return;
                 published = now;
@@ -173,23 +227,71 @@ void CGangProgrammer::Serve(CSlot& slot)
             }
         });
         session.AddObserver(observer);
-        const bool started = !stop && session.StartDownload(m_strFile);
-        if (started)
-            session.RunJob(queue);
+        std::uint64_t number = 0;
+        if (m_options.m_pSerials && !Stopping() && TakeSerial(slot, number))
+            serial = number;
+        std::shared_ptr<const CProgramImage> image;
+        {
+            std::lock_guard lock(m_mutex);
+            image = slot.m_pImage;
+        }
+        // The same board again while another attempt may help; the port stays open between them.
+        for (unsigned attempt = 1;; ++attempt) {
+            const auto attemptStart = Clock::now();
+            prompt.Clear();
+            if (attempt > 1)
+                Publish(slot, [&](CGangBoard& board) {
+                    board.m_nAttempt = attempt;
+                    board.m_eState = CGangBoard::EState::Opening;
+                    board.m_nBytes = 0;
+                    board.m_nTotal = 0;
+                });
+            const bool stop = Stopping() || (m_options.m_pSerials && !serial);
+            const bool started = !stop && session.StartDownload(image->m_strPath, image);
+            if (started)
+                session.RunJob(queue);
+            result = started ? session.LastResult() : stop ? EDownloadResult::Stopped : EDownloadResult::OutOfMemory;
+            CGangAttempt done{attempt, result, prompt.Reason(), started ? session.Job().BytesSent() : 0,
+                since(attemptStart)};
+            Publish(slot, [&](CGangBoard& board) {
+                board.m_eResult = result;
+                board.m_strReason = done.m_strReason;
+                board.m_nBytes = done.m_nBytes;
+                board.m_strLastText = terminal.LastText();
+                board.m_attempts.push_back(done);
+            });
+            const bool again = !stop && Retryable(result) && attempt <= m_options.m_nRetries && !Stopping();
+            // An attempt stopped before it began (Ctrl+C, a run stopped) is no unit's record.
+            if (m_options.m_attemptEnded && started) {
+                CGangBoard board;
+                {
+                    std::lock_guard lock(m_mutex);
+                    board = slot.m_board;
+                }
+                if (const std::string why = m_options.m_attemptEnded(board); !why.empty()) {
+                    Halt(why);
+                    break;
+                }
+            }
+            if (!again)
+                break;
+            Notify(slot, EEvent::Retrying);
+        }
         session.RemoveObserver(observer);
-        result = started ? session.LastResult() : stop ? EDownloadResult::Stopped : EDownloadResult::OutOfMemory;
-        const std::uint64_t bytes = started ? session.Job().BytesSent() : 0;
         std::lock_guard lock(m_mutex);
         slot.m_pSession = nullptr;
-        slot.m_board.m_nBytes = bytes;
+    }
+    // Counted as used once completed; otherwise back for the next board (unless skipped).
+    if (serial) {
+        std::string why;
+        if (!m_options.m_pSerials->Give(*serial, result == EDownloadResult::Completed, why))
+            Halt(why);
     }
     // The port is closed (and its settings restored) before the board counts as done.
     Publish(slot, [&](CGangBoard& board) {
         board.m_eResult = result;
         board.m_eState = result == EDownloadResult::Completed ? CGangBoard::EState::Completed : CGangBoard::EState::Failed;
-        board.m_strReason = prompt.Reason();
-        board.m_strLastText = terminal.LastText();
-        board.m_dSeconds = seconds();
+        board.m_dSeconds = since(start);
     });
     Notify(slot, EEvent::Ended);
 }
@@ -216,6 +318,12 @@ std::optional<std::string> CGangProgrammer::Identity(const std::string& port, co
     if (stable.empty())
         return std::nullopt;
     return stable.substr(stable.rfind('/') + 1);
+}
+
+bool CGangProgrammer::Retryable(EDownloadResult result)
+{
+    return result == EDownloadResult::NoLoadAnswer || result == EDownloadResult::BoardError
+        || result == EDownloadResult::NoCompletedMessage || result == EDownloadResult::NoRunAnswer;
 }
 
 const char* CGangProgrammer::ResultWord(EDownloadResult result)

@@ -38,7 +38,29 @@ Json BoardObject(const CGangBoard& board)
     json["bytes"] = board.m_nBytes;
     // To the millisecond.
     json["seconds"] = std::round(board.m_dSeconds * 1000) / 1000;
+    json["serial"] = board.m_strSerial ? Json(*board.m_strSerial) : Json(nullptr);
+    json["attempts"] = Json::array();
+    for (const CGangAttempt& attempt : board.m_attempts) {
+        Json one;
+        one["attempt"] = attempt.m_nAttempt;
+        one["result"] = CGangProgrammer::ResultWord(attempt.m_eResult);
+        one["reason"] = Latin1(attempt.m_strReason);
+        one["bytes"] = attempt.m_nBytes;
+        one["seconds"] = std::round(attempt.m_dSeconds * 1000) / 1000;
+        json["attempts"].push_back(one);
+    }
     return json;
+}
+
+// What follows a board's outcome: its serial number and how many attempts it took.
+std::string Extra(const CGangBoard& board)
+{
+    std::string text;
+    if (board.m_strSerial)
+        text += "; serial " + *board.m_strSerial;
+    if (board.m_attempts.size() > 1)
+        text += "; " + std::to_string(board.m_attempts.size()) + " attempts";
+    return text;
 }
 
 // ASCII only: everything past it as \uXXXX.
@@ -78,15 +100,26 @@ const char* CGangTable::StateWord(const CGangBoard& board)
 std::string CGangTable::Rows(const std::vector<CGangBoard>& boards)
 {
     std::size_t width = 4;
-    for (const CGangBoard& board : boards)
+    std::size_t serialWidth = 0;
+    for (const CGangBoard& board : boards) {
         width = std::max(width, board.m_strPort.size());
-    std::string rows = Padded("PORT", width) + "      %  BYTES/S  STATE\n";
+        if (board.m_strSerial)
+            serialWidth = std::max<std::size_t>({serialWidth, 6, board.m_strSerial->size()});
+    }
+    // The serial numbers' column only when there are numbers.
+    auto serialColumn = [&](const std::string& text) {
+        return serialWidth == 0 ? std::string() : "  " + Padded(text, serialWidth);
+    };
+    std::string rows = Padded("PORT", width) + serialColumn("SERIAL") + "      %  BYTES/S  STATE\n";
     for (const CGangBoard& board : boards) {
         std::string percent = std::to_string(board.Percent()) + "%";
         std::string rate = std::to_string(static_cast<long long>(board.m_dBytesPerSecond));
-        rows += Padded(board.m_strPort, width) + "  " + std::string(5 - std::min<std::size_t>(5, percent.size()), ' ')
+        std::string state = StateWord(board);
+        if (board.m_nAttempt > 1 && !board.Done())
+            state += " (attempt " + std::to_string(board.m_nAttempt) + ")";
+        rows += Padded(board.m_strPort, width) + serialColumn(board.m_strSerial.value_or("")) + "  " + std::string(5 - std::min<std::size_t>(5, percent.size()), ' ')
             + percent + "  " + std::string(7 - std::min<std::size_t>(7, rate.size()), ' ') + rate + "  "
-            + StateWord(board) + "\n";
+            + state + "\n";
     }
     return rows;
 }
@@ -94,12 +127,17 @@ std::string CGangTable::Rows(const std::vector<CGangBoard>& boards)
 std::string CGangTable::EventLine(const CGangBoard& board, CGangProgrammer::EEvent event)
 {
     if (event == CGangProgrammer::EEvent::Started)
-        return board.m_strPort + ": started\n";
+        return board.m_strPort + ": started"
+            + (board.m_nAttempt > 1 ? ", attempt " + std::to_string(board.m_nAttempt) : std::string())
+            + (board.m_strSerial ? ", serial " + *board.m_strSerial : std::string()) + "\n";
+    if (event == CGangProgrammer::EEvent::Retrying)
+        return board.m_strPort + ": attempt " + std::to_string(board.m_nAttempt) + " failed ("
+            + CGangProgrammer::ResultWord(board.m_eResult) + "): " + board.m_strReason + "; trying again\n";
     if (board.m_eState == CGangBoard::EState::Completed)
         return board.m_strPort + ": completed, " + std::to_string(board.m_nBytes) + " bytes in "
-            + Fixed(board.m_dSeconds, 1) + " s\n";
+            + Fixed(board.m_dSeconds, 1) + " s" + Extra(board) + "\n";
     return board.m_strPort + ": failed (" + CGangProgrammer::ResultWord(board.m_eResult) + "): " + board.m_strReason
-        + "\n";
+        + Extra(board) + "\n";
 }
 
 std::string CGangTable::SummaryText(const std::vector<CGangBoard>& boards)
@@ -114,10 +152,12 @@ std::string CGangTable::SummaryText(const std::vector<CGangBoard>& boards)
     for (const CGangBoard& board : boards) {
         text += "  " + Padded(board.m_strPort, width) + "  ";
         if (board.m_eState == CGangBoard::EState::Completed)
-            text += "completed, " + std::to_string(board.m_nBytes) + " bytes in " + Fixed(board.m_dSeconds, 1) + " s\n";
+            text += "completed, " + std::to_string(board.m_nBytes) + " bytes in " + Fixed(board.m_dSeconds, 1) + " s"
+                + Extra(board) + "\n";
         else
             text += "FAILED (" + std::string(CGangProgrammer::ResultWord(board.m_eResult)) + ", exit status "
-                + std::to_string(CGangProgrammer::ExitStatus(board.m_eResult)) + "): " + board.m_strReason + "\n";
+                + std::to_string(CGangProgrammer::ExitStatus(board.m_eResult)) + "): " + board.m_strReason
+                + Extra(board) + "\n";
     }
     return text;
 }
@@ -173,7 +213,10 @@ void CGangTable::Summary(const std::vector<CGangBoard>& boards)
 
 std::string CGangTable::BoardJson(const CGangBoard& board)
 {
-    return Text(BoardObject(board));
+    // A loop's line names the file's SHA-256 too: the file may change between boards.
+    Json json = BoardObject(board);
+    json["sha256"] = board.m_strSha256;
+    return Text(json);
 }
 
 std::string CGangTable::RunJson(const std::string& file, std::string_view content, int status,

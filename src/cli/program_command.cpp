@@ -14,6 +14,8 @@
 #include "port/port_settings.h"
 #include "programming/board_commands.h"
 #include "programming/programming_session.h"
+#include "programming/reset_sequence.h"
+#include "programming/serial_numbers.h"
 
 #include <cctype>
 #include <chrono>
@@ -41,11 +43,31 @@ const char* kHelp =
     "                         exit status is that of the first failing port in argument order\n"
     "  --json                 one JSON object on standard output: the file (name, size, sha256)\n"
     "                         and per port its name, by-id identity, result, reason, the board's\n"
-    "                         last text, bytes and seconds\n"
+    "                         last text, bytes, seconds, serial number and attempts\n"
     "  --loop                 production loop: program each port matching --port when it\n"
     "                         appears (checked every second), again once it has gone and come\n"
     "                         back; a running count of passes and failures, the totals at Ctrl+C\n"
-    "                         (with --json a JSON line per board)\n"
+    "                         (with --json a JSON line per board); the file is looked at before\n"
+    "                         each board: a changed file is read and checked again (a line gives\n"
+    "                         its new SHA-256), one that now fails the check ends the loop (11)\n"
+    "  --log FILE             append a record per board and attempt to FILE (CSV with a header,\n"
+    "                         JSON Lines when FILE ends in .jsonl, .ndjson or .json): UTC time,\n"
+    "                         station, port, identity, file, SHA-256, serial number, attempt,\n"
+    "                         result, reason, bytes, seconds; each is on the disk before the\n"
+    "                         board goes on; a log that cannot be written stops the run (12)\n"
+    "  --station NAME         the station the log names (default: the host name)\n"
+    "  --retries N            program a board again, up to N times, when it did not answer,\n"
+    "                         reported an error or sent no completion text (default 0)\n"
+    "  --serial ADDR:FORMAT:START[:STEP]\n"
+    "                         give each board its own number at ADDR (decimal or 0x hex):\n"
+    "                         FORMAT le16, le32, be16, be32 or ascii:W (decimal, W digits); the\n"
+    "                         data records holding it are rewritten with right checksums; an\n"
+    "                         address the file's data records do not hold is refused (11)\n"
+    "  --serial-file FILE     keeps the next number between runs (made with START when\n"
+    "                         missing); a number is marked used before its board gets it\n"
+    "  --serial-on-failure skip\n"
+    "                         a failed board's number is not given again (by default the next\n"
+    "                         board gets it)\n"
     "  --baud N               bits per second (any rate the line accepts)\n"
     "  --data-bits N          5, 6, 7 or 8\n"
     "  --parity N|O|E|M|S     none, odd, even, mark or space\n"
@@ -54,6 +76,11 @@ const char* kHelp =
     "  --no-commands          send the file alone, without download and run commands\n"
     "  --program-cmd TEXT     download command (empty: L)\n"
     "  --run-cmd TEXT         run command (empty: R)\n"
+    "  --reset SEQ            drive the modem lines after opening the port and before the\n"
+    "                         download command (before every attempt): a comma list of dtr or\n"
+    "                         rts, '-' before it to drop the line, ':MS' after it to pause MS\n"
+    "                         milliseconds (default 100), as in dtr,-dtr or rts:50,-rts; a port\n"
+    "                         without modem lines (a pseudo-terminal) is an error (13)\n"
     "  --no-check             send an Intel HEX file (*.hex, *.ihx, or text starting with ':')\n"
     "                         without checking it first (records, checksums, one end record,\n"
     "                         no address written twice with different data)\n"
@@ -72,7 +99,10 @@ const char* kHelp =
     "  8    no completion message within 1000 ms after the last byte\n"
     "  9    no answer to the run command within 500 ms\n"
     "  10   writing to the port failed or did not complete\n"
-    "  11   the Intel HEX file has a fault (its line and the fault are named); nothing was sent\n"
+    "  11   the Intel HEX file has a fault (its line and the fault are named), or does not hold\n"
+    "       the serial number's address; nothing was sent\n"
+    "  12   the log or the serial-number file cannot be read or written (the run stops)\n"
+    "  13   the port cannot drive the modem lines of the reset sequence\n"
     "  130  interrupted (Ctrl+C, SIGTERM, SIGHUP or SIGQUIT)\n";
 
 // Turns the session's events into the progress line on stderr and the summary after the result.
@@ -138,6 +168,7 @@ int RunProgram(const std::vector<std::string>& args)
     std::optional<std::string> baud, dataBits, parity, stopBits, handshake, programCmd, runCmd;
     bool noCommands = false;
     bool noCheck = false;
+    std::optional<std::string> log, station, retries, serial, serialFile, serialOnFailure, reset;
     bool options = true;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -190,6 +221,20 @@ int RunProgram(const std::vector<std::string>& args)
             noCommands = true;
         else if (arg == "--no-check")
             noCheck = true;
+        else if (arg == "--reset")
+            ok = value(reset);
+        else if (arg == "--log")
+            ok = value(log);
+        else if (arg == "--station")
+            ok = value(station);
+        else if (arg == "--retries")
+            ok = value(retries);
+        else if (arg == "--serial")
+            ok = value(serial);
+        else if (arg == "--serial-file")
+            ok = value(serialFile);
+        else if (arg == "--serial-on-failure")
+            ok = value(serialOnFailure);
         else
             return Usage("unknown option '" + arg + "'");
         if (!ok)
@@ -246,10 +291,42 @@ int RunProgram(const std::vector<std::string>& args)
         values.m_strProgramCmd = *programCmd;
     if (runCmd)
         values.m_strCmdAfterProgram = *runCmd;
+    if (reset) {
+        if (std::string why; !CResetSequence().Parse(*reset, why))
+            return Usage(why);
+        values.m_strResetSequence = *reset;
+    }
     commands.Set(values);
-    if (ports.size() > 1 || json || loop || settings.m_strPort.find_first_of("*?[") != std::string::npos)
+
+    CGangRunOptions run;
+    run.m_bJson = json;
+    run.m_bLoop = loop;
+    if (retries) {
+        if (!ParseNumber(*retries, 0, 100, number))
+            return Usage("--retries takes a number from 0 to 100");
+        run.m_nRetries = static_cast<unsigned>(number);
+    }
+    run.m_strLog = log.value_or("");
+    run.m_strStation = station.value_or("");
+    CSerialNumbers serials;
+    if (serial) {
+        if (std::string why; !serials.Parse(*serial, why))
+            return Usage(why);
+        serials.SetCounterFile(serialFile.value_or(""));
+        run.m_pSerials = &serials;
+    } else if (serialFile || serialOnFailure) {
+        return Usage("--serial-file and --serial-on-failure need --serial");
+    }
+    if (serialOnFailure) {
+        if (*serialOnFailure != "skip")
+            return Usage("--serial-on-failure takes skip");
+        serials.SetSkipOnFailure(true);
+    }
+    // The production options run the boards as many ports do, a board on a port alone too.
+    const bool production = log || station || retries || serial;
+    if (ports.size() > 1 || json || loop || production || settings.m_strPort.find_first_of("*?[") != std::string::npos)
         return RunGangProgram(*file, ports.empty() ? std::vector<std::string>{settings.m_strPort} : ports, settings,
-            commands, json, loop);
+            commands, run);
 
     // Before any other thread exists, so that every thread inherits the blocked signals.
     CSignalWatcher signals;

@@ -16,6 +16,12 @@ std::string CReasonPrompt::Reason() const
     return m_strReason;
 }
 
+void CReasonPrompt::Clear()
+{
+    std::lock_guard lock(m_mutex);
+    m_strReason.clear();
+}
+
 std::string CReasonPrompt::Reason(const std::string& text)
 {
     std::vector<std::string> lines(1);

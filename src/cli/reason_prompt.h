@@ -13,6 +13,8 @@ public:
     int ShowBox(const std::string& text, const std::string& caption, unsigned type) override;
     // The first box's reason; empty when none was shown.
     std::string Reason() const;
+    // Forgets the reason: the next box is the next attempt's outcome.
+    void Clear();
     // The first line of a box's text, then the lines after a blank one (the system's detail),
     // on one line.
     static std::string Reason(const std::string& text);

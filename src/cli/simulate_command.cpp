@@ -39,6 +39,7 @@ const char* kHelp =
     "                         completion text (may be repeated)\n"
     "  --delay-answer CMD:MS  answer that command (or EOF) MS milliseconds late\n"
     "  --error-at-record N    answer record N (counted from 1) with \"Error\"\n"
+    "  --fail-first N         keep silent on the first N download commands\n"
     "  --split-markers        send every answer in pieces that split its marker\n"
     "  --noise                put a bell and bytes 0x80-0xFF around every answer\n"
     "  --hangup-after N       close the line after N received bytes\n"
@@ -106,6 +107,10 @@ int RunSimulate(const std::vector<std::string>& args)
             if (!ParseNumber(value, 1, 100000000, number))
                 return Usage("--error-at-record takes a record number from 1");
             options.m_monitor.m_nErrorAtRecord = static_cast<unsigned>(number);
+        } else if (arg == "--fail-first") {
+            if (!ParseNumber(value, 1, 1000000, number))
+                return Usage("--fail-first takes a number from 1");
+            options.m_nSilentLoads = static_cast<unsigned>(number);
         } else if (arg == "--hangup-after") {
             if (!ParseNumber(value, 1, 1LL << 40, number))
                 return Usage("--hangup-after takes a byte count from 1");

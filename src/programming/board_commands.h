@@ -20,6 +20,9 @@ struct CBoardCommandValues {
     // Non-zero: an Intel HEX file is checked whole before its first byte goes out. Kept as the
     // number read from the settings ("2" stays 2), so an int.
     int m_bCheckHexFile = 1;
+    // The modem lines driven after the port is open and before the download command
+    // (CResetSequence's text, "dtr,-dtr"); empty: none. Given on the command line only.
+    std::string m_strResetSequence;
 
     bool operator==(const CBoardCommandValues&) const = default;
 

@@ -2,10 +2,10 @@
 
 #include "base/line_timing.h"
 #include "base/message_sink.h"
-#include "base/regular_file.h"
 #include "programming/board_commands.h"
-#include "programming/intel_hex_checker.h"
 #include "programming/output_drain.h"
+#include "programming/program_image.h"
+#include "programming/reset_sequence.h"
 #include "programming/transfer_progress.h"
 #include "serial/serial_error.h"
 #include "serial/serial_port.h"
@@ -43,7 +43,8 @@ CDownloadJob::~CDownloadJob()
     }
 }
 
-bool CDownloadJob::StartDownload(const std::string& path, std::error_code* error)
+bool CDownloadJob::StartDownload(const std::string& path, std::error_code* error,
+    std::shared_ptr<const CProgramImage> image)
 {
     if (m_bRunning)
         return false;
@@ -51,6 +52,7 @@ bool CDownloadJob::StartDownload(const std::string& path, std::error_code* error
         m_downloadThread.join();
     m_strDownloadFile = path;
     m_strJobFile = path;
+    m_pJobImage = std::move(image);
     m_bStop.store(false);
     m_bPortLost.store(false);
     m_evtStop.Reset();
@@ -60,6 +62,7 @@ bool CDownloadJob::StartDownload(const std::string& path, std::error_code* error
     } catch (const std::system_error& failure) {
         m_bRunning = false;
         m_strDownloadFile.clear();
+        m_pJobImage.reset();
         if (error)
             *error = failure.code();
         return false;
@@ -155,23 +158,17 @@ EDownloadResult CDownloadJob::Run()
             return Fail(EDownloadResult::PortOpenFailed, code);
     }
 
-    // The buffer lives in this scope only, so it is freed on every path.
-    std::vector<std::uint8_t> buffer;
-    if (EDownloadResult read = ReadFile(buffer); read != EDownloadResult::Completed)
-        return read;
+    // The image lives in this scope only (or as long as others share it), so it is freed on
+    // every path.
+    std::shared_ptr<const CProgramImage> image;
+    if (EDownloadResult loaded = LoadImage(image); loaded != EDownloadResult::Completed)
+        return loaded;
+    const std::vector<std::uint8_t>& buffer = image->m_data;
     const CBoardCommandValues before = m_commands.Get();
-    const std::string_view content(reinterpret_cast<const char*>(buffer.data()), buffer.size());
-    m_bHexData = CIntelHexChecker::IsIntelHex(m_strJobFile, content);
-    if (before.m_bCheckHexFile != 0 && m_bHexData) {
-        CIntelHexChecker checker;
-        if (!checker.Check(content)) {
-            m_strHexFault = checker.Fault();
-            return EDownloadResult::BadHexFile;
-        }
-        m_summary.m_bHasRange = checker.DataBytes() != 0;
-        m_summary.m_nLow = checker.LowAddress();
-        m_summary.m_nHigh = checker.HighAddress();
-    }
+    m_bHexData = image->m_bHex;
+    m_summary.m_bHasRange = image->m_bHasRange;
+    m_summary.m_nLow = image->m_nLow;
+    m_summary.m_nHigh = image->m_nHigh;
     // A line that cannot be read (or reports no rate) is timed as the default one.
     CLineConfig line;
     const bool known = !port.GetLine(line);
@@ -184,6 +181,17 @@ EDownloadResult CDownloadJob::Run()
     // From here to the end nothing typed or sent another way reaches the line.
     if (!port.BeginSoleWriter(kWriteBaseMs))
         return Fail(EDownloadResult::WriteFailed, make_error_code(ESerialError::Timeout));
+    // Many boards enter their monitor through their reset lines.
+    if (!before.m_strResetSequence.empty()) {
+        CResetSequence reset;
+        std::string why;
+        if (!reset.Parse(before.m_strResetSequence, why))
+            return Fail(EDownloadResult::ResetFailed, std::make_error_code(std::errc::invalid_argument));
+        if (std::error_code code = reset.Apply(port, [this](unsigned ms) { return Pause(ms); }))
+            return Fail(EDownloadResult::ResetFailed, code);
+        if (Stopping() || PortLost())
+            return Interrupted();
+    }
     if (m_bResyncBoard) {
         if (EDownloadResult resynced = ResyncBoard(port); resynced != EDownloadResult::Completed)
             return resynced;
@@ -280,17 +288,21 @@ std::size_t CDownloadJob::RunBytes(unsigned baud, unsigned bitsPerCharacter)
     return static_cast<std::size_t>(std::clamp<std::uint64_t>(perRun, 1, kDriverQueueBytes));
 }
 
-EDownloadResult CDownloadJob::ReadFile(std::vector<std::uint8_t>& buffer)
+EDownloadResult CDownloadJob::LoadImage(std::shared_ptr<const CProgramImage>& image)
 {
-    CRegularFile file;
-    // A file that cannot be read is reported like one that cannot be opened.
-    if (std::error_code code = file.Open(m_strJobFile))
-        return Fail(EDownloadResult::FileOpenFailed, code);
-    if (file.Size() == 0)
-        return Fail(EDownloadResult::FileEmpty);
-    if (std::error_code code = file.ReadAll(buffer))
-        return Fail(code == std::errc::not_enough_memory ? EDownloadResult::OutOfMemory : EDownloadResult::FileOpenFailed,
-            code);
+    image = std::move(m_pJobImage);
+    m_pJobImage.reset();
+    if (image)
+        return image->m_data.empty() ? Fail(EDownloadResult::FileEmpty) : EDownloadResult::Completed;
+    auto loaded = std::make_shared<CProgramImage>();
+    std::error_code code;
+    const EDownloadResult result = CProgramImage::Load(m_strJobFile, m_commands.Get().m_bCheckHexFile != 0, *loaded,
+        code, m_strHexFault);
+    if (result == EDownloadResult::BadHexFile)
+        return result;
+    if (result != EDownloadResult::Completed)
+        return Fail(result, code);
+    image = std::move(loaded);
     return EDownloadResult::Completed;
 }
 

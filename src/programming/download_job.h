@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -25,6 +26,7 @@
 #include <system_error>
 
 class CBoardCommands;
+class CProgramImage;
 class CSerialPort;
 class IMessageSink;
 
@@ -54,6 +56,8 @@ enum class EDownloadResult : int {
     WriteFailed,
     Stopped,
     BadHexFile,
+    // The reset sequence's lines could not be driven.
+    ResetFailed,
 };
 
 // What a completed download moved, for its summary line. Valid once CJobEnd of a
@@ -75,6 +79,9 @@ public:
     static constexpr const char* kTextFileOpenError = "File open error!";
     static constexpr const char* kTextFileEmpty = "The file is empty!";
     static constexpr const char* kTextPortWriteError = "Port write error!";
+    // First line of the box when the reset sequence cannot drive a line; the system's reason follows.
+    static constexpr const char* kTextResetError =
+        "Port reset error! The port cannot drive the modem lines (DTR, RTS) of the reset sequence.";
     static constexpr const char* kTextNoLoadAnswer =
         "The target board does not respond to the LOAD command.\r\n"
         "Check out follwings and try again:\r\n"
@@ -113,8 +120,11 @@ public:
 
     // Starts a job for the file unless one is running; never blocks. Returns false with no
     // error when the request was dropped (a job runs until OnDownloadEnd), false with the
-    // error when the worker thread could not be started.
-    bool StartDownload(const std::string& path, std::error_code* error = nullptr);
+    // error when the worker thread could not be started. With an image the job sends its bytes
+    // as they are (read and checked by the caller) instead of reading the file; path still
+    // names it.
+    bool StartDownload(const std::string& path, std::error_code* error = nullptr,
+        std::shared_ptr<const CProgramImage> image = {});
     // The receiver of CJobEnd calls this on the owner's thread: joins the worker, empties
     // the file name and the collected board text, sets the wait state to WAIT_NONE; the job no
     // longer runs afterwards.
@@ -170,8 +180,9 @@ private:
     };
 
     EDownloadResult Run();
-    // Reads the whole file; Completed, or how reading it failed.
-    EDownloadResult ReadFile(std::vector<std::uint8_t>& buffer);
+    // The job's image: the one given, or the file read (and checked) now; Completed, or how
+    // reading or checking it failed.
+    EDownloadResult LoadImage(std::shared_ptr<const CProgramImage>& image);
     // Writes text (may be empty) while the parser awaits the exchange's answer, then waits for
     // it; Completed when it came.
     EDownloadResult Exchange(const CExchange& exchange, const std::string& text);
@@ -217,6 +228,8 @@ private:
 
     // Written by the owner before the worker starts, read by the worker.
     std::string m_strJobFile;
+    // Taken by the worker when it starts.
+    std::shared_ptr<const CProgramImage> m_pJobImage;
     std::atomic<bool> m_bStop{false};
     CEvent m_evtStop{true, false};
     std::atomic<bool> m_bPortLost{false};

@@ -128,7 +128,7 @@ std::error_code CProgrammingSession::OpenDownloadPort()
     return code;
 }
 
-bool CProgrammingSession::StartDownload(const std::string& path)
+bool CProgrammingSession::StartDownload(const std::string& path, std::shared_ptr<const CProgramImage> image)
 {
     if (m_job.IsRunning())
         return false;
@@ -136,7 +136,7 @@ bool CProgrammingSession::StartDownload(const std::string& path)
     // A job that ends before it begins moves no bar.
     m_nPosition = 0;
     std::error_code error;
-    if (m_job.StartDownload(path, &error))
+    if (m_job.StartDownload(path, &error, std::move(image)))
         return true;
     if (error)
         ShowSystemError(m_prompt, error);
@@ -333,6 +333,7 @@ bool CProgrammingSession::ResultMessage(EDownloadResult result, std::error_code 
     case EDownloadResult::PortOpenFailed: text = FormatSystemError(code, CDownloadJob::kTextPortOpenError, device); break;
     case EDownloadResult::FileOpenFailed: text = FormatSystemError(code, CDownloadJob::kTextFileOpenError, file); break;
     case EDownloadResult::WriteFailed: text = FormatSystemError(code, CDownloadJob::kTextPortWriteError, device); break;
+    case EDownloadResult::ResetFailed: text = FormatSystemError(code, CDownloadJob::kTextResetError, device); break;
     case EDownloadResult::OutOfMemory: text = FormatSystemError(code, {}, file); break;
     case EDownloadResult::BoardError:
     case EDownloadResult::Stopped:

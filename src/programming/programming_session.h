@@ -25,6 +25,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -85,8 +86,9 @@ public:
     void NotePortOpened();
 
     // Starts a download of the file unless one runs; false when dropped or when the worker
-    // could not start (then after its box).
-    bool StartDownload(const std::string& path);
+    // could not start (then after its box). With an image, its bytes go as they are (see
+    // CDownloadJob::StartDownload).
+    bool StartDownload(const std::string& path, std::shared_ptr<const CProgramImage> image = {});
     void RequestStop() { m_job.RequestStop(); }
     bool IsDownloadRunning() const { return m_job.IsRunning(); }
     EDownloadResult LastResult() const { return m_job.LastResult(); }

@@ -204,6 +204,10 @@ void CBoardSimulator::Queue(const CBoardOutput& answer, Clock::time_point now)
     case EBoardAnswer::LoadAnswer:
         if (m_options.m_bSilentLoad)
             return;
+        if (m_nLoadsUnanswered < m_options.m_nSilentLoads) {
+            ++m_nLoadsUnanswered;
+            return;
+        }
         due += std::chrono::milliseconds(m_options.m_nDelayLoadMs);
         break;
     case EBoardAnswer::Completion:

@@ -25,6 +25,8 @@
 struct CBoardSimOptions {
     CBoardMonitorConfig m_monitor;
     bool m_bSilentLoad = false;
+    // The first this many download commands get no answer (a board that needs a retry).
+    unsigned m_nSilentLoads = 0;
     bool m_bSilentCompletion = false;
     bool m_bSilentRun = false;
     unsigned m_nDelayLoadMs = 0;
@@ -120,6 +122,7 @@ private:
     Clock::time_point m_tOutLine{};
     Clock::time_point m_tLastRx{};
     unsigned m_nSeenCompleted = 0;
+    unsigned m_nLoadsUnanswered = 0;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_cv;

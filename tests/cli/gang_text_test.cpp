@@ -40,7 +40,7 @@ TEST(GangJson, BoardAndRunObjects)
         EXPECT_EQ(CGangTable::BoardJson(board),
             std::string("{\"name\":\"/dev/ttyUSB1\",\"identity\":null,\"result\":\"no-load-answer\",")
                 + "\"reason\":\"The target board does not respond to the LOAD command.\",\"last_text\":" + t.json
-                + ",\"bytes\":56263,\"seconds\":1.415}")
+                + ",\"bytes\":56263,\"seconds\":1.415,\"serial\":null,\"attempts\":[],\"sha256\":\"\"}")
             << t.json;
     }
     CGangBoard done;
@@ -52,7 +52,14 @@ TEST(GangJson, BoardAndRunObjects)
         "{\"file\":{\"name\":\"a.hex\",\"size\":3,"
         "\"sha256\":\"ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad\"},\"status\":0,\"ports\":["
         "{\"name\":\"/dev/pts/3\",\"identity\":\"usb-FTDI_FT232R_A1\",\"result\":\"completed\",\"reason\":\"\","
-        "\"last_text\":\"\",\"bytes\":0,\"seconds\":0.5}]}");
+        "\"last_text\":\"\",\"bytes\":0,\"seconds\":0.5,\"serial\":null,\"attempts\":[]}]}");
+    // A board with its serial number and two attempts: each attempt with its own figures.
+    done.m_strSerial = "001000";
+    done.m_attempts = {{1, EDownloadResult::NoLoadAnswer, "No \"answer\"", 0, 0.5124}, {2, EDownloadResult::Completed, "", 3, 0.25}};
+    EXPECT_EQ(CGangTable::RunJson("a.hex", "abc", 0, {done}).substr(255),
+        "\"serial\":\"001000\",\"attempts\":["
+        "{\"attempt\":1,\"result\":\"no-load-answer\",\"reason\":\"No \\\"answer\\\"\",\"bytes\":0,\"seconds\":0.512},"
+        "{\"attempt\":2,\"result\":\"completed\",\"reason\":\"\",\"bytes\":3,\"seconds\":0.25}]}]}");
     EXPECT_EQ(CGangTable::RunJson("b.hex", "", 6, {}),
         "{\"file\":{\"name\":\"b.hex\",\"size\":0,"
         "\"sha256\":\"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855\"},\"status\":6,\"ports\":[]}");
@@ -88,6 +95,23 @@ TEST(GangTable, RowsEventsAndSummary)
         "  /dev/ttyUSB1  completed, 2000 bytes in 0.4 s\n"
         "  /dev/ttyUSB2  FAILED (no-load-answer, exit status 6): "
         "The target board does not respond to the LOAD command.\n");
+
+    // With serial numbers: a column of their own, and the number and the attempts after the outcome.
+    done.m_strSerial = "1000";
+    done.m_attempts.resize(2);
+    failed.m_strSerial = "1001";
+    failed.m_nAttempt = 2;
+    sending.m_nAttempt = 2;
+    EXPECT_EQ(CGangTable::Rows({sending, done}),
+        "PORT           SERIAL      %  BYTES/S  STATE\n"
+        "/dev/ttyUSB10            25%    46080  sending (attempt 2)\n"
+        "/dev/ttyUSB1   1000     100%    46080  completed\n");
+    EXPECT_EQ(CGangTable::EventLine(failed, CGangProgrammer::EEvent::Retrying),
+        "/dev/ttyUSB2: attempt 2 failed (no-load-answer): The target board does not respond to the LOAD command.; "
+        "trying again\n");
+    EXPECT_EQ(CGangTable::EventLine(failed, CGangProgrammer::EEvent::Started), "/dev/ttyUSB2: started, attempt 2, serial 1001\n");
+    EXPECT_EQ(CGangTable::EventLine(done, CGangProgrammer::EEvent::Ended),
+        "/dev/ttyUSB1: completed, 2000 bytes in 0.4 s; serial 1000; 2 attempts\n");
 }
 
 // What a board among many keeps instead of showing it: the first box's reason on one line, and

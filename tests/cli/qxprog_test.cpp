@@ -33,6 +33,7 @@
 #include <fstream>
 #include <map>
 #include <memory>
+#include <set>
 #include <sstream>
 
 extern char** environ;
@@ -849,6 +850,165 @@ TEST_F(QxprogTest, ManyBoardsDrawATableOnATerminal)
     EXPECT_NE(err.find("Programmed 2 of 2 boards"), std::string::npos) << err;
     // No event lines: the table shows the events.
     EXPECT_EQ(err.find(": started"), std::string::npos) << err;
+}
+
+// Lines of a text file, without their line ends.
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+// Two boards, the second silent on its first download command: each gets the file with its own
+// serial number at 0x7FF0, the counter file holds the next number, and the log has a record
+// per board and attempt.
+TEST_F(QxprogTest, SerialNumbersLogAndRetriesOnTwoBoards)
+{
+    const std::vector<std::uint8_t> data = Bytes(0x200, 1);
+    const std::string text = EncodeIntelHex(data, 0x7F00);
+    const std::string file = WriteFile("a.hex", text);
+    CBoardSimOptions retry;
+    retry.m_nSilentLoads = 1;
+    CBoardSimulator& first = Board();
+    CBoardSimulator& second = Board(retry);
+    const std::string next = m_strDir + "/next.txt";
+    const std::string log = m_strDir + "/units.csv";
+    auto child = Run({"program", file, "--port", first.SlavePath(), "--port", second.SlavePath(), "--serial",
+        "0x7FF0:le32:1000", "--serial-file", next, "--log", log, "--retries", "1", "--station", "bench, 1", "--json"});
+    ASSERT_EQ(child->Wait(30s), EXIT_PROGRAMMED) << child->Err();
+    std::map<std::uint32_t, std::string> serialOf;
+    for (CBoardSimulator* board : {&first, &second}) {
+        const std::vector<std::uint8_t> image = board->Image();
+        ASSERT_EQ(image.size(), data.size());
+        const std::size_t at = 0x7FF0 - 0x7F00;
+        const std::uint32_t number = static_cast<std::uint32_t>(image[at] | image[at + 1] << 8 | image[at + 2] << 16 | image[at + 3] << 24);
+        std::vector<std::uint8_t> expected = data;
+        for (std::size_t i = 0; i < 4; ++i)
+            expected[at + i] = static_cast<std::uint8_t>(number >> (8 * i));
+        EXPECT_EQ(image, expected);
+        serialOf[number] = board->SlavePath();
+    }
+    ASSERT_EQ(serialOf.size(), 2u);
+    EXPECT_EQ(serialOf.begin()->first, 1000u);
+    EXPECT_EQ(serialOf.rbegin()->first, 1001u);
+    EXPECT_EQ(ReadFile(next), "1002\n");
+    EXPECT_EQ(second.CompletedDownloads(), 1u);
+
+    // The header, then a record per attempt: the second board's first one failed.
+    const std::vector<std::string> lines = Lines(ReadFile(log));
+    ASSERT_EQ(lines.size(), 4u) << ReadFile(log);
+    EXPECT_EQ(lines[0], "time,station,port,identity,file,sha256,serial,attempt,result,reason,bytes,seconds");
+    const std::string sha = CGangTable::Sha256(text);
+    for (std::size_t i = 1; i < lines.size(); ++i)
+        EXPECT_TRUE(std::regex_match(lines[i], std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z,.*)"))) << lines[i];
+    auto expect = [&](const std::string& port, int attempt, const std::string& tail) {
+        const std::uint32_t serial = serialOf.begin()->second == port ? 1000 : 1001;
+        const std::string record = "Z,\"bench, 1\"," + port + ",," + file + "," + sha + "," + std::to_string(serial) + ","
+            + std::to_string(attempt) + "," + tail;
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.find(record) == 23; }), 1)
+            << record;
+    };
+    expect(first.SlavePath(), 1, "completed,Programming has been completed!,");
+    expect(second.SlavePath(), 1, "no-load-answer,The target board does not respond to the LOAD command.,0,");
+    expect(second.SlavePath(), 2, "completed,Programming has been completed!,");
+
+    const std::string out = child->Out();
+    EXPECT_NE(out.find("\"serial\":\"1000\""), std::string::npos) << out;
+    EXPECT_NE(out.find("\"attempts\":[{\"attempt\":1,\"result\":\"no-load-answer\""), std::string::npos) << out;
+    const std::string err = child->Err();
+    EXPECT_NE(err.find(second.SlavePath() + ": attempt 1 failed (no-load-answer)"), std::string::npos) << err;
+    EXPECT_NE(err.find("; 2 attempts\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("; serial 1000"), std::string::npos) << err;
+}
+
+// What is refused before a byte is sent: a serial number's address the file does not hold, a
+// log or counter file that cannot be written, a reset sequence on a port without modem lines,
+// and wrong usage.
+TEST_F(QxprogTest, ProductionOptionsRefusedBeforeAnythingIsSent)
+{
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(Bytes(0x100, 1), 0x7F00));
+    const std::string bin = WriteFile("a.bin", "\x01\x02\x03\x04");
+    m_dir.Folder("folder.txt");
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {{file, "--serial", "0x7FFE:le32:1"}, EXIT_BAD_HEX_FILE,
+            "the serial number's address 0x8000 is not in the file's data records (4 bytes from 0x7FFE are needed); "
+            "nothing was sent."},
+        {{bin, "--serial", "0:le16:1"}, EXIT_BAD_HEX_FILE, "a serial number needs an Intel HEX file"},
+        {{file, "--log", "/dev/full"}, EXIT_RECORD_WRITE,
+            "cannot write the log /dev/full: No space left on device; nothing was sent."},
+        {{file, "--log", m_strDir + "/no/units.csv"}, EXIT_RECORD_WRITE,
+            "cannot write the log " + m_strDir + "/no/units.csv: No such file or directory"},
+        {{file, "--serial", "0x7F00:le16:1", "--serial-file", m_strDir + "/folder.txt"}, EXIT_RECORD_WRITE,
+            "cannot read the serial-number file " + m_strDir + "/folder.txt: Is a directory"},
+        {{file, "--serial", "0x7F00:le16:1", "--serial-file", WriteFile("bad.txt", "12a\n")}, EXIT_RECORD_WRITE,
+            "does not hold a number ('12a')"},
+        {{file, "--serial", "0x7F00:le17:1"}, EXIT_USAGE, "the format 'le17' is none of"},
+        {{file, "--serial-file", "next.txt"}, EXIT_USAGE, "--serial-file and --serial-on-failure need --serial"},
+        {{file, "--retries", "x"}, EXIT_USAGE, "--retries takes a number"},
+        {{file, "--reset", "dtr,-dtr"}, EXIT_PORT_RESET, "Port reset error! The port cannot drive the modem lines"},
+        {{file, "--reset", "dtr,cts"}, EXIT_USAGE, "--reset: 'cts' names no line"},
+        {{file, "--serial", "0x7F00:le16:1", "--serial-on-failure", "keep"}, EXIT_USAGE, "--serial-on-failure takes skip"},
+    };
+    for (const Case& c : cases) {
+        CBoardSimulator& board = Board();
+        std::vector<std::string> args = {"program", "--port", board.SlavePath()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        auto child = Run(args);
+        EXPECT_EQ(child->Wait(), c.status) << c.message << "\n" << child->Err();
+        EXPECT_NE(child->Err().find(c.message), std::string::npos) << child->Err();
+        EXPECT_EQ(board.ReceivedBytes(), 0u) << c.message;
+    }
+}
+
+// The loop looks at the file before each board: a rebuilt file goes to the next board (a line
+// gives its SHA-256), a file that now fails the check ends the loop and no board gets it.
+TEST_F(QxprogTest, LoopReadsAChangedFileAgainAndStopsOnABadOne)
+{
+    const std::vector<std::uint8_t> before = Bytes(1000, 9);
+    const std::vector<std::uint8_t> after = Bytes(1200, 40);
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(before, 0));
+    const std::string byId = m_dir.Folder("serial/by-id");
+    CBoardSimulator& a = Board();
+    CBoardSimulator& b = Board();
+    const std::string aName = byId + "/usb-Quillorex_A";
+    const std::string bName = byId + "/usb-Quillorex_B";
+    const std::string log = m_strDir + "/units.jsonl";
+    auto child = Run({"program", file, "--loop", "--json", "--log", log, "--port", byId + "/usb-Quillorex_*"}, true);
+    ASSERT_EQ(::symlink(a.SlavePath().c_str(), aName.c_str()), 0);
+    EXPECT_NE(child->ReadLine(10s).find("\"sha256\":\"" + CGangTable::Sha256(EncodeIntelHex(before, 0)) + "\""),
+        std::string::npos);
+    EXPECT_EQ(a.Image(), before);
+    // Rebuilt: the next board gets the new file.
+    WriteFile("a.hex", EncodeIntelHex(after, 0));
+    ASSERT_EQ(::unlink(aName.c_str()), 0);
+    ASSERT_EQ(::symlink(b.SlavePath().c_str(), bName.c_str()), 0);
+    const std::string newSha = CGangTable::Sha256(EncodeIntelHex(after, 0));
+    EXPECT_NE(child->ReadLine(10s).find("\"sha256\":\"" + newSha + "\""), std::string::npos);
+    EXPECT_EQ(b.Image(), after);
+    // Broken: the loop ends with the check's message, and the board that came gets nothing.
+    std::string broken = EncodeIntelHex(after, 0);
+    broken[broken.find('\n') + 2] = 'G';
+    WriteFile("a.hex", broken);
+    ASSERT_EQ(::unlink(bName.c_str()), 0);
+    ASSERT_EQ(::symlink(a.SlavePath().c_str(), aName.c_str()), 0);
+    EXPECT_EQ(child->Wait(), EXIT_BAD_HEX_FILE);
+    EXPECT_EQ(a.CompletedDownloads(), 1u);
+    EXPECT_EQ(a.Image(), before);
+    const std::string err = child->Err();
+    EXPECT_NE(err.find(file + ": changed, read again; SHA-256 " + newSha + "\n"), std::string::npos) << err;
+    EXPECT_NE(err.find("line 2: 'G' is not a hex digit"), std::string::npos) << err;
+    // Two units, each logged with the file it got.
+    const std::vector<std::string> lines = Lines(ReadFile(log));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[1].find("\"sha256\":\"" + newSha + "\""), std::string::npos) << lines[1];
 }
 
 struct IniCase {

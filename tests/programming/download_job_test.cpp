@@ -3,6 +3,7 @@
 // test thread (standing in for the GUI thread), and the job on its worker thread.
 
 #include "programming/programming_session.h"
+#include "programming/program_image.h"
 #include "text_terminal.h"
 
 #include "base/line_timing.h"
@@ -381,6 +382,27 @@ TEST_F(DownloadJobTest, RecordsOutOfAddressOrderProgramTheImage)
     CJobRun run = Program(WriteFile("image.hex", EncodeIntelHex(data, 0xFF00, 32, true)));
     EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
     EXPECT_EQ(m_sim->Image(), data);
+}
+
+// An image read and checked once goes out as it is: the file on disk, changed or gone since,
+// is not read again, and the summary has the checked image's addresses.
+TEST_F(DownloadJobTest, AnImageReadOnceIsWhatGoesOut)
+{
+    const std::vector<std::uint8_t> data = Bytes(600, 3);
+    const std::string path = WriteFile("image.hex", EncodeIntelHex(data, 0x200));
+    auto image = std::make_shared<CProgramImage>();
+    std::error_code code;
+    std::string fault;
+    ASSERT_EQ(CProgramImage::Load(path, true, *image, code, fault), EDownloadResult::Completed);
+    WriteFile("image.hex", "not a hex file");
+    StartBoard();
+    const auto start = Clock::now();
+    ASSERT_TRUE(m_session.StartDownload(path, image));
+    Pump(10s, {}, start);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
+    EXPECT_EQ(m_sim->Image(), data);
+    EXPECT_EQ(m_sim->Wire().size(), image->m_data.size() + 2);
+    EXPECT_NE(m_session.SummaryLine().find("addresses 0200-0457"), std::string::npos) << m_session.SummaryLine();
 }
 
 TEST_F(DownloadJobTest, BoardErrorDuringDataStopsBeforeTheNextByte)
@@ -942,6 +964,74 @@ private:
     std::unique_ptr<CSerialBackend> m_real = CSerialBackend::Create();
     std::atomic<std::size_t>& m_writes;
 };
+
+// A backend whose port has modem lines (a pseudo-terminal has none): the lines driven, each with
+// when it was driven and how many writes had gone to the board by then.
+class CModemBackend : public CCountingBackend {
+public:
+    struct CLineStep {
+        std::uint32_t m_nLine;
+        bool m_bOn;
+        Clock::time_point m_tAt;
+        std::size_t m_nWrites;
+    };
+    CModemBackend(std::atomic<std::size_t>& writes, std::vector<CLineStep>& steps)
+        : CCountingBackend(writes), m_writes(writes), m_steps(steps)
+    {
+    }
+    std::error_code SetModemLine(std::uint32_t line, bool on) override
+    {
+        m_steps.push_back({line, on, Clock::now(), m_writes.load()});
+        return {};
+    }
+
+private:
+    std::atomic<std::size_t>& m_writes;
+    std::vector<CLineStep>& m_steps;
+};
+
+// The reset sequence runs in order, with its pauses, before the download command; a port
+// without modem lines ends the job with the reason and nothing sent.
+TEST_F(DownloadJobTest, ResetSequenceComesBeforeTheDownloadCommand)
+{
+    std::atomic<std::size_t> writes{0};
+    std::vector<CModemBackend::CLineStep> steps;
+    ASSERT_TRUE(m_port.UseBackend(std::make_unique<CModemBackend>(writes, steps)));
+    StartBoard();
+    CBoardCommandValues values = m_commands.Get();
+    values.m_strResetSequence = "dtr:150,-dtr:0,rts";
+    m_commands.Set(values);
+    const std::string file = EncodeIntelHex(Bytes(100, 1), 0);
+    const auto start = Clock::now();
+    CJobRun run = Program(WriteFile("data.hex", file));
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{CDownloadJob::kTextCompleted});
+    EXPECT_EQ(Text(m_sim->Wire()), "L" + file + "R");
+    ASSERT_EQ(steps.size(), 3u);
+    const std::vector<std::pair<std::uint32_t, bool>> order = {{MODEM_DTR, true}, {MODEM_DTR, false}, {MODEM_RTS, true}};
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        EXPECT_EQ(std::make_pair(steps[i].m_nLine, steps[i].m_bOn), order[i]) << i;
+        EXPECT_EQ(steps[i].m_nWrites, 0u) << i;
+    }
+    // The pauses are at least as long as asked (no upper bound: the machine is shared).
+    EXPECT_GE(steps[1].m_tAt - steps[0].m_tAt, 150ms);
+    EXPECT_GE(Clock::now() - start, 250ms);
+}
+
+TEST_F(DownloadJobTest, ResetSequenceOnAPortWithoutModemLines)
+{
+    StartBoard();
+    CBoardCommandValues values = m_commands.Get();
+    values.m_strResetSequence = "dtr,-dtr";
+    m_commands.Set(values);
+    CJobRun run = Program(WriteFile("data.hex", EncodeIntelHex(Bytes(100, 1), 0)));
+    ASSERT_TRUE(run.ended);
+    EXPECT_EQ(m_session.LastResult(), EDownloadResult::ResetFailed);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].rfind(std::string(CDownloadJob::kTextResetError) + "\r\n\r\n" + m_sim->SlavePath() + ": ", 0), 0u)
+        << Boxes()[0];
+    EXPECT_TRUE(m_sim->Wire().empty());
+}
 
 TEST_F(DownloadJobTest, FileGoesOutInRunsNotOneWritePerByte)
 {
