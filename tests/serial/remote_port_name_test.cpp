@@ -2,6 +2,7 @@
 
 #include "serial/remote_port_name.h"
 #include "serial/serial_device_name.h"
+#include "serial/serial_port.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,16 @@ TEST(RemoteName, CanonicalNamePutsAnIpv6AddressInBrackets)
 {
     EXPECT_EQ(CRemotePortName::Parse("RFC2217://[::1]:7")->Name(), "rfc2217://[::1]:7");
     EXPECT_EQ(CRemotePortName::Parse("socket://h:7")->HostPort(), "h:7");
+}
+
+TEST(RemoteName, ABadNameIsRefusedWithTheFormItNeeds)
+{
+    CSerialPort port;
+    const std::error_code code = port.Open("rfc2217://host", 0, 0, true);
+    EXPECT_EQ(code, ESerialError::RemoteName);
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_NE(code.message().find("rfc2217://HOST:PORT or socket://HOST:PORT"), std::string::npos) << code.message();
+    EXPECT_NE(code.message().find("[::1]"), std::string::npos) << code.message();
 }
 
 } // namespace
