@@ -1,7 +1,11 @@
 // The remote line through CSerialPort against a small server of the test's own on 127.0.0.1:
 // the Com Port commands on the wire (DTR and RTS among them, which a pseudo-terminal behind
 // ser2net cannot show), a value the server answers otherwise, every byte value both ways, a
-// connection that ends during use, and the faults of connecting.
+// connection that ends during use, and the faults of connecting; then every byte value both ways
+// through a real ser2net in front of a pseudo-terminal.
+
+#include "pty_pair.h"
+#include "ser2net_server.h"
 
 #include "serial/rfc2217_protocol.h"
 #include "serial/serial_port.h"
@@ -371,6 +375,29 @@ TEST(RemoteSerial, RawSocketCarriesBytesOnlyAndHasNoModemLines)
     ASSERT_EQ(port.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())), std::error_code());
     ASSERT_TRUE(server.WaitForData(bytes.size(), true));
     EXPECT_EQ(server.Wire(), bytes) << "as they are: no Telnet";
+}
+
+TEST(RemoteSerial, EveryByteValueGoesBothWaysThroughSer2net)
+{
+    if (!CSer2netServer::Available())
+        GTEST_SKIP() << "ser2net is not installed (scripts/setup installs it)";
+    CPtyPair pty;
+    CSer2netServer server({pty.SlavePath()});
+    ASSERT_EQ(server.Error(), "");
+    CSerialPort port;
+    ASSERT_EQ(port.Open(server.Url(), 0, 0, true), std::error_code());
+    std::string all;
+    for (int i = 0; i < 1024; ++i)
+        all += static_cast<char>(i & 0xFF);
+    all += std::string(300, '\xFF');
+    ASSERT_EQ(port.Write(all.data(), static_cast<std::uint32_t>(all.size())), std::error_code());
+    EXPECT_EQ(pty.Receive(all.size()), all);
+    pty.Send(all);
+    std::string got(all.size(), '\0');
+    std::uint32_t read = 0;
+    ASSERT_EQ(port.SetReadMode(CSerialPort::ReadModeWaitAll), std::error_code());
+    ASSERT_EQ(port.Read(got.data(), static_cast<std::uint32_t>(got.size()), &read, nullptr, 5000), std::error_code());
+    EXPECT_EQ(got, all);
 }
 
 } // namespace
