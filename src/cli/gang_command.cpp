@@ -10,6 +10,7 @@
 
 #include "programming/intel_hex_checker.h"
 #include "programming/programming_session.h"
+#include "serial/remote_port_name.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -19,9 +20,10 @@
 #include <sstream>
 
 namespace {
+// A remote name's brackets hold an IPv6 address, not a pattern.
 bool IsPattern(const std::string& port)
 {
-    return port.find_first_of("*?[") != std::string::npos;
+    return !CRemotePortName::IsRemote(port) && port.find_first_of("*?[") != std::string::npos;
 }
 
 // The file's failure as the one-port command shows it; its exit status.
