@@ -53,11 +53,11 @@ bool CSer2netServer::Available()
     return !Find("ser2net").empty();
 }
 
-CSer2netServer::CSer2netServer(const std::vector<std::string>& devices, bool rfc2217) : m_bRfc2217(rfc2217)
+CSer2netServer::CSer2netServer(const std::vector<std::string>& devices, bool rfc2217, int port) : m_bRfc2217(rfc2217)
 {
     std::ostringstream config;
     for (std::size_t i = 0; i < devices.size(); ++i) {
-        m_ports.push_back(FreePort());
+        m_ports.push_back(i == 0 && port != 0 ? port : FreePort());
         config << "connection: &board" << i << "\n"
                << "    accepter: " << (rfc2217 ? "telnet(rfc2217)," : "") << "tcp,127.0.0.1," << m_ports.back() << "\n"
                << "    connector: serialdev," << devices[i] << ",115200n81,local\n"

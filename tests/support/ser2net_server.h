@@ -14,7 +14,8 @@ public:
     // Whether ser2net can be run here (the tests skip, saying so, when it cannot).
     static bool Available();
 
-    explicit CSer2netServer(const std::vector<std::string>& devices, bool rfc2217 = true);
+    // port: the first device's port (0: a free one), as for a server started again.
+    explicit CSer2netServer(const std::vector<std::string>& devices, bool rfc2217 = true, int port = 0);
     ~CSer2netServer();
     CSer2netServer(const CSer2netServer&) = delete;
     CSer2netServer& operator=(const CSer2netServer&) = delete;
