@@ -154,6 +154,8 @@ private:
     // ECANCELED on close, the connection's reason when it ends, Timeout after kAnswerLimit.
     std::error_code AwaitAcks(std::unique_lock<std::mutex>& lock, std::uint32_t mask);
     void HangUpLocked(std::error_code code);
+    // Sends a barrier when none is in flight and bytes were written since the last one answered.
+    void BarrierLocked();
     std::size_t RxCountLocked() const { return m_rx.size() - m_nRxHead; }
     // The time one character takes on the far line at its rate (zero when it has none).
     Clock::duration ByteTimeLocked() const;
@@ -180,6 +182,14 @@ private:
     CLineConfig m_rawLine;      // socket://: what was asked for, kept and reported back
     bool m_bNoModemLines = false; // a DTR or RTS request went unanswered
     Clock::time_point m_tLineFree{}; // when the far line will have carried what was written
+    // The line's bytes written, and those the server is known to have taken (its answer to a
+    // barrier came back); the barrier in flight (0: none) and the bytes written before it.
+    // m_bBarriers: the server answered the query of its data size at connecting.
+    std::uint64_t m_nWritten = 0;
+    std::uint64_t m_nTaken = 0;
+    std::uint64_t m_nBarrier = 0;
+    std::uint64_t m_nBarrierBytes = 0;
+    bool m_bBarriers = false;
     std::atomic<std::uint32_t> m_nRoundTripMs{0};
 };
 
@@ -244,6 +254,8 @@ std::error_code CRemoteSerial::Open(const std::string& name)
         m_rawLine = CLineConfig();
         m_bNoModemLines = false;
         m_tLineFree = {};
+        m_nWritten = m_nTaken = m_nBarrier = m_nBarrierBytes = 0;
+        m_bBarriers = false;
         if (m_bTelnet)
             m_protocol.Start(m_out);
     }
@@ -265,6 +277,7 @@ std::error_code CRemoteSerial::Open(const std::string& name)
     if (m_protocol.ComPortAccepted() && !m_hangCode) {
         // Two round trips: the options, then the queries of the line.
         m_nRoundTripMs = MillisecondsSince(negotiating) / 2;
+        m_bBarriers = !(m_protocol.PendingAcks() & CRfc2217Protocol::kAckDataSize);
         return {};
     }
     code = m_hangCode ? m_hangCode : std::error_code(ESerialError::NoLineControl);
@@ -351,6 +364,11 @@ void CRemoteSerial::ThreadProc()
                     m_protocol.Receive(bytes, static_cast<std::size_t>(n), data, m_out);
                 else
                     data.assign(buffer.data(), static_cast<std::size_t>(n));
+                if (m_nBarrier != 0 && m_protocol.BarrierAnswers() >= m_nBarrier) {
+                    m_nTaken = m_nBarrierBytes;
+                    m_nBarrier = 0;
+                    BarrierLocked();
+                }
                 if (!data.empty()) {
                     if (m_nRxHead > kRxSize / 2) {
                         m_rx.erase(0, m_nRxHead);
@@ -510,9 +528,11 @@ std::error_code CRemoteSerial::Write(const void* data, std::size_t size, std::si
         else
             m_out.append(bytes + done, chunk);
         done += chunk;
+        m_nWritten += chunk;
         if (wasEmpty)
             WakeThread();
     }
+    BarrierLocked();
     return {};
 }
 
@@ -545,6 +565,17 @@ std::error_code CRemoteSerial::WaitEvents(std::uint32_t mask, std::uint32_t& eve
     }
 }
 
+void CRemoteSerial::BarrierLocked()
+{
+    if (!m_bBarriers || m_nBarrier != 0 || m_nWritten == m_nTaken || m_hangCode)
+        return;
+    const bool wasEmpty = m_out.empty();
+    m_nBarrier = m_protocol.RequestBarrier(m_out);
+    m_nBarrierBytes = m_nWritten;
+    if (wasEmpty)
+        WakeThread();
+}
+
 std::error_code CRemoteSerial::OutputQueue(std::size_t& bytes)
 {
     int queued = 0;
@@ -558,6 +589,10 @@ std::error_code CRemoteSerial::OutputQueue(std::size_t& bytes)
     const Clock::duration lead = m_tLineFree - Clock::now();
     if (byteTime != Clock::duration::zero() && lead > Clock::duration::zero())
         bytes = std::max(bytes, static_cast<std::size_t>(lead / byteTime));
+    // Nor what the server has not taken yet (it waits in the network's or the server's buffers
+    // when the server is slower than the line).
+    if (m_bBarriers)
+        bytes = std::max(bytes, static_cast<std::size_t>(m_nWritten - m_nTaken));
     return {};
 }
 

@@ -213,6 +213,7 @@ void CRfc2217Protocol::OnComPortAccepted(std::string& out)
     const std::uint8_t zero[4] = {0, 0, 0, 0};
     SendSub(kSetBaudRate, zero, 4, out);
     SendByteSub(kSetDataSize, 0, out);
+    m_nDataSizeAckAt = ++m_nDataSizeRequests;
     SendByteSub(kSetParity, 0, out);
     SendByteSub(kSetStopSize, 0, out);
     SendByteSub(kSetControl, 0, out);
@@ -241,6 +242,9 @@ void CRfc2217Protocol::OnSubnegotiation()
         }
         break;
     case kSetDataSize:
+        // A barrier's answer before the setting's says nothing of the setting.
+        if (++m_nDataSizeAnswers < m_nDataSizeAckAt)
+            break;
         if (first >= 5 && first <= 8)
             m_line.m_nDataBits = first;
         m_nPending &= ~kAckDataSize;
@@ -325,6 +329,7 @@ void CRfc2217Protocol::RequestLine(const CLineConfig& line, std::string& out)
         static_cast<std::uint8_t>(line.m_nBaud >> 8), static_cast<std::uint8_t>(line.m_nBaud)};
     SendSub(kSetBaudRate, baud, 4, out);
     SendByteSub(kSetDataSize, static_cast<std::uint8_t>(line.m_nDataBits), out);
+    m_nDataSizeAckAt = ++m_nDataSizeRequests;
     SendByteSub(kSetParity, ParityCode(line.m_eParity), out);
     SendByteSub(kSetStopSize, StopCode(line.m_eStopBits), out);
     const std::uint8_t flow = line.m_eHandshake == EHandshake::Hardware ? kControlFlowHardware
@@ -345,6 +350,12 @@ void CRfc2217Protocol::RequestControl(std::uint8_t value, std::string& out)
         m_nPending |= kAckDtr;
     else if (value == kControlRtsOn || value == kControlRtsOff)
         m_nPending |= kAckRts;
+}
+
+std::uint64_t CRfc2217Protocol::RequestBarrier(std::string& out)
+{
+    SendByteSub(kSetDataSize, 0, out);
+    return ++m_nDataSizeRequests;
 }
 
 void CRfc2217Protocol::RequestPurgeReceived(std::string& out)

@@ -84,6 +84,11 @@ public:
     void RequestControl(std::uint8_t value, std::string& out);
     // Asks the server to drop what the line received and it still holds.
     void RequestPurgeReceived(std::string& out);
+    // Asks the server for its data size (a query that changes nothing) and returns the query's
+    // number: a server answers in the order it reads, so once BarrierAnswers() reaches it, the
+    // server has taken every byte sent before it.
+    std::uint64_t RequestBarrier(std::string& out);
+    std::uint64_t BarrierAnswers() const { return m_nDataSizeAnswers; }
 
     // The server agreed to COM-PORT-OPTION (DO 44); refused it (DONT 44).
     bool ComPortAccepted() const { return m_local[kComPortIndex] == EOption::On; }
@@ -133,6 +138,11 @@ private:
     std::array<EOption, 3> m_local{EOption::Unasked, EOption::Unasked, EOption::Unasked}; // binary, SGA, com port
     std::array<EOption, 2> m_remote{EOption::Unasked, EOption::Unasked};                  // binary, SGA
     std::uint32_t m_nPending = 0;
+    // Data-size requests (settings and barriers) and answers, in order; the answer to the
+    // request numbered m_nDataSizeAckAt is the setting's.
+    std::uint64_t m_nDataSizeRequests = 0;
+    std::uint64_t m_nDataSizeAnswers = 0;
+    std::uint64_t m_nDataSizeAckAt = 0;
     CLineConfig m_line;
     std::uint8_t m_nDtrAck = 0;
     std::uint8_t m_nRtsAck = 0;

@@ -154,6 +154,27 @@ TEST(Rfc2217Protocol, LineSettingsGoOutWithTheirCodesAndAnEscapedRate)
     EXPECT_EQ(protocol.Line(), (CLineConfig{65535, 5, EParity::Space, EStopBits::OneAndHalf, EHandshake::Software}));
 }
 
+// A barrier (a query of the data size) answered before a setting's answer tells nothing of the
+// setting: the setting waits for its own answer.
+TEST(Rfc2217Protocol, BarriersAreAnsweredInOrderApartFromTheSettings)
+{
+    P protocol;
+    std::string out;
+    const std::uint64_t barrier = protocol.RequestBarrier(out);
+    EXPECT_EQ(out, B({255, 250, 44, 2, 0, 255, 240}));
+    protocol.RequestLine({9600, 7, EParity::None, EStopBits::One, EHandshake::None}, out);
+    const std::uint64_t after = protocol.RequestBarrier(out);
+    EXPECT_GT(after, barrier);
+    Feed(protocol, Answer(2, B({8})));
+    EXPECT_EQ(protocol.BarrierAnswers(), barrier);
+    EXPECT_TRUE(protocol.PendingAcks() & P::kAckDataSize);
+    EXPECT_EQ(protocol.Line().m_nDataBits, CLineConfig().m_nDataBits);
+    Feed(protocol, Answer(2, B({7})) + Answer(2, B({7})));
+    EXPECT_FALSE(protocol.PendingAcks() & P::kAckDataSize);
+    EXPECT_EQ(protocol.Line().m_nDataBits, 7u);
+    EXPECT_EQ(protocol.BarrierAnswers(), after);
+}
+
 struct ControlRow {
     std::uint8_t m_nValue;
     std::uint32_t m_nAck;

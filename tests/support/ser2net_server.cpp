@@ -11,6 +11,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -68,7 +69,10 @@ CSer2netServer::CSer2netServer(const std::vector<std::string>& devices, bool rfc
     const std::string program = Find("ser2net");
     const std::string log = m_dir.Path("ser2net.log");
     const std::string pidFile = m_dir.Path("ser2net.pid");
-    std::vector<std::string> args = {program, "-n", "-u", "-c", configPath, "-P", pidFile};
+    // A thread per few boards: one thread cannot move several lines at 460800 baud in time on a
+    // busy machine, and what waits in the server is not seen by the program.
+    const std::string threads = std::to_string(std::min<std::size_t>(devices.size(), 4));
+    std::vector<std::string> args = {program, "-n", "-u", "-t", threads, "-c", configPath, "-P", pidFile};
     std::vector<char*> argv;
     for (std::string& arg : args)
         argv.push_back(arg.data());
