@@ -101,7 +101,8 @@ CPortDoctor::CReport CPortDoctor::CheckRemote(const std::string& portName, const
             "settings, DTR and RTS are not sent.");
         return report;
     }
-    check(EMark::Ok, "Connected and RFC 2217 negotiated in " + std::to_string(connected) + " ms.");
+    check(EMark::Ok, "Connected and RFC 2217 negotiated in " + std::to_string(connected) + " ms: "
+        + port.AgreedOptions() + ".");
     CLineConfig held;
     port.GetLine(held);
     check(EMark::Info, "The server's line was " + SettingsText(held) + ".");

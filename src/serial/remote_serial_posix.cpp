@@ -127,6 +127,11 @@ public:
     std::error_code SetModemLine(std::uint32_t line, bool on) override;
     std::error_code GetModemLines(std::uint32_t& lines) override;
     std::uint32_t RoundTripMs() const override { return m_nRoundTripMs.load(); }
+    std::string AgreedOptions() override
+    {
+        std::lock_guard lock(m_mutex);
+        return m_bTelnet ? m_protocol.AgreedText() : std::string();
+    }
 
 private:
     static constexpr std::size_t kRxSize = 64 * 1024;

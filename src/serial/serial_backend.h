@@ -63,4 +63,7 @@ public:
     // to come back, as last measured (at connecting, then at each acknowledged setting); 0 for a
     // local line. Any thread.
     virtual std::uint32_t RoundTripMs() const { return 0; }
+    // What the server of a line on another machine agreed to ("BINARY both ways, ..."); empty
+    // for a local line.
+    virtual std::string AgreedOptions() { return {}; }
 };

@@ -476,6 +476,12 @@ std::uint32_t CSerialPort::RoundTripMs()
     return op ? m_pLine->RoundTripMs() : 0;
 }
 
+std::string CSerialPort::AgreedOptions()
+{
+    COperation op(*this);
+    return op ? m_pLine->AgreedOptions() : std::string();
+}
+
 long CSerialPort::GetOutputQueue()
 {
     COperation op(*this);

@@ -155,6 +155,8 @@ public:
     // The line's round trip to another machine in milliseconds (0 for a local line or a closed
     // port): what a limit on the board's answer adds to count from when the command reached it.
     std::uint32_t RoundTripMs();
+    // The Telnet options the server of a remote line agreed to; empty otherwise.
+    std::string AgreedOptions();
     std::error_code LastError() const;
     bool IsOpen() const;
 

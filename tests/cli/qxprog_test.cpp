@@ -741,6 +741,8 @@ TEST_F(QxprogTest, BoardsBehindSer2netProgramWithLocalOnesAndTheDoctorReachesThe
     auto doctor = Run({"doctor", server.Url()});
     EXPECT_EQ(doctor->Wait(), 0) << doctor->Out();
     EXPECT_NE(doctor->Out().find("[ok] Connected and RFC 2217 negotiated in "), std::string::npos) << doctor->Out();
+    EXPECT_NE(doctor->Out().find(" ms: BINARY both ways, SUPPRESS-GO-AHEAD both ways, COM-PORT-OPTION.\n"), std::string::npos)
+        << doctor->Out();
     EXPECT_NE(doctor->Out().find("[ok] The server acknowledged 115200 8N1 None in "), std::string::npos) << doctor->Out();
 
     server.Kill();
