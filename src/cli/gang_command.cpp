@@ -13,15 +13,17 @@
 #include "programming/program_image.h"
 #include "programming/programming_session.h"
 #include "programming/serial_numbers.h"
+#include "serial/remote_port_name.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
 
 namespace {
+// A remote name's brackets hold an IPv6 address, not a pattern.
 bool IsPattern(const std::string& port)
 {
-    return port.find_first_of("*?[") != std::string::npos;
+    return !CRemotePortName::IsRemote(port) && port.find_first_of("*?[") != std::string::npos;
 }
 
 // The file's failure as the one-port command shows it; its exit status.

@@ -9,6 +9,7 @@
 #include "port/com_port_probe.h"
 #include "port/port_doctor.h"
 #include "port/port_settings.h"
+#include "serial/remote_port_name.h"
 
 #include <cstdio>
 
@@ -29,16 +30,20 @@ const char* kDoctorHelp =
     "check with what to do when it fails: the device exists, its group and mode against your\n"
     "groups, whether another process holds it, an on-board port without a UART, ModemManager\n"
     "probing a device plugged in just now, and that it is a terminal device at all.\n"
+    "A port on another machine (rfc2217://HOST:PORT, socket://HOST:PORT) is connected to:\n"
+    "the time to connect and negotiate, the options the server agreed to, the stored line\n"
+    "settings sent and whether the server acknowledged them (with the round trip), and what\n"
+    "to check there when it fails.\n"
     "\n"
     "Exit status:\n"
     "  0  the port can be used\n"
     "  1  wrong usage\n"
-    "  2  the device does not exist\n"
+    "  2  the device does not exist (a remote port: unknown host, or nothing listens)\n"
     "  3  no permission to open it\n"
     "  4  another process holds it\n"
     "  5  an on-board port without a UART behind it\n"
-    "  6  it cannot be opened for another reason\n"
-    "  7  it is not a serial port (a regular file, /dev/null, ...)\n";
+    "  6  it cannot be opened for another reason (a remote host that does not answer)\n"
+    "  7  it is not a serial port (a regular file, /dev/null, a TCP port without RFC 2217)\n";
 
 const char* Mark(CPortDoctor::EMark mark)
 {
@@ -110,15 +115,17 @@ int RunDoctor(const std::vector<std::string>& args)
         }
         port = arg;
     }
+    CMemorySettingsStore store;
+    CIniSettingsFile::LoadProgramSettings(store);
+    CPortSettings settings;
+    settings.LoadPortSettings(store);
     if (port.empty()) {
-        CMemorySettingsStore store;
-        CIniSettingsFile::LoadProgramSettings(store);
-        CPortSettings settings;
-        settings.LoadPortSettings(store);
         PrintSettingsWarnings(store);
         port = settings.m_strPort;
     }
-    const CPortDoctor::CReport report = CPortDoctor().Check(port);
+    // A line on another machine is tried with the stored line settings.
+    const CPortDoctor::CReport report = CRemotePortName::IsRemote(port) ? CPortDoctor::CheckRemote(port, settings.m_line)
+                                                                         : CPortDoctor().Check(port);
     for (const CPortDoctor::CCheck& check : report.m_checks)
         std::printf("%s%s\n", Mark(check.m_eMark), check.m_strText.c_str());
     return static_cast<int>(report.m_eProblem);

@@ -11,11 +11,13 @@
 
 #include "base/line_timing.h"
 #include "base/memory_settings_store.h"
+#include "files/command_line.h"
 #include "port/port_settings.h"
 #include "programming/board_commands.h"
 #include "programming/programming_session.h"
 #include "programming/reset_sequence.h"
 #include "programming/serial_numbers.h"
+#include "serial/remote_port_name.h"
 
 #include <cctype>
 #include <chrono>
@@ -35,7 +37,9 @@ const char* kHelp =
     "~/.config when XDG_CONFIG_HOME is not set), which are never written.\n"
     "\n"
     "Options:\n"
-    "  --port NAME            serial port: a path, COMn (= /dev/ttyS<n-1>) or a name under /dev;\n"
+    "  --port NAME            serial port: a path, COMn (= /dev/ttyS<n-1>), a name under /dev,\n"
+    "                         or a port on another machine: rfc2217://HOST:PORT (ser2net's\n"
+    "                         telnet(rfc2217) accepter) or socket://HOST:PORT (bytes only);\n"
     "                         repeat it or give a glob (/dev/serial/by-id/usb-FTDI*) to program\n"
     "                         many boards at once: the file is read and checked once, the board's\n"
     "                         text is not shown, a table (a line per event when standard error is\n"
@@ -251,6 +255,9 @@ int RunProgram(const std::vector<std::string>& args)
     commands.LoadBoardCommands(store);
     PrintSettingsWarnings(store);
 
+    for (const std::string& port : ports)
+        if (CRemotePortName::IsRemote(port) && !CRemotePortName::Parse(port))
+            return Usage("--port " + ShellQuote(port) + ": a remote port is named " + CRemotePortName::kExpectedForm);
     long long number = 0;
     if (ports.size() == 1)
         settings.SetPortName(ports.front());
@@ -324,7 +331,8 @@ int RunProgram(const std::vector<std::string>& args)
     }
     // The production options run the boards as many ports do, a board on a port alone too.
     const bool production = log || station || retries || serial;
-    if (ports.size() > 1 || json || loop || production || settings.m_strPort.find_first_of("*?[") != std::string::npos)
+    const bool pattern = !CRemotePortName::IsRemote(settings.m_strPort) && settings.m_strPort.find_first_of("*?[") != std::string::npos;
+    if (ports.size() > 1 || json || loop || production || pattern)
         return RunGangProgram(*file, ports.empty() ? std::vector<std::string>{settings.m_strPort} : ports, settings,
             commands, run);
 

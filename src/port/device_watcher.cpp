@@ -1,14 +1,23 @@
 #include "port/device_watcher.h"
 
+#include "serial/remote_port_name.h"
+
+#include <algorithm>
 #include <filesystem>
 
 namespace {
 
+// A line on another machine has no node to appear: it counts as present, and each look is a
+// connection tried, less often the longer it fails.
 bool Present(const std::string& path)
 {
+    if (CRemotePortName::IsRemote(path))
+        return true;
     std::error_code error;
     return std::filesystem::exists(path, error);
 }
+
+constexpr int kRemoteRecheckMaxMs = 5000;
 
 } // namespace
 
@@ -52,8 +61,12 @@ void CDeviceWatcher::ThreadProc()
     bool wasPresent = Present(path);
     if (wasPresent && !m_bPosted.exchange(true))
         m_sink.Post(CPortPresent{});
+    const bool remote = CRemotePortName::IsRemote(path);
+    int recheckMs = kRecheckMs;
     for (;;) {
-        const CPathChanges::EWait wait = m_changes.Wait(kRecheckMs);
+        const CPathChanges::EWait wait = m_changes.Wait(recheckMs);
+        if (remote)
+            recheckMs = std::min(recheckMs * 2, kRemoteRecheckMaxMs);
         if (wait == CPathChanges::EWait::Woken)
             return;
         const bool present = Present(path);

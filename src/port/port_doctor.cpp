@@ -1,5 +1,6 @@
 #include "port/port_doctor.h"
 
+#include "serial/remote_port_name.h"
 #include "serial/serial_device_name.h"
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 namespace fs = std::filesystem;
 
 namespace {
+
 
 bool IsNumber(const std::string& text)
 {
@@ -225,6 +227,8 @@ std::vector<std::string> CPortDoctor::MissingAdvice() const
 
 std::vector<std::string> CPortDoctor::Advise(const std::string& device, std::error_code openError) const
 {
+    if (CRemotePortName::IsRemote(device))
+        return RemoteAdvice(device, openError);
     const std::string node = Resolve(device);
     const std::string kernel = fs::path(node).filename().string();
     std::vector<std::string> lines;

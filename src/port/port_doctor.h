@@ -5,6 +5,7 @@
 // the group file and the lock folder under roots given to it (tests use fake trees) and the
 // user's identity given to it. Blocking but short; any thread; holds no state but its inputs.
 
+#include "base/line_config.h"
 #include "port/com_port_probe.h"
 
 #include <ctime>
@@ -57,7 +58,9 @@ public:
     explicit CPortDoctor(CDoctorRoots roots = {}, CUserIdentity user = CUserIdentity::Current());
 
     // The lines to add after a failed open of the device (a path; a stable name is followed),
-    // each a sentence; empty when there is nothing useful to say.
+    // each a sentence; empty when there is nothing useful to say. For a line on another machine
+    // (rfc2217://, socket://): what to check there, by the reason (also for a connection that
+    // ended during use).
     std::vector<std::string> Advise(const std::string& device, std::error_code openError) const;
 
     // The processes that have the device open, that lock it, and the one a lock file names.
@@ -77,6 +80,9 @@ public:
     };
     // Tries the port (open, lock, close) and lists every check with its outcome and advice.
     CReport Check(const std::string& portName) const;
+    // The same for a line on another machine (rfc2217://, socket://): connects, negotiates, sets
+    // line and says whether the server acknowledged it, and the time each took.
+    static CReport CheckRemote(const std::string& portName, const CLineConfig& line);
 
     // The time "now" for the fresh-device rule (tests move it).
     void SetNow(std::time_t now) { m_now = now; }
@@ -123,6 +129,8 @@ private:
     bool HasNoUart(const std::string& kernelName) const;
     bool ModemManagerMayProbe(const std::string& node) const;
     std::string Resolve(const std::string& device) const;
+    // What to check on the far machine, by the reason (port_doctor_remote.cpp).
+    static std::vector<std::string> RemoteAdvice(const std::string& name, std::error_code code);
 
     CDoctorRoots m_roots;
     CUserIdentity m_user;

@@ -408,11 +408,13 @@ EDownloadResult CDownloadJob::WaitForBoard(const CExchange& exchange)
     // The limit starts once the written bytes have left the port, not when the driver took them.
     if (!WaitOutputDrained(m_host.DownloadPort(), m_nBaud, m_evtStop, m_nBitsPerCharacter) || Stopping() || PortLost())
         return Interrupted();
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(exchange.m_nLimitMs);
+    // A board on another machine gets the limit from when the command could have reached it.
+    const unsigned limitMs = exchange.m_nLimitMs + m_host.DownloadPort().RoundTripMs();
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
     // Nor before the line could have carried the whole file.
     if (exchange.m_eAwait == WAIT_COMPLETED)
         deadline = CompletionDeadline(std::chrono::steady_clock::now(), m_tFirstData, m_nDataBytes, m_nBaud,
-            m_nBitsPerCharacter, exchange.m_nLimitMs);
+            m_nBitsPerCharacter, limitMs);
     const bool signalled = m_state.m_evtBoard.WaitUntil(deadline);
     if (Stopping() || PortLost())
         return Interrupted();

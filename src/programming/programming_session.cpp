@@ -4,6 +4,7 @@
 #include "base/system_error.h"
 #include "port/open_configured_port.h"
 #include "port/port_doctor.h"
+#include "serial/remote_port_name.h"
 #include "serial/serial_device_name.h"
 
 #include <algorithm>
@@ -289,6 +290,9 @@ void CProgrammingSession::ShowResult()
         return;
     // A port that did not open says what to do about it after the system's reason.
     if (m_job.LastResult() == EDownloadResult::PortOpenFailed)
+        text = AppendAdvice(text, CPortDoctor().Advise(device, m_job.LastError()));
+    // A connection to another machine that ended says what to check there.
+    else if (m_job.LastResult() == EDownloadResult::WriteFailed && CRemotePortName::IsRemote(device))
         text = AppendAdvice(text, CPortDoctor().Advise(device, m_job.LastError()));
     m_prompt.ShowBox(text, caption, kBoxOk);
 }

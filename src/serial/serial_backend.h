@@ -1,6 +1,7 @@
 #pragma once
 // CSerialBackend: the system side of one serial line, one implementation per OS (this build:
-// serial_port_posix.cpp). CSerialPort keeps the rules and result codes; the backend only talks
+// serial_port_posix.cpp), and one for a line on another machine over TCP (RFC 2217 or raw bytes:
+// remote_serial_posix.cpp). CSerialPort keeps the rules and result codes; the backend only talks
 // to the system. Threads: one Read, one Write and one WaitEvents may run at once; WakeAll and
 // WakeWaiter may be called from any thread; Open and Close only while nothing else runs.
 
@@ -16,9 +17,11 @@
 class CSerialBackend {
 public:
     static std::unique_ptr<CSerialBackend> Create();
+    // A line named rfc2217://HOST:PORT or socket://HOST:PORT.
+    static std::unique_ptr<CSerialBackend> CreateRemote();
     virtual ~CSerialBackend() = default;
 
-    // Opens the device exclusively in raw mode.
+    // Opens the device exclusively in raw mode (a remote line: connects and negotiates).
     virtual std::error_code Open(const std::string& path) = 0;
     // Lets queued output go out (bounded by the time it needs at the line's rate, then dropped),
     // restores the line's original settings and releases the device.
@@ -56,4 +59,11 @@ public:
     virtual std::error_code SetModemLine(std::uint32_t line, bool on) = 0;
     // The modem lines (MODEM_*) as the driver reports them.
     virtual std::error_code GetModemLines(std::uint32_t& lines) = 0;
+    // How long a request takes to reach the far end of a line on another machine and its answer
+    // to come back, as last measured (at connecting, then at each acknowledged setting); 0 for a
+    // local line. Any thread.
+    virtual std::uint32_t RoundTripMs() const { return 0; }
+    // What the server of a line on another machine agreed to ("BINARY both ways, ..."); empty
+    // for a local line.
+    virtual std::string AgreedOptions() { return {}; }
 };

@@ -1,5 +1,7 @@
 #include "serial/serial_error.h"
 
+#include "serial/remote_port_name.h"
+
 #include <string>
 
 namespace {
@@ -23,6 +25,13 @@ public:
             return "The port is busy sending a file.";
         case ESerialError::InvalidArg:
             return "The value is not a valid setting.";
+        case ESerialError::RemoteName:
+            return std::string("The name is not a valid remote port: it needs the form ")
+                + CRemotePortName::kExpectedForm + ".";
+        case ESerialError::HostUnknown:
+            return "The host name is not known.";
+        case ESerialError::NoLineControl:
+            return "The server does not negotiate RFC 2217 (Telnet Com Port Control).";
         }
         return "Unknown serial port error " + std::to_string(code) + ".";
     }

@@ -12,6 +12,9 @@ enum class ESerialError : int {
     Timeout = 1460,           // a blocking transfer or wait ran out of time and was cancelled
     LineBusy = 170,           // another thread is the line's only writer now (a download)
     InvalidArg = static_cast<int>(0x80070057u), // a handshake kind or read mode outside its set
+    RemoteName = 161,         // a remote port's name (scheme://...) that is not a valid one
+    HostUnknown = 53,         // a remote port's host name does not resolve
+    NoLineControl = 50,       // a remote server that does not negotiate RFC 2217
 };
 
 const std::error_category& SerialErrorCategory();

@@ -9,6 +9,7 @@
 
 #include "base/event.h"
 #include "serial/serial_backend.h"
+#include "serial/remote_port_name.h"
 #include "serial/serial_device_name.h"
 
 #include <cerrno>
@@ -81,7 +82,7 @@ void Complete(COverlapped* overlapped, std::error_code code, std::uint32_t trans
 
 } // namespace
 
-CSerialPort::CSerialPort() : m_pBackend(CSerialBackend::Create()) {}
+CSerialPort::CSerialPort() : m_pBackend(CSerialBackend::Create()), m_pLine(m_pBackend.get()) {}
 
 bool CSerialPort::UseBackend(std::unique_ptr<CSerialBackend> backend)
 {
@@ -89,6 +90,7 @@ bool CSerialPort::UseBackend(std::unique_ptr<CSerialBackend> backend)
     if (m_bOpen.load() || !backend)
         return false;
     m_pBackend = std::move(backend);
+    m_pLine = m_pBackend.get();
     return true;
 }
 
@@ -133,9 +135,16 @@ std::error_code CSerialPort::Open(const std::string& device, std::uint32_t /*inQ
             return SetLastError(ESerialError::AlreadyInitialized);
         if (device.empty())
             return SetLastError({ENOENT, std::system_category()});
-        // Queue sizes are the driver's own on this platform.
-        if (std::error_code code = m_pBackend->Open(SerialDevicePath(device)))
+        // Queue sizes are the driver's own on this platform. A line on another machine has a
+        // backend of its own, made anew for each connection.
+        CSerialBackend* line = m_pBackend.get();
+        if (CRemotePortName::IsRemote(device)) {
+            m_pRemote = CSerialBackend::CreateRemote();
+            line = m_pRemote.get();
+        }
+        if (std::error_code code = line->Open(SerialDevicePath(device)))
             return SetLastError(code);
+        m_pLine = line;
         std::lock_guard lock(m_mutex);
         m_bOverlapped.store(overlapped);
         m_dwEventBits = 0;
@@ -146,7 +155,7 @@ std::error_code CSerialPort::Open(const std::string& device, std::uint32_t /*inQ
         m_bOpen.store(true);
     }
     SetEventMask(line_event::kDefaultMask);
-    m_pBackend->ForgetWake(); // nobody waits yet
+    m_pLine->ForgetWake(); // nobody waits yet
     return SetLastError(SetReadMode(ReadModeImmediate));
 }
 
@@ -159,9 +168,9 @@ std::error_code CSerialPort::Close()
         return {};
     }
     m_bClosing.store(true);
-    m_pBackend->WakeAll();
+    m_pLine->WakeAll();
     m_cvIdle.wait(lock, [this] { return m_nActive.load() == 0; });
-    m_pBackend->Close();
+    m_pLine->Close();
     m_bOpen.store(false);
     m_bClosing.store(false);
     m_dwEventBits = 0;
@@ -178,7 +187,7 @@ std::error_code CSerialPort::SetLine(const CLineConfig& line)
         return SetLastError({EINVAL, std::system_category()});
     if (!IsValidHandshake(line.m_eHandshake))
         return SetLastError(ESerialError::InvalidArg);
-    return SetLastError(m_pBackend->SetLine(line));
+    return SetLastError(m_pLine->SetLine(line));
 }
 
 std::error_code CSerialPort::GetLine(CLineConfig& line)
@@ -186,7 +195,7 @@ std::error_code CSerialPort::GetLine(CLineConfig& line)
     COperation op(*this);
     if (!op)
         return SetLastError(ESerialError::InvalidHandle);
-    return SetLastError(m_pBackend->GetLine(line));
+    return SetLastError(m_pLine->GetLine(line));
 }
 
 std::error_code CSerialPort::Configure(std::uint32_t baud, std::uint8_t dataBits, int parity,
@@ -228,7 +237,7 @@ std::error_code CSerialPort::SetEventMask(std::uint32_t mask)
         std::lock_guard lock(m_mutex);
         m_dwEventMask.store(mask);
     }
-    m_pBackend->WakeWaiter();
+    m_pLine->WakeWaiter();
     return SetLastError({});
 }
 
@@ -240,7 +249,7 @@ std::error_code CSerialPort::WaitEvent(COverlapped* overlapped, std::uint32_t ti
     if (!op.m_bOverlapped && (overlapped || timeout != kNoTimeLimit))
         return SetLastError(ESerialError::InvalidFunction);
     std::uint32_t events = 0;
-    std::error_code code = m_pBackend->WaitEvents(op.m_nMask, events, DeadlineOf(timeout, overlapped));
+    std::error_code code = m_pLine->WaitEvents(op.m_nMask, events, DeadlineOf(timeout, overlapped));
     {
         std::lock_guard lock(m_mutex);
         m_dwEventBits = code ? 0 : events;
@@ -377,8 +386,8 @@ std::error_code CSerialPort::Transfer(bool isWrite, void* data, std::uint32_t si
     const CDeadline deadline = DeadlineOf(timeout, overlapped);
     std::size_t done = 0;
     std::error_code code = isWrite
-        ? m_pBackend->Write(data, size, done, deadline)
-        : m_pBackend->Read(data, size, done, op.m_nReadMode == ReadModeWaitAll, deadline);
+        ? m_pLine->Write(data, size, done, deadline)
+        : m_pLine->Read(data, size, done, op.m_nReadMode == ReadModeWaitAll, deadline);
     // The bytes moved are reported even when the time ran out: they are gone from the queue.
     *count = static_cast<std::uint32_t>(done);
     Complete(overlapped, code, *count);
@@ -419,7 +428,7 @@ std::error_code CSerialPort::ClearLineErrors(std::uint32_t& errors)
     COperation op(*this);
     if (!op)
         return SetLastError(ESerialError::InvalidHandle);
-    std::error_code code = m_pBackend->ClearErrors(errors);
+    std::error_code code = m_pLine->ClearErrors(errors);
     if (code)
         return SetLastError(code);
     return code;
@@ -430,7 +439,7 @@ std::error_code CSerialPort::DiscardInput()
     COperation op(*this);
     if (!op)
         return SetLastError(ESerialError::InvalidHandle);
-    return SetLastError(m_pBackend->DiscardInput());
+    return SetLastError(m_pLine->DiscardInput());
 }
 
 std::error_code CSerialPort::SetDtr(bool on)
@@ -438,7 +447,7 @@ std::error_code CSerialPort::SetDtr(bool on)
     COperation op(*this);
     if (!op)
         return SetLastError(ESerialError::InvalidHandle);
-    return SetLastError(m_pBackend->SetModemLine(MODEM_DTR, on));
+    return SetLastError(m_pLine->SetModemLine(MODEM_DTR, on));
 }
 
 std::error_code CSerialPort::SetRts(bool on)
@@ -446,7 +455,7 @@ std::error_code CSerialPort::SetRts(bool on)
     COperation op(*this);
     if (!op)
         return SetLastError(ESerialError::InvalidHandle);
-    return SetLastError(m_pBackend->SetModemLine(MODEM_RTS, on));
+    return SetLastError(m_pLine->SetModemLine(MODEM_RTS, on));
 }
 
 std::error_code CSerialPort::GetModemLines(std::uint32_t& lines)
@@ -455,10 +464,22 @@ std::error_code CSerialPort::GetModemLines(std::uint32_t& lines)
     COperation op(*this);
     if (!op)
         return SetLastError(ESerialError::InvalidHandle);
-    const std::error_code code = m_pBackend->GetModemLines(lines);
+    const std::error_code code = m_pLine->GetModemLines(lines);
     if (code)
         lines = 0;
     return SetLastError(code);
+}
+
+std::uint32_t CSerialPort::RoundTripMs()
+{
+    COperation op(*this);
+    return op ? m_pLine->RoundTripMs() : 0;
+}
+
+std::string CSerialPort::AgreedOptions()
+{
+    COperation op(*this);
+    return op ? m_pLine->AgreedOptions() : std::string();
 }
 
 long CSerialPort::GetOutputQueue()
@@ -469,7 +490,7 @@ long CSerialPort::GetOutputQueue()
         return 0;
     }
     std::size_t bytes = 0;
-    if (std::error_code code = m_pBackend->OutputQueue(bytes)) {
+    if (std::error_code code = m_pLine->OutputQueue(bytes)) {
         SetLastError(code);
         return 0;
     }

@@ -90,7 +90,8 @@ public:
     // kind); false, and the backend is kept, while the port is open or when none is given.
     bool UseBackend(std::unique_ptr<CSerialBackend> backend);
 
-    // device: "/dev/..." as is, "COMn" for /dev/ttyS<n-1>, any other name under /dev.
+    // device: "/dev/..." as is, "COMn" for /dev/ttyS<n-1>, rfc2217://HOST:PORT or
+    // socket://HOST:PORT for a line on another machine, any other name under /dev.
     // Queue sizes are accepted and ignored. Sets the event mask 0x00C1, ReadModeImmediate and
     // raw mode (the line's own settings are restored by Close).
     virtual std::error_code Open(const std::string& device, std::uint32_t inQueue = 0,
@@ -151,6 +152,11 @@ public:
     std::error_code SetRts(bool on);
     // The modem lines (MODEM_*) now; 0 with the code on failure.
     std::error_code GetModemLines(std::uint32_t& lines);
+    // The line's round trip to another machine in milliseconds (0 for a local line or a closed
+    // port): what a limit on the board's answer adds to count from when the command reached it.
+    std::uint32_t RoundTripMs();
+    // The Telnet options the server of a remote line agreed to; empty otherwise.
+    std::string AgreedOptions();
     std::error_code LastError() const;
     bool IsOpen() const;
 
@@ -193,7 +199,9 @@ private:
     std::atomic<bool> m_bClosing{false};
     std::atomic<int> m_nActive{0};     // operations in progress on the descriptor (and ones turning back)
     std::atomic<bool> m_bOpen{false};
-    std::unique_ptr<CSerialBackend> m_pBackend; // the system side of the open line
+    std::unique_ptr<CSerialBackend> m_pBackend; // the system side of a local line
+    std::unique_ptr<CSerialBackend> m_pRemote;  // the one of a line on another machine
+    CSerialBackend* m_pLine = nullptr;          // the open line's (set by Open before the port counts as open)
     // The only thread allowed to write (none: any), the writes under way, and whether the
     // claimant waits for them to leave (guarded by m_mutex when it is set).
     std::atomic<std::thread::id> m_soleWriter{};

@@ -85,6 +85,8 @@ public:
     // True when everything the board has answered so far is on the line (written to the
     // pseudo-terminal, readable at the far end) within the time.
     bool WaitForAnswersSent(std::chrono::milliseconds timeout);
+    // The line as the user of the port set it (what a server in between passed on).
+    std::error_code FarEndLine(CLineConfig& line) const { return m_line.FarEndLine(line); }
     // The error of the last image written (empty when fine).
     std::error_code ImageError() const;
 

@@ -6,6 +6,8 @@
 // Wait, Read, Write and HangUp run on the serving thread; Wake on any thread. The system calls
 // live in pseudo_terminal_posix.cpp.
 
+#include "base/line_config.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,6 +41,9 @@ public:
     std::size_t Write(const void* data, std::size_t size);
     // Lets both ends go: the user of the port sees the line hang up.
     void HangUp();
+    // The line as the user of the far end set it (rate, framing, flow control); any thread
+    // while open.
+    std::error_code FarEndLine(CLineConfig& line) const;
     void Wake();
 
 private:

@@ -18,6 +18,39 @@ void CloseHandle(std::intptr_t& handle)
 }
 } // namespace
 
+std::error_code CPseudoTerminal::FarEndLine(CLineConfig& line) const
+{
+    termios tio{};
+    if (m_hSlave < 0 || ::tcgetattr(static_cast<int>(m_hSlave), &tio) != 0)
+        return {m_hSlave < 0 ? EBADF : errno, std::system_category()};
+    static constexpr struct {
+        speed_t m_code;
+        std::uint32_t m_nRate;
+    } kRates[] = {{B1200, 1200}, {B2400, 2400}, {B4800, 4800}, {B9600, 9600}, {B19200, 19200}, {B38400, 38400},
+        {B57600, 57600}, {B115200, 115200}, {B230400, 230400}, {B460800, 460800}, {B921600, 921600}};
+    line.m_nBaud = 0;
+    for (const auto& rate : kRates)
+        if (::cfgetospeed(&tio) == rate.m_code)
+            line.m_nBaud = rate.m_nRate;
+    switch (tio.c_cflag & CSIZE) {
+    case CS5: line.m_nDataBits = 5; break;
+    case CS6: line.m_nDataBits = 6; break;
+    case CS7: line.m_nDataBits = 7; break;
+    default: line.m_nDataBits = 8; break;
+    }
+    if (!(tio.c_cflag & PARENB))
+        line.m_eParity = EParity::None;
+    else if (tio.c_cflag & CMSPAR)
+        line.m_eParity = (tio.c_cflag & PARODD) ? EParity::Mark : EParity::Space;
+    else
+        line.m_eParity = (tio.c_cflag & PARODD) ? EParity::Odd : EParity::Even;
+    line.m_eStopBits = !(tio.c_cflag & CSTOPB) ? EStopBits::One : line.m_nDataBits == 5 ? EStopBits::OneAndHalf : EStopBits::Two;
+    line.m_eHandshake = (tio.c_cflag & CRTSCTS)                    ? EHandshake::Hardware
+        : ((tio.c_iflag & IXON) && (tio.c_iflag & IXOFF)) ? EHandshake::Software
+                                                          : EHandshake::None;
+    return {};
+}
+
 CPseudoTerminal::~CPseudoTerminal()
 {
     Close();

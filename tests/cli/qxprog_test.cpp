@@ -2,6 +2,7 @@
 // settings file under a temporary XDG_CONFIG_HOME, its exit status for every outcome.
 
 #include "bytes.h"
+#include "ser2net_server.h"
 #include "temp_dir.h"
 
 #include "cli/cli_commands.h"
@@ -711,6 +712,55 @@ TEST_F(QxprogTest, ManyBoardsAtOnceAndTheFirstFailureDecides)
                 std::string::npos)
                 << err;
         }
+    }
+}
+
+// Four boards behind one ser2net and a local one, programmed at once; the doctor through the
+// same server, and the names a remote port must have.
+TEST_F(QxprogTest, BoardsBehindSer2netProgramWithLocalOnesAndTheDoctorReachesThem)
+{
+    if (!CSer2netServer::Available())
+        GTEST_SKIP() << "ser2net is not installed (scripts/setup installs it)";
+    WriteSettings("[Settings]\nBaud=115200\n");
+    const std::vector<std::uint8_t> data = Bytes(8000, 3);
+    const std::string file = WriteFile("a.hex", EncodeIntelHex(data, 0));
+    std::vector<std::string> paths;
+    for (int b = 0; b < 4; ++b)
+        paths.push_back(Board().SlavePath());
+    CSer2netServer server(paths);
+    ASSERT_EQ(server.Error(), "");
+    std::vector<std::string> args = {"program", file};
+    for (int b = 0; b < 4; ++b)
+        args.insert(args.end(), {"--port", server.Url(static_cast<std::size_t>(b))});
+    args.insert(args.end(), {"--port", Board().SlavePath()});
+    auto child = Run(args);
+    ASSERT_EQ(child->Wait(60s), EXIT_PROGRAMMED) << child->Err();
+    for (const auto& board : m_boards)
+        EXPECT_EQ(board->Image(), data);
+    EXPECT_NE(child->Err().find("Programmed 5 of 5 boards"), std::string::npos) << child->Err();
+
+    auto doctor = Run({"doctor", server.Url()});
+    EXPECT_EQ(doctor->Wait(), 0) << doctor->Out();
+    EXPECT_NE(doctor->Out().find("[ok] Connected and RFC 2217 negotiated in "), std::string::npos) << doctor->Out();
+    EXPECT_NE(doctor->Out().find(" ms: BINARY both ways, SUPPRESS-GO-AHEAD both ways, COM-PORT-OPTION.\n"), std::string::npos)
+        << doctor->Out();
+    EXPECT_NE(doctor->Out().find("[ok] The server acknowledged 115200 8N1 None in "), std::string::npos) << doctor->Out();
+
+    server.Kill();
+    auto refused = Run({"doctor", server.Url()});
+    EXPECT_EQ(refused->Wait(), 2) << refused->Out();
+    EXPECT_NE(refused->Out().find("[!!] It cannot be used: Connection refused"), std::string::npos) << refused->Out();
+    EXPECT_NE(refused->Out().find("is ser2net running there, with a connection whose accepter is telnet(rfc2217),tcp,"
+                  + std::to_string(server.Port()) + "?"),
+        std::string::npos)
+        << refused->Out();
+
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"program", file, "--port", "rfc2217://host"},
+             std::vector<std::string>{"program", file, "--port", "/dev/null", "--port", "socket://[::1]"}}) {
+        auto usage = Run(bad);
+        EXPECT_EQ(usage->Wait(), EXIT_USAGE) << usage->Err();
+        EXPECT_NE(usage->Err().find("a remote port is named rfc2217://HOST:PORT or socket://HOST:PORT"), std::string::npos)
+            << usage->Err();
     }
 }
 

@@ -4,6 +4,7 @@
 #include "temp_dir.h"
 
 #include "port/port_doctor.h"
+#include "serial/serial_error.h"
 #include "pty_pair.h"
 
 #include <gtest/gtest.h>
@@ -287,6 +288,47 @@ INSTANTIATE_TEST_SUITE_P(Cases, PortDoctorCheck, ::testing::Values(
     CheckRow{"DevNull", [](CFakeSystem&) { return std::string("/dev/null"); }, EPortProblem::NotSerial,
         "It is not a serial port: it opens, but is no terminal device (Inappropriate ioctl for device).",
         "can be used"}),
+    [](const auto& info) { return std::string(info.param.m_pszName); });
+
+// A line on another machine: what to check there, by the reason its connection failed or ended.
+struct RemoteAdviceRow {
+    const char* m_pszName;
+    const char* m_pszPort;
+    std::error_code m_code;
+    const char* m_pszAdvice; // empty: no advice
+};
+
+class RemoteAdvice : public ::testing::TestWithParam<RemoteAdviceRow> {};
+
+TEST_P(RemoteAdvice, NamesTheHostAndWhatToCheck)
+{
+    const std::vector<std::string> lines = CPortDoctor().Advise(GetParam().m_pszPort, GetParam().m_code);
+    const std::string advice = GetParam().m_pszAdvice;
+    if (advice.empty()) {
+        EXPECT_TRUE(lines.empty()) << lines.front();
+        return;
+    }
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find(advice), std::string::npos) << lines[0];
+}
+
+std::error_code Errno(int value)
+{
+    return {value, std::system_category()};
+}
+
+INSTANTIATE_TEST_SUITE_P(Reasons, RemoteAdvice, ::testing::Values(
+    RemoteAdviceRow{"Refused", "rfc2217://lab:2217", Errno(ECONNREFUSED),
+        "Nothing listens on lab port 2217: is ser2net running there, with a connection whose accepter is "
+        "telnet(rfc2217),tcp,2217?"},
+    RemoteAdviceRow{"RefusedRaw", "socket://lab:4000", Errno(ECONNREFUSED), "whose accepter is tcp,4000?"},
+    RemoteAdviceRow{"UnknownHost", "rfc2217://labx:2217", ESerialError::HostUnknown, "labx is not a name this machine can resolve"},
+    RemoteAdviceRow{"NoAnswer", "rfc2217://[fe80::2]:2217", Errno(ETIMEDOUT), "fe80::2 does not answer on port 2217"},
+    RemoteAdviceRow{"NoRfc2217", "rfc2217://lab:2217", ESerialError::NoLineControl,
+        "does not negotiate RFC 2217: give the ser2net connection there the accepter telnet(rfc2217),tcp,2217 (a raw tcp "
+        "accepter is reached as socket://lab:2217"},
+    RemoteAdviceRow{"Ended", "rfc2217://lab:2217", Errno(ECONNRESET), "The connection to lab:2217 ended: is ser2net still running"},
+    RemoteAdviceRow{"BadName", "rfc2217://lab", ESerialError::RemoteName, ""}),
     [](const auto& info) { return std::string(info.param.m_pszName); });
 
 } // namespace

@@ -2,6 +2,7 @@
 // the line hangs up and the link goes, the terminal says so once; the link comes back (to a new
 // pseudo-terminal, as an adapter comes back under another number) and the port reopens with its
 // settings, the terminal going on. With reconnecting off the port stays closed and nothing waits.
+// A port on another machine whose server dies and comes back is followed the same way.
 
 #include "programming/programming_session.h"
 #include "text_terminal.h"
@@ -10,6 +11,8 @@
 #include "pty_pair.h"
 #include "recording_prompt.h"
 #include "recording_sink.h"
+#include "ser2net_server.h"
+#include "sim/board_simulator.h"
 #include "temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -149,5 +152,45 @@ TEST_P(PortReconnect, FollowsTheDeviceAwayAndBack)
 
 INSTANTIATE_TEST_SUITE_P(Option, PortReconnect, ::testing::Bool(),
     [](const auto& info) { return info.param ? std::string("On") : std::string("Off"); });
+
+TEST(RemotePortReconnect, AServerThatDiesAndComesBackIsConnectedAgain)
+{
+    if (!CSer2netServer::Available())
+        GTEST_SKIP() << "ser2net is not installed (scripts/setup installs it)";
+    CReconnectRig rig(true);
+    CBoardSimulator board;
+    ASSERT_FALSE(board.Start());
+    auto server = std::make_unique<CSer2netServer>(std::vector<std::string>{board.SlavePath()});
+    ASSERT_EQ(server->Error(), "");
+    const std::string url = server->Url();
+    rig.m_session.PortSettings().SetPortName(url);
+    ASSERT_TRUE(rig.m_session.OpenPort(std::nullopt));
+    std::uint32_t written = 0;
+    ASSERT_FALSE(rig.m_session.Port().Write("\r", 1, &written, nullptr, kNoTimeLimit));
+    rig.PumpUntilShown(board::kPrompt);
+
+    const int port = server->Port();
+    server->Kill();
+    ASSERT_TRUE(rig.m_session.Port().WaitListenerEnd(5000));
+    EXPECT_EQ(rig.CheckPortLost(), EPortNews::Disconnected);
+    EXPECT_TRUE(rig.m_prompt.Boxes().empty());
+    EXPECT_NE(rig.m_terminal.m_strText.find("--- " + url + " disconnected, waiting for it ---"), std::string::npos)
+        << rig.m_terminal.m_strText;
+
+    // Started again on the same port: a later try connects, with the settings of before.
+    server = std::make_unique<CSer2netServer>(std::vector<std::string>{board.SlavePath()}, true, port);
+    ASSERT_EQ(server->Error(), "");
+    EPortNews back = EPortNews::None;
+    while (back != EPortNews::Reconnected && !::testing::Test::HasFailure())
+        for (EPortNews event : rig.Pump(1))
+            if (event == EPortNews::Reconnected)
+                back = event;
+    ASSERT_TRUE(rig.m_session.Port().IsOpen());
+    EXPECT_EQ(rig.m_session.Port().GetBaudRate(), 115200);
+    const std::size_t shown = rig.m_terminal.m_strText.size();
+    ASSERT_FALSE(rig.m_session.Port().Write("\r", 1, &written, nullptr, kNoTimeLimit));
+    while (rig.m_terminal.m_strText.find(board::kPrompt, shown) == std::string::npos && !::testing::Test::HasFailure())
+        rig.Pump(1);
+}
 
 } // namespace
