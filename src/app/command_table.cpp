@@ -35,6 +35,10 @@ constexpr std::array kCommands = {
                  "Terminal Hex View", "", "", ""},
     CCommandInfo{ID_TERMINAL_SCROLLBACK, "Terminal Scroll&back...", "Sets how many lines the terminal window keeps",
                  "Terminal Scrollback", "", "", ""},
+    CCommandInfo{ID_VIEW_COMMAND_LINE, "Co&mmand Line", "Show or hide the command line under the terminal (Ctrl+Shift+K goes to it)",
+                 "Command Line", "", "", ""},
+    CCommandInfo{ID_TERMINAL_FOCUS_COMMAND_LINE, "", "Go to the command line under the terminal",
+                 "Go to Command Line", "", "", "Ctrl+Shift+K"},
     CCommandInfo{ID_TOOLS_PROGRAM, "&Program\tF4", "Program selected file to the target", "Program", "", "program",
                  "F4"},
     CCommandInfo{ID_TOOLS_STOP_PROGRAMMING, "S&top Programming", "Stop the running download", "Stop Programming",
@@ -68,6 +72,9 @@ constexpr std::array kCommands = {
                  "", "", ""},
     CCommandInfo{ID_TERMINAL_PASTE, "&Paste to Board\tCtrl+Shift+V", "Send the clipboard's text to the board",
                  "Paste to Board", "", "", "Ctrl+Shift+V"},
+    CCommandInfo{ID_TERMINAL_PACING, "Send Pa&cing...",
+                 "Delays after characters and lines, and waiting for the board's prompt, for every send",
+                 "Send Pacing", "", "", ""},
     CCommandInfo{ID_TERMINAL_DTR, "&DTR", "Raise or drop the port's DTR line (many boards reset through it)", "DTR", "",
                  "dtr", ""},
     CCommandInfo{ID_TERMINAL_RTS, "RT&S", "Raise or drop the port's RTS line", "RTS", "", "rts", ""},
@@ -86,14 +93,14 @@ constexpr std::array kFileMenu = {ID_FILE_ADD, ID_FILE_REMOVE, ID_FILE_REMOVE_AL
 constexpr std::array kViewMenu = {ID_VIEW_MENUBAR, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PROGRAM,
                                   ID_VIEW_BROWSER, ID_VIEW_TERMINAL, ID_VIEW_OUTPUT, 0, ID_TERMINAL_CLEAR,
                                   ID_TERMINAL_FIND, ID_TERMINAL_TIMESTAMPS, ID_TERMINAL_HEX_VIEW,
-                                  ID_TERMINAL_SCROLLBACK};
+                                  ID_TERMINAL_SCROLLBACK, ID_VIEW_COMMAND_LINE};
 constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD,
                                    ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
                                    ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP, ID_TOOLS_OPEN_PORT, ID_TOOLS_CLOSE_PORT};
 constexpr std::array kTerminalMenu = {ID_TERMINAL_LOG, ID_TERMINAL_LOG_BYTES, ID_TERMINAL_LOG_LINES, 0,
                                       ID_TERMINAL_LOCAL_ECHO, ID_TERMINAL_ENTER_CR, ID_TERMINAL_ENTER_LF,
                                       ID_TERMINAL_ENTER_CRLF, 0, ID_TERMINAL_SEND_FILE, ID_TERMINAL_STOP_SEND,
-                                      ID_TERMINAL_PASTE, 0, ID_TERMINAL_DTR, ID_TERMINAL_RTS};
+                                      ID_TERMINAL_PASTE, ID_TERMINAL_PACING, 0, ID_TERMINAL_DTR, ID_TERMINAL_RTS};
 constexpr std::array kHelpMenu = {ID_HELP_USER_GUIDE, 0, ID_APP_ABOUT, ID_HELP_VISIT};
 
 constexpr std::array kMainMenu = {

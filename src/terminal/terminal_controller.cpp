@@ -5,8 +5,12 @@
 #include "base/system_error.h"
 #include "base/user_prompt.h"
 #include "serial/serial_device_name.h"
+#include "serial/serial_error.h"
 #include "serial/serial_port.h"
+#include "terminal/command_line.h"
+#include "terminal/escaped_text.h"
 #include "terminal/raw_sender.h"
+#include "terminal/send_pacing_dlg.h"
 #include "terminal/terminal_ctrl.h"
 #include "terminal/terminal_input.h"
 #include "terminal/terminal_log.h"
@@ -20,10 +24,14 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTimer>
 
 namespace {
+// What a command line's send is called; its end is not told in the status bar.
+constexpr const char* kCommandLineName = "command line";
+
 QString SentName(const std::string& path)
 {
     return QFileInfo(QString::fromStdString(path)).fileName();
@@ -54,6 +62,7 @@ CTerminalController::CTerminalController(CTerminalCtrl& terminal, QStatusBar& ba
     panes.AddPane(m_wndCountersPane);
 
     m_settings.Load(m_store);
+    m_history.Load(m_store);
     m_pLog = std::make_unique<CTerminalLog>(sink);
     m_pTee = std::make_unique<CTerminalTee>(m_terminal, *m_pLog);
     // Echoed keys are shown text too: they go through the tee.
@@ -74,15 +83,24 @@ CTerminalController::CTerminalController(CTerminalCtrl& terminal, QStatusBar& ba
     m_pRefreshTimer = new QTimer(this);
     connect(m_pRefreshTimer, &QTimer::timeout, this, [this] {
         UpdateCountersPane();
-        if (IsSending())
-            m_messagePane.setText(QStringLiteral("Sending %1: %2 of %3 bytes")
-                                      .arg(SentName(m_pSender->Name()))
-                                      .arg(m_pSender->Sent())
-                                      .arg(m_pSender->Total()));
+        UpdateSendProgress();
     });
     m_pRefreshTimer->start(kRefreshMs);
     UpdateCountersPane();
     UpdateLogPane();
+}
+
+void CTerminalController::UpdateSendProgress()
+{
+    if (!IsSending())
+        return;
+    const std::uint64_t lines = m_pSender->Lines();
+    m_messagePane.setText(QStringLiteral("Sending %1: %2 %3, %4 of %5 bytes")
+                              .arg(SentName(m_pSender->Name()))
+                              .arg(lines)
+                              .arg(lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
+                              .arg(m_pSender->Sent())
+                              .arg(m_pSender->Total()));
 }
 
 CTerminalController::~CTerminalController()
@@ -135,6 +153,9 @@ void CTerminalController::OnReceived(const std::uint8_t* data, std::size_t size)
 {
     m_counters.AddReceived(size);
     m_pLog->OnReceived(data, size);
+    // A paced send may be waiting for the board's prompt.
+    if (m_pSender)
+        m_pSender->OnReceived(data, size);
 }
 
 void CTerminalController::OnClosing()
@@ -223,7 +244,7 @@ bool CTerminalController::SendFile(const std::string& path)
                    5000);
         return false;
     }
-    if (const std::error_code code = m_pSender->StartFile(*m_pPort, path, m_host.m_lineRate())) {
+    if (const std::error_code code = m_pSender->StartFile(*m_pPort, path, m_host.m_lineRate(), m_settings.m_pacing)) {
         ShowSystemError(m_prompt, code, kTextSendOpenError, path);
         return false;
     }
@@ -253,12 +274,92 @@ bool CTerminalController::PasteToBoard()
             return false;
     }
     const std::string echoed = m_pInput->LocalEcho() ? bytes : std::string();
-    if (const std::error_code code = m_pSender->StartBytes(*m_pPort, std::move(bytes), "clipboard text", m_host.m_lineRate())) {
+    if (const std::error_code code =
+            m_pSender->StartBytes(*m_pPort, std::move(bytes), "clipboard text", m_host.m_lineRate(), m_settings.m_pacing)) {
         ShowSystemError(m_prompt, code);
         return false;
     }
     m_pInput->Echo(echoed);
     RequestCommandUpdate();
+    return true;
+}
+
+void CTerminalController::AttachCommandLine(CCommandLine& line)
+{
+    m_pCommandLine = &line;
+    line.SetEscapes(m_settings.m_bEscapes);
+    line.setVisible(m_settings.m_bCommandLine);
+    connect(&line, &CCommandLine::lineEntered, this, [this](const QString& text) {
+        if (SendCommandLine(text) && m_pCommandLine)
+            m_pCommandLine->Sent();
+    });
+    connect(&line, &CCommandLine::escapesToggled, this, [this](bool on) {
+        m_settings.m_bEscapes = on;
+        SaveSettings();
+    });
+    connect(&line, &CCommandLine::statusMessage, this, [this](const QString& text) { ShowStatus(text, 4000); });
+    connect(&line, &QObject::destroyed, this, [this] { m_pCommandLine = nullptr; });
+}
+
+void CTerminalController::SetCommandLineShown(bool on)
+{
+    m_settings.m_bCommandLine = on;
+    SaveSettings();
+    if (m_pCommandLine)
+        m_pCommandLine->setVisible(on);
+}
+
+void CTerminalController::SetPacing(const CSendPacing& pacing)
+{
+    m_settings.m_pacing = pacing;
+    SaveSettings();
+}
+
+bool CTerminalController::SendCommandLine(const QString& text)
+{
+    if (!IsPortOpen()) {
+        ShowStatus(QStringLiteral("The port is not open."), 5000);
+        return false;
+    }
+    if (IsDownloadRunning() || IsSending()) {
+        ShowStatus(IsDownloadRunning() ? QStringLiteral("The command line waits for the download to end.")
+                                       : QStringLiteral("A send to the board is running."),
+                   5000);
+        return false;
+    }
+    // One byte per character, as typed keys are.
+    const std::string typed = text.toLatin1().toStdString();
+    std::string bytes = typed;
+    if (m_settings.m_bEscapes) {
+        CEscapedText::CResult parsed = CEscapedText::Parse(typed);
+        if (!parsed.m_strError.empty()) {
+            ShowStatus(QString::fromStdString(parsed.m_strError), 8000);
+            return false;
+        }
+        bytes = std::move(parsed.m_strBytes);
+    }
+    bytes += CTerminalInput::EnterBytes(m_settings.m_eEnterSends);
+    std::error_code code;
+    if (m_settings.m_pacing.Paced()) {
+        const std::string echoed = m_pInput->LocalEcho() ? bytes : std::string();
+        code = m_pSender->StartBytes(*m_pPort, std::move(bytes), kCommandLineName, m_host.m_lineRate(), m_settings.m_pacing);
+        if (!code)
+            m_pInput->Echo(echoed);
+        RequestCommandUpdate();
+    } else {
+        // Unpaced it goes as typed keys do: at once, or queued behind keys that wait.
+        code = m_pInput->SendLine(*m_pPort, bytes);
+    }
+    if (code) {
+        // A line another writer holds was told by the busy notice already.
+        if (code != make_error_code(ESerialError::LineBusy))
+            ShowStatus(QStringLiteral("The command line was not sent: %1").arg(QString::fromStdString(code.message())),
+                       5000);
+        return false;
+    }
+    m_history.Add(typed);
+    m_history.Save(m_store);
+    m_store.Sync();
     return true;
 }
 
@@ -271,9 +372,23 @@ void CTerminalController::OnSendEnd()
     if (!IsDownloadRunning())
         m_host.m_lineReleased();
     const QString name = SentName(m_pSender->Name());
+    const bool commandLine = m_pSender->Name() == kCommandLineName;
     switch (m_pSender->Result()) {
     case CRawSender::EResult::Completed:
-        m_messagePane.setText(QStringLiteral("%1 sent: %2 bytes.").arg(name).arg(m_pSender->Sent()));
+        if (m_pSender->MissedWaits() > 0)
+            m_messagePane.setText(QStringLiteral("%1 sent: %2 bytes; \"%3\" did not come after %4 of %5 lines.")
+                                      .arg(name)
+                                      .arg(m_pSender->Sent())
+                                      .arg(QString::fromStdString(m_pSender->Pacing().m_strWaitFor))
+                                      .arg(m_pSender->MissedWaits())
+                                      .arg(m_pSender->Lines()));
+        else if (!commandLine)
+            m_messagePane.setText(QStringLiteral("%1 sent: %2 bytes.").arg(name).arg(m_pSender->Sent()));
+        break;
+    case CRawSender::EResult::TimedOut:
+        m_messagePane.setText(QStringLiteral("Ready"));
+        m_prompt.ShowBox(m_pSender->FailureText(SerialDevicePath(m_host.m_portName())), kAppTitle,
+                         kBoxOk | kBoxIconWarning);
         break;
     case CRawSender::EResult::Stopped:
         m_messagePane.setText(QStringLiteral("Sending %1 was stopped after %2 of %3 bytes.")
@@ -350,7 +465,8 @@ bool CTerminalController::ShowsState(int id)
     case cmd::ID_TERMINAL_ENTER_LF:
     case cmd::ID_TERMINAL_ENTER_CRLF:
     case cmd::ID_TERMINAL_DTR:
-    case cmd::ID_TERMINAL_RTS: return true;
+    case cmd::ID_TERMINAL_RTS:
+    case cmd::ID_VIEW_COMMAND_LINE: return true;
     default: return false;
     }
 }
@@ -422,6 +538,25 @@ bool CTerminalController::OnCommand(int id)
     case cmd::ID_TERMINAL_PASTE:
         PasteToBoard();
         return true;
+    case cmd::ID_TERMINAL_PACING: {
+        CSendPacing pacing = m_settings.m_pacing;
+        if (CSendPacingDlg::Edit(m_bar.window(), pacing))
+            SetPacing(pacing);
+        return true;
+    }
+    case cmd::ID_VIEW_COMMAND_LINE:
+        SetCommandLineShown(!m_settings.m_bCommandLine);
+        return true;
+    case cmd::ID_TERMINAL_FOCUS_COMMAND_LINE:
+        if (!m_pCommandLine)
+            return true;
+        if (!m_settings.m_bCommandLine)
+            SetCommandLineShown(true);
+        // The terminal's pane may be hidden: the frame shows it (it owns the docks).
+        if (m_host.m_showTerminal)
+            m_host.m_showTerminal();
+        m_pCommandLine->Edit().setFocus(Qt::ShortcutFocusReason);
+        return true;
     case cmd::ID_TERMINAL_DTR:
     case cmd::ID_TERMINAL_RTS:
         SetModemLine(id, !ModemLineShown(id));
@@ -475,6 +610,16 @@ bool CTerminalController::OnUpdateCommand(CCmdUI& ui)
         return true;
     case cmd::ID_TERMINAL_STOP_SEND:
         ui.Enable(IsSending());
+        return true;
+    case cmd::ID_TERMINAL_PACING:
+        ui.Enable(true);
+        return true;
+    case cmd::ID_VIEW_COMMAND_LINE:
+        ui.Enable(m_pCommandLine != nullptr);
+        ui.SetCheck(m_settings.m_bCommandLine);
+        return true;
+    case cmd::ID_TERMINAL_FOCUS_COMMAND_LINE:
+        ui.Enable(m_pCommandLine != nullptr);
         return true;
     case cmd::ID_TERMINAL_DTR:
     case cmd::ID_TERMINAL_RTS:
