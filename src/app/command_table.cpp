@@ -75,6 +75,34 @@ constexpr std::array kCommands = {
     CCommandInfo{ID_TERMINAL_PACING, "Send Pa&cing...",
                  "Delays after characters and lines, and waiting for the board's prompt, for every send",
                  "Send Pacing", "", "", ""},
+    CCommandInfo{ID_TERMINAL_QUICK_SENDS, "&Quick Sends...", "Edit the named texts and files sent with Shift+F1..F12",
+                 "Quick Sends", "", "", ""},
+    CCommandInfo{ID_VIEW_QUICK_SEND_BAR, "&Quick Send Bar", "Show or hide the quick sends' toolbar row",
+                 "Quick Send Bar", "", "", ""},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 0, "", "Send this quick send to the board", "Quick Send 1", "", "",
+                 "Shift+F1"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 1, "", "Send this quick send to the board", "Quick Send 2", "", "",
+                 "Shift+F2"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 2, "", "Send this quick send to the board", "Quick Send 3", "", "",
+                 "Shift+F3"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 3, "", "Send this quick send to the board", "Quick Send 4", "", "",
+                 "Shift+F4"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 4, "", "Send this quick send to the board", "Quick Send 5", "", "",
+                 "Shift+F5"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 5, "", "Send this quick send to the board", "Quick Send 6", "", "",
+                 "Shift+F6"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 6, "", "Send this quick send to the board", "Quick Send 7", "", "",
+                 "Shift+F7"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 7, "", "Send this quick send to the board", "Quick Send 8", "", "",
+                 "Shift+F8"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 8, "", "Send this quick send to the board", "Quick Send 9", "", "",
+                 "Shift+F9"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 9, "", "Send this quick send to the board", "Quick Send 10", "", "",
+                 "Shift+F10"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 10, "", "Send this quick send to the board", "Quick Send 11", "", "",
+                 "Shift+F11"},
+    CCommandInfo{ID_QUICK_SEND_FIRST + 11, "", "Send this quick send to the board", "Quick Send 12", "", "",
+                 "Shift+F12"},
     CCommandInfo{ID_TERMINAL_DTR, "&DTR", "Raise or drop the port's DTR line (many boards reset through it)", "DTR", "",
                  "dtr", ""},
     CCommandInfo{ID_TERMINAL_RTS, "RT&S", "Raise or drop the port's RTS line", "RTS", "", "rts", ""},
@@ -93,14 +121,15 @@ constexpr std::array kFileMenu = {ID_FILE_ADD, ID_FILE_REMOVE, ID_FILE_REMOVE_AL
 constexpr std::array kViewMenu = {ID_VIEW_MENUBAR, ID_VIEW_TOOLBAR, ID_VIEW_STATUS_BAR, ID_VIEW_PROGRAM,
                                   ID_VIEW_BROWSER, ID_VIEW_TERMINAL, ID_VIEW_OUTPUT, 0, ID_TERMINAL_CLEAR,
                                   ID_TERMINAL_FIND, ID_TERMINAL_TIMESTAMPS, ID_TERMINAL_HEX_VIEW,
-                                  ID_TERMINAL_SCROLLBACK, ID_VIEW_COMMAND_LINE};
+                                  ID_TERMINAL_SCROLLBACK, ID_VIEW_COMMAND_LINE,
+                                  ID_VIEW_QUICK_SEND_BAR};
 constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD,
                                    ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
                                    ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP, ID_TOOLS_OPEN_PORT, ID_TOOLS_CLOSE_PORT};
 constexpr std::array kTerminalMenu = {ID_TERMINAL_LOG, ID_TERMINAL_LOG_BYTES, ID_TERMINAL_LOG_LINES, 0,
                                       ID_TERMINAL_LOCAL_ECHO, ID_TERMINAL_ENTER_CR, ID_TERMINAL_ENTER_LF,
                                       ID_TERMINAL_ENTER_CRLF, 0, ID_TERMINAL_SEND_FILE, ID_TERMINAL_STOP_SEND,
-                                      ID_TERMINAL_PASTE, ID_TERMINAL_PACING, 0, ID_TERMINAL_DTR, ID_TERMINAL_RTS};
+                                      ID_TERMINAL_PASTE, ID_TERMINAL_PACING, ID_TERMINAL_QUICK_SENDS, 0, ID_TERMINAL_DTR, ID_TERMINAL_RTS};
 constexpr std::array kHelpMenu = {ID_HELP_USER_GUIDE, 0, ID_APP_ABOUT, ID_HELP_VISIT};
 
 constexpr std::array kMainMenu = {

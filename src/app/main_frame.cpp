@@ -499,4 +499,13 @@ void CMainFrame::CreateTerminalIo()
     m_wndCommandLine->setObjectName(QStringLiteral("CommandLine"));
     m_wndTerminalPane->layout()->addWidget(m_wndCommandLine);
     m_pTerminalIo->AttachCommandLine(*m_wndCommandLine);
+    // The quick sends' row goes below the toolbar; it shows once a send is set.
+    auto* quick = new QToolBar(QStringLiteral("Quick Sends"), this);
+    quick->setObjectName(QStringLiteral("QuickSendBar"));
+    quick->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    for (int id = cmd::ID_QUICK_SEND_FIRST; id <= cmd::ID_QUICK_SEND_LAST; ++id)
+        quick->addAction(Action(id));
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, quick);
+    m_pTerminalIo->AttachQuickSendBar(*quick);
 }

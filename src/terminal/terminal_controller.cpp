@@ -9,6 +9,7 @@
 #include "serial/serial_port.h"
 #include "terminal/command_line.h"
 #include "terminal/escaped_text.h"
+#include "terminal/quick_send_dlg.h"
 #include "terminal/raw_sender.h"
 #include "terminal/send_pacing_dlg.h"
 #include "terminal/terminal_ctrl.h"
@@ -27,6 +28,7 @@
 #include <QLineEdit>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 
 namespace {
 // What a command line's send is called; its end is not told in the status bar.
@@ -63,6 +65,7 @@ CTerminalController::CTerminalController(CTerminalCtrl& terminal, QStatusBar& ba
 
     m_settings.Load(m_store);
     m_history.Load(m_store);
+    m_quickSends.Load(m_store);
     m_pLog = std::make_unique<CTerminalLog>(sink);
     m_pTee = std::make_unique<CTerminalTee>(m_terminal, *m_pLog);
     // Echoed keys are shown text too: they go through the tee.
@@ -315,18 +318,107 @@ void CTerminalController::SetPacing(const CSendPacing& pacing)
     SaveSettings();
 }
 
-bool CTerminalController::SendCommandLine(const QString& text)
+bool CTerminalController::RefuseSend(const QString& what)
 {
     if (!IsPortOpen()) {
         ShowStatus(QStringLiteral("The port is not open."), 5000);
-        return false;
+        return true;
     }
     if (IsDownloadRunning() || IsSending()) {
-        ShowStatus(IsDownloadRunning() ? QStringLiteral("The command line waits for the download to end.")
+        ShowStatus(IsDownloadRunning() ? QStringLiteral("%1 waits for the download to end.").arg(what)
                                        : QStringLiteral("A send to the board is running."),
                    5000);
+        return true;
+    }
+    return false;
+}
+
+bool CTerminalController::SendNow(std::string bytes, const std::string& name)
+{
+    std::error_code code;
+    if (m_settings.m_pacing.Paced()) {
+        const std::string echoed = m_pInput->LocalEcho() ? bytes : std::string();
+        code = m_pSender->StartBytes(*m_pPort, std::move(bytes), name, m_host.m_lineRate(), m_settings.m_pacing);
+        if (!code)
+            m_pInput->Echo(echoed);
+        RequestCommandUpdate();
+    } else {
+        // Unpaced it goes as typed keys do: at once, or queued behind keys that wait.
+        code = m_pInput->SendLine(*m_pPort, bytes);
+    }
+    if (code) {
+        // A line another writer holds was told by the busy notice already.
+        if (code != make_error_code(ESerialError::LineBusy))
+            ShowStatus(QStringLiteral("Nothing was sent: %1").arg(QString::fromStdString(code.message())), 5000);
         return false;
     }
+    return true;
+}
+
+void CTerminalController::AttachQuickSendBar(QToolBar& bar)
+{
+    m_pQuickBar = &bar;
+    connect(&bar, &QObject::destroyed, this, [this] { m_pQuickBar = nullptr; });
+    bar.setVisible(m_quickSends.Any());
+    RefreshQuickBar();
+}
+
+void CTerminalController::RefreshQuickBar()
+{
+    if (!m_pQuickBar)
+        return;
+    for (QAction* action : m_pQuickBar->actions()) {
+        const int index = action->data().toInt() - cmd::ID_QUICK_SEND_FIRST;
+        if (index < 0 || index >= static_cast<int>(CQuickSends::kCount))
+            continue;
+        const CQuickSend& send = m_quickSends.At(static_cast<std::size_t>(index));
+        action->setVisible(send.IsSet());
+        action->setText(QString::fromLatin1(send.m_strName.data(), static_cast<qsizetype>(send.m_strName.size())));
+        action->setToolTip(QStringLiteral("%1 (Shift+F%2): %3")
+                               .arg(action->text())
+                               .arg(index + 1)
+                               .arg(send.m_eKind == CQuickSend::EKind::File ? QStringLiteral("sends the file %1")
+                                                                            : QStringLiteral("sends %1"))
+                               .arg(QString::fromLatin1(send.m_strValue.data(),
+                                                        static_cast<qsizetype>(send.m_strValue.size()))));
+    }
+}
+
+void CTerminalController::SetQuickSends(const CQuickSends& sends)
+{
+    m_quickSends = sends;
+    m_quickSends.Save(m_store);
+    m_store.Sync();
+    RefreshQuickBar();
+    if (m_pQuickBar && m_quickSends.Any())
+        m_pQuickBar->show();
+    RequestCommandUpdate();
+}
+
+bool CTerminalController::RunQuickSend(std::size_t index)
+{
+    if (index >= CQuickSends::kCount || !m_quickSends.At(index).IsSet())
+        return false;
+    const CQuickSend send = m_quickSends.At(index);
+    if (send.m_eKind == CQuickSend::EKind::File)
+        return SendFile(send.m_strValue);
+    if (RefuseSend(QStringLiteral("The quick send")))
+        return false;
+    CEscapedText::CResult parsed = CEscapedText::Parse(send.m_strValue);
+    if (!parsed.m_strError.empty()) {
+        ShowStatus(QStringLiteral("Quick send %1: %2")
+                       .arg(QString::fromLatin1(send.m_strName.data(), static_cast<qsizetype>(send.m_strName.size())),
+                            QString::fromStdString(parsed.m_strError)),
+                   8000);
+        return false;
+    }
+    return SendNow(std::move(parsed.m_strBytes), send.m_strName);
+}
+
+bool CTerminalController::SendCommandLine(const QString& text)
+{
+    if (RefuseSend(QStringLiteral("The command line")))
+        return false;
     // One byte per character, as typed keys are.
     const std::string typed = text.toLatin1().toStdString();
     std::string bytes = typed;
@@ -339,24 +431,8 @@ bool CTerminalController::SendCommandLine(const QString& text)
         bytes = std::move(parsed.m_strBytes);
     }
     bytes += CTerminalInput::EnterBytes(m_settings.m_eEnterSends);
-    std::error_code code;
-    if (m_settings.m_pacing.Paced()) {
-        const std::string echoed = m_pInput->LocalEcho() ? bytes : std::string();
-        code = m_pSender->StartBytes(*m_pPort, std::move(bytes), kCommandLineName, m_host.m_lineRate(), m_settings.m_pacing);
-        if (!code)
-            m_pInput->Echo(echoed);
-        RequestCommandUpdate();
-    } else {
-        // Unpaced it goes as typed keys do: at once, or queued behind keys that wait.
-        code = m_pInput->SendLine(*m_pPort, bytes);
-    }
-    if (code) {
-        // A line another writer holds was told by the busy notice already.
-        if (code != make_error_code(ESerialError::LineBusy))
-            ShowStatus(QStringLiteral("The command line was not sent: %1").arg(QString::fromStdString(code.message())),
-                       5000);
+    if (!SendNow(std::move(bytes), kCommandLineName))
         return false;
-    }
     m_history.Add(typed);
     m_history.Save(m_store);
     m_store.Sync();
@@ -466,7 +542,8 @@ bool CTerminalController::ShowsState(int id)
     case cmd::ID_TERMINAL_ENTER_CRLF:
     case cmd::ID_TERMINAL_DTR:
     case cmd::ID_TERMINAL_RTS:
-    case cmd::ID_VIEW_COMMAND_LINE: return true;
+    case cmd::ID_VIEW_COMMAND_LINE:
+    case cmd::ID_VIEW_QUICK_SEND_BAR: return true;
     default: return false;
     }
 }
@@ -547,6 +624,16 @@ bool CTerminalController::OnCommand(int id)
     case cmd::ID_VIEW_COMMAND_LINE:
         SetCommandLineShown(!m_settings.m_bCommandLine);
         return true;
+    case cmd::ID_TERMINAL_QUICK_SENDS: {
+        CQuickSends sends = m_quickSends;
+        if (CQuickSendDlg::Edit(m_bar.window(), sends))
+            SetQuickSends(sends);
+        return true;
+    }
+    case cmd::ID_VIEW_QUICK_SEND_BAR:
+        if (m_pQuickBar)
+            m_pQuickBar->setVisible(m_pQuickBar->isHidden());
+        return true;
     case cmd::ID_TERMINAL_FOCUS_COMMAND_LINE:
         if (!m_pCommandLine)
             return true;
@@ -562,6 +649,10 @@ bool CTerminalController::OnCommand(int id)
         SetModemLine(id, !ModemLineShown(id));
         return true;
     default:
+        if (id >= cmd::ID_QUICK_SEND_FIRST && id <= cmd::ID_QUICK_SEND_LAST) {
+            RunQuickSend(static_cast<std::size_t>(id - cmd::ID_QUICK_SEND_FIRST));
+            return true;
+        }
         return false;
     }
 }
@@ -621,12 +712,26 @@ bool CTerminalController::OnUpdateCommand(CCmdUI& ui)
     case cmd::ID_TERMINAL_FOCUS_COMMAND_LINE:
         ui.Enable(m_pCommandLine != nullptr);
         return true;
+    case cmd::ID_TERMINAL_QUICK_SENDS:
+        ui.Enable(true);
+        return true;
+    case cmd::ID_VIEW_QUICK_SEND_BAR:
+        ui.Enable(m_pQuickBar != nullptr);
+        ui.SetCheck(m_pQuickBar && !m_pQuickBar->isHidden());
+        return true;
     case cmd::ID_TERMINAL_DTR:
     case cmd::ID_TERMINAL_RTS:
         ui.Enable(portReady);
         ui.SetCheck(m_pPort && ModemLineShown(ui.m_nID));
         return true;
     default:
+        if (ui.m_nID >= cmd::ID_QUICK_SEND_FIRST && ui.m_nID <= cmd::ID_QUICK_SEND_LAST) {
+            const CQuickSend& send = m_quickSends.At(static_cast<std::size_t>(ui.m_nID - cmd::ID_QUICK_SEND_FIRST));
+            ui.Enable(send.IsSet() && canSend);
+            if (send.IsSet())
+                ui.SetText(send.m_strName);
+            return true;
+        }
         return false;
     }
 }

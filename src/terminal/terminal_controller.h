@@ -11,6 +11,7 @@
 #include "base/command_target.h"
 #include "base/message_sink.h"
 #include "terminal/command_history.h"
+#include "terminal/quick_sends.h"
 #include "terminal/terminal_counters.h"
 #include "terminal/terminal_io_settings.h"
 
@@ -36,6 +37,7 @@ class IUserPrompt;
 class QLabel;
 class QStatusBar;
 class QTimer;
+class QToolBar;
 
 class CTerminalController : public QObject, public ICommandTarget {
     Q_OBJECT
@@ -88,6 +90,15 @@ public:
     // message: a bad escape, the line busy, the port closed) when nothing went.
     bool SendCommandLine(const QString& text);
     CCommandHistory& History() { return m_history; }
+    // The quick sends' toolbar row, holding the quick send commands' actions (it outlives the
+    // controller's use of it): only the sends that are set show.
+    void AttachQuickSendBar(QToolBar& bar);
+    // Sends quick send index (a text with its escapes, as it is; a file as Send File does);
+    // false (with a status message) when nothing went.
+    bool RunQuickSend(std::size_t index);
+    const CQuickSends& QuickSends() const { return m_quickSends; }
+    // Keeps the sends and stores them; the bar shows when one is set.
+    void SetQuickSends(const CQuickSends& sends);
     // Sets how sends are paced from now on, and stores it.
     void SetPacing(const CSendPacing& pacing);
     // A notification from the sink; true when it was the log's or the sender's.
@@ -130,6 +141,12 @@ private:
     void UpdateCountersPane();
     void SaveSettings();
     void SetCommandLineShown(bool on);
+    // Why nothing can be sent now (the port closed, the line busy), said in the status bar; false
+    // when something can.
+    bool RefuseSend(const QString& what);
+    // Sends bytes now, as typed keys are, or through the sender when sends are paced.
+    bool SendNow(std::string bytes, const std::string& name);
+    void RefreshQuickBar();
     // The status bar's text for a running send.
     void UpdateSendProgress();
 
@@ -148,6 +165,8 @@ private:
     CTerminalCounters m_counters;
     CCommandHistory m_history;
     CCommandLine* m_pCommandLine = nullptr;
+    CQuickSends m_quickSends;
+    QToolBar* m_pQuickBar = nullptr;
     std::unique_ptr<CTerminalLog> m_pLog;
     std::unique_ptr<CTerminalTee> m_pTee;
     std::unique_ptr<CTerminalInput> m_pInput;

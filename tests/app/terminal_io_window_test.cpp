@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QtTest>
 
 #include <poll.h>
@@ -449,6 +450,50 @@ private slots:
         auto frame = MakeFrame();
         QVERIFY(frame);
         QVERIFY(frame->TerminalIo().Settings().m_pacing == pacing);
+        QVERIFY(Closed(*frame));
+    }
+
+    void quickSendsGoOnShiftFunctionKeysAndAreKeptAcrossRuns()
+    {
+        const std::string path = m_pFiles->Write("boot.txt", std::string("boot\x01\xff\n", 7));
+        m_pStore->WriteString("TerminalQuickSend3", "not a send");
+        m_pStore->Sync();
+        {
+            auto frame = MakeActiveFrame();
+            QVERIFY(frame);
+            // The value that cannot be read is said; no row shows while none is set.
+            QTRY_VERIFY(frame->statusBar()->currentMessage().contains(QStringLiteral("TerminalQuickSend3=not a send")));
+            auto* bar = frame->findChild<QToolBar*>(QStringLiteral("QuickSendBar"));
+            QVERIFY(bar);
+            QVERIFY(bar->isHidden());
+            CQuickSends sends;
+            QVERIFY(sends.Set(1, {"reset", CQuickSend::EKind::Text, "reset\\x21\\r"}));
+            QVERIFY(sends.Set(11, {"boot", CQuickSend::EKind::File, path}));
+            QVERIFY(sends.Set(5, {"six", CQuickSend::EKind::Text, "6"}));
+            frame->TerminalIo().SetQuickSends(sends);
+            QVERIFY(!bar->isHidden());
+            frame->UpdateCommandUI();
+            QCOMPARE(frame->Action(cmd::ID_QUICK_SEND_FIRST + 1)->text(), QStringLiteral("reset"));
+            QVERIFY(frame->Action(cmd::ID_QUICK_SEND_FIRST + 1)->isVisible());
+            QVERIFY(!frame->Action(cmd::ID_QUICK_SEND_FIRST)->isVisible());
+            QVERIFY(!frame->Action(cmd::ID_QUICK_SEND_FIRST)->isEnabled());
+            // Shift+F2 sends the text with its escapes, as it is.
+            QTest::keyClick(&frame->Terminal(), Qt::Key_F2, Qt::ShiftModifier);
+            QCOMPARE(Far(7), std::string("reset!\r"));
+            // Shift+F6 too: the previous pane's key is always off.
+            QTest::keyClick(&frame->Terminal(), Qt::Key_F6, Qt::ShiftModifier);
+            QCOMPARE(Far(1), std::string("6"));
+            // Shift+F12 sends the file.
+            QTest::keyClick(&frame->Terminal(), Qt::Key_F12, Qt::ShiftModifier);
+            QCOMPARE(Far(7), std::string("boot\x01\xff\n", 7));
+            QTRY_VERIFY(!frame->IsSending());
+            QVERIFY(Closed(*frame));
+        }
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QCOMPARE(frame->TerminalIo().QuickSends().At(1).m_strValue, std::string("reset\\x21\\r"));
+        QCOMPARE(frame->TerminalIo().QuickSends().At(11).m_strValue, path);
+        QVERIFY(!frame->findChild<QToolBar*>(QStringLiteral("QuickSendBar"))->isHidden());
         QVERIFY(Closed(*frame));
     }
 

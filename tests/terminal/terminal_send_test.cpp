@@ -10,6 +10,7 @@
 #include "serial/serial_port.h"
 #include "terminal/command_history.h"
 #include "terminal/escaped_text.h"
+#include "terminal/quick_sends.h"
 #include "terminal/raw_sender.h"
 #include "terminal/terminal_io_settings.h"
 
@@ -370,6 +371,48 @@ TEST(TerminalIoSettings, PacingAndTheCommandLineRoundTripAndBadValuesKeepTheDefa
     loaded.Load(store);
     EXPECT_EQ(loaded.m_pacing, CSendPacing());
     EXPECT_FALSE(loaded.m_pacing.Paced());
+}
+
+// ---- Quick sends ----------------------------------------------------------------------------
+
+TEST(QuickSends, EachSendIsOneValueAndAnUnreadableOneIsLeftOutWithAWarning)
+{
+    struct Row {
+        const char* m_value;
+        bool m_bReads;
+        CQuickSend m_send;
+    } const rows[] = {
+        {"text\treset\treset\\r", true, {"reset", CQuickSend::EKind::Text, "reset\\r"}},
+        {"text\tempty\t", true, {"empty", CQuickSend::EKind::Text, ""}},
+        {"file\tboot\t/tmp/boot script.txt", true, {"boot", CQuickSend::EKind::File, "/tmp/boot script.txt"}},
+        {"text\ttabbed\ta\tb", false, {}},
+        {"file\tnothing\t", false, {}},
+        {"text\t\tno name", false, {}},
+        {"macro\tx\ty", false, {}},
+        {"garbage", false, {}},
+    };
+    for (const Row& row : rows) {
+        CQuickSend send;
+        EXPECT_EQ(CQuickSends::Parse(row.m_value, send), row.m_bReads) << row.m_value;
+        EXPECT_EQ(send, row.m_send) << row.m_value;
+        if (row.m_bReads) {
+            EXPECT_EQ(CQuickSends::Format(send), row.m_value);
+        }
+    }
+
+    CMemorySettingsStore store;
+    CQuickSends sends;
+    ASSERT_TRUE(sends.Set(0, rows[0].m_send));
+    ASSERT_TRUE(sends.Set(11, rows[2].m_send));
+    EXPECT_FALSE(sends.Set(1, {"two\tparts", CQuickSend::EKind::Text, "x"}));
+    EXPECT_FALSE(sends.Set(12, rows[0].m_send));
+    sends.Save(store);
+    store.WriteString("TerminalQuickSend5", "garbage");
+    CQuickSends loaded;
+    loaded.Load(store);
+    EXPECT_EQ(loaded, sends);
+    EXPECT_EQ(store.Warnings(),
+              std::vector<std::string>{"Settings: TerminalQuickSend5=garbage is not a valid value; no quick send is used."});
 }
 
 } // namespace
