@@ -75,6 +75,9 @@ constexpr std::array kCommands = {
     CCommandInfo{ID_TERMINAL_PACING, "Send Pa&cing...",
                  "Delays after characters and lines, and waiting for the board's prompt, for every send",
                  "Send Pacing", "", "", ""},
+    CCommandInfo{ID_TERMINAL_HIGHLIGHT, "Highlight R&ules...",
+                 "Colour the terminal's lines or matches by regular expressions (Ctrl+Shift+N/P go to them)",
+                 "Highlight Rules", "", "", ""},
     CCommandInfo{ID_TERMINAL_QUICK_SENDS, "&Quick Sends...", "Edit the named texts and files sent with Shift+F1..F12",
                  "Quick Sends", "", "", ""},
     CCommandInfo{ID_VIEW_QUICK_SEND_BAR, "&Quick Send Bar", "Show or hide the quick sends' toolbar row",
@@ -122,7 +125,7 @@ constexpr std::array kViewMenu = {ID_VIEW_MENUBAR, ID_VIEW_TOOLBAR, ID_VIEW_STAT
                                   ID_VIEW_BROWSER, ID_VIEW_TERMINAL, ID_VIEW_OUTPUT, 0, ID_TERMINAL_CLEAR,
                                   ID_TERMINAL_FIND, ID_TERMINAL_TIMESTAMPS, ID_TERMINAL_HEX_VIEW,
                                   ID_TERMINAL_SCROLLBACK, ID_VIEW_COMMAND_LINE,
-                                  ID_VIEW_QUICK_SEND_BAR};
+                                  ID_TERMINAL_HIGHLIGHT, ID_VIEW_QUICK_SEND_BAR};
 constexpr std::array kToolsMenu = {ID_TOOLS_PROGRAM, ID_TOOLS_STOP_PROGRAMMING, ID_TOOLS_BUILD, ID_TOOLS_STOP_BUILD,
                                    ID_TOOLS_DEBUG, ID_TOOLS_EDIT, 0,
                                    ID_TOOLS_OPTIONS, ID_TOOLS_PORT_SETUP, ID_TOOLS_OPEN_PORT, ID_TOOLS_CLOSE_PORT};

@@ -26,6 +26,8 @@ constexpr int ID_VIEW_COMMAND_LINE = 32885;
 constexpr int ID_TERMINAL_FOCUS_COMMAND_LINE = 32886;
 // The quick sends' toolbar row.
 constexpr int ID_VIEW_QUICK_SEND_BAR = 32887;
+// The terminal's highlight rules.
+constexpr int ID_TERMINAL_HIGHLIGHT = 32888;
 
 constexpr int ID_TOOLS_PROGRAM = 32771;
 constexpr int ID_TOOLS_BUILD = 32772;

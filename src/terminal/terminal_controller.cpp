@@ -9,6 +9,7 @@
 #include "serial/serial_port.h"
 #include "terminal/command_line.h"
 #include "terminal/escaped_text.h"
+#include "terminal/highlight_dlg.h"
 #include "terminal/quick_send_dlg.h"
 #include "terminal/raw_sender.h"
 #include "terminal/send_pacing_dlg.h"
@@ -66,6 +67,10 @@ CTerminalController::CTerminalController(CTerminalCtrl& terminal, QStatusBar& ba
     m_settings.Load(m_store);
     m_history.Load(m_store);
     m_quickSends.Load(m_store);
+    m_highlight.Load(m_store);
+    // A rule the window cannot use is said once the window shows.
+    if (const QStringList bad = m_terminal.SetHighlightRules(m_highlight.Rules()); !bad.isEmpty())
+        QTimer::singleShot(0, this, [this, text = bad.join(QLatin1Char(' '))] { ShowStatus(text, 10000); });
     m_pLog = std::make_unique<CTerminalLog>(sink);
     m_pTee = std::make_unique<CTerminalTee>(m_terminal, *m_pLog);
     // Echoed keys are shown text too: they go through the tee.
@@ -384,6 +389,15 @@ void CTerminalController::RefreshQuickBar()
     }
 }
 
+void CTerminalController::SetHighlightRules(const std::vector<CHighlightRule>& rules)
+{
+    m_highlight.SetRules(rules);
+    m_highlight.Save(m_store);
+    m_store.Sync();
+    if (const QStringList bad = m_terminal.SetHighlightRules(m_highlight.Rules()); !bad.isEmpty())
+        ShowStatus(bad.join(QLatin1Char(' ')), 8000);
+}
+
 void CTerminalController::SetQuickSends(const CQuickSends& sends)
 {
     m_quickSends = sends;
@@ -624,6 +638,12 @@ bool CTerminalController::OnCommand(int id)
     case cmd::ID_VIEW_COMMAND_LINE:
         SetCommandLineShown(!m_settings.m_bCommandLine);
         return true;
+    case cmd::ID_TERMINAL_HIGHLIGHT: {
+        std::vector<CHighlightRule> rules = m_highlight.Rules();
+        if (CHighlightDlg::Edit(m_bar.window(), rules))
+            SetHighlightRules(rules);
+        return true;
+    }
     case cmd::ID_TERMINAL_QUICK_SENDS: {
         CQuickSends sends = m_quickSends;
         if (CQuickSendDlg::Edit(m_bar.window(), sends))
@@ -713,6 +733,7 @@ bool CTerminalController::OnUpdateCommand(CCmdUI& ui)
         ui.Enable(m_pCommandLine != nullptr);
         return true;
     case cmd::ID_TERMINAL_QUICK_SENDS:
+    case cmd::ID_TERMINAL_HIGHLIGHT:
         ui.Enable(true);
         return true;
     case cmd::ID_VIEW_QUICK_SEND_BAR:

@@ -11,6 +11,7 @@
 #include "base/command_target.h"
 #include "base/message_sink.h"
 #include "terminal/command_history.h"
+#include "terminal/highlight_rules.h"
 #include "terminal/quick_sends.h"
 #include "terminal/terminal_counters.h"
 #include "terminal/terminal_io_settings.h"
@@ -97,6 +98,10 @@ public:
     // false (with a status message) when nothing went.
     bool RunQuickSend(std::size_t index);
     const CQuickSends& QuickSends() const { return m_quickSends; }
+    // Keeps the highlight rules, stores them and paints with them; a rule the window cannot use
+    // is said in the status bar.
+    void SetHighlightRules(const std::vector<CHighlightRule>& rules);
+    const CHighlightRules& HighlightRules() const { return m_highlight; }
     // Keeps the sends and stores them; the bar shows when one is set.
     void SetQuickSends(const CQuickSends& sends);
     // Sets how sends are paced from now on, and stores it.
@@ -166,6 +171,7 @@ private:
     CCommandHistory m_history;
     CCommandLine* m_pCommandLine = nullptr;
     CQuickSends m_quickSends;
+    CHighlightRules m_highlight;
     QToolBar* m_pQuickBar = nullptr;
     std::unique_ptr<CTerminalLog> m_pLog;
     std::unique_ptr<CTerminalTee> m_pTee;

@@ -497,6 +497,24 @@ private slots:
         QVERIFY(Closed(*frame));
     }
 
+    void highlightRulesAreKeptAcrossRunsAndABadOneIsSaid()
+    {
+        const std::vector<CHighlightRule> rules = {{"boot", 0x123456, false}, {"(", 0x00FF00, true}};
+        {
+            auto frame = MakeFrame();
+            QVERIFY(frame);
+            QVERIFY(frame->TerminalIo().HighlightRules().Rules() == CHighlightRules::Defaults());
+            frame->TerminalIo().SetHighlightRules(rules);
+            QVERIFY(frame->statusBar()->currentMessage().startsWith(QStringLiteral("The highlight rule ( is left out")));
+            QVERIFY(Closed(*frame));
+        }
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->TerminalIo().HighlightRules().Rules() == rules);
+        QTRY_VERIFY(frame->statusBar()->currentMessage().startsWith(QStringLiteral("The highlight rule ( is left out")));
+        QVERIFY(Closed(*frame));
+    }
+
     void pasteToBoardSendsTheClipboardAndAsksAboveFourKiB()
     {
         auto frame = MakeActiveFrame();

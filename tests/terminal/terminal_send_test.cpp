@@ -10,6 +10,7 @@
 #include "serial/serial_port.h"
 #include "terminal/command_history.h"
 #include "terminal/escaped_text.h"
+#include "terminal/highlight_rules.h"
 #include "terminal/quick_sends.h"
 #include "terminal/raw_sender.h"
 #include "terminal/terminal_io_settings.h"
@@ -413,6 +414,49 @@ TEST(QuickSends, EachSendIsOneValueAndAnUnreadableOneIsLeftOutWithAWarning)
     EXPECT_EQ(loaded, sends);
     EXPECT_EQ(store.Warnings(),
               std::vector<std::string>{"Settings: TerminalQuickSend5=garbage is not a valid value; no quick send is used."});
+}
+
+// ---- Highlight rules ------------------------------------------------------------------------
+
+TEST(HighlightRules, EachRuleIsOneValueTheDefaultsHoldUntilRulesAreSaved)
+{
+    struct Row {
+        const char* m_value;
+        bool m_bReads;
+        CHighlightRule m_rule;
+    } const rows[] = {
+        {"line\t#8b0000\terror|fail", true, {"error|fail", 0x8B0000, true}},
+        {"match\t#00ff00\tok\t>", true, {"ok\t>", 0x00FF00, false}},
+        {"line\t#8b00\tx", false, {}},
+        {"word\t#000000\tx", false, {}},
+        {"line\t#0000zz\tx", false, {}},
+        {"line\t#000000\t", false, {}},
+        {"line #000000 x", false, {}},
+    };
+    for (const Row& row : rows) {
+        CHighlightRule rule;
+        EXPECT_EQ(CHighlightRules::Parse(row.m_value, rule), row.m_bReads) << row.m_value;
+        EXPECT_EQ(rule, row.m_rule) << row.m_value;
+        if (row.m_bReads) {
+            EXPECT_EQ(CHighlightRules::Format(rule), row.m_value);
+        }
+    }
+    CMemorySettingsStore store;
+    CHighlightRules rules;
+    rules.Load(store);
+    EXPECT_EQ(rules.Rules(), (std::vector<CHighlightRule>{{"error|fail", 0x8B0000, true}, {"warn", 0xA52A2A, true}}));
+    // Saved without any rule: none, not the defaults.
+    rules.SetRules({});
+    rules.Save(store);
+    rules.Load(store);
+    EXPECT_TRUE(rules.Rules().empty());
+    rules.SetRules({rows[0].m_rule, rows[1].m_rule, rows[0].m_rule});
+    rules.Save(store);
+    store.WriteString("TerminalHighlight2", "nonsense");
+    rules.Load(store);
+    EXPECT_EQ(rules.Rules(), (std::vector<CHighlightRule>{rows[0].m_rule, rows[0].m_rule}));
+    EXPECT_EQ(store.Warnings(),
+              std::vector<std::string>{"Settings: TerminalHighlight2=nonsense is not a valid value; no rule is used."});
 }
 
 } // namespace
