@@ -187,21 +187,12 @@ QStringList CTerminalCtrl::SetHighlightRules(const std::vector<CHighlightRule>& 
                        .arg(expression.patternErrorOffset() + 1);
             continue;
         }
+        // Compiled (JIT where there is one) now, not at the first paint.
+        expression.optimize();
         m_rules.append(CRule{expression, QColor::fromRgb(rule.m_nRgb & 0xFFFFFF), rule.m_bWholeLine});
     }
     viewport()->update();
     return bad;
-}
-
-CLineView::CRowStyle CTerminalCtrl::RowStyle(int row) const
-{
-    if (m_bHexView || m_rules.isEmpty())
-        return {};
-    const QString text = RowText(row);
-    for (const CRule& rule : m_rules)
-        if (rule.m_bWholeLine && rule.m_expression.match(text).hasMatch())
-            return {rule.m_colour, false};
-    return {};
 }
 
 QList<CLineView::CSpan> CTerminalCtrl::RowSpans(int, const QString& text) const
@@ -209,11 +200,14 @@ QList<CLineView::CSpan> CTerminalCtrl::RowSpans(int, const QString& text) const
     QList<CSpan> spans;
     if (m_bHexView)
         return spans;
-    // A line a whole-line rule colours keeps its colour: the first rule that matches wins.
+    // The first rule that matches wins; a whole line is one span (the row's text is made once
+    // a paint).
     for (const CRule& rule : m_rules) {
         if (rule.m_bWholeLine) {
             if (rule.m_expression.match(text).hasMatch())
-                return {};
+                spans.append(CSpan{0, static_cast<int>(text.size()), rule.m_colour});
+            if (!spans.isEmpty())
+                return spans;
             continue;
         }
         QRegularExpressionMatchIterator it = rule.m_expression.globalMatch(text);

@@ -75,7 +75,6 @@ public:
     // Selects the next (previous) row a rule colours, from the current row, wrapping round;
     // false (and the status bar says so) when none is.
     bool FindHighlighted(bool forward);
-    CRowStyle RowStyle(int row) const override;
     QList<CSpan> RowSpans(int row, const QString& text) const override;
     // The terminal's context menu (the caller owns it).
     QMenu* CreateContextMenu(QWidget* parent);
