@@ -1,10 +1,14 @@
 // The terminal window as a widget: what it shows and keeps, its selection and copy.
 
+#include "terminal/highlight_dlg.h"
 #include "terminal/highlight_rules.h"
+#include "terminal/quick_send_dlg.h"
+#include "terminal/send_pacing_dlg.h"
 #include "terminal/terminal_ctrl.h"
 #include "pixels.h"
 
 #include <QClipboard>
+#include <QTableWidget>
 #include <cstdlib>
 #include <QMenu>
 #include <QPushButton>
@@ -15,6 +19,36 @@ class TerminalWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The dialogs give back what they were given, and the quick sends' table turns rows into
+    // sends (a row without a name is an empty slot).
+    void dialogsGiveBackWhatTheyHold()
+    {
+        CSendPacing pacing;
+        pacing.m_nCharDelayMs = 7;
+        pacing.m_nLineDelayMs = 9000;
+        pacing.m_strWaitFor = "ok>";
+        pacing.m_nWaitLimitMs = 1234;
+        pacing.m_bGoOnAfterTimeout = true;
+        QVERIFY(CSendPacingDlg(pacing).Pacing() == pacing);
+        QVERIFY(CSendPacingDlg(CSendPacing()).Pacing() == CSendPacing());
+
+        CQuickSends sends;
+        QVERIFY(sends.Set(0, {"reset", CQuickSend::EKind::Text, "R\\r"}));
+        QVERIFY(sends.Set(11, {"boot", CQuickSend::EKind::File, "/tmp/boot.txt"}));
+        CQuickSendDlg quick(sends);
+        QVERIFY(quick.Sends() == sends);
+        quick.Table().item(0, 0)->setText(QString());
+        quick.Table().item(3, 0)->setText(QStringLiteral(" go "));
+        quick.Table().item(3, 2)->setText(QStringLiteral("G\\r"));
+        CQuickSends edited;
+        QVERIFY(edited.Set(3, {"go", CQuickSend::EKind::Text, "G\\r"}));
+        QVERIFY(edited.Set(11, sends.At(11)));
+        QVERIFY(quick.Sends() == edited);
+
+        const std::vector<CHighlightRule> rules = {{"boot", 0x123456, false}, {"error", 0x8B0000, true}};
+        QVERIFY(CHighlightDlg(rules).Rules() == rules);
+    }
+
     void highlightRulesColourRowsWhenPaintedAndFindJumpsBetweenThem()
     {
         CTerminalCtrl terminal;
