@@ -175,7 +175,8 @@ bool LastLineIs(const CTerminalCtrl& terminal, std::string_view text)
 
 // MiB of board text (82-byte lines) written to the far end of a pseudo-terminal as fast as it
 // takes it, through the real path (port, listener, parser, terminal) into a 1024x768 window.
-void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes, int scrollback = CTerminalCtrl::kMaxLines)
+// rules: how many highlight rules the terminal paints with (-1: the defaults).
+void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes, int scrollback = CTerminalCtrl::kMaxLines, int rules = -1)
 {
     int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
@@ -191,6 +192,17 @@ void AbsorbBench(QTemporaryDir& dir, std::size_t mebibytes, int scrollback = CTe
     CQtSettingsStore store;
     store.WriteString("Port", slave);
     store.WriteInt("TerminalScrollback", scrollback);
+    if (rules >= 0) {
+        // Whole lines and matches, some matching every line of the flood, as a busy log might.
+        const char* const kinds[] = {"line\t#8b0000\terror|fail", "line\t#a52a2a\twarn", "match\t#0000ff\t[0-9A-F]{8}",
+                                     "match\t#008000\t^:", "line\t#808080\tdebug.*trace"};
+        store.WriteInt("TerminalHighlightCount", rules);
+        for (int i = 0; i < rules; ++i)
+            store.WriteString("TerminalHighlight" + std::to_string(i + 1), kinds[i % 5]);
+        std::printf("absorb with %d highlight rules:\n", rules);
+    } else {
+        store.Settings().remove(QStringLiteral("Settings/TerminalHighlightCount"));
+    }
     QDir::setCurrent(dir.path());
     CToolSettings tools;
     tools.LoadToolSettings(store);
@@ -407,6 +419,9 @@ int main(int argc, char* argv[])
         ::close(master);
     }
     LongListBench(dir);
+    // Highlight rules are tested on the rows painted only: the two rates should be alike.
+    AbsorbBench(dir, 16, CTerminalCtrl::kMaxLines, 0);
+    AbsorbBench(dir, 16, CTerminalCtrl::kMaxLines, 5);
     AbsorbBench(dir, 4);
     AbsorbBench(dir, 64);
     // The largest scrollback: memory grows with what is kept, and stops there.

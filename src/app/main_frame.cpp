@@ -20,6 +20,7 @@
 #include "programming/board_commands.h"
 #include "programming/program_dlg.h"
 #include "programming/programming_session.h"
+#include "terminal/command_line.h"
 #include "terminal/terminal_ctrl.h"
 #include "sim/board_simulator.h"
 #include "ui/percent_progress_ctrl.h"
@@ -36,6 +37,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
+#include <QVBoxLayout>
 
 CMainFrame::CMainFrame(CQtSettingsStore& store, CToolSettings& tools, CBoardCommands& commands, IUserPrompt& prompt,
                        const QStringList& arguments, QWidget* parent)
@@ -77,6 +79,9 @@ CMainFrame::~CMainFrame()
         m_pTerminalIo->ReleasePort();
     // Stops and joins a running job, then closes the port.
     m_pSession.reset();
+    // The command line edits the controller's history: it goes first.
+    delete m_wndCommandLine;
+    m_wndCommandLine = nullptr;
     // The log writes what it holds and joins its writer; it posts to the sink, which goes last.
     m_pTerminalIo.reset();
     m_pSink.reset();
@@ -237,7 +242,15 @@ void CMainFrame::CreatePanes()
     m_wndTerminal->setObjectName(QStringLiteral("Terminal"));
     m_wndTerminal->setFont(m_fontTerminal);
     m_wndTerminal->LoadViewSettings(m_store);
-    m_pDocks->AddPane(cmd::ID_VIEW_TERMINAL, "TerminalBar", m_wndTerminal);
+    // The command line goes under the terminal once the controller that keeps its history exists.
+    m_wndTerminalPane = new QWidget(this);
+    m_wndTerminalPane->setObjectName(QStringLiteral("TerminalPane"));
+    auto* layout = new QVBoxLayout(m_wndTerminalPane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(m_wndTerminal, 1);
+    m_wndTerminalPane->setFocusProxy(m_wndTerminal);
+    m_pDocks->AddPane(cmd::ID_VIEW_TERMINAL, "TerminalBar", m_wndTerminalPane);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -474,6 +487,7 @@ void CMainFrame::CreateTerminalIo()
     host.m_lineReleased = [this] {
         m_pPort->OnLineReleased();
     };
+    host.m_showTerminal = [this] { m_pDocks->ShowPane(cmd::ID_VIEW_TERMINAL); };
     m_pTerminalIo = std::make_unique<CTerminalController>(*m_wndTerminal, *statusBar(), MessagePane(),
                                                           m_pBars->StatusPanes(), m_store, *m_pSink, m_prompt, std::move(host));
     QList<QAction*> context;
@@ -481,4 +495,17 @@ void CMainFrame::CreateTerminalIo()
                    cmd::ID_TERMINAL_LOCAL_ECHO})
         context << Action(id);
     m_wndTerminal->SetContextActions(context);
+    m_wndCommandLine = new CCommandLine(m_pTerminalIo->History(), m_wndTerminalPane);
+    m_wndCommandLine->setObjectName(QStringLiteral("CommandLine"));
+    m_wndTerminalPane->layout()->addWidget(m_wndCommandLine);
+    m_pTerminalIo->AttachCommandLine(*m_wndCommandLine);
+    // The quick sends' row goes below the toolbar; it shows once a send is set.
+    auto* quick = new QToolBar(QStringLiteral("Quick Sends"), this);
+    quick->setObjectName(QStringLiteral("QuickSendBar"));
+    quick->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    for (int id = cmd::ID_QUICK_SEND_FIRST; id <= cmd::ID_QUICK_SEND_LAST; ++id)
+        quick->addAction(Action(id));
+    addToolBarBreak(Qt::TopToolBarArea);
+    addToolBar(Qt::TopToolBarArea, quick);
+    m_pTerminalIo->AttachQuickSendBar(*quick);
 }

@@ -27,6 +27,7 @@
 #include <string>
 
 class CBoardCommands;
+class CCommandLine;
 class CBoardSimulator;
 class CDockLayout;
 class CFrameBars;
@@ -90,6 +91,7 @@ public:
     // The panes and parts, for the windows that plug into the frame and for tests.
     CDockLayout& Docks() { return *m_pDocks; }
     CTerminalCtrl& Terminal() { return *m_wndTerminal; }
+    CCommandLine& CommandLine() { return *m_wndCommandLine; }
     // The terminal's input and output: typing, Paste to Board, Send File, the log, the counters.
     CTerminalController& TerminalIo() { return *m_pTerminalIo; }
     CQxProgView& View() { return *m_wndView; }
@@ -150,6 +152,9 @@ private:
     std::unique_ptr<CFrameBars> m_pBars;
     std::unique_ptr<CDockLayout> m_pDocks;
     CTerminalCtrl* m_wndTerminal = nullptr;
+    // The terminal with the command line under it: the terminal pane's content.
+    QWidget* m_wndTerminalPane = nullptr;
+    CCommandLine* m_wndCommandLine = nullptr;
     COutputCtrl* m_wndOutput = nullptr;
     CFileBrowserTree* m_wndBrowser = nullptr;
     CQxProgView* m_wndView = nullptr;

@@ -21,6 +21,13 @@ constexpr int ID_TERMINAL_FIND = 32881;
 constexpr int ID_TERMINAL_TIMESTAMPS = 32882;
 constexpr int ID_TERMINAL_HEX_VIEW = 32883;
 constexpr int ID_TERMINAL_SCROLLBACK = 32884;
+// The command line under the terminal: show or hide it, and go to it (showing it).
+constexpr int ID_VIEW_COMMAND_LINE = 32885;
+constexpr int ID_TERMINAL_FOCUS_COMMAND_LINE = 32886;
+// The quick sends' toolbar row.
+constexpr int ID_VIEW_QUICK_SEND_BAR = 32887;
+// The terminal's highlight rules.
+constexpr int ID_TERMINAL_HIGHLIGHT = 32888;
 
 constexpr int ID_TOOLS_PROGRAM = 32771;
 constexpr int ID_TOOLS_BUILD = 32772;
@@ -50,6 +57,12 @@ constexpr int ID_TERMINAL_STOP_SEND = 32908;
 constexpr int ID_TERMINAL_PASTE = 32909;
 constexpr int ID_TERMINAL_DTR = 32910;
 constexpr int ID_TERMINAL_RTS = 32911;
+// How sends are paced: delays, and waiting for the board's text after each line.
+constexpr int ID_TERMINAL_PACING = 32912;
+// Edit the quick sends; run one (Shift+F1 .. Shift+F12).
+constexpr int ID_TERMINAL_QUICK_SENDS = 32913;
+constexpr int ID_QUICK_SEND_FIRST = 32960;
+constexpr int ID_QUICK_SEND_LAST = 32971;
 
 constexpr int ID_APP_ABOUT = 57664;
 constexpr int ID_HELP_VISIT = 32795;

@@ -5,8 +5,14 @@
 #include "base/system_error.h"
 #include "base/user_prompt.h"
 #include "serial/serial_device_name.h"
+#include "serial/serial_error.h"
 #include "serial/serial_port.h"
+#include "terminal/command_line.h"
+#include "terminal/escaped_text.h"
+#include "terminal/highlight_dlg.h"
+#include "terminal/quick_send_dlg.h"
 #include "terminal/raw_sender.h"
+#include "terminal/send_pacing_dlg.h"
 #include "terminal/terminal_ctrl.h"
 #include "terminal/terminal_input.h"
 #include "terminal/terminal_log.h"
@@ -20,10 +26,15 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 
 namespace {
+// What a command line's send is called; its end is not told in the status bar.
+constexpr const char* kCommandLineName = "command line";
+
 QString SentName(const std::string& path)
 {
     return QFileInfo(QString::fromStdString(path)).fileName();
@@ -54,6 +65,12 @@ CTerminalController::CTerminalController(CTerminalCtrl& terminal, QStatusBar& ba
     panes.AddPane(m_wndCountersPane);
 
     m_settings.Load(m_store);
+    m_history.Load(m_store);
+    m_quickSends.Load(m_store);
+    m_highlight.Load(m_store);
+    // A rule the window cannot use is said once the window shows.
+    if (const QStringList bad = m_terminal.SetHighlightRules(m_highlight.Rules()); !bad.isEmpty())
+        QTimer::singleShot(0, this, [this, text = bad.join(QLatin1Char(' '))] { ShowStatus(text, 10000); });
     m_pLog = std::make_unique<CTerminalLog>(sink);
     m_pTee = std::make_unique<CTerminalTee>(m_terminal, *m_pLog);
     // Echoed keys are shown text too: they go through the tee.
@@ -74,15 +91,24 @@ CTerminalController::CTerminalController(CTerminalCtrl& terminal, QStatusBar& ba
     m_pRefreshTimer = new QTimer(this);
     connect(m_pRefreshTimer, &QTimer::timeout, this, [this] {
         UpdateCountersPane();
-        if (IsSending())
-            m_messagePane.setText(QStringLiteral("Sending %1: %2 of %3 bytes")
-                                      .arg(SentName(m_pSender->Name()))
-                                      .arg(m_pSender->Sent())
-                                      .arg(m_pSender->Total()));
+        UpdateSendProgress();
     });
     m_pRefreshTimer->start(kRefreshMs);
     UpdateCountersPane();
     UpdateLogPane();
+}
+
+void CTerminalController::UpdateSendProgress()
+{
+    if (!IsSending())
+        return;
+    const std::uint64_t lines = m_pSender->Lines();
+    m_messagePane.setText(QStringLiteral("Sending %1: %2 %3, %4 of %5 bytes")
+                              .arg(SentName(m_pSender->Name()))
+                              .arg(lines)
+                              .arg(lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
+                              .arg(m_pSender->Sent())
+                              .arg(m_pSender->Total()));
 }
 
 CTerminalController::~CTerminalController()
@@ -135,6 +161,9 @@ void CTerminalController::OnReceived(const std::uint8_t* data, std::size_t size)
 {
     m_counters.AddReceived(size);
     m_pLog->OnReceived(data, size);
+    // A paced send may be waiting for the board's prompt.
+    if (m_pSender)
+        m_pSender->OnReceived(data, size);
 }
 
 void CTerminalController::OnClosing()
@@ -223,7 +252,7 @@ bool CTerminalController::SendFile(const std::string& path)
                    5000);
         return false;
     }
-    if (const std::error_code code = m_pSender->StartFile(*m_pPort, path, m_host.m_lineRate())) {
+    if (const std::error_code code = m_pSender->StartFile(*m_pPort, path, m_host.m_lineRate(), m_settings.m_pacing)) {
         ShowSystemError(m_prompt, code, kTextSendOpenError, path);
         return false;
     }
@@ -253,12 +282,174 @@ bool CTerminalController::PasteToBoard()
             return false;
     }
     const std::string echoed = m_pInput->LocalEcho() ? bytes : std::string();
-    if (const std::error_code code = m_pSender->StartBytes(*m_pPort, std::move(bytes), "clipboard text", m_host.m_lineRate())) {
+    if (const std::error_code code =
+            m_pSender->StartBytes(*m_pPort, std::move(bytes), "clipboard text", m_host.m_lineRate(), m_settings.m_pacing)) {
         ShowSystemError(m_prompt, code);
         return false;
     }
     m_pInput->Echo(echoed);
     RequestCommandUpdate();
+    return true;
+}
+
+void CTerminalController::AttachCommandLine(CCommandLine& line)
+{
+    m_pCommandLine = &line;
+    line.SetEscapes(m_settings.m_bEscapes);
+    line.setVisible(m_settings.m_bCommandLine);
+    connect(&line, &CCommandLine::lineEntered, this, [this](const QString& text) {
+        if (SendCommandLine(text) && m_pCommandLine)
+            m_pCommandLine->Sent();
+    });
+    connect(&line, &CCommandLine::escapesToggled, this, [this](bool on) {
+        m_settings.m_bEscapes = on;
+        SaveSettings();
+    });
+    connect(&line, &CCommandLine::statusMessage, this, [this](const QString& text) { ShowStatus(text, 4000); });
+    connect(&line, &QObject::destroyed, this, [this] { m_pCommandLine = nullptr; });
+}
+
+void CTerminalController::SetCommandLineShown(bool on)
+{
+    m_settings.m_bCommandLine = on;
+    SaveSettings();
+    if (m_pCommandLine)
+        m_pCommandLine->setVisible(on);
+}
+
+void CTerminalController::SetPacing(const CSendPacing& pacing)
+{
+    m_settings.m_pacing = pacing;
+    SaveSettings();
+}
+
+bool CTerminalController::RefuseSend(const QString& what)
+{
+    if (!IsPortOpen()) {
+        ShowStatus(QStringLiteral("The port is not open."), 5000);
+        return true;
+    }
+    if (IsDownloadRunning() || IsSending()) {
+        ShowStatus(IsDownloadRunning() ? QStringLiteral("%1 waits for the download to end.").arg(what)
+                                       : QStringLiteral("A send to the board is running."),
+                   5000);
+        return true;
+    }
+    return false;
+}
+
+bool CTerminalController::SendNow(std::string bytes, const std::string& name)
+{
+    std::error_code code;
+    if (m_settings.m_pacing.Paced()) {
+        const std::string echoed = m_pInput->LocalEcho() ? bytes : std::string();
+        code = m_pSender->StartBytes(*m_pPort, std::move(bytes), name, m_host.m_lineRate(), m_settings.m_pacing);
+        if (!code)
+            m_pInput->Echo(echoed);
+        RequestCommandUpdate();
+    } else {
+        // Unpaced it goes as typed keys do: at once, or queued behind keys that wait.
+        code = m_pInput->SendLine(*m_pPort, bytes);
+    }
+    if (code) {
+        // A line another writer holds was told by the busy notice already.
+        if (code != make_error_code(ESerialError::LineBusy))
+            ShowStatus(QStringLiteral("Nothing was sent: %1").arg(QString::fromStdString(code.message())), 5000);
+        return false;
+    }
+    return true;
+}
+
+void CTerminalController::AttachQuickSendBar(QToolBar& bar)
+{
+    m_pQuickBar = &bar;
+    connect(&bar, &QObject::destroyed, this, [this] { m_pQuickBar = nullptr; });
+    bar.setVisible(m_quickSends.Any());
+    RefreshQuickBar();
+}
+
+void CTerminalController::RefreshQuickBar()
+{
+    if (!m_pQuickBar)
+        return;
+    for (QAction* action : m_pQuickBar->actions()) {
+        const int index = action->data().toInt() - cmd::ID_QUICK_SEND_FIRST;
+        if (index < 0 || index >= static_cast<int>(CQuickSends::kCount))
+            continue;
+        const CQuickSend& send = m_quickSends.At(static_cast<std::size_t>(index));
+        action->setVisible(send.IsSet());
+        action->setText(QString::fromLatin1(send.m_strName.data(), static_cast<qsizetype>(send.m_strName.size())));
+        action->setToolTip(QStringLiteral("%1 (Shift+F%2): %3")
+                               .arg(action->text())
+                               .arg(index + 1)
+                               .arg(send.m_eKind == CQuickSend::EKind::File ? QStringLiteral("sends the file %1")
+                                                                            : QStringLiteral("sends %1"))
+                               .arg(QString::fromLatin1(send.m_strValue.data(),
+                                                        static_cast<qsizetype>(send.m_strValue.size()))));
+    }
+}
+
+void CTerminalController::SetHighlightRules(const std::vector<CHighlightRule>& rules)
+{
+    m_highlight.SetRules(rules);
+    m_highlight.Save(m_store);
+    m_store.Sync();
+    if (const QStringList bad = m_terminal.SetHighlightRules(m_highlight.Rules()); !bad.isEmpty())
+        ShowStatus(bad.join(QLatin1Char(' ')), 8000);
+}
+
+void CTerminalController::SetQuickSends(const CQuickSends& sends)
+{
+    m_quickSends = sends;
+    m_quickSends.Save(m_store);
+    m_store.Sync();
+    RefreshQuickBar();
+    if (m_pQuickBar && m_quickSends.Any())
+        m_pQuickBar->show();
+    RequestCommandUpdate();
+}
+
+bool CTerminalController::RunQuickSend(std::size_t index)
+{
+    if (index >= CQuickSends::kCount || !m_quickSends.At(index).IsSet())
+        return false;
+    const CQuickSend send = m_quickSends.At(index);
+    if (send.m_eKind == CQuickSend::EKind::File)
+        return SendFile(send.m_strValue);
+    if (RefuseSend(QStringLiteral("The quick send")))
+        return false;
+    CEscapedText::CResult parsed = CEscapedText::Parse(send.m_strValue);
+    if (!parsed.m_strError.empty()) {
+        ShowStatus(QStringLiteral("Quick send %1: %2")
+                       .arg(QString::fromLatin1(send.m_strName.data(), static_cast<qsizetype>(send.m_strName.size())),
+                            QString::fromStdString(parsed.m_strError)),
+                   8000);
+        return false;
+    }
+    return SendNow(std::move(parsed.m_strBytes), send.m_strName);
+}
+
+bool CTerminalController::SendCommandLine(const QString& text)
+{
+    if (RefuseSend(QStringLiteral("The command line")))
+        return false;
+    // One byte per character, as typed keys are.
+    const std::string typed = text.toLatin1().toStdString();
+    std::string bytes = typed;
+    if (m_settings.m_bEscapes) {
+        CEscapedText::CResult parsed = CEscapedText::Parse(typed);
+        if (!parsed.m_strError.empty()) {
+            ShowStatus(QString::fromStdString(parsed.m_strError), 8000);
+            return false;
+        }
+        bytes = std::move(parsed.m_strBytes);
+    }
+    bytes += CTerminalInput::EnterBytes(m_settings.m_eEnterSends);
+    if (!SendNow(std::move(bytes), kCommandLineName))
+        return false;
+    m_history.Add(typed);
+    m_history.Save(m_store);
+    m_store.Sync();
     return true;
 }
 
@@ -271,9 +462,23 @@ void CTerminalController::OnSendEnd()
     if (!IsDownloadRunning())
         m_host.m_lineReleased();
     const QString name = SentName(m_pSender->Name());
+    const bool commandLine = m_pSender->Name() == kCommandLineName;
     switch (m_pSender->Result()) {
     case CRawSender::EResult::Completed:
-        m_messagePane.setText(QStringLiteral("%1 sent: %2 bytes.").arg(name).arg(m_pSender->Sent()));
+        if (m_pSender->MissedWaits() > 0)
+            m_messagePane.setText(QStringLiteral("%1 sent: %2 bytes; \"%3\" did not come after %4 of %5 lines.")
+                                      .arg(name)
+                                      .arg(m_pSender->Sent())
+                                      .arg(QString::fromStdString(m_pSender->Pacing().m_strWaitFor))
+                                      .arg(m_pSender->MissedWaits())
+                                      .arg(m_pSender->Lines()));
+        else if (!commandLine)
+            m_messagePane.setText(QStringLiteral("%1 sent: %2 bytes.").arg(name).arg(m_pSender->Sent()));
+        break;
+    case CRawSender::EResult::TimedOut:
+        m_messagePane.setText(QStringLiteral("Ready"));
+        m_prompt.ShowBox(m_pSender->FailureText(SerialDevicePath(m_host.m_portName())), kAppTitle,
+                         kBoxOk | kBoxIconWarning);
         break;
     case CRawSender::EResult::Stopped:
         m_messagePane.setText(QStringLiteral("Sending %1 was stopped after %2 of %3 bytes.")
@@ -350,7 +555,9 @@ bool CTerminalController::ShowsState(int id)
     case cmd::ID_TERMINAL_ENTER_LF:
     case cmd::ID_TERMINAL_ENTER_CRLF:
     case cmd::ID_TERMINAL_DTR:
-    case cmd::ID_TERMINAL_RTS: return true;
+    case cmd::ID_TERMINAL_RTS:
+    case cmd::ID_VIEW_COMMAND_LINE:
+    case cmd::ID_VIEW_QUICK_SEND_BAR: return true;
     default: return false;
     }
 }
@@ -422,11 +629,50 @@ bool CTerminalController::OnCommand(int id)
     case cmd::ID_TERMINAL_PASTE:
         PasteToBoard();
         return true;
+    case cmd::ID_TERMINAL_PACING: {
+        CSendPacing pacing = m_settings.m_pacing;
+        if (CSendPacingDlg::Edit(m_bar.window(), pacing))
+            SetPacing(pacing);
+        return true;
+    }
+    case cmd::ID_VIEW_COMMAND_LINE:
+        SetCommandLineShown(!m_settings.m_bCommandLine);
+        return true;
+    case cmd::ID_TERMINAL_HIGHLIGHT: {
+        std::vector<CHighlightRule> rules = m_highlight.Rules();
+        if (CHighlightDlg::Edit(m_bar.window(), rules))
+            SetHighlightRules(rules);
+        return true;
+    }
+    case cmd::ID_TERMINAL_QUICK_SENDS: {
+        CQuickSends sends = m_quickSends;
+        if (CQuickSendDlg::Edit(m_bar.window(), sends))
+            SetQuickSends(sends);
+        return true;
+    }
+    case cmd::ID_VIEW_QUICK_SEND_BAR:
+        if (m_pQuickBar)
+            m_pQuickBar->setVisible(m_pQuickBar->isHidden());
+        return true;
+    case cmd::ID_TERMINAL_FOCUS_COMMAND_LINE:
+        if (!m_pCommandLine)
+            return true;
+        if (!m_settings.m_bCommandLine)
+            SetCommandLineShown(true);
+        // The terminal's pane may be hidden: the frame shows it (it owns the docks).
+        if (m_host.m_showTerminal)
+            m_host.m_showTerminal();
+        m_pCommandLine->Edit().setFocus(Qt::ShortcutFocusReason);
+        return true;
     case cmd::ID_TERMINAL_DTR:
     case cmd::ID_TERMINAL_RTS:
         SetModemLine(id, !ModemLineShown(id));
         return true;
     default:
+        if (id >= cmd::ID_QUICK_SEND_FIRST && id <= cmd::ID_QUICK_SEND_LAST) {
+            RunQuickSend(static_cast<std::size_t>(id - cmd::ID_QUICK_SEND_FIRST));
+            return true;
+        }
         return false;
     }
 }
@@ -476,12 +722,37 @@ bool CTerminalController::OnUpdateCommand(CCmdUI& ui)
     case cmd::ID_TERMINAL_STOP_SEND:
         ui.Enable(IsSending());
         return true;
+    case cmd::ID_TERMINAL_PACING:
+        ui.Enable(true);
+        return true;
+    case cmd::ID_VIEW_COMMAND_LINE:
+        ui.Enable(m_pCommandLine != nullptr);
+        ui.SetCheck(m_settings.m_bCommandLine);
+        return true;
+    case cmd::ID_TERMINAL_FOCUS_COMMAND_LINE:
+        ui.Enable(m_pCommandLine != nullptr);
+        return true;
+    case cmd::ID_TERMINAL_QUICK_SENDS:
+    case cmd::ID_TERMINAL_HIGHLIGHT:
+        ui.Enable(true);
+        return true;
+    case cmd::ID_VIEW_QUICK_SEND_BAR:
+        ui.Enable(m_pQuickBar != nullptr);
+        ui.SetCheck(m_pQuickBar && !m_pQuickBar->isHidden());
+        return true;
     case cmd::ID_TERMINAL_DTR:
     case cmd::ID_TERMINAL_RTS:
         ui.Enable(portReady);
         ui.SetCheck(m_pPort && ModemLineShown(ui.m_nID));
         return true;
     default:
+        if (ui.m_nID >= cmd::ID_QUICK_SEND_FIRST && ui.m_nID <= cmd::ID_QUICK_SEND_LAST) {
+            const CQuickSend& send = m_quickSends.At(static_cast<std::size_t>(ui.m_nID - cmd::ID_QUICK_SEND_FIRST));
+            ui.Enable(send.IsSet() && canSend);
+            if (send.IsSet())
+                ui.SetText(send.m_strName);
+            return true;
+        }
         return false;
     }
 }

@@ -1,7 +1,8 @@
 #pragma once
 // CTerminalController: the terminal's input and output in the main window: typing (echo, what
-// Enter sends, DTR and RTS), Paste to Board, Send File, the log with its status-bar pane, the
-// byte counters with theirs, the terminal settings, and the Terminal menu's commands. GUI thread
+// Enter sends, DTR and RTS), the command line with its history, Paste to Board, Send File and
+// their pacing, the log with its status-bar pane, the byte counters with theirs, the terminal
+// settings, and the Terminal menu's commands. GUI thread
 // only. It owns the log, the tee, the typed-key input and the sender; the terminal window, the
 // status bar, the stores, the sink and the prompt outlive it, and so does the port given to
 // SetPort until ReleasePort. The window hands it the sink's notifications (HandleMessage) and
@@ -9,6 +10,9 @@
 
 #include "base/command_target.h"
 #include "base/message_sink.h"
+#include "terminal/command_history.h"
+#include "terminal/highlight_rules.h"
+#include "terminal/quick_sends.h"
 #include "terminal/terminal_counters.h"
 #include "terminal/terminal_io_settings.h"
 
@@ -20,6 +24,7 @@
 #include <memory>
 #include <string>
 
+class CCommandLine;
 class CQtSettingsStore;
 class CRawSender;
 class CSerialPort;
@@ -33,6 +38,7 @@ class IUserPrompt;
 class QLabel;
 class QStatusBar;
 class QTimer;
+class QToolBar;
 
 class CTerminalController : public QObject, public ICommandTarget {
     Q_OBJECT
@@ -54,6 +60,8 @@ public:
         std::function<void()> m_requestCommandUpdate;
         // A send ended while no download holds the line: changes that waited for it apply now.
         std::function<void()> m_lineReleased;
+        // Shows the terminal's pane (the command line was asked for); may be empty.
+        std::function<void()> m_showTerminal;
     };
 
     // Adds the log and counters panes to panes; status texts go to bar and messagePane, and the
@@ -76,6 +84,28 @@ public:
     void ApplyModemLines();
     // Every block read from the port, as it came: counted and logged.
     void OnReceived(const std::uint8_t* data, std::size_t size);
+    // The command line under the terminal (it outlives the controller's use of it): its lines
+    // are sent, its history and escapes kept, and it shows as the settings say.
+    void AttachCommandLine(CCommandLine& line);
+    // Sends a command line (Latin-1) with what Enter sends, paced as set; false (with a status
+    // message: a bad escape, the line busy, the port closed) when nothing went.
+    bool SendCommandLine(const QString& text);
+    CCommandHistory& History() { return m_history; }
+    // The quick sends' toolbar row, holding the quick send commands' actions (it outlives the
+    // controller's use of it): only the sends that are set show.
+    void AttachQuickSendBar(QToolBar& bar);
+    // Sends quick send index (a text with its escapes, as it is; a file as Send File does);
+    // false (with a status message) when nothing went.
+    bool RunQuickSend(std::size_t index);
+    const CQuickSends& QuickSends() const { return m_quickSends; }
+    // Keeps the highlight rules, stores them and paints with them; a rule the window cannot use
+    // is said in the status bar.
+    void SetHighlightRules(const std::vector<CHighlightRule>& rules);
+    const CHighlightRules& HighlightRules() const { return m_highlight; }
+    // Keeps the sends and stores them; the bar shows when one is set.
+    void SetQuickSends(const CQuickSends& sends);
+    // Sets how sends are paced from now on, and stores it.
+    void SetPacing(const CSendPacing& pacing);
     // A notification from the sink; true when it was the log's or the sender's.
     bool HandleMessage(const CPostedEvent& message);
     // The window closes: a send ends at its next write and no more boxes are shown.
@@ -115,6 +145,15 @@ private:
     void UpdateLogPane();
     void UpdateCountersPane();
     void SaveSettings();
+    void SetCommandLineShown(bool on);
+    // Why nothing can be sent now (the port closed, the line busy), said in the status bar; false
+    // when something can.
+    bool RefuseSend(const QString& what);
+    // Sends bytes now, as typed keys are, or through the sender when sends are paced.
+    bool SendNow(std::string bytes, const std::string& name);
+    void RefreshQuickBar();
+    // The status bar's text for a running send.
+    void UpdateSendProgress();
 
     CTerminalCtrl& m_terminal;
     QStatusBar& m_bar;
@@ -129,6 +168,11 @@ private:
     // keys go through the tee too. Torn down in reverse: the sender first (it writes to the port).
     CTerminalIoSettings m_settings;
     CTerminalCounters m_counters;
+    CCommandHistory m_history;
+    CCommandLine* m_pCommandLine = nullptr;
+    CQuickSends m_quickSends;
+    CHighlightRules m_highlight;
+    QToolBar* m_pQuickBar = nullptr;
     std::unique_ptr<CTerminalLog> m_pLog;
     std::unique_ptr<CTerminalTee> m_pTee;
     std::unique_ptr<CTerminalInput> m_pInput;

@@ -1,6 +1,7 @@
 #include "terminal/terminal_ctrl.h"
 
 #include "base/settings_store.h"
+#include "terminal/highlight_rules.h"
 #include "terminal/terminal_input.h"
 #include "serial/serial_port.h"
 
@@ -115,6 +116,8 @@ QMenu* CTerminalCtrl::CreateContextMenu(QWidget* parent)
     hex->setCheckable(true);
     hex->setChecked(m_bHexView);
     menu->addAction(tr("&Scrollback..."), this, &CTerminalCtrl::PromptScrollback);
+    menu->addAction(tr("Next Highlighted Line\tCtrl+Shift+N"), this, [this] { FindHighlighted(true); });
+    menu->addAction(tr("Previous Highlighted Line\tCtrl+Shift+P"), this, [this] { FindHighlighted(false); });
     menu->addSeparator();
     menu->addAction(tr("C&lear\tCtrl+Shift+L"), this, &CTerminalCtrl::Clear);
     // The frame's commands for the terminal (the log, sending, echo).
@@ -166,6 +169,79 @@ QString CTerminalCtrl::RowText(int row) const
     return (ms == 0 ? QString(kStampColumns, QLatin1Char(' '))
                     : QDateTime::fromMSecsSinceEpoch(ms).toString(QStringLiteral("hh:mm:ss.zzz "))) +
            text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Highlighting
+
+QStringList CTerminalCtrl::SetHighlightRules(const std::vector<CHighlightRule>& rules)
+{
+    QStringList bad;
+    m_rules.clear();
+    for (const CHighlightRule& rule : rules) {
+        const QString pattern = QString::fromLatin1(rule.m_strPattern.data(), static_cast<qsizetype>(rule.m_strPattern.size()));
+        QRegularExpression expression(pattern, QRegularExpression::CaseInsensitiveOption);
+        if (!expression.isValid()) {
+            bad << tr("The highlight rule %1 is left out: %2 at character %3.")
+                       .arg(pattern, expression.errorString())
+                       .arg(expression.patternErrorOffset() + 1);
+            continue;
+        }
+        // Compiled (JIT where there is one) now, not at the first paint.
+        expression.optimize();
+        m_rules.append(CRule{expression, QColor::fromRgb(rule.m_nRgb & 0xFFFFFF), rule.m_bWholeLine});
+    }
+    viewport()->update();
+    return bad;
+}
+
+QList<CLineView::CSpan> CTerminalCtrl::RowSpans(int, const QString& text) const
+{
+    QList<CSpan> spans;
+    if (m_bHexView)
+        return spans;
+    // The first rule that matches wins; a whole line is one span (the row's text is made once
+    // a paint).
+    for (const CRule& rule : m_rules) {
+        if (rule.m_bWholeLine) {
+            if (rule.m_expression.match(text).hasMatch())
+                spans.append(CSpan{0, static_cast<int>(text.size()), rule.m_colour});
+            if (!spans.isEmpty())
+                return spans;
+            continue;
+        }
+        QRegularExpressionMatchIterator it = rule.m_expression.globalMatch(text);
+        while (it.hasNext() && spans.size() < 64) {
+            const QRegularExpressionMatch match = it.next();
+            if (match.capturedLength() > 0)
+                spans.append(CSpan{static_cast<int>(match.capturedStart()), static_cast<int>(match.capturedLength()),
+                                   rule.m_colour});
+        }
+        if (!spans.isEmpty())
+            return spans;
+    }
+    return spans;
+}
+
+bool CTerminalCtrl::FindHighlighted(bool forward)
+{
+    const int rows = RowCount();
+    if (!m_bHexView && !m_rules.isEmpty() && rows > 0) {
+        const int current = CurrentRow();
+        const int start = current >= 0 ? current : (forward ? rows - 1 : 0);
+        for (int step = 1; step <= rows; ++step) {
+            const int row = ((start + (forward ? step : -step)) % rows + rows) % rows;
+            const QString text = RowText(row);
+            for (const CRule& rule : m_rules) {
+                if (rule.m_expression.match(text).hasMatch()) {
+                    SetCurrentRow(row);
+                    return true;
+                }
+            }
+        }
+    }
+    ShowStatus(tr("No highlighted line"));
+    return false;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -222,10 +298,13 @@ bool CTerminalCtrl::event(QEvent* event)
 bool CTerminalCtrl::HandleViewKey(QKeyEvent* event, bool act)
 {
     const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (event->key() != Qt::Key_L || mods != (Qt::ControlModifier | Qt::ShiftModifier))
+    const int key = event->key();
+    if ((key != Qt::Key_L && key != Qt::Key_N && key != Qt::Key_P) || mods != (Qt::ControlModifier | Qt::ShiftModifier))
         return CLineView::HandleViewKey(event, act);
-    if (act)
+    if (act && key == Qt::Key_L)
         Clear();
+    else if (act)
+        FindHighlighted(key == Qt::Key_N);
     return true;
 }
 

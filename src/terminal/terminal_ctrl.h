@@ -15,6 +15,10 @@
 #include "ui/line_view.h"
 
 #include <QList>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <vector>
 
 #include <string>
 
@@ -23,6 +27,7 @@ class CTerminalInput;
 class ISettingsStore;
 class QAction;
 class QMenu;
+struct CHighlightRule;
 
 class CTerminalCtrl : public CLineView, public ITerminalSink {
     Q_OBJECT
@@ -64,6 +69,13 @@ public:
     int RowCount() const override;
     QString RowText(int row) const override;
     const CByteRing& Bytes() const { return m_bytes; }
+    // The rules that colour rows as they are painted; the texts of the rules that cannot be used
+    // (a bad expression), which are left out.
+    QStringList SetHighlightRules(const std::vector<CHighlightRule>& rules);
+    // Selects the next (previous) row a rule colours, from the current row, wrapping round;
+    // false (and the status bar says so) when none is.
+    bool FindHighlighted(bool forward);
+    QList<CSpan> RowSpans(int row, const QString& text) const override;
     // The terminal's context menu (the caller owns it).
     QMenu* CreateContextMenu(QWidget* parent);
 
@@ -96,4 +108,10 @@ private:
     CByteRing m_bytes;
     bool m_bTimestamps = false;
     bool m_bHexView = false;
+    struct CRule {
+        QRegularExpression m_expression;
+        QColor m_colour;
+        bool m_bWholeLine = true;
+    };
+    QList<CRule> m_rules;
 };

@@ -93,6 +93,14 @@ std::error_code CTerminalInput::Enter(CSerialPort& port)
     return code;
 }
 
+std::error_code CTerminalInput::SendLine(CSerialPort& port, std::string_view bytes)
+{
+    const std::error_code code = Send(port, bytes);
+    if (!code)
+        Echo(bytes);
+    return code;
+}
+
 void CTerminalInput::Echo(std::string_view bytes)
 {
     if (!m_bLocalEcho)

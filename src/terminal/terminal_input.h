@@ -46,6 +46,9 @@ public:
     std::error_code Type(CSerialPort& port, std::uint8_t byte);
     // The Enter key; echo shows a line end.
     std::error_code Enter(CSerialPort& port);
+    // A whole line (the command line's bytes with their line end) sent as typed keys are, and
+    // shown as a paste is when echo is on.
+    std::error_code SendLine(CSerialPort& port, std::string_view bytes);
     // Text sent another way (a paste) shown as typed text would be, when echo is on.
     void Echo(std::string_view bytes);
     // Typed bytes the line has not taken yet.

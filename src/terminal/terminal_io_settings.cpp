@@ -8,6 +8,13 @@ constexpr const char* kKeyLogFile = "TerminalLogFile";
 constexpr const char* kKeyDtr = "TerminalDTR";
 constexpr const char* kKeyRts = "TerminalRTS";
 constexpr const char* kKeySendFile = "TerminalSendFile";
+constexpr const char* kKeyCharDelay = "TerminalCharDelay";
+constexpr const char* kKeyLineDelay = "TerminalLineDelay";
+constexpr const char* kKeyWaitFor = "TerminalWaitFor";
+constexpr const char* kKeyWaitLimit = "TerminalWaitLimit";
+constexpr const char* kKeyWaitTimeout = "TerminalWaitTimeout";
+constexpr const char* kKeyCommandLine = "TerminalCommandLine";
+constexpr const char* kKeyEscapes = "TerminalEscapes";
 
 // A value outside first..last is no value: the default stays.
 int InRange(int value, int first, int last, int def)
@@ -28,6 +35,20 @@ void CTerminalIoSettings::Load(ISettingsStore& store)
     m_bDtr = InRange(store.ReadFlag(kKeyDtr, def.m_bDtr), 0, 1, def.m_bDtr) != 0;
     m_bRts = InRange(store.ReadFlag(kKeyRts, def.m_bRts), 0, 1, def.m_bRts) != 0;
     m_strSendFile = store.ReadString(kKeySendFile, def.m_strSendFile);
+    const CSendPacing pacing;
+    m_pacing.m_nCharDelayMs =
+        InRange(store.ReadInt(kKeyCharDelay, pacing.m_nCharDelayMs), 0, CSendPacing::kMaxCharDelayMs, pacing.m_nCharDelayMs);
+    m_pacing.m_nLineDelayMs =
+        InRange(store.ReadInt(kKeyLineDelay, pacing.m_nLineDelayMs), 0, CSendPacing::kMaxLineDelayMs, pacing.m_nLineDelayMs);
+    m_pacing.m_strWaitFor = store.ReadString(kKeyWaitFor, pacing.m_strWaitFor);
+    if (m_pacing.m_strWaitFor.size() > CSendPacing::kMaxWaitText)
+        m_pacing.m_strWaitFor.clear();
+    m_pacing.m_nWaitLimitMs = InRange(store.ReadInt(kKeyWaitLimit, pacing.m_nWaitLimitMs), CSendPacing::kMinWaitLimitMs,
+                                      CSendPacing::kMaxWaitLimitMs, pacing.m_nWaitLimitMs);
+    m_pacing.m_bGoOnAfterTimeout =
+        InRange(store.ReadInt(kKeyWaitTimeout, pacing.m_bGoOnAfterTimeout ? 1 : 0), 0, 1, 0) != 0;
+    m_bCommandLine = InRange(store.ReadFlag(kKeyCommandLine, def.m_bCommandLine), 0, 1, def.m_bCommandLine) != 0;
+    m_bEscapes = InRange(store.ReadFlag(kKeyEscapes, def.m_bEscapes), 0, 1, def.m_bEscapes) != 0;
 }
 
 void CTerminalIoSettings::Save(ISettingsStore& store) const
@@ -39,4 +60,11 @@ void CTerminalIoSettings::Save(ISettingsStore& store) const
     store.WriteInt(kKeyDtr, m_bDtr ? 1 : 0);
     store.WriteInt(kKeyRts, m_bRts ? 1 : 0);
     store.WriteString(kKeySendFile, m_strSendFile);
+    store.WriteInt(kKeyCharDelay, m_pacing.m_nCharDelayMs);
+    store.WriteInt(kKeyLineDelay, m_pacing.m_nLineDelayMs);
+    store.WriteString(kKeyWaitFor, m_pacing.m_strWaitFor);
+    store.WriteInt(kKeyWaitLimit, m_pacing.m_nWaitLimitMs);
+    store.WriteInt(kKeyWaitTimeout, m_pacing.m_bGoOnAfterTimeout ? 1 : 0);
+    store.WriteInt(kKeyCommandLine, m_bCommandLine ? 1 : 0);
+    store.WriteInt(kKeyEscapes, m_bEscapes ? 1 : 0);
 }

@@ -198,6 +198,11 @@ CLineView::CRowStyle CLineView::RowStyle(int) const
     return {};
 }
 
+QList<CLineView::CSpan> CLineView::RowSpans(int, const QString&) const
+{
+    return {};
+}
+
 int CLineView::TopRow() const
 {
     return verticalScrollBar()->value();
@@ -285,6 +290,14 @@ void CLineView::paintEvent(QPaintEvent*)
             painter.fillRect(QRect(0, y, viewport()->width(), height), currentBack);
         painter.setPen(style.m_colour.isValid() ? style.m_colour : pal.color(QPalette::Text));
         painter.drawText(left, y + metrics.ascent(), text);
+        for (const CSpan& span : RowSpans(row, text)) {
+            const QString part = text.mid(span.m_nFrom, span.m_nLength);
+            const int x1 = left + metrics.horizontalAdvance(text.left(span.m_nFrom));
+            painter.fillRect(QRect(x1, y, metrics.horizontalAdvance(part), height),
+                             absolute == m_nCurrent ? currentBack : pal.color(QPalette::Base));
+            painter.setPen(span.m_colour);
+            painter.drawText(x1, y + metrics.ascent(), part);
+        }
         if (!m_bHasSelection || absolute < selFrom.m_nRow || absolute > selTo.m_nRow)
             continue;
         const int from = absolute == selFrom.m_nRow ? std::min<int>(selFrom.m_nColumn, text.size()) : 0;

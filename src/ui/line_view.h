@@ -10,6 +10,7 @@
 
 #include <QAbstractScrollArea>
 #include <QColor>
+#include <QList>
 #include <QTimer>
 
 #include <chrono>
@@ -31,6 +32,12 @@ public:
         QColor m_colour;
         bool m_bBold = false;
     };
+    // A part of a row drawn in its own colour (characters from m_nFrom, m_nLength of them).
+    struct CSpan {
+        int m_nFrom = 0;
+        int m_nLength = 0;
+        QColor m_colour;
+    };
 
     CLineView(EEncoding encoding, EKeys keys, std::size_t maxLines, QWidget* parent = nullptr);
 
@@ -45,6 +52,8 @@ public:
     virtual int RowCount() const;
     virtual QString RowText(int row) const;
     virtual CRowStyle RowStyle(int row) const;
+    // Parts of the row (as RowText gives it) in colours of their own; none by default.
+    virtual QList<CSpan> RowSpans(int row, const QString& text) const;
     // The first row in view; where a row is in the viewport (empty when out of view).
     int TopRow() const;
     QRect RowRect(int row) const;

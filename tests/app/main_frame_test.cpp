@@ -330,7 +330,9 @@ private slots:
             const char* key;
         } const keys[] = {{cmd::ID_FILE_ADD, "Ctrl+O"}, {cmd::ID_FILE_REMOVE, "Del"}, {cmd::ID_TOOLS_EDIT, "F2"},
                           {cmd::ID_TOOLS_PROGRAM, "F4"}, {cmd::ID_NEXT_PANE, "F6"}, {cmd::ID_PREV_PANE, "Shift+F6"},
-                          {cmd::ID_TOOLS_BUILD, "F7"}, {cmd::ID_TERMINAL_PASTE, "Ctrl+Shift+V"}};
+                          {cmd::ID_TOOLS_BUILD, "F7"}, {cmd::ID_TERMINAL_PASTE, "Ctrl+Shift+V"},
+                          {cmd::ID_TERMINAL_FOCUS_COMMAND_LINE, "Ctrl+Shift+K"}, {cmd::ID_QUICK_SEND_FIRST, "Shift+F1"},
+                          {cmd::ID_QUICK_SEND_LAST, "Shift+F12"}};
         int bound = 0;
         for (QAction* action : frame->actions()) {
             if (action->shortcut().isEmpty())
@@ -338,7 +340,8 @@ private slots:
             ++bound;
             QVERIFY(action->shortcut() != QKeySequence(Qt::Key_F5));
         }
-        QCOMPARE(bound, 8);
+        // And the twelve quick sends' Shift+F1 .. Shift+F12.
+        QCOMPARE(bound, 9 + 12);
         for (const auto& k : keys)
             QCOMPARE(frame->Action(k.id)->shortcut(), QKeySequence(QString::fromLatin1(k.key)));
 

@@ -7,6 +7,7 @@
 #include "base/qt_settings_store.h"
 #include "files/tool_settings.h"
 #include "programming/board_commands.h"
+#include "terminal/command_line.h"
 #include "terminal/raw_sender.h"
 #include "terminal/terminal_ctrl.h"
 #include "terminal/terminal_log.h"
@@ -16,12 +17,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QRegularExpression>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QtTest>
 
 #include <poll.h>
@@ -320,6 +324,194 @@ private slots:
         // Afterwards keys go out again.
         QTest::keyClicks(&frame->Terminal(), QStringLiteral("q"));
         QCOMPARE(Far(1), std::string("q"));
+        QVERIFY(Closed(*frame));
+    }
+
+    void commandLineSendsEditedLinesWithHistoryAndEscapesAcrossRuns()
+    {
+        {
+            auto frame = MakeActiveFrame();
+            QVERIFY(frame);
+            CCommandLine& line = frame->CommandLine();
+            QLineEdit& edit = line.Edit();
+            QVERIFY(line.isVisible());
+            // Ctrl+Shift+K goes from the terminal to the line.
+            QTest::keyClick(&frame->Terminal(), Qt::Key_K, Qt::ControlModifier | Qt::ShiftModifier);
+            QTRY_VERIFY(edit.hasFocus());
+            QTest::keyClicks(&edit, QStringLiteral("status"));
+            QCOMPARE(Far(1, 200), std::string());
+            QTest::keyClick(&edit, Qt::Key_Return);
+            QCOMPARE(Far(7), std::string("status\r"));
+            QVERIFY(edit.text().isEmpty());
+
+            struct Row {
+                bool m_bEscapes;
+                const char* m_typed;
+                std::string m_wire;
+                // Part of the status bar's text when nothing went (the line then stays).
+                const char* m_refused;
+            } const rows[] = {
+                {false, "raw\\q", "raw\\q\r", nullptr},
+                {true, "go\\x41\\t", "goA\t\r", nullptr},
+                {true, "bad\\q", "", "Unknown escape \\q at column 4"},
+            };
+            for (const Row& row : rows) {
+                line.EscapesBox().setChecked(row.m_bEscapes);
+                edit.setText(QString::fromLatin1(row.m_typed));
+                QTest::keyClick(&edit, Qt::Key_Return);
+                QCOMPARE(Far(std::max<std::size_t>(row.m_wire.size(), 1), row.m_wire.empty() ? 200 : 10000), row.m_wire);
+                if (row.m_refused) {
+                    QVERIFY2(frame->statusBar()->currentMessage().contains(QString::fromLatin1(row.m_refused)),
+                             qPrintable(frame->statusBar()->currentMessage()));
+                    QCOMPARE(edit.text(), QString::fromLatin1(row.m_typed));
+                } else {
+                    QVERIFY(edit.text().isEmpty());
+                }
+            }
+            // Up walks back from the newest with what is typed kept, Down comes back to it.
+            edit.setText(QStringLiteral("draft"));
+            const QStringList walk = {QStringLiteral("go\\x41\\t"), QStringLiteral("raw\\q"), QStringLiteral("status"),
+                                      QStringLiteral("status")};
+            for (const QString& expected : walk) {
+                QTest::keyClick(&edit, Qt::Key_Up);
+                QCOMPARE(edit.text(), expected);
+            }
+            for (const QString& expected : {QStringLiteral("raw\\q"), QStringLiteral("go\\x41\\t"), QStringLiteral("draft")}) {
+                QTest::keyClick(&edit, Qt::Key_Down);
+                QCOMPARE(edit.text(), expected);
+            }
+            // Ctrl+R finds the newest line holding what is typed.
+            edit.clear();
+            QTest::keyClicks(&edit, QStringLiteral("tat"));
+            QTest::keyClick(&edit, Qt::Key_R, Qt::ControlModifier);
+            QCOMPARE(edit.text(), QStringLiteral("status"));
+            QTest::keyClick(&edit, Qt::Key_R, Qt::ControlModifier);
+            QCOMPARE(edit.text(), QStringLiteral("status"));
+            QVERIFY(frame->statusBar()->currentMessage().contains(QStringLiteral("No earlier command line holds \"tat\"")));
+            // The terminal's own keys still go to the board byte by byte.
+            frame->Terminal().setFocus();
+            QTest::keyClicks(&frame->Terminal(), QStringLiteral("k"));
+            QCOMPARE(Far(1), std::string("k"));
+            QVERIFY(Closed(*frame));
+        }
+        {
+            // The next run has the history and the escapes box; hiding the line is kept too.
+            auto frame = MakeFrame();
+            QVERIFY(frame);
+            QCOMPARE(frame->TerminalIo().History().Entries(),
+                     (std::vector<std::string>{"status", "raw\\q", "go\\x41\\t"}));
+            QVERIFY(frame->CommandLine().Escapes());
+            frame->ExecuteCommand(cmd::ID_VIEW_COMMAND_LINE);
+            frame->UpdateCommandUI();
+            QVERIFY(!frame->Action(cmd::ID_VIEW_COMMAND_LINE)->isChecked());
+            QVERIFY(frame->CommandLine().isHidden());
+            QVERIFY(Closed(*frame));
+        }
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->CommandLine().isHidden());
+        // Going to it shows it.
+        frame->ExecuteCommand(cmd::ID_TERMINAL_FOCUS_COMMAND_LINE);
+        QVERIFY(!frame->CommandLine().isHidden());
+        QVERIFY(frame->TerminalIo().Settings().m_bCommandLine);
+        QVERIFY(Closed(*frame));
+    }
+
+    void sendFileWaitsForThePromptAfterEachLineAndNamesTheLineItStoppedAt()
+    {
+        const std::string path = m_pFiles->Write("lines.txt", "first\rsecond\rthird\r");
+        CSendPacing pacing;
+        pacing.m_strWaitFor = "ok>";
+        pacing.m_nWaitLimitMs = 1500;
+        {
+            auto frame = MakeFrame();
+            QVERIFY(frame);
+            frame->TerminalIo().SetPacing(pacing);
+            QVERIFY(frame->TerminalIo().SendFile(path));
+            // The window reads the board's answer: the far end is read while its events run.
+            std::string got;
+            const auto farHas = [&](const std::string& wanted) {
+                got += m_pPty->ReceiveAvailable();
+                return got == wanted;
+            };
+            // The board answers the first line only.
+            QTRY_VERIFY_WITH_TIMEOUT(farHas("first\r"), 10000);
+            m_pPty->Send("first\r\nok> ");
+            QTRY_VERIFY_WITH_TIMEOUT(farHas("first\rsecond\r"), 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(!frame->IsSending(), 10000);
+            QCOMPARE(Far(1, 300), std::string());
+            QCOMPARE(m_pPrompt->Boxes().size(), std::size_t(1));
+            const std::string text = m_pPrompt->Texts().back();
+            QVERIFY2(text.rfind("No \"ok>\" came from the board within 1500 ms after line 2 of " + path + ".", 0) == 0,
+                     text.c_str());
+            QVERIFY(Closed(*frame));
+        }
+        // The pacing is kept for the next run.
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->TerminalIo().Settings().m_pacing == pacing);
+        QVERIFY(Closed(*frame));
+    }
+
+    void quickSendsGoOnShiftFunctionKeysAndAreKeptAcrossRuns()
+    {
+        const std::string path = m_pFiles->Write("boot.txt", std::string("boot\x01\xff\n", 7));
+        m_pStore->WriteString("TerminalQuickSend3", "not a send");
+        m_pStore->Sync();
+        {
+            auto frame = MakeActiveFrame();
+            QVERIFY(frame);
+            // The value that cannot be read is said; no row shows while none is set.
+            QTRY_VERIFY(frame->statusBar()->currentMessage().contains(QStringLiteral("TerminalQuickSend3=not a send")));
+            auto* bar = frame->findChild<QToolBar*>(QStringLiteral("QuickSendBar"));
+            QVERIFY(bar);
+            QVERIFY(bar->isHidden());
+            CQuickSends sends;
+            QVERIFY(sends.Set(1, {"reset", CQuickSend::EKind::Text, "reset\\x21\\r"}));
+            QVERIFY(sends.Set(11, {"boot", CQuickSend::EKind::File, path}));
+            QVERIFY(sends.Set(5, {"six", CQuickSend::EKind::Text, "6"}));
+            frame->TerminalIo().SetQuickSends(sends);
+            QVERIFY(!bar->isHidden());
+            frame->UpdateCommandUI();
+            QCOMPARE(frame->Action(cmd::ID_QUICK_SEND_FIRST + 1)->text(), QStringLiteral("reset"));
+            QVERIFY(frame->Action(cmd::ID_QUICK_SEND_FIRST + 1)->isVisible());
+            QVERIFY(!frame->Action(cmd::ID_QUICK_SEND_FIRST)->isVisible());
+            QVERIFY(!frame->Action(cmd::ID_QUICK_SEND_FIRST)->isEnabled());
+            // Shift+F2 sends the text with its escapes, as it is.
+            QTest::keyClick(&frame->Terminal(), Qt::Key_F2, Qt::ShiftModifier);
+            QCOMPARE(Far(7), std::string("reset!\r"));
+            // Shift+F6 too: the previous pane's key is always off.
+            QTest::keyClick(&frame->Terminal(), Qt::Key_F6, Qt::ShiftModifier);
+            QCOMPARE(Far(1), std::string("6"));
+            // Shift+F12 sends the file.
+            QTest::keyClick(&frame->Terminal(), Qt::Key_F12, Qt::ShiftModifier);
+            QCOMPARE(Far(7), std::string("boot\x01\xff\n", 7));
+            QTRY_VERIFY(!frame->IsSending());
+            QVERIFY(Closed(*frame));
+        }
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QCOMPARE(frame->TerminalIo().QuickSends().At(1).m_strValue, std::string("reset\\x21\\r"));
+        QCOMPARE(frame->TerminalIo().QuickSends().At(11).m_strValue, path);
+        QVERIFY(!frame->findChild<QToolBar*>(QStringLiteral("QuickSendBar"))->isHidden());
+        QVERIFY(Closed(*frame));
+    }
+
+    void highlightRulesAreKeptAcrossRunsAndABadOneIsSaid()
+    {
+        const std::vector<CHighlightRule> rules = {{"boot", 0x123456, false}, {"(", 0x00FF00, true}};
+        {
+            auto frame = MakeFrame();
+            QVERIFY(frame);
+            QVERIFY(frame->TerminalIo().HighlightRules().Rules() == CHighlightRules::Defaults());
+            frame->TerminalIo().SetHighlightRules(rules);
+            QVERIFY(frame->statusBar()->currentMessage().startsWith(QStringLiteral("The highlight rule ( is left out")));
+            QVERIFY(Closed(*frame));
+        }
+        auto frame = MakeFrame();
+        QVERIFY(frame);
+        QVERIFY(frame->TerminalIo().HighlightRules().Rules() == rules);
+        QTRY_VERIFY(frame->statusBar()->currentMessage().startsWith(QStringLiteral("The highlight rule ( is left out")));
         QVERIFY(Closed(*frame));
     }
 

@@ -1,8 +1,15 @@
 // The terminal window as a widget: what it shows and keeps, its selection and copy.
 
+#include "terminal/highlight_dlg.h"
+#include "terminal/highlight_rules.h"
+#include "terminal/quick_send_dlg.h"
+#include "terminal/send_pacing_dlg.h"
 #include "terminal/terminal_ctrl.h"
+#include "pixels.h"
 
 #include <QClipboard>
+#include <QTableWidget>
+#include <cstdlib>
 #include <QMenu>
 #include <QPushButton>
 #include <QScrollBar>
@@ -12,6 +19,83 @@ class TerminalWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // The dialogs give back what they were given, and the quick sends' table turns rows into
+    // sends (a row without a name is an empty slot).
+    void dialogsGiveBackWhatTheyHold()
+    {
+        CSendPacing pacing;
+        pacing.m_nCharDelayMs = 7;
+        pacing.m_nLineDelayMs = 9000;
+        pacing.m_strWaitFor = "ok>";
+        pacing.m_nWaitLimitMs = 1234;
+        pacing.m_bGoOnAfterTimeout = true;
+        QVERIFY(CSendPacingDlg(pacing).Pacing() == pacing);
+        QVERIFY(CSendPacingDlg(CSendPacing()).Pacing() == CSendPacing());
+
+        CQuickSends sends;
+        QVERIFY(sends.Set(0, {"reset", CQuickSend::EKind::Text, "R\\r"}));
+        QVERIFY(sends.Set(11, {"boot", CQuickSend::EKind::File, "/tmp/boot.txt"}));
+        CQuickSendDlg quick(sends);
+        QVERIFY(quick.Sends() == sends);
+        quick.Table().item(0, 0)->setText(QString());
+        quick.Table().item(3, 0)->setText(QStringLiteral(" go "));
+        quick.Table().item(3, 2)->setText(QStringLiteral("G\\r"));
+        CQuickSends edited;
+        QVERIFY(edited.Set(3, {"go", CQuickSend::EKind::Text, "G\\r"}));
+        QVERIFY(edited.Set(11, sends.At(11)));
+        QVERIFY(quick.Sends() == edited);
+
+        const std::vector<CHighlightRule> rules = {{"boot", 0x123456, false}, {"error", 0x8B0000, true}};
+        QVERIFY(CHighlightDlg(rules).Rules() == rules);
+    }
+
+    void highlightRulesColourRowsWhenPaintedAndFindJumpsBetweenThem()
+    {
+        CTerminalCtrl terminal;
+        terminal.resize(480, 200);
+        terminal.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&terminal));
+        std::vector<CHighlightRule> rules = CHighlightRules::Defaults();
+        rules.push_back({"ok", 0x0000FF, false});
+        rules.push_back({"(", 0x00FF00, false});
+        const QStringList bad = terminal.SetHighlightRules(rules);
+        QCOMPARE(bad.size(), 1);
+        QVERIFY(bad[0].startsWith(QStringLiteral("The highlight rule ( is left out")));
+        terminal.AppendTerminalText("boot FAILED\nall ok here\nplain line\nwarning: hot\n");
+        terminal.UpdateView();
+        const QImage image = terminal.viewport()->grab().toImage();
+        struct Row {
+            QColor m_colour;
+            bool m_bWhole;
+        } const rows[] = {{QColor(0x8B0000), true}, {QColor(0x0000FF), false}, {QColor(), false}, {QColor(0xA52A2A), true}};
+        const QColor black(Qt::black);
+        for (int row = 0; row < 4; ++row) {
+            const QRect rect = terminal.RowRect(row);
+            QVERIFY(!rect.isEmpty());
+            // Text is smoothed: a glyph's pixels are near its colour, not all exactly it.
+            int coloured = 0;
+            for (int y = rect.top(); rows[row].m_colour.isValid() && y <= rect.bottom(); ++y)
+                for (int x = rect.left(); x <= rect.right(); ++x) {
+                    const QColor pixel = image.pixelColor(x, y);
+                    const QColor& want = rows[row].m_colour;
+                    if (std::abs(pixel.red() - want.red()) + std::abs(pixel.green() - want.green()) +
+                            std::abs(pixel.blue() - want.blue()) < 60)
+                        ++coloured;
+                }
+            QVERIFY2(!rows[row].m_colour.isValid() || coloured > 0, qPrintable(QString::number(row)));
+            // A whole line has no black; a match leaves the rest of the line black.
+            QCOMPARE(CountColour(image, rect, black) == 0, rows[row].m_bWhole);
+        }
+        // Ctrl+Shift+N / P go from highlighted row to highlighted row, wrapping round.
+        for (const auto& [key, row] : {std::pair{Qt::Key_N, 0}, {Qt::Key_N, 1}, {Qt::Key_N, 3}, {Qt::Key_N, 0}, {Qt::Key_P, 3}}) {
+            QTest::keyClick(&terminal, key, Qt::ControlModifier | Qt::ShiftModifier);
+            QCOMPARE(terminal.CurrentRow(), row);
+        }
+        // No rules: nothing to go to.
+        terminal.SetHighlightRules({});
+        QVERIFY(!terminal.FindHighlighted(true));
+    }
+
     void runsAreAppendedAtTheEndWhateverTheSelection()
     {
         CTerminalCtrl terminal;
