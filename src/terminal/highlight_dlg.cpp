@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 namespace {
-enum EColumn { kPattern, kColour, kWholeLine };
+enum ERuleColumn { kPattern, kColour, kWholeLine };
 
 void ShowColour(QPushButton& button, const QColor& colour)
 {

@@ -13,7 +13,7 @@
 #include <algorithm>
 
 namespace {
-enum EColumn { kName, kKind, kValue };
+enum ESendColumn { kName, kKind, kValue };
 
 QString FromLatin1(const std::string& text)
 {

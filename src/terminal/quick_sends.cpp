@@ -4,7 +4,7 @@ namespace {
 constexpr const char* kText = "text";
 constexpr const char* kFile = "file";
 
-bool Keepable(const std::string& part)
+bool FitsOneValue(const std::string& part)
 {
     return part.find_first_of("\t\r\n") == std::string::npos;
 }
@@ -12,7 +12,7 @@ bool Keepable(const std::string& part)
 
 bool CQuickSends::Set(std::size_t index, const CQuickSend& send)
 {
-    if (index >= kCount || !Keepable(send.m_strName) || !Keepable(send.m_strValue))
+    if (index >= kCount || !FitsOneValue(send.m_strName) || !FitsOneValue(send.m_strValue))
         return false;
     m_sends[index] = send;
     return true;
@@ -51,7 +51,7 @@ bool CQuickSends::Parse(const std::string& value, CQuickSend& send)
     else
         return false;
     // A file needs its path; a text may be empty only in name.
-    if (parsed.m_strName.empty() || !Keepable(parsed.m_strValue) ||
+    if (parsed.m_strName.empty() || !FitsOneValue(parsed.m_strValue) ||
         (parsed.m_eKind == CQuickSend::EKind::File && parsed.m_strValue.empty()))
         return false;
     send = parsed;

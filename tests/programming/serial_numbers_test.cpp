@@ -22,7 +22,7 @@ std::vector<std::uint8_t> Counting(std::size_t n)
     return data;
 }
 
-std::string Lower(std::string text)
+std::string LowerHexDigits(std::string text)
 {
     std::transform(text.begin(), text.end(), text.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
     return text;
@@ -107,7 +107,7 @@ TEST(IntelHexPatch, RewritesOnlyTheRecordsThatHoldTheAddress)
         std::vector<std::uint8_t> data = Counting(c.size);
         std::string file = EncodeIntelHex(data, c.base, c.recordBytes);
         if (c.lower)
-            file = Lower(file);
+            file = LowerHexDigits(file);
         std::string patched;
         std::uint32_t missing = 0;
         const bool covered = CIntelHexPatch::Apply(file, c.address, number, patched, missing);
@@ -119,7 +119,7 @@ TEST(IntelHexPatch, RewritesOnlyTheRecordsThatHoldTheAddress)
         // The file the same data with the number in place would be: byte for byte.
         std::copy(number.begin(), number.end(), data.begin() + (c.address - c.base));
         std::string expected = EncodeIntelHex(data, c.base, c.recordBytes);
-        EXPECT_EQ(patched, c.lower ? Lower(expected) : expected);
+        EXPECT_EQ(patched, c.lower ? LowerHexDigits(expected) : expected);
         CIntelHexChecker checker;
         EXPECT_TRUE(checker.Check(patched)) << checker.Fault();
     }
