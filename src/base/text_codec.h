@@ -1,5 +1,5 @@
 #pragma once
-// Hex digits and percent escapes: the one decoder that file lists, settings keys and the board
+// Hex digits, percent escapes and Latin-1 text: the one decoder that file lists, settings keys and the board
 // monitor share. Pure functions, any thread.
 
 #include <string>
@@ -15,3 +15,6 @@ int HexPairValue(char high, char low);
 // without two digits after it and '+' included, stays as it is, except that a backslash not
 // spelled as an escape becomes backslashAs (settings keys store '/' as '\').
 std::string PercentDecode(std::string_view text, char backslashAs = '\\');
+
+// The bytes read as Latin-1, in UTF-8 (a port's or a reason's odd byte keeps a line valid UTF-8).
+std::string Latin1ToUtf8(std::string_view bytes);

@@ -1,5 +1,7 @@
 #include "cli/gang_table.h"
 
+#include "base/text_codec.h"
+
 #include <glib.h>
 #include <nlohmann/json.hpp>
 
@@ -10,31 +12,15 @@ namespace {
 // Keys in the order they are set.
 using Json = nlohmann::ordered_json;
 
-// The bytes read as Latin-1, in UTF-8.
-std::string Latin1(std::string_view bytes)
-{
-    std::string text;
-    text.reserve(bytes.size());
-    for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            text += c;
-        } else {
-            text += static_cast<char>(0xC0 | (byte >> 6));
-            text += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return text;
-}
 
 Json BoardObject(const CGangBoard& board)
 {
     Json json;
-    json["name"] = Latin1(board.m_strPort);
-    json["identity"] = board.m_strIdentity ? Json(Latin1(*board.m_strIdentity)) : Json(nullptr);
+    json["name"] = Latin1ToUtf8(board.m_strPort);
+    json["identity"] = board.m_strIdentity ? Json(Latin1ToUtf8(*board.m_strIdentity)) : Json(nullptr);
     json["result"] = CGangProgrammer::ResultWord(board.m_eResult);
-    json["reason"] = Latin1(board.m_strReason);
-    json["last_text"] = Latin1(board.m_strLastText);
+    json["reason"] = Latin1ToUtf8(board.m_strReason);
+    json["last_text"] = Latin1ToUtf8(board.m_strLastText);
     json["bytes"] = board.m_nBytes;
     // To the millisecond.
     json["seconds"] = std::round(board.m_dSeconds * 1000) / 1000;
@@ -44,7 +30,7 @@ Json BoardObject(const CGangBoard& board)
         Json one;
         one["attempt"] = attempt.m_nAttempt;
         one["result"] = CGangProgrammer::ResultWord(attempt.m_eResult);
-        one["reason"] = Latin1(attempt.m_strReason);
+        one["reason"] = Latin1ToUtf8(attempt.m_strReason);
         one["bytes"] = attempt.m_nBytes;
         one["seconds"] = std::round(attempt.m_dSeconds * 1000) / 1000;
         json["attempts"].push_back(one);
@@ -223,7 +209,7 @@ std::string CGangTable::RunJson(const std::string& file, std::string_view conten
     const std::vector<CGangBoard>& boards)
 {
     Json json;
-    json["file"]["name"] = Latin1(file);
+    json["file"]["name"] = Latin1ToUtf8(file);
     json["file"]["size"] = static_cast<std::uint64_t>(content.size());
     json["file"]["sha256"] = Sha256(content);
     json["status"] = status;

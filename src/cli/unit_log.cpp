@@ -1,5 +1,7 @@
 #include "cli/unit_log.h"
 
+#include "base/text_codec.h"
+
 #include <nlohmann/json.hpp>
 
 #include <cmath>
@@ -25,21 +27,6 @@ std::string CsvField(const std::string& text)
     return quoted + "\"";
 }
 
-// Bytes past ASCII (a port's or a reason's odd byte) read as Latin-1, so the line stays UTF-8.
-std::string Latin1(const std::string& bytes)
-{
-    std::string text;
-    for (char c : bytes) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            text += c;
-        } else {
-            text += static_cast<char>(0xC0 | (byte >> 6));
-            text += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return text;
-}
 
 std::string Seconds(double seconds)
 {
@@ -86,15 +73,15 @@ std::string CUnitLog::JsonLine(const CUnitRecord& r)
 {
     nlohmann::ordered_json json;
     json["time"] = UtcTime(r.m_tTime);
-    json["station"] = Latin1(r.m_strStation);
-    json["port"] = Latin1(r.m_strPort);
-    json["identity"] = r.m_strIdentity ? nlohmann::ordered_json(Latin1(*r.m_strIdentity)) : nullptr;
-    json["file"] = Latin1(r.m_strFile);
+    json["station"] = Latin1ToUtf8(r.m_strStation);
+    json["port"] = Latin1ToUtf8(r.m_strPort);
+    json["identity"] = r.m_strIdentity ? nlohmann::ordered_json(Latin1ToUtf8(*r.m_strIdentity)) : nullptr;
+    json["file"] = Latin1ToUtf8(r.m_strFile);
     json["sha256"] = r.m_strSha256;
     json["serial"] = r.m_strSerial ? nlohmann::ordered_json(*r.m_strSerial) : nullptr;
     json["attempt"] = r.m_nAttempt;
     json["result"] = r.m_strResult;
-    json["reason"] = Latin1(r.m_strReason);
+    json["reason"] = Latin1ToUtf8(r.m_strReason);
     json["bytes"] = r.m_nBytes;
     json["seconds"] = std::round(r.m_dSeconds * 1000) / 1000;
     return json.dump(-1, ' ', true) + "\n";

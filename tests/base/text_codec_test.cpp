@@ -31,3 +31,9 @@ TEST(TextCodec, DecodesHexDigitsAndPercentEscapesAsEachCallerNeeds)
         EXPECT_EQ(PercentDecode(c.text, '/'), c.asKey) << c.text;
     }
 }
+
+TEST(TextCodec, Latin1BytesBecomeValidUtf8)
+{
+    EXPECT_EQ(Latin1ToUtf8("port\x80 \xE9\xFF"), "port\xC2\x80 \xC3\xA9\xC3\xBF");
+    EXPECT_EQ(Latin1ToUtf8(""), "");
+}
