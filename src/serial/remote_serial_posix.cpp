@@ -488,10 +488,7 @@ std::error_code CRemoteSerial::Write(const void* data, std::size_t size, std::si
     done = 0;
     if (!m_turn.Take(deadline))
         return ESerialError::Timeout;
-    struct CTurn {
-        CWriteTurn& m_turn;
-        ~CTurn() { m_turn.Release(); }
-    } turn{m_turn};
+    const CWriteTurn::CHeld held(m_turn);
     const auto* bytes = static_cast<const char*>(data);
     std::unique_lock lock(m_mutex);
     while (done < size) {

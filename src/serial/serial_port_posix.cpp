@@ -492,10 +492,7 @@ std::error_code CPosixSerial::Write(const void* data, std::size_t size, std::siz
     // One Write's bytes go out together: a key typed during a download waits for its turn.
     if (!m_turn.Take(deadline))
         return ESerialError::Timeout;
-    struct CTurn {
-        CWriteTurn& m_turn;
-        ~CTurn() { m_turn.Release(); }
-    } turn{m_turn};
+    const CWriteTurn::CHeld held(m_turn);
     const auto* bytes = static_cast<const unsigned char*>(data);
     bool waited = false;
     while (done < size) {

@@ -20,6 +20,18 @@ public:
     // Takes the turn, waiting while another writer holds it; false when the deadline passed first.
     bool Take(const CDeadline& deadline);
     void Release();
+    // Gives a taken turn back when it goes out of scope, however the write ends.
+    class CHeld {
+    public:
+        explicit CHeld(CWriteTurn& turn) : m_turn(turn) {}
+        ~CHeld() { m_turn.Release(); }
+        CHeld(const CHeld&) = delete;
+        CHeld& operator=(const CHeld&) = delete;
+
+    private:
+        CWriteTurn& m_turn;
+    };
+
     // Some writer waits for the turn now.
     bool HasWaiters() const { return m_nWaiters.load() != 0; }
 
