@@ -45,9 +45,9 @@ std::string HexAddress(std::uint32_t address)
 }
 } // namespace
 
-bool CSerialNumbers::Parse(const std::string& spec, std::string& why)
+bool CSerialNumbers::Parse(const std::string& option, std::string& why)
 {
-    std::vector<std::string> parts = Split(spec, ':');
+    std::vector<std::string> parts = Split(option, ':');
     // ascii:W takes two parts.
     if (parts.size() >= 3 && parts[1] == "ascii") {
         parts[1] += ":" + parts[2];

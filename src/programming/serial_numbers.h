@@ -22,7 +22,7 @@ public:
     // "ADDR:FORMAT:START[:STEP]": ADDR and START in decimal or 0x hex, FORMAT le16, le32, be16,
     // be32 or ascii:W (decimal, zero-padded to W digits, 1 to 20), STEP from 1 (default 1).
     // False with why.
-    bool Parse(const std::string& spec, std::string& why);
+    bool Parse(const std::string& option, std::string& why);
     // The file that keeps the next number; empty: numbers start at START in every run.
     void SetCounterFile(std::string path) { m_strFile = std::move(path); }
     void SetSkipOnFailure(bool skip) { m_bSkipOnFailure = skip; }

@@ -38,7 +38,7 @@ CProgramImage Image(const std::string& text, const std::string& path = "a.hex")
 }
 
 struct FormatCase {
-    const char* spec;
+    const char* option;
     std::uint64_t number;
     std::vector<std::uint8_t> bytes; // empty: does not fit
 };
@@ -57,10 +57,10 @@ TEST(SerialNumbers, FormatsGiveTheirBytes)
         {"0:ascii:3:0", 1000, {}},
     };
     for (const FormatCase& c : cases) {
-        SCOPED_TRACE(std::string(c.spec) + " " + std::to_string(c.number));
+        SCOPED_TRACE(std::string(c.option) + " " + std::to_string(c.number));
         CSerialNumbers serials;
         std::string why;
-        ASSERT_TRUE(serials.Parse(c.spec, why)) << why;
+        ASSERT_TRUE(serials.Parse(c.option, why)) << why;
         std::vector<std::uint8_t> bytes;
         EXPECT_EQ(serials.Bytes(c.number, bytes), !c.bytes.empty());
         if (!c.bytes.empty()) {
@@ -69,15 +69,15 @@ TEST(SerialNumbers, FormatsGiveTheirBytes)
     }
 }
 
-TEST(SerialNumbers, SpecsThatAreRefused)
+TEST(SerialNumbers, OptionValuesThatAreRefused)
 {
-    for (const char* spec : {"", "0x7FF0", "0x7FF0:le32", "0x7FF0:le64:1", "zz:le32:1", "0x7FF0:le32:x",
+    for (const char* option : {"", "0x7FF0", "0x7FF0:le32", "0x7FF0:le64:1", "zz:le32:1", "0x7FF0:le32:x",
              "0x7FF0:le32:1:0", "0x7FF0:ascii:0:1", "0x7FF0:ascii:21:1", "0x7FF0:le16:70000", "0x100000000:le16:1",
              "1:le16:1:2:3"}) {
         CSerialNumbers serials;
         std::string why;
-        EXPECT_FALSE(serials.Parse(spec, why)) << spec;
-        EXPECT_NE(why.find("--serial"), std::string::npos) << spec << ": " << why;
+        EXPECT_FALSE(serials.Parse(option, why)) << option;
+        EXPECT_NE(why.find("--serial"), std::string::npos) << option << ": " << why;
     }
 }
 
